@@ -1,0 +1,38 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: tarvik-cli COMMAND [OPTIONS]\n"
+    "Corvane Miravel NTFS: find and recover files of NTFS drives, read-only.\n"
+    "\n"
+    "Commands:\n"
+    "  disks [--disk PATH]...     list the physical disks (image files first)\n"
+    "  drives --disk PATH         list the logical drives of a disk's partition table\n"
+    "\n"
+    "Disks are read-only. --disk names a disk image or a block device; more may be given\n"
+    "in TARVIK_DISKS, separated by ':'.\n"
+    "Exit status: 0 success, 1 failure (the reason on stderr), 2 usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kHelp, stderr);
+        return tarvik::cli::kExitUsage;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> words(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kHelp, stdout);
+        return tarvik::cli::kExitOk;
+    }
+    if (command == "disks") return tarvik::cli::RunDisksCommand(words);
+    if (command == "drives") return tarvik::cli::RunDrivesCommand(words);
+    return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The two channels through which the core talks to whoever drives it. The desktop
+// program turns them into dialog updates and message boxes; the command line into a
+// progress line and messages on stderr. The core never includes a GUI header.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace tarvik {
+
+// Where a long operation shows its progress. Slots are the text controls of the
+// dialog driving the operation (phase line, counters, status line).
+class ProgressSink {
+public:
+    virtual ~ProgressSink() = default;
+    virtual void SetText(int slot, const std::string& text) = 0;
+    virtual void SetRange(std::uint32_t low, std::uint32_t high) = 0;
+    virtual void SetPosition(std::uint32_t position) = 0;
+    virtual void SetStep(std::uint32_t step) = 0;
+    virtual void StepIt() = 0;
+};
+
+// A progress sink that shows nothing, for callers that do not care.
+class NullProgressSink final : public ProgressSink {
+public:
+    void SetText(int, const std::string&) override {}
+    void SetRange(std::uint32_t, std::uint32_t) override {}
+    void SetPosition(std::uint32_t) override {}
+    void SetStep(std::uint32_t) override {}
+    void StepIt() override {}
+};
+
+enum class NoticeIcon { Information, Warning, Error };
+
+// A message for the user: a text under a caption, acknowledged with OK.
+class Notifier {
+public:
+    virtual ~Notifier() = default;
+    virtual void Notify(const std::string& text, const std::string& caption, NoticeIcon icon) = 0;
+};
+
+class NullNotifier final : public Notifier {
+public:
+    void Notify(const std::string&, const std::string&, NoticeIcon) override {}
+};
+
+// The caption of most messages the program shows.
+inline constexpr const char* kAppCaption = "Corvane Miravel NTFS";
+
+// Set by the user interface (Abort, Cancel); tested by workers between reads.
+using StopFlag = std::atomic<bool>;
+
+}  // namespace tarvik

@@ -1,0 +1,42 @@
+#pragma once
+// The partition-table walk: the master boot record and the extended chain into the
+// drive list.
+#include <cstdint>
+#include <unordered_set>
+
+#include "common/reporting.h"
+#include "disk/drive_code.h"
+#include "partition/drive_list.h"
+
+namespace tarvik {
+
+struct PartitionWalkState {
+    std::uint32_t tableSector = 0;   // sector of the table being read (0: the MBR)
+    std::uint32_t extendedBase = 0;  // start of the first extended partition met, 0 if none
+    // Tables already read: a chain that points back to one of them ends there, keeping
+    // everything found before.
+    std::unordered_set<std::uint32_t> visitedTables;
+    std::size_t tablesRead = 0;
+};
+
+// No real disk needs more than this many extended tables; the walk stops beyond it.
+inline constexpr std::size_t kMaxPartitionTables = 4096;
+
+// Reads the table at tableSector and appends its recognised entries to the list,
+// descending into extended tables where they are linked (depth-first, table order).
+void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
+                        DriveList& list);
+
+// True when sector 0 of the disk is itself a valid NTFS boot sector: the disk is an
+// image of a bare volume, and its boot code must not be read as a partition table.
+bool IsBareNtfsVolume(DriveCode code);
+
+inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
+inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";
+
+// A whole walk as the disk selection starts it: the current list is set aside, a fresh
+// walk state reads the disk (or takes a bare volume as one NTFS drive at sector 0),
+// and an empty result is announced with the bad-table message. Returns the count.
+std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier);
+
+}  // namespace tarvik
