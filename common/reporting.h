@@ -11,7 +11,7 @@ namespace tarvik {
 // Where a long operation shows its progress. Slots are the text controls of the
 // dialog driving the operation (phase line, counters, status line).
 class ProgressSink {
-public:
+  public:
     virtual ~ProgressSink() = default;
     virtual void SetText(int slot, const std::string& text) = 0;
     virtual void SetRange(std::uint32_t low, std::uint32_t high) = 0;
@@ -22,7 +22,7 @@ public:
 
 // A progress sink that shows nothing, for callers that do not care.
 class NullProgressSink final : public ProgressSink {
-public:
+  public:
     void SetText(int, const std::string&) override {}
     void SetRange(std::uint32_t, std::uint32_t) override {}
     void SetPosition(std::uint32_t) override {}
@@ -34,13 +34,13 @@ enum class NoticeIcon { Information, Warning, Error };
 
 // A message for the user: a text under a caption, acknowledged with OK.
 class Notifier {
-public:
+  public:
     virtual ~Notifier() = default;
     virtual void Notify(const std::string& text, const std::string& caption, NoticeIcon icon) = 0;
 };
 
 class NullNotifier final : public Notifier {
-public:
+  public:
     void Notify(const std::string&, const std::string&, NoticeIcon) override {}
 };
 

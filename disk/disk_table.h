@@ -10,12 +10,12 @@
 namespace tarvik {
 
 struct DiskTableEntry {
-    std::string path;   // image file or /dev node
+    std::string path;  // image file or /dev node
     bool isImage = false;
 };
 
 class DiskTable {
-public:
+  public:
     // Image files (from --disk), then those of TARVIK_DISKS, then /sys/block.
     void Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks = true);
     void Clear() { entries_.clear(); }
@@ -30,7 +30,7 @@ public:
     static std::vector<std::string> SystemDisks(const std::string& sysBlockDir = "/sys/block");
     static bool IsWholeDiskName(const std::string& name);
 
-private:
+  private:
     std::vector<DiskTableEntry> entries_;
 };
 

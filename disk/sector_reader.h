@@ -18,8 +18,8 @@ int OpenDiskDevice(DriveCode code);
 bool ReadSectorsOnce(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh,
                      void* buffer, std::uint32_t byteCount);
 
-using ReadAttempt = std::function<bool(DriveCode, std::uint32_t, std::uint32_t, void*,
-                                       std::uint32_t)>;
+using ReadAttempt =
+    std::function<bool(DriveCode, std::uint32_t, std::uint32_t, void*, std::uint32_t)>;
 
 inline constexpr int kReadAttempts = 3;
 

@@ -10,7 +10,7 @@
 namespace tarvik {
 
 class NtfsBootSector {
-public:
+  public:
     static constexpr std::size_t kSize = 512;
     static constexpr std::size_t kOemOffset = 0x03;
     static constexpr std::size_t kBytesPerSectorOffset = 0x0B;
@@ -48,7 +48,7 @@ public:
     std::int8_t clustersPerRecord() const { return clustersPerRecord_; }
     std::uint64_t serial() const { return serial_; }
 
-private:
+  private:
     std::array<std::uint8_t, 8> oemId_{};
     std::uint16_t bytesPerSector_ = 0;
     std::uint8_t rawSectorsPerCluster_ = 0;

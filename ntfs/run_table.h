@@ -26,7 +26,7 @@ inline constexpr std::uint8_t kLaterRunTag = 'M';
 
 // A bounded table of runs: appending past the capacity is refused, never written.
 class RunTable {
-public:
+  public:
     explicit RunTable(std::size_t capacity = kDefaultCapacity) : capacity_(capacity) {}
 
     // Room for the 107,142 entries of a 1,500,000-byte table.
@@ -42,7 +42,7 @@ public:
     // Sum of all run lengths in sectors.
     std::uint64_t TotalSectors() const;
 
-private:
+  private:
     std::size_t capacity_;
     std::vector<RunEntry> entries_;
 };
@@ -59,7 +59,7 @@ struct PlacedRun {
 // stored width is set) x sectors per cluster. Sparse runs leave it unchanged. A start
 // that would fall below sector 0 ends the walk.
 class RunWalker {
-public:
+  public:
     RunWalker(const RunTable& table, std::uint32_t sectorsPerCluster)
         : entries_(table.Entries()), sectorsPerCluster_(sectorsPerCluster) {}
     RunWalker(const std::vector<RunEntry>& entries, std::uint32_t sectorsPerCluster)
@@ -70,7 +70,7 @@ public:
 
     static std::int64_t SignedDelta(std::uint32_t raw, std::uint8_t width);
 
-private:
+  private:
     const std::vector<RunEntry>& entries_;
     std::uint32_t sectorsPerCluster_;
     std::size_t index_ = 0;

@@ -9,7 +9,7 @@
 namespace tarvik {
 
 class SectorSource {
-public:
+  public:
     virtual ~SectorSource() = default;
     // Reads buffer.size() bytes (a multiple of 512) at a sector relative to the first
     // sector of the drive. False when the read failed; a short read is zero-filled.
@@ -18,11 +18,12 @@ public:
 
 // Reads a drive on a physical disk through the sector reader (three attempts).
 class DiskSectorSource final : public SectorSource {
-public:
-    DiskSectorSource(DriveCode code, std::uint32_t firstSector) : code_(code), first_(firstSector) {}
+  public:
+    DiskSectorSource(DriveCode code, std::uint32_t firstSector)
+        : code_(code), first_(firstSector) {}
     bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) override;
 
-private:
+  private:
     DriveCode code_;
     std::uint32_t first_;
 };

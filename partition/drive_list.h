@@ -18,7 +18,7 @@ struct LogicalDriveEntry {
 };
 
 class DriveList {
-public:
+  public:
     std::size_t Count() const { return current_.size(); }
     bool Empty() const { return current_.empty(); }
     const LogicalDriveEntry* At(std::size_t row) const {
@@ -36,7 +36,7 @@ public:
     void DiscardPrevious() { previous_.reset(); }
     bool HasPrevious() const { return previous_.has_value(); }
 
-private:
+  private:
     std::vector<LogicalDriveEntry> current_;
     std::optional<std::vector<LogicalDriveEntry>> previous_;
 };

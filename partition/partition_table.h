@@ -15,7 +15,7 @@ struct PartitionTableRecord {
 };
 
 class PartitionTableSector {
-public:
+  public:
     static constexpr std::size_t kFirstEntryOffset = 0x1BE;
     static constexpr std::size_t kEntrySize = 16;
     static constexpr std::size_t kTypeOffset = 4;
@@ -29,7 +29,7 @@ public:
 
     const std::array<PartitionTableRecord, kEntryCount>& records() const { return records_; }
 
-private:
+  private:
     std::array<PartitionTableRecord, kEntryCount> records_{};
 };
 

@@ -24,9 +24,13 @@ std::optional<std::string> FileSystemName(std::uint8_t type) {
     }
 }
 
-bool IsRecognisedDataType(std::uint8_t type) { return FileSystemName(type).has_value(); }
+bool IsRecognisedDataType(std::uint8_t type) {
+    return FileSystemName(type).has_value();
+}
 
-bool IsExtendedLinkType(std::uint8_t type) { return type == 0x05 || type == 0x0F; }
+bool IsExtendedLinkType(std::uint8_t type) {
+    return type == 0x05 || type == 0x0F;
+}
 
 bool IsScannedType(std::uint8_t type) {
     return type == 0x07 || type == 0x42 || type == 0x86 || type == 0x87;

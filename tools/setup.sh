@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev googletest
   ntfs-3g ntfs-3g-dev sleuthkit libfsntfs-utils fdisk xz-utils
-  clang
+  clang clang-format
   xvfb
 )
 

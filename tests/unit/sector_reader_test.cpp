@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+
+#include "disk/disk_geometry.h"
+#include "disk/disk_identity.h"
+#include "disk/sector_reader.h"
+#include "temp_image.h"
+
+namespace tarvik {
+namespace {
+
+using testing::TempImage;
+using testing::UseDisks;
+
+TEST(ReadSectors, GivesUpAfterThreeFailedAttemptsAndStopsAtTheFirstSuccess) {
+    int calls = 0;
+    auto failing = [&](DriveCode, std::uint32_t, std::uint32_t, void*, std::uint32_t) {
+        ++calls;
+        return false;
+    };
+    std::array<std::uint8_t, 512> buffer{};
+    EXPECT_EQ(ReadSectorsWith(failing, 0x80, 0, 0, buffer.data(), 512), 0);
+    EXPECT_EQ(calls, 3);
+
+    calls = 0;
+    auto secondWorks = [&](DriveCode, std::uint32_t, std::uint32_t, void*, std::uint32_t) {
+        return ++calls == 2;
+    };
+    EXPECT_EQ(ReadSectorsWith(secondWorks, 0x80, 0, 0, buffer.data(), 512), 1);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(ReadSectors, ReadsTheSectorAtItsByteOffsetAndFailsAtTheEndOfTheDisk) {
+    TempImage image(4);
+    std::vector<std::uint8_t> marked(512, 0x5A);
+    image.WriteSector(3, marked);
+    UseDisks({image.path()});
+
+    std::array<std::uint8_t, 512> buffer{};
+    ASSERT_EQ(ReadSectors(0x80, 3, 0, buffer.data(), 512), 1);
+    EXPECT_EQ(buffer[0], 0x5A);
+    EXPECT_EQ(buffer[511], 0x5A);
+    EXPECT_EQ(ReadSectors(0x80, 4, 0, buffer.data(), 512), 0);
+    EXPECT_EQ(ReadSectors(0x80, 0, 1, buffer.data(), 512), 0);  // 2^32 sectors in
+}
+
+TEST(ReadSectors, ShortReadSucceedsAndZeroesWhatTheDiskCouldNotFill) {
+    TempImage image(2);
+    std::vector<std::uint8_t> marked(512, 0x77);
+    image.WriteSector(1, marked);
+    UseDisks({image.path()});
+
+    std::vector<std::uint8_t> buffer(2048, 0xCC);  // stale bytes of an earlier read
+    ASSERT_EQ(ReadSectors(0x80, 1, 0, buffer.data(), 2048), 1);
+    EXPECT_EQ(buffer[511], 0x77);
+    EXPECT_TRUE(std::all_of(buffer.begin() + 512, buffer.end(), [](auto b) { return b == 0; }));
+}
+
+TEST(ReadSectors, OpensNothingForDriveLetterCodesOrDisksNotInTheTable) {
+    TempImage image(1);
+    UseDisks({image.path()});
+    std::array<std::uint8_t, 512> buffer{};
+    EXPECT_EQ(OpenDiskDevice(0x02), -1);
+    EXPECT_EQ(ReadSectors(0x02, 0, 0, buffer.data(), 512), 0);
+    EXPECT_EQ(ReadSectors(0x81, 0, 0, buffer.data(), 512), 0);
+}
+
+TEST(CountPhysicalDisks, StopsAtTheFirstDiskThatCannotBeOpened) {
+    TempImage first(1);
+    TempImage third(1);
+    UseDisks({first.path(), "/nonexistent/tarvik-disk", third.path()});
+    std::uint8_t count = 99;
+    EXPECT_TRUE(CountPhysicalDisks(count));
+    EXPECT_EQ(count, 1);
+
+    UseDisks({});
+    EXPECT_FALSE(CountPhysicalDisks(count));
+    EXPECT_EQ(count, 0);
+}
+
+class RecordingNotifier : public Notifier {
+  public:
+    void Notify(const std::string& text, const std::string& caption, NoticeIcon) override {
+        texts.push_back(caption + "|" + text);
+    }
+    std::vector<std::string> texts;
+};
+
+TEST(DiskGeometry, SectorCountIsTheTrueSizeWhileTheCylinderFieldKeepsItsLow16Bits) {
+    TempImage image;
+    const std::uint64_t sectors = 70000ull * 255 * 63 + 17;
+    std::filesystem::resize_file(image.path(), sectors * 512);  // sparse: costs no space
+    UseDisks({image.path()});
+
+    std::uint16_t cylinders = 0;
+    std::uint8_t heads = 0;
+    std::uint8_t perTrack = 0;
+    ASSERT_TRUE(GetDiskParameters(0x80, cylinders, heads, perTrack));
+    EXPECT_EQ(cylinders, 4464);
+    EXPECT_EQ(heads, 255);
+    EXPECT_EQ(perTrack, 63);
+    std::uint32_t total = 0;
+    ASSERT_TRUE(GetDiskSectorCount(0x80, total));
+    EXPECT_EQ(total, sectors);
+}
+
+TEST(DiskGeometry, UnopenableDiskIsReportedOnceAndCountsZeroSectors) {
+    UseDisks({"/nonexistent/tarvik-disk"});
+    RecordingNotifier notifier;
+    std::uint32_t total = 123;
+    EXPECT_FALSE(GetDiskSectorCount(0x80, total, &notifier));
+    EXPECT_EQ(total, 0u);
+    ASSERT_EQ(notifier.texts.size(), 1u);
+    EXPECT_EQ(notifier.texts[0],
+              "Corvane Miravel NTFS|Error Code 2 on Disk 128 in GetDiskParameters");
+}
+
+TEST(DiskIdentity, ImagesShowAsDiskImageWithTheirFileNameAndOthersAsUnknown) {
+    TempImage image(1);
+    UseDisks({image.path()});
+    const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(0));
+    EXPECT_EQ(identity.model, "DISK IMAGE");
+    EXPECT_EQ(identity.serial, std::filesystem::path(image.path()).filename().string());
+
+    EXPECT_EQ(IdentityForDisplay({" ST380011A", "X"}).model, "UNKNOWN");
+    EXPECT_EQ(IdentityForDisplay({"3ware", "X"}).serial, "UNKNOWN");
+    EXPECT_EQ(IdentityForDisplay({"WDC WD800", "WD-123"}).serial, "WD-123");
+}
+
+}  // namespace
+}  // namespace tarvik
