@@ -5,7 +5,9 @@
 //
 // Fields are unaligned: read and write them by plain member access on the record (the
 // compiler then emits unaligned loads and stores). Never bind a reference or take a
-// pointer to a field other than `name`; copy the value out instead.
+// pointer to a field other than `name`; copy the value out instead. That includes
+// passing a field to a function taking `const T&` (std::max, EXPECT_EQ): pass a copy,
+// for example `+entry.parent`, or the sanitizer reports a misaligned reference.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>

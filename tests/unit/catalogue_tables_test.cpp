@@ -90,11 +90,11 @@ TEST(Catalogue, CheckStatesAreWrittenInPlace) {
     Catalogue catalogue = DuplicateNumbers();
     EXPECT_TRUE(catalogue.SetCheckState(3, kCheckPartly));
     EXPECT_FALSE(catalogue.SetCheckState(catalogue.Count(), kCheckChecked));
-    EXPECT_EQ(catalogue.At(3).checkState, kCheckPartly);
-    EXPECT_EQ(catalogue.At(0).checkState, kCheckNeverSet);
+    EXPECT_EQ(+catalogue.At(3).checkState, kCheckPartly);
+    EXPECT_EQ(+catalogue.At(0).checkState, kCheckNeverSet);
     catalogue.SetAllCheckStates(kCheckUnchecked);
     for (const CatalogueEntry& entry : catalogue.Entries()) {
-        ASSERT_EQ(entry.checkState, kCheckUnchecked);
+        ASSERT_EQ(+entry.checkState, kCheckUnchecked);
     }
 }
 
@@ -115,7 +115,7 @@ TEST(FolderTable, HoldsTheFoldersInCatalogueOrderAndTheTotals) {
 
     // A check written through the table's position lands in the catalogue entry.
     catalogue.SetCheckState(table.CatalogueIndex(3), kCheckChecked);
-    EXPECT_EQ(catalogue.At(4).checkState, kCheckChecked);
+    EXPECT_EQ(+catalogue.At(4).checkState, kCheckChecked);
 
     EXPECT_TRUE(BuildFolderTable(Catalogue()).Empty());
 }
