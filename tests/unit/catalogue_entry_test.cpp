@@ -39,8 +39,7 @@ TEST(EntryDate, UsesTheHighHalfOfTheCreationTime) {
               "29-02-2000");
     EXPECT_EQ(FormatEntryDate(EntryCreatedAt(FileTimeOf(year(2002) / December / 25, noon))),
               "25-12-2002");
-    const CalendarDate leapDay = EntryDate(EntryCreatedAt(125962992000000000ull));
-    EXPECT_EQ(leapDay, (CalendarDate{29, 2, 2000}));
+    EXPECT_GT(DateFromFileTime(~0ull).year, 60000);  // the largest time still has a date
 }
 
 // The date runs a little early, never late, and by less than a day: late in the
@@ -58,12 +57,6 @@ TEST(EntryDate, LateEveningOfEveryDayTo2100GivesThatDay) {
                                       int(expected.year())}))
             << FormatDate(date);
     }
-}
-
-TEST(EntryDate, TheLargestTimeStillGivesADate) {
-    const CalendarDate date = DateFromFileTime(~0ull);
-    EXPECT_GT(date.year, 60000);
-    EXPECT_EQ(FormatDate(CalendarDate{5, 7, 12345}), "05-07-12345");
 }
 
 TEST(EntryName, CutOnACharacterBoundaryAt255Bytes) {
@@ -96,18 +89,8 @@ TEST(EntryName, ShortNamesKeptWholeAndNoStaleBytesRemain) {
     }
     entry.SetName(std::string_view("ab\0cd", 5));
     EXPECT_EQ(entry.Name(), "ab");
-}
-
-TEST(EntryName, InvalidUtf8IsCutAtTheLimit) {
-    // Continuation bytes with no lead byte: nothing to keep whole, so no further loss.
+    // Continuation bytes without a lead byte: no character to keep whole, no further loss.
     EXPECT_EQ(TruncateUtf8(std::string(300, '\x80'), 255).size(), 255u);
-    EXPECT_EQ(TruncateUtf8("abc", 255), "abc");
-}
-
-TEST(EntryName, AFieldWithoutNulReadsAsAll256Bytes) {
-    CatalogueEntry entry;
-    std::memset(entry.name, 'z', sizeof entry.name);
-    EXPECT_EQ(entry.Name().size(), kEntryNameBytes);
 }
 
 }  // namespace
