@@ -1,0 +1,112 @@
+#include "catalogue/tree_placement.h"
+
+#include <unordered_set>
+
+namespace tarvik {
+
+namespace {
+
+// One open folder of the depth-first walk.
+struct OpenFolder {
+    std::uint32_t number = 0;
+    IndexRange::Iterator nextFolder;
+    IndexRange::Iterator foldersEnd;
+    std::size_t depth = 0;
+    std::string path;
+};
+
+class Placer {
+  public:
+    Placer(const Catalogue& catalogue, const FolderTable& folders)
+        : catalogue_(catalogue), folders_(folders), placed_(catalogue.Count(), false) {}
+
+    std::vector<PlacedEntry> Run() {
+        Open(kRootFolderNumber, 0, std::string(kListingRootName));
+        while (!open_.empty())
+            Step();
+        PlaceUnheld();
+        return std::move(result_);
+    }
+
+  private:
+    // A number already opened is not opened again: its folder came first.
+    void Open(std::uint32_t number, std::size_t depth, std::string path) {
+        if (!opened_.insert(number).second)
+            return;
+        const IndexRange subFolders = folders_.FoldersWithParent(number);
+        open_.push_back({number, subFolders.begin(), subFolders.end(), depth, std::move(path)});
+    }
+
+    void Step() {
+        OpenFolder& top = open_.back();
+        if (top.nextFolder == top.foldersEnd) {
+            PlaceFiles(top);
+            open_.pop_back();
+            return;
+        }
+        const std::size_t index = *top.nextFolder;
+        ++top.nextFolder;
+        if (placed_[index])
+            return;
+        const std::size_t depth = top.depth + 1;
+        std::string path = Place(index, depth, top.path);
+        Open(catalogue_.At(index).number, depth, std::move(path));  // may move `top`
+    }
+
+    void PlaceFiles(const OpenFolder& folder) {
+        for (const std::size_t index : catalogue_.ChildrenOf(folder.number)) {
+            if (!catalogue_.At(index).IsDirectory() && !placed_[index]) {
+                Place(index, folder.depth + 1, folder.path);
+            }
+        }
+    }
+
+    void PlaceUnheld() {
+        const std::string unplaced(kListingUnplacedName);
+        for (std::size_t index = 0; index < placed_.size(); ++index) {
+            if (!placed_[index])
+                Place(index, 1, unplaced);
+        }
+    }
+
+    std::string Place(std::size_t index, std::size_t depth, const std::string& folderPath) {
+        placed_[index] = true;
+        std::string path = folderPath + '/' + EscapeListingName(catalogue_.At(index).Name());
+        result_.push_back({index, depth, path});
+        return path;
+    }
+
+    const Catalogue& catalogue_;
+    const FolderTable& folders_;
+    std::vector<bool> placed_;
+    std::unordered_set<std::uint32_t> opened_;
+    std::vector<OpenFolder> open_;
+    std::vector<PlacedEntry> result_;
+};
+
+}  // namespace
+
+std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTable& folders) {
+    return Placer(catalogue, folders).Run();
+}
+
+std::string EscapeListingName(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(name.size());
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (c == '/' || byte < 0x20 || byte == 0x7F) {
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 0x0F];
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+}  // namespace tarvik

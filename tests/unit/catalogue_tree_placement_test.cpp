@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "catalogue/tree_placement.h"
+
+namespace tarvik {
+namespace {
+
+struct Line {
+    std::size_t depth;
+    std::string path;
+    friend bool operator==(const Line&, const Line&) = default;
+};
+std::ostream& operator<<(std::ostream& out, const Line& line) {
+    return out << line.depth << ' ' << line.path;
+}
+
+class TreePlacement : public ::testing::Test {
+  protected:
+    void Add(const std::string& name, std::uint32_t number, std::uint32_t parent, bool directory,
+             bool madeUp = false, bool deleted = false) {
+        CatalogueEntry entry;
+        entry.SetName(name);
+        entry.number = number;
+        entry.parent = parent;
+        entry.attribute = directory ? kAttributeDirectory : kAttributeFile;
+        entry.madeUp = entry.madeUpSecond = madeUp ? 1 : 0;
+        entry.deleted = deleted ? 1 : 0;
+        ASSERT_TRUE(catalogue_.Append(entry));
+    }
+
+    std::vector<Line> Listing() const {
+        std::vector<Line> lines;
+        for (const PlacedEntry& placed : PlaceEntries(catalogue_, BuildFolderTable(catalogue_))) {
+            lines.push_back({placed.depth, placed.path});
+        }
+        return lines;
+    }
+
+    Catalogue catalogue_;
+};
+
+TEST_F(TreePlacement, FoldersInTableOrderEachWithItsSubtreeThenFiles) {
+    Add("top.txt", 30, 5, false);
+    Add("B", 20, 5, true);
+    Add("A", 10, 5, true);
+    Add("a1.txt", 11, 10, false);
+    Add("A1", 12, 10, true);
+    Add("deep.txt", 13, 12, false);
+    Add("either/or", 21, 20, false);
+    Add("back\\slash\nline", 22, 20, false);
+    Add("gone", 60, 5, true, false, true);
+    Add("was here.txt", 61, 60, false, false, true);
+
+    const std::vector<Line> expected = {
+        {1, "Root/B"},
+        {2, "Root/B/either\\x2For"},
+        {2, "Root/B/back\\\\slash\\x0Aline"},
+        {1, "Root/A"},
+        {2, "Root/A/A1"},
+        {3, "Root/A/A1/deep.txt"},
+        {2, "Root/A/a1.txt"},
+        {1, "Root/gone"},
+        {2, "Root/gone/was here.txt"},
+        {1, "Root/top.txt"},
+    };
+    EXPECT_EQ(Listing(), expected);
+}
+
+TEST_F(TreePlacement, OrphansUnderTheirMadeUpFolderInsideTheLostFolder) {
+    Add("one.txt", 70, 500, false);
+    Add("no parent.txt", 71, 0, false);
+    Add("two.txt", 72, 500, false);
+    Add("three.txt", 73, 500, false);
+    Add("Lost Folder 0000", 7, 5, true, true);
+    Add("Folder 0000", 500, 7, true, true);
+
+    const std::vector<Line> expected = {
+        {1, "Root/Lost Folder 0000"},
+        {2, "Root/Lost Folder 0000/Folder 0000"},
+        {3, "Root/Lost Folder 0000/Folder 0000/one.txt"},
+        {3, "Root/Lost Folder 0000/Folder 0000/two.txt"},
+        {3, "Root/Lost Folder 0000/Folder 0000/three.txt"},
+        {1, "?/no parent.txt"},
+    };
+    EXPECT_EQ(Listing(), expected);
+}
+
+TEST_F(TreePlacement, LoopingNumbersEndTheWalk) {
+    Add("A", 1000, 2000, true);  // A and B are each other's parent, out of the root's reach
+    Add("in A.txt", 1001, 1000, false);
+    Add("B", 2000, 1000, true);
+    Add("self", 77, 77, true);     // its own parent, unreachable
+    Add("R", 88, 5, true);         // reachable ...
+    Add("R again", 88, 88, true);  // ... and a folder whose number is already on its path
+    Add("in R.txt", 89, 88, false);
+
+    const std::vector<Line> expected = {
+        {1, "Root/R"}, {2, "Root/R/R again"}, {2, "Root/R/in R.txt"}, {1, "?/A"}, {1, "?/in A.txt"},
+        {1, "?/B"},    {1, "?/self"},
+    };
+    EXPECT_EQ(Listing(), expected);
+}
+
+// The lost folder's number can be a real folder's: the folder placed first receives
+// everything filed under that number, and the later one stays empty.
+TEST_F(TreePlacement, AMadeUpFolderSharingARealFoldersNumberStaysEmpty) {
+    Add("docs", 40, 5, true);
+    Add("d.txt", 41, 40, false);
+    Add("Lost Folder 0000", 40, 5, true, true);
+    Add("Folder 0000", 600, 40, true, true);
+    Add("o.txt", 601, 600, false);
+
+    const std::vector<Line> expected = {
+        {1, "Root/docs"},       {2, "Root/docs/Folder 0000"}, {3, "Root/docs/Folder 0000/o.txt"},
+        {2, "Root/docs/d.txt"}, {1, "Root/Lost Folder 0000"},
+    };
+    EXPECT_EQ(Listing(), expected);
+}
+
+TEST_F(TreePlacement, AFolderAddedAfterTheTableWasBuiltIsNotPlaced) {
+    Add("kept", 10, 5, true);
+    const FolderTable table = BuildFolderTable(catalogue_);
+    Add("late", 11, 10, true);
+    Add("in late.txt", 12, 11, false);
+
+    const std::vector<PlacedEntry> placed = PlaceEntries(catalogue_, table);
+    ASSERT_EQ(placed.size(), 3u);
+    EXPECT_EQ(placed[0], (PlacedEntry{0, 1, "Root/kept"}));
+    EXPECT_EQ(placed[1], (PlacedEntry{1, 1, "?/late"}));
+    EXPECT_EQ(placed[2], (PlacedEntry{2, 1, "?/in late.txt"}));
+}
+
+// Not a timing test: a placement that walked the folder table per folder, or copied
+// the catalogue per level, would take minutes here instead of well under a second.
+TEST_F(TreePlacement, TwoHundredThousandEntriesArePlacedOnceEach) {
+    constexpr std::uint32_t kChain = 2'000;
+    constexpr std::uint32_t kWide = 18'000;
+    constexpr std::uint32_t kFiles = 180'000;
+    for (std::uint32_t k = 0; k < kChain; ++k) {
+        Add("c", 100'000 + k, k == 0 ? 5 : 100'000 + k - 1, true);
+    }
+    for (std::uint32_t i = kWide; i-- > 0;) {  // children before their parents
+        Add("w" + std::to_string(i), 200'000 + i, i == 0 ? 5 : 200'000 + (i - 1) / 8, true);
+    }
+    for (std::uint32_t j = 0; j < kFiles; ++j) {
+        Add("f", 500'000 + j, 200'000 + j % kWide, false);
+    }
+
+    const std::vector<PlacedEntry> placed = PlaceEntries(catalogue_, BuildFolderTable(catalogue_));
+    ASSERT_EQ(placed.size(), catalogue_.Count());
+    std::vector<bool> seen(catalogue_.Count(), false);
+    std::size_t deepest = 0;
+    for (const PlacedEntry& entry : placed) {
+        ASSERT_FALSE(seen[entry.catalogueIndex]);
+        seen[entry.catalogueIndex] = true;
+        ASSERT_EQ(entry.path.rfind("Root/", 0), 0u) << entry.path;
+        deepest = std::max(deepest, entry.depth);
+    }
+    EXPECT_EQ(deepest, kChain);
+}
+
+}  // namespace
+}  // namespace tarvik
