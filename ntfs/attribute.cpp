@@ -1,0 +1,124 @@
+#include "ntfs/attribute.h"
+
+#include "common/utf16.h"
+#include "ntfs/file_record.h"
+
+namespace tarvik {
+namespace {
+
+using H = AttributeHeader;
+// Type and length: what must be readable for an attribute to be examined at all.
+constexpr std::size_t kMinimumHeader = 0x10;
+
+void ReadResident(ByteView attr, AttributeHeader& h) {
+    h.valueLength = attr.u32(H::kValueLengthOffset).value_or(0);
+    h.valueOffset = attr.u16(H::kValueOffsetOffset).value_or(0);
+}
+
+void ReadNonResident(ByteView attr, AttributeHeader& h) {
+    h.startVcn = attr.u64(H::kStartVcnOffset).value_or(0);
+    h.lastVcn = attr.u64(H::kLastVcnOffset).value_or(0);
+    h.runListOffset = attr.u16(H::kRunListOffsetOffset).value_or(0);
+    h.compressionUnit = attr.u16(H::kCompressionUnitOffset).value_or(0);
+    h.allocatedSize = attr.u64(H::kAllocatedSizeOffset).value_or(0);
+    h.realSize = attr.u64(H::kRealSizeOffset).value_or(0);
+    h.initializedSize = attr.u64(H::kInitializedSizeOffset).value_or(0);
+}
+
+}  // namespace
+
+std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
+    const auto type = record.u32(offset + H::kTypeOffset);
+    const auto length = record.u32(offset + H::kLengthOffset);
+    if (!type || !length || *type == attribute_type::kEnd)
+        return std::nullopt;
+    if (*length < kMinimumHeader || !record.has(offset, *length))
+        return std::nullopt;
+
+    Attribute a;
+    a.bytes_ = record.sub(offset, *length);
+    AttributeHeader& h = a.header_;
+    h.offset = offset;
+    h.type = *type;
+    h.length = *length;
+    h.nonResident = a.bytes_.u8(H::kNonResidentOffset).value_or(0) != 0;
+    h.nameLength = a.bytes_.u8(H::kNameLengthOffset).value_or(0);
+    h.nameOffset = a.bytes_.u16(H::kNameOffsetOffset).value_or(0);
+    h.flags = a.bytes_.u16(H::kFlagsOffset).value_or(0);
+    h.id = a.bytes_.u16(H::kIdOffset).value_or(0);
+    const std::size_t minimum = h.nonResident ? H::kNonResidentHeaderSize : H::kResidentHeaderSize;
+    if (h.length < minimum)
+        return std::nullopt;
+    if (h.nameLength != 0) {
+        const ByteView name = a.bytes_.sub(h.nameOffset, std::size_t{h.nameLength} * 2);
+        if (name.size() == 0)
+            return std::nullopt;
+        h.name = DecodeName(name.span());
+    }
+    if (h.nonResident) {
+        ReadNonResident(a.bytes_, h);
+    } else {
+        ReadResident(a.bytes_, h);
+    }
+    return a;
+}
+
+ByteView Attribute::Value() const {
+    if (header_.nonResident)
+        return {};
+    return bytes_.sub(header_.valueOffset, header_.valueLength);
+}
+
+ByteView Attribute::RunList() const {
+    if (!header_.nonResident || header_.runListOffset > bytes_.size())
+        return {};
+    return bytes_.sub(header_.runListOffset, bytes_.size() - header_.runListOffset);
+}
+
+AttributeWalker::AttributeWalker(ByteView record, std::size_t limit)
+    : AttributeWalker(record, record.u16(FileRecordHeader::kFirstAttributeOffset).value_or(0),
+                      limit) {}
+
+AttributeWalker::AttributeWalker(ByteView record, std::size_t firstOffset, std::size_t limit)
+    : record_(record), offset_(firstOffset), limit_(limit) {}
+
+std::optional<Attribute> AttributeWalker::Next() {
+    if (end_ != End::kNotYet)
+        return std::nullopt;
+    if (count_ >= limit_) {
+        end_ = End::kLimit;
+        return std::nullopt;
+    }
+    if (record_.u32(offset_) == attribute_type::kEnd) {
+        end_ = End::kEndMarker;
+        return std::nullopt;
+    }
+    auto attribute = Attribute::Parse(record_, offset_);
+    if (!attribute) {
+        end_ = End::kMalformed;
+        return std::nullopt;
+    }
+    offset_ += attribute->header().length;  // length > 0 and inside the record
+    ++count_;
+    return attribute;
+}
+
+std::optional<Attribute> FindAttribute(ByteView record, std::uint32_t type, std::string_view name) {
+    AttributeWalker walker(record);
+    while (auto attribute = walker.Next()) {
+        if (attribute->Is(type, name))
+            return attribute;
+    }
+    return std::nullopt;
+}
+
+std::optional<Attribute> FindAttributeById(ByteView record, std::uint32_t type, std::uint16_t id) {
+    AttributeWalker walker(record);
+    while (auto attribute = walker.Next()) {
+        if (attribute->type() == type && attribute->header().id == id)
+            return attribute;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,193 @@
+#include "ntfs/attribute_list.h"
+
+#include <algorithm>
+#include <map>
+
+#include "common/utf16.h"
+#include "ntfs/attribute.h"
+#include "ntfs/run_list.h"
+
+namespace tarvik {
+namespace {
+
+namespace at = attribute_type;
+using E = AttributeListEntry;
+constexpr std::uint64_t kSectorBytes = 512;
+
+std::optional<AttributeListEntry> ParseEntry(ByteView value, std::size_t offset) {
+    const auto length = value.u16(offset + E::kLengthOffset);
+    if (!length || *length < E::kMinimumSize || !value.has(offset, *length))
+        return std::nullopt;
+    const ByteView bytes = value.sub(offset, *length);
+    E entry;
+    entry.type = *bytes.u32(E::kTypeOffset);
+    entry.length = *length;
+    entry.nameLength = *bytes.u8(E::kNameLengthOffset);
+    entry.nameOffset = *bytes.u8(E::kNameOffsetOffset);
+    entry.startVcn = *bytes.u64(E::kStartVcnOffset);
+    entry.reference = *bytes.u64(E::kBaseReferenceOffset);
+    entry.attributeId = *bytes.u16(E::kAttributeIdOffset);
+    if (entry.nameLength != 0) {
+        const std::size_t nameBytes = std::size_t{entry.nameLength} * 2;
+        const ByteView name = bytes.sub(entry.nameOffset, nameBytes);
+        if (name.size() != nameBytes)
+            return std::nullopt;
+        entry.name = DecodeName(name.span());
+    }
+    return entry;
+}
+
+std::vector<AttributeExtent> Extents(const std::vector<AttributeListEntry>& list,
+                                     std::uint32_t type, std::string_view name) {
+    std::vector<AttributeExtent> extents;
+    for (const E& entry : list) {
+        if (entry.type != type || entry.name != name)
+            continue;
+        extents.push_back({entry.recordNumber(), entry.attributeId, entry.startVcn});
+    }
+    return extents;
+}
+
+// The extent's attribute in its record: by id, else by type, name and first VCN.
+std::optional<Attribute> FindExtent(ByteView record, std::uint32_t type, std::string_view name,
+                                    const AttributeExtent& extent) {
+    if (auto a = FindAttributeById(record, type, extent.attributeId)) {
+        if (a->Is(type, name) && !a->isResident())
+            return a;
+    }
+    AttributeWalker walker(record);
+    while (auto a = walker.Next()) {
+        if (a->Is(type, name) && !a->isResident() && a->header().startVcn == extent.startVcn) {
+            return a;
+        }
+    }
+    return std::nullopt;
+}
+
+bool ReadRunBytes(SectorSource& source, const DataRun& run, std::uint32_t sectorsPerCluster,
+                  std::size_t wanted, std::vector<std::uint8_t>& out) {
+    const std::size_t sectors = (wanted + kSectorBytes - 1) / kSectorBytes;
+    std::vector<std::uint8_t> buffer(sectors * kSectorBytes, 0);
+    if (!run.sparse) {
+        std::uint64_t start = 0;
+        if (__builtin_mul_overflow(run.lcn, std::uint64_t{sectorsPerCluster}, &start))
+            return false;
+        if (!source.Read(start, buffer))
+            return false;
+    }
+    out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(wanted));
+    return true;
+}
+
+}  // namespace
+
+std::vector<AttributeListEntry> ParseAttributeList(ByteView value) {
+    std::vector<AttributeListEntry> entries;
+    std::size_t offset = 0;
+    while (auto entry = ParseEntry(value, offset)) {
+        offset += entry->length;
+        entries.push_back(std::move(*entry));
+    }
+    return entries;
+}
+
+std::vector<AttributeExtent> UnnamedDataExtents(const std::vector<AttributeListEntry>& list) {
+    return Extents(list, at::kData, {});
+}
+
+std::vector<AttributeExtent> IndexAllocationExtents(const std::vector<AttributeListEntry>& list) {
+    return Extents(list, at::kIndexAllocation, kFileNameIndexName);
+}
+
+std::vector<std::uint32_t> ExtentRecords(const std::vector<AttributeExtent>& extents) {
+    std::vector<std::uint32_t> records;
+    for (const AttributeExtent& extent : extents) {
+        if (std::find(records.begin(), records.end(), extent.recordNumber) == records.end()) {
+            records.push_back(extent.recordNumber);
+        }
+    }
+    return records;
+}
+
+std::optional<std::uint32_t> IndexRootRecord(const std::vector<AttributeListEntry>& list) {
+    for (const E& entry : list) {
+        if (entry.type == at::kIndexRoot && entry.name == kFileNameIndexName) {
+            return entry.recordNumber();
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRecord,
+                                                                SectorSource& source,
+                                                                std::uint32_t sectorsPerCluster) {
+    const auto list = FindAttribute(baseRecord, at::kAttributeList);
+    if (!list)
+        return std::nullopt;
+    if (list->isResident()) {
+        const ByteView value = list->Value();
+        return std::vector<std::uint8_t>(value.data(), value.data() + value.size());
+    }
+    const std::uint64_t realSize = list->header().realSize;
+    const std::size_t total =
+        static_cast<std::size_t>(std::min<std::uint64_t>(realSize, kMaxAttributeListBytes));
+    const DecodedRunList runs = DecodeRuns(list->RunList());
+    std::vector<std::uint8_t> bytes;
+    for (const DataRun& run : runs.runs) {
+        if (bytes.size() >= total)
+            break;
+        std::uint64_t runBytes = 0;
+        if (__builtin_mul_overflow(run.lengthClusters, sectorsPerCluster * kSectorBytes,
+                                   &runBytes)) {
+            runBytes = UINT64_MAX;
+        }
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bytes.size()));
+        if (!ReadRunBytes(source, run, sectorsPerCluster, wanted, bytes))
+            return std::nullopt;
+    }
+    return bytes;
+}
+
+ExtentRunsResult AppendExtentRuns(ByteView baseRecord, std::uint32_t baseRecordNumber,
+                                  const std::vector<AttributeListEntry>& list, ExtentKind kind,
+                                  const RecordFetcher& fetch, std::uint32_t sectorsPerCluster,
+                                  RunTable& table) {
+    const bool data = kind == ExtentKind::kUnnamedData;
+    const std::uint32_t type = data ? at::kData : at::kIndexAllocation;
+    const std::string_view name = data ? std::string_view{} : kFileNameIndexName;
+    const auto extents = data ? UnnamedDataExtents(list) : IndexAllocationExtents(list);
+
+    std::map<std::uint32_t, std::optional<std::array<std::uint8_t, kMftRecordSize>>> fetched;
+    auto recordFor = [&](std::uint32_t number) -> std::optional<ByteView> {
+        if (number == baseRecordNumber)
+            return baseRecord;
+        auto [it, isNew] = fetched.try_emplace(number);
+        if (isNew) {
+            std::array<std::uint8_t, kMftRecordSize> bytes{};
+            const bool ok = fetch && fetch(number, bytes) && PrepareFileRecord(bytes);
+            const auto header = ok ? FileRecordHeader::Parse(ByteView(bytes)) : std::nullopt;
+            if (header && ReferenceRecordNumber(header->baseReference) == baseRecordNumber) {
+                it->second = bytes;
+            }
+        }
+        if (!it->second)
+            return std::nullopt;
+        return ByteView(*it->second);
+    };
+
+    ExtentRunsResult result;
+    for (const AttributeExtent& extent : extents) {
+        const auto record = recordFor(extent.recordNumber);
+        const auto attribute = record ? FindExtent(*record, type, name, extent) : std::nullopt;
+        if (!attribute) {
+            ++result.extentsMissed;
+            continue;
+        }
+        result.sectors += DecodeRunList(attribute->RunList(), sectorsPerCluster, table);
+        ++result.extentsUsed;
+    }
+    return result;
+}
+
+}  // namespace tarvik
