@@ -14,6 +14,11 @@ constexpr const char* kHelp =
     "Commands:\n"
     "  disks [--disk PATH]...     list the physical disks (image files first)\n"
     "  drives --disk PATH         list the logical drives of a disk's partition table\n"
+    "  scan --disk PATH [--drive N]\n"
+    "                             scan NTFS drive N (default: the first NTFS drive) and\n"
+    "                             list its normal, deleted and lost entries:\n"
+    "                             KIND STATE SIZE DATE ID PARENT PATH, tab-separated;\n"
+    "                             the six counters go to stderr at the end\n"
     "\n"
     "Disks are read-only. --disk names a disk image or a block device; more may be given\n"
     "in TARVIK_DISKS, separated by ':'.\n"
@@ -36,5 +41,7 @@ int main(int argc, char** argv) {
         return tarvik::cli::RunDisksCommand(words);
     if (command == "drives")
         return tarvik::cli::RunDrivesCommand(words);
+    if (command == "scan")
+        return tarvik::cli::RunScanCommand(words);
     return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
 }

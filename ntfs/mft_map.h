@@ -5,21 +5,21 @@
 #include <optional>
 #include <vector>
 
+#include "ntfs/file_record.h"
 #include "ntfs/run_table.h"
 
 namespace tarvik {
 
-inline constexpr std::uint32_t kMftRecordSize = 1024;
 inline constexpr std::uint32_t kSectorsPerRecord = 2;
 
 struct RecordPlace {
-    std::uint64_t firstSector = 0;                // relative to the drive's first sector
-    std::optional<std::uint64_t> secondSector;    // set when the record's second half
-                                                  // starts another run
+    std::uint64_t firstSector = 0;              // relative to the drive's first sector
+    std::optional<std::uint64_t> secondSector;  // set when the record's second half
+                                                // starts another run
 };
 
 class MftMap {
-public:
+  public:
     MftMap() = default;
     MftMap(const RunTable& mftRuns, std::uint32_t sectorsPerCluster);
 
@@ -29,7 +29,7 @@ public:
     std::uint64_t recordCount() const { return total_ / kSectorsPerRecord; }
     const std::vector<PlacedRun>& runs() const { return runs_; }
 
-private:
+  private:
     std::vector<PlacedRun> runs_;
     std::vector<std::uint64_t> runEnds_;  // cumulative sectors after each run
     std::uint64_t total_ = 0;

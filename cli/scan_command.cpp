@@ -1,0 +1,48 @@
+// The scan command: every entry of a drive's catalogue, placed as the folder tree
+// places it.
+#include <cstdio>
+
+#include "catalogue/entry_date.h"
+#include "catalogue/tree_placement.h"
+#include "cli/commands.h"
+#include "cli/scan_session.h"
+
+namespace tarvik::cli {
+
+namespace {
+
+const char* StateOf(const CatalogueEntry& entry) {
+    if (entry.IsMadeUp())
+        return "made-up";
+    return entry.IsDeleted() ? "deleted" : "normal";
+}
+
+}  // namespace
+
+int RunScanCommand(const std::vector<std::string>& words) {
+    std::string error;
+    const auto args = ParseArgs("scan", words, {{"--disk", "--drive"}, {}, {}}, error);
+    if (!args)
+        return UsageError(error);
+    if (!args->positional.empty())
+        return UsageError("unexpected argument " + args->positional[0]);
+
+    ScanOutcome outcome = ScanChosenDrive(*args);
+    if (!outcome.engine)
+        return outcome.exitStatus;
+    const ScanEngine& engine = *outcome.engine;
+    for (const PlacedEntry& placed : PlaceEntries(engine.catalogue, engine.folderTable)) {
+        const CatalogueEntry& entry = engine.catalogue.At(placed.catalogueIndex);
+        const std::uint32_t size = entry.size;
+        const std::uint32_t number = entry.number;
+        const std::uint32_t parent = entry.parent;
+        std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\n", entry.IsDirectory() ? "Dir" : "File",
+                    StateOf(entry), size, FormatEntryDate(entry).c_str(), number, parent,
+                    placed.path.c_str());
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", CountersLine(engine.counters).c_str());
+    return kExitOk;
+}
+
+}  // namespace tarvik::cli

@@ -1,0 +1,127 @@
+#include "ntfs/directory_reader.h"
+
+#include "ntfs/attribute.h"
+#include "ntfs/attribute_list.h"
+#include "ntfs/file_record.h"
+#include "ntfs/index_allocation_reader.h"
+#include "ntfs/index_entry.h"
+#include "ntfs/index_root.h"
+#include "ntfs/record_walk.h"
+#include "ntfs/run_list.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs/standard_information.h"
+
+namespace tarvik {
+
+using namespace attribute_type;
+
+namespace {
+
+// Folder index blocks are 4 KiB on every volume Windows or mkntfs writes.
+constexpr std::uint32_t kDefaultBlockSectors = 8;
+
+IndexedName NameOf(const IndexEntry& entry) {
+    const FileName& key = *entry.fileName;
+    IndexedName name;
+    name.number = entry.recordNumber();
+    name.parent = key.parentRecord();
+    name.creationTime = key.creationTime;
+    name.realSize = key.realSize;
+    name.directory = key.isDirectory();
+    name.compressed = (key.flags & kFileAttributeCompressed) != 0;
+    name.name = key.name;
+    return name;
+}
+
+void VisitAccepted(ByteView area, const IndexVisitor& visit) {
+    ForEachAcceptedEntry(area, [&](const IndexEntry& entry) { visit(NameOf(entry)); });
+}
+
+class FolderRecordReader {
+  public:
+    FolderRecordReader(ScanEngine& engine, std::uint32_t number)
+        : engine_(engine), number_(number) {}
+
+    bool Read(const IndexVisitor& visit);
+
+  private:
+    bool Fetch(std::uint32_t number, MftRecordBytes& record) {
+        return engine_.ReadRecord(number, record) && PrepareFileRecord(record);
+    }
+    std::optional<IndexRoot> VisitRoot(ByteView record, const IndexVisitor& visit);
+
+    ScanEngine& engine_;
+    std::uint32_t number_;
+    MftRecordBytes base_{};
+    std::vector<AttributeListEntry> list_;
+};
+
+std::optional<IndexRoot> FolderRecordReader::VisitRoot(ByteView record, const IndexVisitor& visit) {
+    const auto attribute = FindAttribute(record, kIndexRoot, kFileNameIndexName);
+    if (!attribute || !attribute->isResident())
+        return std::nullopt;
+    const auto root = IndexRoot::Parse(attribute->Value());
+    if (root)
+        VisitAccepted(root->Entries(attribute->Value()), visit);
+    return root;
+}
+
+bool FolderRecordReader::Read(const IndexVisitor& visit) {
+    if (!Fetch(number_, base_))
+        return false;
+    const ByteView base(base_.data(), base_.size());
+    const auto header = FileRecordHeader::Parse(base);
+    if (!header || !header->isDirectory())
+        return false;
+
+    const std::uint32_t spc = engine_.sectorsPerCluster;
+    RunTable runs;
+    const bool hasList = FindAttribute(base, kAttributeList).has_value();
+    if (hasList) {
+        if (auto value = ReadAttributeListValue(base, engine_.source(), spc)) {
+            list_ = ParseAttributeList(ByteView(value->data(), value->size()));
+        }
+        const RecordFetcher fetch = [this](std::uint32_t n, MftRecordBytes& record) {
+            return Fetch(n, record);
+        };
+        AppendExtentRuns(base, number_, list_, ExtentKind::kIndexAllocation, fetch, spc, runs);
+    } else if (const auto allocation = FindAttribute(base, kIndexAllocation, kFileNameIndexName);
+               allocation && !allocation->isResident()) {
+        DecodeRunList(allocation->RunList(), spc, runs);
+    }
+
+    // The root names the block size; it may live in an extension record.
+    MftRecordBytes rootHolder{};
+    ByteView rootRecord = base;
+    if (hasList) {
+        if (const auto holder = IndexRootRecord(list_); holder && *holder != number_) {
+            if (Fetch(*holder, rootHolder))
+                rootRecord = ByteView(rootHolder.data(), rootHolder.size());
+        }
+    }
+    const auto rootAttribute = FindAttribute(rootRecord, kIndexRoot, kFileNameIndexName);
+    std::optional<IndexRoot> root;
+    if (rootAttribute && rootAttribute->isResident())
+        root = IndexRoot::Parse(rootAttribute->Value());
+    const std::uint32_t blockSectors =
+        root && root->BlockSectors() ? *root->BlockSectors() : kDefaultBlockSectors;
+
+    if (!runs.Empty()) {
+        ReadIndexAllocation(runs, spc, blockSectors, engine_.source(),
+                            [&](const IndexEntry& entry) {
+                                if (entry.isAccepted())
+                                    visit(NameOf(entry));
+                            });
+    }
+    VisitRoot(rootRecord, visit);
+    return true;
+}
+
+}  // namespace
+
+bool ReadDirectoryIndex(ScanEngine& engine, std::uint32_t directoryRecord,
+                        const IndexVisitor& visit) {
+    return FolderRecordReader(engine, directoryRecord).Read(visit);
+}
+
+}  // namespace tarvik

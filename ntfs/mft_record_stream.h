@@ -1,0 +1,36 @@
+#pragma once
+// Every MFT record in number order, read in large requests (up to a chunk of a run at
+// a time) rather than one record per read.
+#include <cstdint>
+#include <vector>
+
+#include "ntfs/mft_map.h"
+#include "ntfs/sector_source.h"
+
+namespace tarvik {
+
+class MftRecordStream {
+  public:
+    static constexpr std::uint32_t kDefaultChunkSectors = 2048;  // 1 MiB
+
+    MftRecordStream(SectorSource& source, const MftMap& map,
+                    std::uint32_t chunkSectors = kDefaultChunkSectors);
+
+    // The next record as stored (no fix-up). False after the last record. A record that
+    // could not be read is handed out zero-filled with readable false.
+    bool Next(std::uint64_t& recordNumber, std::span<std::uint8_t, kMftRecordSize> record,
+              bool& readable);
+
+  private:
+    bool Fill(std::uint64_t logicalSector);
+
+    SectorSource& source_;
+    const MftMap& map_;
+    std::uint32_t chunkSectors_;
+    std::uint64_t next_ = 0;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t bufferStart_ = 0;  // logical MFT sector of buffer_[0]
+    std::uint64_t bufferEnd_ = 0;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,51 @@
+#include "ntfs/record_inspection.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "ntfs/file_record.h"
+#include "ntfs/record_walk.h"
+
+namespace tarvik {
+
+namespace {
+
+// Resident data shows as one sector's worth in the catalogue.
+constexpr std::uint64_t kResidentDataSize = 512;
+
+}  // namespace
+
+bool HasFileSignature(std::span<const std::uint8_t> record) {
+    return FileRecordHeader::HasSignature(ByteView(record.data(), record.size()));
+}
+
+std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t, kMftRecordSize> record) {
+    if (!PrepareFileRecord(record))
+        return std::nullopt;
+    const auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
+    if (!summary)
+        return std::nullopt;
+    InspectedRecord inspected;
+    inspected.flags = summary->flags;
+    inspected.isBase = !summary->isExtension();
+    if (summary->hasName())
+        inspected.name = summary->name;
+    inspected.parent = summary->parentRecord;
+    inspected.creationTime = summary->creationTime;
+    inspected.size = summary->residentData ? kResidentDataSize : summary->initializedSize;
+    inspected.compressed = summary->compressed;
+    inspected.hasAttributeList = summary->hasAttributeList;
+    return inspected;
+}
+
+std::optional<std::string> RecordName(std::span<const std::uint8_t, kMftRecordSize> record) {
+    std::array<std::uint8_t, kMftRecordSize> copy{};
+    std::memcpy(copy.data(), record.data(), copy.size());
+    const auto inspected = InspectRecord(copy);
+    if (!inspected)
+        return std::nullopt;
+    return inspected->name;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,34 @@
+#pragma once
+// What the scan takes from one FILE record.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "ntfs/mft_map.h"
+
+namespace tarvik {
+
+struct InspectedRecord {
+    std::uint16_t flags = 0;          // 0x01 in use, 0x02 directory
+    bool isBase = true;               // false for an extension record of another record
+    std::optional<std::string> name;  // UTF-8; the best of its names
+    std::uint32_t parent = 0;
+    std::uint64_t creationTime = 0;
+    std::uint64_t size = 0;  // initialized size of the unnamed data; 512 when resident
+    bool compressed = false;
+    bool hasAttributeList = false;
+
+    bool inUse() const { return (flags & 0x01) != 0; }
+    bool isDirectory() const { return (flags & 0x02) != 0; }
+};
+
+// Applies the fix-up in place and reads the record; nothing when it is not a FILE
+// record, its fix-up fails or its attributes cannot be walked.
+std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t, kMftRecordSize> record);
+
+// The name of a stored record (fix-up applied to a copy), for number confirmation.
+std::optional<std::string> RecordName(std::span<const std::uint8_t, kMftRecordSize> record);
+bool HasFileSignature(std::span<const std::uint8_t> record);
+
+}  // namespace tarvik

@@ -1,0 +1,27 @@
+#pragma once
+// Texts and progress slots of a scan. Slots are the ids of the scanning dialog's
+// controls, so the desktop program routes each text to its control unchanged.
+namespace tarvik {
+
+enum ScanSlot : int {
+    kSlotNormalFiles = 1021,
+    kSlotNormalDirectories = 1022,
+    kSlotDeletedFiles = 1023,
+    kSlotDeletedDirectories = 1024,
+    kSlotLostDirectories = 1025,
+    kSlotLostFiles = 1026,
+    kSlotPhase = 1027,
+};
+
+inline constexpr const char* kPhase1Mft = "Phase 1 of 4  Searching Normal Files and Directories";
+inline constexpr const char* kPhase1Drive = "Phase 1 of 4  Searching Normal Files in Drive";
+inline constexpr const char* kPhase2Mft = "Phase 2 of 4  Searching Deleted Files and Directories";
+inline constexpr const char* kPhase2Drive = "Phase 2 of 4  Searching Deleted Files in Drive";
+inline constexpr const char* kPhase2Disk = "Phase 2 of 4  Searching Deleted Files in Disk";
+inline constexpr const char* kPhase3 = "Phase 3 of 4  Searching Lost Files and Directories";
+inline constexpr const char* kPhase4 = "Phase 4 of 4  Doing House Keeping jobs";
+
+inline constexpr const char* kFatDriveText = "Use Corvane Miravel FAT to Recover FAT Drive";
+inline constexpr const char* kInvalidDriveCaption = "Invalid Drive";
+
+}  // namespace tarvik
