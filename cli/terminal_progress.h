@@ -10,7 +10,7 @@
 namespace tarvik::cli {
 
 class TerminalProgress final : public ProgressSink {
-public:
+  public:
     TerminalProgress();
     ~TerminalProgress() override;
 
@@ -25,7 +25,7 @@ public:
     // The slot whose text leads the line (the phase or status line).
     void SetHeadlineSlot(int slot) { headlineSlot_ = slot; }
 
-private:
+  private:
     void Redraw(bool force);
 
     bool enabled_;

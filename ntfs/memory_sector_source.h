@@ -8,12 +8,13 @@ namespace tarvik {
 
 // A drive held in memory: test fixtures and fuzz targets read whole volumes from it.
 class MemorySectorSource final : public SectorSource {
-public:
+  public:
     explicit MemorySectorSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
     bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) override {
         const std::uint64_t size = bytes_.size();
-        if (driveSector >= size / 512) return false;
+        if (driveSector >= size / 512)
+            return false;
         const std::uint64_t offset = driveSector * 512;
         const std::uint64_t available = std::min<std::uint64_t>(buffer.size(), size - offset);
         std::memcpy(buffer.data(), bytes_.data() + offset, available);
@@ -22,7 +23,7 @@ public:
     }
     std::vector<std::uint8_t>& bytes() { return bytes_; }
 
-private:
+  private:
     std::vector<std::uint8_t> bytes_;
 };
 
