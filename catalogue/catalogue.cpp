@@ -24,21 +24,18 @@ void Catalogue::SetCapacity(std::size_t capacity) {
 
 std::optional<std::size_t> Catalogue::FirstWithNumber(std::uint32_t number) const {
     const IndexRange found = byNumber_.Find(number);
-    if (found.empty())
-        return std::nullopt;
+    if (found.empty()) return std::nullopt;
     return found.front();
 }
 
 bool Catalogue::SetCheckState(std::size_t index, std::int32_t state) {
-    if (index >= entries_.size())
-        return false;
+    if (index >= entries_.size()) return false;
     entries_[index].checkState = state;
     return true;
 }
 
 void Catalogue::SetAllCheckStates(std::int32_t state) {
-    for (CatalogueEntry& entry : entries_)
-        entry.checkState = state;
+    for (CatalogueEntry& entry : entries_) entry.checkState = state;
 }
 
 void Catalogue::Clear() {

@@ -16,8 +16,7 @@ constexpr std::size_t kMaxContinuationBytes = 3;
 }  // namespace
 
 std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes) {
-    if (utf8.size() <= maxBytes)
-        return utf8;
+    if (utf8.size() <= maxBytes) return utf8;
     // The byte at the cut is the first one dropped. When it continues a character, the
     // cut moves back to that character's lead byte, so the whole character is dropped.
     std::size_t cut = maxBytes;
@@ -28,15 +27,13 @@ std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes) {
     }
     // More continuation bytes than a character can have is not UTF-8: cut at the limit
     // rather than eat further into the name.
-    if (IsContinuationByte(utf8[cut]))
-        return utf8.substr(0, maxBytes);
+    if (IsContinuationByte(utf8[cut])) return utf8.substr(0, maxBytes);
     return utf8.substr(0, cut);
 }
 
 void CatalogueEntry::SetName(std::string_view utf8) {
     const std::size_t nul = utf8.find('\0');
-    if (nul != std::string_view::npos)
-        utf8 = utf8.substr(0, nul);
+    if (nul != std::string_view::npos) utf8 = utf8.substr(0, nul);
     const std::string_view kept = TruncateUtf8(utf8, kEntryNameMaxBytes);
     std::memset(name, 0, sizeof name);
     std::memcpy(name, kept.data(), kept.size());

@@ -7,10 +7,8 @@ FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress)
     std::size_t directories = 0;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
         table.totalSize_ += entry.size;
-        if (entry.IsDirectory())
-            ++directories;
-        if (progress != nullptr)
-            progress->StepIt();
+        if (entry.IsDirectory()) ++directories;
+        if (progress != nullptr) progress->StepIt();
     }
 
     table.folders_.reserve(directories);
@@ -21,8 +19,7 @@ FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress)
             table.folders_.push_back(position);
             table.byParent_.Add(entries[i].parent, position);
         }
-        if (progress != nullptr)
-            progress->StepIt();
+        if (progress != nullptr) progress->StepIt();
     }
     return table;
 }

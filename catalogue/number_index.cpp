@@ -22,8 +22,7 @@ void NumberIndex::Add(std::uint32_t number, std::uint32_t position) {
     const auto node = static_cast<std::uint32_t>(nodes_.size());
     nodes_.push_back({position, IndexRange::kEnd});
     auto [it, inserted] = chains_.try_emplace(number, Chain{node, node, 1});
-    if (inserted)
-        return;
+    if (inserted) return;
     Chain& chain = it->second;
     nodes_[chain.tail].next = node;
     chain.tail = node;
@@ -32,8 +31,7 @@ void NumberIndex::Add(std::uint32_t number, std::uint32_t position) {
 
 IndexRange NumberIndex::Find(std::uint32_t number) const {
     const auto it = chains_.find(number);
-    if (it == chains_.end())
-        return IndexRange();
+    if (it == chains_.end()) return IndexRange();
     const Chain& chain = it->second;
     return IndexRange(&nodes_, chain.head, chain.tail, chain.count);
 }

@@ -22,8 +22,7 @@ class Placer {
 
     std::vector<PlacedEntry> Run() {
         Open(kRootFolderNumber, 0, std::string(kListingRootName));
-        while (!open_.empty())
-            Step();
+        while (!open_.empty()) Step();
         PlaceUnheld();
         return std::move(result_);
     }
@@ -31,8 +30,7 @@ class Placer {
   private:
     // A number already opened is not opened again: its folder came first.
     void Open(std::uint32_t number, std::size_t depth, std::string path) {
-        if (!opened_.insert(number).second)
-            return;
+        if (!opened_.insert(number).second) return;
         const IndexRange subFolders = folders_.FoldersWithParent(number);
         open_.push_back({number, subFolders.begin(), subFolders.end(), depth, std::move(path)});
     }
@@ -46,8 +44,7 @@ class Placer {
         }
         const std::size_t index = *top.nextFolder;
         ++top.nextFolder;
-        if (placed_[index])
-            return;
+        if (placed_[index]) return;
         const std::size_t depth = top.depth + 1;
         std::string path = Place(index, depth, top.path);
         Open(catalogue_.At(index).number, depth, std::move(path));  // may move `top`
@@ -64,8 +61,7 @@ class Placer {
     void PlaceUnheld() {
         const std::string unplaced(kListingUnplacedName);
         for (std::size_t index = 0; index < placed_.size(); ++index) {
-            if (!placed_[index])
-                Place(index, 1, unplaced);
+            if (!placed_[index]) Place(index, 1, unplaced);
         }
     }
 

@@ -10,8 +10,7 @@ const std::vector<std::string>& CliArgs::All(const std::string& name) const {
 
 std::optional<std::string> CliArgs::One(const std::string& name) const {
     const auto& all = All(name);
-    if (all.empty())
-        return std::nullopt;
+    if (all.empty()) return std::nullopt;
     return all.back();
 }
 
@@ -39,8 +38,7 @@ std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<s
             args.flags.insert(name);
         } else if (spec.multiValued.count(name)) {
             auto& list = args.values[name];
-            if (inlineValue)
-                list.push_back(*inlineValue);
+            if (inlineValue) list.push_back(*inlineValue);
             while (i + 1 < words.size() && words[i + 1].rfind("--", 0) != 0)
                 list.push_back(words[++i]);
             if (list.empty()) {

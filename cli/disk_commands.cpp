@@ -27,8 +27,7 @@ int UsageError(const std::string& reason) {
 std::optional<std::string> LoadDiskTable(const std::vector<std::string>& paths,
                                          bool includeSystemDisks) {
     for (const auto& path : paths) {
-        if (auto problem = DescribeUnusableDisk(path))
-            return problem;
+        if (auto problem = DescribeUnusableDisk(path)) return problem;
     }
     Disks().Load(paths, includeSystemDisks);
     return std::nullopt;
@@ -37,12 +36,9 @@ std::optional<std::string> LoadDiskTable(const std::vector<std::string>& paths,
 int RunDisksCommand(const std::vector<std::string>& words) {
     std::string error;
     const auto args = ParseArgs("disks", words, {{"--disk"}, {}, {}}, error);
-    if (!args)
-        return UsageError(error);
-    if (!args->positional.empty())
-        return UsageError("unexpected argument " + args->positional[0]);
-    if (auto problem = LoadDiskTable(args->All("--disk"), true))
-        return Fail(*problem);
+    if (!args) return UsageError(error);
+    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
+    if (auto problem = LoadDiskTable(args->All("--disk"), true)) return Fail(*problem);
 
     std::uint8_t count = 0;
     CountPhysicalDisks(count);
@@ -59,20 +55,15 @@ int RunDisksCommand(const std::vector<std::string>& words) {
 int RunDrivesCommand(const std::vector<std::string>& words) {
     std::string error;
     const auto args = ParseArgs("drives", words, {{"--disk"}, {}, {}}, error);
-    if (!args)
-        return UsageError(error);
-    if (!args->positional.empty())
-        return UsageError("unexpected argument " + args->positional[0]);
+    if (!args) return UsageError(error);
+    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
     const auto& paths = args->All("--disk");
-    if (paths.size() != 1)
-        return UsageError("drives needs exactly one --disk PATH");
-    if (auto problem = LoadDiskTable(paths, false))
-        return Fail(*problem);
+    if (paths.size() != 1) return UsageError("drives needs exactly one --disk PATH");
+    if (auto problem = LoadDiskTable(paths, false)) return Fail(*problem);
 
     StderrNotifier notifier;
     DriveList& list = ProcessDriveList();
-    if (StartPartitionWalk(PhysicalDiskCode(0), list, notifier) == 0)
-        return kExitFailure;
+    if (StartPartitionWalk(PhysicalDiskCode(0), list, notifier) == 0) return kExitFailure;
     for (std::size_t row = 0; row < list.Count(); ++row) {
         const LogicalDriveEntry& entry = *list.At(row);
         std::printf("Logical Drive %zu\t%s\t%u\t%u\t%s\n", row + 1,

@@ -37,11 +37,8 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return tarvik::cli::kExitOk;
     }
-    if (command == "disks")
-        return tarvik::cli::RunDisksCommand(words);
-    if (command == "drives")
-        return tarvik::cli::RunDrivesCommand(words);
-    if (command == "scan")
-        return tarvik::cli::RunScanCommand(words);
+    if (command == "disks") return tarvik::cli::RunDisksCommand(words);
+    if (command == "drives") return tarvik::cli::RunDrivesCommand(words);
+    if (command == "scan") return tarvik::cli::RunScanCommand(words);
     return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
 }

@@ -12,8 +12,7 @@ namespace tarvik::cli {
 namespace {
 
 const char* StateOf(const CatalogueEntry& entry) {
-    if (entry.IsMadeUp())
-        return "made-up";
+    if (entry.IsMadeUp()) return "made-up";
     return entry.IsDeleted() ? "deleted" : "normal";
 }
 
@@ -22,14 +21,11 @@ const char* StateOf(const CatalogueEntry& entry) {
 int RunScanCommand(const std::vector<std::string>& words) {
     std::string error;
     const auto args = ParseArgs("scan", words, {{"--disk", "--drive"}, {}, {}}, error);
-    if (!args)
-        return UsageError(error);
-    if (!args->positional.empty())
-        return UsageError("unexpected argument " + args->positional[0]);
+    if (!args) return UsageError(error);
+    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
 
     ScanOutcome outcome = ScanChosenDrive(*args);
-    if (!outcome.engine)
-        return outcome.exitStatus;
+    if (!outcome.engine) return outcome.exitStatus;
     const ScanEngine& engine = *outcome.engine;
     for (const PlacedEntry& placed : PlaceEntries(engine.catalogue, engine.folderTable)) {
         const CatalogueEntry& entry = engine.catalogue.At(placed.catalogueIndex);

@@ -18,15 +18,13 @@ namespace {
 std::optional<std::size_t> ParseDriveNumber(const std::string& text) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value == 0)
-        return std::nullopt;
+    if (text.empty() || *end != '\0' || value == 0) return std::nullopt;
     return static_cast<std::size_t>(value);
 }
 
 std::optional<std::size_t> FirstScannedRow(const DriveList& list) {
     for (std::size_t row = 0; row < list.Count(); ++row) {
-        if (IsScannedType(list.At(row)->partitionType))
-            return row;
+        if (IsScannedType(list.At(row)->partitionType)) return row;
     }
     return std::nullopt;
 }
@@ -64,8 +62,7 @@ ScanOutcome ScanChosenDrive(const CliArgs& args) {
     StderrNotifier notifier;
     DriveList& list = ProcessDriveList();
     outcome.exitStatus = kExitFailure;
-    if (StartPartitionWalk(PhysicalDiskCode(0), list, notifier) == 0)
-        return outcome;
+    if (StartPartitionWalk(PhysicalDiskCode(0), list, notifier) == 0) return outcome;
     const auto row = requested ? std::optional<std::size_t>(*requested - 1) : FirstScannedRow(list);
     if (row && *row >= list.Count()) {
         outcome.exitStatus =
@@ -82,8 +79,7 @@ ScanOutcome ScanChosenDrive(const CliArgs& args) {
 
     auto engine = std::make_unique<ScanEngine>(PhysicalDiskCode(0));
     engine->SetDrive(drive.startSector, drive.sizeInSectors());
-    if (!engine->ValidateBootSector(notifier))
-        return outcome;
+    if (!engine->ValidateBootSector(notifier)) return outcome;
 
     TerminalProgress progress;
     progress.SetHeadlineSlot(kSlotPhase);

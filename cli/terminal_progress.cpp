@@ -34,30 +34,25 @@ void TerminalProgress::SetStep(std::uint32_t step) {
 
 void TerminalProgress::StepIt() {
     position_ += step_;
-    if (position_ > high_)
-        position_ = low_;  // a progress bar wraps like this too
+    if (position_ > high_) position_ = low_;  // a progress bar wraps like this too
     Redraw(false);
 }
 
 void TerminalProgress::Finish() {
-    if (enabled_ && drawn_)
-        std::fputs("\r\033[K", stderr);
+    if (enabled_ && drawn_) std::fputs("\r\033[K", stderr);
     drawn_ = false;
 }
 
 void TerminalProgress::Redraw(bool force) {
-    if (!enabled_)
-        return;
+    if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastDraw_ < std::chrono::milliseconds(100))
-        return;
+    if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
     const double span = high_ > low_ ? static_cast<double>(high_ - low_) : 1.0;
     const int percent = static_cast<int>(100.0 * (position_ - low_) / span);
     std::string line = texts_[headlineSlot_];
     for (const auto& [slot, text] : texts_) {
-        if (slot != headlineSlot_ && !text.empty())
-            line += "  " + text;
+        if (slot != headlineSlot_ && !text.empty()) line += "  " + text;
     }
     std::fprintf(stderr, "\r\033[K%3d%%  %s", percent, line.substr(0, 150).c_str());
     std::fflush(stderr);

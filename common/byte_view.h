@@ -30,37 +30,31 @@ class ByteView {
     }
 
     std::optional<std::uint8_t> u8(std::size_t offset) const {
-        if (!has(offset, 1))
-            return std::nullopt;
+        if (!has(offset, 1)) return std::nullopt;
         return bytes_[offset];
     }
     std::optional<std::uint16_t> u16(std::size_t offset) const {
-        if (!has(offset, 2))
-            return std::nullopt;
+        if (!has(offset, 2)) return std::nullopt;
         return static_cast<std::uint16_t>(LoadLe(offset, 2));
     }
     std::optional<std::uint32_t> u32(std::size_t offset) const {
-        if (!has(offset, 4))
-            return std::nullopt;
+        if (!has(offset, 4)) return std::nullopt;
         return static_cast<std::uint32_t>(LoadLe(offset, 4));
     }
     std::optional<std::uint64_t> u64(std::size_t offset) const {
-        if (!has(offset, 8))
-            return std::nullopt;
+        if (!has(offset, 8)) return std::nullopt;
         return LoadLe(offset, 8);
     }
     // An unsigned little-endian value of 1 to 8 bytes (run lists store such widths).
     std::optional<std::uint64_t> uN(std::size_t offset, std::size_t width) const {
-        if (width == 0 || width > 8 || !has(offset, width))
-            return std::nullopt;
+        if (width == 0 || width > 8 || !has(offset, width)) return std::nullopt;
         return LoadLe(offset, width);
     }
 
   private:
     std::uint64_t LoadLe(std::size_t offset, std::size_t width) const {
         std::uint64_t value = 0;
-        for (std::size_t i = width; i-- > 0;)
-            value = (value << 8) | bytes_[offset + i];
+        for (std::size_t i = width; i-- > 0;) value = (value << 8) | bytes_[offset + i];
         return value;
     }
 

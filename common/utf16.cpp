@@ -55,12 +55,10 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
 }
 
 std::string TruncateUtf8(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes)
-        return std::string(text);
+    if (text.size() <= maxBytes) return std::string(text);
     std::size_t cut = maxBytes;
     // Back up over continuation bytes (10xxxxxx) to the start of the cut character.
-    while (cut > 0 && (static_cast<std::uint8_t>(text[cut]) & 0xC0) == 0x80)
-        --cut;
+    while (cut > 0 && (static_cast<std::uint8_t>(text[cut]) & 0xC0) == 0x80) --cut;
     return std::string(text.substr(0, cut));
 }
 

@@ -24,25 +24,20 @@ std::string WithReason(const std::string& path, const std::string& reason) {
 
 std::optional<std::string> DescribeUnusableDisk(const std::string& path) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return WithReason(path, std::strerror(errno));
-    if (S_ISDIR(info.st_mode))
-        return WithReason(path, "is a folder, not a disk or image file");
+    if (::stat(path.c_str(), &info) != 0) return WithReason(path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return WithReason(path, "is a folder, not a disk or image file");
     if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
         return WithReason(path, "is not a disk or an image file");
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return WithReason(path, std::strerror(errno));
+    if (fd < 0) return WithReason(path, std::strerror(errno));
     std::uint64_t bytes = static_cast<std::uint64_t>(info.st_size);
-    if (S_ISBLK(info.st_mode) && ::ioctl(fd, BLKGETSIZE64, &bytes) != 0)
-        bytes = 0;
+    if (S_ISBLK(info.st_mode) && ::ioctl(fd, BLKGETSIZE64, &bytes) != 0) bytes = 0;
     std::array<std::uint8_t, kSectorSize> sector{};
     const ssize_t got = bytes >= kSectorSize ? ::pread(fd, sector.data(), sector.size(), 0) : 0;
     const int readError = errno;
     ::close(fd);
-    if (bytes == 0)
-        return WithReason(path, "is empty");
+    if (bytes == 0) return WithReason(path, "is empty");
     if (bytes < kSectorSize) {
         return WithReason(path, "is shorter than one sector (" + std::to_string(bytes) + " bytes)");
     }

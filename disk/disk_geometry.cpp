@@ -18,8 +18,7 @@ bool CountPhysicalDisks(std::uint8_t& count) {
     count = 0;
     while (count < 0x7F) {
         const int fd = OpenDiskDevice(PhysicalDiskCode(count));
-        if (fd < 0)
-            break;
+        if (fd < 0) break;
         ::close(fd);
         ++count;
     }
@@ -30,16 +29,13 @@ namespace {
 
 std::optional<std::uint64_t> SizeOfOpenDevice(int fd) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return std::nullopt;
+    if (::fstat(fd, &info) != 0) return std::nullopt;
     if (S_ISBLK(info.st_mode)) {
         std::uint64_t bytes = 0;
-        if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0)
-            return std::nullopt;
+        if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0) return std::nullopt;
         return bytes;
     }
-    if (S_ISREG(info.st_mode))
-        return static_cast<std::uint64_t>(info.st_size);
+    if (S_ISREG(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
     return std::nullopt;
 }
 
@@ -47,8 +43,7 @@ std::optional<std::uint64_t> SizeOfOpenDevice(int fd) {
 
 std::optional<std::uint64_t> DiskByteSize(DriveCode code) {
     const int fd = OpenDiskDevice(code);
-    if (fd < 0)
-        return std::nullopt;
+    if (fd < 0) return std::nullopt;
     const auto size = SizeOfOpenDevice(fd);
     ::close(fd);
     return size;
@@ -78,8 +73,7 @@ bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& h
     }
     const auto bytes = SizeOfOpenDevice(fd);
     ::close(fd);
-    if (!bytes)
-        return false;
+    if (!bytes) return false;
     const DiskGeometry geometry = GeometryForSectors(*bytes / kSectorSize);
     cylinders = geometry.cylinders;
     heads = geometry.heads;
@@ -92,11 +86,9 @@ bool GetDiskSectorCount(DriveCode code, std::uint32_t& totalSectors, Notifier* n
     std::uint16_t cylinders = 0;
     std::uint8_t heads = 0;
     std::uint8_t sectorsPerTrack = 0;
-    if (!GetDiskParameters(code, cylinders, heads, sectorsPerTrack, notifier))
-        return false;
+    if (!GetDiskParameters(code, cylinders, heads, sectorsPerTrack, notifier)) return false;
     const auto bytes = DiskByteSize(code);
-    if (!bytes)
-        return false;
+    if (!bytes) return false;
     const std::uint64_t sectors = *bytes / kSectorSize;
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
     totalSectors = static_cast<std::uint32_t>(sectors > kMax ? kMax : sectors);

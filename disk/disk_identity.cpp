@@ -10,8 +10,7 @@ namespace tarvik {
 
 DiskIdentity IdentifyDisk(unsigned diskIndex) {
     const auto entry = Disks().EntryFor(PhysicalDiskCode(diskIndex));
-    if (!entry)
-        return {};
+    if (!entry) return {};
     struct stat info {};
     if (::stat(entry->path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         return {kImageModel, std::filesystem::path(entry->path).filename().string()};
@@ -22,8 +21,7 @@ DiskIdentity IdentifyDisk(unsigned diskIndex) {
 DiskIdentity IdentityForDisplay(const DiskIdentity& identity) {
     const bool usable =
         !identity.model.empty() && identity.model[0] >= 'A' && identity.model[0] <= 'Z';
-    if (!usable)
-        return {kUnknownIdentity, kUnknownIdentity};
+    if (!usable) return {kUnknownIdentity, kUnknownIdentity};
     return identity;
 }
 

@@ -13,11 +13,9 @@ DiskTable& Disks() {
 }
 
 std::optional<DiskTableEntry> DiskTable::EntryFor(DriveCode code) const {
-    if (!IsPhysicalDisk(code))
-        return std::nullopt;
+    if (!IsPhysicalDisk(code)) return std::nullopt;
     const unsigned index = PhysicalDiskIndex(code);
-    if (index >= entries_.size())
-        return std::nullopt;
+    if (index >= entries_.size()) return std::nullopt;
     return entries_[index];
 }
 
@@ -27,10 +25,8 @@ std::vector<std::string> DiskTable::SplitPathList(const std::string& list) {
     while (start <= list.size()) {
         const std::size_t colon = list.find(':', start);
         const std::size_t end = colon == std::string::npos ? list.size() : colon;
-        if (end > start)
-            paths.push_back(list.substr(start, end - start));
-        if (colon == std::string::npos)
-            break;
+        if (end > start) paths.push_back(list.substr(start, end - start));
+        if (colon == std::string::npos) break;
         start = colon + 1;
     }
     return paths;
@@ -48,27 +44,22 @@ std::vector<std::string> DiskTable::SystemDisks(const std::string& sysBlockDir) 
     std::error_code error;
     for (const auto& item : std::filesystem::directory_iterator(sysBlockDir, error)) {
         const std::string name = item.path().filename().string();
-        if (IsWholeDiskName(name))
-            names.push_back(name);
+        if (IsWholeDiskName(name)) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     std::vector<std::string> paths;
-    for (const auto& name : names)
-        paths.push_back("/dev/" + name);
+    for (const auto& name : names) paths.push_back("/dev/" + name);
     return paths;
 }
 
 void DiskTable::Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks) {
     entries_.clear();
-    for (const auto& path : imagePaths)
-        entries_.push_back({path, true});
+    for (const auto& path : imagePaths) entries_.push_back({path, true});
     if (const char* env = std::getenv("TARVIK_DISKS")) {
-        for (const auto& path : SplitPathList(env))
-            entries_.push_back({path, true});
+        for (const auto& path : SplitPathList(env)) entries_.push_back({path, true});
     }
     if (includeSystemDisks) {
-        for (const auto& path : SystemDisks())
-            entries_.push_back({path, false});
+        for (const auto& path : SystemDisks()) entries_.push_back({path, false});
     }
 }
 

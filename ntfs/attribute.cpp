@@ -30,10 +30,8 @@ void ReadNonResident(ByteView attr, AttributeHeader& h) {
 std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
     const auto type = record.u32(offset + H::kTypeOffset);
     const auto length = record.u32(offset + H::kLengthOffset);
-    if (!type || !length || *type == attribute_type::kEnd)
-        return std::nullopt;
-    if (*length < kMinimumHeader || !record.has(offset, *length))
-        return std::nullopt;
+    if (!type || !length || *type == attribute_type::kEnd) return std::nullopt;
+    if (*length < kMinimumHeader || !record.has(offset, *length)) return std::nullopt;
 
     Attribute a;
     a.bytes_ = record.sub(offset, *length);
@@ -47,12 +45,10 @@ std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
     h.flags = a.bytes_.u16(H::kFlagsOffset).value_or(0);
     h.id = a.bytes_.u16(H::kIdOffset).value_or(0);
     const std::size_t minimum = h.nonResident ? H::kNonResidentHeaderSize : H::kResidentHeaderSize;
-    if (h.length < minimum)
-        return std::nullopt;
+    if (h.length < minimum) return std::nullopt;
     if (h.nameLength != 0) {
         const ByteView name = a.bytes_.sub(h.nameOffset, std::size_t{h.nameLength} * 2);
-        if (name.size() == 0)
-            return std::nullopt;
+        if (name.size() == 0) return std::nullopt;
         h.name = DecodeName(name.span());
     }
     if (h.nonResident) {
@@ -64,14 +60,12 @@ std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
 }
 
 ByteView Attribute::Value() const {
-    if (header_.nonResident)
-        return {};
+    if (header_.nonResident) return {};
     return bytes_.sub(header_.valueOffset, header_.valueLength);
 }
 
 ByteView Attribute::RunList() const {
-    if (!header_.nonResident || header_.runListOffset > bytes_.size())
-        return {};
+    if (!header_.nonResident || header_.runListOffset > bytes_.size()) return {};
     return bytes_.sub(header_.runListOffset, bytes_.size() - header_.runListOffset);
 }
 
@@ -83,8 +77,7 @@ AttributeWalker::AttributeWalker(ByteView record, std::size_t firstOffset, std::
     : record_(record), offset_(firstOffset), limit_(limit) {}
 
 std::optional<Attribute> AttributeWalker::Next() {
-    if (end_ != End::kNotYet)
-        return std::nullopt;
+    if (end_ != End::kNotYet) return std::nullopt;
     if (count_ >= limit_) {
         end_ = End::kLimit;
         return std::nullopt;
@@ -106,8 +99,7 @@ std::optional<Attribute> AttributeWalker::Next() {
 std::optional<Attribute> FindAttribute(ByteView record, std::uint32_t type, std::string_view name) {
     AttributeWalker walker(record);
     while (auto attribute = walker.Next()) {
-        if (attribute->Is(type, name))
-            return attribute;
+        if (attribute->Is(type, name)) return attribute;
     }
     return std::nullopt;
 }
@@ -115,8 +107,7 @@ std::optional<Attribute> FindAttribute(ByteView record, std::uint32_t type, std:
 std::optional<Attribute> FindAttributeById(ByteView record, std::uint32_t type, std::uint16_t id) {
     AttributeWalker walker(record);
     while (auto attribute = walker.Next()) {
-        if (attribute->type() == type && attribute->header().id == id)
-            return attribute;
+        if (attribute->type() == type && attribute->header().id == id) return attribute;
     }
     return std::nullopt;
 }

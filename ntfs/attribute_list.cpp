@@ -16,8 +16,7 @@ constexpr std::uint64_t kSectorBytes = 512;
 
 std::optional<AttributeListEntry> ParseEntry(ByteView value, std::size_t offset) {
     const auto length = value.u16(offset + E::kLengthOffset);
-    if (!length || *length < E::kMinimumSize || !value.has(offset, *length))
-        return std::nullopt;
+    if (!length || *length < E::kMinimumSize || !value.has(offset, *length)) return std::nullopt;
     const ByteView bytes = value.sub(offset, *length);
     E entry;
     entry.type = *bytes.u32(E::kTypeOffset);
@@ -30,8 +29,7 @@ std::optional<AttributeListEntry> ParseEntry(ByteView value, std::size_t offset)
     if (entry.nameLength != 0) {
         const std::size_t nameBytes = std::size_t{entry.nameLength} * 2;
         const ByteView name = bytes.sub(entry.nameOffset, nameBytes);
-        if (name.size() != nameBytes)
-            return std::nullopt;
+        if (name.size() != nameBytes) return std::nullopt;
         entry.name = DecodeName(name.span());
     }
     return entry;
@@ -41,8 +39,7 @@ std::vector<AttributeExtent> Extents(const std::vector<AttributeListEntry>& list
                                      std::uint32_t type, std::string_view name) {
     std::vector<AttributeExtent> extents;
     for (const E& entry : list) {
-        if (entry.type != type || entry.name != name)
-            continue;
+        if (entry.type != type || entry.name != name) continue;
         extents.push_back({entry.recordNumber(), entry.attributeId, entry.startVcn});
     }
     return extents;
@@ -52,8 +49,7 @@ std::vector<AttributeExtent> Extents(const std::vector<AttributeListEntry>& list
 std::optional<Attribute> FindExtent(ByteView record, std::uint32_t type, std::string_view name,
                                     const AttributeExtent& extent) {
     if (auto a = FindAttributeById(record, type, extent.attributeId)) {
-        if (a->Is(type, name) && !a->isResident())
-            return a;
+        if (a->Is(type, name) && !a->isResident()) return a;
     }
     AttributeWalker walker(record);
     while (auto a = walker.Next()) {
@@ -70,10 +66,8 @@ bool ReadRunBytes(SectorSource& source, const DataRun& run, std::uint32_t sector
     std::vector<std::uint8_t> buffer(sectors * kSectorBytes, 0);
     if (!run.sparse) {
         std::uint64_t start = 0;
-        if (__builtin_mul_overflow(run.lcn, std::uint64_t{sectorsPerCluster}, &start))
-            return false;
-        if (!source.Read(start, buffer))
-            return false;
+        if (__builtin_mul_overflow(run.lcn, std::uint64_t{sectorsPerCluster}, &start)) return false;
+        if (!source.Read(start, buffer)) return false;
     }
     out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(wanted));
     return true;
@@ -122,8 +116,7 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
                                                                 SectorSource& source,
                                                                 std::uint32_t sectorsPerCluster) {
     const auto list = FindAttribute(baseRecord, at::kAttributeList);
-    if (!list)
-        return std::nullopt;
+    if (!list) return std::nullopt;
     if (list->isResident()) {
         const ByteView value = list->Value();
         return std::vector<std::uint8_t>(value.data(), value.data() + value.size());
@@ -134,8 +127,7 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
     const DecodedRunList runs = DecodeRuns(list->RunList());
     std::vector<std::uint8_t> bytes;
     for (const DataRun& run : runs.runs) {
-        if (bytes.size() >= total)
-            break;
+        if (bytes.size() >= total) break;
         std::uint64_t runBytes = 0;
         if (__builtin_mul_overflow(run.lengthClusters, sectorsPerCluster * kSectorBytes,
                                    &runBytes)) {
@@ -143,8 +135,7 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
         }
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bytes.size()));
-        if (!ReadRunBytes(source, run, sectorsPerCluster, wanted, bytes))
-            return std::nullopt;
+        if (!ReadRunBytes(source, run, sectorsPerCluster, wanted, bytes)) return std::nullopt;
     }
     return bytes;
 }
@@ -160,8 +151,7 @@ ExtentRunsResult AppendExtentRuns(ByteView baseRecord, std::uint32_t baseRecordN
 
     std::map<std::uint32_t, std::optional<std::array<std::uint8_t, kMftRecordSize>>> fetched;
     auto recordFor = [&](std::uint32_t number) -> std::optional<ByteView> {
-        if (number == baseRecordNumber)
-            return baseRecord;
+        if (number == baseRecordNumber) return baseRecord;
         auto [it, isNew] = fetched.try_emplace(number);
         if (isNew) {
             std::array<std::uint8_t, kMftRecordSize> bytes{};
@@ -171,8 +161,7 @@ ExtentRunsResult AppendExtentRuns(ByteView baseRecord, std::uint32_t baseRecordN
                 it->second = bytes;
             }
         }
-        if (!it->second)
-            return std::nullopt;
+        if (!it->second) return std::nullopt;
         return ByteView(*it->second);
     };
 

@@ -5,8 +5,7 @@
 namespace tarvik {
 
 std::optional<NtfsBootSector> NtfsBootSector::Parse(ByteView bytes) {
-    if (!bytes.has(0, kSize))
-        return std::nullopt;
+    if (!bytes.has(0, kSize)) return std::nullopt;
     NtfsBootSector boot;
     std::memcpy(boot.oemId_.data(), bytes.data() + kOemOffset, boot.oemId_.size());
     boot.bytesPerSector_ = *bytes.u16(kBytesPerSectorOffset);
@@ -25,10 +24,8 @@ bool NtfsBootSector::HasNtfsOemId() const {
 }
 
 std::optional<std::uint32_t> NtfsBootSector::DecodeSectorsPerCluster(std::uint8_t raw) {
-    if (raw >= 1 && raw <= 0x80)
-        return raw;
-    if (raw >= 0xF4)
-        return std::uint32_t{1} << (256u - raw);
+    if (raw >= 1 && raw <= 0x80) return raw;
+    if (raw >= 0xF4) return std::uint32_t{1} << (256u - raw);
     return std::nullopt;
 }
 
@@ -37,13 +34,10 @@ std::optional<std::uint32_t> NtfsBootSector::SectorsPerCluster() const {
 }
 
 bool NtfsBootSector::IsPlausibleVolume() const {
-    if (!HasEndSignature() || std::memcmp(oemId_.data(), "NTFS    ", 8) != 0)
-        return false;
-    if (bytesPerSector_ != 512)
-        return false;
+    if (!HasEndSignature() || std::memcmp(oemId_.data(), "NTFS    ", 8) != 0) return false;
+    if (bytesPerSector_ != 512) return false;
     const auto spc = SectorsPerCluster();
-    if (!spc || totalSectors_ == 0)
-        return false;
+    if (!spc || totalSectors_ == 0) return false;
     const std::uint64_t clusters = totalSectors_ / *spc;
     return mftCluster_ < clusters && mftMirrorCluster_ < clusters;
 }

@@ -58,21 +58,17 @@ class FolderRecordReader {
 
 std::optional<IndexRoot> FolderRecordReader::VisitRoot(ByteView record, const IndexVisitor& visit) {
     const auto attribute = FindAttribute(record, kIndexRoot, kFileNameIndexName);
-    if (!attribute || !attribute->isResident())
-        return std::nullopt;
+    if (!attribute || !attribute->isResident()) return std::nullopt;
     const auto root = IndexRoot::Parse(attribute->Value());
-    if (root)
-        VisitAccepted(root->Entries(attribute->Value()), visit);
+    if (root) VisitAccepted(root->Entries(attribute->Value()), visit);
     return root;
 }
 
 bool FolderRecordReader::Read(const IndexVisitor& visit) {
-    if (!Fetch(number_, base_))
-        return false;
+    if (!Fetch(number_, base_)) return false;
     const ByteView base(base_.data(), base_.size());
     const auto header = FileRecordHeader::Parse(base);
-    if (!header || !header->isDirectory())
-        return false;
+    if (!header || !header->isDirectory()) return false;
 
     const std::uint32_t spc = engine_.sectorsPerCluster;
     RunTable runs;
@@ -109,8 +105,7 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
     if (!runs.Empty()) {
         ReadIndexAllocation(runs, spc, blockSectors, engine_.source(),
                             [&](const IndexEntry& entry) {
-                                if (entry.isAccepted())
-                                    visit(NameOf(entry));
+                                if (entry.isAccepted()) visit(NameOf(entry));
                             });
     }
     VisitRoot(rootRecord, visit);

@@ -5,13 +5,11 @@
 namespace tarvik {
 
 std::optional<FileName> FileName::Parse(ByteView value) {
-    if (!value.has(0, kNameOffset))
-        return std::nullopt;
+    if (!value.has(0, kNameOffset)) return std::nullopt;
     FileName fn;
     fn.nameLength = *value.u8(kNameLengthOffset);
     const ByteView name = value.sub(kNameOffset, std::size_t{fn.nameLength} * 2);
-    if (name.size() != std::size_t{fn.nameLength} * 2)
-        return std::nullopt;
+    if (name.size() != std::size_t{fn.nameLength} * 2) return std::nullopt;
     fn.parentReference = *value.u64(kParentReferenceOffset);
     fn.creationTime = *value.u64(kCreationTimeOffset);
     fn.modificationTime = *value.u64(kModificationTimeOffset);

@@ -8,8 +8,7 @@ bool FileRecordHeader::HasSignature(ByteView record) {
 }
 
 std::optional<FileRecordHeader> FileRecordHeader::Parse(ByteView record) {
-    if (!HasSignature(record) || !record.has(0, kMinimumSize))
-        return std::nullopt;
+    if (!HasSignature(record) || !record.has(0, kMinimumSize)) return std::nullopt;
     FileRecordHeader h;
     h.usaOffset = *record.u16(kUsaOffsetOffset);
     h.usaCount = *record.u16(kUsaCountOffset);
@@ -32,8 +31,7 @@ std::optional<FileRecordHeader> FileRecordHeader::Parse(ByteView record) {
 namespace tarvik {
 
 bool PrepareFileRecord(std::span<std::uint8_t> record) {
-    if (!FileRecordHeader::HasSignature(ByteView(record)))
-        return false;
+    if (!FileRecordHeader::HasSignature(ByteView(record))) return false;
     return FixupUsable(ApplyFixup(record));
 }
 

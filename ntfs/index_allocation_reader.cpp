@@ -53,8 +53,7 @@ class BlockAssembler {
 
     void Advance(std::size_t sectors) {
         filled_ += sectors;
-        if (filled_ < BlockSectors())
-            return;
+        if (filled_ < BlockSectors()) return;
         Finish();
         filled_ = 0;
         bad_ = sparse_ = false;
@@ -73,8 +72,7 @@ class BlockAssembler {
         }
         const std::size_t seen =
             result_.blocksAccepted + result_.blocksSkipped + result_.blocksSparse;
-        if (seen >= limits_.maxBlocks)
-            result_.hitBlockLimit = true;
+        if (seen >= limits_.maxBlocks) result_.hitBlockLimit = true;
     }
 
     std::vector<std::uint8_t> block_;
@@ -93,8 +91,7 @@ IndexAllocationResult ReadIndexAllocation(const RunTable& runs, std::uint32_t se
                                           const IndexEntryVisitor& visit,
                                           const IndexAllocationLimits& limits) {
     IndexAllocationResult result;
-    if (blockSectors == 0 || limits.maxReadSectors == 0)
-        return result;
+    if (blockSectors == 0 || limits.maxReadSectors == 0) return result;
     BlockAssembler assembler(blockSectors, visit, limits, result);
     // Whole blocks per read, so a request never ends inside a block by choice.
     const std::uint32_t chunkSectors =
@@ -102,8 +99,7 @@ IndexAllocationResult ReadIndexAllocation(const RunTable& runs, std::uint32_t se
     std::vector<std::uint8_t> buffer;
     RunWalker walker(runs, sectorsPerCluster);
     while (const auto run = walker.Next()) {
-        if (assembler.done())
-            break;
+        if (assembler.done()) break;
         if (run->sparse) {
             assembler.AddSparse(run->lengthSectors);
             continue;
@@ -112,8 +108,7 @@ IndexAllocationResult ReadIndexAllocation(const RunTable& runs, std::uint32_t se
             const std::uint32_t sectors = std::min(chunkSectors, run->lengthSectors - done);
             buffer.assign(std::size_t{sectors} * kSectorBytes, 0);
             const bool good = source.Read(run->startSector + done, buffer);
-            if (!good)
-                ++result.failedReads;
+            if (!good) ++result.failedReads;
             assembler.AddSectors(buffer.data(), sectors, good);
             done += sectors;
         }
@@ -129,8 +124,7 @@ std::uint32_t GuessIndexBlockSectors(const RunTable& runs, std::uint32_t sectors
         return kSmallBlockSectors;
     }
     std::vector<std::uint8_t> bytes(kLargeBlockSectors * kSectorBytes, 0);
-    if (!source.Read(first->startSector, bytes))
-        return kLargeBlockSectors;
+    if (!source.Read(first->startSector, bytes)) return kLargeBlockSectors;
     const bool secondBlock =
         bytes[kSecondSmallBlockOffset] == 'I' && bytes[kSecondSmallBlockOffset + 1] == 'N';
     return secondBlock ? kSmallBlockSectors : kLargeBlockSectors;

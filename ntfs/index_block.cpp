@@ -9,15 +9,12 @@ bool IndexBlock::HasSignature(ByteView block) {
 
 std::optional<IndexBlock> IndexBlock::Parse(std::span<std::uint8_t> block) {
     const ByteView view(block);
-    if (!HasSignature(view))
-        return std::nullopt;
+    if (!HasSignature(view)) return std::nullopt;
     IndexBlock result;
     result.fixup = ApplyFixup(block);
-    if (result.fixup != FixupStatus::kApplied)
-        return std::nullopt;
+    if (result.fixup != FixupStatus::kApplied) return std::nullopt;
     const auto node = IndexNodeHeader::Parse(view.sub(kNodeHeaderOffset, IndexNodeHeader::kSize));
-    if (!node)
-        return std::nullopt;
+    if (!node) return std::nullopt;
     result.vcn = *view.u64(kVcnOffset);
     result.node = *node;
     result.entries = node->Entries(view, kNodeHeaderOffset);

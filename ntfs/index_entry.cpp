@@ -3,8 +3,7 @@
 namespace tarvik {
 
 std::optional<IndexEntry> IndexEntryWalker::Next() {
-    if (done_)
-        return std::nullopt;
+    if (done_) return std::nullopt;
     const auto length = area_.u16(offset_ + IndexEntry::kLengthOffset);
     const auto flags = area_.u16(offset_ + IndexEntry::kFlagsOffset);
     if (!length || !flags || *length < IndexEntry::kHeaderSize || !area_.has(offset_, *length)) {
@@ -35,8 +34,7 @@ std::size_t ForEachAcceptedEntry(ByteView area, const IndexEntryVisitor& visit) 
     std::size_t visited = 0;
     IndexEntryWalker walker(area);
     while (auto entry = walker.Next()) {
-        if (!entry->isAccepted())
-            continue;
+        if (!entry->isAccepted()) continue;
         visit(*entry);
         ++visited;
     }

@@ -62,8 +62,7 @@ void RunLostFilesPhase(ScanEngine& engine, ProgressSink& progress, std::size_t f
     for (std::size_t i = firstIndex; i < catalogue.Count(); ++i) {
         progress.StepIt();
         const std::uint32_t parent = catalogue.At(i).parent;
-        if (parent == kRootRecord || parent == 0 || engine.directoryIds.Contains(parent))
-            continue;
+        if (parent == kRootRecord || parent == 0 || engine.directoryIds.Contains(parent)) continue;
         ++engine.counters.lostFiles;
         ++engine.counters.lostDirectories;
         ShowLostCounters(progress, engine.counters);

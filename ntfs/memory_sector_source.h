@@ -13,8 +13,7 @@ class MemorySectorSource final : public SectorSource {
 
     bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) override {
         const std::uint64_t size = bytes_.size();
-        if (driveSector >= size / 512)
-            return false;
+        if (driveSector >= size / 512) return false;
         const std::uint64_t offset = driveSector * 512;
         const std::uint64_t available = std::min<std::uint64_t>(buffer.size(), size - offset);
         std::memcpy(buffer.data(), bytes_.data() + offset, available);

@@ -16,12 +16,9 @@ bool ScanEngine::LocateMft() {
 
 bool ScanEngine::LocateMftFrom(std::uint32_t recordSector, bool fromMirror) {
     MftRecordBytes record{};
-    if (!source_->Read(recordSector, record))
-        return false;
-    if (!FileRecordHeader::HasSignature(ByteView(record.data(), record.size())))
-        return false;
-    if (!PrepareFileRecord(record))
-        return false;
+    if (!source_->Read(recordSector, record)) return false;
+    if (!FileRecordHeader::HasSignature(ByteView(record.data(), record.size()))) return false;
+    if (!PrepareFileRecord(record)) return false;
     const ByteView view(record.data(), record.size());
 
     RunTable runs;
@@ -37,8 +34,7 @@ bool ScanEngine::LocateMftFrom(std::uint32_t recordSector, bool fromMirror) {
         };
         const auto result = AppendExtentRuns(view, 0, list, ExtentKind::kUnnamedData, fetch,
                                              sectorsPerCluster, runs);
-        if (fromMirror && result.extentsMissed != 0)
-            runs.Clear();
+        if (fromMirror && result.extentsMissed != 0) runs.Clear();
     } else if (const auto data = FindAttribute(view, kData); data && !data->isResident()) {
         DecodeRunList(data->RunList(), sectorsPerCluster, runs);
     }

@@ -18,8 +18,7 @@ bool MftRecordStream::Fill(std::uint64_t s) {
         if (s < runEnd) {
             const std::uint64_t count = std::min<std::uint64_t>(chunkSectors_, runEnd - s);
             buffer_.resize(count * 512);
-            if (!source_.Read(run.startSector + (s - runBegin), buffer_))
-                return false;
+            if (!source_.Read(run.startSector + (s - runBegin), buffer_)) return false;
             bufferEnd_ = s + count;
             return true;
         }
@@ -30,8 +29,7 @@ bool MftRecordStream::Fill(std::uint64_t s) {
 
 bool MftRecordStream::Next(std::uint64_t& recordNumber,
                            std::span<std::uint8_t, kMftRecordSize> record, bool& readable) {
-    if (next_ >= map_.recordCount())
-        return false;
+    if (next_ >= map_.recordCount()) return false;
     recordNumber = next_++;
     const std::uint64_t s = recordNumber * kSectorsPerRecord;
     readable = true;
@@ -49,8 +47,7 @@ bool MftRecordStream::Next(std::uint64_t& recordNumber,
     readable = place && source_.Read(place->firstSector, record.first(512)) &&
                source_.Read(place->secondSector.value_or(place->firstSector + 1),
                             record.subspan(512, 512));
-    if (!readable)
-        std::memset(record.data(), 0, kMftRecordSize);
+    if (!readable) std::memset(record.data(), 0, kMftRecordSize);
     return true;
 }
 

@@ -21,16 +21,13 @@ bool HasFileSignature(std::span<const std::uint8_t> record) {
 }
 
 std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t, kMftRecordSize> record) {
-    if (!PrepareFileRecord(record))
-        return std::nullopt;
+    if (!PrepareFileRecord(record)) return std::nullopt;
     const auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
-    if (!summary)
-        return std::nullopt;
+    if (!summary) return std::nullopt;
     InspectedRecord inspected;
     inspected.flags = summary->flags;
     inspected.isBase = !summary->isExtension();
-    if (summary->hasName())
-        inspected.name = summary->name;
+    if (summary->hasName()) inspected.name = summary->name;
     inspected.parent = summary->parentRecord;
     inspected.creationTime = summary->creationTime;
     inspected.size = summary->residentData ? kResidentDataSize : summary->initializedSize;
@@ -43,8 +40,7 @@ std::optional<std::string> RecordName(std::span<const std::uint8_t, kMftRecordSi
     std::array<std::uint8_t, kMftRecordSize> copy{};
     std::memcpy(copy.data(), record.data(), copy.size());
     const auto inspected = InspectRecord(copy);
-    if (!inspected)
-        return std::nullopt;
+    if (!inspected) return std::nullopt;
     return inspected->name;
 }
 

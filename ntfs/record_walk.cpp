@@ -25,10 +25,8 @@ ByteView Clip(ByteView record) {
 
 std::uint8_t KindFromFlags(ByteView record) {
     const auto flags = record.u16(FileRecordHeader::kFlagsOffset).value_or(0);
-    if (flags == 3)
-        return kLocatorDirectory;
-    if (flags == 1)
-        return kLocatorFile;
+    if (flags == 3) return kLocatorDirectory;
+    if (flags == 1) return kLocatorFile;
     return kLocatorNeither;
 }
 
@@ -40,8 +38,7 @@ bool IsI30(const Attribute& a, std::uint32_t type) {
 std::optional<Attribute> FindAllocationAfter(ByteView record, const Attribute& root) {
     AttributeWalker rest(record, root.offset() + root.header().length, AttributeWalker::kNoLimit);
     while (auto a = rest.Next()) {
-        if (IsI30(*a, at::kIndexAllocation) && !a->isResident())
-            return a;
+        if (IsI30(*a, at::kIndexAllocation) && !a->isResident()) return a;
     }
     return std::nullopt;
 }
@@ -68,16 +65,14 @@ void LocateAllocation(const Attribute& allocation, RecordWalk& walk) {
 std::uint16_t FirstRootEntry(const Attribute& root, const IndexRoot& index) {
     const ByteView entries = index.Entries(root.Value());
     const auto flags = entries.u16(IndexEntry::kFlagsOffset);
-    if (!flags || (*flags & IndexEntry::kFlagLast) != 0)
-        return 0;
+    if (!flags || (*flags & IndexEntry::kFlagLast) != 0) return 0;
     return Offset16(root.offset() + root.header().valueOffset + index.EntriesStart());
 }
 
 bool LocateIndex(ByteView record, const Attribute& root, RecordWalk& walk) {
     walk.indexRootOffset = Offset16(root.offset());
     const auto index = IndexRoot::Parse(root.Value());
-    if (!index)
-        return false;
+    if (!index) return false;
     walk.locator.kind = kLocatorDirectory;
     if (const auto allocation = FindAllocationAfter(record, root)) {
         LocateAllocation(*allocation, walk);
@@ -102,8 +97,7 @@ RecordWalk WalkRecord(ByteView record, std::size_t attributeLimit) {
     const bool hasHeader = FileRecordHeader::Parse(record).has_value();
     while (hasHeader) {
         const auto a = walker.Next();
-        if (!a)
-            break;
+        if (!a) break;
         if (a->type() == at::kStandardInformation) {
             const auto si = StandardInformation::Parse(a->Value());
             walk.locator.compressed = si && si->compressed() ? 1 : 0;
@@ -116,8 +110,7 @@ RecordWalk WalkRecord(ByteView record, std::size_t attributeLimit) {
             return walk;
         } else if (IsI30(*a, at::kIndexRoot) && a->isResident()) {
             walk.ok = LocateIndex(record, *a, walk);
-            if (walk.ok)
-                return walk;
+            if (walk.ok) return walk;
             break;
         } else if (IsI30(*a, at::kIndexAllocation) && !a->isResident()) {
             LocateAllocation(*a, walk);
@@ -135,8 +128,7 @@ RecordWalk WalkRecord(ByteView record, std::size_t attributeLimit) {
 
 ByteView IndexRootEntries(ByteView record) {
     const auto root = FindAttribute(record, at::kIndexRoot, kFileNameIndexName);
-    if (!root)
-        return {};
+    if (!root) return {};
     const auto index = IndexRoot::Parse(root->Value());
     return index ? index->Entries(root->Value()) : ByteView();
 }
@@ -144,13 +136,10 @@ ByteView IndexRootEntries(ByteView record) {
 namespace {
 
 void TakeName(const Attribute& a, RecordSummary& summary) {
-    if (summary.fileName && !summary.fileName->isDosOnly())
-        return;
+    if (summary.fileName && !summary.fileName->isDosOnly()) return;
     auto fn = FileName::Parse(a.Value());
-    if (!fn)
-        return;
-    if (summary.fileName && fn->isDosOnly())
-        return;  // keep the first DOS name
+    if (!fn) return;
+    if (summary.fileName && fn->isDosOnly()) return;  // keep the first DOS name
     summary.fileName = std::move(fn);
 }
 
@@ -172,8 +161,7 @@ void TakeData(const Attribute& a, RecordSummary& summary) {
 std::optional<RecordSummary> SummarizeRecord(ByteView record) {
     record = Clip(record);
     const auto header = FileRecordHeader::Parse(record);
-    if (!header)
-        return std::nullopt;
+    if (!header) return std::nullopt;
     RecordSummary summary;
     summary.header = *header;
     summary.walk = WalkRecord(record);

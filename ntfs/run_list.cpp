@@ -20,23 +20,18 @@ struct RawRun {
 // Nothing at the terminating zero byte, a malformed header or a field past the end.
 std::optional<RawRun> ReadRun(ByteView bytes, std::size_t at) {
     const auto header = bytes.u8(at);
-    if (!header || *header == 0)
-        return std::nullopt;
+    if (!header || *header == 0) return std::nullopt;
     RawRun run;
     run.lengthWidth = *header & 0x0F;
     run.clusterWidth = *header >> 4;
-    if (run.lengthWidth == 0 || run.lengthWidth > kMaxFieldWidth)
-        return std::nullopt;
-    if (run.clusterWidth > kMaxFieldWidth)
-        return std::nullopt;
+    if (run.lengthWidth == 0 || run.lengthWidth > kMaxFieldWidth) return std::nullopt;
+    if (run.clusterWidth > kMaxFieldWidth) return std::nullopt;
     const auto length = bytes.uN(at + 1, run.lengthWidth);
-    if (!length)
-        return std::nullopt;
+    if (!length) return std::nullopt;
     run.length = *length;
     if (run.clusterWidth != 0) {
         const auto cluster = bytes.uN(at + 1 + run.lengthWidth, run.clusterWidth);
-        if (!cluster)
-            return std::nullopt;
+        if (!cluster) return std::nullopt;
         run.cluster = *cluster;
     }
     run.size = 1 + run.lengthWidth + run.clusterWidth;
@@ -44,14 +39,11 @@ std::optional<RawRun> ReadRun(ByteView bytes, std::size_t at) {
 }
 
 std::int64_t SignExtend(std::uint64_t value, std::size_t width) {
-    if (width == 0)
-        return 0;
-    if (width >= 8)
-        return static_cast<std::int64_t>(value);
+    if (width == 0) return 0;
+    if (width >= 8) return static_cast<std::int64_t>(value);
     const unsigned bits = static_cast<unsigned>(8 * width);
     const std::uint64_t sign = std::uint64_t{1} << (bits - 1);
-    if ((value & sign) == 0)
-        return static_cast<std::int64_t>(value);
+    if ((value & sign) == 0) return static_cast<std::int64_t>(value);
     return static_cast<std::int64_t>(value | ~((std::uint64_t{1} << bits) - 1));
 }
 
@@ -62,18 +54,15 @@ std::uint64_t DecodeRunList(ByteView runList, std::uint32_t sectorsPerCluster, R
     bool first = true;
     std::size_t at = 0;
     while (auto run = ReadRun(runList, at)) {
-        if (run->clusterWidth > kMaxTableClusterWidth)
-            break;
+        if (run->clusterWidth > kMaxTableClusterWidth) break;
         const std::uint64_t limit = std::numeric_limits<std::uint32_t>::max();
-        if (sectorsPerCluster == 0 || run->length > limit / sectorsPerCluster)
-            break;
+        if (sectorsPerCluster == 0 || run->length > limit / sectorsPerCluster) break;
         RunEntry entry;
         entry.lengthSectors = static_cast<std::uint32_t>(run->length * sectorsPerCluster);
         entry.rawCluster = static_cast<std::uint32_t>(run->cluster);
         entry.clusterWidth = static_cast<std::uint8_t>(run->clusterWidth);
         entry.tag = first ? kFirstRunTag : kLaterRunTag;
-        if (!table.Append(entry))
-            break;
+        if (!table.Append(entry)) break;
         appended += entry.lengthSectors;
         first = false;
         at += run->size;
@@ -93,8 +82,7 @@ DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns) {
             break;
         }
         const auto raw = ReadRun(runList, at);
-        if (!raw)
-            break;
+        if (!raw) break;
         DataRun run;
         run.vcn = vcn;
         run.lengthClusters = raw->length;
@@ -102,13 +90,11 @@ DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns) {
         if (!run.sparse) {
             run.lcnDelta = SignExtend(raw->cluster, raw->clusterWidth);
             std::int64_t next = 0;
-            if (__builtin_add_overflow(lcn, run.lcnDelta, &next) || next < 0)
-                break;
+            if (__builtin_add_overflow(lcn, run.lcnDelta, &next) || next < 0) break;
             lcn = next;
             run.lcn = static_cast<std::uint64_t>(lcn);
         }
-        if (__builtin_add_overflow(vcn, run.lengthClusters, &vcn))
-            break;
+        if (__builtin_add_overflow(vcn, run.lengthClusters, &vcn)) break;
         result.runs.push_back(run);
         at += raw->size;
     }

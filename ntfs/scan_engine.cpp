@@ -14,30 +14,25 @@ void ScanEngine::SetDrive(std::uint32_t first, std::uint32_t size) {
     firstSector = first;
     sizeInSectors = size;
     lastSector = first + size - 1;
-    if (!source_)
-        source_ = std::make_unique<DiskSectorSource>(driveCode, first);
+    if (!source_) source_ = std::make_unique<DiskSectorSource>(driveCode, first);
 }
 
 namespace {
 
 std::optional<NtfsBootSector> ReadBootCopy(SectorSource& source, std::uint64_t sector) {
     std::array<std::uint8_t, NtfsBootSector::kSize> bytes{};
-    if (!source.Read(sector, bytes))
-        return std::nullopt;
+    if (!source.Read(sector, bytes)) return std::nullopt;
     auto boot = NtfsBootSector::Parse(ByteView(bytes.data(), bytes.size()));
-    if (!boot || !boot->PassesQuickTest() || !boot->SectorsPerCluster())
-        return std::nullopt;
+    if (!boot || !boot->PassesQuickTest() || !boot->SectorsPerCluster()) return std::nullopt;
     return boot;
 }
 
 }  // namespace
 
 bool ScanEngine::ValidateBootSector(Notifier& notifier) {
-    if (!source_ || sizeInSectors == 0)
-        return false;
+    if (!source_ || sizeInSectors == 0) return false;
     auto boot = ReadBootCopy(*source_, 0);
-    if (!boot)
-        boot = ReadBootCopy(*source_, lastSector - firstSector);
+    if (!boot) boot = ReadBootCopy(*source_, lastSector - firstSector);
     if (!boot) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
         return false;
@@ -51,10 +46,8 @@ bool ScanEngine::ValidateBootSector(Notifier& notifier) {
 
 bool ScanEngine::ReadRecord(std::uint64_t recordNumber, MftRecordBytes& record) {
     const auto place = mftMap_.Locate(recordNumber);
-    if (!place)
-        return false;
-    if (!source_->Read(place->firstSector, record))
-        return false;
+    if (!place) return false;
+    if (!source_->Read(place->firstSector, record)) return false;
     if (place->secondSector) {
         return source_->Read(*place->secondSector, std::span(record).subspan(512));
     }

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "ntfs/directory_reader.h"
+#include "ntfs/file_record.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
 #include "ntfs/record_inspection.h"
@@ -54,6 +55,12 @@ class NormalScan {
     void CatalogueRecord(RecordWalkKind kind, std::uint64_t k, const InspectedRecord& record,
                          const std::unordered_map<std::uint64_t, std::string>& names);
     void AddDirectoryId(std::uint32_t number) { engine_.directoryIds.Append(number); }
+    // The header alone tells an in-use record the folder tree already catalogued; most
+    // records of a healthy volume are such, and need no further decoding.
+    bool IsReachedInUseRecord(const MftRecordBytes& bytes, std::uint64_t k) const {
+        const auto header = FileRecordHeader::Parse(ByteView(bytes.data(), bytes.size()));
+        return header && header->inUse() && reached_.contains(Low32(k));
+    }
 
     ScanEngine& engine_;
     ProgressSink& progress_;
@@ -82,8 +89,7 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
         ++counters.normalFiles;
     }
     reached_.insert(entry.number);
-    if (IsStoredNumber(entry.number))
-        engine_.catalogue.Append(item);
+    if (IsStoredNumber(entry.number)) engine_.catalogue.Append(item);
 }
 
 bool NormalScan::ReadDirectory(std::uint32_t number) {
@@ -100,8 +106,7 @@ void NormalScan::TreeWalk() {
         const CatalogueEntry& entry = engine_.catalogue.At(i);
         if (entry.attribute == kAttributeDirectory) {
             const std::uint32_t number = entry.number;
-            if (directoriesRead_.insert(number).second)
-                ReadDirectory(number);
+            if (directoriesRead_.insert(number).second) ReadDirectory(number);
             ShowCounter(progress_, kSlotNormalFiles, engine_.counters.normalFiles);
             ShowCounter(progress_, kSlotNormalDirectories, engine_.counters.normalDirectories);
         }
@@ -144,23 +149,18 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
             return at;
         }
         MftRecordBytes bytes{};
-        if (!engine_.ReadRecord(n, bytes) || !HasFileSignature(bytes))
-            return at;
+        if (!engine_.ReadRecord(n, bytes) || !HasFileSignature(bytes)) return at;
         at.isFileRecord = true;
         at.name = RecordName(bytes);
         return at;
     };
     const Confirmation confirmation = ConfirmRecordNumber(k, *record.name, probe);
     const std::uint32_t number = Low32(confirmation.number);
-    if (directory)
-        AddDirectoryId(number);
-    if (confirmation.result == ConfirmationResult::Dropped)
-        return;
+    if (directory) AddDirectoryId(number);
+    if (confirmation.result == ConfirmationResult::Dropped) return;
     item.number = number;
-    if (!deleted)
-        reached_.insert(number);
-    if (IsStoredNumber(number))
-        engine_.catalogue.Append(item);
+    if (!deleted) reached_.insert(number);
+    if (IsStoredNumber(number)) engine_.catalogue.Append(item);
 }
 
 // Every record of the MFT in number order. The in-use walk takes every in-use base
@@ -177,16 +177,14 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
     std::unordered_map<std::uint64_t, std::string> names;  // this record's name, for probing
     while (stream.Next(k, bytes, readable)) {
         progress_.StepIt();
-        if (!readable)
-            continue;
+        if (!readable) continue;
+        if (kind == RecordWalkKind::Deleted && IsReachedInUseRecord(bytes, k)) continue;
         const auto record = InspectRecord(bytes);
-        if (!record || !record->isBase || !record->name)
-            continue;
+        if (!record || !record->isBase || !record->name) continue;
         const bool take = kind == RecordWalkKind::InUse
                               ? record->inUse()
                               : (!record->inUse() || !reached_.contains(Low32(k)));
-        if (!take)
-            continue;
+        if (!take) continue;
         names.clear();
         names.emplace(k, *record->name);
         CatalogueRecord(kind, k, *record, names);

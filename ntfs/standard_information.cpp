@@ -3,8 +3,7 @@
 namespace tarvik {
 
 std::optional<StandardInformation> StandardInformation::Parse(ByteView value) {
-    if (!value.has(0, kMinimumSize))
-        return std::nullopt;
+    if (!value.has(0, kMinimumSize)) return std::nullopt;
     StandardInformation si;
     si.creationTime = *value.u64(kCreationTimeOffset);
     si.modificationTime = *value.u64(kModificationTimeOffset);

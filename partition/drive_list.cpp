@@ -13,8 +13,7 @@ void DriveList::SetAsidePrevious() {
 }
 
 bool DriveList::RestorePrevious() {
-    if (!previous_)
-        return false;
+    if (!previous_) return false;
     current_ = std::move(*previous_);
     previous_.reset();
     return true;

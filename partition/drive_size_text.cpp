@@ -7,8 +7,7 @@ namespace {
 std::string WithRemainder(std::uint32_t whole, std::uint32_t remainderInSmallerUnit,
                           bool hasRemainder, const char* unit) {
     std::string text = std::to_string(whole);
-    if (hasRemainder)
-        text += "." + std::to_string(remainderInSmallerUnit).substr(0, 2);
+    if (hasRemainder) text += "." + std::to_string(remainderInSmallerUnit).substr(0, 2);
     return text + unit;
 }
 

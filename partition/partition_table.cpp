@@ -3,8 +3,7 @@
 namespace tarvik {
 
 std::optional<PartitionTableSector> PartitionTableSector::Parse(ByteView sector) {
-    if (!sector.has(0, 512))
-        return std::nullopt;
+    if (!sector.has(0, 512)) return std::nullopt;
     PartitionTableSector table;
     for (int i = 0; i < kEntryCount; ++i) {
         const std::size_t base = kFirstEntryOffset + static_cast<std::size_t>(i) * kEntrySize;

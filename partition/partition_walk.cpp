@@ -20,19 +20,15 @@ std::uint32_t EndOf(std::uint32_t start, std::uint32_t count) {
 
 void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
                         DriveList& list) {
-    if (state.tablesRead >= kMaxPartitionTables)
-        return;
-    if (!state.visitedTables.insert(tableSector).second)
-        return;
+    if (state.tablesRead >= kMaxPartitionTables) return;
+    if (!state.visitedTables.insert(tableSector).second) return;
     ++state.tablesRead;
     state.tableSector = tableSector;
 
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, tableSector, 0, sector.data(), kSectorSize) != 1)
-        return;
+    if (ReadSectors(code, tableSector, 0, sector.data(), kSectorSize) != 1) return;
     const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
-    if (!table)
-        return;
+    if (!table) return;
 
     for (const PartitionTableRecord& record : table->records()) {
         if (IsRecognisedDataType(record.type)) {
@@ -53,8 +49,7 @@ void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalk
 
 bool IsBareNtfsVolume(DriveCode code) {
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, 0, 0, sector.data(), kSectorSize) != 1)
-        return false;
+    if (ReadSectors(code, 0, 0, sector.data(), kSectorSize) != 1) return false;
     const auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
     return boot && boot->IsPlausibleVolume();
 }
@@ -70,27 +65,23 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code) {
     std::uint64_t end = boot->totalSectors() + 1;
     if (const auto bytes = DiskByteSize(code)) {
         const std::uint64_t diskSectors = *bytes / kSectorSize;
-        if (diskSectors >= boot->totalSectors() && diskSectors < end)
-            end = diskSectors;
+        if (diskSectors >= boot->totalSectors() && diskSectors < end) end = diskSectors;
     }
-    if (end > 0xFFFFFFFFu)
-        end = 0xFFFFFFFFu;
+    if (end > 0xFFFFFFFFu) end = 0xFFFFFFFFu;
     return {0, static_cast<std::uint32_t>(end), kTypeNtfs};
 }
 
 }  // namespace
 
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
-    if (!list.Empty())
-        list.SetAsidePrevious();
+    if (!list.Empty()) list.SetAsidePrevious();
     PartitionWalkState state;
     if (IsBareNtfsVolume(code)) {
         list.Append(BareVolumeEntry(code));
     } else {
         ReadPartitionTable(code, 0, state, list);
     }
-    if (list.Empty())
-        notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);
+    if (list.Empty()) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);
     return list.Count();
 }
 

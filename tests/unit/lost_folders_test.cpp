@@ -23,8 +23,7 @@ struct LostFolderTest : ::testing::Test {
     void Add(const CatalogueEntry& entry) {
         engine.catalogue.Append(entry);
         const std::uint32_t number = entry.number;
-        if (entry.IsDirectory())
-            engine.directoryIds.Append(number);
+        if (entry.IsDirectory()) engine.directoryIds.Append(number);
     }
     std::string NameAt(std::size_t i) const { return std::string(engine.catalogue.At(i).Name()); }
     std::uint32_t NumberAt(std::size_t i) const { return engine.catalogue.At(i).number; }

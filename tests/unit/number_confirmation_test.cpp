@@ -14,8 +14,7 @@ RecordProbe Mft(std::map<std::uint64_t, std::string> names) {
         RecordAtNumber at;
         if (const auto it = names.find(n); it != names.end()) {
             at.isFileRecord = true;
-            if (!it->second.empty())
-                at.name = it->second;
+            if (!it->second.empty()) at.name = it->second;
         }
         return at;
     };

@@ -20,11 +20,9 @@ class TempImage {
     explicit TempImage(std::uint64_t sectors = 0) {
         char pattern[] = "/tmp/tarvik-test-XXXXXX";
         const int fd = ::mkstemp(pattern);
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
         path_ = pattern;
-        if (sectors)
-            std::filesystem::resize_file(path_, sectors * 512);
+        if (sectors) std::filesystem::resize_file(path_, sectors * 512);
     }
     ~TempImage() {
         std::error_code ignored;
@@ -55,8 +53,7 @@ inline void UseDisks(const std::vector<std::string>& paths) {
 }
 
 inline void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 // A partition table sector with up to four (type, relative start, size) entries.

@@ -12,8 +12,7 @@ static uint64_t next_state(struct content_stream* s) {
 void content_start(struct content_stream* s, enum content_kind kind, uint64_t seed) {
     s->kind = kind;
     s->state = seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull;
-    if (s->state == 0)
-        s->state = 1;
+    if (s->state == 0) s->state = 1;
     s->block_used = 8;
     s->run_left = 0;
 }
@@ -21,8 +20,7 @@ void content_start(struct content_stream* s, enum content_kind kind, uint64_t se
 static uint8_t next_random_byte(struct content_stream* s) {
     if (s->block_used == 8) {
         const uint64_t x = next_state(s);
-        for (unsigned i = 0; i < 8; ++i)
-            s->block[i] = (uint8_t)(x >> (8 * i));
+        for (unsigned i = 0; i < 8; ++i) s->block[i] = (uint8_t)(x >> (8 * i));
         s->block_used = 0;
     }
     return s->block[s->block_used++];

@@ -41,33 +41,26 @@ static int split_words(char* line, struct script_line* out) {
     out->count = 0;
     char* p = line;
     for (;;) {
-        while (*p && isspace((unsigned char)*p))
-            ++p;
-        if (!*p || *p == '#')
-            return 1;
-        if (out->count == MAX_WORDS)
-            return 0;
+        while (*p && isspace((unsigned char)*p)) ++p;
+        if (!*p || *p == '#') return 1;
+        if (out->count == MAX_WORDS) return 0;
         if (*p == '"') {
             out->words[out->count++] = ++p;
             char* close = strchr(p, '"');
-            if (!close)
-                return 0;
+            if (!close) return 0;
             *close = '\0';
             p = close + 1;
         } else {
             out->words[out->count++] = p;
-            while (*p && !isspace((unsigned char)*p))
-                ++p;
-            if (*p)
-                *p++ = '\0';
+            while (*p && !isspace((unsigned char)*p)) ++p;
+            if (*p) *p++ = '\0';
         }
     }
 }
 
 static int parse_number(const char* text, uint64_t* value) {
     char* end = NULL;
-    if (!isdigit((unsigned char)text[0]))
-        return 0;
+    if (!isdigit((unsigned char)text[0])) return 0;
     errno = 0;
     *value = strtoull(text, &end, 0);
     return errno == 0 && *end == '\0';
@@ -76,14 +69,12 @@ static int parse_number(const char* text, uint64_t* value) {
 /* Reads count numbers from words into values; false on the first word that is not one. */
 static int parse_numbers(char* const* words, int count, uint64_t* values) {
     for (int i = 0; i < count; ++i)
-        if (!parse_number(words[i], &values[i]))
-            return 0;
+        if (!parse_number(words[i], &values[i])) return 0;
     return 1;
 }
 
 static int parse_ranges(char* const* words, int count, struct byte_range* ranges) {
-    if (count <= 0 || count % 2 != 0)
-        return 0;
+    if (count <= 0 || count % 2 != 0) return 0;
     for (int i = 0; i < count; i += 2)
         if (!parse_number(words[i], &ranges[i / 2].offset) ||
             !parse_number(words[i + 1], &ranges[i / 2].length))
@@ -96,12 +87,9 @@ static int run_command(ntfs_volume* vol, const struct script_line* line) {
     char* const* w = line->words;
     const int n = line->count;
     uint64_t v[3];
-    if (!strcmp(cmd, "mkdir") && n == 2)
-        return fx_mkdir(vol, w[1]);
-    if (!strcmp(cmd, "delete") && n == 2)
-        return fx_delete(vol, w[1], 0);
-    if (!strcmp(cmd, "rmdir") && n == 2)
-        return fx_delete(vol, w[1], 1);
+    if (!strcmp(cmd, "mkdir") && n == 2) return fx_mkdir(vol, w[1]);
+    if (!strcmp(cmd, "delete") && n == 2) return fx_delete(vol, w[1], 0);
+    if (!strcmp(cmd, "rmdir") && n == 2) return fx_delete(vol, w[1], 1);
     if (!strcmp(cmd, "write") && n == 4 && parse_numbers(line->words + 2, 2, v))
         return fx_write(vol, w[1], v[0], CONTENT_RANDOM, v[1], 0);
     if (!strcmp(cmd, "compressed") && n == 4 && parse_numbers(line->words + 2, 2, v))
@@ -128,8 +116,7 @@ static int run_script(ntfs_volume* vol, FILE* script) {
             fprintf(stderr, "ntfs-fixture: line %u: unbalanced quote or too many words\n", number);
             return -1;
         }
-        if (line.count == 0)
-            continue;
+        if (line.count == 0) continue;
         const int result = run_command(vol, &line);
         if (result == -2)
             fprintf(stderr, "ntfs-fixture: line %u: unknown command or bad arguments: %s\n", number,
@@ -151,13 +138,11 @@ static int fill_image(const char* image, const char* script_path) {
     ntfs_volume* vol = ntfs_mount(image, NTFS_MNT_NONE);
     if (!vol) {
         fprintf(stderr, "ntfs-fixture: cannot mount %s: %s\n", image, strerror(errno));
-        if (script != stdin)
-            fclose(script);
+        if (script != stdin) fclose(script);
         return 1;
     }
     const int result = run_script(vol, script);
-    if (script != stdin)
-        fclose(script);
+    if (script != stdin) fclose(script);
     if (ntfs_umount(vol, FALSE)) {
         fprintf(stderr, "ntfs-fixture: unmounting %s failed: %s\n", image, strerror(errno));
         return 1;
@@ -174,8 +159,7 @@ static int print_sparse(uint64_t size, uint64_t seed, const struct byte_range* r
     for (uint64_t pos = 0; pos < size; ++pos) {
         uint8_t byte = 0;
         content_fill(&stream, &byte, 1);
-        while (next < count && pos >= ranges[next].offset + ranges[next].length)
-            ++next;
+        while (next < count && pos >= ranges[next].offset + ranges[next].length) ++next;
         const int inside = next < count && pos >= ranges[next].offset;
         putchar(inside ? byte : 0);
     }
@@ -189,8 +173,7 @@ static int print_content(enum content_kind kind, uint64_t size, uint64_t seed) {
     while (size > 0) {
         const size_t chunk = size < sizeof buffer ? (size_t)size : sizeof buffer;
         content_fill(&stream, buffer, chunk);
-        if (fwrite(buffer, 1, chunk, stdout) != chunk)
-            return 1;
+        if (fwrite(buffer, 1, chunk, stdout) != chunk) return 1;
         size -= chunk;
     }
     return fflush(stdout) == 0 ? 0 : 1;
@@ -215,8 +198,7 @@ int main(int argc, char** argv) {
     if (argc >= 6 && argc <= 4 + MAX_WORDS && !strcmp(argv[1], "--sparse-bytes") &&
         parse_numbers(argv + 2, 2, v)) {
         struct byte_range ranges[MAX_WORDS / 2];
-        if (!parse_ranges(argv + 4, argc - 4, ranges))
-            return usage();
+        if (!parse_ranges(argv + 4, argc - 4, ranges)) return usage();
         return print_sparse(v[0], v[1], ranges, (size_t)(argc - 4) / 2);
     }
     if (argc == 3 && argv[1][0] != '-') {

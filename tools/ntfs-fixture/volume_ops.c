@@ -21,8 +21,7 @@ struct parent_ref {
 };
 
 static void release_parent(struct parent_ref* p) {
-    if (p->dir)
-        ntfs_inode_close(p->dir);
+    if (p->dir) ntfs_inode_close(p->dir);
     free(p->leaf);
     p->dir = NULL;
     p->leaf = NULL;
@@ -35,12 +34,10 @@ static int open_parent(ntfs_volume* vol, const char* path, struct parent_ref* p)
     if (path[0] != '/' || !slash || slash[1] == '\0')
         return fail(path, "not an absolute file path");
     char* folder = strndup(path, slash == path ? 1 : (size_t)(slash - path));
-    if (!folder)
-        return fail(path, "out of memory");
+    if (!folder) return fail(path, "out of memory");
     p->dir = ntfs_pathname_to_inode(vol, NULL, folder);
     free(folder);
-    if (!p->dir)
-        return fail_errno(path, "parent folder not found");
+    if (!p->dir) return fail_errno(path, "parent folder not found");
     if (!(p->dir->mrec->flags & MFT_RECORD_IS_DIRECTORY)) {
         release_parent(p);
         return fail(path, "parent is not a folder");
@@ -59,8 +56,7 @@ static int exists_in(const struct parent_ref* p) {
 
 static ntfs_inode* open_path(ntfs_volume* vol, const char* path) {
     ntfs_inode* ni = ntfs_pathname_to_inode(vol, NULL, path);
-    if (!ni)
-        fail_errno(path, "not found");
+    if (!ni) fail_errno(path, "not found");
     return ni;
 }
 
@@ -68,8 +64,7 @@ static ntfs_inode* open_path(ntfs_volume* vol, const char* path) {
 static int write_content(ntfs_attr* na, const char* path, s64 pos, uint64_t size,
                          struct content_stream* stream) {
     uint8_t* buffer = malloc(CHUNK_SIZE);
-    if (!buffer)
-        return fail(path, "out of memory");
+    if (!buffer) return fail(path, "out of memory");
     int result = 0;
     while (size > 0 && result == 0) {
         const size_t chunk = size < CHUNK_SIZE ? (size_t)size : CHUNK_SIZE;
@@ -93,8 +88,7 @@ static int write_content(ntfs_attr* na, const char* path, s64 pos, uint64_t size
 /* Creates path (a file or folder) and hands back the new inode with its folder. */
 static ntfs_inode* create_at(ntfs_volume* vol, const char* path, mode_t type,
                              struct parent_ref* p) {
-    if (open_parent(vol, path, p))
-        return NULL;
+    if (open_parent(vol, path, p)) return NULL;
     if (exists_in(p)) {
         fail(path, "already exists");
         release_parent(p);
@@ -110,8 +104,7 @@ static ntfs_inode* create_at(ntfs_volume* vol, const char* path, mode_t type,
 
 static int close_created(ntfs_inode* ni, struct parent_ref* p, const char* path) {
     int result = 0;
-    if (ntfs_inode_close_in_dir(ni, p->dir))
-        result = fail_errno(path, "close failed");
+    if (ntfs_inode_close_in_dir(ni, p->dir)) result = fail_errno(path, "close failed");
     release_parent(p);
     return result;
 }
@@ -119,8 +112,7 @@ static int close_created(ntfs_inode* ni, struct parent_ref* p, const char* path)
 int fx_mkdir(ntfs_volume* vol, const char* path) {
     struct parent_ref p;
     ntfs_inode* ni = create_at(vol, path, S_IFDIR, &p);
-    if (!ni)
-        return -1;
+    if (!ni) return -1;
     return close_created(ni, &p, path);
 }
 
@@ -130,8 +122,7 @@ int fx_write(ntfs_volume* vol, const char* path, uint64_t size, enum content_kin
         return fail(path, "compression needs clusters of 4 KiB at most");
     struct parent_ref p;
     ntfs_inode* ni = create_at(vol, path, S_IFREG, &p);
-    if (!ni)
-        return -1;
+    if (!ni) return -1;
     if (compressed) {
         /* The data stream takes the compressed state of its file when it is opened empty. */
         NVolSetCompression(vol);
@@ -150,15 +141,13 @@ int fx_write(ntfs_volume* vol, const char* path, uint64_t size, enum content_kin
             result = fail_errno(path, "compressing the last block failed");
         ntfs_attr_close(na);
     }
-    if (close_created(ni, &p, path))
-        result = -1;
+    if (close_created(ni, &p, path)) result = -1;
     return result;
 }
 
 int fx_append(ntfs_volume* vol, const char* path, uint64_t size, uint64_t seed) {
     ntfs_inode* ni = open_path(vol, path);
-    if (!ni)
-        return -1;
+    if (!ni) return -1;
     int result = 0;
     ntfs_attr* na = ntfs_attr_open(ni, AT_DATA, AT_UNNAMED, 0);
     if (!na) {
@@ -169,8 +158,7 @@ int fx_append(ntfs_volume* vol, const char* path, uint64_t size, uint64_t seed) 
         result = write_content(na, path, na->data_size, size, &stream);
         ntfs_attr_close(na);
     }
-    if (ntfs_inode_close(ni))
-        result = fail_errno(path, "close failed");
+    if (ntfs_inode_close(ni)) result = fail_errno(path, "close failed");
     return result;
 }
 
@@ -188,12 +176,10 @@ static int check_ranges(const char* path, uint64_t size, const struct byte_range
 
 int fx_sparse(ntfs_volume* vol, const char* path, uint64_t size, uint64_t seed,
               const struct byte_range* ranges, size_t count) {
-    if (check_ranges(path, size, ranges, count))
-        return -1;
+    if (check_ranges(path, size, ranges, count)) return -1;
     struct parent_ref p;
     ntfs_inode* ni = create_at(vol, path, S_IFREG, &p);
-    if (!ni)
-        return -1;
+    if (!ni) return -1;
     int result = 0;
     ntfs_attr* na = ntfs_attr_open(ni, AT_DATA, AT_UNNAMED, 0);
     if (!na) {
@@ -201,8 +187,7 @@ int fx_sparse(ntfs_volume* vol, const char* path, uint64_t size, uint64_t seed,
     } else {
         /* Growing the size first leaves the whole file a hole; the writes then fill in
          * only the clusters they touch. */
-        if (ntfs_attr_truncate(na, (s64)size))
-            result = fail_errno(path, "cannot set size");
+        if (ntfs_attr_truncate(na, (s64)size)) result = fail_errno(path, "cannot set size");
         struct content_stream stream;
         content_start(&stream, CONTENT_RANDOM, seed);
         uint64_t position = 0;
@@ -213,16 +198,14 @@ int fx_sparse(ntfs_volume* vol, const char* path, uint64_t size, uint64_t seed,
         }
         ntfs_attr_close(na);
     }
-    if (close_created(ni, &p, path))
-        result = -1;
+    if (close_created(ni, &p, path)) result = -1;
     return result;
 }
 
 int fx_stream(ntfs_volume* vol, const char* path, const char* name, uint64_t size, uint64_t seed) {
     ntfschar* uname = NULL;
     const int uname_len = ntfs_mbstoucs(name, &uname);
-    if (uname_len <= 0 || uname_len > 255)
-        return fail(path, "bad stream name");
+    if (uname_len <= 0 || uname_len > 255) return fail(path, "bad stream name");
     ntfs_inode* ni = open_path(vol, path);
     int result = ni ? 0 : -1;
     if (ni && ntfs_attr_add(ni, AT_DATA, uname, (u8)uname_len, NULL, 0))
@@ -238,8 +221,7 @@ int fx_stream(ntfs_volume* vol, const char* path, const char* name, uint64_t siz
             ntfs_attr_close(na);
         }
     }
-    if (ni && ntfs_inode_close(ni))
-        result = fail_errno(path, "close failed");
+    if (ni && ntfs_inode_close(ni)) result = fail_errno(path, "close failed");
     free(uname);
     return result;
 }
@@ -265,8 +247,7 @@ int fx_delete(ntfs_volume* vol, const char* path, int is_folder) {
      * before the folder: opening an inode that is already open gives a second copy,
      * and the stale one would later be written back over the changed one. */
     ntfs_inode* ni = open_path(vol, path);
-    if (!ni)
-        return -1;
+    if (!ni) return -1;
     struct parent_ref p;
     if (open_parent(vol, path, &p)) {
         ntfs_inode_close(ni);
@@ -294,10 +275,8 @@ int fx_delete(ntfs_volume* vol, const char* path, int is_folder) {
     /* ntfs_delete closes both inodes whatever happens. */
     int result = ntfs_delete(vol, path, ni, p.dir, p.leaf, (u8)p.leaf_len);
     p.dir = NULL;
-    if (result)
-        result = fail_errno(path, "delete failed");
-    if (result == 0)
-        result = restore_freed_record(vol, path, mft_no, before);
+    if (result) result = fail_errno(path, "delete failed");
+    if (result == 0) result = restore_freed_record(vol, path, mft_no, before);
     free(before);
     release_parent(&p);
     return result;
