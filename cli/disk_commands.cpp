@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/scan_session.h"
 #include "cli/stderr_reporting.h"
 #include "disk/disk_check.h"
 #include "disk/disk_geometry.h"
@@ -54,7 +55,7 @@ int RunDisksCommand(const std::vector<std::string>& words) {
 
 int RunDrivesCommand(const std::vector<std::string>& words) {
     std::string error;
-    const auto args = ParseArgs("drives", words, {{"--disk"}, {}, {}}, error);
+    const auto args = ParseArgs("drives", words, {{"--disk"}, {"--search"}, {}}, error);
     if (!args) return UsageError(error);
     if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
     const auto& paths = args->All("--disk");
@@ -63,7 +64,7 @@ int RunDrivesCommand(const std::vector<std::string>& words) {
 
     StderrNotifier notifier;
     DriveList& list = ProcessDriveList();
-    if (StartPartitionWalk(PhysicalDiskCode(0), list, notifier) == 0) return kExitFailure;
+    if (!FindLogicalDrives(args->Has("--search"), list, notifier)) return kExitFailure;
     for (std::size_t row = 0; row < list.Count(); ++row) {
         const LogicalDriveEntry& entry = *list.At(row);
         std::printf("Logical Drive %zu\t%s\t%u\t%u\t%s\n", row + 1,

@@ -5,9 +5,11 @@
 #include "cli/commands.h"
 #include "cli/stderr_reporting.h"
 #include "cli/terminal_progress.h"
+#include "ntfs/drive_search.h"
 #include "ntfs/scan_phases.h"
 #include "ntfs/scan_texts.h"
 #include "partition/drive_list.h"
+#include "partition/logical_drive_search.h"
 #include "partition/partition_types.h"
 #include "partition/partition_walk.h"
 
@@ -30,6 +32,23 @@ std::optional<std::size_t> FirstScannedRow(const DriveList& list) {
 }
 
 }  // namespace
+
+bool FindLogicalDrives(bool search, DriveList& list, Notifier& notifier) {
+    const DriveCode disk = PhysicalDiskCode(0);
+    // An empty walk has announced the bad table; the search follows as if asked for.
+    if (!search && StartPartitionWalk(disk, list, notifier) != 0) return true;
+    FoundDriveTable found;
+    TerminalProgress progress;
+    progress.SetHeadlineSlot(kSlotSearchStatus);
+    SearchLogicalDrives(disk, found, progress, {nullptr, &notifier});
+    progress.Finish();
+    if (found.Empty()) {
+        notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
+        return false;
+    }
+    RebuildDriveListFromSearch(found, list);
+    return true;
+}
 
 std::string CountersLine(const ScanCounters& c) {
     return "Normal Files " + std::to_string(c.normalFiles) + ", Normal Directories " +
@@ -62,7 +81,7 @@ ScanOutcome ScanChosenDrive(const CliArgs& args) {
     StderrNotifier notifier;
     DriveList& list = ProcessDriveList();
     outcome.exitStatus = kExitFailure;
-    if (StartPartitionWalk(PhysicalDiskCode(0), list, notifier) == 0) return outcome;
+    if (!FindLogicalDrives(args.Has("--search"), list, notifier)) return outcome;
     const auto row = requested ? std::optional<std::size_t>(*requested - 1) : FirstScannedRow(list);
     if (row && *row >= list.Count()) {
         outcome.exitStatus =
@@ -85,6 +104,10 @@ ScanOutcome ScanChosenDrive(const CliArgs& args) {
     progress.SetHeadlineSlot(kSlotPhase);
     RunNormalScan(*engine, progress, notifier);
     RunHousekeeping(*engine, progress);
+    if (args.Has("--advance")) {
+        engine->advanceSearch = true;
+        if (RunAdvanceSearch(*engine, progress)) RunHousekeeping(*engine, progress);
+    }
     progress.Finish();
     outcome.engine = std::move(engine);
     outcome.exitStatus = kExitOk;

@@ -6,6 +6,7 @@
 
 #include "cli/cli_args.h"
 #include "ntfs/scan_engine.h"
+#include "partition/drive_list.h"
 
 namespace tarvik::cli {
 
@@ -14,7 +15,11 @@ struct ScanOutcome {
     int exitStatus = kExitOk;  // meaningful when engine is null
 };
 
-// Reads --disk and --drive from args. Messages go to stderr.
+// The drive list of disk 0: its partition table, or (asked for, or after an empty walk)
+// the search of the whole disk for NTFS volumes. False when neither found a drive.
+bool FindLogicalDrives(bool search, DriveList& list, Notifier& notifier);
+
+// Reads --disk, --drive, --search and --advance from args. Messages go to stderr.
 ScanOutcome ScanChosenDrive(const CliArgs& args);
 
 // The six counters, as the scan reports them at its end.

@@ -54,4 +54,12 @@ bool ScanEngine::ReadRecord(std::uint64_t recordNumber, MftRecordBytes& record) 
     return true;
 }
 
+bool ScanEngine::ReadCataloguedRecord(std::uint32_t ownNumber, MftRecordBytes& record) {
+    if (ownNumber < mftMap_.recordCount()) return ReadRecord(ownNumber, record);
+    if (ownNumber >= mftSectorTable.size()) return false;
+    const std::uint32_t sector = mftSectorTable[ownNumber];
+    if (sector < firstSector) return false;
+    return source_->Read(sector - firstSector, record);
+}
+
 }  // namespace tarvik

@@ -16,6 +16,7 @@
 #include "ntfs/mft_map.h"
 #include "ntfs/run_table.h"
 #include "ntfs/sector_source.h"
+#include "partition/found_drive_table.h"
 
 namespace tarvik {
 
@@ -51,6 +52,10 @@ class ScanEngine {
     // fix-up applied. False when k is past the MFT's end or the read failed.
     bool ReadRecord(std::uint64_t recordNumber, MftRecordBytes& record);
 
+    // Reads the record behind a catalogue entry's own number: through the MFT when the
+    // number lies inside it, else at the sector the drive-wide search found it at.
+    bool ReadCataloguedRecord(std::uint32_t ownNumber, MftRecordBytes& record);
+
     SectorSource& source() { return *source_; }
     const MftMap& mftMap() const { return mftMap_; }
 
@@ -69,7 +74,8 @@ class ScanEngine {
     Catalogue catalogue;
     FolderTable folderTable;
     DirectoryIdList directoryIds;
-    std::vector<std::uint32_t> mftSectorTable;
+    std::vector<std::uint32_t> mftSectorTable;  // absolute sectors of records found by search
+    FoundDriveTable foundDrives;
     ScanCounters counters;
     std::uint64_t totalSize = 0;
     std::uint32_t folderCounter = 0;

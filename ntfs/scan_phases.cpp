@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "ntfs/directory_reader.h"
+#include "ntfs/drive_search.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
@@ -193,9 +194,7 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
 
 void NormalScan::Run(Notifier& notifier) {
     if (!engine_.LocateMft()) {
-        // Without an MFT the drive has to be searched for its records, which this
-        // engine does not do yet: the drive gives an empty catalogue.
-        notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
+        ScanWithoutMft(engine_, progress_, notifier);
         return;
     }
     const std::uint64_t records = engine_.mftMap().recordCount();

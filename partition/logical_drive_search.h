@@ -1,0 +1,42 @@
+#pragma once
+// Searching a whole disk for NTFS volumes: every sector that looks like an NTFS boot
+// sector is confirmed by the MFT record it points to (or the mirror's), as the volume's
+// first sector or as its backup boot sector at the volume's end.
+#include <cstdint>
+
+#include "common/reporting.h"
+#include "disk/drive_code.h"
+#include "partition/drive_list.h"
+#include "partition/found_drive_table.h"
+
+namespace tarvik {
+
+// Progress slots: the ids of the search dialog's controls.
+enum DriveSearchSlot : int {
+    kSlotSearchStatus = 1047,
+    kSlotSearchSector = 1050,
+    kSlotSearchTotal = 1052,
+    kSlotSearchFound = 1054,
+};
+
+inline constexpr std::uint32_t kSearchChunkSectors = 63;
+
+struct DriveSearchOptions {
+    const StopFlag* stop = nullptr;  // tested between chunks; what was found stays
+    Notifier* notifier = nullptr;    // for a disk that cannot be opened
+};
+
+// Searches the disk from its first sector to its true end and records what it confirms.
+void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& progress,
+                         const DriveSearchOptions& options = {});
+
+// The boot sector test of one sector, given the sector's bytes and its place; reads
+// MFT records through the sector reader. Records the pair it confirms.
+bool TestBootSectorCandidate(DriveCode code, std::uint32_t sector, const std::uint8_t* bytes,
+                             FoundDriveTable& table);
+
+// The drive list becomes the finds, each an NTFS drive of its boot sector's size plus
+// the backup boot sector.
+void RebuildDriveListFromSearch(const FoundDriveTable& table, DriveList& list);
+
+}  // namespace tarvik
