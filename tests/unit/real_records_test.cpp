@@ -80,7 +80,7 @@ TEST_F(Dftt7, MftRecordGivesItsNameAndBothRuns) {
     EXPECT_EQ(summary->walk.locator.kind, kLocatorFile);
 
     RunTable table;
-    const ByteView runList = ByteView(record).sub(summary->walk.locator.position, 64);
+    const ByteView runList = LocatedRunList(ByteView(record), summary->walk.locator);
     EXPECT_EQ(DecodeRunList(runList, spc_, table), 2u * (16 + 32));
     const auto runs = PlaceRuns(table, spc_);
     ASSERT_EQ(runs.size(), 2u);
@@ -101,7 +101,7 @@ TEST_F(Dftt7, RootFolderIndexListsTheSystemFiles) {
     const auto index = IndexRoot::Parse(root->Value());
     ASSERT_TRUE(index && index->BlockSectors());
     RunTable runs;
-    DecodeRunList(ByteView(record).sub(walk.locator.position, 32), spc_, runs);
+    DecodeRunList(LocatedRunList(ByteView(record), walk.locator), spc_, runs);
     std::set<std::string> names;
     const auto result =
         ReadIndexAllocation(runs, spc_, *index->BlockSectors(), source_,

@@ -125,6 +125,11 @@ TEST(RecordWalk, EndsAtAZeroLengthAndAtTheLimitButKeepsTheAttributeList) {
     EXPECT_EQ(walker.count(), 1u);
     EXPECT_EQ(walker.end(), AttributeWalker::End::kMalformed);
     EXPECT_FALSE(WalkRecord(ByteView(zero)).ok);
+
+    // A run list said to lie past its attribute makes the attribute malformed.
+    Bytes outside = RecordBuilder().NonResident(0x80, kRuns, 4096).Finished();
+    testing::Put16(outside, 0x38 + 0x20, 0x3F0);
+    EXPECT_FALSE(WalkRecord(ByteView(outside)).ok);
 }
 
 }  // namespace
