@@ -53,6 +53,10 @@ std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
     }
     if (h.nonResident) {
         ReadNonResident(a.bytes_, h);
+        // The run list must start inside the attribute, past the fixed header.
+        if (h.runListOffset < H::kNonResidentHeaderSize || h.runListOffset > h.length) {
+            return std::nullopt;
+        }
     } else {
         ReadResident(a.bytes_, h);
     }

@@ -81,7 +81,8 @@ struct AttributeHeader {
 class Attribute {
   public:
     // Nothing when the header at `offset` is the end marker, has a length of zero or
-    // below its header size, or runs past the record.
+    // below its header size, runs past the record, or (non-resident) has its run list
+    // outside itself.
     static std::optional<Attribute> Parse(ByteView record, std::size_t offset);
 
     const AttributeHeader& header() const { return header_; }

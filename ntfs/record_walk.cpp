@@ -126,6 +126,13 @@ RecordWalk WalkRecord(ByteView record, std::size_t attributeLimit) {
     return walk;
 }
 
+ByteView LocatedRunList(ByteView record, const RecordLocator& locator) {
+    if (locator.resident != 0 || locator.position == 0 || locator.position >= record.size()) {
+        return {};
+    }
+    return record.sub(locator.position, record.size() - locator.position);
+}
+
 ByteView IndexRootEntries(ByteView record) {
     const auto root = FindAttribute(record, at::kIndexRoot, kFileNameIndexName);
     if (!root) return {};

@@ -57,6 +57,10 @@ struct RecordWalk {
 // follows the record flags (3 'D', 1 'F', else 'i') and the positions are 0.
 RecordWalk WalkRecord(ByteView record, std::size_t attributeLimit = AttributeWalker::kNoLimit);
 
+// The run list a successful non-resident walk located: from the position to the end of
+// the record (the decoder stops at the list's end); empty when there is none.
+ByteView LocatedRunList(ByteView record, const RecordLocator& locator);
+
 // The entries area of the record's $I30 $INDEX_ROOT; empty when it has none.
 ByteView IndexRootEntries(ByteView record);
 

@@ -1,0 +1,13 @@
+// An attribute list from fuzz bytes, with the extent helpers over it.
+#include <cstddef>
+#include <cstdint>
+
+#include "ntfs/attribute_list.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto list = tarvik::ParseAttributeList(tarvik::ByteView(data, size));
+    tarvik::ExtentRecords(tarvik::UnnamedDataExtents(list));
+    tarvik::ExtentRecords(tarvik::IndexAllocationExtents(list));
+    tarvik::IndexRootRecord(list);
+    return 0;
+}

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "ntfs/attribute.h"
+#include "ntfs/attribute_list.h"
+#include "ntfs/run_list.h"
+#include "ntfs_builders.h"
+
+namespace tarvik {
+namespace {
+
+using testing::Bytes;
+using testing::RecordBuilder;
+
+Bytes ListEntry(std::uint32_t type, std::uint64_t record, std::uint16_t id,
+                const std::u16string& name = u"", std::uint64_t vcn = 0) {
+    const Bytes n = testing::Utf16(name);
+    Bytes e((0x1A + n.size() + 7) & ~std::size_t{7}, 0);
+    testing::Put32(e, 0, type);
+    testing::Put16(e, 4, e.size());
+    e[6] = static_cast<std::uint8_t>(name.size());
+    e[7] = 0x1A;
+    testing::Put64(e, 8, vcn);
+    testing::Put64(e, 0x10, record | (std::uint64_t{3} << 48));
+    testing::Put16(e, 0x18, id);
+    std::copy(n.begin(), n.end(), e.begin() + 0x1A);
+    return e;
+}
+
+// Base record 40 with a named stream and the unnamed $DATA split over records 41 and 42,
+// listed with the later extent's record first in number but second in the list.
+Bytes List() {
+    return testing::Join({ListEntry(0x10, 40, 0), ListEntry(0x30, 40, 2), ListEntry(0x80, 42, 0),
+                          ListEntry(0x80, 41, 1, u"", 16), ListEntry(0x80, 40, 5, u"ads"),
+                          ListEntry(0x90, 40, 6, u"$I30"), ListEntry(0xA0, 41, 7, u"$I30")});
+}
+
+TEST(AttributeList, ExtentsComeInListOrderWithTheirNames) {
+    const auto list = ParseAttributeList(ByteView(List()));
+    ASSERT_EQ(list.size(), 7u);
+    EXPECT_EQ(list[4].name, "ads");
+    EXPECT_EQ(ExtentRecords(UnnamedDataExtents(list)), (std::vector<std::uint32_t>{42, 41}));
+    EXPECT_EQ(ExtentRecords(IndexAllocationExtents(list)), (std::vector<std::uint32_t>{41}));
+    EXPECT_EQ(IndexRootRecord(list), 40u);
+
+    Bytes cut = List();
+    testing::Put16(cut, 0x20 + 4, 0);  // second entry's length
+    EXPECT_EQ(ParseAttributeList(ByteView(cut)).size(), 1u);
+}
+
+TEST(AttributeList, RunsOfEveryExtentAreAppendedThroughTheFetchedRecords) {
+    const Bytes base = RecordBuilder()
+                           .Resident(0x10, testing::StandardInformationValue(1, 0))
+                           .Resident(0x20, List())
+                           .Finished();
+    auto extension = [](std::uint16_t id, const Bytes& runs, std::uint64_t vcn) {
+        RecordBuilder b;
+        b.NonResident(0x80, runs, 0, u"", id, vcn);
+        Bytes r = b.Finished();
+        testing::Put64(r, 0x20, 40 | (std::uint64_t{1} << 48));  // base reference
+        testing::ProtectSectors(r, 0x30, 7);
+        return r;
+    };
+    std::map<std::uint32_t, Bytes> disk = {{42, extension(0, {0x11, 0x10, 0x20, 0}, 0)},
+                                           {41, extension(1, {0x11, 0x08, 0x60, 0}, 16)}};
+    int fetches = 0;
+    const RecordFetcher fetch = [&](std::uint32_t n, std::array<std::uint8_t, 1024>& out) {
+        ++fetches;
+        if (!disk.count(n))
+            return false;
+        std::copy(disk[n].begin(), disk[n].end(), out.begin());
+        return true;
+    };
+    const auto list = ParseAttributeList(FindAttribute(ByteView(base), 0x20)->Value());
+    RunTable table;
+    const auto result =
+        AppendExtentRuns(ByteView(base), 40, list, ExtentKind::kUnnamedData, fetch, 2, table);
+    EXPECT_EQ(result.extentsUsed, 2u);
+    EXPECT_EQ(result.sectors, 48u);
+    const auto runs = PlaceRuns(table, 2);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].startSector, 0x40u);  // record 42 first, as listed
+    EXPECT_EQ(runs[1].startSector, 0xC0u);
+    EXPECT_EQ(table.Entries()[1].tag, kFirstRunTag);
+
+    // An extension that names another base record is not taken.
+    testing::Put64(disk[41], 0x20, 99);
+    RunTable other;
+    EXPECT_EQ(AppendExtentRuns(ByteView(base), 40, list, ExtentKind::kUnnamedData, fetch, 2, other)
+                  .extentsMissed,
+              1u);
+    EXPECT_EQ(fetches, 4);
+}
+
+TEST(AttributeList, NonResidentListIsReadThroughItsRuns) {
+    const Bytes value = List();
+    testing::MemorySource source(64);
+    source.Place(20, value);  // cluster 10 with 2 sectors per cluster
+    const Bytes base =
+        RecordBuilder().NonResident(0x20, {0x11, 0x01, 0x0A}, value.size()).Finished();
+    const auto bytes = ReadAttributeListValue(ByteView(base), source, 2);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(*bytes, value);
+    source.failing.insert(20);
+    EXPECT_FALSE(ReadAttributeListValue(ByteView(base), source, 2));
+}
+
+}  // namespace
+}  // namespace tarvik

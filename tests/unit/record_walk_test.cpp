@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "ntfs/record_walk.h"
+#include "ntfs_builders.h"
+
+namespace tarvik {
+namespace {
+
+using testing::Bytes;
+using testing::FileNameSpec;
+using testing::FileNameValue;
+using testing::RecordBuilder;
+
+const Bytes kRuns = {0x11, 0x04, 0x40, 0x00};
+
+Bytes Si(std::uint32_t attributes = 0) {
+    return testing::StandardInformationValue(0x01D5'0000'0000'0000ull, attributes);
+}
+
+TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
+    const Bytes both = RecordBuilder()
+                           .Resident(0x10, Si())
+                           .Resident(0x30, FileNameValue({u"LONGNA~1.TXT", 2, 7}))
+                           .Resident(0x30, FileNameValue({u"long name.txt", 1, 7}))
+                           .NonResident(0x80, kRuns, 5000)
+                           .Finished();
+    const auto summary = SummarizeRecord(ByteView(both));
+    ASSERT_TRUE(summary);
+    EXPECT_EQ(summary->name, "long name.txt");
+    EXPECT_EQ(summary->parentRecord, 7u);
+    EXPECT_EQ(summary->size, 5000u);
+    EXPECT_EQ(summary->creationTime, 0x01D5'0000'0000'0000ull);
+
+    const Bytes dosOnly = RecordBuilder()
+                              .Resident(0x30, FileNameValue({u"SHORT.TXT", 2, 9}))
+                              .Resident(0x80, Bytes(300, 0xAA))
+                              .Finished();
+    const auto dos = SummarizeRecord(ByteView(dosOnly));
+    ASSERT_TRUE(dos);
+    EXPECT_EQ(dos->name, "SHORT.TXT");
+    EXPECT_EQ(dos->parentRecord, 9u);
+    EXPECT_TRUE(dos->residentData);
+    EXPECT_EQ(dos->realSize, 300u);
+
+    Bytes notRecord = dosOnly;
+    notRecord[0] = 'B';
+    EXPECT_FALSE(SummarizeRecord(ByteView(notRecord)));
+}
+
+TEST(RecordWalk, NamedStreamsArePassedOverForTheUnnamedData) {
+    const Bytes record = RecordBuilder()
+                             .Resident(0x10, Si(0x800))
+                             .Resident(0x30, FileNameValue({u"a.txt"}))
+                             .Resident(0x80, Bytes(20, 1), u"Zone.Identifier")
+                             .NonResident(0x80, kRuns, 4096)
+                             .Finished();
+    const RecordWalk walk = WalkRecord(ByteView(record));
+    ASSERT_TRUE(walk.ok);
+    EXPECT_EQ(walk.locator.kind, kLocatorFile);
+    EXPECT_EQ(walk.locator.resident, 0);
+    EXPECT_EQ(walk.locator.compressed, 1);
+    EXPECT_EQ(record[walk.locator.position], 0x11);  // the unnamed stream's run list
+    EXPECT_EQ(SummarizeRecord(ByteView(record))->realSize, 4096u);
+
+    // A folder with a named stream is still read as a folder.
+    const Bytes folder =
+        RecordBuilder(3)
+            .Resident(0x30, FileNameValue({u"d", 1, 5, 0x10000000}))
+            .Resident(0x80, Bytes(8, 1), u"meta")
+            .Resident(0x90, testing::IndexRootValue(testing::LastEntryBytes()), u"$I30")
+            .Finished();
+    const RecordWalk folderWalk = WalkRecord(ByteView(folder));
+    EXPECT_TRUE(folderWalk.ok);
+    EXPECT_EQ(folderWalk.locator.kind, kLocatorDirectory);
+}
+
+TEST(RecordWalk, ResidentIndexPointsAtItsFirstEntryAndAnAllocationAtItsRuns) {
+    const Bytes entries =
+        testing::Join({testing::IndexEntryBytes(0x0001'0000'0000'0040ull, {u"x.bin"}),
+                       testing::LastEntryBytes()});
+    const Bytes small = RecordBuilder(3)
+                            .Resident(0x30, FileNameValue({u"d", 1, 5, 0x10000000}))
+                            .Resident(0x90, testing::IndexRootValue(entries), u"$I30")
+                            .Finished();
+    const RecordWalk walk = WalkRecord(ByteView(small));
+    ASSERT_TRUE(walk.ok);
+    EXPECT_EQ(walk.locator.resident, 1);
+    EXPECT_EQ(small[walk.locator.position], 0x40);  // first entry's record number
+    EXPECT_EQ(IndexRootEntries(ByteView(small)).size(), entries.size());
+
+    const Bytes large = RecordBuilder(3)
+                            .Resident(0x90, testing::IndexRootValue(entries, true), u"$I30")
+                            .NonResident(0xA0, kRuns, 4096, u"$I30")
+                            .Resident(0xB0, Bytes(8, 1), u"$I30")
+                            .Finished();
+    const RecordWalk big = WalkRecord(ByteView(large));
+    ASSERT_TRUE(big.ok);
+    EXPECT_EQ(big.locator.resident, 0);
+    EXPECT_EQ(large[big.locator.position], 0x11);
+    EXPECT_EQ(large[big.locator.firstRootEntry], 0x40);
+}
+
+TEST(RecordWalk, EndsAtAZeroLengthAndAtTheLimitButKeepsTheAttributeList) {
+    RecordBuilder many;
+    many.Resident(0x10, Si()).Resident(0x20, Bytes(32, 0));
+    for (int i = 0; i < 7; ++i) {
+        many.Resident(0x30, FileNameValue({std::u16string(1, static_cast<char16_t>(u'a' + i))}));
+    }
+    many.NonResident(0x80, kRuns, 4096);
+    const Bytes record = many.Finished();
+
+    const RecordWalk literal = WalkRecord(ByteView(record), kLiteralAttributeLimit);
+    EXPECT_FALSE(literal.ok);
+    EXPECT_TRUE(literal.hasAttributeList);
+    EXPECT_EQ(literal.locator.kind, kLocatorFile);  // from the record flags
+    EXPECT_EQ(literal.locator.position, 0);
+    EXPECT_TRUE(WalkRecord(ByteView(record)).ok);  // the data is the tenth attribute
+
+    Bytes zero =
+        RecordBuilder().Resident(0x10, Si()).Resident(0x30, FileNameValue({u"z"})).Finished();
+    testing::Put32(zero, 0x38 + 0x60 + 4, 0);  // the $FILE_NAME's length
+    AttributeWalker walker{ByteView(zero)};
+    while (walker.Next()) {
+    }
+    EXPECT_EQ(walker.count(), 1u);
+    EXPECT_EQ(walker.end(), AttributeWalker::End::kMalformed);
+    EXPECT_FALSE(WalkRecord(ByteView(zero)).ok);
+
+    // A run list said to lie past its attribute makes the attribute malformed.
+    Bytes outside = RecordBuilder().NonResident(0x80, kRuns, 4096).Finished();
+    testing::Put16(outside, 0x38 + 0x20, 0x3F0);
+    EXPECT_FALSE(WalkRecord(ByteView(outside)).ok);
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include "common/utf16.h"
+#include "ntfs/fixup.h"
+#include "ntfs_builders.h"
+
+namespace tarvik {
+namespace {
+
+using testing::Bytes;
+using testing::RecordBuilder;
+
+TEST(Utf16, SurrogatePairsBecomeOneCharacterAndLoneHalvesTheReplacement) {
+    // U+1F600 as D83D DE00, a lone high surrogate, "A", a lone low surrogate.
+    const Bytes bytes = {0x3D, 0xD8, 0x00, 0xDE, 0x3D, 0xD8, 0x41, 0x00, 0x00, 0xDC};
+    EXPECT_EQ(Utf16LeToUtf8(bytes),
+              "\xF0\x9F\x98\x80\xEF\xBF\xBD"
+              "A"
+              "\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"\u4E2D\u00E9x")), "\xE4\xB8\xAD\xC3\xA9x");
+}
+
+TEST(Utf16, NamesAreCutOnACharacterBoundaryAt255Bytes) {
+    // 85 three-byte characters are exactly 255 bytes; one ASCII byte before them pushes
+    // the last one past the limit, and it must go whole.
+    std::u16string name(85, u'\u4E2D');
+    EXPECT_EQ(DecodeName(testing::Utf16(name)).size(), 255u);
+    const std::string cut = DecodeName(testing::Utf16(u"a" + name));
+    EXPECT_EQ(cut.size(), 253u);
+    EXPECT_EQ(cut, "a" + Utf16LeToUtf8(testing::Utf16(name.substr(0, 84))));
+    EXPECT_EQ(TruncateUtf8("\xF0\x9F\x98\x80", 3), "");
+}
+
+TEST(Fixup, RestoresSectorTailsFromTheArrayTheHeaderNames) {
+    for (std::size_t usaOffset : {std::size_t{0x2A}, std::size_t{0x30}}) {
+        RecordBuilder builder(1, usaOffset);
+        Bytes expected = builder.Finished();
+        expected[510] = 0x11;  // tails that differ from the update sequence number
+        expected[1023] = 0x22;
+        Bytes disk = expected;
+        testing::ProtectSectors(disk, usaOffset, 0x0304);
+        EXPECT_EQ(FixedFileRecordUsaOffset(ByteView(disk)), usaOffset);
+        EXPECT_EQ(ApplyFixup(disk), FixupStatus::kApplied);
+        EXPECT_EQ(disk[510], 0x11);
+        EXPECT_EQ(disk[1023], 0x22);
+        EXPECT_TRUE(std::equal(disk.begin() + 0x40, disk.end(), expected.begin() + 0x40));
+    }
+}
+
+TEST(Fixup, ReportsATornSectorAndRefusesAnArrayThatDoesNotFit) {
+    Bytes disk = RecordBuilder().OnDisk(0x0506);
+    disk[1022] = 0x99;  // second sector never got the new sequence number
+    EXPECT_EQ(ApplyFixup(disk), FixupStatus::kTailMismatch);
+
+    Bytes record = RecordBuilder().OnDisk();
+    const Bytes before = record;
+    testing::Put16(record, 6, 4);  // three sectors named in a two-sector record
+    EXPECT_EQ(ApplyFixup(record), FixupStatus::kArrayDoesNotFit);
+    testing::Put16(record, 6, 3);
+    testing::Put16(record, 4, 508);  // array over the first sector's tail
+    EXPECT_EQ(ApplyFixup(record), FixupStatus::kArrayDoesNotFit);
+    testing::Put16(record, 4, 0x30);
+    testing::Put16(record, 6, 0);
+    EXPECT_EQ(ApplyFixup(record), FixupStatus::kArrayDoesNotFit);
+    testing::Put16(record, 6, 3);
+    EXPECT_EQ(record, before);
+}
+
+}  // namespace
+}  // namespace tarvik
