@@ -20,7 +20,8 @@ const char* StateOf(const CatalogueEntry& entry) {
 
 int RunScanCommand(const std::vector<std::string>& words) {
     std::string error;
-    const auto args = ParseArgs("scan", words, {{"--disk", "--drive"}, {"--search", "--advance"}, {}}, error);
+    const auto args =
+        ParseArgs("scan", words, {{"--disk", "--drive"}, {"--search", "--advance"}, {}}, error);
     if (!args) return UsageError(error);
     if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
 

@@ -21,7 +21,7 @@ class ProgressSink {
 };
 
 // A progress sink that shows nothing, for callers that do not care.
-class NullProgressSink final : public ProgressSink {
+class NullProgressSink : public ProgressSink {
   public:
     void SetText(int, const std::string&) override {}
     void SetRange(std::uint32_t, std::uint32_t) override {}

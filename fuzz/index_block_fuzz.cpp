@@ -16,8 +16,7 @@ class BytesSource final : public tarvik::SectorSource {
     explicit BytesSource(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
     bool Read(std::uint64_t sector, std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
-        if (sector >= bytes_.size() / 512)
-            return true;
+        if (sector >= bytes_.size() / 512) return true;
         const std::size_t at = static_cast<std::size_t>(sector) * 512;
         const std::size_t n = std::min(buffer.size(), bytes_.size() - at);
         std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at), n, buffer.begin());
@@ -31,8 +30,7 @@ class BytesSource final : public tarvik::SectorSource {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 8)
-        return 0;
+    if (size < 8) return 0;
     std::vector<std::uint8_t> block(data + 8, data + size);
     if (const auto parsed = tarvik::IndexBlock::Parse(block)) {
         tarvik::ForEachAcceptedEntry(parsed->entries, [](const tarvik::IndexEntry&) {});

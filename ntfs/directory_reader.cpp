@@ -77,8 +77,9 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
         if (auto value = ReadAttributeListValue(base, engine_.source(), spc)) {
             list_ = ParseAttributeList(ByteView(value->data(), value->size()));
         }
+        // Extension records are handed over as stored; their fix-up is applied there.
         const RecordFetcher fetch = [this](std::uint32_t n, MftRecordBytes& record) {
-            return Fetch(n, record);
+            return engine_.ReadRecord(n, record);
         };
         AppendExtentRuns(base, number_, list_, ExtentKind::kIndexAllocation, fetch, spc, runs);
     } else if (const auto allocation = FindAttribute(base, kIndexAllocation, kFileNameIndexName);

@@ -39,8 +39,9 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> MftRanges(const ScanEngine&
 
 bool InsideMft(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& ranges,
                std::uint64_t sector) {
-    return std::any_of(ranges.begin(), ranges.end(),
-                       [&](const auto& range) { return sector >= range.first && sector < range.second; });
+    return std::any_of(ranges.begin(), ranges.end(), [&](const auto& range) {
+        return sector >= range.first && sector < range.second;
+    });
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ bool ScanEngine::LocateMftFrom(std::uint32_t recordSector, bool fromMirror) {
         // Extension records are found through the runs decoded so far.
         const RecordFetcher fetch = [&](std::uint32_t number, MftRecordBytes& extension) {
             mftMap_ = MftMap(runs, sectorsPerCluster);
-            return ReadRecord(number, extension) && PrepareFileRecord(extension);
+            return ReadRecord(number, extension);  // fix-up applied by the run collector
         };
         const auto result = AppendExtentRuns(view, 0, list, ExtentKind::kUnnamedData, fetch,
                                              sectorsPerCluster, runs);

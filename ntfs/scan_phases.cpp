@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::uint32_t kRootRecord = 5;
 constexpr std::uint32_t kMirrorRecord = 1;
+constexpr std::uint32_t kMftRecord = 0;
 
 std::uint32_t Low32(std::uint64_t value) {
     return static_cast<std::uint32_t>(value);
@@ -38,7 +39,7 @@ void ShowCounter(ProgressSink& progress, int slot, std::uint32_t value) {
 
 // The root and the MFT mirror are counted but never stored.
 bool IsStoredNumber(std::uint32_t number) {
-    return number != kRootRecord && number != kMirrorRecord;
+    return number != kRootRecord && number != kMirrorRecord && number != kMftRecord;
 }
 
 class NormalScan {

@@ -13,7 +13,7 @@ struct FoundDrive {
 };
 
 class FoundDriveTable {
-public:
+  public:
     // A disk holds far fewer volumes; beyond this the search keeps what it has.
     static constexpr std::size_t kMaxDrives = 4096;
 
@@ -24,7 +24,7 @@ public:
     bool Empty() const { return drives_.empty(); }
     const std::vector<FoundDrive>& Drives() const { return drives_; }
 
-private:
+  private:
     std::vector<FoundDrive> drives_;
 };
 

@@ -67,8 +67,7 @@ TEST(AttributeList, RunsOfEveryExtentAreAppendedThroughTheFetchedRecords) {
     int fetches = 0;
     const RecordFetcher fetch = [&](std::uint32_t n, std::array<std::uint8_t, 1024>& out) {
         ++fetches;
-        if (!disk.count(n))
-            return false;
+        if (!disk.count(n)) return false;
         std::copy(disk[n].begin(), disk[n].end(), out.begin());
         return true;
     };

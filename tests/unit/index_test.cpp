@@ -41,8 +41,7 @@ TEST(IndexEntries, ARecordNumberEndingIn0xA0IsNotTheEndAndMftIsRecordZero) {
                        testing::LastEntryBytes()});
     IndexEntryWalker walker{ByteView(area)};
     std::vector<std::uint32_t> records;
-    while (auto e = walker.Next())
-        records.push_back(e->recordNumber());
+    while (auto e = walker.Next()) records.push_back(e->recordNumber());
     EXPECT_EQ(records, (std::vector<std::uint32_t>{0, 0x186A0}));
     EXPECT_TRUE(walker.reachedLast());
 }

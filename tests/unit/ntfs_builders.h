@@ -18,16 +18,13 @@ namespace tarvik::testing {
 using Bytes = std::vector<std::uint8_t>;
 
 inline void Put16(Bytes& b, std::size_t at, std::uint64_t v) {
-    for (int i = 0; i < 2; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 2; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 inline void Put32(Bytes& b, std::size_t at, std::uint64_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 inline void Put64(Bytes& b, std::size_t at, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i)
-        b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 8; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 inline Bytes Utf16(const std::u16string& text) {
@@ -129,8 +126,7 @@ class RecordBuilder {
     }
 
     RecordBuilder& Raw(const Bytes& attribute) {
-        if (next_ + attribute.size() + 8 > bytes_.size())
-            throw std::length_error("record full");
+        if (next_ + attribute.size() + 8 > bytes_.size()) throw std::length_error("record full");
         std::copy(attribute.begin(), attribute.end(),
                   bytes_.begin() + static_cast<std::ptrdiff_t>(next_));
         next_ += attribute.size();
@@ -186,8 +182,7 @@ inline Bytes LastEntryBytes() {
 
 inline Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes out;
-    for (const Bytes& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
 
@@ -228,12 +223,10 @@ class MemorySource final : public SectorSource {
         ++reads;
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         for (std::size_t i = 0; i < buffer.size() / 512; ++i) {
-            if (failing.count(sector + i))
-                return false;
+            if (failing.count(sector + i)) return false;
         }
         const std::size_t at = static_cast<std::size_t>(sector) * 512;
-        if (at >= bytes.size())
-            return true;
+        if (at >= bytes.size()) return true;
         const std::size_t n = std::min(buffer.size(), bytes.size() - at);
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), n, buffer.begin());
         return true;

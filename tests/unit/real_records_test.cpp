@@ -29,15 +29,13 @@ class Dftt7 : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         const fs::path packed = fs::path(TARVIK_SHARED_DIR) / "testdata/dftt-7-undel-ntfs.dd.xz";
-        if (!fs::exists(packed))
-            return;
+        if (!fs::exists(packed)) return;
         const fs::path dir =
             fs::temp_directory_path() / ("tarvik-records-" + std::to_string(getpid()));
         fs::create_directories(dir);
         const fs::path image = dir / "dftt7.dd";
         const std::string command = "xz -dc '" + packed.string() + "' > '" + image.string() + "'";
-        if (std::system(command.c_str()) != 0)
-            return;
+        if (std::system(command.c_str()) != 0) return;
         std::ifstream in(image, std::ios::binary);
         image_ = new Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         fs::remove_all(dir);
@@ -47,8 +45,7 @@ class Dftt7 : public ::testing::Test {
         image_ = nullptr;
     }
     void SetUp() override {
-        if (!image_)
-            GTEST_SKIP() << "dftt-7-undel-ntfs.dd.xz not found under " TARVIK_SHARED_DIR;
+        if (!image_) GTEST_SKIP() << "dftt-7-undel-ntfs.dd.xz not found under " TARVIK_SHARED_DIR;
         source_.bytes = *image_;
         const auto boot = NtfsBootSector::Parse(ByteView(*image_));
         ASSERT_TRUE(boot);

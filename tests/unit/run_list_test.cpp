@@ -11,8 +11,7 @@ using testing::Bytes;
 std::vector<PlacedRun> Place(const Bytes& list, std::uint32_t spc, std::uint64_t* sum = nullptr) {
     RunTable table;
     const std::uint64_t sectors = DecodeRunList(ByteView(list), spc, table);
-    if (sum)
-        *sum = sectors;
+    if (sum) *sum = sectors;
     return PlaceRuns(table, spc);
 }
 
