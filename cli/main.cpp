@@ -1,9 +1,11 @@
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "common/reporting.h"
 
 namespace {
 
@@ -31,6 +33,17 @@ constexpr const char* kHelp =
 
 }  // namespace
 
+namespace {
+
+int RunCommand(const std::string& command, const std::vector<std::string>& words) {
+    if (command == "disks") return tarvik::cli::RunDisksCommand(words);
+    if (command == "drives") return tarvik::cli::RunDrivesCommand(words);
+    if (command == "scan") return tarvik::cli::RunScanCommand(words);
+    return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kHelp, stderr);
@@ -42,8 +55,11 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return tarvik::cli::kExitOk;
     }
-    if (command == "disks") return tarvik::cli::RunDisksCommand(words);
-    if (command == "drives") return tarvik::cli::RunDrivesCommand(words);
-    if (command == "scan") return tarvik::cli::RunScanCommand(words);
-    return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
+    try {
+        return RunCommand(command, words);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "%s: Error Allocating Memory,Increase Virtual Memory\n",
+                     tarvik::kAppCaption);
+        return tarvik::cli::kExitFailure;
+    }
 }
