@@ -19,10 +19,22 @@ constexpr const char* kHelp =
     "                             list its normal, deleted and lost entries:\n"
     "                             KIND STATE SIZE DATE ID PARENT PATH, tab-separated;\n"
     "                             the six counters go to stderr at the end\n"
+    "  recover --disk PATH [--drive N] --out DIR\n"
+    "          (--all | --deleted | --select TREEPATH...)\n"
+    "          [--include PATTERN... | --exclude PATTERN...]\n"
+    "                             scan drive N, then write all its files, its deleted\n"
+    "                             files, or the selected ones (paths as scan lists them,\n"
+    "                             \"Root/Documents\": a folder with everything inside it)\n"
+    "                             into DIR/Root with their folders and dates; patterns\n"
+    "                             such as *.doc or report.* narrow the files written.\n"
+    "                             Prints: Written N files, B bytes; skipped N filtered,\n"
+    "                             N empty; unreadable sectors N. DIR may not lie on the\n"
+    "                             disk being read\n"
     "\n"
     "Disks are read-only. --disk names a disk image or a block device; more may be given\n"
     "in TARVIK_DISKS, separated by ':'.\n"
-    "Exit status: 0 success, 1 failure (the reason on stderr), 2 usage error.\n";
+    "Exit status: 0 success, 1 failure (the reason on stderr; for recover also nothing\n"
+    "written or the destination refused), 2 usage error.\n";
 
 }  // namespace
 
@@ -43,5 +55,7 @@ int main(int argc, char** argv) {
         return tarvik::cli::RunDrivesCommand(words);
     if (command == "scan")
         return tarvik::cli::RunScanCommand(words);
+    if (command == "recover")
+        return tarvik::cli::RunRecoverCommand(words);
     return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
 }
