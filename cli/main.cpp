@@ -26,10 +26,22 @@ constexpr const char* kHelp =
     "                             the six counters go to stderr at the end. --search\n"
     "                             takes the drives from the disk search; --advance adds\n"
     "                             the records found outside the MFT\n"
+    "  recover --disk PATH [--drive N] [--search] [--advance] --out DIR\n"
+    "          (--all | --deleted | --select TREEPATH...)\n"
+    "          [--include PATTERN... | --exclude PATTERN...]\n"
+    "                             scan drive N, then write all its files, its deleted\n"
+    "                             files, or the selected ones (paths as scan lists them,\n"
+    "                             \"Root/Documents\": a folder with everything inside it)\n"
+    "                             into DIR/Root with their folders and dates; patterns\n"
+    "                             such as *.doc or report.* narrow the files written.\n"
+    "                             Prints: Written N files, B bytes; skipped N filtered,\n"
+    "                             N empty; unreadable sectors N. DIR may not lie on the\n"
+    "                             disk being read\n"
     "\n"
     "Disks are read-only. --disk names a disk image or a block device; more may be given\n"
     "in TARVIK_DISKS, separated by ':'.\n"
-    "Exit status: 0 success, 1 failure (the reason on stderr), 2 usage error.\n";
+    "Exit status: 0 success, 1 failure (the reason on stderr; for recover also nothing\n"
+    "written or the destination refused), 2 usage error.\n";
 
 }  // namespace
 
@@ -39,6 +51,7 @@ int RunCommand(const std::string& command, const std::vector<std::string>& words
     if (command == "disks") return tarvik::cli::RunDisksCommand(words);
     if (command == "drives") return tarvik::cli::RunDrivesCommand(words);
     if (command == "scan") return tarvik::cli::RunScanCommand(words);
+    if (command == "recover") return tarvik::cli::RunRecoverCommand(words);
     return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
 }
 

@@ -17,6 +17,7 @@
 #include "ntfs/run_table.h"
 #include "ntfs/sector_source.h"
 #include "partition/found_drive_table.h"
+#include "recovery/file_filter.h"
 
 namespace tarvik {
 
@@ -81,6 +82,10 @@ class ScanEngine {
     std::uint32_t folderCounter = 0;
     std::uint32_t lostFolderCounter = 0;
     bool advanceSearch = false;
+
+    // The file-name filter a recovery applies; none lets every file through. It
+    // belongs to the drive: choosing another drive starts without one.
+    std::unique_ptr<FileFilter> fileFilter;
 
   private:
     bool LocateMftFrom(std::uint32_t recordSector, bool fromMirror);

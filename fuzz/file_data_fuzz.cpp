@@ -1,0 +1,46 @@
+// A data map from an arbitrary 1 KiB record (fixed up and mapped as a base record whose
+// extension records are further slices of the input), then copied from a small drive
+// built from the input: the copy stays within the map's bounds and ends.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "ntfs/file_record.h"
+#include "ntfs/memory_sector_source.h"
+#include "recovery/file_data_copy.h"
+#include "recovery/file_data_map.h"
+
+namespace {
+
+class CountingOutput final : public tarvik::DataOutput {
+  public:
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        total += bytes.size();
+        return total < (64u << 20);  // a damaged map may still claim a lot: stop early
+    }
+    std::size_t total = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kRecord = tarvik::kMftRecordSize;
+    if (size < kRecord) return 0;
+    std::array<std::uint8_t, kRecord> record{};
+    std::memcpy(record.data(), data, kRecord);
+    if (!tarvik::PrepareFileRecord(record)) return 0;
+    const tarvik::RecordFetcher fetch = [&](std::uint32_t number,
+                                            std::array<std::uint8_t, kRecord>& out) {
+        const std::size_t slices = size / kRecord;
+        std::memcpy(out.data(), data + (number % slices) * kRecord, kRecord);
+        return true;
+    };
+    tarvik::MemorySectorSource source(std::vector<std::uint8_t>(data, data + size));
+    const auto map = tarvik::MapFileData(tarvik::ByteView(record), 40, fetch, source, 1);
+    if (!map) return 0;
+    CountingOutput output;
+    tarvik::CopyFileData(*map, source, 1, output, {});
+    return 0;
+}

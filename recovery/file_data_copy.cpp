@@ -1,0 +1,195 @@
+#include "recovery/file_data_copy.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "recovery/lznt1.h"
+
+namespace tarvik {
+namespace {
+
+constexpr std::uint64_t kSectorBytes = 512;
+
+// Reads a range of clusters of the file (by VCN) into a buffer: runs are read in whole
+// requests, sparse runs and clusters no run covers stay zero, and a request that fails
+// is retried sector by sector, the unreadable ones left zero and counted.
+class ClusterReader {
+  public:
+    ClusterReader(const FileDataMap& map, SectorSource& source, std::uint32_t sectorsPerCluster,
+                  const StopFlag* stop)
+        : runs_(map.runs), source_(source), spc_(sectorsPerCluster), stop_(stop) {
+        std::stable_sort(runs_.begin(), runs_.end(),
+                         [](const DataRun& a, const DataRun& b) { return a.vcn < b.vcn; });
+    }
+
+    // Fills `buffer` (count clusters) from cluster `first`. False when stopped.
+    bool Read(std::uint64_t first, std::uint64_t count, std::span<std::uint8_t> buffer) {
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        const std::uint64_t end = first + count;
+        for (const DataRun& run : runs_) {
+            const std::uint64_t runEnd = run.vcn + run.lengthClusters;
+            if (run.sparse || runEnd <= first || run.vcn >= end) continue;
+            const std::uint64_t from = std::max(first, run.vcn);
+            const std::uint64_t to = std::min(end, runEnd);
+            const std::uint64_t clusterBytes = spc_ * kSectorBytes;
+            auto part = buffer.subspan((from - first) * clusterBytes, (to - from) * clusterBytes);
+            if (!ReadPart((run.lcn + (from - run.vcn)) * spc_, part)) return false;
+        }
+        return true;
+    }
+
+    // Clusters in [first, first + count) that some non-sparse run holds.
+    std::uint64_t AllocatedClusters(std::uint64_t first, std::uint64_t count) const {
+        std::uint64_t allocated = 0;
+        const std::uint64_t end = first + count;
+        for (const DataRun& run : runs_) {
+            const std::uint64_t runEnd = run.vcn + run.lengthClusters;
+            if (!run.sparse && runEnd > first && run.vcn < end)
+                allocated += std::min(end, runEnd) - std::max(first, run.vcn);
+        }
+        return allocated;
+    }
+
+    std::uint64_t unreadable() const { return unreadable_; }
+    void CountUnreadable(std::uint64_t sectors) { unreadable_ += sectors; }
+
+  private:
+    bool Stopped() const { return stop_ != nullptr && stop_->load(); }
+
+    bool ReadPart(std::uint64_t sector, std::span<std::uint8_t> part) {
+        if (Stopped()) return false;
+        if (source_.Read(sector, part)) return true;
+        for (std::size_t offset = 0; offset < part.size(); offset += kSectorBytes) {
+            if (Stopped()) return false;
+            auto one = part.subspan(offset, kSectorBytes);
+            if (!source_.Read(sector + offset / kSectorBytes, one)) {
+                std::fill(one.begin(), one.end(), std::uint8_t{0});
+                ++unreadable_;
+            }
+        }
+        return true;
+    }
+
+    std::vector<DataRun> runs_;
+    SectorSource& source_;
+    std::uint64_t spc_;
+    const StopFlag* stop_;
+    std::uint64_t unreadable_ = 0;
+};
+
+// Replaces each compression unit of `buffer` by its decompressed form: a unit whose
+// clusters are all stored is raw, one with none is zeros, and one with a sparse tail
+// holds LZNT1 data in its stored clusters.
+void DecompressUnits(ClusterReader& reader, std::uint64_t firstCluster, std::uint64_t units,
+                     std::uint64_t unitClusters, std::uint64_t clusterBytes,
+                     std::span<std::uint8_t> buffer, std::vector<std::uint8_t>& scratch) {
+    const std::size_t unitBytes = unitClusters * clusterBytes;
+    scratch.resize(unitBytes);
+    for (std::uint64_t u = 0; u < units; ++u) {
+        const std::uint64_t stored =
+            reader.AllocatedClusters(firstCluster + u * unitClusters, unitClusters);
+        if (stored == unitClusters || stored == 0) continue;
+        auto unit = buffer.subspan(u * unitBytes, unitBytes);
+        const auto input = std::span<const std::uint8_t>(unit).first(stored * clusterBytes);
+        if (!DecompressLznt1(input, scratch)) {
+            std::fill(scratch.begin(), scratch.end(), std::uint8_t{0});
+            reader.CountUnreadable(unitBytes / kSectorBytes);
+        }
+        std::memcpy(unit.data(), scratch.data(), unitBytes);
+    }
+}
+
+class ProgressSteps {
+  public:
+    ProgressSteps(ProgressSink* sink, std::uint64_t bytes) : sink_(sink) {
+        if (!sink_) return;
+        const std::uint64_t sectors = (bytes + kSectorBytes - 1) / kSectorBytes;
+        const std::uint64_t high = sectors == 0 ? 0 : sectors - 1;
+        sink_->SetRange(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(high, UINT32_MAX)));
+        sink_->SetPosition(0);
+        sink_->SetStep(1);
+    }
+    void Written(std::uint64_t bytes) {
+        if (!sink_) return;
+        for (std::uint64_t s = 0; s < (bytes + kSectorBytes - 1) / kSectorBytes; ++s)
+            sink_->StepIt();
+    }
+
+  private:
+    ProgressSink* sink_;
+};
+
+// How much of the file the map can place: a damaged record's real size may claim far
+// more than its runs cover, and no more than the runs' extent (or, when extents are
+// missing, the allocation the record states) is ever written.
+std::uint64_t WritableLength(const FileDataMap& map, std::uint64_t clusterBytes) {
+    std::uint64_t mappedEnd = 0;
+    for (const DataRun& run : map.runs) {
+        std::uint64_t end = 0;
+        if (!__builtin_add_overflow(run.vcn, run.lengthClusters, &end))
+            mappedEnd = std::max(mappedEnd, end);
+    }
+    std::uint64_t mappedBytes = 0;
+    if (__builtin_mul_overflow(mappedEnd, clusterBytes, &mappedBytes)) mappedBytes = UINT64_MAX;
+    if (map.extentsMissed != 0) mappedBytes = std::max(mappedBytes, map.allocatedSize);
+    return std::min(map.realSize, mappedBytes);
+}
+
+}  // namespace
+
+CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
+                        std::uint32_t sectorsPerCluster, DataOutput& output,
+                        const CopyOptions& options) {
+    CopyResult result;
+    if (map.resident) {
+        const std::span<const std::uint8_t> value(map.residentValue);
+        result.writeFailed = !output.Write(value);
+        result.bytesWritten = result.writeFailed ? 0 : value.size();
+        return result;
+    }
+    if (sectorsPerCluster == 0) return result;
+    const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster} * kSectorBytes;
+    const std::uint64_t unitClusters = std::max<std::uint64_t>(1, map.compressionUnitClusters);
+    const std::uint64_t unitBytes = unitClusters * clusterBytes;
+    const std::uint64_t unitsPerRequest =
+        std::max<std::uint64_t>(1, options.maxRequestBytes / unitBytes);
+    const std::uint64_t fileLength = WritableLength(map, clusterBytes);
+    const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
+
+    ClusterReader reader(map, source, sectorsPerCluster, options.stop);
+    ProgressSteps progress(options.progress, fileLength);
+    std::vector<std::uint8_t> buffer;
+    std::vector<std::uint8_t> scratch;
+    for (std::uint64_t unit = 0; unit < totalUnits; unit += unitsPerRequest) {
+        const std::uint64_t units = std::min(unitsPerRequest, totalUnits - unit);
+        buffer.resize(units * unitBytes);
+        const std::uint64_t firstCluster = unit * unitClusters;
+        if (!reader.Read(firstCluster, units * unitClusters, buffer)) {
+            result.stopped = true;
+            break;
+        }
+        if (map.compressionUnitClusters != 0) {
+            DecompressUnits(reader, firstCluster, units, unitClusters, clusterBytes, buffer,
+                            scratch);
+        }
+        // The file ends at its real size; past the initialized size it reads as zeros.
+        const std::uint64_t offset = unit * unitBytes;
+        const std::uint64_t length = std::min<std::uint64_t>(buffer.size(), fileLength - offset);
+        if (map.initializedSize < offset + length) {
+            const std::uint64_t zeroFrom = std::max(map.initializedSize, offset) - offset;
+            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(zeroFrom),
+                      buffer.begin() + static_cast<std::ptrdiff_t>(length), std::uint8_t{0});
+        }
+        if (!output.Write(std::span<const std::uint8_t>(buffer).first(length))) {
+            result.writeFailed = true;
+            break;
+        }
+        result.bytesWritten += length;
+        progress.Written(length);
+    }
+    result.unreadableSectors = reader.unreadable();
+    return result;
+}
+
+}  // namespace tarvik

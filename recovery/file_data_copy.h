@@ -1,0 +1,45 @@
+#pragma once
+// Copies a file's data, mapped by FileDataMap, from the drive to an output: exactly the
+// file's length, zeros for sparse runs and past the initialized size, compressed units
+// decompressed, and zeros (counted) for sectors that cannot be read.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "common/reporting.h"
+#include "ntfs/sector_source.h"
+#include "recovery/file_data_map.h"
+
+namespace tarvik {
+
+class DataOutput {
+  public:
+    virtual ~DataOutput() = default;
+    // False when the bytes could not all be written.
+    virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+struct CopyOptions {
+    // Told once per 512 bytes of the file written; the range is set to the file's
+    // sectors first.
+    ProgressSink* progress = nullptr;
+    // Tested before every read request and every single-sector retry.
+    const StopFlag* stop = nullptr;
+    // The largest read request; whole runs are read up to this size at a time.
+    std::size_t maxRequestBytes = 4u << 20;
+};
+
+struct CopyResult {
+    std::uint64_t bytesWritten = 0;
+    // Sectors that could not be read, plus the sectors of compression units that could
+    // not be decompressed; all written as zeros.
+    std::uint64_t unreadableSectors = 0;
+    bool stopped = false;
+    bool writeFailed = false;
+};
+
+CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
+                        std::uint32_t sectorsPerCluster, DataOutput& output,
+                        const CopyOptions& options);
+
+}  // namespace tarvik

@@ -1,0 +1,135 @@
+#include "recovery/file_data_map.h"
+
+#include <map>
+
+#include "ntfs/attribute.h"
+#include "ntfs/file_record.h"
+#include "ntfs/scan_engine.h"
+
+namespace tarvik {
+namespace {
+
+namespace at = attribute_type;
+using RecordBytes = std::array<std::uint8_t, kMftRecordSize>;
+
+// A compression unit is 2^n clusters; NTFS writes n = 4. Anything past 2^16 clusters is
+// not a real unit.
+constexpr std::uint16_t kMaxCompressionUnitLog = 16;
+
+void TakeSizes(const Attribute& attribute, FileDataMap& map) {
+    const AttributeHeader& h = attribute.header();
+    map.realSize = h.realSize;
+    map.allocatedSize = h.allocatedSize;
+    map.initializedSize = std::min(h.initializedSize, h.realSize);
+    if (h.isCompressed() && h.compressionUnit != 0 && h.compressionUnit <= kMaxCompressionUnitLog)
+        map.compressionUnitClusters = 1u << h.compressionUnit;
+}
+
+// Appends the extent's runs placed at its starting VCN. False when they do not fit.
+bool AppendRuns(const Attribute& attribute, FileDataMap& map) {
+    const std::uint64_t base = attribute.header().startVcn;
+    for (DataRun run : DecodeRuns(attribute.RunList()).runs) {
+        if (__builtin_add_overflow(run.vcn, base, &run.vcn)) return false;
+        map.runs.push_back(run);
+    }
+    return true;
+}
+
+std::optional<FileDataMap> FromSingleAttribute(const Attribute& data) {
+    FileDataMap map;
+    if (data.isResident()) {
+        const ByteView value = data.Value();
+        map.resident = true;
+        map.residentValue.assign(value.data(), value.data() + value.size());
+        map.realSize = map.initializedSize = value.size();
+        return map;
+    }
+    TakeSizes(data, map);
+    AppendRuns(data, map);
+    return map;
+}
+
+// The extent's attribute: by the list's attribute id, else by first VCN.
+std::optional<Attribute> FindExtent(ByteView record, const AttributeExtent& extent) {
+    if (auto a = FindAttributeById(record, at::kData, extent.attributeId)) {
+        if (a->IsUnnamed(at::kData)) return a;
+    }
+    AttributeWalker walker(record);
+    while (auto a = walker.Next()) {
+        if (a->IsUnnamed(at::kData) && (a->isResident() || a->header().startVcn == extent.startVcn))
+            return a;
+    }
+    return std::nullopt;
+}
+
+std::optional<FileDataMap> FromExtents(ByteView record, std::uint32_t recordNumber,
+                                       const std::vector<AttributeExtent>& extents,
+                                       const RecordFetcher& fetch) {
+    std::map<std::uint32_t, std::optional<RecordBytes>> fetched;
+    auto recordFor = [&](std::uint32_t number) -> std::optional<ByteView> {
+        if (number == recordNumber) return record;
+        auto [it, isNew] = fetched.try_emplace(number);
+        if (isNew) {
+            RecordBytes bytes{};
+            const bool ok = fetch && fetch(number, bytes) && PrepareFileRecord(bytes);
+            const auto header = ok ? FileRecordHeader::Parse(ByteView(bytes)) : std::nullopt;
+            if (header && ReferenceRecordNumber(header->baseReference) == recordNumber)
+                it->second = bytes;
+        }
+        return it->second ? std::optional<ByteView>(ByteView(*it->second)) : std::nullopt;
+    };
+
+    FileDataMap map;
+    bool sized = false;
+    for (const AttributeExtent& extent : extents) {
+        const auto extentRecord = recordFor(extent.recordNumber);
+        const auto attribute = extentRecord ? FindExtent(*extentRecord, extent) : std::nullopt;
+        if (!attribute || (attribute->isResident() && extents.size() > 1)) {
+            ++map.extentsMissed;
+            continue;
+        }
+        if (attribute->isResident()) return FromSingleAttribute(*attribute);
+        // The sizes live in the extent that starts the attribute.
+        if (attribute->header().startVcn == 0 && !sized) {
+            TakeSizes(*attribute, map);
+            sized = true;
+        }
+        if (!AppendRuns(*attribute, map)) ++map.extentsMissed;
+    }
+    if (!sized) return std::nullopt;
+    return map;
+}
+
+}  // namespace
+
+std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumber,
+                                       const RecordFetcher& fetch, SectorSource& source,
+                                       std::uint32_t sectorsPerCluster) {
+    // A record with an attribute list may keep its data in extension records only, so
+    // the list is asked first whenever there is one.
+    if (FindAttribute(record, at::kAttributeList)) {
+        if (const auto value = ReadAttributeListValue(record, source, sectorsPerCluster)) {
+            const auto extents = UnnamedDataExtents(ParseAttributeList(ByteView(*value)));
+            if (!extents.empty()) return FromExtents(record, recordNumber, extents, fetch);
+        }
+    }
+    if (const auto data = FindAttribute(record, at::kData)) return FromSingleAttribute(*data);
+    return std::nullopt;
+}
+
+bool FetchEngineRecord(ScanEngine& engine, std::uint32_t recordNumber, RecordBytes& record) {
+    return engine.ReadCataloguedRecord(recordNumber, record);
+}
+
+std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber) {
+    RecordBytes record{};
+    if (!FetchEngineRecord(engine, recordNumber, record) || !PrepareFileRecord(record))
+        return std::nullopt;
+    const RecordFetcher fetch = [&engine](std::uint32_t number, RecordBytes& bytes) {
+        return FetchEngineRecord(engine, number, bytes);
+    };
+    return MapFileData(ByteView(record), recordNumber, fetch, engine.source(),
+                       engine.sectorsPerCluster);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,51 @@
+#pragma once
+// Where a file's unnamed data lies: its resident value, or its runs gathered from the
+// base record or, through the attribute list, from every extension record in list
+// order, with the sizes that say how much of it is the file.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "common/byte_view.h"
+#include "ntfs/attribute_list.h"
+#include "ntfs/run_list.h"
+#include "ntfs/sector_source.h"
+
+namespace tarvik {
+
+class ScanEngine;
+
+struct FileDataMap {
+    bool resident = false;
+    std::vector<std::uint8_t> residentValue;
+    // Runs with their first cluster within the whole attribute (extents placed at their
+    // starting VCN), in list order.
+    std::vector<DataRun> runs;
+    std::uint64_t realSize = 0;         // the file's length
+    std::uint64_t initializedSize = 0;  // bytes past it read as zeros
+    std::uint64_t allocatedSize = 0;
+    // Clusters per compression unit of a compressed attribute; 0 when not compressed.
+    std::uint32_t compressionUnitClusters = 0;
+    // Extents the attribute list names that could not be found; their clusters are
+    // missing from `runs` and read as zeros.
+    std::size_t extentsMissed = 0;
+};
+
+// The data map of a fixed-up base record. `fetch` gets extension records by number (raw
+// bytes; they are fixed up here and must name `recordNumber` as their base). Nothing
+// when the record has no unnamed $DATA in itself or its extensions.
+std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumber,
+                                       const RecordFetcher& fetch, SectorSource& source,
+                                       std::uint32_t sectorsPerCluster);
+
+// Reads one MFT record as stored: through the MFT's runs when the number lies inside
+// it, else at the sector the drive-wide search found it at.
+bool FetchEngineRecord(ScanEngine& engine, std::uint32_t recordNumber,
+                       std::array<std::uint8_t, kMftRecordSize>& record);
+
+// The data map of the file with record number `recordNumber` on the engine's drive:
+// the record must read, begin "FILE" and take its fix-up.
+std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber);
+
+}  // namespace tarvik

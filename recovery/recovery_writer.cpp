@@ -1,0 +1,207 @@
+#include "recovery/recovery_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+
+#include "catalogue/entry_date.h"
+#include "ntfs/scan_engine.h"
+#include "recovery/destination_check.h"
+#include "recovery/file_filter.h"
+#include "recovery/recovery_texts.h"
+#include "recovery/safe_names.h"
+
+namespace tarvik {
+namespace {
+
+// Owns one open file descriptor: every way out of a folder or a file closes it.
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+  private:
+    int fd_;
+};
+
+class FdOutput final : public DataOutput {
+  public:
+    explicit FdOutput(int fd) : fd_(fd) {}
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t done = ::write(fd_, bytes.data(), bytes.size());
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) return false;
+            bytes = bytes.subspan(static_cast<std::size_t>(done));
+        }
+        return true;
+    }
+
+  private:
+    int fd_;
+};
+
+std::string WithArgument(const char* text, const std::string& argument) {
+    std::string message(text);
+    const std::size_t at = message.find("%s");
+    if (at != std::string::npos) message.replace(at, 2, argument);
+    return message;
+}
+
+// Creates (an existing one is no error) and opens a folder inside `parentFd`, never
+// following a link planted at its name.
+int OpenFolder(int parentFd, const std::string& name) {
+    if (::mkdirat(parentFd, name.c_str(), 0755) != 0 && errno != EEXIST) return -1;
+    return ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+}  // namespace
+
+RecoveryWriter::RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
+                               const StopFlag* stop)
+    : engine_(engine), progress_(progress), notifier_(notifier), stop_(stop) {}
+
+RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode mode,
+                                   const std::string& diskPath) {
+    result_ = RecoveryResult{};
+    mode_ = mode;
+    foldersOpened_.clear();
+    if (!diskPath.empty() && DestinationOnDisk(diskPath, destination)) {
+        notifier_.Notify(kDestinationOnScannedDiskText, kAppCaption, NoticeIcon::Error);
+        result_.refused = true;
+        return result_;
+    }
+    const std::string rootPath = destination + "/" + kRecoveryRootName;
+    std::error_code ignored;
+    std::filesystem::create_directories(destination, ignored);
+    UniqueFd destinationFd(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd rootFd(destinationFd.valid() ? OpenFolder(destinationFd.get(), kRecoveryRootName)
+                                          : -1);
+    if (!rootFd.valid()) {
+        notifier_.Notify(WithArgument(kCannotCreateDirectoryText, rootPath),
+                         kDiskWriteProtectedCaption, NoticeIcon::Warning);
+        ++result_.creationFailures;
+        return result_;
+    }
+    result_.rootCreated = true;
+    foldersOpened_.insert(kRootFolderNumber);
+    RecoverFolder(kRootFolderNumber, rootFd.get(), rootPath);
+    result_.stopped = Stopped();
+    return result_;
+}
+
+bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
+    switch (mode_) {
+        case RecoveryMode::kAll:
+            return true;
+        case RecoveryMode::kDeleted:
+            return entry.IsDirectory() || entry.IsDeleted();
+        case RecoveryMode::kSelected:
+            return entry.checkState == kCheckChecked ||
+                   (entry.IsDirectory() && entry.checkState == kCheckPartly);
+    }
+    return false;
+}
+
+void RecoveryWriter::RecoverFolder(std::uint32_t folder, int folderFd, const std::string& path) {
+    const Catalogue& catalogue = engine_.catalogue;
+    const std::vector<std::size_t> children = catalogue.ChildrenOf(folder).ToVector();
+    FolderNames names;
+    for (std::size_t index : children) {
+        const CatalogueEntry& entry = catalogue.At(index);
+        if (entry.IsDirectory()) continue;
+        if (Stopped()) return;
+        if (!Wanted(entry)) {
+            progress_.SetText(kSlotSavingText, std::string(kFilteringNormalFileText) +
+                                                   kElidedFolders + std::string(entry.Name()));
+            continue;
+        }
+        WriteFile(entry, folderFd, path, names.Claim(SafeName(entry.Name())));
+    }
+    for (std::size_t index : children) {
+        const CatalogueEntry& entry = catalogue.At(index);
+        if (!entry.IsDirectory() || !Wanted(entry)) continue;
+        if (Stopped()) return;
+        const std::string name = names.Claim(SafeName(entry.Name()));
+        const std::string childPath = path + "/" + name;
+        UniqueFd childFd(OpenFolder(folderFd, name));
+        if (!childFd.valid()) {
+            notifier_.Notify(WithArgument(kCannotCreateDirectoryText, childPath),
+                             kDiskWriteProtectedCaption, NoticeIcon::Warning);
+            ++result_.creationFailures;
+            continue;
+        }
+        // A folder number met before (a loop of parents, a record catalogued twice)
+        // gets its folder but is not filled a second time.
+        const std::uint32_t number = entry.number;
+        if (foldersOpened_.insert(number).second) RecoverFolder(number, childFd.get(), childPath);
+    }
+}
+
+void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
+                               const std::string& name) {
+    const std::uint32_t number = entry.number;
+    std::optional<FileDataMap> map;
+    // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
+    // 4 GiB shows 0 there, and only its record tells it from an empty one.
+    if (entry.size == 0) {
+        map = MapEngineFileData(engine_, number);
+        if (!map || map->realSize == 0) {
+            ++result_.skippedEmpty;
+            return;
+        }
+    }
+    if (!FilterPasses(entry.Name(), engine_.fileFilter.get())) {
+        progress_.SetText(kSlotSavingText, std::string(kFilteringFileText) + kElidedFolders +
+                                               std::string(entry.Name()));
+        ++result_.skippedFiltered;
+        return;
+    }
+    UniqueFd fd(::openat(folderFd, name.c_str(),
+                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd.valid()) {
+        notifier_.Notify(WithArgument(kErrorCreatingFileText, name), kDiskWriteProtectedCaption,
+                         NoticeIcon::Warning);
+        ++result_.creationFailures;
+        return;
+    }
+    if (!map) map = MapEngineFileData(engine_, number);
+    if (!map) {
+        ++result_.filesWithoutData;
+    } else {
+        if (!map->resident) progress_.SetText(kSlotSavingText, path + "/" + name);
+        FdOutput output(fd.get());
+        const CopyOptions options{&progress_, stop_, maxRequestBytes_};
+        const CopyResult copy =
+            CopyFileData(*map, engine_.source(), engine_.sectorsPerCluster, output, options);
+        result_.bytesWritten += copy.bytesWritten;
+        result_.unreadableSectors += copy.unreadableSectors;
+        if (copy.stopped) return;
+    }
+    ++result_.filesWritten;
+    SetFileDate(entry, fd.get());
+}
+
+void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int fd) {
+    const CalendarDate date = EntryDate(entry);
+    std::tm day{};
+    day.tm_year = date.year - 1900;
+    day.tm_mon = date.month - 1;
+    day.tm_mday = date.day;
+    const timespec at{::timegm(&day), 0};
+    const timespec times[2] = {at, at};
+    if (::futimens(fd, times) != 0)
+        notifier_.Notify(kErrorOpeningFileText, kFatCaption, NoticeIcon::Error);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,67 @@
+#pragma once
+// Rebuilds the catalogued folders under DESTINATION/Root and writes the chosen files
+// into them, read from the scanned drive: all entries, the deleted ones, or those the
+// views checked. Never writes to the scanned disk, and refuses a destination on it.
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+
+#include "catalogue/catalogue_entry.h"
+#include "common/reporting.h"
+#include "recovery/file_data_copy.h"
+
+namespace tarvik {
+
+class ScanEngine;
+
+enum class RecoveryMode : std::uint8_t { kSelected = 0, kAll = 1, kDeleted = 2 };
+
+struct RecoveryResult {
+    std::uint64_t filesWritten = 0;
+    std::uint64_t bytesWritten = 0;
+    std::uint64_t skippedFiltered = 0;
+    // Files of size 0, passed over without being created.
+    std::uint64_t skippedEmpty = 0;
+    // Files created but whose record or data map could not be read: left empty.
+    std::uint64_t filesWithoutData = 0;
+    // Files and folders that could not be created (each reported through the notifier).
+    std::uint64_t creationFailures = 0;
+    std::uint64_t unreadableSectors = 0;
+    bool stopped = false;
+    bool refused = false;      // the destination lies on the scanned disk
+    bool rootCreated = false;  // DESTINATION/Root exists and could be entered
+};
+
+class RecoveryWriter {
+  public:
+    RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
+                   const StopFlag* stop = nullptr);
+
+    // Writes from the root folder into destination/Root. The destination is refused,
+    // with a message, when it lies on the disk the engine reads (diskPath: that disk's
+    // image file or device; empty skips the check).
+    RecoveryResult Run(const std::string& destination, RecoveryMode mode,
+                       const std::string& diskPath);
+
+    // The largest read request (tests use small ones to stop mid-file).
+    void SetMaxRequestBytes(std::size_t bytes) { maxRequestBytes_ = bytes; }
+
+  private:
+    void RecoverFolder(std::uint32_t folder, int folderFd, const std::string& path);
+    bool Wanted(const CatalogueEntry& entry) const;
+    void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
+                   const std::string& name);
+    void SetFileDate(const CatalogueEntry& entry, int fd);
+    bool Stopped() const { return stop_ != nullptr && stop_->load(); }
+
+    ScanEngine& engine_;
+    ProgressSink& progress_;
+    Notifier& notifier_;
+    const StopFlag* stop_;
+    RecoveryMode mode_ = RecoveryMode::kAll;
+    std::size_t maxRequestBytes_ = 4u << 20;
+    std::unordered_set<std::uint32_t> foldersOpened_;
+    RecoveryResult result_;
+};
+
+}  // namespace tarvik

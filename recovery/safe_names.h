@@ -1,0 +1,25 @@
+#pragma once
+// Names a recovery gives the folders and files it creates: each must stay inside the
+// folder it is created in, and two entries of one folder must not land on one name.
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+namespace tarvik {
+
+// The name made safe to create in a folder: '/' and NUL become '_', "." and ".." (and
+// an empty name) get a leading '_'. Every other byte is kept.
+std::string SafeName(std::string_view name);
+
+// The names given out in one folder. The first claim of a name gets it unchanged; later
+// claims get " (2)", " (3)" ... before the extension ("a (2).txt"), or at the end when
+// the name has no extension or begins with its only dot.
+class FolderNames {
+  public:
+    std::string Claim(const std::string& safeName);
+
+  private:
+    std::unordered_set<std::string> taken_;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,221 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <set>
+
+#include "ntfs/memory_sector_source.h"
+#include "record_builder.h"
+#include "recovery/file_data_copy.h"
+#include "recovery/file_data_map.h"
+#include "recovery/lznt1.h"
+
+namespace tarvik {
+namespace {
+
+using testing::DataListEntry;
+using testing::RecordBuilder;
+using Bytes = std::vector<std::uint8_t>;
+
+class BytesOutput final : public DataOutput {
+  public:
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        data.insert(data.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+    Bytes data;
+};
+
+// A drive of `sectors` sectors, sector s filled with the byte (s & 0xFF) ^ 0x5A, with
+// sectors that fail to read.
+class PatternSource final : public SectorSource {
+  public:
+    explicit PatternSource(std::uint64_t sectors, std::set<std::uint64_t> bad = {})
+        : sectors_(sectors), bad_(std::move(bad)) {}
+    bool Read(std::uint64_t sector, std::span<std::uint8_t> buffer) override {
+        ++requests;
+        for (std::size_t i = 0; i < buffer.size() / 512; ++i) {
+            if (sector + i >= sectors_ || bad_.count(sector + i)) return false;
+            std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(i * 512), 512,
+                        Fill(sector + i));
+        }
+        return true;
+    }
+    static std::uint8_t Fill(std::uint64_t sector) {
+        return static_cast<std::uint8_t>((sector & 0xFF) ^ 0x5A);
+    }
+    int requests = 0;
+
+  private:
+    std::uint64_t sectors_;
+    std::set<std::uint64_t> bad_;
+};
+
+Bytes Sectors(std::initializer_list<std::uint64_t> sectors) {
+    Bytes out;
+    for (std::uint64_t s : sectors) out.insert(out.end(), 512, PatternSource::Fill(s));
+    return out;
+}
+
+std::optional<FileDataMap> MapRecord(std::array<std::uint8_t, 1024> record, SectorSource& source,
+                                     const RecordFetcher& fetch = {}) {
+    EXPECT_TRUE(PrepareFileRecord(record));
+    return MapFileData(ByteView(record), 40, fetch, source, 1);
+}
+
+TEST(FileDataCopy, SparseRunsUninitializedTailAndRealSize) {
+    // 2 clusters at 10, 2 sparse, 2 at 20 (512-byte clusters); the file is 2900 bytes,
+    // initialized up to 2200.
+    const Bytes runs = {0x11, 0x02, 0x0A, 0x01, 0x02, 0x11, 0x02, 0x0A, 0x00};
+    auto record = RecordBuilder().NonResident(0x80, runs, 0, 5, 2900, 2200, 3072).Finish();
+    PatternSource source(64);
+    const auto map = MapRecord(record, source);
+    ASSERT_TRUE(map);
+    BytesOutput out;
+    const CopyResult result = CopyFileData(*map, source, 1, out, {});
+    Bytes expected = Sectors({10, 11});
+    expected.resize(2048 + 1024, 0);
+    const Bytes tail = Sectors({20, 21});
+    std::copy(tail.begin(), tail.begin() + (2200 - 2048), expected.begin() + 2048);
+    expected.resize(2900);
+    EXPECT_EQ(out.data, expected);
+    EXPECT_EQ(result.bytesWritten, 2900u);
+    EXPECT_EQ(result.unreadableSectors, 0u);
+}
+
+TEST(FileDataCopy, UnreadableSectorsAreZerosCountedAndTheRestIsRead) {
+    const Bytes runs = {0x11, 0x08, 0x10, 0x00};  // 8 clusters at 16
+    auto record = RecordBuilder().NonResident(0x80, runs, 0, 7, 4096, 4096, 4096).Finish();
+    PatternSource source(64, {18, 21});
+    const auto map = MapRecord(record, source);
+    ASSERT_TRUE(map);
+    BytesOutput out;
+    const CopyResult result = CopyFileData(*map, source, 1, out, {});
+    Bytes expected = Sectors({16, 17, 18, 19, 20, 21, 22, 23});
+    std::fill_n(expected.begin() + 2 * 512, 512, 0);
+    std::fill_n(expected.begin() + 5 * 512, 512, 0);
+    EXPECT_EQ(out.data, expected);
+    EXPECT_EQ(result.unreadableSectors, 2u);
+    // One whole-run request, then one per sector of the failed request.
+    EXPECT_EQ(source.requests, 1 + 8);
+}
+
+TEST(FileDataCopy, DataSplitOverExtensionRecordsInListOrder) {
+    // The base record holds only the list; record 41 holds VCN 0-2, record 42 VCN 3-4.
+    Bytes list = DataListEntry(0, 41, 3);
+    const Bytes second = DataListEntry(3, 42, 5);
+    list.insert(list.end(), second.begin(), second.end());
+    auto base = RecordBuilder().Resident(0x20, list).Finish();
+    auto first = RecordBuilder(40)
+                     .NonResident(0x80, {0x11, 0x03, 0x20, 0x00}, 0, 2, 2500, 2500, 2560, 3)
+                     .Finish();
+    auto last =
+        RecordBuilder(40).NonResident(0x80, {0x11, 0x02, 0x08, 0x00}, 3, 4, 0, 0, 0, 5).Finish();
+    const RecordFetcher fetch = [&](std::uint32_t number, std::array<std::uint8_t, 1024>& out) {
+        if (number != 41 && number != 42) return false;
+        out = number == 41 ? first : last;
+        return true;
+    };
+    PatternSource source(64);
+    const auto map = MapRecord(base, source, fetch);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->extentsMissed, 0u);
+    BytesOutput out;
+    CopyFileData(*map, source, 1, out, {});
+    Bytes expected = Sectors({32, 33, 34, 8, 9});
+    expected.resize(2500);
+    EXPECT_EQ(out.data, expected);
+}
+
+TEST(FileDataCopy, ResidentValueIsExactlyItsLength) {
+    const Bytes value = {'h', 'e', 'l', 'l', 'o'};
+    auto record = RecordBuilder().Resident(0x80, value).Finish();
+    PatternSource source(4);
+    const auto map = MapRecord(record, source);
+    ASSERT_TRUE(map && map->resident);
+    BytesOutput out;
+    CopyFileData(*map, source, 1, out, {});
+    EXPECT_EQ(out.data, value);
+}
+
+// "abc" then a back-reference (offset 3, length 9): "abcabcabcabc".
+const Bytes kChunk = {0x05, 0xB0, 0x08, 'a', 'b', 'c', 0x06, 0x20};
+
+TEST(Lznt1, ChunksLiteralsBackReferencesAndFaults) {
+    Bytes out(64);
+    auto produced = DecompressLznt1(kChunk, out);
+    ASSERT_TRUE(produced);
+    EXPECT_EQ(*produced, 12u);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 12), "abcabcabcabc");
+
+    // Two chunks: the first stands for 4096 bytes even though it yields 12.
+    Bytes two = kChunk;
+    two.insert(two.end(), kChunk.begin(), kChunk.end());
+    Bytes unit(8192, 0xEE);
+    produced = DecompressLznt1(two, unit);
+    ASSERT_TRUE(produced);
+    EXPECT_EQ(*produced, 4096u + 12u);
+    EXPECT_EQ(unit[12], 0);
+    EXPECT_EQ(std::string(unit.begin() + 4096, unit.begin() + 4108), "abcabcabcabc");
+
+    // An uncompressed chunk is copied.
+    Bytes raw = {0xFF, 0x3F};
+    raw.resize(2 + 4096, 'r');
+    produced = DecompressLznt1(raw, unit);
+    ASSERT_TRUE(produced);
+    EXPECT_EQ(unit[4095], 'r');
+
+    // A back-reference before the chunk's start, and a chunk past the input, fail.
+    EXPECT_FALSE(DecompressLznt1(Bytes{0x02, 0xB0, 0x01, 0x00, 0x10}, out));
+    EXPECT_FALSE(DecompressLznt1(Bytes{0x10, 0xB0, 0x00, 'a'}, out));
+    // Output that would not fit fails rather than being cut.
+    Bytes small(8);
+    EXPECT_FALSE(DecompressLznt1(kChunk, small));
+}
+
+TEST(FileDataCopy, CompressedUnitsRawSparseAndBroken) {
+    // 512-byte clusters, units of 16 clusters. Unit 0: one stored cluster (at 8) with
+    // LZNT1 data, 15 sparse. Unit 1: all 16 stored (at 30) -> raw. Unit 2: stored garbage
+    // in one cluster (at 50) -> zeros, counted.
+    Bytes disk(64 * 512, 0);
+    std::copy(kChunk.begin(), kChunk.end(), disk.begin() + 8 * 512);
+    for (std::size_t i = 0; i < 16 * 512; ++i)
+        disk[30 * 512 + i] = static_cast<std::uint8_t>(i * 7);
+    disk[50 * 512] = 0x40;  // a chunk header claiming more than the cluster holds
+    disk[50 * 512 + 1] = 0xB2;
+    const Bytes runs = {0x11, 0x01, 0x08, 0x01, 0x0F, 0x11, 0x10,
+                        0x16, 0x11, 0x01, 0x14, 0x01, 0x0F, 0x00};
+    auto record = RecordBuilder()
+                      .NonResident(0x80, runs, 0, 47, 3 * 8192, 3 * 8192, 3 * 8192, 0, 0x0001, 4)
+                      .Finish();
+    MemorySectorSource source(disk);
+    const auto map = MapRecord(record, source);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->compressionUnitClusters, 16u);
+    BytesOutput out;
+    const CopyResult result = CopyFileData(*map, source, 1, out, {});
+    ASSERT_EQ(out.data.size(), 3u * 8192);
+    EXPECT_EQ(std::string(out.data.begin(), out.data.begin() + 12), "abcabcabcabc");
+    EXPECT_TRUE(std::all_of(out.data.begin() + 12, out.data.begin() + 8192,
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::equal(out.data.begin() + 8192, out.data.begin() + 16384, disk.begin() + 30 * 512));
+    EXPECT_TRUE(std::all_of(out.data.begin() + 16384, out.data.end(),
+                            [](std::uint8_t b) { return b == 0; }));
+    EXPECT_EQ(result.unreadableSectors, 16u);
+}
+
+TEST(FileDataCopy, RealSizeBeyondTheRunsIsNotWritten) {
+    // A damaged record claims a terabyte for one cluster of runs.
+    auto record =
+        RecordBuilder()
+            .NonResident(0x80, {0x11, 0x01, 0x04, 0x00}, 0, 0, 1ull << 40, 1ull << 40, 512)
+            .Finish();
+    PatternSource source(16);
+    const auto map = MapRecord(record, source);
+    ASSERT_TRUE(map);
+    BytesOutput out;
+    EXPECT_EQ(CopyFileData(*map, source, 1, out, {}).bytesWritten, 512u);
+}
+
+}  // namespace
+}  // namespace tarvik

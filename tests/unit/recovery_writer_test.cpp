@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ntfs/memory_sector_source.h"
+#include "ntfs/scan_engine.h"
+#include "record_builder.h"
+#include "recovery/destination_check.h"
+#include "recovery/recovery_writer.h"
+#include "recovery/safe_names.h"
+
+namespace tarvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TempDir {
+    TempDir() {
+        char pattern[] = "/tmp/tarvik-recover-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    fs::path path;
+};
+
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
+}
+
+// A drive in memory whose records are placed through the sector table: record n at
+// sector 2n, its data (non-resident files) at sector 1000 on.
+class MemoryDrive {
+  public:
+    MemoryDrive()
+        : engine(0x80,
+                 std::make_unique<MemorySectorSource>(std::vector<std::uint8_t>(4096 * 512))) {
+        engine.SetDrive(0, 4096);
+        engine.sectorsPerCluster = 1;
+        engine.mftSectorTable.assign(64, 0);
+    }
+    void AddFolder(std::uint32_t number, std::uint32_t parent, const char* name) {
+        CatalogueEntry entry;
+        entry.SetName(name);
+        entry.attribute = kAttributeDirectory;
+        entry.number = number;
+        entry.parent = parent;
+        engine.catalogue.Append(entry);
+    }
+    // A file of `sectors` sectors of the byte `fill`, one run.
+    void AddFile(std::uint32_t number, std::uint32_t parent, const char* name,
+                 std::uint32_t sectors, std::uint8_t fill) {
+        const std::uint32_t lcn = nextData_;
+        nextData_ += sectors;
+        auto& bytes = static_cast<MemorySectorSource&>(engine.source()).bytes();
+        std::fill_n(bytes.begin() + lcn * 512, sectors * 512, fill);
+        const std::vector<std::uint8_t> runs = {0x32,
+                                                static_cast<std::uint8_t>(sectors),
+                                                static_cast<std::uint8_t>(sectors >> 8),
+                                                static_cast<std::uint8_t>(lcn),
+                                                static_cast<std::uint8_t>(lcn >> 8),
+                                                0,
+                                                0};
+        const std::uint64_t size = std::uint64_t{sectors} * 512;
+        auto record = testing::RecordBuilder()
+                          .NonResident(0x80, runs, 0, sectors - 1, size, size, size)
+                          .Finish();
+        std::copy(record.begin(), record.end(), bytes.begin() + number * 2 * 512);
+        engine.mftSectorTable[number] = number * 2;
+        CatalogueEntry entry;
+        entry.SetName(name);
+        entry.attribute = kAttributeFile;
+        entry.number = number;
+        entry.parent = parent;
+        entry.size = static_cast<std::uint32_t>(size);
+        entry.creationTime = 132'000'000'000'000'000ull;  // 2019-04-18
+        engine.catalogue.Append(entry);
+    }
+    ScanEngine engine;
+
+  private:
+    std::uint32_t nextData_ = 1000;
+};
+
+// Sets the stop request after a number of sectors written.
+class StopAfter final : public ProgressSink {
+  public:
+    StopAfter(StopFlag& stop, int steps) : stop_(stop), left_(steps) {}
+    void SetText(int, const std::string&) override {}
+    void SetRange(std::uint32_t, std::uint32_t) override {}
+    void SetPosition(std::uint32_t) override {}
+    void SetStep(std::uint32_t) override {}
+    void StepIt() override {
+        if (--left_ == 0) stop_.store(true);
+    }
+
+  private:
+    StopFlag& stop_;
+    int left_;
+};
+
+TEST(SafeName, HostileNamesStayInsideAndDuplicatesGetNumbers) {
+    EXPECT_EQ(SafeName(".."), "_..");
+    EXPECT_EQ(SafeName("."), "_.");
+    EXPECT_EQ(SafeName(""), "_");
+    EXPECT_EQ(SafeName("../../etc/passwd"), ".._.._etc_passwd");
+    EXPECT_EQ(SafeName(std::string("a\0b", 3)), "a_b");
+    EXPECT_EQ(SafeName("日本語.txt"), "日本語.txt");
+    FolderNames names;
+    EXPECT_EQ(names.Claim("a.txt"), "a.txt");
+    EXPECT_EQ(names.Claim("a.txt"), "a (2).txt");
+    EXPECT_EQ(names.Claim("a.txt"), "a (3).txt");
+    EXPECT_EQ(names.Claim("a (2).txt"), "a (2) (2).txt");
+    EXPECT_EQ(names.Claim(".profile"), ".profile");
+    EXPECT_EQ(names.Claim(".profile"), ".profile (2)");
+    EXPECT_EQ(names.Claim("noext"), "noext");
+    EXPECT_EQ(names.Claim("noext"), "noext (2)");
+}
+
+TEST(RecoveryWriter, NamesStayUnderRootAndDoNotOverwriteEachOther) {
+    MemoryDrive drive;
+    drive.AddFolder(20, kRootFolderNumber, "..");
+    drive.AddFile(21, 20, "inside.bin", 1, 'i');
+    drive.AddFile(22, kRootFolderNumber, "../escape.bin", 1, 'e');
+    drive.AddFile(23, kRootFolderNumber, "same.txt", 1, '1');
+    drive.AddFile(24, kRootFolderNumber, "same.txt", 2, '2');
+    drive.AddFolder(25, kRootFolderNumber, "same.txt");
+    drive.AddFolder(26, 25, "loop");
+    drive.AddFolder(25, 26, "back to 25");  // a parent cycle by number
+    TempDir out;
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    const fs::path root = out.path / "Root";
+    EXPECT_EQ(result.filesWritten, 4u);
+    EXPECT_EQ(result.bytesWritten, 5u * 512);
+    EXPECT_TRUE(fs::is_regular_file(root / "_.." / "inside.bin"));
+    EXPECT_TRUE(fs::is_regular_file(root / ".._escape.bin"));
+    EXPECT_EQ(fs::file_size(root / "same.txt"), 512u);
+    EXPECT_EQ(fs::file_size(root / "same (2).txt"), 1024u);
+    EXPECT_TRUE(fs::is_directory(root / "same (3).txt" / "loop" / "back to 25"));
+    EXPECT_TRUE(fs::is_empty(root / "same (3).txt" / "loop" / "back to 25"));
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(out.path), {}), 9);
+    // The entry's calendar date at midnight UTC.
+    struct stat st {};
+    ASSERT_EQ(::stat((root / "same.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime % 86400, 0);
+    EXPECT_EQ(st.st_mtime, st.st_atime);
+}
+
+TEST(RecoveryWriter, SelectedAndDeletedModes) {
+    MemoryDrive drive;
+    drive.AddFolder(20, kRootFolderNumber, "partly");
+    drive.AddFile(21, 20, "checked.bin", 1, 'c');
+    drive.AddFile(22, 20, "unchecked.bin", 1, 'u');
+    drive.AddFolder(23, kRootFolderNumber, "unchecked");
+    drive.AddFile(24, 23, "checked-below-unchecked.bin", 1, 'x');
+    Catalogue& c = drive.engine.catalogue;
+    c.SetCheckState(0, kCheckPartly);
+    c.SetCheckState(1, kCheckChecked);
+    c.SetCheckState(2, kCheckUnchecked);
+    c.SetCheckState(4, kCheckChecked);
+    TempDir out;
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    EXPECT_EQ(writer.Run(out.path.string(), RecoveryMode::kSelected, "").filesWritten, 1u);
+    EXPECT_TRUE(fs::exists(out.path / "Root/partly/checked.bin"));
+    EXPECT_FALSE(fs::exists(out.path / "Root/unchecked"));
+
+    TempDir deleted;
+    const RecoveryResult none = writer.Run(deleted.path.string(), RecoveryMode::kDeleted, "");
+    EXPECT_EQ(none.filesWritten, 0u);
+    EXPECT_TRUE(fs::is_directory(deleted.path / "Root/unchecked"));  // every folder made
+}
+
+TEST(RecoveryWriter, StopMidFileLeavesAPartialFileAndNothingOpen) {
+    MemoryDrive drive;
+    drive.AddFile(20, kRootFolderNumber, "big.bin", 64, 'b');
+    drive.AddFile(21, kRootFolderNumber, "after.bin", 4, 'a');
+    TempDir out;
+    StopFlag stop{false};
+    StopAfter progress(stop, 10);
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier, &stop);
+    writer.SetMaxRequestBytes(4 * 512);
+    const std::size_t before = OpenDescriptors();
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.filesWritten, 0u);
+    EXPECT_EQ(fs::file_size(out.path / "Root/big.bin"), 12u * 512);  // three requests
+    EXPECT_FALSE(fs::exists(out.path / "Root/after.bin"));
+}
+
+// A made-up sysfs: the destination's file system device is partition 1 of a disk, or a
+// device mapper device on that partition; the image case is a loop device backed by it.
+TEST(DestinationCheck, DevicesFollowedThroughPartitionsSlavesAndLoops) {
+    TempDir sys;
+    auto write = [&](const fs::path& file, const std::string& text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text << "\n";
+    };
+    write(sys.path / "block/sdz/dev", "8:0");
+    write(sys.path / "block/sdz/sdz1/dev", "8:1");
+    write(sys.path / "block/sdz/sdz1/partition", "1");
+    write(sys.path / "block/dm-9/dev", "253:9");
+    fs::create_directories(sys.path / "block/dm-9/slaves");
+    fs::create_directory_symlink("../../sdz/sdz1", sys.path / "block/dm-9/slaves/sdz1");
+    fs::create_directories(sys.path / "dev/block");
+    fs::create_directory_symlink("../../block/sdz/sdz1", sys.path / "dev/block/8:1");
+    fs::create_directory_symlink("../../block/dm-9", sys.path / "dev/block/253:9");
+    fs::create_directory_symlink("../../block/sdz", sys.path / "dev/block/8:0");
+    const std::string root = sys.path.string();
+    const dev_t disk = makedev(8, 0);
+    EXPECT_TRUE(DeviceOnDisks(makedev(8, 0), {disk}, root));
+    EXPECT_TRUE(DeviceOnDisks(makedev(8, 1), {disk}, root));
+    EXPECT_TRUE(DeviceOnDisks(makedev(253, 9), {disk}, root));
+    EXPECT_FALSE(DeviceOnDisks(makedev(8, 16), {disk}, root));
+    EXPECT_FALSE(DeviceOnDisks(makedev(8, 1), {makedev(8, 16)}, root));
+
+    // The image's loop device, and a destination whose device is that loop device.
+    TempDir work;
+    const fs::path image = work.path / "disk.img";
+    std::ofstream(image) << "image";
+    struct stat st {};
+    ASSERT_EQ(::stat(work.path.c_str(), &st), 0);
+    const std::string loopDev =
+        std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev));
+    write(sys.path / "block/loop7/dev", loopDev);
+    write(sys.path / "block/loop7/loop/backing_file", image.string());
+    write(sys.path / "block/loop6/dev", "7:6");
+    write(sys.path / "block/loop6/loop/backing_file", (work.path / "other.img").string());
+    ASSERT_EQ(LoopDevicesBackedBy(image.string(), root).size(), 1u);
+    EXPECT_TRUE(DestinationOnDisk(image.string(), (work.path / "new/out").string(), root));
+    TempDir elsewhere;  // another image file, no loop device: accepted
+    std::ofstream(elsewhere.path / "b.img") << "b";
+    EXPECT_FALSE(DestinationOnDisk((elsewhere.path / "b.img").string(), work.path.string(), root));
+}
+
+}  // namespace
+}  // namespace tarvik
