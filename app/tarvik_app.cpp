@@ -9,9 +9,16 @@
 #include "app/start_options.h"
 #include "disk/disk_table.h"
 
+// The pictures and the manual are compiled into the static library; nothing else refers
+// to them, so they are registered by hand. Outside any namespace, as the macro needs.
+static void InitTarvikResources() {
+    Q_INIT_RESOURCE(tarvik);
+}
+
 namespace tarvik {
 
 CTarvikApp::CTarvikApp(int& argc, char** argv) : QApplication(argc, argv) {
+    InitTarvikResources();
     setApplicationName(kApplicationTitle);
     setApplicationDisplayName(kProgramCaption);
     setDesktopFileName("tarvik");
