@@ -106,6 +106,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     grid->addWidget(sales, 0, 1);
     grid->addWidget(new QLabel("Support:", this), 1, 0);
     grid->addWidget(support, 1, 1);
+    grid->setColumnStretch(2, 1);
     auto* visitRow = new QHBoxLayout;
     visitRow->addWidget(visit);
     visitRow->addWidget(web, 1);
