@@ -1,0 +1,192 @@
+#include "app/main_frame.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/command_ids.h"
+#include "app/empty_panes.h"
+#include "app/engine_link.h"
+#include "app/pictures.h"
+#include "app/resource_ids.h"
+#include "app/status_totals.h"
+#include "app/tarvik_app.h"
+#include "common/ui/control_id.h"
+#include "partition/drive_list.h"
+
+namespace tarvik {
+
+namespace {
+
+// How often the toolbar's buttons are brought in step with the flags while idle.
+constexpr int kToolbarUpdateMs = 200;
+
+QLabel* Pane(QWidget* parent, const QString& text) {
+    auto* pane = new QLabel(text, parent);
+    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pane->setContentsMargins(3, 0, 3, 0);
+    return pane;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
+    SetControlId(this, IDR_MAINFRAME);
+    setWindowTitle(kMainTitle);
+    setWindowIcon(ProgramIcon());
+    app_.ListFilled = 0;
+    CreateToolBar();
+    CreateStatusBar();
+    CreateClient();
+    CreateMenus();
+    CreateAccelerators();
+    InstallShellHandlers();
+    UpdateToolbarState();
+    auto* idle = new QTimer(this);
+    connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateToolbarState);
+    idle->start(kToolbarUpdateMs);
+    resize(860, 600);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::CreateToolBar() {
+    toolBar_ = new QToolBar("Toolbar", this);
+    SetControlId(toolBar_, IDR_MAINFRAME);
+    toolBar_->setIconSize(QSize(30, 30));
+    toolBar_->setMovable(true);
+    toolBar_->setFloatable(true);
+    toolBar_->setAllowedAreas(Qt::AllToolBarAreas);
+    int image = 0;
+    for (int id : ToolbarLayout()) {
+        if (id == ID_SEPARATOR) {
+            toolBar_->addSeparator();
+            continue;
+        }
+        const char* tip = CommandToolTip(id);
+        QAction* action = toolBar_->addAction(ToolbarIcon(image++), tip ? tip : CommandPrompt(id));
+        SetControlId(action, id);
+        if (const char* prompt = CommandPrompt(id))
+            action->setStatusTip(prompt);
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        toolbarActions_[id] = action;
+    }
+    addToolBar(Qt::TopToolBarArea, toolBar_);
+}
+
+void CMainFrame::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    QPalette grey = bar->palette();
+    grey.setColor(QPalette::Window, QColor(164, 164, 164));
+    bar->setPalette(grey);
+    bar->setAutoFillBackground(true);
+
+    panes_[0] = Pane(bar, "Ready");
+    panes_[0]->setFixedWidth(kPromptPaneWidth);
+
+    auto* totals = new QWidget(bar);
+    totals->setFixedWidth(kTotalsPaneWidth);
+    auto* totalsLayout = new QHBoxLayout(totals);
+    totalsLayout->setContentsMargins(0, 0, 0, 0);
+    totalsLayout->setSpacing(0);
+    panes_[1] = Pane(totals, kStartTotalText);
+    auto* icon = new QLabel(panes_[1]);
+    SetControlId(icon, IDI_STATUS);
+    icon->setPixmap(Picture(IDI_STATUS));
+    // The icon sits in the pane, before its text.
+    panes_[1]->setContentsMargins(22, 0, 3, 0);
+    icon->move(4, 2);
+    totalsLayout->addWidget(panes_[1]);
+
+    panes_[2] = Pane(bar, kStartSelectedText);
+    for (int i = 0; i < 3; ++i)
+        panes_[i]->setObjectName(QString("pane%1").arg(i));
+    bar->addWidget(panes_[0]);
+    bar->addWidget(totals);
+    bar->addWidget(panes_[2], 1);
+}
+
+void CMainFrame::CreateClient() {
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName("splitter");
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(new CEmptyTreePane(splitter_));
+    splitter_->addWidget(new CEmptyListPane(splitter_));
+    splitter_->setStretchFactor(0, 0);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({kTreePaneWidth, 100});
+    setCentralWidget(splitter_);
+}
+
+QWidget* CMainFrame::TreeView() const {
+    return splitter_->widget(0);
+}
+
+FileListPane* CMainFrame::FileListView() const {
+    return dynamic_cast<FileListPane*>(splitter_->widget(1));
+}
+
+void CMainFrame::ReplacePanes(QWidget* tree, QWidget* list) {
+    const QList<int> sizes = splitter_->sizes();
+    if (tree)
+        delete splitter_->replaceWidget(0, tree);
+    if (list)
+        delete splitter_->replaceWidget(1, list);
+    splitter_->setSizes(sizes);
+}
+
+ScanEngine* CMainFrame::Engine() const {
+    return app_.CurrentEngine.get();
+}
+
+void CMainFrame::SetEngine(std::shared_ptr<ScanEngine> engine) {
+    app_.CurrentEngine = std::move(engine);
+}
+
+void CMainFrame::ShowTotals() {
+    const std::optional<EngineTotals> totals = TotalsOf(Engine());
+    if (!totals)
+        return;
+    panes_[1]->setText(
+        QString::fromStdString(TotalsText("Total", totals->bytes, totals->files, totals->folders)));
+    panes_[1]->repaint();
+}
+
+void CMainFrame::ShowSelectedTotals() {
+    panes_[2]->setText(QString::fromStdString(TotalsText(
+        "Selected", app_.SelectedBytes, app_.SelectedFileCount, app_.SelectedFolderCount)));
+    panes_[2]->repaint();
+}
+
+QLabel* CMainFrame::StatusPane(int index) const {
+    return index >= 0 && index < 3 ? panes_[index] : nullptr;
+}
+
+bool CMainFrame::event(QEvent* event) {
+    // Prompts go to the first pane instead of covering the whole bar.
+    if (event->type() == QEvent::StatusTip) {
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        panes_[0]->setText(tip.isEmpty() ? QStringLiteral("Ready") : tip);
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    OnClose();
+    event->accept();
+}
+
+void CMainFrame::OnClose() {
+    app_.CurrentEngine.reset();
+    DriveList& drives = ProcessDriveList();
+    drives.DiscardCurrent();
+    drives.DiscardPrevious();
+}
+
+}  // namespace tarvik

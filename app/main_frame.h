@@ -1,0 +1,110 @@
+#pragma once
+// The main window: a splitter with the folder tree on the left and the file list on the
+// right, the toolbar, the menus and the three-pane status bar.
+#include <QMainWindow>
+#include <QPersistentModelIndex>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "app/command_state.h"
+#include "app/command_table.h"
+#include "app/file_list_pane.h"
+
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+
+namespace tarvik {
+
+class CTarvikApp;
+class ScanEngine;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit CMainFrame(CTarvikApp& app, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // ---- the splitter's panes ----
+    QWidget* TreeView() const;
+    // The right pane when it is a file list, else nullptr.
+    FileListPane* FileListView() const;
+    // Puts the real views in place of the panes shown so far (which are deleted).
+    void ReplacePanes(QWidget* tree, QWidget* list);
+    QSplitter* Splitter() const { return splitter_; }
+
+    // ---- the engine: always the application object's CurrentEngine ----
+    ScanEngine* Engine() const;
+    void SetEngine(std::shared_ptr<ScanEngine> engine);
+    const QPersistentModelIndex& RootTreeItem() const { return rootTreeItem_; }
+    void SetRootTreeItem(const QPersistentModelIndex& item) { rootTreeItem_ = item; }
+
+    // ---- commands ----
+    using CommandHandler = std::function<void()>;
+    // Gives a command its handler (replacing any); a command without one is grayed.
+    void SetCommandHandler(int id, CommandHandler handler);
+    bool HasHandler(int id) const { return handlers_.count(id) != 0; }
+    // Runs a command's handler, if it has one.
+    void OnCommand(int id);
+    CommandFlags Flags() const;
+    bool MenuItemEnabled(int id) const;
+    bool ToolbarButtonEnabled(int id) const;
+    // Decides the state of every item of a pop-up as it opens.
+    void UpdateMenuState(QMenu* popup);
+    void UpdateToolbarState();
+    QAction* MenuAction(int id) const;
+    QAction* ToolbarAction(int id) const;
+    QToolBar* ToolBar() const { return toolBar_; }
+
+    // ---- status bar ----
+    // Pane 1: the totals of the engine's catalogue.
+    void ShowTotals();
+    // Pane 2: the totals over the checked entries.
+    void ShowSelectedTotals();
+    // Pane 0 (prompts, "Ready"), 1 (totals) or 2 (selected totals).
+    QLabel* StatusPane(int index) const;
+
+    // ---- recovery destination, kept until the next recover command ----
+    QString PathDrive, PathDirectory, PathFileName, PathExtension;
+    QString DestinationPath;
+    QString SavedDirectory;
+    std::uint8_t RecoveryMode = 0;  // 0 selected, 1 all, 2 deleted
+
+    static constexpr int kPromptPaneWidth = 195;
+    static constexpr int kTotalsPaneWidth = 275;
+    static constexpr int kTreePaneWidth = 195;
+
+  protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateClient();
+    void CreateMenus();
+    void AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entries);
+    void CreateAccelerators();
+    void InstallShellHandlers();
+    void OnClose();
+    void OnArrange(int column);
+    void SetListStyle(ListViewStyle style);
+    void MovePaneFocus(int step);
+
+    CTarvikApp& app_;
+    QSplitter* splitter_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QLabel* panes_[3] = {};
+    std::map<int, QAction*> menuActions_;
+    std::map<int, QAction*> toolbarActions_;
+    std::map<int, CommandHandler> handlers_;
+    std::vector<QMenu*> popups_;
+    QPersistentModelIndex rootTreeItem_;
+};
+
+}  // namespace tarvik

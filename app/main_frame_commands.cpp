@@ -1,0 +1,217 @@
+// The main frame's menus, accelerators, command dispatch and enabling.
+#include <QActionGroup>
+#include <QApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QWhatsThis>
+
+#include "app/command_ids.h"
+#include "app/engine_link.h"
+#include "app/help_window.h"
+#include "app/main_frame.h"
+#include "app/shell_dialogs.h"
+#include "app/tarvik_app.h"
+#include "common/ui/control_id.h"
+
+namespace tarvik {
+
+namespace {
+
+bool IsViewStyle(int id) {
+    return id >= ID_VIEW_SMALLICON && id <= ID_VIEW_DETAILS;
+}
+
+ListViewStyle StyleOf(int id) {
+    switch (id) {
+        case ID_VIEW_LARGEICON:
+            return ListViewStyle::LargeIcons;
+        case ID_VIEW_SMALLICON:
+            return ListViewStyle::SmallIcons;
+        case ID_VIEW_LIST:
+            return ListViewStyle::List;
+        default:
+            return ListViewStyle::Details;
+    }
+}
+
+}  // namespace
+
+void CMainFrame::CreateMenus() {
+    for (const MenuEntry& popup : MainMenu()) {
+        QMenu* menu = menuBar()->addMenu(popup.text);
+        AddMenuEntries(menu, popup.children);
+    }
+}
+
+void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entries) {
+    popups_.push_back(menu);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenuState(menu); });
+    for (const MenuEntry& entry : entries) {
+        switch (entry.kind) {
+            case MenuEntry::Kind::Separator:
+                menu->addSeparator();
+                break;
+            case MenuEntry::Kind::Popup:
+                AddMenuEntries(menu->addMenu(entry.text), entry.children);
+                break;
+            case MenuEntry::Kind::Command: {
+                // The accelerator is part of the text after a tab; the keys themselves
+                // belong to the accelerator table.
+                QAction* action = menu->addAction(entry.text);
+                SetControlId(action, entry.id);
+                if (const char* prompt = CommandPrompt(entry.id))
+                    action->setStatusTip(prompt);
+                const int id = entry.id;
+                connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+                menuActions_[id] = action;
+                break;
+            }
+        }
+    }
+}
+
+void CMainFrame::CreateAccelerators() {
+    for (const Accelerator& accelerator : Accelerators()) {
+        auto* shortcut = new QShortcut(QKeySequence(accelerator.keys), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int id = accelerator.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] {
+            // As for a toolbar button, a command is re-checked against its update rule
+            // before it runs.
+            if (ToolbarButtonEnabled(id))
+                OnCommand(id);
+        });
+    }
+}
+
+void CMainFrame::InstallShellHandlers() {
+    // The disk selection dialog plugs in here; the command is usable from the start.
+    SetCommandHandler(ID_SELECT_PHYSICAL_DISK, [] {});
+    SetCommandHandler(ID_APP_EXIT, [this] { close(); });
+    SetCommandHandler(ID_APP_ABOUT, [this] { app_.OnAppAbout(); });
+    for (int id : {ID_HELP_FINDER, ID_HELP_INDEX, ID_HELP})
+        SetCommandHandler(id, [this] { ShowManual(this); });
+    SetCommandHandler(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
+    SetCommandHandler(ID_NEXT_PANE, [this] { MovePaneFocus(1); });
+    SetCommandHandler(ID_PREV_PANE, [this] { MovePaneFocus(-1); });
+    SetCommandHandler(ID_VIEW_TOOLBAR, [this] { toolBar_->setVisible(!toolBar_->isVisible()); });
+    SetCommandHandler(ID_VIEW_STATUS_BAR,
+                      [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+    for (int id : {ID_VIEW_LARGEICON, ID_VIEW_SMALLICON, ID_VIEW_LIST, ID_VIEW_DETAILS})
+        SetCommandHandler(id, [this, id] { SetListStyle(StyleOf(id)); });
+    SetCommandHandler(ID_ARRANGE_NAME, [this] { OnArrange(0); });
+    SetCommandHandler(ID_ARRANGE_TYPE, [this] { OnArrange(1); });
+    SetCommandHandler(ID_ARRANGE_SIZE, [this] { OnArrange(2); });
+    SetCommandHandler(ID_ARRANGE_FILEID, [] {});
+    SetCommandHandler(ID_DRIVE_PARAMETERS, [this] {
+        CDrivePropertiesDlg dialog(DrivePropertiesOf(Engine()).value_or(DriveProperties{}), this);
+        dialog.exec();
+    });
+    SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
+        if (EngineHoldsFileFilter(Engine()))
+            DropFileFilter(Engine());
+        app_.FilterActive = 0;
+    });
+}
+
+void CMainFrame::SetCommandHandler(int id, CommandHandler handler) {
+    if (handler)
+        handlers_[id] = std::move(handler);
+    else
+        handlers_.erase(id);
+}
+
+void CMainFrame::OnCommand(int id) {
+    const auto found = handlers_.find(id);
+    if (found == handlers_.end())
+        return;
+    const CommandHandler handler = found->second;  // a handler may replace itself
+    handler();
+    UpdateToolbarState();
+}
+
+CommandFlags CMainFrame::Flags() const {
+    CommandFlags flags = app_.Flags();
+    flags.listViewExists = FileListView() != nullptr;
+    flags.engineHoldsFilter = EngineHoldsFileFilter(Engine());
+    return flags;
+}
+
+bool CMainFrame::MenuItemEnabled(int id) const {
+    return MenuCommandEnabled(id, HasHandler(id), Flags());
+}
+
+bool CMainFrame::ToolbarButtonEnabled(int id) const {
+    return ToolbarCommandEnabled(id, HasHandler(id), Flags());
+}
+
+void CMainFrame::UpdateMenuState(QMenu* popup) {
+    const CommandFlags flags = Flags();
+    const FileListPane* list = FileListView();
+    for (QAction* action : popup->actions()) {
+        bool isNumber = false;
+        const int id = action->objectName().toInt(&isNumber);
+        if (!isNumber)
+            continue;
+        action->setEnabled(MenuCommandEnabled(id, HasHandler(id), flags));
+        if (id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR) {
+            action->setCheckable(true);
+            action->setChecked(id == ID_VIEW_TOOLBAR ? toolBar_->isVisible()
+                                                     : statusBar()->isVisible());
+        } else if (IsViewStyle(id)) {
+            const bool current = list && list->ViewStyle() == StyleOf(id);
+            action->setCheckable(current);
+            action->setChecked(current);
+        }
+    }
+}
+
+void CMainFrame::UpdateToolbarState() {
+    const CommandFlags flags = Flags();
+    for (const auto& [id, action] : toolbarActions_)
+        action->setEnabled(ToolbarCommandEnabled(id, HasHandler(id), flags));
+}
+
+QAction* CMainFrame::MenuAction(int id) const {
+    const auto found = menuActions_.find(id);
+    return found == menuActions_.end() ? nullptr : found->second;
+}
+
+QAction* CMainFrame::ToolbarAction(int id) const {
+    const auto found = toolbarActions_.find(id);
+    return found == toolbarActions_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::SetListStyle(ListViewStyle style) {
+    if (FileListPane* list = FileListView())
+        list->SetViewStyle(style);
+}
+
+void CMainFrame::OnArrange(int column) {
+    FileListPane* list = FileListView();
+    if (list)
+        list->ClearHotItem();
+    app_.SortActive = 1;
+    app_.SortColumn = column;
+    app_.SortToggle = app_.SortToggle == 0 ? 1 : 0;
+    app_.SortDirection = app_.SortToggle;
+    if (list)
+        list->SortRows(column, app_.SortDirection);
+}
+
+void CMainFrame::MovePaneFocus(int step) {
+    const int count = splitter_->count();
+    int current = 0;
+    for (int i = 0; i < count; ++i)
+        if (splitter_->widget(i)->isAncestorOf(QApplication::focusWidget()) ||
+            splitter_->widget(i) == QApplication::focusWidget())
+            current = i;
+    splitter_->widget(((current + step) % count + count) % count)->setFocus();
+}
+
+}  // namespace tarvik

@@ -1,0 +1,41 @@
+#pragma once
+// The shell's small dialogs: Logical Drive Properties, Select Search Type and the
+// Important Note shown before a scanned drive's tree.
+#include <QDialog>
+
+#include "app/engine_link.h"
+
+namespace tarvik {
+
+// Dialog 167: the current drive's geometry and scan counts, taken once at opening.
+class CDrivePropertiesDlg : public QDialog {
+    Q_OBJECT
+  public:
+    explicit CDrivePropertiesDlg(const DriveProperties& values, QWidget* parent = nullptr);
+};
+
+// Dialog 155: partition table (SearchType 1) or a search of the disk (0); Cancel
+// gives -1. Escape and the close box leave the choice as it stands, as Ok does.
+class CSearchTypeDlg : public QDialog {
+    Q_OBJECT
+  public:
+    // Sets `searchType` to 1 at once and writes every later choice into it.
+    explicit CSearchTypeDlg(std::int32_t& searchType, QWidget* parent = nullptr);
+
+  private:
+    std::int32_t& searchType_;
+};
+
+// Dialog 178: the advice to try Advance Search when something is missing.
+class CImportantNoteDlg : public QDialog {
+    Q_OBJECT
+  public:
+    explicit CImportantNoteDlg(QWidget* parent = nullptr);
+
+    static constexpr const char* kText =
+        "If The Desired File And Directories Are Missing From The Tree Displayed, You are Adviced "
+        "To "
+        "Use Advance Search Option From The Tools Menu";
+};
+
+}  // namespace tarvik

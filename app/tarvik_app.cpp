@@ -1,0 +1,83 @@
+#include "app/tarvik_app.h"
+
+#include "app/about_dlg.h"
+#include "app/engine_link.h"
+#include "app/main_frame.h"
+#include "app/pictures.h"
+#include "app/resource_ids.h"
+#include "app/splash_dlg.h"
+#include "app/start_options.h"
+#include "disk/disk_table.h"
+
+// The pictures and the manual are compiled into the static library; nothing else refers
+// to them, so they are registered by hand. Outside any namespace, as the macro needs.
+static void InitTarvikResources() {
+    Q_INIT_RESOURCE(tarvik);
+}
+
+namespace tarvik {
+
+CTarvikApp::CTarvikApp(int& argc, char** argv) : QApplication(argc, argv) {
+    InitTarvikResources();
+    setApplicationName(kApplicationTitle);
+    setApplicationDisplayName(kProgramCaption);
+    setDesktopFileName("tarvik");
+    setWindowIcon(ProgramIcon());
+}
+
+CTarvikApp::~CTarvikApp() {
+    // The splash thread is normally long finished; at a very early end it may still be
+    // asleep, and a running thread must not outlive the application object.
+    if (splashThread_) {
+        splashThread_->Stop();
+        splashThread_->wait();
+    }
+    delete mainFrame_.data();
+}
+
+CTarvikApp* CTarvikApp::Instance() {
+    return qobject_cast<CTarvikApp*>(QCoreApplication::instance());
+}
+
+void CTarvikApp::SetSplashThread(CSplashScreenThread* thread) {
+    splashThread_ = thread;
+}
+
+bool CTarvikApp::InitInstance(const StartOptions& options, int splashMilliseconds) {
+    Disks().Load(options.diskPaths, true);
+    if (splashMilliseconds > 0) {
+        CSplashDlg splash(splashMilliseconds);
+        splash.exec();
+    }
+    if (!CreateMainFrame())
+        return false;
+    mainFrame_->setWindowTitle(kMainTitle);
+    mainFrame_->showNormal();
+    ArrowCursor = QCursor(Qt::ArrowCursor);
+    return true;
+}
+
+CMainFrame* CTarvikApp::CreateMainFrame() {
+    if (!mainFrame_)
+        mainFrame_ = new CMainFrame(*this);
+    return mainFrame_;
+}
+
+CommandFlags CTarvikApp::Flags() const {
+    CommandFlags flags;
+    flags.listFilled = ListFilled;
+    flags.anySelected = AnySelected;
+    flags.allSelected = AllSelected;
+    flags.deletedFoldersPresent = DeletedFoldersPresent;
+    flags.findNextEnabled = FindNextEnabled;
+    flags.advanceSearchDone = AdvanceSearchDone;
+    flags.engineHoldsFilter = EngineHoldsFileFilter(CurrentEngine.get());
+    return flags;
+}
+
+void CTarvikApp::OnAppAbout() {
+    CAboutDlg about(mainFrame_);
+    about.exec();
+}
+
+}  // namespace tarvik

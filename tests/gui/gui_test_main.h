@@ -1,0 +1,25 @@
+#pragma once
+// Every GUI test runs under the program's own application object, as the windows do.
+#include <QDir>
+#include <QTest>
+#include <QWidget>
+
+#include "app/tarvik_app.h"
+
+#define TARVIK_GUI_TEST_MAIN(TestClass)         \
+    int main(int argc, char** argv) {           \
+        tarvik::CTarvikApp app(argc, argv);     \
+        app.setQuitOnLastWindowClosed(false);   \
+        TestClass test;                         \
+        return QTest::qExec(&test, argc, argv); \
+    }
+
+// Saves a picture of a window into TARVIK_SHOT_DIR when that is set, for a developer
+// to look at; does nothing otherwise.
+inline void SaveShot(QWidget* window, const QString& name) {
+    const QString folder = qEnvironmentVariable("TARVIK_SHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    window->grab().save(QDir(folder).filePath(name + ".png"), "PNG");
+}
