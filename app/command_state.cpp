@@ -26,28 +26,19 @@ bool Contains(const std::array<int, N>& ids, int id) {
 // The pop-up pass, step by step, for one item whose state after the update rules is
 // `enabled`. The order matters: later steps override earlier ones.
 bool PopupPass(int id, bool enabled, const CommandFlags& f) {
-    if (Contains(kPopupDecided, id))
-        enabled = false;
+    if (Contains(kPopupDecided, id)) enabled = false;
     if (f.anySelected == 1) {
-        if (id == ID_UNSELECT_ALL)
-            enabled = true;
-        if (id == ID_SELECT_ALL)
-            enabled = false;
+        if (id == ID_UNSELECT_ALL) enabled = true;
+        if (id == ID_SELECT_ALL) enabled = false;
     }
     if (f.listFilled > 0) {
-        if (id == ID_RECOVER_DELETED && f.deletedFoldersPresent == 1)
-            enabled = true;
-        if (Contains(kListEnabled, id))
-            enabled = true;
-        if (id == ID_FIND_NEXT)
-            enabled = f.findNextEnabled == 1;
-        if (id == ID_ADVANCE_SEARCH && f.advanceSearchDone == 1)
-            enabled = false;
+        if (id == ID_RECOVER_DELETED && f.deletedFoldersPresent == 1) enabled = true;
+        if (Contains(kListEnabled, id)) enabled = true;
+        if (id == ID_FIND_NEXT) enabled = f.findNextEnabled == 1;
+        if (id == ID_ADVANCE_SEARCH && f.advanceSearchDone == 1) enabled = false;
     }
-    if (f.engineHoldsFilter && id == ID_REMOVE_FILE_FILTER)
-        enabled = true;
-    if (f.allSelected == 1 && id == ID_SELECT_ALL)
-        enabled = false;
+    if (f.engineHoldsFilter && id == ID_REMOVE_FILE_FILTER) enabled = true;
+    if (f.allSelected == 1 && id == ID_SELECT_ALL) enabled = false;
     return enabled;
 }
 

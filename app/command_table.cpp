@@ -123,8 +123,7 @@ constexpr std::array<Accelerator, 19> kAccelerators = {{
 
 const CommandText* TextsOf(int id) {
     for (const auto& t : kTexts)
-        if (t.id == id)
-            return &t;
+        if (t.id == id) return &t;
     return nullptr;
 }
 

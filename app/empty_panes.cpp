@@ -21,8 +21,7 @@ void CEmptyListPane::SetViewStyle(ListViewStyle style) {
 }
 
 void CEmptyListPane::SortRows(int column, int direction) {
-    if (column == 0)
-        sortItems(direction == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    if (column == 0) sortItems(direction == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 }  // namespace tarvik

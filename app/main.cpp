@@ -17,10 +17,8 @@ void ScheduleScreenshot(tarvik::CMainFrame* frame, const QString& path, int dela
     QTimer::singleShot(delayMs, frame, [frame, path] {
         QPixmap shot;
         QScreen* screen = frame->screen();
-        if (screen && QGuiApplication::platformName() == "xcb")
-            shot = screen->grabWindow(0);
-        if (shot.isNull())
-            shot = frame->grab();
+        if (screen && QGuiApplication::platformName() == "xcb") shot = screen->grabWindow(0);
+        if (shot.isNull()) shot = frame->grab();
         if (!shot.save(path, "PNG"))
             std::fprintf(stderr, "tarvik: cannot write %s\n", qPrintable(path));
         QCoreApplication::exit(shot.isNull() ? 1 : 0);
@@ -40,8 +38,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvik: %s\n%s", qPrintable(options.error), tarvik::kStartUsage);
         return 2;
     }
-    if (!app.InitInstance(options, tarvik::kSplashMilliseconds))
-        return 1;
+    if (!app.InitInstance(options, tarvik::kSplashMilliseconds)) return 1;
     if (!options.screenshotPath.isEmpty())
         ScheduleScreenshot(app.MainFrame(), options.screenshotPath, options.screenshotDelayMs);
     return app.exec();

@@ -71,8 +71,7 @@ void CMainFrame::CreateToolBar() {
         const char* tip = CommandToolTip(id);
         QAction* action = toolBar_->addAction(ToolbarIcon(image++), tip ? tip : CommandPrompt(id));
         SetControlId(action, id);
-        if (const char* prompt = CommandPrompt(id))
-            action->setStatusTip(prompt);
+        if (const char* prompt = CommandPrompt(id)) action->setStatusTip(prompt);
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         toolbarActions_[id] = action;
     }
@@ -104,8 +103,7 @@ void CMainFrame::CreateStatusBar() {
     totalsLayout->addWidget(panes_[1]);
 
     panes_[2] = Pane(bar, kStartSelectedText);
-    for (int i = 0; i < 3; ++i)
-        panes_[i]->setObjectName(QString("pane%1").arg(i));
+    for (int i = 0; i < 3; ++i) panes_[i]->setObjectName(QString("pane%1").arg(i));
     bar->addWidget(panes_[0]);
     bar->addWidget(totals);
     bar->addWidget(panes_[2], 1);
@@ -133,10 +131,8 @@ FileListPane* CMainFrame::FileListView() const {
 
 void CMainFrame::ReplacePanes(QWidget* tree, QWidget* list) {
     const QList<int> sizes = splitter_->sizes();
-    if (tree)
-        delete splitter_->replaceWidget(0, tree);
-    if (list)
-        delete splitter_->replaceWidget(1, list);
+    if (tree) delete splitter_->replaceWidget(0, tree);
+    if (list) delete splitter_->replaceWidget(1, list);
     splitter_->setSizes(sizes);
 }
 
@@ -150,8 +146,7 @@ void CMainFrame::SetEngine(std::shared_ptr<ScanEngine> engine) {
 
 void CMainFrame::ShowTotals() {
     const std::optional<EngineTotals> totals = TotalsOf(Engine());
-    if (!totals)
-        return;
+    if (!totals) return;
     panes_[1]->setText(
         QString::fromStdString(TotalsText("Total", totals->bytes, totals->files, totals->folders)));
     panes_[1]->repaint();

@@ -64,8 +64,7 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
                 // belong to the accelerator table.
                 QAction* action = menu->addAction(entry.text);
                 SetControlId(action, entry.id);
-                if (const char* prompt = CommandPrompt(entry.id))
-                    action->setStatusTip(prompt);
+                if (const char* prompt = CommandPrompt(entry.id)) action->setStatusTip(prompt);
                 const int id = entry.id;
                 connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
                 menuActions_[id] = action;
@@ -83,8 +82,7 @@ void CMainFrame::CreateAccelerators() {
         connect(shortcut, &QShortcut::activated, this, [this, id] {
             // As for a toolbar button, a command is re-checked against its update rule
             // before it runs.
-            if (ToolbarButtonEnabled(id))
-                OnCommand(id);
+            if (ToolbarButtonEnabled(id)) OnCommand(id);
         });
     }
 }
@@ -113,8 +111,7 @@ void CMainFrame::InstallShellHandlers() {
         dialog.exec();
     });
     SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
-        if (EngineHoldsFileFilter(Engine()))
-            DropFileFilter(Engine());
+        if (EngineHoldsFileFilter(Engine())) DropFileFilter(Engine());
         app_.FilterActive = 0;
     });
 }
@@ -128,8 +125,7 @@ void CMainFrame::SetCommandHandler(int id, CommandHandler handler) {
 
 void CMainFrame::OnCommand(int id) {
     const auto found = handlers_.find(id);
-    if (found == handlers_.end())
-        return;
+    if (found == handlers_.end()) return;
     const CommandHandler handler = found->second;  // a handler may replace itself
     handler();
     UpdateToolbarState();
@@ -156,8 +152,7 @@ void CMainFrame::UpdateMenuState(QMenu* popup) {
     for (QAction* action : popup->actions()) {
         bool isNumber = false;
         const int id = action->objectName().toInt(&isNumber);
-        if (!isNumber)
-            continue;
+        if (!isNumber) continue;
         action->setEnabled(MenuCommandEnabled(id, HasHandler(id), flags));
         if (id == ID_VIEW_TOOLBAR || id == ID_VIEW_STATUS_BAR) {
             action->setCheckable(true);
@@ -188,20 +183,17 @@ QAction* CMainFrame::ToolbarAction(int id) const {
 }
 
 void CMainFrame::SetListStyle(ListViewStyle style) {
-    if (FileListPane* list = FileListView())
-        list->SetViewStyle(style);
+    if (FileListPane* list = FileListView()) list->SetViewStyle(style);
 }
 
 void CMainFrame::OnArrange(int column) {
     FileListPane* list = FileListView();
-    if (list)
-        list->ClearHotItem();
+    if (list) list->ClearHotItem();
     app_.SortActive = 1;
     app_.SortColumn = column;
     app_.SortToggle = app_.SortToggle == 0 ? 1 : 0;
     app_.SortDirection = app_.SortToggle;
-    if (list)
-        list->SortRows(column, app_.SortDirection);
+    if (list) list->SortRows(column, app_.SortDirection);
 }
 
 void CMainFrame::MovePaneFocus(int step) {

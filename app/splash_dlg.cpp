@@ -46,15 +46,13 @@ CSplashDlg::CSplashDlg(int milliseconds, QWidget* parent)
 
 void CSplashDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (started_)
-        return;
+    if (started_) return;
     started_ = true;
     thread_ = new CSplashScreenThread(milliseconds_);
     connect(thread_, &CSplashScreenThread::CloseRequest, this, &QDialog::reject,
             Qt::QueuedConnection);
     connect(thread_, &QThread::finished, thread_, &QObject::deleteLater);
-    if (CTarvikApp* app = CTarvikApp::Instance())
-        app->SetSplashThread(thread_);
+    if (CTarvikApp* app = CTarvikApp::Instance()) app->SetSplashThread(thread_);
     thread_->start();
 }
 
@@ -68,8 +66,7 @@ void CSplashDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 void CSplashDlg::done(int result) {
-    if (thread_)
-        disconnect(thread_, &CSplashScreenThread::CloseRequest, this, nullptr);
+    if (thread_) disconnect(thread_, &CSplashScreenThread::CloseRequest, this, nullptr);
     QDialog::done(result);
 }
 

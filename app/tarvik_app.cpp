@@ -49,8 +49,7 @@ bool CTarvikApp::InitInstance(const StartOptions& options, int splashMillisecond
         CSplashDlg splash(splashMilliseconds);
         splash.exec();
     }
-    if (!CreateMainFrame())
-        return false;
+    if (!CreateMainFrame()) return false;
     mainFrame_->setWindowTitle(kMainTitle);
     mainFrame_->showNormal();
     ArrowCursor = QCursor(Qt::ArrowCursor);
@@ -58,8 +57,7 @@ bool CTarvikApp::InitInstance(const StartOptions& options, int splashMillisecond
 }
 
 CMainFrame* CTarvikApp::CreateMainFrame() {
-    if (!mainFrame_)
-        mainFrame_ = new CMainFrame(*this);
+    if (!mainFrame_) mainFrame_ = new CMainFrame(*this);
     return mainFrame_;
 }
 

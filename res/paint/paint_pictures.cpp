@@ -61,8 +61,7 @@ QImage Draw(int w, int h, const Painter& paint) {
 QImage Recolour(const QImage& drawn, const std::function<QColor(QColor)>& change) {
     QImage out = drawn.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < out.height(); ++y)
-        for (int x = 0; x < out.width(); ++x)
-            out.setPixelColor(x, y, change(out.pixelColor(x, y)));
+        for (int x = 0; x < out.width(); ++x) out.setPixelColor(x, y, change(out.pixelColor(x, y)));
     return out;
 }
 
@@ -330,8 +329,7 @@ QImage CheckStrip() {
         p.setPen(QPen(QColor(60, 60, 60), 1, Qt::DotLine));
         p.setBrush(QColor(252, 252, 252));
         p.drawRect(box);
-        if (i == 1)
-            continue;
+        if (i == 1) continue;
         p.setRenderHint(QPainter::Antialiasing);
         Tick(p, box.adjusted(2, 2.5, -2, -2), i == 2 ? QColor(0, 0, 0) : QColor(150, 150, 150),
              1.8);
@@ -354,8 +352,7 @@ void Platter(QPainter& p, QPointF centre, double radius) {
     p.drawEllipse(centre, radius * 0.14, radius * 0.14);
     p.setPen(QPen(QColor(255, 255, 255, 90), 1));
     p.setBrush(Qt::NoBrush);
-    for (double k = 0.35; k < 0.95; k += 0.15)
-        p.drawEllipse(centre, radius * k, radius * k);
+    for (double k = 0.35; k < 0.95; k += 0.15) p.drawEllipse(centre, radius * k, radius * k);
 }
 
 void AppIcon(QPainter& p, double s) {

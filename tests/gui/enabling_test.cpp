@@ -51,16 +51,14 @@ const int kRuledIds[] = {ID_RECOVER_SELECTED, ID_RECOVER_ALL,        ID_RECOVER_
                          ID_DRIVE_PARAMETERS, ID_OPEN_DRIVE,         ID_ADVANCE_SEARCH};
 
 void OpenEveryPopup(CMainFrame* frame) {
-    for (QMenu* menu : frame->menuBar()->findChildren<QMenu*>())
-        frame->UpdateMenuState(menu);
+    for (QMenu* menu : frame->menuBar()->findChildren<QMenu*>()) frame->UpdateMenuState(menu);
 }
 
 std::set<int> EnabledMenuItems(CMainFrame* frame) {
     OpenEveryPopup(frame);
     std::set<int> enabled;
     for (int id : kAllMenuIds)
-        if (frame->MenuAction(id)->isEnabled())
-            enabled.insert(id);
+        if (frame->MenuAction(id)->isEnabled()) enabled.insert(id);
     return enabled;
 }
 
@@ -68,8 +66,7 @@ std::set<int> EnabledButtons(CMainFrame* frame) {
     frame->UpdateToolbarState();
     std::set<int> enabled;
     for (int id : ToolbarLayout())
-        if (id != ID_SEPARATOR && frame->ToolbarAction(id)->isEnabled())
-            enabled.insert(id);
+        if (id != ID_SEPARATOR && frame->ToolbarAction(id)->isEnabled()) enabled.insert(id);
     return enabled;
 }
 
@@ -165,8 +162,7 @@ class EnablingTest : public QObject {
         QFETCH(QList<int>, menuOn);
         QFETCH(QList<int>, buttonsOn);
         CMainFrame frame(App());
-        for (int id : kAllMenuIds)
-            frame.SetCommandHandler(id, [] {});
+        for (int id : kAllMenuIds) frame.SetCommandHandler(id, [] {});
         CTarvikApp& a = App();
         a.ListFilled = flags[0];
         a.AnySelected = flags[1];
@@ -178,8 +174,7 @@ class EnablingTest : public QObject {
         std::set<int> menu = EnabledMenuItems(&frame);
         std::set<int> ruled;
         for (int id : kRuledIds)
-            if (menu.count(id))
-                ruled.insert(id);
+            if (menu.count(id)) ruled.insert(id);
         QCOMPARE(ruled, std::set<int>(menuOn.begin(), menuOn.end()));
         std::set<int> buttons = EnabledButtons(&frame);
         buttons.erase(ID_SELECT_PHYSICAL_DISK);

@@ -18,8 +18,7 @@
 // to look at; does nothing otherwise.
 inline void SaveShot(QWidget* window, const QString& name) {
     const QString folder = qEnvironmentVariable("TARVIK_SHOT_DIR");
-    if (folder.isEmpty())
-        return;
+    if (folder.isEmpty()) return;
     QDir().mkpath(folder);
     window->grab().save(QDir(folder).filePath(name + ".png"), "PNG");
 }

@@ -63,8 +63,7 @@ class ShellTest : public QObject {
                  QString("32771 32786 - 32773 - 32776 32777 - 32783 32784 32772 - 57667"));
         QCOMPARE(frame->ToolBar()->iconSize(), QSize(30, 30));
         for (QAction* action : frame->ToolBar()->actions()) {
-            if (action->isSeparator())
-                continue;
+            if (action->isSeparator()) continue;
             for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Disabled})
                 QVERIFY(!action->icon().pixmap(30, 30, mode).isNull());
         }
@@ -76,8 +75,7 @@ class ShellTest : public QObject {
     void menusCarryTheirTextsInOrder() {
         CMainFrame* frame = App().CreateMainFrame();
         QStringList titles;
-        for (QAction* action : frame->menuBar()->actions())
-            titles << action->text();
+        for (QAction* action : frame->menuBar()->actions()) titles << action->text();
         QCOMPARE(titles, QStringList({"&Drive", "&File", "&Tools", "&View", "&Help"}));
         QCOMPARE(frame->MenuAction(ID_UNSELECT_ALL)->text(), QString("&Unselect  All"));
         QCOMPARE(frame->MenuAction(ID_SELECT_PHYSICAL_DISK)->text(),
