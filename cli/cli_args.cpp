@@ -15,7 +15,7 @@ std::optional<std::string> CliArgs::One(const std::string& name) const {
 }
 
 std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<std::string>& words,
-                                 const OptionSpec& spec, std::string& error) {
+                                 const OptionSpec& options, std::string& error) {
     CliArgs args;
     args.command = command;
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -30,13 +30,13 @@ std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<s
             name = word.substr(0, eq);
             inlineValue = word.substr(eq + 1);
         }
-        if (spec.flags.count(name)) {
+        if (options.flags.count(name)) {
             if (inlineValue) {
                 error = name + " takes no value";
                 return std::nullopt;
             }
             args.flags.insert(name);
-        } else if (spec.multiValued.count(name)) {
+        } else if (options.multiValued.count(name)) {
             auto& list = args.values[name];
             if (inlineValue) list.push_back(*inlineValue);
             while (i + 1 < words.size() && words[i + 1].rfind("--", 0) != 0)
@@ -45,7 +45,7 @@ std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<s
                 error = name + " needs at least one value";
                 return std::nullopt;
             }
-        } else if (spec.valued.count(name)) {
+        } else if (options.valued.count(name)) {
             if (inlineValue) {
                 args.values[name].push_back(*inlineValue);
             } else if (i + 1 < words.size()) {

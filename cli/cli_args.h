@@ -34,6 +34,6 @@ struct OptionSpec {
 
 // Parses argv after the command word; on error returns nothing and sets error.
 std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<std::string>& words,
-                                 const OptionSpec& spec, std::string& error);
+                                 const OptionSpec& options, std::string& error);
 
 }  // namespace tarvik::cli

@@ -78,10 +78,10 @@ std::optional<std::string> BuildFilter(const CliArgs& args, ScanEngine& engine) 
 
 int RunRecoverCommand(const std::vector<std::string>& words) {
     std::string error;
-    const OptionSpec spec{{"--disk", "--drive", "--out"},
-                          {"--all", "--deleted", "--search", "--advance"},
-                          {"--select", "--include", "--exclude"}};
-    const auto args = ParseArgs("recover", words, spec, error);
+    const OptionSpec options{{"--disk", "--drive", "--out"},
+                             {"--all", "--deleted", "--search", "--advance"},
+                             {"--select", "--include", "--exclude"}};
+    const auto args = ParseArgs("recover", words, options, error);
     if (!args) return UsageError(error);
     if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
     const auto out = args->One("--out");

@@ -60,16 +60,16 @@ struct FileNameSpec {
     std::uint64_t realSize = 0;
 };
 
-inline Bytes FileNameValue(const FileNameSpec& spec) {
+inline Bytes FileNameValue(const FileNameSpec& fields) {
     Bytes v(0x42, 0);
-    Put64(v, 0x00, spec.parent);
+    Put64(v, 0x00, fields.parent);
     Put64(v, 0x08, 0x01D0'0000'0000'0000ull);
-    Put64(v, 0x30, spec.realSize);
-    Put32(v, 0x38, spec.flags);
-    Put32(v, 0x3C, spec.reparseTag);
-    v[0x40] = static_cast<std::uint8_t>(spec.name.size());
-    v[0x41] = spec.nameSpace;
-    const Bytes name = Utf16(spec.name);
+    Put64(v, 0x30, fields.realSize);
+    Put32(v, 0x38, fields.flags);
+    Put32(v, 0x3C, fields.reparseTag);
+    v[0x40] = static_cast<std::uint8_t>(fields.name.size());
+    v[0x41] = fields.nameSpace;
+    const Bytes name = Utf16(fields.name);
     v.insert(v.end(), name.begin(), name.end());
     return v;
 }
