@@ -47,25 +47,25 @@ void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalk
     }
 }
 
-bool IsBareNtfsVolume(DriveCode code) {
-    std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, 0, 0, sector.data(), kSectorSize) != 1) return false;
-    const auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
-    return boot && boot->IsPlausibleVolume();
-}
-
 namespace {
+
+// The boot sector at sector 0 when the disk is an image of a bare NTFS volume: its boot
+// code must then not be read as a partition table.
+std::optional<NtfsBootSector> BareVolumeBootSector(DriveCode code) {
+    std::array<std::uint8_t, kSectorSize> sector{};
+    if (ReadSectors(code, 0, 0, sector.data(), kSectorSize) != 1) return std::nullopt;
+    auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
+    if (!boot || !boot->IsPlausibleVolume()) return std::nullopt;
+    return boot;
+}
 
 // A bare volume spans its boot sector's size plus the backup boot sector after it,
 // as far as the disk reaches.
-LogicalDriveEntry BareVolumeEntry(DriveCode code) {
-    std::array<std::uint8_t, kSectorSize> sector{};
-    ReadSectors(code, 0, 0, sector.data(), kSectorSize);
-    const auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
-    std::uint64_t end = boot->totalSectors() + 1;
+LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
+    std::uint64_t end = boot.totalSectors() + 1;
     if (const auto bytes = DiskByteSize(code)) {
         const std::uint64_t diskSectors = *bytes / kSectorSize;
-        if (diskSectors >= boot->totalSectors() && diskSectors < end) end = diskSectors;
+        if (diskSectors >= boot.totalSectors() && diskSectors < end) end = diskSectors;
     }
     if (end > 0xFFFFFFFFu) end = 0xFFFFFFFFu;
     return {0, static_cast<std::uint32_t>(end), kTypeNtfs};
@@ -76,8 +76,8 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code) {
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
     if (!list.Empty()) list.SetAsidePrevious();
     PartitionWalkState state;
-    if (IsBareNtfsVolume(code)) {
-        list.Append(BareVolumeEntry(code));
+    if (const auto boot = BareVolumeBootSector(code)) {
+        list.Append(BareVolumeEntry(code, *boot));
     } else {
         ReadPartitionTable(code, 0, state, list);
     }

@@ -27,10 +27,6 @@ inline constexpr std::size_t kMaxPartitionTables = 4096;
 void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
                         DriveList& list);
 
-// True when sector 0 of the disk is itself a valid NTFS boot sector: the disk is an
-// image of a bare volume, and its boot code must not be read as a partition table.
-bool IsBareNtfsVolume(DriveCode code);
-
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
 inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";
 

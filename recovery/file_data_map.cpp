@@ -117,16 +117,12 @@ std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumb
     return std::nullopt;
 }
 
-bool FetchEngineRecord(ScanEngine& engine, std::uint32_t recordNumber, RecordBytes& record) {
-    return engine.ReadCataloguedRecord(recordNumber, record);
-}
-
 std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber) {
     RecordBytes record{};
-    if (!FetchEngineRecord(engine, recordNumber, record) || !PrepareFileRecord(record))
+    if (!engine.ReadCataloguedRecord(recordNumber, record) || !PrepareFileRecord(record))
         return std::nullopt;
     const RecordFetcher fetch = [&engine](std::uint32_t number, RecordBytes& bytes) {
-        return FetchEngineRecord(engine, number, bytes);
+        return engine.ReadCataloguedRecord(number, bytes);
     };
     return MapFileData(ByteView(record), recordNumber, fetch, engine.source(),
                        engine.sectorsPerCluster);

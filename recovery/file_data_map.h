@@ -39,11 +39,6 @@ std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumb
                                        const RecordFetcher& fetch, SectorSource& source,
                                        std::uint32_t sectorsPerCluster);
 
-// Reads one MFT record as stored: through the MFT's runs when the number lies inside
-// it, else at the sector the drive-wide search found it at.
-bool FetchEngineRecord(ScanEngine& engine, std::uint32_t recordNumber,
-                       std::array<std::uint8_t, kMftRecordSize>& record);
-
 // The data map of the file with record number `recordNumber` on the engine's drive:
 // the record must read, begin "FILE" and take its fix-up.
 std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber);
