@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "ntfs/chunked_read.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_phases.h"
@@ -13,19 +14,10 @@ namespace tarvik {
 
 namespace {
 
-constexpr std::uint32_t kChunkSectors = 63;
-constexpr std::uint32_t kChunksPerRead = 64;  // one read request covers many chunks
 constexpr std::size_t kFlagsOffset = 0x16;
 // A table entry per record: room for a drive full of them would be absurd; this holds
 // the records of a 4 TiB MFT.
 constexpr std::size_t kMaxSectorTableEntries = std::size_t{1} << 32;
-
-void StartPhase(ProgressSink& progress, const char* text, std::uint64_t maximum) {
-    progress.SetText(kSlotPhase, text);
-    progress.SetRange(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(maximum, 0xFFFFFFFFu)));
-    progress.SetPosition(0);
-    progress.SetStep(1);
-}
 
 // The MFT's runs as absolute sector ranges, for the inside-the-MFT test.
 std::vector<std::pair<std::uint64_t, std::uint64_t>> MftRanges(const ScanEngine& engine) {
@@ -48,43 +40,36 @@ bool InsideMft(const std::vector<std::pair<std::uint64_t, std::uint64_t>>& range
 
 bool SearchDriveForRecords(ScanEngine& engine, ProgressSink& progress, bool outsideMftOnly) {
     const std::uint64_t driveSectors = engine.lastSector - engine.firstSector + std::uint64_t{1};
-    StartPhase(progress, kPhase1Drive, driveSectors / kChunkSectors);
+    StartScanPhase(progress, kPhase1Drive, driveSectors / kSearchChunkSectors);
     const auto ranges = outsideMftOnly ? MftRanges(engine) : decltype(MftRanges(engine)){};
     const std::size_t before = engine.mftSectorTable.size();
-    std::vector<std::uint8_t> buffer(kChunksPerRead * kChunkSectors * 512);
-    for (std::uint64_t d = 0; d < driveSectors;) {
-        const std::uint64_t chunks = std::min<std::uint64_t>(
-            kChunksPerRead, (driveSectors - d + kChunkSectors - 1) / kChunkSectors);
-        const std::size_t bytes = chunks * kChunkSectors * 512;
-        const bool batchRead = engine.source().Read(d, std::span(buffer.data(), bytes));
-        for (std::uint64_t c = 0; c < chunks; ++c, d += kChunkSectors) {
-            progress.StepIt();
-            std::uint8_t* chunk = buffer.data() + c * kChunkSectors * 512;
-            if (!batchRead && !engine.source().Read(d, std::span(chunk, kChunkSectors * 512))) {
-                continue;
-            }
-            for (std::uint32_t s = 0; s < kChunkSectors; ++s) {
-                const std::uint8_t* sector = chunk + s * 512;
-                if (std::memcmp(sector, "FILE", 4) != 0) continue;
-                const std::uint64_t absolute = engine.firstSector + d + s;
-                if (absolute > 0xFFFFFFFFu) continue;
-                if (outsideMftOnly && InsideMft(ranges, absolute)) continue;
-                if (engine.mftSectorTable.size() >= kMaxSectorTableEntries) break;
-                if (sector[kFlagsOffset] == 1) {
-                    ++engine.counters.normalFiles;
-                    progress.SetText(kSlotNormalFiles, std::to_string(engine.counters.normalFiles));
-                }
-                engine.mftSectorTable.push_back(static_cast<std::uint32_t>(absolute));
-            }
-        }
-    }
+    ReadInChunks(engine.source(), driveSectors,
+                 [&](std::uint64_t d, const std::uint8_t* chunk, bool readable) {
+                     progress.StepIt();
+                     if (!readable) return true;
+                     for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
+                         const std::uint8_t* sector = chunk + s * 512;
+                         if (std::memcmp(sector, "FILE", 4) != 0) continue;
+                         const std::uint64_t absolute = engine.firstSector + d + s;
+                         if (absolute > 0xFFFFFFFFu) continue;
+                         if (outsideMftOnly && InsideMft(ranges, absolute)) continue;
+                         if (engine.mftSectorTable.size() >= kMaxSectorTableEntries) break;
+                         if (sector[kFlagsOffset] == 1) {
+                             ++engine.counters.normalFiles;
+                             progress.SetText(kSlotNormalFiles,
+                                              std::to_string(engine.counters.normalFiles));
+                         }
+                         engine.mftSectorTable.push_back(static_cast<std::uint32_t>(absolute));
+                     }
+                     return true;
+                 });
     return engine.mftSectorTable.size() > before;
 }
 
 void CatalogueSectorTable(ScanEngine& engine, ProgressSink& progress, std::size_t firstIndex,
                           const char* phaseText) {
     const std::size_t count = engine.mftSectorTable.size();
-    StartPhase(progress, phaseText, count > firstIndex ? count - firstIndex : 0);
+    StartScanPhase(progress, phaseText, count > firstIndex ? count - firstIndex : 0);
     MftRecordBytes bytes{};
     for (std::size_t i = firstIndex; i < count; ++i) {
         progress.StepIt();

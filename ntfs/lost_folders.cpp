@@ -9,8 +9,6 @@ namespace tarvik {
 
 namespace {
 
-constexpr std::uint32_t kRootRecord = 5;
-
 CatalogueEntry MadeUpFolder(const char* format, std::uint32_t counter, std::uint32_t number,
                             std::uint32_t parent) {
     char name[32];
@@ -46,23 +44,21 @@ void ShowLostCounters(ProgressSink& progress, const ScanCounters& counters) {
 
 void RunLostFilesPhase(ScanEngine& engine, ProgressSink& progress, std::size_t firstIndex) {
     Catalogue& catalogue = engine.catalogue;
-    progress.SetText(kSlotPhase, kPhase3);
-    progress.SetRange(0, static_cast<std::uint32_t>(catalogue.Count()));
-    progress.SetPosition(0);
-    progress.SetStep(1);
+    StartScanPhase(progress, kPhase3, catalogue.Count());
 
     const std::uint32_t lostRoot = UnusedFolderNumber(engine);
     ++engine.counters.lostFiles;
     ++engine.counters.lostDirectories;
     engine.directoryIds.Append(lostRoot);
     catalogue.Append(
-        MadeUpFolder("Lost Folder %04lu", engine.lostFolderCounter, lostRoot, kRootRecord));
+        MadeUpFolder("Lost Folder %04lu", engine.lostFolderCounter, lostRoot, kRootFolderNumber));
     ++engine.lostFolderCounter;
 
     for (std::size_t i = firstIndex; i < catalogue.Count(); ++i) {
         progress.StepIt();
         const std::uint32_t parent = catalogue.At(i).parent;
-        if (parent == kRootRecord || parent == 0 || engine.directoryIds.Contains(parent)) continue;
+        if (parent == kRootFolderNumber || parent == 0 || engine.directoryIds.Contains(parent))
+            continue;
         ++engine.counters.lostFiles;
         ++engine.counters.lostDirectories;
         ShowLostCounters(progress, engine.counters);

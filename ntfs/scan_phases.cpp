@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "ntfs/directory_reader.h"
@@ -18,19 +17,11 @@ namespace tarvik {
 
 namespace {
 
-constexpr std::uint32_t kRootRecord = 5;
 constexpr std::uint32_t kMirrorRecord = 1;
 constexpr std::uint32_t kMftRecord = 0;
 
 std::uint32_t Low32(std::uint64_t value) {
     return static_cast<std::uint32_t>(value);
-}
-
-void StartPhase(ProgressSink& progress, const char* text, std::uint64_t maximum) {
-    progress.SetText(kSlotPhase, text);
-    progress.SetRange(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(maximum, 0xFFFFFFFFu)));
-    progress.SetPosition(0);
-    progress.SetStep(1);
 }
 
 void ShowCounter(ProgressSink& progress, int slot, std::uint32_t value) {
@@ -39,7 +30,7 @@ void ShowCounter(ProgressSink& progress, int slot, std::uint32_t value) {
 
 // The root and the MFT mirror are counted but never stored.
 bool IsStoredNumber(std::uint32_t number) {
-    return number != kRootRecord && number != kMirrorRecord && number != kMftRecord;
+    return number != kRootFolderNumber && number != kMirrorRecord && number != kMftRecord;
 }
 
 class NormalScan {
@@ -54,8 +45,7 @@ class NormalScan {
     void TreeWalk();
     enum class RecordWalkKind { InUse, Deleted };
     void RecordWalk(RecordWalkKind kind);
-    void CatalogueRecord(RecordWalkKind kind, std::uint64_t k, const InspectedRecord& record,
-                         const std::unordered_map<std::uint64_t, std::string>& names);
+    void CatalogueRecord(RecordWalkKind kind, std::uint64_t k, const InspectedRecord& record);
     void AddDirectoryId(std::uint32_t number) { engine_.directoryIds.Append(number); }
     // The header alone tells an in-use record the folder tree already catalogued; most
     // records of a healthy volume are such, and need no further decoding.
@@ -117,8 +107,7 @@ void NormalScan::TreeWalk() {
 }
 
 void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
-                                 const InspectedRecord& record,
-                                 const std::unordered_map<std::uint64_t, std::string>& names) {
+                                 const InspectedRecord& record) {
     ScanCounters& counters = engine_.counters;
     CatalogueEntry item{};
     item.SetName(*record.name);
@@ -141,13 +130,13 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
         ShowCounter(progress_, deleted ? kSlotDeletedFiles : kSlotNormalFiles,
                     deleted ? counters.deletedFiles : counters.normalFiles);
     }
-    // The number counted by position is checked against the record found at it. Records
-    // seen in this walk are served from what was read; others are read again.
+    // The number counted by position is checked against the record found at it. The
+    // record at k is the one just read; its neighbours are read again.
     const auto probe = [&](std::uint64_t n) {
         RecordAtNumber at;
-        if (const auto it = names.find(n); it != names.end()) {
+        if (n == k) {
             at.isFileRecord = true;
-            at.name = it->second;
+            at.name = record.name;
             return at;
         }
         MftRecordBytes bytes{};
@@ -170,13 +159,12 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
 // readable folder index listed, so a live file behind a damaged index block is found.
 void NormalScan::RecordWalk(RecordWalkKind kind) {
     const std::uint64_t records = engine_.mftMap().recordCount();
-    StartPhase(progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
-               kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
+    StartScanPhase(progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
+                   kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
     MftRecordStream stream(engine_.source(), engine_.mftMap());
     std::uint64_t k = 0;
     MftRecordBytes bytes{};
     bool readable = false;
-    std::unordered_map<std::uint64_t, std::string> names;  // this record's name, for probing
     while (stream.Next(k, bytes, readable)) {
         progress_.StepIt();
         if (!readable) continue;
@@ -187,9 +175,7 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
                               ? record->inUse()
                               : (!record->inUse() || !reached_.contains(Low32(k)));
         if (!take) continue;
-        names.clear();
-        names.emplace(k, *record->name);
-        CatalogueRecord(kind, k, *record, names);
+        CatalogueRecord(kind, k, *record);
     }
 }
 
@@ -200,9 +186,9 @@ void NormalScan::Run(Notifier& notifier) {
     }
     const std::uint64_t records = engine_.mftMap().recordCount();
     engine_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
-    StartPhase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
-    if (ReadDirectory(kRootRecord)) {
-        directoriesRead_.insert(kRootRecord);
+    StartScanPhase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
+    if (ReadDirectory(kRootFolderNumber)) {
+        directoriesRead_.insert(kRootFolderNumber);
         TreeWalk();
     } else {
         RecordWalk(RecordWalkKind::InUse);
@@ -213,12 +199,19 @@ void NormalScan::Run(Notifier& notifier) {
 
 }  // namespace
 
+void StartScanPhase(ProgressSink& progress, const char* text, std::uint64_t maximum) {
+    progress.SetText(kSlotPhase, text);
+    progress.SetRange(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(maximum, 0xFFFFFFFFu)));
+    progress.SetPosition(0);
+    progress.SetStep(1);
+}
+
 void RunNormalScan(ScanEngine& engine, ProgressSink& progress, Notifier& notifier) {
     NormalScan(engine, progress).Run(notifier);
 }
 
 void RunHousekeeping(ScanEngine& engine, ProgressSink& progress) {
-    StartPhase(progress, kPhase4, 2 * static_cast<std::uint64_t>(engine.catalogue.Count()));
+    StartScanPhase(progress, kPhase4, 2 * static_cast<std::uint64_t>(engine.catalogue.Count()));
     engine.folderTable = BuildFolderTable(engine.catalogue, &progress);
     engine.totalSize = engine.folderTable.TotalSize();
 }

@@ -8,15 +8,13 @@
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
 #include "ntfs/boot_sector.h"
+#include "ntfs/chunked_read.h"
 #include "partition/partition_types.h"
 #include "partition/search_record_name.h"
 
 namespace tarvik {
 
 namespace {
-
-// Chunks are read many at a time; each is still examined, counted and shown on its own.
-constexpr std::uint32_t kChunksPerRead = 64;
 
 bool BeginsWithFile(const std::array<std::uint8_t, 1024>& record) {
     return std::memcmp(record.data(), "FILE", 4) == 0;
@@ -86,32 +84,23 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     ShowNumber(progress, kSlotSearchFound, 0);
 
     // From sector 0, so that a volume at the very start of a disk is found as well.
-    std::vector<std::uint8_t> buffer(kChunksPerRead * kSearchChunkSectors * kSectorSize);
+    DiskSectorSource disk(code, 0);
     std::uint64_t examined = 0;
-    for (std::uint64_t d = 0; d < total;) {
-        const std::uint64_t chunks = std::min<std::uint64_t>(
-            kChunksPerRead, (total - d + kSearchChunkSectors - 1) / kSearchChunkSectors);
-        const auto bytes = static_cast<std::uint32_t>(chunks * kSearchChunkSectors * kSectorSize);
-        const bool batchRead = ReadSectorsAt(code, d, std::span(buffer.data(), bytes));
-        for (std::uint64_t c = 0; c < chunks; ++c, d += kSearchChunkSectors) {
-            if (options.stop && options.stop->load()) return;
-            progress.StepIt();
-            ShowNumber(progress, kSlotSearchSector, examined);
-            std::uint8_t* chunk = buffer.data() + c * kSearchChunkSectors * kSectorSize;
-            const bool chunkRead =
-                batchRead ||
-                ReadSectorsAt(code, d, std::span(chunk, kSearchChunkSectors * kSectorSize));
-            if (chunkRead) {
-                for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
-                    const auto sector = static_cast<std::uint32_t>(d + s);
-                    if (TestBootSectorCandidate(code, sector, chunk + s * kSectorSize, table)) {
-                        ShowNumber(progress, kSlotSearchFound, table.Count());
-                    }
+    ReadInChunks(disk, total, [&](std::uint64_t d, const std::uint8_t* chunk, bool readable) {
+        if (options.stop && options.stop->load()) return false;
+        progress.StepIt();
+        ShowNumber(progress, kSlotSearchSector, examined);
+        if (readable) {
+            for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
+                const auto sector = static_cast<std::uint32_t>(d + s);
+                if (TestBootSectorCandidate(code, sector, chunk + s * kSectorSize, table)) {
+                    ShowNumber(progress, kSlotSearchFound, table.Count());
                 }
             }
-            examined += kSearchChunkSectors;
         }
-    }
+        examined += kSearchChunkSectors;
+        return true;
+    });
 }
 
 void RebuildDriveListFromSearch(const FoundDriveTable& table, DriveList& list) {

@@ -19,8 +19,6 @@ enum DriveSearchSlot : int {
     kSlotSearchFound = 1054,
 };
 
-inline constexpr std::uint32_t kSearchChunkSectors = 63;
-
 struct DriveSearchOptions {
     const StopFlag* stop = nullptr;  // tested between chunks; what was found stays
     Notifier* notifier = nullptr;    // for a disk that cannot be opened
