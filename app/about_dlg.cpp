@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/control_id.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
-#include "common/ui/control_id.h"
 
 namespace tarvik {
 

@@ -15,14 +15,6 @@ std::uint32_t AllDirectories(const ScanCounters& c) {
 
 }  // namespace
 
-bool EngineHoldsFileFilter(const ScanEngine* engine) {
-    return engine != nullptr && engine->fileFilter != nullptr;
-}
-
-void DropFileFilter(ScanEngine* engine) {
-    if (engine) engine->fileFilter.reset();
-}
-
 std::optional<DriveProperties> DrivePropertiesOf(const ScanEngine* engine) {
     if (!engine) return std::nullopt;
     DriveProperties properties;

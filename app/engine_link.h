@@ -26,9 +26,6 @@ struct EngineTotals {
     std::uint32_t folders = 0;
 };
 
-bool EngineHoldsFileFilter(const ScanEngine* engine);
-// Frees the engine's file filter, if it holds one.
-void DropFileFilter(ScanEngine* engine);
 std::optional<DriveProperties> DrivePropertiesOf(const ScanEngine* engine);
 std::optional<EngineTotals> TotalsOf(const ScanEngine* engine);
 

@@ -10,14 +10,15 @@
 #include <QToolBar>
 
 #include "app/command_ids.h"
+#include "app/control_id.h"
 #include "app/empty_panes.h"
 #include "app/engine_link.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/status_totals.h"
 #include "app/tarvik_app.h"
-#include "common/ui/control_id.h"
 #include "partition/drive_list.h"
+#include "recovery/file_filter.h"
 
 namespace tarvik {
 
@@ -142,6 +143,7 @@ ScanEngine* CMainFrame::Engine() const {
 
 void CMainFrame::SetEngine(std::shared_ptr<ScanEngine> engine) {
     app_.CurrentEngine = std::move(engine);
+    app_.CurrentFilter.reset();
 }
 
 void CMainFrame::ShowTotals() {

@@ -11,12 +11,13 @@
 #include <QWhatsThis>
 
 #include "app/command_ids.h"
+#include "app/control_id.h"
 #include "app/engine_link.h"
 #include "app/help_window.h"
 #include "app/main_frame.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
-#include "common/ui/control_id.h"
+#include "recovery/file_filter.h"
 
 namespace tarvik {
 
@@ -111,7 +112,7 @@ void CMainFrame::InstallShellHandlers() {
         dialog.exec();
     });
     SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
-        if (EngineHoldsFileFilter(Engine())) DropFileFilter(Engine());
+        app_.CurrentFilter.reset();
         app_.FilterActive = 0;
     });
 }
@@ -134,7 +135,7 @@ void CMainFrame::OnCommand(int id) {
 CommandFlags CMainFrame::Flags() const {
     CommandFlags flags = app_.Flags();
     flags.listViewExists = FileListView() != nullptr;
-    flags.engineHoldsFilter = EngineHoldsFileFilter(Engine());
+    flags.engineHoldsFilter = Engine() != nullptr && app_.CurrentFilter != nullptr;
     return flags;
 }
 

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <array>
 
+#include "app/control_id.h"
 #include "app/resource_ids.h"
-#include "common/ui/control_id.h"
 
 namespace tarvik {
 

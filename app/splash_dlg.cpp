@@ -5,10 +5,10 @@
 #include <QVBoxLayout>
 #include <chrono>
 
+#include "app/control_id.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/tarvik_app.h"
-#include "common/ui/control_id.h"
 
 namespace tarvik {
 

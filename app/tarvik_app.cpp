@@ -8,6 +8,7 @@
 #include "app/splash_dlg.h"
 #include "app/start_options.h"
 #include "disk/disk_table.h"
+#include "recovery/file_filter.h"
 
 // The pictures and the manual are compiled into the static library; nothing else refers
 // to them, so they are registered by hand. Outside any namespace, as the macro needs.
@@ -69,7 +70,7 @@ CommandFlags CTarvikApp::Flags() const {
     flags.deletedFoldersPresent = DeletedFoldersPresent;
     flags.findNextEnabled = FindNextEnabled;
     flags.advanceSearchDone = AdvanceSearchDone;
-    flags.engineHoldsFilter = EngineHoldsFileFilter(CurrentEngine.get());
+    flags.engineHoldsFilter = CurrentEngine != nullptr && CurrentFilter != nullptr;
     return flags;
 }
 

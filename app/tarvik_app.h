@@ -17,6 +17,7 @@
 namespace tarvik {
 
 class ScanEngine;
+class FileFilter;
 struct StartOptions;
 
 struct DiskIdentityText {
@@ -48,6 +49,7 @@ class CTarvikApp : public QApplication {
 
     // ---- program-wide state; everything starts at 0 but SearchType ----
     std::shared_ptr<ScanEngine> CurrentEngine;  // the engine of the logical drive chosen last
+    std::unique_ptr<FileFilter> CurrentFilter;  // the filter recoveries of that drive apply
     std::int32_t ListFilled = 0;
     std::int32_t AnySelected = 0;
     std::int32_t DeletedFoldersPresent = 0;

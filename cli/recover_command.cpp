@@ -8,6 +8,7 @@
 #include "cli/scan_session.h"
 #include "cli/stderr_reporting.h"
 #include "cli/terminal_progress.h"
+#include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
 #include "recovery/recovery_writer.h"
 
@@ -57,7 +58,7 @@ std::optional<std::string> SelectPaths(ScanEngine& engine,
     return std::nullopt;
 }
 
-std::optional<std::string> BuildFilter(const CliArgs& args, ScanEngine& engine) {
+std::optional<std::string> BuildFilter(const CliArgs& args, std::unique_ptr<FileFilter>& built) {
     const bool exclude = !args.All("--exclude").empty();
     const auto& patterns = exclude ? args.All("--exclude") : args.All("--include");
     if (patterns.empty()) return std::nullopt;
@@ -70,7 +71,7 @@ std::optional<std::string> BuildFilter(const CliArgs& args, ScanEngine& engine) 
         }
     }
     filter->SetMode(exclude ? FilterMode::kExclude : FilterMode::kInclude);
-    engine.fileFilter = std::move(filter);
+    built = std::move(filter);
     return std::nullopt;
 }
 
@@ -95,7 +96,8 @@ int RunRecoverCommand(const std::vector<std::string>& words) {
     ScanOutcome outcome = ScanChosenDrive(*args);
     if (!outcome.engine) return outcome.exitStatus;
     ScanEngine& engine = *outcome.engine;
-    if (auto problem = BuildFilter(*args, engine)) return UsageError(*problem);
+    std::unique_ptr<FileFilter> filter;
+    if (auto problem = BuildFilter(*args, filter)) return UsageError(*problem);
     RecoveryMode mode = args->Has("--all") ? RecoveryMode::kAll : RecoveryMode::kDeleted;
     if (select) {
         mode = RecoveryMode::kSelected;
@@ -109,6 +111,7 @@ int RunRecoverCommand(const std::vector<std::string>& words) {
     TerminalProgress progress;
     progress.SetHeadlineSlot(kSlotSavingText);
     RecoveryWriter writer(engine, progress, notifier, &gStop);
+    writer.SetFileFilter(filter.get());
     const RecoveryResult result = writer.Run(*out, mode, args->All("--disk").front());
     progress.Finish();
     std::signal(SIGINT, SIG_DFL);

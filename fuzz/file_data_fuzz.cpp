@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "disk/memory_sector_source.h"
 #include "ntfs/file_record.h"
-#include "ntfs/memory_sector_source.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/file_data_map.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "catalogue/tree_placement.h"
-#include "ntfs/memory_sector_source.h"
+#include "disk/memory_sector_source.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_phases.h"
 

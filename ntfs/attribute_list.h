@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/byte_view.h"
+#include "disk/sector_source.h"
 #include "ntfs/file_record.h"
 #include "ntfs/run_table.h"
-#include "ntfs/sector_source.h"
 
 namespace tarvik {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ntfs/chunked_read.h"
+#include "disk/chunked_read.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_phases.h"

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "disk/sector_source.h"
 #include "ntfs/index_entry.h"
 #include "ntfs/run_table.h"
-#include "ntfs/sector_source.h"
 
 namespace tarvik {
 

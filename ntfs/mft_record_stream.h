@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "disk/sector_source.h"
 #include "ntfs/mft_map.h"
-#include "ntfs/sector_source.h"
 
 namespace tarvik {
 

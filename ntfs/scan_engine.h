@@ -13,11 +13,9 @@
 #include "catalogue/folder_table.h"
 #include "common/reporting.h"
 #include "disk/drive_code.h"
+#include "disk/sector_source.h"
 #include "ntfs/mft_map.h"
 #include "ntfs/run_table.h"
-#include "ntfs/sector_source.h"
-#include "partition/found_drive_table.h"
-#include "recovery/file_filter.h"
 
 namespace tarvik {
 
@@ -76,16 +74,11 @@ class ScanEngine {
     FolderTable folderTable;
     DirectoryIdList directoryIds;
     std::vector<std::uint32_t> mftSectorTable;  // absolute sectors of records found by search
-    FoundDriveTable foundDrives;
     ScanCounters counters;
     std::uint64_t totalSize = 0;
     std::uint32_t folderCounter = 0;
     std::uint32_t lostFolderCounter = 0;
     bool advanceSearch = false;
-
-    // The file-name filter a recovery applies; none lets every file through. It
-    // belongs to the drive: choosing another drive starts without one.
-    std::unique_ptr<FileFilter> fileFilter;
 
   private:
     bool LocateMftFrom(std::uint32_t recordSector, bool fromMirror);

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "disk/chunked_read.h"
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
 #include "ntfs/boot_sector.h"
-#include "ntfs/chunked_read.h"
 #include "partition/partition_types.h"
 #include "partition/search_record_name.h"
 

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "common/reporting.h"
-#include "ntfs/sector_source.h"
+#include "disk/sector_source.h"
 #include "recovery/file_data_map.h"
 
 namespace tarvik {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "common/byte_view.h"
+#include "disk/sector_source.h"
 #include "ntfs/attribute_list.h"
 #include "ntfs/run_list.h"
-#include "ntfs/sector_source.h"
 
 namespace tarvik {
 

@@ -161,7 +161,7 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
             return;
         }
     }
-    if (!FilterPasses(entry.Name(), engine_.fileFilter.get())) {
+    if (!FilterPasses(entry.Name(), filter_)) {
         progress_.SetText(kSlotSavingText, std::string(kFilteringFileText) + kElidedFolders +
                                                std::string(entry.Name()));
         ++result_.skippedFiltered;

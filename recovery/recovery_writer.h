@@ -13,6 +13,7 @@
 namespace tarvik {
 
 class ScanEngine;
+class FileFilter;
 
 enum class RecoveryMode : std::uint8_t { kSelected = 0, kAll = 1, kDeleted = 2 };
 
@@ -43,6 +44,9 @@ class RecoveryWriter {
     RecoveryResult Run(const std::string& destination, RecoveryMode mode,
                        const std::string& diskPath);
 
+    // The file-name filter applied to each file; none (the default) lets every file through.
+    void SetFileFilter(const FileFilter* filter) { filter_ = filter; }
+
     // The largest read request (tests use small ones to stop mid-file).
     void SetMaxRequestBytes(std::size_t bytes) { maxRequestBytes_ = bytes; }
 
@@ -58,6 +62,7 @@ class RecoveryWriter {
     ProgressSink& progress_;
     Notifier& notifier_;
     const StopFlag* stop_;
+    const FileFilter* filter_ = nullptr;
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
     std::unordered_set<std::uint32_t> foldersOpened_;

@@ -12,12 +12,12 @@
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/command_table.h"
+#include "app/control_id.h"
 #include "app/main_frame.h"
 #include "app/resource_ids.h"
 #include "app/shell_dialogs.h"
 #include "app/splash_dlg.h"
 #include "app/status_totals.h"
-#include "common/ui/control_id.h"
 #include "gui_test_main.h"
 #include "partition/drive_list.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ntfs/memory_sector_source.h"
+#include "disk/memory_sector_source.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_phases.h"
 

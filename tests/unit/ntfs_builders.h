@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/sector_source.h"
+#include "disk/sector_source.h"
 
 namespace tarvik::testing {
 

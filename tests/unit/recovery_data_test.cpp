@@ -3,7 +3,7 @@
 #include <numeric>
 #include <set>
 
-#include "ntfs/memory_sector_source.h"
+#include "disk/memory_sector_source.h"
 #include "record_builder.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/file_data_map.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "ntfs/memory_sector_source.h"
+#include "disk/memory_sector_source.h"
 #include "ntfs/scan_engine.h"
 #include "record_builder.h"
 #include "recovery/destination_check.h"

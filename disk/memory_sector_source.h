@@ -2,7 +2,7 @@
 #include <cstring>
 #include <vector>
 
-#include "ntfs/sector_source.h"
+#include "disk/sector_source.h"
 
 namespace tarvik {
 

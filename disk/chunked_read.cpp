@@ -1,4 +1,4 @@
-#include "ntfs/chunked_read.h"
+#include "disk/chunked_read.h"
 
 #include <algorithm>
 #include <vector>

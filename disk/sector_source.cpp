@@ -1,4 +1,4 @@
-#include "ntfs/sector_source.h"
+#include "disk/sector_source.h"
 
 #include "disk/sector_reader.h"
 

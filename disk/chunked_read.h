@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "ntfs/sector_source.h"
+#include "disk/sector_source.h"
 
 namespace tarvik {
 
