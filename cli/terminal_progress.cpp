@@ -17,18 +17,18 @@ void TerminalProgress::SetText(int slot, const std::string& text) {
     Redraw(slot == headlineSlot_);
 }
 
-void TerminalProgress::SetRange(std::uint32_t low, std::uint32_t high) {
+void TerminalProgress::SetRange(std::uint64_t low, std::uint64_t high) {
     low_ = low;
     high_ = high;
     Redraw(false);
 }
 
-void TerminalProgress::SetPosition(std::uint32_t position) {
+void TerminalProgress::SetPosition(std::uint64_t position) {
     position_ = position;
     Redraw(false);
 }
 
-void TerminalProgress::SetStep(std::uint32_t step) {
+void TerminalProgress::SetStep(std::uint64_t step) {
     step_ = step;
 }
 

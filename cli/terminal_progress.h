@@ -15,9 +15,9 @@ class TerminalProgress final : public ProgressSink {
     ~TerminalProgress() override;
 
     void SetText(int slot, const std::string& text) override;
-    void SetRange(std::uint32_t low, std::uint32_t high) override;
-    void SetPosition(std::uint32_t position) override;
-    void SetStep(std::uint32_t step) override;
+    void SetRange(std::uint64_t low, std::uint64_t high) override;
+    void SetPosition(std::uint64_t position) override;
+    void SetStep(std::uint64_t step) override;
     void StepIt() override;
     // Clears the line so that later messages start on a clean line.
     void Finish();
@@ -32,10 +32,10 @@ class TerminalProgress final : public ProgressSink {
     bool drawn_ = false;
     int headlineSlot_ = 0;
     std::map<int, std::string> texts_;
-    std::uint32_t low_ = 0;
-    std::uint32_t high_ = 100;
-    std::uint32_t position_ = 0;
-    std::uint32_t step_ = 1;
+    std::uint64_t low_ = 0;
+    std::uint64_t high_ = 100;
+    std::uint64_t position_ = 0;
+    std::uint64_t step_ = 1;
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 

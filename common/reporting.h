@@ -14,9 +14,9 @@ class ProgressSink {
   public:
     virtual ~ProgressSink() = default;
     virtual void SetText(int slot, const std::string& text) = 0;
-    virtual void SetRange(std::uint32_t low, std::uint32_t high) = 0;
-    virtual void SetPosition(std::uint32_t position) = 0;
-    virtual void SetStep(std::uint32_t step) = 0;
+    virtual void SetRange(std::uint64_t low, std::uint64_t high) = 0;
+    virtual void SetPosition(std::uint64_t position) = 0;
+    virtual void SetStep(std::uint64_t step) = 0;
     virtual void StepIt() = 0;
 };
 
@@ -24,9 +24,9 @@ class ProgressSink {
 class NullProgressSink : public ProgressSink {
   public:
     void SetText(int, const std::string&) override {}
-    void SetRange(std::uint32_t, std::uint32_t) override {}
-    void SetPosition(std::uint32_t) override {}
-    void SetStep(std::uint32_t) override {}
+    void SetRange(std::uint64_t, std::uint64_t) override {}
+    void SetPosition(std::uint64_t) override {}
+    void SetStep(std::uint64_t) override {}
     void StepIt() override {}
 };
 

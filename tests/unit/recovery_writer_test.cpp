@@ -92,9 +92,9 @@ class StopAfter final : public ProgressSink {
   public:
     StopAfter(StopFlag& stop, int steps) : stop_(stop), left_(steps) {}
     void SetText(int, const std::string&) override {}
-    void SetRange(std::uint32_t, std::uint32_t) override {}
-    void SetPosition(std::uint32_t) override {}
-    void SetStep(std::uint32_t) override {}
+    void SetRange(std::uint64_t, std::uint64_t) override {}
+    void SetPosition(std::uint64_t) override {}
+    void SetStep(std::uint64_t) override {}
     void StepIt() override {
         if (--left_ == 0) stop_.store(true);
     }
