@@ -49,7 +49,7 @@ void TerminalProgress::Redraw(bool force) {
     if (!force && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
     const double span = high_ > low_ ? static_cast<double>(high_ - low_) : 1.0;
-    const int percent = static_cast<int>(100.0 * (position_ - low_) / span);
+    const int percent = static_cast<int>(100.0 * static_cast<double>(position_ - low_) / span);
     std::string line = texts_[headlineSlot_];
     for (const auto& [slot, text] : texts_) {
         if (slot != headlineSlot_ && !text.empty()) line += "  " + text;
