@@ -22,7 +22,7 @@ class QToolBar;
 namespace tarvik {
 
 class CTarvikApp;
-class ScanEngine;
+class RecoverySession;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -38,9 +38,8 @@ class CMainFrame : public QMainWindow {
     void ReplacePanes(QWidget* tree, QWidget* list);
     QSplitter* Splitter() const { return splitter_; }
 
-    // ---- the engine: always the application object's CurrentEngine ----
-    ScanEngine* Engine() const;
-    void SetEngine(std::shared_ptr<ScanEngine> engine);
+    // ---- the session: always the application object's ----
+    RecoverySession& Session() const;
     const QPersistentModelIndex& RootTreeItem() const { return rootTreeItem_; }
     void SetRootTreeItem(const QPersistentModelIndex& item) { rootTreeItem_ = item; }
 

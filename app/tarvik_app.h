@@ -16,8 +16,7 @@
 
 namespace tarvik {
 
-class ScanEngine;
-class FileFilter;
+class RecoverySession;
 struct StartOptions;
 
 struct DiskIdentityText {
@@ -48,8 +47,8 @@ class CTarvikApp : public QApplication {
     void SetSplashThread(CSplashScreenThread* thread);
 
     // ---- program-wide state; everything starts at 0 but SearchType ----
-    std::shared_ptr<ScanEngine> CurrentEngine;  // the engine of the logical drive chosen last
-    std::unique_ptr<FileFilter> CurrentFilter;  // the filter recoveries of that drive apply
+    // The disks, the drive chosen last with its engine, check marks and file filter.
+    std::unique_ptr<RecoverySession> Session;
     std::int32_t ListFilled = 0;
     std::int32_t AnySelected = 0;
     std::int32_t DeletedFoldersPresent = 0;
