@@ -5,6 +5,7 @@
 #include <string>
 
 #include "catalogue/catalogue_entry.h"
+#include "common/utf16.h"
 #include "catalogue/entry_date.h"
 
 namespace tarvik {
