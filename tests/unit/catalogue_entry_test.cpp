@@ -5,8 +5,8 @@
 #include <string>
 
 #include "catalogue/catalogue_entry.h"
-#include "common/utf16.h"
 #include "catalogue/entry_date.h"
+#include "common/utf16.h"
 
 namespace tarvik {
 namespace {
