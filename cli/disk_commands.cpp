@@ -65,8 +65,9 @@ int RunDrivesCommand(const std::vector<std::string>& words) {
     StderrNotifier notifier;
     DriveList& list = ProcessDriveList();
     if (!FindLogicalDrives(args->Has("--search"), list, notifier)) return kExitFailure;
-    for (std::size_t row = 0; row < list.Count(); ++row) {
-        const LogicalDriveEntry& entry = *list.At(row);
+    const std::vector<LogicalDriveEntry> drives = list.Entries();
+    for (std::size_t row = 0; row < drives.size(); ++row) {
+        const LogicalDriveEntry& entry = drives[row];
         std::printf("Logical Drive %zu\t%s\t%u\t%u\t%s\n", row + 1,
                     FileSystemName(entry.partitionType).value_or("?").c_str(), entry.startSector,
                     entry.sizeInSectors(), FormatDriveSize(entry.sizeInSectors()).c_str());

@@ -26,7 +26,7 @@ std::optional<std::size_t> ParseDriveNumber(const std::string& text) {
 
 std::optional<std::size_t> FirstScannedRow(const DriveList& list) {
     for (std::size_t row = 0; row < list.Count(); ++row) {
-        if (IsScannedType(list.At(row)->partitionType)) return row;
+        if (IsScannedType(list.EntryAt(row)->partitionType)) return row;
     }
     return std::nullopt;
 }
@@ -89,11 +89,11 @@ ScanOutcome ScanChosenDrive(const CliArgs& args) {
                  " logical drive(s); there is no drive " + std::to_string(*row + 1));
         return outcome;
     }
-    if (!row || !IsScannedType(list.At(*row)->partitionType)) {
+    if (!row || !IsScannedType(list.EntryAt(*row)->partitionType)) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
         return outcome;
     }
-    const LogicalDriveEntry drive = *list.At(*row);
+    const LogicalDriveEntry drive = *list.EntryAt(*row);
     list.DiscardPrevious();
 
     auto engine = std::make_unique<ScanEngine>(PhysicalDiskCode(0));

@@ -104,12 +104,14 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
 }
 
 void RebuildDriveListFromSearch(const FoundDriveTable& table, DriveList& list) {
-    list.DiscardCurrent();
     // A volume's backup boot sector lies just past its counted sectors; the drive takes
     // it in, so that a volume whose first sector is lost still validates from it.
+    std::vector<LogicalDriveEntry> drives;
     for (const FoundDrive& drive : table.Drives()) {
-        list.Append({drive.startSector, drive.startSector + drive.totalSectors + 1, kTypeNtfs});
+        drives.push_back(
+            {drive.startSector, drive.startSector + drive.totalSectors + 1, kTypeNtfs});
     }
+    list.ReplaceCurrent(std::move(drives));
 }
 
 }  // namespace tarvik

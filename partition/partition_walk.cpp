@@ -19,7 +19,7 @@ std::uint32_t EndOf(std::uint32_t start, std::uint32_t count) {
 }  // namespace
 
 void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
-                        DriveList& list) {
+                        std::vector<LogicalDriveEntry>& drives) {
     if (state.tablesRead >= kMaxPartitionTables) return;
     if (!state.visitedTables.insert(tableSector).second) return;
     ++state.tablesRead;
@@ -33,7 +33,7 @@ void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalk
     for (const PartitionTableRecord& record : table->records()) {
         if (IsRecognisedDataType(record.type)) {
             const std::uint32_t start = tableSector + record.relativeStart;
-            list.Append({start, EndOf(start, record.sectorCount), record.type});
+            drives.push_back({start, EndOf(start, record.sectorCount), record.type});
         } else if (IsExtendedLinkType(record.type)) {
             std::uint32_t next = 0;
             if (state.extendedBase == 0) {
@@ -42,7 +42,7 @@ void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalk
             } else {
                 next = state.extendedBase + record.relativeStart;
             }
-            ReadPartitionTable(code, next, state, list);
+            ReadPartitionTable(code, next, state, drives);
         }
     }
 }
@@ -74,15 +74,17 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
 }  // namespace
 
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
-    if (!list.Empty()) list.SetAsidePrevious();
     PartitionWalkState state;
+    std::vector<LogicalDriveEntry> drives;
     if (const auto boot = BareVolumeBootSector(code)) {
-        list.Append(BareVolumeEntry(code, *boot));
+        drives.push_back(BareVolumeEntry(code, *boot));
     } else {
-        ReadPartitionTable(code, 0, state, list);
+        ReadPartitionTable(code, 0, state, drives);
     }
-    if (list.Empty()) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);
-    return list.Count();
+    const std::size_t count = drives.size();
+    list.ReplaceSettingAside(std::move(drives));
+    if (count == 0) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);
+    return count;
 }
 
 }  // namespace tarvik

@@ -3,6 +3,7 @@
 // drive list.
 #include <cstdint>
 #include <unordered_set>
+#include <vector>
 
 #include "common/reporting.h"
 #include "disk/drive_code.h"
@@ -25,7 +26,7 @@ inline constexpr std::size_t kMaxPartitionTables = 4096;
 // Reads the table at tableSector and appends its recognised entries to the list,
 // descending into extended tables where they are linked (depth-first, table order).
 void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
-                        DriveList& list);
+                        std::vector<LogicalDriveEntry>& drives);
 
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
 inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";

@@ -74,8 +74,8 @@ TEST(LogicalDriveSearch, FindsEachVolumeOnceFromItsBootSectorOrItsBackup) {
     DriveList list;
     RebuildDriveListFromSearch(table, list);
     ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.At(1)->endSector, 15001u);  // the backup boot sector belongs to the drive
-    EXPECT_EQ(list.At(1)->partitionType, 0x07);
+    EXPECT_EQ(list.EntryAt(1)->endSector, 15001u);  // the backup boot sector belongs to the drive
+    EXPECT_EQ(list.EntryAt(1)->partitionType, 0x07);
 }
 
 TEST(LogicalDriveSearch, ExaminesTheLastPartialChunkOfADiskNotAMultipleOf63) {

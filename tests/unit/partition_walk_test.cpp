@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "partition/drive_list.h"
 #include "partition/partition_types.h"
@@ -109,12 +111,40 @@ TEST(PartitionWalk, EachWalkStartsFromAFreshStateAndSetsThePreviousListAside) {
     ASSERT_EQ(list.Count(), 1u);
     StartPartitionWalk(0x81, list, notifier);
     ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.At(1)->startSector, 5063u);  // 2000 + 3000 + 63, not from disk 0's base
+    EXPECT_EQ(list.EntryAt(1)->startSector, 5063u);  // 2000 + 3000 + 63, not from disk 0's base
 
     ASSERT_TRUE(list.RestorePrevious());  // a cancelled selection brings disk 0 back
     ASSERT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list.At(0)->startSector, 10063u);
+    EXPECT_EQ(list.EntryAt(0)->startSector, 10063u);
     EXPECT_FALSE(list.HasPrevious());
+}
+
+// The desktop program walks on a worker while its user-interface thread reads the
+// list: every read sees one walk's whole result.
+TEST(PartitionWalk, AReaderOnAnotherThreadSeesWholeListsOnly) {
+    TempImage two(1000);
+    two.WriteSector(0, PartitionTableBytes({{0x07, 63, 100}, {0x0B, 200, 100}}));
+    TempImage three(1000);
+    three.WriteSector(0, PartitionTableBytes({{0x07, 63, 10}, {0x06, 80, 10}, {0x07, 99, 9}}));
+    UseDisks({two.path(), three.path()});
+    DriveList list;
+    NullNotifier quiet;
+    StartPartitionWalk(0x81, list, quiet);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (unsigned walk = 0; walk < 2000; ++walk)
+            StartPartitionWalk(PhysicalDiskCode(walk % 2), list, quiet);
+        done = true;
+    });
+    int partial = 0;
+    while (!done) {
+        const std::size_t seen = list.Entries().size();
+        if (seen != 2 && seen != 3) ++partial;
+    }
+    worker.join();
+    EXPECT_EQ(partial, 0);
+    EXPECT_EQ(list.Count(), 3u);
+    EXPECT_EQ(list.EntryAt(1)->partitionType, 0x06);
 }
 
 TEST(PartitionWalk, BareNtfsVolumeIsOneDriveAtSectorZero) {
