@@ -45,10 +45,11 @@ int RunDisksCommand(const std::vector<std::string>& words) {
     CountPhysicalDisks(count);
     for (unsigned n = 0; n < count; ++n) {
         const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(n));
-        std::uint32_t sectors = 0;
+        std::uint64_t sectors = 0;
         GetDiskSectorCount(PhysicalDiskCode(n), sectors);
         std::printf("HardDisk %u\t%s\t%s\t%u\t%s\n", n + 1, identity.model.c_str(),
-                    identity.serial.c_str(), sectors, Disks().Entries()[n].path.c_str());
+                    identity.serial.c_str(), CappedSectorCount(sectors),
+                    Disks().Entries()[n].path.c_str());
     }
     return kExitOk;
 }
@@ -68,9 +69,11 @@ int RunDrivesCommand(const std::vector<std::string>& words) {
     const std::vector<LogicalDriveEntry> drives = list.Entries();
     for (std::size_t row = 0; row < drives.size(); ++row) {
         const LogicalDriveEntry& entry = drives[row];
-        std::printf("Logical Drive %zu\t%s\t%u\t%u\t%s\n", row + 1,
-                    FileSystemName(entry.partitionType).value_or("?").c_str(), entry.startSector,
-                    entry.sizeInSectors(), FormatDriveSize(entry.sizeInSectors()).c_str());
+        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\n", row + 1,
+                    FileSystemName(entry.partitionType).value_or("?").c_str(),
+                    static_cast<unsigned long long>(entry.startSector),
+                    static_cast<unsigned long long>(entry.sizeInSectors()),
+                    FormatDriveSize(entry.sizeInSectors()).c_str());
     }
     return kExitOk;
 }

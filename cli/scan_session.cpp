@@ -97,7 +97,8 @@ ScanOutcome ScanChosenDrive(const CliArgs& args) {
     list.DiscardPrevious();
 
     auto engine = std::make_unique<ScanEngine>(PhysicalDiskCode(0));
-    engine->SetDrive(drive.startSector, drive.sizeInSectors());
+    engine->SetDrive(static_cast<std::uint32_t>(drive.startSector),
+                     static_cast<std::uint32_t>(drive.sizeInSectors()));
     if (!engine->ValidateBootSector(notifier)) return outcome;
 
     TerminalProgress progress;

@@ -27,6 +27,8 @@ class DiskSectorSource final : public SectorSource {
     // False, without reading, when the sector lies past the last one a disk can have.
     bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) override;
     DiskSector firstSector() const { return first_; }
+    // The descriptor the source reads through, for reads by disk sector beside it.
+    DiskHandle& handle() { return disk_; }
 
   private:
     DiskHandle disk_;

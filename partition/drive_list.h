@@ -10,11 +10,11 @@
 namespace tarvik {
 
 struct LogicalDriveEntry {
-    std::uint32_t startSector = 0;  // absolute on the physical disk
-    std::uint32_t endSector = 0;    // first sector after the drive (32-bit sum)
+    std::uint64_t startSector = 0;  // absolute on the physical disk
+    std::uint64_t endSector = 0;    // first sector after the drive
     std::uint8_t partitionType = 0;
 
-    std::uint32_t sizeInSectors() const { return endSector - startSector; }
+    std::uint64_t sizeInSectors() const { return endSector - startSector; }
     bool operator==(const LogicalDriveEntry&) const = default;
 };
 

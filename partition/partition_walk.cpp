@@ -10,39 +10,33 @@
 
 namespace tarvik {
 
-namespace {
-
-std::uint32_t EndOf(std::uint32_t start, std::uint32_t count) {
-    return start + count;  // 32-bit sum, as partition tables hold 32-bit sectors
-}
-
-}  // namespace
-
-void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
+void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
                         std::vector<LogicalDriveEntry>& drives) {
     if (state.tablesRead >= kMaxPartitionTables) return;
-    if (!state.visitedTables.insert(tableSector).second) return;
+    if (!state.visitedTables.insert(tableSector.value()).second) return;
     ++state.tablesRead;
     state.tableSector = tableSector;
 
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, tableSector, 0, sector.data(), kSectorSize) != 1) return;
+    if (!disk.Read(tableSector, sector)) return;
     const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
     if (!table) return;
 
     for (const PartitionTableRecord& record : table->records()) {
         if (IsRecognisedDataType(record.type)) {
-            const std::uint32_t start = tableSector + record.relativeStart;
-            drives.push_back({start, EndOf(start, record.sectorCount), record.type});
+            // The fields are 32-bit; their sums with a table's place need not be.
+            const auto start = tableSector.Plus(record.relativeStart);
+            const auto end = start ? start->Plus(record.sectorCount) : std::nullopt;
+            if (end) drives.push_back({start->value(), end->value(), record.type});
         } else if (IsExtendedLinkType(record.type)) {
-            std::uint32_t next = 0;
+            std::uint64_t next = 0;
             if (state.extendedBase == 0) {
                 state.extendedBase = record.relativeStart;
                 next = record.relativeStart;
             } else {
                 next = state.extendedBase + record.relativeStart;
             }
-            ReadPartitionTable(code, next, state, drives);
+            ReadPartitionTable(disk, DiskSector(next), state, drives);
         }
     }
 }
@@ -51,9 +45,9 @@ namespace {
 
 // The boot sector at sector 0 when the disk is an image of a bare NTFS volume: its boot
 // code must then not be read as a partition table.
-std::optional<NtfsBootSector> BareVolumeBootSector(DriveCode code) {
+std::optional<NtfsBootSector> BareVolumeBootSector(DiskHandle& disk) {
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, 0, 0, sector.data(), kSectorSize) != 1) return std::nullopt;
+    if (!disk.Read(DiskSector(0), sector)) return std::nullopt;
     auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
     if (!boot || !boot->IsPlausibleVolume()) return std::nullopt;
     return boot;
@@ -62,13 +56,12 @@ std::optional<NtfsBootSector> BareVolumeBootSector(DriveCode code) {
 // A bare volume spans its boot sector's size plus the backup boot sector after it,
 // as far as the disk reaches.
 LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
-    std::uint64_t end = boot.totalSectors() + 1;
+    std::uint64_t end = CheckedAdd(boot.totalSectors(), 1).value_or(boot.totalSectors());
     if (const auto bytes = DiskByteSize(code)) {
         const std::uint64_t diskSectors = *bytes / kSectorSize;
         if (diskSectors >= boot.totalSectors() && diskSectors < end) end = diskSectors;
     }
-    if (end > 0xFFFFFFFFu) end = 0xFFFFFFFFu;
-    return {0, static_cast<std::uint32_t>(end), kTypeNtfs};
+    return {0, end, kTypeNtfs};
 }
 
 }  // namespace
@@ -76,10 +69,11 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
     PartitionWalkState state;
     std::vector<LogicalDriveEntry> drives;
-    if (const auto boot = BareVolumeBootSector(code)) {
+    DiskHandle disk(code);
+    if (const auto boot = BareVolumeBootSector(disk)) {
         drives.push_back(BareVolumeEntry(code, *boot));
     } else {
-        ReadPartitionTable(code, 0, state, drives);
+        ReadPartitionTable(disk, DiskSector(0), state, drives);
     }
     const std::size_t count = drives.size();
     list.ReplaceSettingAside(std::move(drives));

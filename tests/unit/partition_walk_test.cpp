@@ -119,6 +119,22 @@ TEST(PartitionWalk, EachWalkStartsFromAFreshStateAndSetsThePreviousListAside) {
     EXPECT_FALSE(list.HasPrevious());
 }
 
+// The table fields are 32-bit; the first extended partition starts just below 2^32
+// sectors, so the places of what its tables hold lie past 32 bits.
+TEST(PartitionWalk, SumsOfExtendedChainsArePlacedPast32Bits) {
+    constexpr std::uint64_t kBase = 0xFFFFF000u;
+    TempImage image(kBase + 0x4000);  // sparse
+    image.WriteSector(0, PartitionTableBytes({{0x07, 63, 1000}, {0x0F, 0xFFFFF000u, 0x4000}}));
+    image.WriteSector(kBase, PartitionTableBytes({{0x07, 0x2000, 0x800}, {0x05, 0x3000, 100}}));
+    image.WriteSector(kBase + 0x3000, PartitionTableBytes({{0x86, 0x10, 0xFFFFFFFFu}}));
+    CountingNotifier notifier;
+    const auto drives = Walk(image.path(), notifier);
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[1], (LogicalDriveEntry{0x100001000ull, 0x100001800ull, 0x07}));
+    EXPECT_EQ(drives[2].startSector, 0x100002010ull);
+    EXPECT_EQ(drives[2].sizeInSectors(), 0xFFFFFFFFu);  // the end needs 33 bits
+}
+
 // The desktop program walks on a worker while its user-interface thread reads the
 // list: every read sees one walk's whole result.
 TEST(PartitionWalk, AReaderOnAnotherThreadSeesWholeListsOnly) {

@@ -155,15 +155,31 @@ TEST(DiskGeometry, SectorCountIsTheTrueSizeWhileTheCylinderFieldKeepsItsLow16Bit
     EXPECT_EQ(cylinders, 4464);
     EXPECT_EQ(heads, 255);
     EXPECT_EQ(perTrack, 63);
-    std::uint32_t total = 0;
+    std::uint64_t total = 0;
     ASSERT_TRUE(GetDiskSectorCount(0x80, total));
     EXPECT_EQ(total, sectors);
+}
+
+TEST(DiskGeometry, SectorCountPast32BitsIsWholeAndOnlyAFieldOf32BitsIsCapped) {
+    TempImage image(0x100000000ull + 17);  // sparse: 2 TiB that cost no space
+    UseDisks({image.path()});
+    std::uint64_t total = 0;
+    ASSERT_TRUE(GetDiskSectorCount(0x80, total));
+    EXPECT_EQ(total, 0x100000000ull + 17);
+    EXPECT_EQ(CappedSectorCount(total), 0xFFFFFFFFu);
+    EXPECT_EQ(CappedSectorCount(70000), 70000u);
+
+    std::vector<std::uint8_t> last(512, 0x3C);
+    image.WriteSector(0x100000000ull + 16, last);
+    std::array<std::uint8_t, 512> buffer{};
+    ASSERT_TRUE(ReadSectors(0x80, DiskSector(0x100000000ull + 16), buffer));
+    EXPECT_EQ(buffer[0], 0x3C);
 }
 
 TEST(DiskGeometry, UnopenableDiskIsReportedOnceAndCountsZeroSectors) {
     UseDisks({"/nonexistent/tarvik-disk"});
     RecordingNotifier notifier;
-    std::uint32_t total = 123;
+    std::uint64_t total = 123;
     EXPECT_FALSE(GetDiskSectorCount(0x80, total, &notifier));
     EXPECT_EQ(total, 0u);
     ASSERT_EQ(notifier.texts.size(), 1u);
