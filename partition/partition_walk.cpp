@@ -1,6 +1,7 @@
 #include "partition/partition_walk.h"
 
 #include <array>
+#include <optional>
 
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
@@ -10,22 +11,49 @@
 
 namespace tarvik {
 
-void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
-                        std::vector<LogicalDriveEntry>& drives) {
-    if (state.tablesRead >= kMaxPartitionTables) return;
-    if (!state.visitedTables.insert(tableSector.value()).second) return;
+namespace {
+
+// A table of the chain being walked: its place, its four records and the next to take.
+struct OpenTable {
+    DiskSector sector;
+    std::array<PartitionTableRecord, PartitionTableSector::kEntryCount> records;
+    std::size_t next = 0;
+};
+
+// Reads the table at `tableSector`; nothing when the walk has read it before, has read
+// its fill of tables, or the sector cannot be read.
+std::optional<OpenTable> EnterTable(DiskHandle& disk, DiskSector tableSector,
+                                    PartitionWalkState& state) {
+    if (state.tablesRead >= kMaxPartitionTables) return std::nullopt;
+    if (!state.visitedTables.insert(tableSector.value()).second) return std::nullopt;
     ++state.tablesRead;
     state.tableSector = tableSector;
 
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (!disk.Read(tableSector, sector)) return;
+    if (!disk.Read(tableSector, sector)) return std::nullopt;
     const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
-    if (!table) return;
+    if (!table) return std::nullopt;
+    return OpenTable{tableSector, table->records(), 0};
+}
 
-    for (const PartitionTableRecord& record : table->records()) {
+}  // namespace
+
+void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
+                        std::vector<LogicalDriveEntry>& drives) {
+    // The tables from the first one down to the one being read, on the heap: a chain as
+    // long as the table bound costs no stack.
+    std::vector<OpenTable> path;
+    if (auto first = EnterTable(disk, tableSector, state)) path.push_back(*first);
+    while (!path.empty()) {
+        OpenTable& table = path.back();
+        if (table.next == table.records.size()) {
+            path.pop_back();
+            continue;
+        }
+        const PartitionTableRecord record = table.records[table.next++];
         if (IsRecognisedDataType(record.type)) {
             // The fields are 32-bit; their sums with a table's place need not be.
-            const auto start = tableSector.Plus(record.relativeStart);
+            const auto start = table.sector.Plus(record.relativeStart);
             const auto end = start ? start->Plus(record.sectorCount) : std::nullopt;
             if (end) drives.push_back({start->value(), end->value(), record.type});
         } else if (IsExtendedLinkType(record.type)) {
@@ -36,7 +64,8 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
             } else {
                 next = state.extendedBase + record.relativeStart;
             }
-            ReadPartitionTable(disk, DiskSector(next), state, drives);
+            // The linked table is read whole, links and all, before this one goes on.
+            if (auto linked = EnterTable(disk, DiskSector(next), state)) path.push_back(*linked);
         }
     }
 }

@@ -29,6 +29,7 @@ inline constexpr std::size_t kMaxPartitionTables = 4096;
 
 // Reads the table at tableSector and appends its recognised entries to `drives`,
 // descending into extended tables where they are linked (depth-first, table order).
+// The chain is walked with a path held on the heap, not by recursion.
 void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
                         std::vector<LogicalDriveEntry>& drives);
 

@@ -7,6 +7,7 @@
 #include "partition/drive_list.h"
 #include "partition/partition_types.h"
 #include "partition/partition_walk.h"
+#include "small_stack.h"
 #include "temp_image.h"
 
 namespace tarvik {
@@ -117,6 +118,35 @@ TEST(PartitionWalk, EachWalkStartsFromAFreshStateAndSetsThePreviousListAside) {
     ASSERT_EQ(list.Count(), 1u);
     EXPECT_EQ(list.EntryAt(0)->startSector, 10063u);
     EXPECT_FALSE(list.HasPrevious());
+}
+
+// Each table of the chain holds one drive and the link to the next. The walk stops at
+// its bound on tables, on a thread whose stack a recursion per table would overflow.
+TEST(PartitionWalk, LongChainEndsAtTheTableBoundWithoutDeepRecursion) {
+    constexpr std::uint32_t kBase = 100;
+    constexpr std::uint32_t kTables = 5000;
+    TempImage image(kBase + 2 * kTables + 10);
+    std::vector<std::uint8_t> chain;
+    for (std::uint32_t k = 0; k < kTables; ++k) {
+        const auto table = PartitionTableBytes({{0x07, 1, 1}, {0x05, 2 * (k + 1), 2}});
+        chain.insert(chain.end(), table.begin(), table.end());
+        chain.resize(chain.size() + 512);  // the drive's sector
+    }
+    image.WriteSector(0, PartitionTableBytes({{0x05, kBase, 2 * kTables}}));
+    image.WriteSector(kBase, chain);
+    UseDisks({image.path()});
+
+    std::vector<LogicalDriveEntry> drives;
+    ASSERT_TRUE(testing::RunOnStackOf(1 << 20, [&] {
+        DriveList list;
+        NullNotifier quiet;
+        StartPartitionWalk(0x80, list, quiet);
+        drives = list.Entries();
+    }));
+    ASSERT_EQ(drives.size(), kMaxPartitionTables - 1);  // the MBR is a table too
+    for (std::size_t k = 0; k < drives.size(); ++k) {
+        ASSERT_EQ(drives[k], (LogicalDriveEntry{kBase + 2 * k + 1, kBase + 2 * k + 2, 0x07}));
+    }
 }
 
 // The table fields are 32-bit; the first extended partition starts just below 2^32
