@@ -12,13 +12,11 @@
 #include "app/command_ids.h"
 #include "app/control_id.h"
 #include "app/empty_panes.h"
-#include "app/engine_link.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/status_totals.h"
 #include "app/tarvik_app.h"
-#include "partition/drive_list.h"
-#include "recovery/file_filter.h"
+#include "session/recovery_session.h"
 
 namespace tarvik {
 
@@ -137,20 +135,17 @@ void CMainFrame::ReplacePanes(QWidget* tree, QWidget* list) {
     splitter_->setSizes(sizes);
 }
 
-ScanEngine* CMainFrame::Engine() const {
-    return app_.CurrentEngine.get();
-}
-
-void CMainFrame::SetEngine(std::shared_ptr<ScanEngine> engine) {
-    app_.CurrentEngine = std::move(engine);
-    app_.CurrentFilter.reset();
+RecoverySession& CMainFrame::Session() const {
+    return *app_.Session;
 }
 
 void CMainFrame::ShowTotals() {
-    const std::optional<EngineTotals> totals = TotalsOf(Engine());
-    if (!totals) return;
+    if (!Session().HasDrive()) return;
+    const DriveProperties totals = Session().Properties();
     panes_[1]->setText(
-        QString::fromStdString(TotalsText("Total", totals->bytes, totals->files, totals->folders)));
+        QString::fromStdString(TotalsText("Total", static_cast<std::uint32_t>(totals.totalBytes),
+                                          static_cast<std::uint32_t>(totals.totalFiles),
+                                          static_cast<std::uint32_t>(totals.totalDirectories))));
     panes_[1]->repaint();
 }
 
@@ -180,10 +175,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::OnClose() {
-    app_.CurrentEngine.reset();
-    DriveList& drives = ProcessDriveList();
-    drives.DiscardCurrent();
-    drives.DiscardPrevious();
+    Session().CloseDrive();
 }
 
 }  // namespace tarvik

@@ -22,7 +22,7 @@ class QToolBar;
 namespace tarvik {
 
 class CTarvikApp;
-class ScanEngine;
+class RecoverySession;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -38,9 +38,8 @@ class CMainFrame : public QMainWindow {
     void ReplacePanes(QWidget* tree, QWidget* list);
     QSplitter* Splitter() const { return splitter_; }
 
-    // ---- the engine: always the application object's CurrentEngine ----
-    ScanEngine* Engine() const;
-    void SetEngine(std::shared_ptr<ScanEngine> engine);
+    // ---- the session: always the application object's ----
+    RecoverySession& Session() const;
     const QPersistentModelIndex& RootTreeItem() const { return rootTreeItem_; }
     void SetRootTreeItem(const QPersistentModelIndex& item) { rootTreeItem_ = item; }
 
@@ -68,12 +67,6 @@ class CMainFrame : public QMainWindow {
     void ShowSelectedTotals();
     // Pane 0 (prompts, "Ready"), 1 (totals) or 2 (selected totals).
     QLabel* StatusPane(int index) const;
-
-    // ---- recovery destination, kept until the next recover command ----
-    QString PathDrive, PathDirectory, PathFileName, PathExtension;
-    QString DestinationPath;
-    QString SavedDirectory;
-    std::uint8_t RecoveryMode = 0;  // 0 selected, 1 all, 2 deleted
 
     static constexpr int kPromptPaneWidth = 195;
     static constexpr int kTotalsPaneWidth = 275;

@@ -12,12 +12,11 @@
 
 #include "app/command_ids.h"
 #include "app/control_id.h"
-#include "app/engine_link.h"
 #include "app/help_window.h"
 #include "app/main_frame.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
-#include "recovery/file_filter.h"
+#include "session/recovery_session.h"
 
 namespace tarvik {
 
@@ -108,11 +107,11 @@ void CMainFrame::InstallShellHandlers() {
     SetCommandHandler(ID_ARRANGE_SIZE, [this] { OnArrange(2); });
     SetCommandHandler(ID_ARRANGE_FILEID, [] {});
     SetCommandHandler(ID_DRIVE_PARAMETERS, [this] {
-        CDrivePropertiesDlg dialog(DrivePropertiesOf(Engine()).value_or(DriveProperties{}), this);
+        CDrivePropertiesDlg dialog(Session().Properties(), this);
         dialog.exec();
     });
     SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
-        app_.CurrentFilter.reset();
+        Session().DropFileFilter();
         app_.FilterActive = 0;
     });
 }
@@ -135,7 +134,7 @@ void CMainFrame::OnCommand(int id) {
 CommandFlags CMainFrame::Flags() const {
     CommandFlags flags = app_.Flags();
     flags.listViewExists = FileListView() != nullptr;
-    flags.engineHoldsFilter = Engine() != nullptr && app_.CurrentFilter != nullptr;
+    flags.engineHoldsFilter = Session().HasDrive() && Session().HoldsFileFilter();
     return flags;
 }
 

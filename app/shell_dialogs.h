@@ -3,7 +3,7 @@
 // Important Note shown before a scanned drive's tree.
 #include <QDialog>
 
-#include "app/engine_link.h"
+#include "session/recovery_session.h"
 
 namespace tarvik {
 

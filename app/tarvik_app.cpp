@@ -1,14 +1,13 @@
 #include "app/tarvik_app.h"
 
 #include "app/about_dlg.h"
-#include "app/engine_link.h"
 #include "app/main_frame.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/splash_dlg.h"
 #include "app/start_options.h"
 #include "disk/disk_table.h"
-#include "recovery/file_filter.h"
+#include "session/recovery_session.h"
 
 // The pictures and the manual are compiled into the static library; nothing else refers
 // to them, so they are registered by hand. Outside any namespace, as the macro needs.
@@ -18,7 +17,8 @@ static void InitTarvikResources() {
 
 namespace tarvik {
 
-CTarvikApp::CTarvikApp(int& argc, char** argv) : QApplication(argc, argv) {
+CTarvikApp::CTarvikApp(int& argc, char** argv)
+    : QApplication(argc, argv), Session(std::make_unique<RecoverySession>()) {
     InitTarvikResources();
     setApplicationName(kApplicationTitle);
     setApplicationDisplayName(kProgramCaption);
@@ -53,7 +53,6 @@ bool CTarvikApp::InitInstance(const StartOptions& options, int splashMillisecond
     if (!CreateMainFrame()) return false;
     mainFrame_->setWindowTitle(kMainTitle);
     mainFrame_->showNormal();
-    ArrowCursor = QCursor(Qt::ArrowCursor);
     return true;
 }
 
@@ -70,7 +69,7 @@ CommandFlags CTarvikApp::Flags() const {
     flags.deletedFoldersPresent = DeletedFoldersPresent;
     flags.findNextEnabled = FindNextEnabled;
     flags.advanceSearchDone = AdvanceSearchDone;
-    flags.engineHoldsFilter = CurrentEngine != nullptr && CurrentFilter != nullptr;
+    flags.engineHoldsFilter = Session->HasDrive() && Session->HoldsFileFilter();
     return flags;
 }
 

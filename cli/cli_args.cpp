@@ -15,7 +15,7 @@ std::optional<std::string> CliArgs::One(const std::string& name) const {
 }
 
 std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<std::string>& words,
-                                 const OptionSpec& options, std::string& error) {
+                                 const CommandOptions& options, std::string& error) {
     CliArgs args;
     args.command = command;
     for (std::size_t i = 0; i < words.size(); ++i) {

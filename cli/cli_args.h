@@ -25,7 +25,7 @@ struct CliArgs {
     bool Has(const std::string& flag) const { return flags.count(flag) != 0; }
 };
 
-struct OptionSpec {
+struct CommandOptions {
     std::set<std::string> valued;  // take a value
     std::set<std::string> flags;   // stand alone
     // Options that take every following word up to the next option (--select a b c).
@@ -34,6 +34,6 @@ struct OptionSpec {
 
 // Parses argv after the command word; on error returns nothing and sets error.
 std::optional<CliArgs> ParseArgs(const std::string& command, const std::vector<std::string>& words,
-                                 const OptionSpec& options, std::string& error);
+                                 const CommandOptions& options, std::string& error);
 
 }  // namespace tarvik::cli

@@ -2,13 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/scan_session.h"
-#include "cli/stderr_reporting.h"
-#include "disk/disk_check.h"
-#include "disk/disk_geometry.h"
-#include "disk/disk_identity.h"
-#include "disk/disk_table.h"
-#include "partition/drive_list.h"
+#include "cli/drive_choice.h"
 #include "partition/drive_size_text.h"
 #include "partition/partition_types.h"
 #include "partition/partition_walk.h"
@@ -25,31 +19,18 @@ int UsageError(const std::string& reason) {
     return kExitUsage;
 }
 
-std::optional<std::string> LoadDiskTable(const std::vector<std::string>& paths,
-                                         bool includeSystemDisks) {
-    for (const auto& path : paths) {
-        if (auto problem = DescribeUnusableDisk(path)) return problem;
-    }
-    Disks().Load(paths, includeSystemDisks);
-    return std::nullopt;
-}
-
 int RunDisksCommand(const std::vector<std::string>& words) {
     std::string error;
     const auto args = ParseArgs("disks", words, {{"--disk"}, {}, {}}, error);
     if (!args) return UsageError(error);
     if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
-    if (auto problem = LoadDiskTable(args->All("--disk"), true)) return Fail(*problem);
-
-    std::uint8_t count = 0;
-    CountPhysicalDisks(count);
-    for (unsigned n = 0; n < count; ++n) {
-        const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(n));
-        std::uint64_t sectors = 0;
-        GetDiskSectorCount(PhysicalDiskCode(n), sectors);
-        std::printf("HardDisk %u\t%s\t%s\t%u\t%s\n", n + 1, identity.model.c_str(),
-                    identity.serial.c_str(), CappedSectorCount(sectors),
-                    Disks().Entries()[n].path.c_str());
+    RecoverySession session;
+    if (auto problem = session.LoadDisks(args->All("--disk"), true)) return Fail(*problem);
+    unsigned number = 0;
+    for (const DiskSummary& disk : session.ListDisks()) {
+        std::printf("HardDisk %u\t%s\t%s\t%llu\t%s\n", ++number, disk.model.c_str(),
+                    disk.serial.c_str(), static_cast<unsigned long long>(disk.sectors),
+                    disk.path.c_str());
     }
     return kExitOk;
 }
@@ -59,14 +40,12 @@ int RunDrivesCommand(const std::vector<std::string>& words) {
     const auto args = ParseArgs("drives", words, {{"--disk"}, {"--search"}, {}}, error);
     if (!args) return UsageError(error);
     if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
-    const auto& paths = args->All("--disk");
-    if (paths.size() != 1) return UsageError("drives needs exactly one --disk PATH");
-    if (auto problem = LoadDiskTable(paths, false)) return Fail(*problem);
-
-    StderrNotifier notifier;
-    DriveList& list = ProcessDriveList();
-    if (!FindLogicalDrives(args->Has("--search"), list, notifier)) return kExitFailure;
-    const std::vector<LogicalDriveEntry> drives = list.Entries();
+    RecoverySession session;
+    if (auto failed = LoadOneDisk(*args, session)) return *failed;
+    const InterruptStop stop;
+    if (!FindDrives(*args, session, stop)) return kExitFailure;
+    if (stop.Requested()) return ReportInterrupted();
+    const std::vector<LogicalDriveEntry> drives = session.Drives();
     for (std::size_t row = 0; row < drives.size(); ++row) {
         const LogicalDriveEntry& entry = drives[row];
         std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\n", row + 1,

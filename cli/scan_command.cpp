@@ -3,9 +3,8 @@
 #include <cstdio>
 
 #include "catalogue/entry_date.h"
-#include "catalogue/tree_placement.h"
 #include "cli/commands.h"
-#include "cli/scan_session.h"
+#include "cli/drive_choice.h"
 
 namespace tarvik::cli {
 
@@ -25,11 +24,12 @@ int RunScanCommand(const std::vector<std::string>& words) {
     if (!args) return UsageError(error);
     if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
 
-    ScanOutcome outcome = ScanChosenDrive(*args);
-    if (!outcome.engine) return outcome.exitStatus;
-    const ScanEngine& engine = *outcome.engine;
-    for (const PlacedEntry& placed : PlaceEntries(engine.catalogue, engine.folderTable)) {
-        const CatalogueEntry& entry = engine.catalogue.At(placed.catalogueIndex);
+    RecoverySession session;
+    const InterruptStop stop;
+    if (auto failed = ScanChosenDrive(*args, session, stop)) return *failed;
+    const Catalogue& catalogue = session.GetCatalogue();
+    for (const PlacedEntry& placed : session.Checks().Placed()) {
+        const CatalogueEntry& entry = catalogue.At(placed.catalogueIndex);
         const std::uint32_t size = entry.size;
         const std::uint32_t number = entry.number;
         const std::uint32_t parent = entry.parent;
@@ -38,7 +38,7 @@ int RunScanCommand(const std::vector<std::string>& words) {
                     placed.path.c_str());
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", CountersLine(engine.counters).c_str());
+    std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters).c_str());
     return kExitOk;
 }
 

@@ -36,6 +36,18 @@ for image in "$images"/*; do
     record "$base.scan$drive-advance" "$cli" scan --disk "$image" --drive "$drive" --advance
   done
   record "$base.scan-search" "$cli" scan --disk "$image" --search
+  # A selection: the last folder, the first and the last file the first scan lists.
+  if [ -s "$out/$base.scan1.out" ]; then
+    folder=$(awk -F'\t' '$1 == "Dir" && $7 !~ /^\?/ {last = $7} END {print last}' "$out/$base.scan1.out")
+    first=$(awk -F'\t' '$1 == "File" && $7 !~ /^\?/ {print $7; exit}' "$out/$base.scan1.out")
+    file=$(awk -F'\t' '$1 == "File" && $7 !~ /^\?/ {last = $7} END {print last}' "$out/$base.scan1.out")
+    if [ -n "$folder$file" ]; then
+      rm -rf "$work/r"
+      record "$base.recover-select" "$cli" recover --disk "$image" --drive 1 --out "$work/r" \
+        --select ${folder:+"$folder"} ${first:+"$first"} ${file:+"$file"}
+      recovered "$work/r" >"$out/$base.recover-select.files"
+    fi
+  fi
   for mode in all deleted; do
     rm -rf "$work/r"
     record "$base.recover-$mode" "$cli" recover --disk "$image" --out "$work/r" "--$mode"

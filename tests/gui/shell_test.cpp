@@ -241,7 +241,7 @@ class ShellTest : public QObject {
         frame.close();
         QVERIFY(ProcessDriveList().Empty());
         QVERIFY(!ProcessDriveList().HasPrevious());
-        QVERIFY(!App().CurrentEngine);
+        QVERIFY(!App().Session->HasDrive());
     }
 
     void importantNoteCarriesItsAdvice() {

@@ -1,0 +1,178 @@
+#include "session/recovery_session.h"
+
+#include "disk/disk_check.h"
+#include "disk/disk_geometry.h"
+#include "disk/disk_identity.h"
+#include "disk/disk_table.h"
+#include "ntfs/drive_search.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs/scan_phases.h"
+#include "ntfs/scan_texts.h"
+#include "partition/found_drive_table.h"
+#include "partition/logical_drive_search.h"
+#include "partition/partition_types.h"
+#include "partition/partition_walk.h"
+
+namespace tarvik {
+
+namespace {
+
+void AnnounceNotNtfs(Notifier& notifier) {
+    notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
+}
+
+}  // namespace
+
+RecoverySession::RecoverySession() = default;
+RecoverySession::~RecoverySession() = default;
+
+std::optional<std::string> RecoverySession::LoadDisks(const std::vector<std::string>& paths,
+                                                      bool includeSystemDisks) {
+    for (const auto& path : paths) {
+        if (auto problem = DescribeUnusableDisk(path)) return problem;
+    }
+    Disks().Load(paths, includeSystemDisks);
+    return std::nullopt;
+}
+
+std::vector<DiskSummary> RecoverySession::ListDisks() const {
+    std::vector<DiskSummary> disks;
+    std::uint8_t count = 0;
+    CountPhysicalDisks(count);
+    const auto entries = Disks().Entries();
+    for (unsigned n = 0; n < count && n < entries.size(); ++n) {
+        const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(n));
+        std::uint64_t sectors = 0;
+        GetDiskSectorCount(PhysicalDiskCode(n), sectors);
+        // The disk list has always shown a 32-bit count.
+        disks.push_back(
+            {identity.model, identity.serial, CappedSectorCount(sectors), entries[n].path});
+    }
+    return disks;
+}
+
+bool RecoverySession::FindDrives(std::size_t disk, DriveDiscovery how, ProgressSink& searchProgress,
+                                 Notifier& notifier, const StopFlag* stop) {
+    disk_ = disk;
+    const DriveCode code = PhysicalDiskCode(static_cast<unsigned>(disk));
+    DriveList& list = ProcessDriveList();
+    // An empty walk has announced the bad table; the search follows as if asked for.
+    if (how == DriveDiscovery::kPartitionTable && StartPartitionWalk(code, list, notifier) != 0)
+        return true;
+    FoundDriveTable found;
+    SearchLogicalDrives(code, found, searchProgress, {stop, &notifier});
+    if (found.Empty()) {
+        AnnounceNotNtfs(notifier);
+        return false;
+    }
+    RebuildDriveListFromSearch(found, list);
+    return true;
+}
+
+std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
+    return ProcessDriveList().Entries();
+}
+
+std::optional<std::size_t> RecoverySession::FirstNtfsDrive() const {
+    const std::vector<LogicalDriveEntry> drives = Drives();
+    for (std::size_t row = 0; row < drives.size(); ++row) {
+        if (IsScannedType(drives[row].partitionType)) return row;
+    }
+    return std::nullopt;
+}
+
+bool RecoverySession::RestorePreviousDrives() {
+    return ProcessDriveList().RestorePrevious();
+}
+
+DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
+    DriveList& list = ProcessDriveList();
+    const std::optional<LogicalDriveEntry> chosen = list.EntryAt(row);
+    if (!chosen) return DriveOpening::kNoSuchDrive;
+    if (!IsScannedType(chosen->partitionType)) {
+        AnnounceNotNtfs(notifier);
+        return DriveOpening::kNotNtfs;
+    }
+    const LogicalDriveEntry drive = *chosen;
+    list.DiscardPrevious();
+    checks_.reset();
+    filter_.reset();
+    engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)));
+    // The engine still holds 32-bit places.
+    engine_->SetDrive(static_cast<std::uint32_t>(drive.startSector),
+                      static_cast<std::uint32_t>(drive.sizeInSectors()));
+    if (!engine_->ValidateBootSector(notifier)) {
+        engine_.reset();
+        return DriveOpening::kInvalidDrive;
+    }
+    return DriveOpening::kOpened;
+}
+
+DriveOpening RecoverySession::OpenFirstNtfsDrive(Notifier& notifier) {
+    if (const auto row = FirstNtfsDrive()) return OpenDrive(*row, notifier);
+    AnnounceNotNtfs(notifier);
+    return DriveOpening::kNotNtfs;
+}
+
+void RecoverySession::CloseDrive() {
+    checks_.reset();
+    filter_.reset();
+    engine_.reset();
+    DriveList& list = ProcessDriveList();
+    list.DiscardCurrent();
+    list.DiscardPrevious();
+}
+
+void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
+    (void)stop;
+    RunNormalScan(*engine_, progress, notifier);
+    RunHousekeeping(*engine_, progress);
+    checks_ = std::make_unique<CheckTree>(engine_->catalogue, engine_->folderTable);
+}
+
+bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
+    (void)stop;
+    engine_->advanceSearch = true;
+    if (!RunAdvanceSearch(*engine_, progress)) return false;
+    RunHousekeeping(*engine_, progress);
+    checks_ = std::make_unique<CheckTree>(engine_->catalogue, engine_->folderTable);
+    return true;
+}
+
+const Catalogue& RecoverySession::GetCatalogue() const {
+    return engine_->catalogue;
+}
+
+const FolderTable& RecoverySession::GetFolderTable() const {
+    return engine_->folderTable;
+}
+
+DriveProperties RecoverySession::Properties() const {
+    DriveProperties properties;
+    if (!engine_) return properties;
+    const ScanCounters& c = engine_->counters;
+    properties.driveCode = engine_->driveCode;
+    properties.sectorsPerCluster = engine_->sectorsPerCluster;
+    properties.partitionStart = engine_->firstSector;
+    properties.partitionSize = engine_->sizeInSectors;
+    properties.mftStart = engine_->mftStart;
+    properties.totalFiles = std::uint64_t{c.normalFiles} + c.lostFiles + c.deletedFiles;
+    properties.totalDirectories =
+        std::uint64_t{c.normalDirectories} + c.lostDirectories + c.deletedDirectories;
+    properties.deletedFiles = c.deletedFiles;
+    properties.deletedDirectories = c.deletedDirectories;
+    properties.totalBytes = engine_->totalSize;
+    return properties;
+}
+
+RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
+                                        ProgressSink& progress, Notifier& notifier,
+                                        const StopFlag* stop) {
+    RecoveryWriter writer(*engine_, progress, notifier, stop);
+    writer.SetFileFilter(filter_.get());
+    const auto entries = Disks().Entries();
+    const std::string diskPath = disk_ < entries.size() ? entries[disk_].path : std::string();
+    return writer.Run(destination, mode, diskPath);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,135 @@
+#pragma once
+// The one door through which both front ends reach the core: the disks, a disk's
+// logical drives (its partition table, or the search of the whole disk), the chosen
+// drive opened and scanned, its check marks, its file filter, and the recovery of its
+// files. Every long call is synchronous, reports through a ProgressSink and a Notifier,
+// and ends early when its stop flag is set; the desktop program runs them on a worker
+// thread, the command line directly.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/reporting.h"
+#include "partition/drive_list.h"
+#include "recovery/file_filter.h"
+#include "recovery/recovery_writer.h"
+#include "session/check_tree.h"
+
+namespace tarvik {
+
+class ScanEngine;
+
+// One disk of the disk table, as the disk list shows it.
+struct DiskSummary {
+    std::string model;
+    std::string serial;
+    std::uint64_t sectors = 0;
+    std::string path;
+};
+
+// How the drive list of a disk is found.
+enum class DriveDiscovery : std::uint8_t {
+    kPartitionTable,  // the walk; an empty walk is announced and the search follows
+    kSearchDisk,      // the search of the whole disk for NTFS volumes
+};
+
+enum class DriveOpening : std::uint8_t {
+    kOpened,
+    kNoSuchDrive,   // the row is past the drive list
+    kNotNtfs,       // a FAT (or other) drive: announced
+    kInvalidDrive,  // neither boot sector copy is NTFS: announced
+};
+
+// The chosen drive's place and geometry, and the scan's counters, for the Drive
+// Parameters dialog and the status bar.
+struct DriveProperties {
+    std::uint8_t driveCode = 0;
+    std::uint32_t sectorsPerCluster = 0;
+    std::uint64_t partitionStart = 0;
+    std::uint64_t partitionSize = 0;
+    std::uint64_t mftStart = 0;  // in sectors from the drive's first sector
+    std::uint64_t totalFiles = 0;
+    std::uint64_t totalDirectories = 0;
+    std::uint64_t deletedFiles = 0;
+    std::uint64_t deletedDirectories = 0;
+    std::uint64_t totalBytes = 0;
+};
+
+class RecoverySession {
+  public:
+    RecoverySession();
+    ~RecoverySession();
+    RecoverySession(const RecoverySession&) = delete;
+    RecoverySession& operator=(const RecoverySession&) = delete;
+
+    // ---- disks
+    // Fills the disk table: the image files or devices named (each checked to be
+    // readable first), those of TARVIK_DISKS, then, when asked, the machine's disks.
+    // Returns why a named path cannot be used; the table is unchanged then.
+    std::optional<std::string> LoadDisks(const std::vector<std::string>& paths,
+                                         bool includeSystemDisks);
+    std::vector<DiskSummary> ListDisks() const;
+
+    // ---- drives
+    // Makes the drive list of disk `disk` (0 for the first). The list that stood before
+    // is set aside until a drive is opened, so that a cancelled choice can bring it back.
+    // False, after the FAT-drive message, when neither the walk nor the search found a
+    // drive.
+    bool FindDrives(std::size_t disk, DriveDiscovery how, ProgressSink& searchProgress,
+                    Notifier& notifier, const StopFlag* stop = nullptr);
+    // A copy of the current drive list (the process-wide one).
+    std::vector<LogicalDriveEntry> Drives() const;
+    // The row of the first drive a scan accepts.
+    std::optional<std::size_t> FirstNtfsDrive() const;
+    // Brings back the list that stood before the last FindDrives (a cancelled choice).
+    bool RestorePreviousDrives();
+
+    // ---- the chosen drive
+    // Type check, a new engine for the drive, the boot sector validation. A new drive
+    // drops the previous one's engine, check marks and file filter.
+    DriveOpening OpenDrive(std::size_t row, Notifier& notifier);
+    // Opens the first drive a scan accepts; the FAT-drive message when there is none.
+    DriveOpening OpenFirstNtfsDrive(Notifier& notifier);
+    bool HasDrive() const { return engine_ != nullptr; }
+    // Drops the chosen drive (engine, check marks, file filter) and both drive lists,
+    // as closing the program does.
+    void CloseDrive();
+    // The normal scan (phases 1 to 4). The check marks are rebuilt over its catalogue.
+    void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
+    // Adds the records found outside the MFT; true when it found any.
+    bool AdvanceSearch(ProgressSink& progress, const StopFlag* stop = nullptr);
+
+    // Read-only views of the chosen drive (a drive must be open).
+    const ScanEngine& Engine() const { return *engine_; }
+    const Catalogue& GetCatalogue() const;
+    const FolderTable& GetFolderTable() const;
+    DriveProperties Properties() const;
+
+    // The check marks of the scanned drive (after Scan).
+    CheckTree& Checks() { return *checks_; }
+    const CheckTree& Checks() const { return *checks_; }
+
+    // ---- the file filter recoveries of this drive apply
+    void SetFileFilter(std::unique_ptr<FileFilter> filter) { filter_ = std::move(filter); }
+    const FileFilter* GetFileFilter() const { return filter_.get(); }
+    bool HoldsFileFilter() const { return filter_ != nullptr; }
+    void DropFileFilter() { filter_.reset(); }
+
+    // ---- recovery
+    // Writes the chosen files of the scanned drive into destination/Root. The
+    // destination is refused when it lies on the disk being read.
+    RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
+                           ProgressSink& progress, Notifier& notifier,
+                           const StopFlag* stop = nullptr);
+
+  private:
+    std::size_t disk_ = 0;
+    std::unique_ptr<ScanEngine> engine_;
+    std::unique_ptr<CheckTree> checks_;
+    std::unique_ptr<FileFilter> filter_;
+};
+
+}  // namespace tarvik
