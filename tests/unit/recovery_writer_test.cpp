@@ -289,7 +289,7 @@ TEST(RecoveryWriter, DeepFolderChainIsRecoveredWithoutRecursion) {
     const std::size_t before = OpenDescriptors();
     RecoveryResult result;
     ASSERT_TRUE(testing::RunOnStackOf(
-        256 << 10, [&] { result = writer.Run(out.path.string(), RecoveryMode::kAll, ""); }));
+        512 << 10, [&] { result = writer.Run(out.path.string(), RecoveryMode::kAll, ""); }));
     EXPECT_EQ(OpenDescriptors(), before);
     EXPECT_EQ(result.filesWritten, 1u);
     EXPECT_EQ(notifier.count, 0) << notifier.last;
