@@ -178,9 +178,10 @@ void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
         }
         // A folder number met before (a loop of parents, a record catalogued twice)
         // gets its folder but is not filled a second time.
-        if (!foldersOpened_.insert(entry.number).second) continue;
+        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+        if (!foldersOpened_.insert(number).second) continue;
         path_ += "/" + name;
-        levels.emplace_back(std::move(childFd), entry.number, path_.size(), catalogue);
+        levels.emplace_back(std::move(childFd), number, path_.size(), catalogue);
         if (!WriteFiles(levels.back())) return;
     }
 }
