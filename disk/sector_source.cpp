@@ -4,8 +4,9 @@
 
 namespace tarvik {
 
-bool DiskSectorSource::Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) {
-    return ReadSectorsAt(code_, first_ + driveSector, buffer);
+bool DiskSectorSource::Read(DriveSector sector, std::span<std::uint8_t> buffer) {
+    const auto onDisk = OnDisk(sector, first_);
+    return onDisk && ReadSectorsAt(code_, onDisk->value(), buffer);
 }
 
 }  // namespace tarvik

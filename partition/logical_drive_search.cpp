@@ -84,15 +84,15 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     ShowNumber(progress, kSlotSearchFound, 0);
 
     // From sector 0, so that a volume at the very start of a disk is found as well.
-    DiskSectorSource disk(code, 0);
+    DiskSectorSource disk(code, DiskSector(0));
     std::uint64_t examined = 0;
-    ReadInChunks(disk, total, [&](std::uint64_t d, const std::uint8_t* chunk, bool readable) {
+    ReadInChunks(disk, total, [&](DriveSector d, const std::uint8_t* chunk, bool readable) {
         if (options.stop && options.stop->load()) return false;
         progress.StepIt();
         ShowNumber(progress, kSlotSearchSector, examined);
         if (readable) {
             for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
-                const auto sector = static_cast<std::uint32_t>(d + s);
+                const auto sector = static_cast<std::uint32_t>(d.value() + s);
                 if (TestBootSectorCandidate(code, sector, chunk + s * kSectorSize, table)) {
                     ShowNumber(progress, kSlotSearchFound, table.Count());
                 }

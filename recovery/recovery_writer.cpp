@@ -114,7 +114,7 @@ bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
 }
 
 void RecoveryWriter::RecoverFolder(std::uint32_t folder, int folderFd, const std::string& path) {
-    const Catalogue& catalogue = engine_.catalogue;
+    const Catalogue& catalogue = engine_.catalogue();
     const std::vector<std::size_t> children = catalogue.ChildrenOf(folder).ToVector();
     FolderNames names;
     for (std::size_t index : children) {
@@ -182,8 +182,8 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         if (!map->resident) progress_.SetText(kSlotSavingText, path + "/" + name);
         FdOutput output(fd.get());
         const CopyOptions options{&progress_, stop_, maxRequestBytes_};
-        const CopyResult copy =
-            CopyFileData(*map, engine_.source(), engine_.sectorsPerCluster, output, options);
+        const CopyResult copy = CopyFileData(*map, engine_.source(),
+                                             engine_.geometry().sectorsPerCluster, output, options);
         result_.bytesWritten += copy.bytesWritten;
         result_.unreadableSectors += copy.unreadableSectors;
         if (copy.stopped) return;
