@@ -68,12 +68,6 @@ class CMainFrame : public QMainWindow {
     // Pane 0 (prompts, "Ready"), 1 (totals) or 2 (selected totals).
     QLabel* StatusPane(int index) const;
 
-    // ---- recovery destination, kept until the next recover command ----
-    QString PathDrive, PathDirectory, PathFileName, PathExtension;
-    QString DestinationPath;
-    QString SavedDirectory;
-    std::uint8_t RecoveryMode = 0;  // 0 selected, 1 all, 2 deleted
-
     static constexpr int kPromptPaneWidth = 195;
     static constexpr int kTotalsPaneWidth = 275;
     static constexpr int kTreePaneWidth = 195;

@@ -53,7 +53,6 @@ bool CTarvikApp::InitInstance(const StartOptions& options, int splashMillisecond
     if (!CreateMainFrame()) return false;
     mainFrame_->setWindowTitle(kMainTitle);
     mainFrame_->showNormal();
-    ArrowCursor = QCursor(Qt::ArrowCursor);
     return true;
 }
 

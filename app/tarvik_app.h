@@ -3,7 +3,6 @@
 // of the desktop program shares. Its members are touched on the user-interface thread
 // only.
 #include <QApplication>
-#include <QCursor>
 #include <QPointer>
 #include <QString>
 #include <cstdint>
@@ -18,11 +17,6 @@ namespace tarvik {
 
 class RecoverySession;
 struct StartOptions;
-
-struct DiskIdentityText {
-    std::string serialNumber;  // up to 64 characters each
-    std::string modelNumber;
-};
 
 class CTarvikApp : public QApplication {
     Q_OBJECT
@@ -58,17 +52,9 @@ class CTarvikApp : public QApplication {
     std::int32_t SortToggle = 0;
     std::int32_t FilterActive = 0;
     std::int32_t SearchType = 1;  // 1 partition table, 0 search the disk, -1 cancelled
-    QString FindText;
-    std::uint32_t FindPosition = 0;
-    std::int32_t MatchCase = 0;
-    std::int32_t FindDeleted = 0;
-    std::int32_t FindExisting = 0;
     std::int32_t FindNextEnabled = 0;
     std::int32_t AdvanceSearchDone = 0;
     std::int32_t AllSelected = 0;
-    std::int32_t ViewsFilled = 0;
-    QCursor ArrowCursor;
-    DiskIdentityText DiskIdentity;
     std::uint32_t SelectedFileCount = 0;
     std::uint32_t SelectedFolderCount = 0;
     std::uint32_t SelectedBytes = 0;

@@ -73,8 +73,4 @@ static_assert(offsetof(CatalogueEntry, reserved2) == 293);
 static_assert(offsetof(CatalogueEntry, compressed) == 297);
 static_assert(offsetof(CatalogueEntry, checkState) == 301);
 
-// The longest prefix of `utf8` of at most `maxBytes` bytes that does not end inside a
-// multi-byte character. Bytes that are not valid UTF-8 are kept as they are.
-std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes);
-
 }  // namespace tarvik

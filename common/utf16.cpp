@@ -3,6 +3,13 @@
 namespace tarvik {
 namespace {
 
+bool IsContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// A UTF-8 character is at most four bytes: a lead byte and up to three continuations.
+constexpr std::size_t kMaxContinuationBytes = 3;
+
 constexpr std::uint32_t kReplacement = 0xFFFD;
 
 bool IsHighSurrogate(std::uint32_t unit) {
@@ -54,12 +61,20 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-std::string TruncateUtf8(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return std::string(text);
+std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) return utf8;
+    // The byte at the cut is the first one dropped. When it continues a character, the
+    // cut moves back to that character's lead byte, so the whole character is dropped.
     std::size_t cut = maxBytes;
-    // Back up over continuation bytes (10xxxxxx) to the start of the cut character.
-    while (cut > 0 && (static_cast<std::uint8_t>(text[cut]) & 0xC0) == 0x80) --cut;
-    return std::string(text.substr(0, cut));
+    std::size_t back = 0;
+    while (back < kMaxContinuationBytes && cut > 0 && IsContinuationByte(utf8[cut])) {
+        --cut;
+        ++back;
+    }
+    // More continuation bytes than a character can have is not UTF-8: cut at the limit
+    // rather than eat further into the name.
+    if (IsContinuationByte(utf8[cut])) return utf8.substr(0, maxBytes);
+    return utf8.substr(0, cut);
 }
 
 }  // namespace tarvik

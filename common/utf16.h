@@ -15,13 +15,13 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // unpaired surrogate becomes U+FFFD. An odd trailing byte is ignored.
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
 
-// The longest prefix of a UTF-8 text that fits in maxBytes and ends on a character
-// boundary.
-std::string TruncateUtf8(std::string_view text, std::size_t maxBytes = kMaxNameBytes);
+// The longest prefix of `utf8` of at most `maxBytes` bytes that does not end inside a
+// multi-byte character. Bytes that are not valid UTF-8 are kept as they are.
+std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes = kMaxNameBytes);
 
 // Both of the above: a name as the catalogue keeps it.
 inline std::string DecodeName(std::span<const std::uint8_t> utf16le) {
-    return TruncateUtf8(Utf16LeToUtf8(utf16le));
+    return std::string(TruncateUtf8(Utf16LeToUtf8(utf16le)));
 }
 
 }  // namespace tarvik

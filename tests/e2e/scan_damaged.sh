@@ -10,6 +10,12 @@ trap 'rm -rf "$work"' EXIT
 passed=0
 failed=0
 pristine="$work/pristine.dd"
+if [ ! -f "$TARVIK_SHARED_DIR/testdata/mkntfs-512-subdirs.dd.xz" ]; then
+  echo "scan_damaged: skipped, no $TARVIK_SHARED_DIR/testdata"
+  # Under CI the shared folder is always there: its absence is a failure.
+  [ "${CI:-}" = true ] && exit 1
+  exit 0
+fi
 xz -dc "$TARVIK_SHARED_DIR/testdata/mkntfs-512-subdirs.dd.xz" >"$pristine"
 cluster=512      # this volume's cluster size
 mft_cluster=32   # where its MFT starts (istat -f ntfs IMG 0)

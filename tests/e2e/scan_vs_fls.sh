@@ -53,6 +53,12 @@ check_volume() {  # LABEL IMAGE DRIVE OFFSET
 
 for name in dftt-7-undel-ntfs.dd dftt-8-jpeg-search.dd win10-compressed-attrlist.dd \
             mkntfs-512-subdirs.dd ntfs3-attribute-list.raw mbr-unicode-names.dd; do
+  if [ ! -f "$TARVIK_SHARED_DIR/testdata/$name.xz" ]; then
+    # Under CI the shared folder is always there: its absence is a failure.
+    if [ "${CI:-}" = true ]; then echo "FAIL $name: missing under CI"; failed=$((failed + 1)); fi
+    echo "skip $name: no $TARVIK_SHARED_DIR/testdata"
+    continue
+  fi
   xz -dc "$TARVIK_SHARED_DIR/testdata/$name.xz" >"$work/$name"
   offset=0
   [ "$name" = mbr-unicode-names.dd ] && offset=63

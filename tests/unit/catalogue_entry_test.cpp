@@ -6,6 +6,7 @@
 
 #include "catalogue/catalogue_entry.h"
 #include "catalogue/entry_date.h"
+#include "common/utf16.h"
 
 namespace tarvik {
 namespace {

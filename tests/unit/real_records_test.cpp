@@ -20,6 +20,7 @@
 #include "ntfs/record_summary.h"
 #include "ntfs/run_list.h"
 #include "ntfs_builders.h"
+#include "shared_images.h"
 
 namespace tarvik {
 namespace {
@@ -47,7 +48,7 @@ class Dftt7 : public ::testing::Test {
         image_ = nullptr;
     }
     void SetUp() override {
-        if (!image_) GTEST_SKIP() << "dftt-7-undel-ntfs.dd.xz not found under " TARVIK_SHARED_DIR;
+        if (!image_) TARVIK_SKIP_WITHOUT_SHARED_DATA("dftt-7-undel-ntfs.dd.xz");
         source_.bytes = *image_;
         const auto boot = NtfsBootSector::Parse(ByteView(*image_));
         ASSERT_TRUE(boot);
