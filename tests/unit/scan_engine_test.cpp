@@ -5,12 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "catalogue/tree_placement.h"
 #include "disk/memory_sector_source.h"
@@ -19,31 +14,17 @@
 #include "ntfs_builders.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/file_data_map.h"
+#include "shared_images.h"
 #include "temp_image.h"
 
 namespace tarvik {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::Bytes;
 
 // dftt-7: Windows XP, a bare volume with deleted files in one, two and three fragments.
-Bytes LoadDftt7() {
-    const fs::path packed = fs::path(TARVIK_SHARED_DIR) / "testdata/dftt-7-undel-ntfs.dd.xz";
-    const fs::path image =
-        fs::temp_directory_path() / ("tarvik-engine-" + std::to_string(getpid()));
-    const std::string command = "xz -dc '" + packed.string() + "' > '" + image.string() + "'";
-    Bytes bytes;
-    if (fs::exists(packed) && std::system(command.c_str()) == 0) {
-        std::ifstream in(image, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    fs::remove(image);
-    return bytes;
-}
-
 const Bytes& Dftt7() {
-    static const Bytes image = LoadDftt7();
+    static const Bytes image = testing::SharedImageBytes("dftt-7-undel-ntfs.dd").value_or(Bytes());
     return image;
 }
 
@@ -110,7 +91,7 @@ void ExpectPrefixOf(const ScanEngine& stopped, const ScanEngine& full) {
 class Dftt7Engine : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (Dftt7().empty()) GTEST_SKIP() << "dftt-7-undel-ntfs.dd.xz not found";
+        if (Dftt7().empty()) TARVIK_SKIP_WITHOUT_SHARED_DATA("dftt-7-undel-ntfs.dd");
         full_ = MemoryEngine(Dftt7());
         ASSERT_TRUE(full_->ValidateBootSector(notifier_));
         full_->Scan(progress_, notifier_);
