@@ -38,7 +38,7 @@ int RunScanCommand(const std::vector<std::string>& words) {
                     placed.path.c_str());
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters).c_str());
+    std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters()).c_str());
     return kExitOk;
 }
 

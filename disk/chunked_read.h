@@ -15,7 +15,7 @@ inline constexpr std::uint32_t kSearchChunkSectors = 63;
 // last chunk may reach past the end: what lies there reads as zeros). Returns false to
 // stop the reading.
 using ChunkVisitor =
-    std::function<bool(std::uint64_t firstSector, const std::uint8_t* bytes, bool readable)>;
+    std::function<bool(DriveSector firstSector, const std::uint8_t* bytes, bool readable)>;
 
 void ReadInChunks(SectorSource& source, std::uint64_t sectorCount, const ChunkVisitor& visit);
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -11,10 +12,10 @@ class MemorySectorSource final : public SectorSource {
   public:
     explicit MemorySectorSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
-    bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) override {
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
         const std::uint64_t size = bytes_.size();
-        if (driveSector >= size / 512) return false;
-        const std::uint64_t offset = driveSector * 512;
+        if (sector.value() >= size / 512) return false;
+        const std::uint64_t offset = sector.value() * 512;
         const std::uint64_t available = std::min<std::uint64_t>(buffer.size(), size - offset);
         std::memcpy(buffer.data(), bytes_.data() + offset, available);
         std::memset(buffer.data() + available, 0, buffer.size() - available);

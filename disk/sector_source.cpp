@@ -2,9 +2,9 @@
 
 namespace tarvik {
 
-bool DiskSectorSource::Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) {
-    const auto sector = OnDisk(DriveSector(driveSector), first_);
-    return sector && disk_.Read(*sector, buffer);
+bool DiskSectorSource::Read(DriveSector sector, std::span<std::uint8_t> buffer) {
+    const auto onDisk = OnDisk(sector, first_);
+    return onDisk && disk_.Read(*onDisk, buffer);
 }
 
 }  // namespace tarvik

@@ -1,6 +1,10 @@
 #pragma once
 // Where the NTFS readers get their sectors from: the drive being scanned in the
 // program, a byte buffer in tests and fuzz targets.
+//
+// A sector here is always a 512-byte unit, whatever the device's or the volume's own
+// sector size: partition tables, the searches and the NTFS readers all count in them, so
+// a volume with 4096-byte sectors is addressed at eight units per sector.
 #include <cstdint>
 #include <span>
 
@@ -13,9 +17,9 @@ namespace tarvik {
 class SectorSource {
   public:
     virtual ~SectorSource() = default;
-    // Reads buffer.size() bytes (a multiple of 512) at a sector relative to the first
-    // sector of the drive. False when the read failed; a short read is zero-filled.
-    virtual bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) = 0;
+    // Reads buffer.size() bytes (a multiple of 512) at a sector of the drive. False when
+    // the read failed; a short read is zero-filled.
+    virtual bool Read(DriveSector sector, std::span<std::uint8_t> buffer) = 0;
 };
 
 // Reads a drive on a physical disk (three attempts per request) through one read-only
@@ -25,7 +29,7 @@ class DiskSectorSource final : public SectorSource {
   public:
     DiskSectorSource(DriveCode code, DiskSector firstSector) : disk_(code), first_(firstSector) {}
     // False, without reading, when the sector lies past the last one a disk can have.
-    bool Read(std::uint64_t driveSector, std::span<std::uint8_t> buffer) override;
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override;
     DiskSector firstSector() const { return first_; }
     // The descriptor the source reads through, for reads by disk sector beside it.
     DiskHandle& handle() { return disk_; }

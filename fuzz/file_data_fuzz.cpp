@@ -1,7 +1,6 @@
 // A data map from an arbitrary 1 KiB record (fixed up and mapped as a base record whose
 // extension records are further slices of the input), then copied from a small drive
 // built from the input: the copy stays within the map's bounds and ends.
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -26,15 +25,14 @@ class CountingOutput final : public tarvik::DataOutput {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    constexpr std::size_t kRecord = tarvik::kMftRecordSize;
+    constexpr std::size_t kRecord = tarvik::kMinRecordSize;
     if (size < kRecord) return 0;
-    std::array<std::uint8_t, kRecord> record{};
-    std::memcpy(record.data(), data, kRecord);
+    tarvik::RecordBuffer record(data, data + kRecord);
     if (!tarvik::PrepareFileRecord(record)) return 0;
-    const tarvik::RecordFetcher fetch = [&](std::uint32_t number,
-                                            std::array<std::uint8_t, kRecord>& out) {
+    const tarvik::RecordFetcher fetch = [&](std::uint32_t number, tarvik::RecordBuffer& out) {
         const std::size_t slices = size / kRecord;
-        std::memcpy(out.data(), data + (number % slices) * kRecord, kRecord);
+        const std::uint8_t* slice = data + (number % slices) * kRecord;
+        out.assign(slice, slice + kRecord);
         return true;
     };
     tarvik::MemorySectorSource source(std::vector<std::uint8_t>(data, data + size));

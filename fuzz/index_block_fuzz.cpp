@@ -14,7 +14,8 @@ namespace {
 class BytesSource final : public tarvik::SectorSource {
   public:
     explicit BytesSource(const std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    bool Read(std::uint64_t sector, std::span<std::uint8_t> buffer) override {
+    bool Read(tarvik::DriveSector first, std::span<std::uint8_t> buffer) override {
+        const std::uint64_t sector = first.value();
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         if (sector >= bytes_.size() / 512) return true;
         const std::size_t at = static_cast<std::size_t>(sector) * 512;
@@ -37,8 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // The first 8 bytes are a run list over the rest (block sizes of 1 to 8 sectors).
     const std::vector<std::uint8_t> drive(data + 8, data + size);
-    tarvik::RunTable runs(16);
-    tarvik::DecodeRunList(tarvik::ByteView(data, 8), 1, runs);
+    const auto runs = tarvik::DecodeRuns(tarvik::ByteView(data, 8), 16).runs;
     BytesSource source(drive);
     tarvik::IndexAllocationLimits limits;
     limits.maxBlocks = 64;

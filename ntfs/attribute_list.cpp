@@ -1,11 +1,8 @@
 #include "ntfs/attribute_list.h"
 
 #include <algorithm>
-#include <map>
 
 #include "common/utf16.h"
-#include "ntfs/attribute.h"
-#include "ntfs/run_list.h"
 
 namespace tarvik {
 namespace {
@@ -45,29 +42,13 @@ std::vector<AttributeExtent> Extents(const std::vector<AttributeListEntry>& list
     return extents;
 }
 
-// The extent's attribute in its record: by id, else by type, name and first VCN.
-std::optional<Attribute> FindExtent(ByteView record, std::uint32_t type, std::string_view name,
-                                    const AttributeExtent& extent) {
-    if (auto a = FindAttributeById(record, type, extent.attributeId)) {
-        if (a->Is(type, name) && !a->isResident()) return a;
-    }
-    AttributeWalker walker(record);
-    while (auto a = walker.Next()) {
-        if (a->Is(type, name) && !a->isResident() && a->header().startVcn == extent.startVcn) {
-            return a;
-        }
-    }
-    return std::nullopt;
-}
-
 bool ReadRunBytes(SectorSource& source, const DataRun& run, std::uint32_t sectorsPerCluster,
                   std::size_t wanted, std::vector<std::uint8_t>& out) {
     const std::size_t sectors = (wanted + kSectorBytes - 1) / kSectorBytes;
     std::vector<std::uint8_t> buffer(sectors * kSectorBytes, 0);
     if (!run.sparse) {
-        std::uint64_t start = 0;
-        if (__builtin_mul_overflow(run.lcn, std::uint64_t{sectorsPerCluster}, &start)) return false;
-        if (!source.Read(start, buffer)) return false;
+        const auto start = ClusterStart(run.lcn, sectorsPerCluster);
+        if (!start || !source.Read(*start, buffer)) return false;
     }
     out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(wanted));
     return true;
@@ -93,14 +74,35 @@ std::vector<AttributeExtent> IndexAllocationExtents(const std::vector<AttributeL
     return Extents(list, at::kIndexAllocation, kFileNameIndexName);
 }
 
-std::vector<std::uint32_t> ExtentRecords(const std::vector<AttributeExtent>& extents) {
-    std::vector<std::uint32_t> records;
-    for (const AttributeExtent& extent : extents) {
-        if (std::find(records.begin(), records.end(), extent.recordNumber) == records.end()) {
-            records.push_back(extent.recordNumber);
+std::optional<ByteView> ExtensionRecords::Get(std::uint32_t number) {
+    if (number == baseNumber_) return base_;
+    auto [it, isNew] = fetched_.try_emplace(number);
+    if (isNew) {
+        RecordBuffer bytes;
+        const bool ok = fetch_ && fetch_(number, bytes) && PrepareFileRecord(bytes);
+        const auto header = ok ? FileRecordHeader::Parse(ByteView(bytes)) : std::nullopt;
+        if (header && ReferenceRecordNumber(header->baseReference) == baseNumber_) {
+            it->second = std::move(bytes);
         }
     }
-    return records;
+    if (!it->second) return std::nullopt;
+    return ByteView(*it->second);
+}
+
+std::optional<Attribute> ExtensionRecords::FindExtent(const AttributeExtent& extent,
+                                                      std::uint32_t type, std::string_view name) {
+    const auto record = Get(extent.recordNumber);
+    if (!record) return std::nullopt;
+    if (auto a = FindAttributeById(*record, type, extent.attributeId); a && a->Is(type, name)) {
+        return a;
+    }
+    AttributeWalker walker(*record);
+    while (auto a = walker.Next()) {
+        if (a->Is(type, name) && (a->isResident() || a->header().startVcn == extent.startVcn)) {
+            return a;
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<std::uint32_t> IndexRootRecord(const std::vector<AttributeListEntry>& list) {
@@ -128,11 +130,8 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
     std::vector<std::uint8_t> bytes;
     for (const DataRun& run : runs.runs) {
         if (bytes.size() >= total) break;
-        std::uint64_t runBytes = 0;
-        if (__builtin_mul_overflow(run.lengthClusters, sectorsPerCluster * kSectorBytes,
-                                   &runBytes)) {
-            runBytes = UINT64_MAX;
-        }
+        const std::uint64_t runBytes =
+            CheckedMul(run.lengthClusters, sectorsPerCluster * kSectorBytes).value_or(UINT64_MAX);
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bytes.size()));
         if (!ReadRunBytes(source, run, sectorsPerCluster, wanted, bytes)) return std::nullopt;
@@ -142,38 +141,22 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
 
 ExtentRunsResult AppendExtentRuns(ByteView baseRecord, std::uint32_t baseRecordNumber,
                                   const std::vector<AttributeListEntry>& list, ExtentKind kind,
-                                  const RecordFetcher& fetch, std::uint32_t sectorsPerCluster,
-                                  RunTable& table) {
+                                  const RecordFetcher& fetch, std::vector<DataRun>& runs) {
     const bool data = kind == ExtentKind::kUnnamedData;
     const std::uint32_t type = data ? at::kData : at::kIndexAllocation;
     const std::string_view name = data ? std::string_view{} : kFileNameIndexName;
-    const auto extents = data ? UnnamedDataExtents(list) : IndexAllocationExtents(list);
-
-    std::map<std::uint32_t, std::optional<std::array<std::uint8_t, kMftRecordSize>>> fetched;
-    auto recordFor = [&](std::uint32_t number) -> std::optional<ByteView> {
-        if (number == baseRecordNumber) return baseRecord;
-        auto [it, isNew] = fetched.try_emplace(number);
-        if (isNew) {
-            std::array<std::uint8_t, kMftRecordSize> bytes{};
-            const bool ok = fetch && fetch(number, bytes) && PrepareFileRecord(bytes);
-            const auto header = ok ? FileRecordHeader::Parse(ByteView(bytes)) : std::nullopt;
-            if (header && ReferenceRecordNumber(header->baseReference) == baseRecordNumber) {
-                it->second = bytes;
-            }
-        }
-        if (!it->second) return std::nullopt;
-        return ByteView(*it->second);
-    };
+    ExtensionRecords records(baseRecord, baseRecordNumber, fetch);
 
     ExtentRunsResult result;
-    for (const AttributeExtent& extent : extents) {
-        const auto record = recordFor(extent.recordNumber);
-        const auto attribute = record ? FindExtent(*record, type, name, extent) : std::nullopt;
-        if (!attribute) {
+    for (const AttributeExtent& extent :
+         data ? UnnamedDataExtents(list) : IndexAllocationExtents(list)) {
+        const auto attribute = records.FindExtent(extent, type, name);
+        if (!attribute || attribute->isResident() || runs.size() >= kMaxRuns) {
             ++result.extentsMissed;
             continue;
         }
-        result.sectors += DecodeRunList(attribute->RunList(), sectorsPerCluster, table);
+        const auto decoded = DecodeRuns(attribute->RunList(), kMaxRuns - runs.size());
+        runs.insert(runs.end(), decoded.runs.begin(), decoded.runs.end());
         ++result.extentsUsed;
     }
     return result;

@@ -6,14 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/byte_view.h"
 #include "disk/sector_source.h"
+#include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
-#include "ntfs/run_table.h"
+#include "ntfs/run_list.h"
 
 namespace tarvik {
 
@@ -54,23 +57,45 @@ struct AttributeExtent {
 std::vector<AttributeExtent> UnnamedDataExtents(const std::vector<AttributeListEntry>& list);
 // ... and of the $I30 $INDEX_ALLOCATION (a folder's index blocks).
 std::vector<AttributeExtent> IndexAllocationExtents(const std::vector<AttributeListEntry>& list);
-// The record numbers of those extents, in list order, each listed once.
-std::vector<std::uint32_t> ExtentRecords(const std::vector<AttributeExtent>& extents);
 // The record holding the $I30 $INDEX_ROOT, when the list names one.
 std::optional<std::uint32_t> IndexRootRecord(const std::vector<AttributeListEntry>& list);
 
 // Gets the raw bytes of one MFT record by number (false when it cannot be read). The
-// bytes are as on disk; the readers below apply the fix-up.
-using RecordFetcher = std::function<bool(std::uint32_t recordNumber,
-                                         std::array<std::uint8_t, kMftRecordSize>& record)>;
+// bytes are as on disk; ExtensionRecords applies the fix-up.
+using RecordFetcher = std::function<bool(std::uint32_t recordNumber, RecordBuffer& record)>;
+
+// The records an attribute list names, each fetched once: the base record itself, or
+// an extension record, which must take its fix-up, be a FILE record and name the base
+// record as its base.
+class ExtensionRecords {
+  public:
+    ExtensionRecords(ByteView baseRecord, std::uint32_t baseRecordNumber,
+                     const RecordFetcher& fetch)
+        : base_(baseRecord), baseNumber_(baseRecordNumber), fetch_(fetch) {}
+
+    // Nothing when the record cannot be read or is not an extension of the base.
+    std::optional<ByteView> Get(std::uint32_t recordNumber);
+
+    // The extent's attribute of that type and name in its record: the one with the
+    // list's attribute id, else the first that is resident or starts at the extent's
+    // first VCN.
+    std::optional<Attribute> FindExtent(const AttributeExtent& extent, std::uint32_t type,
+                                        std::string_view name);
+
+  private:
+    ByteView base_;
+    std::uint32_t baseNumber_;
+    RecordFetcher fetch_;
+    std::map<std::uint32_t, std::optional<RecordBuffer>> fetched_;
+};
 
 // An attribute list larger than this is not a real one.
 inline constexpr std::size_t kMaxAttributeListBytes = 4 * 1024 * 1024;
 
 // The value bytes of the base record's (fixed-up) attribute list: copied when resident,
-// read through its runs on the source when not (cut to its real size, bounded by
-// kMaxAttributeListBytes; sparse runs read as zeros). Nothing when the record has no
-// list, or a run cannot be read.
+// read through its runs on the source when not (clusters of `sectorsPerCluster` sectors;
+// cut to its real size, bounded by kMaxAttributeListBytes; sparse runs read as zeros).
+// Nothing when the record has no list, or a run cannot be placed or read.
 std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRecord,
                                                                 SectorSource& source,
                                                                 std::uint32_t sectorsPerCluster);
@@ -78,18 +103,15 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
 enum class ExtentKind { kUnnamedData, kIndexAllocation };
 
 struct ExtentRunsResult {
-    std::uint64_t sectors = 0;      // sum of the appended run lengths
     std::size_t extentsUsed = 0;    // extents whose runs were appended
     std::size_t extentsMissed = 0;  // extents whose record could not be read or did not fit
 };
 
-// Appends the runs of every extent of the attribute, in list order, to `table` (each
-// extent's run list starts with an 'S' run). The base record's own extents are taken
-// from `baseRecord`; the others are fetched, fixed up and must be FILE records whose
-// base reference names baseRecordNumber. Reads each extension record once.
+// Appends the runs of every non-resident extent of the attribute, in list order, to
+// `runs` (each extent's runs as its own run list decodes them, at most kMaxRuns in all).
+// The base record's own extents are taken from `baseRecord`; the others are fetched.
 ExtentRunsResult AppendExtentRuns(ByteView baseRecord, std::uint32_t baseRecordNumber,
                                   const std::vector<AttributeListEntry>& list, ExtentKind kind,
-                                  const RecordFetcher& fetch, std::uint32_t sectorsPerCluster,
-                                  RunTable& table);
+                                  const RecordFetcher& fetch, std::vector<DataRun>& runs);
 
 }  // namespace tarvik

@@ -2,7 +2,16 @@
 
 #include <cstring>
 
+#include "common/positions.h"
+#include "ntfs/file_record.h"
+
 namespace tarvik {
+
+namespace {
+
+constexpr std::uint32_t kUnitBytes = 512;
+
+}  // namespace
 
 std::optional<NtfsBootSector> NtfsBootSector::Parse(ByteView bytes) {
     if (!bytes.has(0, kSize)) return std::nullopt;
@@ -33,9 +42,51 @@ std::optional<std::uint32_t> NtfsBootSector::SectorsPerCluster() const {
     return DecodeSectorsPerCluster(rawSectorsPerCluster_);
 }
 
+std::optional<std::uint32_t> NtfsBootSector::SectorSize() const {
+    switch (bytesPerSector_) {
+        case 512:
+        case 1024:
+        case 2048:
+        case 4096:
+            return bytesPerSector_;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<std::uint32_t> NtfsBootSector::UnitsPerCluster() const {
+    const auto spc = SectorsPerCluster();
+    const auto sectorSize = SectorSize();
+    if (!spc || !sectorSize) return std::nullopt;
+    return *spc * (*sectorSize / kUnitBytes);  // at most 2^12 x 8
+}
+
+std::optional<std::uint32_t> NtfsBootSector::RecordSize() const {
+    std::uint64_t bytes = 0;
+    if (clustersPerRecord_ > 0) {
+        const auto units = UnitsPerCluster();
+        if (!units) return std::nullopt;
+        bytes = std::uint64_t{*units} * kUnitBytes * static_cast<std::uint64_t>(clustersPerRecord_);
+    } else {
+        const int shift = -clustersPerRecord_;
+        if (shift >= 32) return std::nullopt;
+        bytes = std::uint64_t{1} << shift;
+    }
+    if (bytes < kMinRecordSize || bytes > kMaxRecordSize || (bytes & (bytes - 1)) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint32_t>(bytes);
+}
+
+std::optional<std::uint64_t> NtfsBootSector::VolumeUnits() const {
+    const auto sectorSize = SectorSize();
+    if (!sectorSize) return std::nullopt;
+    return CheckedMul(totalSectors_, *sectorSize / kUnitBytes);
+}
+
 bool NtfsBootSector::IsPlausibleVolume() const {
     if (!HasEndSignature() || std::memcmp(oemId_.data(), "NTFS    ", 8) != 0) return false;
-    if (bytesPerSector_ != 512) return false;
+    if (!SectorSize()) return false;
     const auto spc = SectorsPerCluster();
     if (!spc || totalSectors_ == 0) return false;
     const std::uint64_t clusters = totalSectors_ / *spc;

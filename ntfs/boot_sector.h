@@ -36,8 +36,21 @@ class NtfsBootSector {
     std::optional<std::uint32_t> SectorsPerCluster() const;
     static std::optional<std::uint32_t> DecodeSectorsPerCluster(std::uint8_t raw);
 
-    // Every field a real NTFS volume start carries: the full OEM id, 512-byte sectors,
-    // a valid cluster size, a non-zero size and an MFT inside the volume.
+    // The volume's sector size: 512, 1024, 2048 or 4096 bytes; nothing for any other.
+    std::optional<std::uint32_t> SectorSize() const;
+    // Sectors per cluster counted in 512-byte units, the unit every sector position of
+    // this program is in: sectors per cluster x sector size / 512.
+    std::optional<std::uint32_t> UnitsPerCluster() const;
+    // The MFT record size from the clusters-per-record byte: a cluster count when
+    // positive, 2^-n bytes when negative. Nothing unless it is a power of two from
+    // kMinRecordSize to kMaxRecordSize.
+    std::optional<std::uint32_t> RecordSize() const;
+    // The volume's size in 512-byte units (its own sectors x sector size / 512); nothing
+    // when the sector size is not a usable one or the product overflows.
+    std::optional<std::uint64_t> VolumeUnits() const;
+
+    // Every field a real NTFS volume start carries: the full OEM id, a usable sector
+    // size, a valid cluster size, a non-zero size and an MFT inside the volume.
     bool IsPlausibleVolume() const;
 
     std::uint8_t rawSectorsPerCluster() const { return rawSectorsPerCluster_; }

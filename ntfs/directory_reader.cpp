@@ -6,9 +6,8 @@
 #include "ntfs/index_allocation_reader.h"
 #include "ntfs/index_entry.h"
 #include "ntfs/index_root.h"
-#include "ntfs/record_walk.h"
 #include "ntfs/run_list.h"
-#include "ntfs/scan_engine.h"
+#include "ntfs/scan_state.h"
 #include "ntfs/standard_information.h"
 
 namespace tarvik {
@@ -39,20 +38,19 @@ void VisitAccepted(ByteView area, const IndexVisitor& visit) {
 
 class FolderRecordReader {
   public:
-    FolderRecordReader(ScanEngine& engine, std::uint32_t number)
-        : engine_(engine), number_(number) {}
+    FolderRecordReader(ScanState& state, std::uint32_t number) : state_(state), number_(number) {}
 
     bool Read(const IndexVisitor& visit);
 
   private:
-    bool Fetch(std::uint32_t number, MftRecordBytes& record) {
-        return engine_.ReadRecord(number, record) && PrepareFileRecord(record);
+    bool Fetch(std::uint32_t number, RecordBuffer& record) {
+        return state_.ReadRecord(RecordNumber(number), record) && PrepareFileRecord(record);
     }
     std::optional<IndexRoot> VisitRoot(ByteView record, const IndexVisitor& visit);
 
-    ScanEngine& engine_;
+    ScanState& state_;
     std::uint32_t number_;
-    MftRecordBytes base_{};
+    RecordBuffer base_;
     std::vector<AttributeListEntry> list_;
 };
 
@@ -70,25 +68,25 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
     const auto header = FileRecordHeader::Parse(base);
     if (!header || !header->isDirectory()) return false;
 
-    const std::uint32_t spc = engine_.sectorsPerCluster;
-    RunTable runs;
+    const std::uint32_t spc = state_.geometry.sectorsPerCluster;
+    std::vector<DataRun> runs;
     const bool hasList = FindAttribute(base, kAttributeList).has_value();
     if (hasList) {
-        if (auto value = ReadAttributeListValue(base, engine_.source(), spc)) {
+        if (auto value = ReadAttributeListValue(base, *state_.source, spc)) {
             list_ = ParseAttributeList(ByteView(value->data(), value->size()));
         }
         // Extension records are handed over as stored; their fix-up is applied there.
-        const RecordFetcher fetch = [this](std::uint32_t n, MftRecordBytes& record) {
-            return engine_.ReadRecord(n, record);
+        const RecordFetcher fetch = [this](std::uint32_t n, RecordBuffer& record) {
+            return state_.ReadRecord(RecordNumber(n), record);
         };
-        AppendExtentRuns(base, number_, list_, ExtentKind::kIndexAllocation, fetch, spc, runs);
+        AppendExtentRuns(base, number_, list_, ExtentKind::kIndexAllocation, fetch, runs);
     } else if (const auto allocation = FindAttribute(base, kIndexAllocation, kFileNameIndexName);
                allocation && !allocation->isResident()) {
-        DecodeRunList(allocation->RunList(), spc, runs);
+        runs = DecodeRuns(allocation->RunList()).runs;
     }
 
     // The root names the block size; it may live in an extension record.
-    MftRecordBytes rootHolder{};
+    RecordBuffer rootHolder;
     ByteView rootRecord = base;
     if (hasList) {
         if (const auto holder = IndexRootRecord(list_); holder && *holder != number_) {
@@ -103,11 +101,10 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
     const std::uint32_t blockSectors =
         root && root->BlockSectors() ? *root->BlockSectors() : kDefaultBlockSectors;
 
-    if (!runs.Empty()) {
-        ReadIndexAllocation(runs, spc, blockSectors, engine_.source(),
-                            [&](const IndexEntry& entry) {
-                                if (entry.isAccepted()) visit(NameOf(entry));
-                            });
+    if (!runs.empty()) {
+        ReadIndexAllocation(runs, spc, blockSectors, *state_.source, [&](const IndexEntry& entry) {
+            if (entry.isAccepted()) visit(NameOf(entry));
+        });
     }
     VisitRoot(rootRecord, visit);
     return true;
@@ -115,9 +112,9 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
 
 }  // namespace
 
-bool ReadDirectoryIndex(ScanEngine& engine, std::uint32_t directoryRecord,
+bool ReadDirectoryIndex(ScanState& state, std::uint32_t directoryRecord,
                         const IndexVisitor& visit) {
-    return FolderRecordReader(engine, directoryRecord).Read(visit);
+    return FolderRecordReader(state, directoryRecord).Read(visit);
 }
 
 }  // namespace tarvik

@@ -7,7 +7,7 @@
 
 namespace tarvik {
 
-class ScanEngine;
+struct ScanState;
 
 struct IndexedName {
     std::uint32_t number = 0;  // low 32 bits of the file reference
@@ -23,7 +23,6 @@ using IndexVisitor = std::function<void(const IndexedName&)>;
 
 // False when the record is not a readable folder; entries of damaged blocks are
 // skipped silently.
-bool ReadDirectoryIndex(ScanEngine& engine, std::uint32_t directoryRecord,
-                        const IndexVisitor& visit);
+bool ReadDirectoryIndex(ScanState& state, std::uint32_t directoryRecord, const IndexVisitor& visit);
 
 }  // namespace tarvik

@@ -8,23 +8,26 @@
 
 namespace tarvik {
 
-class ScanEngine;
+struct ScanState;
 
 // Phase 1 over the drive: every sector that begins "FILE" (in the advance search, only
-// those outside the MFT's runs) is appended to the engine's sector table. True when
-// anything was appended.
-bool SearchDriveForRecords(ScanEngine& engine, ProgressSink& progress, bool outsideMftOnly);
+// those outside the MFT's runs) is appended to the state's found records. True when
+// anything was appended. A stop request ends the search between chunks, and nothing is
+// appended then.
+bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsideMftOnly);
 
-// Phase 2 over the sector table from an index: the files (in use and deleted) of the
-// records found, numbered by their index in the table.
-void CatalogueSectorTable(ScanEngine& engine, ProgressSink& progress, std::size_t firstIndex,
-                          const char* phaseText);
+// Phase 2 over the found records from an index: the files (in use and deleted) of the
+// records found, numbered by their index in the table. A stop request ends it between
+// records.
+void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t firstIndex,
+                           const char* phaseText);
 
 // The normal scan's path when no MFT run could be decoded.
-void ScanWithoutMft(ScanEngine& engine, ProgressSink& progress, Notifier& notifier);
+void ScanWithoutMft(ScanState& state, ProgressSink& progress, Notifier& notifier);
 
-// The advance search on an engine that has finished a normal scan. Returns whether it
-// found anything; the catalogue is unchanged otherwise.
-bool RunAdvanceSearch(ScanEngine& engine, ProgressSink& progress);
+// The advance search on a drive that has finished a normal scan. Returns whether it
+// found anything; the catalogue is unchanged otherwise, and when a stop request ended
+// the search of the drive.
+bool RunAdvanceSearch(ScanState& state, ProgressSink& progress);
 
 }  // namespace tarvik

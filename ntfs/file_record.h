@@ -3,12 +3,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "common/byte_view.h"
 
 namespace tarvik {
 
-inline constexpr std::size_t kMftRecordSize = 1024;
+// The boot sector gives the size of the MFT's records: 1024 bytes as Windows writes
+// them on volumes with 512-byte sectors, 4096 on those with 4096-byte sectors. Sizes in
+// between are accepted; anything else is not an NTFS volume this engine reads.
+inline constexpr std::size_t kMinRecordSize = 1024;
+inline constexpr std::size_t kMaxRecordSize = 4096;
+inline constexpr std::uint32_t kMaxRecordSectors = kMaxRecordSize / 512;
+
+// One MFT record's bytes, as many as the volume's record size.
+using RecordBuffer = std::vector<std::uint8_t>;
 
 // An NTFS file reference: record number in the low 48 bits, sequence number above.
 inline constexpr std::uint64_t kRecordNumberMask = 0x0000'FFFF'FFFF'FFFFull;

@@ -4,8 +4,6 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kTailOffset = kFixupStride - 2;
-constexpr std::size_t kNtVersionUsaOffset = 0x2A;
-constexpr std::size_t kLaterUsaOffset = 0x30;
 
 }  // namespace
 
@@ -36,11 +34,6 @@ FixupStatus ApplyFixup(std::span<std::uint8_t> bytes) {
     const auto count = view.u16(kUsaCountField);
     if (!offset || !count) return FixupStatus::kArrayDoesNotFit;
     return ApplyFixup(bytes, *offset, *count);
-}
-
-std::size_t FixedFileRecordUsaOffset(ByteView record) {
-    const auto star = record.u8(kUsaOffsetField);
-    return star && *star == '*' ? kNtVersionUsaOffset : kLaterUsaOffset;
 }
 
 }  // namespace tarvik

@@ -1,8 +1,9 @@
 #pragma once
 // The update sequence ("fix-up") of multi-sector NTFS structures (FILE records, INDX
-// blocks). When such a structure is written, the last two bytes of each 512-byte sector
+// blocks). When such a structure is written, the last two bytes of each 512-byte stride
 // are replaced by the update sequence number and the bytes they held are kept in the
-// update sequence array; reading puts them back.
+// update sequence array; reading puts them back. The stride is 512 bytes whatever the
+// volume's sector size: a 4096-byte record on a volume of 4096-byte sectors has eight.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -28,12 +29,6 @@ FixupStatus ApplyFixup(std::span<std::uint8_t> bytes, std::size_t usaOffset, std
 
 // The same, with the offset and count read from the structure's header (offsets 4, 6).
 FixupStatus ApplyFixup(std::span<std::uint8_t> bytes);
-
-// Where older readers of FILE records looked for the array without the header's help:
-// 0x2A when the record begins "FILE*" (the offset field's low byte is '*' = 0x2A, as
-// NT 4 wrote it), 0x30 otherwise (Windows 2000 and later). On real records this equals
-// the header's offset field; ApplyFixup(bytes) is the general rule.
-std::size_t FixedFileRecordUsaOffset(ByteView record);
 
 inline bool FixupUsable(FixupStatus status) {
     return status != FixupStatus::kArrayDoesNotFit;

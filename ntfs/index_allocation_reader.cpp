@@ -10,9 +10,6 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kSectorBytes = 512;
-constexpr std::uint32_t kSmallBlockSectors = 4;
-constexpr std::uint32_t kLargeBlockSectors = 8;
-constexpr std::size_t kSecondSmallBlockOffset = 2048;
 
 // Assembles blocks of a fixed number of sectors from the sectors handed to it in order.
 class BlockAssembler {
@@ -86,7 +83,8 @@ class BlockAssembler {
 
 }  // namespace
 
-IndexAllocationResult ReadIndexAllocation(const RunTable& runs, std::uint32_t sectorsPerCluster,
+IndexAllocationResult ReadIndexAllocation(const std::vector<DataRun>& runs,
+                                          std::uint32_t sectorsPerCluster,
                                           std::uint32_t blockSectors, SectorSource& source,
                                           const IndexEntryVisitor& visit,
                                           const IndexAllocationLimits& limits) {
@@ -97,37 +95,27 @@ IndexAllocationResult ReadIndexAllocation(const RunTable& runs, std::uint32_t se
     const std::uint32_t chunkSectors =
         std::max(blockSectors, limits.maxReadSectors / blockSectors * blockSectors);
     std::vector<std::uint8_t> buffer;
-    RunWalker walker(runs, sectorsPerCluster);
-    while (const auto run = walker.Next()) {
+    for (const DataRun& data : runs) {
         if (assembler.done()) break;
+        const auto run = PlaceRun(data, sectorsPerCluster);
+        // A run whose place overflows is no real run, and the blocks after it could not
+        // be aligned.
+        if (!run) break;
         if (run->sparse) {
             assembler.AddSparse(run->lengthSectors);
             continue;
         }
-        for (std::uint32_t done = 0; done < run->lengthSectors && !assembler.done();) {
-            const std::uint32_t sectors = std::min(chunkSectors, run->lengthSectors - done);
+        for (std::uint64_t done = 0; done < run->lengthSectors && !assembler.done();) {
+            const auto sectors = static_cast<std::uint32_t>(
+                std::min<std::uint64_t>(chunkSectors, run->lengthSectors - done));
             buffer.assign(std::size_t{sectors} * kSectorBytes, 0);
-            const bool good = source.Read(run->startSector + done, buffer);
+            const bool good = source.Read(DriveSector(run->start.value() + done), buffer);
             if (!good) ++result.failedReads;
             assembler.AddSectors(buffer.data(), sectors, good);
             done += sectors;
         }
     }
     return result;
-}
-
-std::uint32_t GuessIndexBlockSectors(const RunTable& runs, std::uint32_t sectorsPerCluster,
-                                     SectorSource& source) {
-    RunWalker walker(runs, sectorsPerCluster);
-    const auto first = walker.Next();
-    if (!first || first->sparse || first->lengthSectors < kLargeBlockSectors) {
-        return kSmallBlockSectors;
-    }
-    std::vector<std::uint8_t> bytes(kLargeBlockSectors * kSectorBytes, 0);
-    if (!source.Read(first->startSector, bytes)) return kLargeBlockSectors;
-    const bool secondBlock =
-        bytes[kSecondSmallBlockOffset] == 'I' && bytes[kSecondSmallBlockOffset + 1] == 'N';
-    return secondBlock ? kSmallBlockSectors : kLargeBlockSectors;
 }
 
 }  // namespace tarvik

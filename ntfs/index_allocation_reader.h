@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <vector>
 #include "disk/sector_source.h"
 #include "ntfs/index_entry.h"
-#include "ntfs/run_table.h"
+
+#include "ntfs/run_list.h"
 
 namespace tarvik {
 
@@ -24,20 +26,16 @@ struct IndexAllocationResult {
 };
 
 // Reads the blocks of `blockSectors` sectors laid end to end over the allocation's
-// runs (placed with RunWalker), so a block may straddle runs: its sectors are joined
-// from consecutive runs. A block touching a sparse run is not read. A block that fails
-// its signature or fix-up is skipped and the later blocks are still read. Reads go a
-// whole run (up to maxReadSectors) at a time. Calls the visitor for every accepted
-// entry (any namespace but DOS-only) of every good block, in block order.
-IndexAllocationResult ReadIndexAllocation(const RunTable& runs, std::uint32_t sectorsPerCluster,
+// runs (clusters of `sectorsPerCluster` sectors), so a block may straddle runs: its sectors are
+// joined from consecutive runs. A block touching a sparse run is not read; the reading ends at a
+// run whose place does not fit 64 bits. A block that fails its signature or fix-up is skipped and
+// the later blocks are still read. Reads go a whole run (up to maxReadSectors) at a time. Calls the
+// visitor for every accepted entry (any namespace but DOS-only) of every good block, in block
+// order.
+IndexAllocationResult ReadIndexAllocation(const std::vector<DataRun>& runs,
+                                          std::uint32_t sectorsPerCluster,
                                           std::uint32_t blockSectors, SectorSource& source,
                                           const IndexEntryVisitor& visit,
                                           const IndexAllocationLimits& limits = {});
-
-// The block size when the index root gives none: 4 sectors when the first run is
-// shorter than 8; else 4 when the first 4096 bytes hold a second block ("IN" at byte
-// 2048), 8 otherwise.
-std::uint32_t GuessIndexBlockSectors(const RunTable& runs, std::uint32_t sectorsPerCluster,
-                                     SectorSource& source);
 
 }  // namespace tarvik

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ntfs/scan_engine.h"
 #include "ntfs/scan_phases.h"
+#include "ntfs/scan_state.h"
 #include "ntfs/scan_texts.h"
 
 namespace tarvik {
@@ -25,10 +25,10 @@ CatalogueEntry MadeUpFolder(const char* format, std::uint32_t counter, std::uint
 
 // A number no record of the drive can have and no entry already has, so that what the
 // lost-folder root holds is never also shown, or written, under a real folder.
-std::uint32_t UnusedFolderNumber(const ScanEngine& engine) {
+std::uint32_t UnusedFolderNumber(const ScanState& state) {
     std::uint64_t number =
-        std::max<std::uint64_t>(engine.mftMap().recordCount(), engine.mftSectorTable.size()) + 1;
-    for (const CatalogueEntry& entry : engine.catalogue.Entries()) {
+        std::max<std::uint64_t>(state.mftMap.recordCount(), state.foundRecords.size()) + 1;
+    for (const CatalogueEntry& entry : state.catalogue.Entries()) {
         const std::uint64_t own = entry.number;
         number = std::max(number, own + 1);
     }
@@ -42,34 +42,35 @@ void ShowLostCounters(ProgressSink& progress, const ScanCounters& counters) {
 
 }  // namespace
 
-void RunLostFilesPhase(ScanEngine& engine, ProgressSink& progress, std::size_t firstIndex) {
-    Catalogue& catalogue = engine.catalogue;
-    StartScanPhase(progress, kPhase3, catalogue.Count());
+void RunLostFilesPhase(ScanState& state, ProgressSink& progress, std::size_t firstIndex) {
+    Catalogue& catalogue = state.catalogue;
+    PhaseProgress phase(progress, kPhase3, catalogue.Count());
 
-    const std::uint32_t lostRoot = UnusedFolderNumber(engine);
-    ++engine.counters.lostFiles;
-    ++engine.counters.lostDirectories;
-    engine.directoryIds.Append(lostRoot);
-    catalogue.Append(
-        MadeUpFolder("Lost Folder %04lu", engine.lostFolderCounter, lostRoot, kRootFolderNumber));
-    ++engine.lostFolderCounter;
+    const std::uint32_t lostRoot = UnusedFolderNumber(state);
+    state.directoryIds.Append(lostRoot);
+    if (catalogue.Append(MadeUpFolder("Lost Folder %04lu", state.lostFolderCounter, lostRoot,
+                                      kRootFolderNumber))) {
+        ++state.counters.lostFiles;
+        ++state.counters.lostDirectories;
+    }
+    ++state.lostFolderCounter;
 
     for (std::size_t i = firstIndex; i < catalogue.Count(); ++i) {
-        progress.StepIt();
+        if (phase.At(i)) ShowLostCounters(progress, state.counters);
         const std::uint32_t parent = catalogue.At(i).parent;
-        if (parent == kRootFolderNumber || parent == 0 || engine.directoryIds.Contains(parent))
+        if (parent == kRootFolderNumber || parent == 0 || state.directoryIds.Contains(parent))
             continue;
-        ++engine.counters.lostFiles;
-        ++engine.counters.lostDirectories;
-        ShowLostCounters(progress, engine.counters);
-        engine.directoryIds.Append(parent);
+        state.directoryIds.Append(parent);
+        // Counted only once catalogued, so a full catalogue leaves the counters true.
         if (!catalogue.Append(
-                MadeUpFolder("Folder %04lu", engine.folderCounter, parent, lostRoot))) {
+                MadeUpFolder("Folder %04lu", state.folderCounter, parent, lostRoot))) {
             break;
         }
-        ++engine.folderCounter;
+        ++state.counters.lostFiles;
+        ++state.counters.lostDirectories;
+        ++state.folderCounter;
     }
-    ShowLostCounters(progress, engine.counters);
+    ShowLostCounters(progress, state.counters);
 }
 
 }  // namespace tarvik

@@ -4,48 +4,45 @@
 #include "ntfs/attribute_list.h"
 #include "ntfs/file_record.h"
 #include "ntfs/run_list.h"
-#include "ntfs/scan_engine.h"
+#include "ntfs/scan_state.h"
 
 namespace tarvik {
 
 using namespace attribute_type;
 
-bool ScanEngine::LocateMft() {
-    return LocateMftFrom(mftStart, false) || LocateMftFrom(mftMirrorStart, true);
+bool ScanState::LocateMft() {
+    return (mftRecordSector && LocateMftFrom(*mftRecordSector, false)) ||
+           (mirrorRecordSector && LocateMftFrom(*mirrorRecordSector, true));
 }
 
-bool ScanEngine::LocateMftFrom(std::uint32_t recordSector, bool fromMirror) {
-    MftRecordBytes record{};
-    if (!source_->Read(recordSector, record)) return false;
-    if (!FileRecordHeader::HasSignature(ByteView(record.data(), record.size()))) return false;
+bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
+    const std::uint32_t spc = geometry.sectorsPerCluster;
+    RecordBuffer record;
+    if (!ReadRecordAt(recordSector, record)) return false;
+    if (!FileRecordHeader::HasSignature(ByteView(record))) return false;
     if (!PrepareFileRecord(record)) return false;
-    const ByteView view(record.data(), record.size());
+    const ByteView view(record);
 
-    RunTable runs;
+    std::vector<DataRun> runs;
     if (FindAttribute(view, kAttributeList)) {
         std::vector<AttributeListEntry> list;
-        if (auto value = ReadAttributeListValue(view, *source_, sectorsPerCluster)) {
+        if (auto value = ReadAttributeListValue(view, *source, spc)) {
             list = ParseAttributeList(ByteView(value->data(), value->size()));
         }
         // Extension records are found through the runs decoded so far.
-        const RecordFetcher fetch = [&](std::uint32_t number, MftRecordBytes& extension) {
-            mftMap_ = MftMap(runs, sectorsPerCluster);
-            return ReadRecord(number, extension);  // fix-up applied by the run collector
+        const RecordFetcher fetch = [&](std::uint32_t number, RecordBuffer& extension) {
+            mftMap = MftMap(runs, spc, recordSectors());
+            return ReadRecord(RecordNumber(number), extension);  // fixed up by the collector
         };
-        const auto result = AppendExtentRuns(view, 0, list, ExtentKind::kUnnamedData, fetch,
-                                             sectorsPerCluster, runs);
-        if (fromMirror && result.extentsMissed != 0) runs.Clear();
+        const auto result = AppendExtentRuns(view, 0, list, ExtentKind::kUnnamedData, fetch, runs);
+        if (fromMirror && result.extentsMissed != 0) runs.clear();
     } else if (const auto data = FindAttribute(view, kData); data && !data->isResident()) {
-        DecodeRunList(data->RunList(), sectorsPerCluster, runs);
+        runs = DecodeRuns(data->RunList()).runs;
     }
-    if (runs.Empty()) {
-        mftMap_ = MftMap();
-        return false;
-    }
-    mftRuns = std::move(runs);
-    mftMap_ = MftMap(mftRuns, sectorsPerCluster);
-    mftSectors = mftMap_.totalSectors();
-    return true;
+    mftMap = MftMap(runs, spc, recordSectors());
+    if (mftMap.recordCount() != 0) return true;
+    mftMap = MftMap();
+    return false;
 }
 
 }  // namespace tarvik

@@ -4,27 +4,38 @@
 
 namespace tarvik {
 
-MftMap::MftMap(const RunTable& mftRuns, std::uint32_t sectorsPerCluster) {
-    for (const PlacedRun& run : PlaceRuns(mftRuns, sectorsPerCluster)) {
-        if (run.lengthSectors == 0) continue;
-        runs_.push_back(run);
-        total_ += run.lengthSectors;
+MftMap::MftMap(const std::vector<DataRun>& mftRuns, std::uint32_t sectorsPerCluster,
+               std::uint32_t recordSectors)
+    : recordSectors_(std::min<std::uint32_t>(recordSectors, kMaxRecordSectors)) {
+    for (const DataRun& run : mftRuns) {
+        const auto placed = PlaceRun(run, sectorsPerCluster);
+        if (!placed) break;
+        if (placed->lengthSectors == 0) continue;
+        const auto total = CheckedAdd(total_, placed->lengthSectors);
+        if (!total) break;
+        runs_.push_back(*placed);
+        total_ = *total;
         runEnds_.push_back(total_);
     }
 }
 
-std::optional<RecordPlace> MftMap::Locate(std::uint64_t recordNumber) const {
-    if (recordNumber >= recordCount()) return std::nullopt;
-    const std::uint64_t s = recordNumber * kSectorsPerRecord;
-    // The first run whose end lies past sector s holds the record's first sector.
-    const auto it = std::upper_bound(runEnds_.begin(), runEnds_.end(), s);
-    const std::size_t i = static_cast<std::size_t>(it - runEnds_.begin());
-    const std::uint64_t runBegin = runEnds_[i] - runs_[i].lengthSectors;
+std::optional<RecordPlace> MftMap::Locate(RecordNumber record) const {
+    if (record.value() >= recordCount()) return std::nullopt;
+    std::uint64_t s = record.value() * recordSectors_;  // below total_: no overflow
+    std::uint32_t left = recordSectors_;
     RecordPlace place;
-    place.firstSector = runs_[i].startSector + (s - runBegin);
-    if (runEnds_[i] - s == 1) {
-        if (i + 1 >= runs_.size()) return std::nullopt;
-        place.secondSector = runs_[i + 1].startSector;
+    // The first run whose end lies past sector s holds the record's first sector.
+    auto i = static_cast<std::size_t>(std::upper_bound(runEnds_.begin(), runEnds_.end(), s) -
+                                      runEnds_.begin());
+    for (; left > 0; ++i) {
+        if (i >= runs_.size()) return std::nullopt;
+        const std::uint64_t runBegin = runEnds_[i] - runs_[i].lengthSectors;
+        const std::uint64_t offset = s - runBegin;
+        const auto take =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(left, runEnds_[i] - s));
+        place.pieces[place.count++] = {DriveSector(runs_[i].start.value() + offset), take};
+        s += take;
+        left -= take;
     }
     return place;
 }

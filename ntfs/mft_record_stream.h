@@ -2,6 +2,7 @@
 // Every MFT record in number order, read in large requests (up to a chunk of a run at
 // a time) rather than one record per read.
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "disk/sector_source.h"
@@ -16,10 +17,10 @@ class MftRecordStream {
     MftRecordStream(SectorSource& source, const MftMap& map,
                     std::uint32_t chunkSectors = kDefaultChunkSectors);
 
-    // The next record as stored (no fix-up). False after the last record. A record that
-    // could not be read is handed out zero-filled with readable false.
-    bool Next(std::uint64_t& recordNumber, std::span<std::uint8_t, kMftRecordSize> record,
-              bool& readable);
+    // The next record as stored (no fix-up) into `record`, which holds one record of the
+    // map's size. False after the last record. A record that could not be read is handed
+    // out zero-filled with readable false.
+    bool Next(RecordNumber& record, std::span<std::uint8_t> bytes, bool& readable);
 
   private:
     bool Fill(std::uint64_t logicalSector);
@@ -32,5 +33,9 @@ class MftRecordStream {
     std::uint64_t bufferStart_ = 0;  // logical MFT sector of buffer_[0]
     std::uint64_t bufferEnd_ = 0;
 };
+
+// Reads the record at `place` into `bytes` (one record's size), piece by piece.
+bool ReadRecordPieces(SectorSource& source, const RecordPlace& place,
+                      std::span<std::uint8_t> bytes);
 
 }  // namespace tarvik

@@ -1,11 +1,7 @@
 #include "ntfs/record_inspection.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-
 #include "ntfs/file_record.h"
-#include "ntfs/record_walk.h"
+#include "ntfs/record_summary.h"
 
 namespace tarvik {
 
@@ -20,7 +16,7 @@ bool HasFileSignature(std::span<const std::uint8_t> record) {
     return FileRecordHeader::HasSignature(ByteView(record.data(), record.size()));
 }
 
-std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t, kMftRecordSize> record) {
+std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record) {
     if (!PrepareFileRecord(record)) return std::nullopt;
     const auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
     if (!summary) return std::nullopt;
@@ -36,9 +32,8 @@ std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t, kMftRecordS
     return inspected;
 }
 
-std::optional<std::string> RecordName(std::span<const std::uint8_t, kMftRecordSize> record) {
-    std::array<std::uint8_t, kMftRecordSize> copy{};
-    std::memcpy(copy.data(), record.data(), copy.size());
+std::optional<std::string> RecordName(std::span<const std::uint8_t> record) {
+    RecordBuffer copy(record.begin(), record.end());
     const auto inspected = InspectRecord(copy);
     if (!inspected) return std::nullopt;
     return inspected->name;

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "ntfs/mft_map.h"
+#include "ntfs/file_record.h"
 
 namespace tarvik {
 
@@ -25,10 +25,10 @@ struct InspectedRecord {
 
 // Applies the fix-up in place and reads the record; nothing when it is not a FILE
 // record, its fix-up fails or its attributes cannot be walked.
-std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t, kMftRecordSize> record);
+std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record);
 
 // The name of a stored record (fix-up applied to a copy), for number confirmation.
-std::optional<std::string> RecordName(std::span<const std::uint8_t, kMftRecordSize> record);
+std::optional<std::string> RecordName(std::span<const std::uint8_t> record);
 bool HasFileSignature(std::span<const std::uint8_t> record);
 
 }  // namespace tarvik

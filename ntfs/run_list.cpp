@@ -1,13 +1,9 @@
 #include "ntfs/run_list.h"
 
-#include <limits>
-#include <optional>
-
 namespace tarvik {
 namespace {
 
 constexpr std::size_t kMaxFieldWidth = 8;
-constexpr std::size_t kMaxTableClusterWidth = 4;
 
 struct RawRun {
     std::size_t lengthWidth = 0;
@@ -38,6 +34,7 @@ std::optional<RawRun> ReadRun(ByteView bytes, std::size_t at) {
     return run;
 }
 
+// The cluster delta is stored in as few bytes as it needs, its top bit the sign.
 std::int64_t SignExtend(std::uint64_t value, std::size_t width) {
     if (width == 0) return 0;
     if (width >= 8) return static_cast<std::int64_t>(value);
@@ -48,27 +45,6 @@ std::int64_t SignExtend(std::uint64_t value, std::size_t width) {
 }
 
 }  // namespace
-
-std::uint64_t DecodeRunList(ByteView runList, std::uint32_t sectorsPerCluster, RunTable& table) {
-    std::uint64_t appended = 0;
-    bool first = true;
-    std::size_t at = 0;
-    while (auto run = ReadRun(runList, at)) {
-        if (run->clusterWidth > kMaxTableClusterWidth) break;
-        const std::uint64_t limit = std::numeric_limits<std::uint32_t>::max();
-        if (sectorsPerCluster == 0 || run->length > limit / sectorsPerCluster) break;
-        RunEntry entry;
-        entry.lengthSectors = static_cast<std::uint32_t>(run->length * sectorsPerCluster);
-        entry.rawCluster = static_cast<std::uint32_t>(run->cluster);
-        entry.clusterWidth = static_cast<std::uint8_t>(run->clusterWidth);
-        entry.tag = first ? kFirstRunTag : kLaterRunTag;
-        if (!table.Append(entry)) break;
-        appended += entry.lengthSectors;
-        first = false;
-        at += run->size;
-    }
-    return appended;
-}
 
 DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns) {
     DecodedRunList result;
@@ -92,13 +68,27 @@ DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns) {
             std::int64_t next = 0;
             if (__builtin_add_overflow(lcn, run.lcnDelta, &next) || next < 0) break;
             lcn = next;
-            run.lcn = static_cast<std::uint64_t>(lcn);
+            run.lcn = Cluster(static_cast<std::uint64_t>(lcn));
         }
         if (__builtin_add_overflow(vcn, run.lengthClusters, &vcn)) break;
         result.runs.push_back(run);
         at += raw->size;
     }
     return result;
+}
+
+std::optional<PlacedRun> PlaceRun(const DataRun& run, std::uint32_t sectorsPerCluster) {
+    PlacedRun placed;
+    placed.sparse = run.sparse;
+    const auto length = CheckedMul(run.lengthClusters, sectorsPerCluster);
+    if (!length) return std::nullopt;
+    placed.lengthSectors = *length;
+    if (!run.sparse) {
+        const auto start = ClusterStart(run.lcn, sectorsPerCluster);
+        if (!start || !start->Plus(*length)) return std::nullopt;
+        placed.start = *start;
+    }
+    return placed;
 }
 
 }  // namespace tarvik

@@ -4,29 +4,24 @@
 // of its signed cluster delta in the high nibble (0: a sparse run with no clusters).
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "common/byte_view.h"
-#include "ntfs/run_table.h"
+#include "common/positions.h"
 
 namespace tarvik {
 
-// Decodes the run list into `table`: the first appended run is tagged 'S', later ones
-// 'M'. A sparse run is appended as a RunEntry with clusterWidth 0 and decoding goes on.
-// The list ends at a zero header byte, at a length width of 0 or over 8, at a cluster
-// width over 4 (the delta would not fit the 32-bit cluster field), at a run whose length
-// in sectors does not fit 32 bits, at the end of the bytes, or when the table is full.
-// Returns the sum of the appended run lengths in sectors.
-std::uint64_t DecodeRunList(ByteView runList, std::uint32_t sectorsPerCluster, RunTable& table);
-
-// One run with 64-bit values, for readers that want clusters rather than sectors.
 struct DataRun {
     std::uint64_t vcn = 0;  // first cluster of the run within the attribute
     std::uint64_t lengthClusters = 0;
     std::int64_t lcnDelta = 0;  // as stored; 0 for a sparse run
-    std::uint64_t lcn = 0;      // first cluster on the volume; 0 for a sparse run
+    Cluster lcn;                // first cluster on the volume; 0 for a sparse run
     bool sparse = false;
 };
+
+// No real attribute has this many runs; a list that claims more is cut there.
+inline constexpr std::size_t kMaxRuns = 1'000'000;
 
 struct DecodedRunList {
     std::vector<DataRun> runs;
@@ -35,7 +30,18 @@ struct DecodedRunList {
 
 // Decodes the whole run list with widths up to 8 bytes. It ends, incomplete, at a
 // malformed header, at the end of the bytes, at a cluster number below 0 or a position
-// that overflows, or after maxRuns runs.
-DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns = 1'000'000);
+// that overflows, or after maxRuns runs. A sparse run is kept and decoding goes on.
+DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns = kMaxRuns);
+
+// A run placed on the drive, in 512-byte sectors.
+struct PlacedRun {
+    DriveSector start;  // 0 for a sparse run
+    std::uint64_t lengthSectors = 0;
+    bool sparse = false;
+};
+
+// The run on the drive for clusters of `sectorsPerCluster` sectors; nothing when its
+// start or its length does not fit 64 bits.
+std::optional<PlacedRun> PlaceRun(const DataRun& run, std::uint32_t sectorsPerCluster);
 
 }  // namespace tarvik

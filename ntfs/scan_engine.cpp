@@ -1,65 +1,156 @@
 #include "ntfs/scan_engine.h"
 
+#include <array>
+
 #include "ntfs/boot_sector.h"
+#include "ntfs/drive_search.h"
+#include "ntfs/mft_record_stream.h"
+#include "ntfs/scan_phases.h"
+#include "ntfs/scan_state.h"
 #include "ntfs/scan_texts.h"
 
 namespace tarvik {
 
-ScanEngine::ScanEngine(DriveCode code) : driveCode(code) {}
-
-ScanEngine::ScanEngine(DriveCode code, std::unique_ptr<SectorSource> source)
-    : driveCode(code), source_(std::move(source)) {}
-
-void ScanEngine::SetDrive(std::uint32_t first, std::uint32_t size) {
-    firstSector = first;
-    sizeInSectors = size;
-    lastSector = first + size - 1;
-    if (!source_) source_ = std::make_unique<DiskSectorSource>(driveCode, DiskSector(first));
-}
-
 namespace {
 
-std::optional<NtfsBootSector> ReadBootCopy(SectorSource& source, std::uint64_t sector) {
+// A volume of 4096-byte sectors keeps its backup boot sector at the start of its last
+// sector, eight 512-byte sectors before the drive's end.
+constexpr std::uint64_t kLargeSectorUnits = 8;
+
+DriveGeometry Placed(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors) {
+    DriveGeometry geometry;
+    geometry.driveCode = code;
+    geometry.firstSector = firstSector;
+    geometry.sizeInSectors = sizeInSectors;
+    return geometry;
+}
+
+// A boot sector copy the engine can read the volume by: an NTFS quick test passed and
+// usable sector, cluster and record sizes.
+struct VolumeLayout {
+    std::uint32_t unitsPerCluster = 0;
+    std::uint32_t bytesPerSector = 0;
+    std::uint32_t recordSize = 0;
+    std::optional<DriveSector> mft;
+    std::optional<DriveSector> mirror;
+};
+
+std::optional<VolumeLayout> ReadBootCopy(SectorSource& source, DriveSector sector) {
     std::array<std::uint8_t, NtfsBootSector::kSize> bytes{};
     if (!source.Read(sector, bytes)) return std::nullopt;
-    auto boot = NtfsBootSector::Parse(ByteView(bytes.data(), bytes.size()));
-    if (!boot || !boot->PassesQuickTest() || !boot->SectorsPerCluster()) return std::nullopt;
-    return boot;
+    const auto boot = NtfsBootSector::Parse(ByteView(bytes.data(), bytes.size()));
+    if (!boot || !boot->PassesQuickTest()) return std::nullopt;
+    const auto units = boot->UnitsPerCluster();
+    const auto recordSize = boot->RecordSize();
+    if (!units || !recordSize) return std::nullopt;
+    VolumeLayout layout;
+    layout.unitsPerCluster = *units;
+    layout.bytesPerSector = *boot->SectorSize();
+    layout.recordSize = *recordSize;
+    layout.mft = ClusterStart(Cluster(boot->mftCluster()), *units);
+    layout.mirror = ClusterStart(Cluster(boot->mftMirrorCluster()), *units);
+    return layout;
 }
 
 }  // namespace
 
+ScanEngine::ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors)
+    : ScanEngine(code, firstSector, sizeInSectors,
+                 std::make_unique<DiskSectorSource>(code, firstSector)) {}
+
+ScanEngine::ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors,
+                       std::unique_ptr<SectorSource> source)
+    : state_(std::make_unique<ScanState>(Placed(code, firstSector, sizeInSectors),
+                                         std::move(source))) {}
+
+ScanEngine::ScanEngine(std::unique_ptr<ScanState> state) : state_(std::move(state)) {}
+
+ScanEngine::~ScanEngine() = default;
+
 bool ScanEngine::ValidateBootSector(Notifier& notifier) {
-    if (!source_ || sizeInSectors == 0) return false;
-    auto boot = ReadBootCopy(*source_, 0);
-    if (!boot) boot = ReadBootCopy(*source_, lastSector - firstSector);
-    if (!boot) {
+    ScanState& s = *state_;
+    const std::uint64_t size = s.geometry.sizeInSectors;
+    if (!s.source || size == 0) return false;
+    auto layout = ReadBootCopy(*s.source, DriveSector(0));
+    if (!layout) layout = ReadBootCopy(*s.source, DriveSector(size - 1));
+    if (!layout && size >= kLargeSectorUnits) {
+        layout = ReadBootCopy(*s.source, DriveSector(size - kLargeSectorUnits));
+    }
+    if (!layout) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
         return false;
     }
-    sectorsPerCluster = *boot->SectorsPerCluster();
-    mftStart = static_cast<std::uint32_t>(sectorsPerCluster * (boot->mftCluster() & 0xFFFFFFFFu));
-    mftMirrorStart =
-        static_cast<std::uint32_t>(sectorsPerCluster * (boot->mftMirrorCluster() & 0xFFFFFFFFu));
+    s.geometry.sectorsPerCluster = layout->unitsPerCluster;
+    s.geometry.bytesPerSector = layout->bytesPerSector;
+    s.geometry.recordSize = layout->recordSize;
+    s.mftRecordSector = layout->mft;
+    s.mirrorRecordSector = layout->mirror;
+    s.geometry.mftStart = layout->mft.value_or(DriveSector(0));
+    s.geometry.mftMirrorStart = layout->mirror.value_or(DriveSector(0));
     return true;
 }
 
-bool ScanEngine::ReadRecord(std::uint64_t recordNumber, MftRecordBytes& record) {
-    const auto place = mftMap_.Locate(recordNumber);
-    if (!place) return false;
-    if (!source_->Read(place->firstSector, record)) return false;
-    if (place->secondSector) {
-        return source_->Read(*place->secondSector, std::span(record).subspan(512));
-    }
-    return true;
+void ScanEngine::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
+    if (state_->recordSize() == 0) return;  // not validated
+    state_->stop = stop;
+    RunNormalScan(*state_, progress, notifier);
+    RunHousekeeping(*state_, progress);
+    state_->stop = nullptr;
 }
 
-bool ScanEngine::ReadCataloguedRecord(std::uint32_t ownNumber, MftRecordBytes& record) {
-    if (ownNumber < mftMap_.recordCount()) return ReadRecord(ownNumber, record);
-    if (ownNumber >= mftSectorTable.size()) return false;
-    const std::uint32_t sector = mftSectorTable[ownNumber];
-    if (sector < firstSector) return false;
-    return source_->Read(sector - firstSector, record);
+bool ScanEngine::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
+    if (state_->recordSize() == 0) return false;
+    state_->advanceSearched = true;
+    state_->stop = stop;
+    const bool found = RunAdvanceSearch(*state_, progress);
+    if (found) RunHousekeeping(*state_, progress);
+    state_->stop = nullptr;
+    return found;
+}
+
+const Catalogue& ScanEngine::catalogue() const {
+    return state_->catalogue;
+}
+Catalogue& ScanEngine::catalogue() {
+    return state_->catalogue;
+}
+const FolderTable& ScanEngine::folderTable() const {
+    return state_->folderTable;
+}
+const ScanCounters& ScanEngine::counters() const {
+    return state_->counters;
+}
+std::uint64_t ScanEngine::totalSize() const {
+    return state_->totalSize;
+}
+bool ScanEngine::advanceSearched() const {
+    return state_->advanceSearched;
+}
+const DriveGeometry& ScanEngine::geometry() const {
+    return state_->geometry;
+}
+bool ScanEngine::ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& record) {
+    return state_->ReadCataloguedRecord(ownNumber, record);
+}
+SectorSource& ScanEngine::source() {
+    return *state_->source;
+}
+
+bool ScanState::ReadRecord(RecordNumber record, RecordBuffer& bytes) {
+    bytes.assign(recordSize(), 0);
+    const auto place = mftMap.Locate(record);
+    return place && ReadRecordPieces(*source, *place, bytes);
+}
+
+bool ScanState::ReadRecordAt(DriveSector sector, RecordBuffer& bytes) {
+    bytes.assign(recordSize(), 0);
+    return !bytes.empty() && source->Read(sector, bytes);
+}
+
+bool ScanState::ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& bytes) {
+    if (ownNumber < mftMap.recordCount()) return ReadRecord(RecordNumber(ownNumber), bytes);
+    if (ownNumber >= foundRecords.size()) return false;
+    return ReadRecordAt(foundRecords[ownNumber], bytes);
 }
 
 }  // namespace tarvik

@@ -1,21 +1,19 @@
 #pragma once
-// One scan engine per chosen logical drive: the drive's geometry, the MFT's runs, and
-// the tables a scan fills (catalogue, folder table, directory list), which the views and
-// the recovery writer use until another drive is chosen.
-#include <array>
+// One scan engine per chosen logical drive: it validates the drive's boot sector, scans
+// the drive (and, when asked, searches it for records outside the MFT), and holds what
+// the scan found until another drive is chosen. The views and the recovery read that
+// through the accessors; only the scan writes it, apart from the check states kept in
+// the catalogue's entries.
 #include <cstdint>
 #include <memory>
-#include <optional>
-#include <vector>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/directory_id_list.h"
 #include "catalogue/folder_table.h"
+#include "common/positions.h"
 #include "common/reporting.h"
 #include "disk/drive_code.h"
 #include "disk/sector_source.h"
-#include "ntfs/mft_map.h"
-#include "ntfs/run_table.h"
+#include "ntfs/file_record.h"
 
 namespace tarvik {
 
@@ -28,63 +26,72 @@ struct ScanCounters {
     std::uint32_t deletedDirectories = 0;
 };
 
-using MftRecordBytes = std::array<std::uint8_t, kMftRecordSize>;
+// Where the drive lies and how its volume is laid out. Every sector count and position
+// is in 512-byte sectors, whatever the volume's own sector size (bytesPerSector): on a
+// volume of 4096-byte sectors a cluster of one sector has sectorsPerCluster 8.
+struct DriveGeometry {
+    DriveCode driveCode = 0;
+    DiskSector firstSector;
+    std::uint64_t sizeInSectors = 0;
+    // Set by the boot sector validation (0 before it).
+    std::uint32_t sectorsPerCluster = 0;
+    std::uint32_t bytesPerSector = 0;  // the volume's sector size, 512 or 4096
+    std::uint32_t recordSize = 0;      // bytes per MFT record, 1024 or 4096
+    DriveSector mftStart;
+    DriveSector mftMirrorStart;
+};
+
+struct ScanState;
 
 class ScanEngine {
   public:
-    explicit ScanEngine(DriveCode code);
-    // For tests and fuzzing: a drive read from any sector source.
-    ScanEngine(DriveCode code, std::unique_ptr<SectorSource> source);
+    // The drive of `sizeInSectors` sectors from `firstSector` on the disk `code` names,
+    // read through the sector reader.
+    ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors);
+    // For tests and fuzzing: the drive read from any sector source.
+    ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors,
+               std::unique_ptr<SectorSource> source);
+    // For tests of what reads a scanned drive: an engine over a state made by hand
+    // (ntfs/scan_state.h).
+    explicit ScanEngine(std::unique_ptr<ScanState> state);
+    ~ScanEngine();
+    ScanEngine(const ScanEngine&) = delete;
+    ScanEngine& operator=(const ScanEngine&) = delete;
 
-    // The chosen partition: first sector and size in sectors.
-    void SetDrive(std::uint32_t firstSector, std::uint32_t sizeInSectors);
-
-    // Reads the boot sector, or its backup at the drive's last sector; takes the cluster
-    // size and the MFT's places from the copy that passes. Shows the FAT-drive message
-    // and fails when neither copy is an NTFS boot sector.
+    // Reads the boot sector, or its backup at the drive's end; takes the sector,
+    // cluster and record sizes and the MFT's places from the copy that passes. Shows the
+    // FAT-drive message and fails when neither copy is an NTFS boot sector.
     bool ValidateBootSector(Notifier& notifier);
 
-    // Finds the MFT's runs from record 0 (or its mirror), extension records included.
-    bool LocateMft();
+    // The normal scan of a validated drive: normal entries (the folder tree from the
+    // root, or every in-use record when the root cannot be read), deleted entries, lost
+    // ones, then the folder table and the total size. A stop request ends the reading
+    // within a record or a chunk; what was catalogued until then stays, each entry whole
+    // and counted, and is given its folders as after a full scan.
+    void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
 
-    // Reads MFT record k (both halves when it is split over two runs), as stored: no
-    // fix-up applied. False when k is past the MFT's end or the read failed.
-    bool ReadRecord(std::uint64_t recordNumber, MftRecordBytes& record);
+    // After Scan: adds the records found on the drive outside the MFT. True when it found
+    // any (the folder table is then rebuilt); the catalogue is unchanged otherwise, and
+    // when a stop request came before the search had gone over the whole drive.
+    bool AdvanceSearch(ProgressSink& progress, const StopFlag* stop = nullptr);
 
-    // Reads the record behind a catalogue entry's own number: through the MFT when the
-    // number lies inside it, else at the sector the drive-wide search found it at.
-    bool ReadCataloguedRecord(std::uint32_t ownNumber, MftRecordBytes& record);
+    const Catalogue& catalogue() const;
+    // The check states live in the catalogue's entries; nothing else may be changed.
+    Catalogue& catalogue();
+    const FolderTable& folderTable() const;
+    const ScanCounters& counters() const;
+    std::uint64_t totalSize() const;
+    bool advanceSearched() const;
+    const DriveGeometry& geometry() const;
 
-    SectorSource& source() { return *source_; }
-    const MftMap& mftMap() const { return mftMap_; }
-
-    // Geometry.
-    DriveCode driveCode;
-    std::uint32_t sectorsPerCluster = 0;
-    std::uint32_t firstSector = 0;
-    std::uint32_t lastSector = 0;
-    std::uint32_t sizeInSectors = 0;
-    std::uint32_t mftStart = 0;        // relative to the first sector
-    std::uint32_t mftMirrorStart = 0;  // relative to the first sector
-    RunTable mftRuns;
-    std::uint64_t mftSectors = 0;
-
-    // What a scan fills.
-    Catalogue catalogue;
-    FolderTable folderTable;
-    DirectoryIdList directoryIds;
-    std::vector<std::uint32_t> mftSectorTable;  // absolute sectors of records found by search
-    ScanCounters counters;
-    std::uint64_t totalSize = 0;
-    std::uint32_t folderCounter = 0;
-    std::uint32_t lostFolderCounter = 0;
-    bool advanceSearch = false;
+    // Reads the record behind a catalogue entry's own number, as stored (no fix-up):
+    // through the MFT when the number lies inside it, else at the sector the drive-wide
+    // search found it at. `record` is sized to the volume's record size.
+    bool ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& record);
+    SectorSource& source();
 
   private:
-    bool LocateMftFrom(std::uint32_t recordSector, bool fromMirror);
-
-    std::unique_ptr<SectorSource> source_;
-    MftMap mftMap_;
+    std::unique_ptr<ScanState> state_;
 };
 
 }  // namespace tarvik

@@ -10,7 +10,7 @@
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
 #include "ntfs/record_inspection.h"
-#include "ntfs/scan_engine.h"
+#include "ntfs/scan_state.h"
 #include "ntfs/scan_texts.h"
 
 namespace tarvik {
@@ -28,6 +28,13 @@ void ShowCounter(ProgressSink& progress, int slot, std::uint32_t value) {
     progress.SetText(slot, std::to_string(value));
 }
 
+void ShowScanCounters(ProgressSink& progress, const ScanCounters& counters) {
+    ShowCounter(progress, kSlotNormalFiles, counters.normalFiles);
+    ShowCounter(progress, kSlotNormalDirectories, counters.normalDirectories);
+    ShowCounter(progress, kSlotDeletedFiles, counters.deletedFiles);
+    ShowCounter(progress, kSlotDeletedDirectories, counters.deletedDirectories);
+}
+
 // The root and the MFT mirror are counted but never stored.
 bool IsStoredNumber(std::uint32_t number) {
     return number != kRootFolderNumber && number != kMirrorRecord && number != kMftRecord;
@@ -35,26 +42,26 @@ bool IsStoredNumber(std::uint32_t number) {
 
 class NormalScan {
   public:
-    NormalScan(ScanEngine& engine, ProgressSink& progress) : engine_(engine), progress_(progress) {}
+    NormalScan(ScanState& state, ProgressSink& progress) : state_(state), progress_(progress) {}
 
     void Run(Notifier& notifier);
 
   private:
     bool ReadDirectory(std::uint32_t number);
     void CatalogueIndexEntry(const IndexedName& entry);
-    void TreeWalk();
+    void TreeWalk(PhaseProgress& phase);
     enum class RecordWalkKind { InUse, Deleted };
     void RecordWalk(RecordWalkKind kind);
     void CatalogueRecord(RecordWalkKind kind, std::uint64_t k, const InspectedRecord& record);
-    void AddDirectoryId(std::uint32_t number) { engine_.directoryIds.Append(number); }
+    void AddDirectoryId(std::uint32_t number) { state_.directoryIds.Append(number); }
     // The header alone tells an in-use record the folder tree already catalogued; most
     // records of a healthy volume are such, and need no further decoding.
-    bool IsReachedInUseRecord(const MftRecordBytes& bytes, std::uint64_t k) const {
-        const auto header = FileRecordHeader::Parse(ByteView(bytes.data(), bytes.size()));
+    bool IsReachedInUseRecord(const RecordBuffer& bytes, std::uint64_t k) const {
+        const auto header = FileRecordHeader::Parse(ByteView(bytes));
         return header && header->inUse() && reached_.contains(Low32(k));
     }
 
-    ScanEngine& engine_;
+    ScanState& state_;
     ProgressSink& progress_;
     // Records the folder tree reached (the MFT's own record counts as reached), so the
     // record walk can take in-use records that no readable index lists.
@@ -63,7 +70,7 @@ class NormalScan {
 };
 
 void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
-    ScanCounters& counters = engine_.counters;
+    ScanCounters& counters = state_.counters;
     CatalogueEntry item{};
     item.SetName(entry.name);
     item.number = entry.number;
@@ -81,34 +88,34 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
         ++counters.normalFiles;
     }
     reached_.insert(entry.number);
-    if (IsStoredNumber(entry.number)) engine_.catalogue.Append(item);
+    if (IsStoredNumber(entry.number)) state_.catalogue.Append(item);
 }
 
 bool NormalScan::ReadDirectory(std::uint32_t number) {
-    const std::size_t before = engine_.catalogue.Count();
-    ReadDirectoryIndex(engine_, number,
+    const std::size_t before = state_.catalogue.Count();
+    ReadDirectoryIndex(state_, number,
                        [this](const IndexedName& entry) { CatalogueIndexEntry(entry); });
-    return engine_.catalogue.Count() > before;
+    return state_.catalogue.Count() > before;
 }
 
 // Breadth first: every folder catalogued is read in turn, once, so a folder structure
 // that loops cannot make the walk go on without end.
-void NormalScan::TreeWalk() {
-    for (std::size_t i = 0; i < engine_.catalogue.Count(); ++i) {
-        const CatalogueEntry& entry = engine_.catalogue.At(i);
+// A stop request ends the walk between folders; each folder read is catalogued whole.
+void NormalScan::TreeWalk(PhaseProgress& phase) {
+    for (std::size_t i = 0; i < state_.catalogue.Count() && !state_.StopRequested(); ++i) {
+        const CatalogueEntry& entry = state_.catalogue.At(i);
         if (entry.attribute == kAttributeDirectory) {
             const std::uint32_t number = entry.number;
             if (directoriesRead_.insert(number).second) ReadDirectory(number);
-            ShowCounter(progress_, kSlotNormalFiles, engine_.counters.normalFiles);
-            ShowCounter(progress_, kSlotNormalDirectories, engine_.counters.normalDirectories);
         }
-        progress_.StepIt();
+        if (phase.At(i)) ShowScanCounters(progress_, state_.counters);
     }
+    ShowScanCounters(progress_, state_.counters);
 }
 
 void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
                                  const InspectedRecord& record) {
-    ScanCounters& counters = engine_.counters;
+    ScanCounters& counters = state_.counters;
     CatalogueEntry item{};
     item.SetName(*record.name);
     item.parent = record.parent;
@@ -122,13 +129,9 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
         item.attribute = kAttributeDirectory;
         item.size = 0;
         ++(deleted ? counters.deletedDirectories : counters.normalDirectories);
-        ShowCounter(progress_, deleted ? kSlotDeletedDirectories : kSlotNormalDirectories,
-                    deleted ? counters.deletedDirectories : counters.normalDirectories);
     } else {
         item.attribute = kAttributeFile;
         ++(deleted ? counters.deletedFiles : counters.normalFiles);
-        ShowCounter(progress_, deleted ? kSlotDeletedFiles : kSlotNormalFiles,
-                    deleted ? counters.deletedFiles : counters.normalFiles);
     }
     // The number counted by position is checked against the record found at it. The
     // record at k is the one just read; its neighbours are read again.
@@ -139,8 +142,8 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
             at.name = record.name;
             return at;
         }
-        MftRecordBytes bytes{};
-        if (!engine_.ReadRecord(n, bytes) || !HasFileSignature(bytes)) return at;
+        RecordBuffer bytes;
+        if (!state_.ReadRecord(RecordNumber(n), bytes) || !HasFileSignature(bytes)) return at;
         at.isFileRecord = true;
         at.name = RecordName(bytes);
         return at;
@@ -151,22 +154,25 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     if (confirmation.result == ConfirmationResult::Dropped) return;
     item.number = number;
     if (!deleted) reached_.insert(number);
-    if (IsStoredNumber(number)) engine_.catalogue.Append(item);
+    if (IsStoredNumber(number)) state_.catalogue.Append(item);
 }
 
 // Every record of the MFT in number order. The in-use walk takes every in-use base
 // record; the deleted walk takes deleted records and also in-use base records that no
 // readable folder index listed, so a live file behind a damaged index block is found.
+// A stop request ends it between records.
 void NormalScan::RecordWalk(RecordWalkKind kind) {
-    const std::uint64_t records = engine_.mftMap().recordCount();
-    StartScanPhase(progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
-                   kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
-    MftRecordStream stream(engine_.source(), engine_.mftMap());
-    std::uint64_t k = 0;
-    MftRecordBytes bytes{};
+    const std::uint64_t records = state_.mftMap.recordCount();
+    PhaseProgress phase(
+        progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
+        kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
+    MftRecordStream stream(*state_.source, state_.mftMap);
+    RecordNumber number;
+    RecordBuffer bytes(state_.recordSize());
     bool readable = false;
-    while (stream.Next(k, bytes, readable)) {
-        progress_.StepIt();
+    while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
+        const std::uint64_t k = number.value();
+        if (phase.At(k)) ShowScanCounters(progress_, state_.counters);
         if (!readable) continue;
         if (kind == RecordWalkKind::Deleted && IsReachedInUseRecord(bytes, k)) continue;
         const auto record = InspectRecord(bytes);
@@ -177,43 +183,56 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
         if (!take) continue;
         CatalogueRecord(kind, k, *record);
     }
+    ShowScanCounters(progress_, state_.counters);
 }
 
 void NormalScan::Run(Notifier& notifier) {
-    if (!engine_.LocateMft()) {
-        ScanWithoutMft(engine_, progress_, notifier);
+    if (!state_.LocateMft()) {
+        ScanWithoutMft(state_, progress_, notifier);
         return;
     }
-    const std::uint64_t records = engine_.mftMap().recordCount();
-    engine_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
-    StartScanPhase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
+    const std::uint64_t records = state_.mftMap.recordCount();
+    state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
+    PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
     if (ReadDirectory(kRootFolderNumber)) {
         directoriesRead_.insert(kRootFolderNumber);
-        TreeWalk();
+        TreeWalk(phase);
     } else {
         RecordWalk(RecordWalkKind::InUse);
     }
-    RecordWalk(RecordWalkKind::Deleted);
-    RunLostFilesPhase(engine_, progress_, 0);
+    if (!state_.StopRequested()) RecordWalk(RecordWalkKind::Deleted);
+    RunLostFilesPhase(state_, progress_, 0);
 }
+
+// About a thousand moves of the bar per phase.
+constexpr std::uint64_t kMovesPerPhase = 1024;
 
 }  // namespace
 
-void StartScanPhase(ProgressSink& progress, const char* text, std::uint64_t maximum) {
-    progress.SetText(kSlotPhase, text);
-    progress.SetRange(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(maximum, 0xFFFFFFFFu)));
-    progress.SetPosition(0);
-    progress.SetStep(1);
+PhaseProgress::PhaseProgress(ProgressSink& sink, const char* text, std::uint64_t maximum)
+    : sink_(sink), stride_(std::max<std::uint64_t>(1, maximum / kMovesPerPhase)) {
+    sink_.SetText(kSlotPhase, text);
+    sink_.SetRange(0, maximum);
+    sink_.SetPosition(0);
+    sink_.SetStep(1);
 }
 
-void RunNormalScan(ScanEngine& engine, ProgressSink& progress, Notifier& notifier) {
-    NormalScan(engine, progress).Run(notifier);
+bool PhaseProgress::At(std::uint64_t position) {
+    if (position < next_) return false;
+    sink_.SetPosition(position);
+    next_ = position + stride_;
+    return true;
 }
 
-void RunHousekeeping(ScanEngine& engine, ProgressSink& progress) {
-    StartScanPhase(progress, kPhase4, 2 * static_cast<std::uint64_t>(engine.catalogue.Count()));
-    engine.folderTable = BuildFolderTable(engine.catalogue, &progress);
-    engine.totalSize = engine.folderTable.TotalSize();
+void RunNormalScan(ScanState& state, ProgressSink& progress, Notifier& notifier) {
+    NormalScan(state, progress).Run(notifier);
+}
+
+// Building the folder table steps the bar itself, once per entry and pass.
+void RunHousekeeping(ScanState& state, ProgressSink& progress) {
+    PhaseProgress(progress, kPhase4, 2 * static_cast<std::uint64_t>(state.catalogue.Count()));
+    state.folderTable = BuildFolderTable(state.catalogue, &progress);
+    state.totalSize = state.folderTable.TotalSize();
 }
 
 }  // namespace tarvik

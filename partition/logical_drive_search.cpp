@@ -97,13 +97,13 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     // chunks and the MFT records that confirm a find are read through one descriptor.
     DiskSectorSource disk(code, DiskSector(0));
     std::uint64_t examined = 0;
-    ReadInChunks(disk, total, [&](std::uint64_t d, const std::uint8_t* chunk, bool readable) {
+    ReadInChunks(disk, total, [&](DriveSector d, const std::uint8_t* chunk, bool readable) {
         if (options.stop && options.stop->load()) return false;
         progress.StepIt();
         ShowNumber(progress, kSlotSearchSector, examined);
         if (readable) {
             for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
-                const DiskSector sector(d + s);
+                const DiskSector sector(d.value() + s);
                 if (TestBootSectorCandidate(disk.handle(), sector, chunk + s * kSectorSize,
                                             table)) {
                     ShowNumber(progress, kSlotSearchFound, table.Count());

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "common/positions.h"
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
 #include "ntfs/boot_sector.h"
@@ -85,10 +86,12 @@ std::optional<NtfsBootSector> BareVolumeBootSector(DiskHandle& disk) {
 // A bare volume spans its boot sector's size plus the backup boot sector after it,
 // as far as the disk reaches.
 LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
-    std::uint64_t end = CheckedAdd(boot.totalSectors(), 1).value_or(boot.totalSectors());
+    // Counted in 512-byte sectors, whatever the volume's own sector size.
+    const std::uint64_t volume = boot.VolumeUnits().value_or(0);
+    std::uint64_t end = CheckedAdd(volume, boot.bytesPerSector() / kSectorSize).value_or(volume);
     if (const auto bytes = DiskByteSize(code)) {
         const std::uint64_t diskSectors = *bytes / kSectorSize;
-        if (diskSectors >= boot.totalSectors() && diskSectors < end) end = diskSectors;
+        if (diskSectors >= volume && diskSectors < end) end = diskSectors;
     }
     return {0, end, kTypeNtfs};
 }

@@ -23,18 +23,26 @@ class ClusterReader {
                          [](const DataRun& a, const DataRun& b) { return a.vcn < b.vcn; });
     }
 
-    // Fills `buffer` (count clusters) from cluster `first`. False when stopped.
+    // Fills `buffer` (count clusters) from cluster `first`. False when stopped. A run
+    // whose place on the drive overflows is not read: its clusters stay zero and count
+    // as unreadable.
     bool Read(std::uint64_t first, std::uint64_t count, std::span<std::uint8_t> buffer) {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         const std::uint64_t end = first + count;
+        const std::uint64_t clusterBytes = std::uint64_t{spc_} * kSectorBytes;
         for (const DataRun& run : runs_) {
-            const std::uint64_t runEnd = run.vcn + run.lengthClusters;
+            const std::uint64_t runEnd = RunEnd(run);
             if (run.sparse || runEnd <= first || run.vcn >= end) continue;
             const std::uint64_t from = std::max(first, run.vcn);
             const std::uint64_t to = std::min(end, runEnd);
-            const std::uint64_t clusterBytes = spc_ * kSectorBytes;
             auto part = buffer.subspan((from - first) * clusterBytes, (to - from) * clusterBytes);
-            if (!ReadPart((run.lcn + (from - run.vcn)) * spc_, part)) return false;
+            const auto cluster = run.lcn.Plus(from - run.vcn);
+            const auto sector = cluster ? ClusterStart(*cluster, spc_) : std::nullopt;
+            if (!sector || !sector->Plus((to - from) * spc_)) {
+                unreadable_ += (to - from) * spc_;
+                continue;
+            }
+            if (!ReadPart(*sector, part)) return false;
         }
         return true;
     }
@@ -44,7 +52,7 @@ class ClusterReader {
         std::uint64_t allocated = 0;
         const std::uint64_t end = first + count;
         for (const DataRun& run : runs_) {
-            const std::uint64_t runEnd = run.vcn + run.lengthClusters;
+            const std::uint64_t runEnd = RunEnd(run);
             if (!run.sparse && runEnd > first && run.vcn < end)
                 allocated += std::min(end, runEnd) - std::max(first, run.vcn);
         }
@@ -57,13 +65,19 @@ class ClusterReader {
   private:
     bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 
-    bool ReadPart(std::uint64_t sector, std::span<std::uint8_t> part) {
+    // Where a run ends within the file; the file's clusters are counted in 64 bits, so a
+    // run said to reach past that ends there.
+    static std::uint64_t RunEnd(const DataRun& run) {
+        return CheckedAdd(run.vcn, run.lengthClusters).value_or(UINT64_MAX);
+    }
+
+    bool ReadPart(DriveSector sector, std::span<std::uint8_t> part) {
         if (Stopped()) return false;
         if (source_.Read(sector, part)) return true;
         for (std::size_t offset = 0; offset < part.size(); offset += kSectorBytes) {
             if (Stopped()) return false;
             auto one = part.subspan(offset, kSectorBytes);
-            if (!source_.Read(sector + offset / kSectorBytes, one)) {
+            if (!source_.Read(DriveSector(sector.value() + offset / kSectorBytes), one)) {
                 std::fill(one.begin(), one.end(), std::uint8_t{0});
                 ++unreadable_;
             }
@@ -73,7 +87,7 @@ class ClusterReader {
 
     std::vector<DataRun> runs_;
     SectorSource& source_;
-    std::uint64_t spc_;
+    std::uint32_t spc_;
     const StopFlag* stop_;
     std::uint64_t unreadable_ = 0;
 };

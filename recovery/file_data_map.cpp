@@ -1,7 +1,5 @@
 #include "recovery/file_data_map.h"
 
-#include <map>
-
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
 #include "ntfs/scan_engine.h"
@@ -10,7 +8,6 @@ namespace tarvik {
 namespace {
 
 namespace at = attribute_type;
-using RecordBytes = std::array<std::uint8_t, kMftRecordSize>;
 
 // A compression unit is 2^n clusters; NTFS writes n = 4. Anything past 2^16 clusters is
 // not a real unit.
@@ -29,7 +26,9 @@ void TakeSizes(const Attribute& attribute, FileDataMap& map) {
 bool AppendRuns(const Attribute& attribute, FileDataMap& map) {
     const std::uint64_t base = attribute.header().startVcn;
     for (DataRun run : DecodeRuns(attribute.RunList()).runs) {
-        if (__builtin_add_overflow(run.vcn, base, &run.vcn)) return false;
+        const auto vcn = CheckedAdd(run.vcn, base);
+        if (!vcn) return false;
+        run.vcn = *vcn;
         map.runs.push_back(run);
     }
     return true;
@@ -49,41 +48,14 @@ std::optional<FileDataMap> FromSingleAttribute(const Attribute& data) {
     return map;
 }
 
-// The extent's attribute: by the list's attribute id, else by first VCN.
-std::optional<Attribute> FindExtent(ByteView record, const AttributeExtent& extent) {
-    if (auto a = FindAttributeById(record, at::kData, extent.attributeId)) {
-        if (a->IsUnnamed(at::kData)) return a;
-    }
-    AttributeWalker walker(record);
-    while (auto a = walker.Next()) {
-        if (a->IsUnnamed(at::kData) && (a->isResident() || a->header().startVcn == extent.startVcn))
-            return a;
-    }
-    return std::nullopt;
-}
-
 std::optional<FileDataMap> FromExtents(ByteView record, std::uint32_t recordNumber,
                                        const std::vector<AttributeExtent>& extents,
                                        const RecordFetcher& fetch) {
-    std::map<std::uint32_t, std::optional<RecordBytes>> fetched;
-    auto recordFor = [&](std::uint32_t number) -> std::optional<ByteView> {
-        if (number == recordNumber) return record;
-        auto [it, isNew] = fetched.try_emplace(number);
-        if (isNew) {
-            RecordBytes bytes{};
-            const bool ok = fetch && fetch(number, bytes) && PrepareFileRecord(bytes);
-            const auto header = ok ? FileRecordHeader::Parse(ByteView(bytes)) : std::nullopt;
-            if (header && ReferenceRecordNumber(header->baseReference) == recordNumber)
-                it->second = bytes;
-        }
-        return it->second ? std::optional<ByteView>(ByteView(*it->second)) : std::nullopt;
-    };
-
+    ExtensionRecords records(record, recordNumber, fetch);
     FileDataMap map;
     bool sized = false;
     for (const AttributeExtent& extent : extents) {
-        const auto extentRecord = recordFor(extent.recordNumber);
-        const auto attribute = extentRecord ? FindExtent(*extentRecord, extent) : std::nullopt;
+        const auto attribute = records.FindExtent(extent, at::kData, {});
         if (!attribute || (attribute->isResident() && extents.size() > 1)) {
             ++map.extentsMissed;
             continue;
@@ -118,14 +90,14 @@ std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumb
 }
 
 std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber) {
-    RecordBytes record{};
+    RecordBuffer record;
     if (!engine.ReadCataloguedRecord(recordNumber, record) || !PrepareFileRecord(record))
         return std::nullopt;
-    const RecordFetcher fetch = [&engine](std::uint32_t number, RecordBytes& bytes) {
+    const RecordFetcher fetch = [&engine](std::uint32_t number, RecordBuffer& bytes) {
         return engine.ReadCataloguedRecord(number, bytes);
     };
     return MapFileData(ByteView(record), recordNumber, fetch, engine.source(),
-                       engine.sectorsPerCluster);
+                       engine.geometry().sectorsPerCluster);
 }
 
 }  // namespace tarvik

@@ -137,7 +137,7 @@ struct RecoveryWriter::FolderLevel {
 };
 
 bool RecoveryWriter::WriteFiles(FolderLevel& level) {
-    const Catalogue& catalogue = engine_.catalogue;
+    const Catalogue& catalogue = engine_.catalogue();
     for (std::size_t index : level.children) {
         const CatalogueEntry& entry = catalogue.At(index);
         if (entry.IsDirectory()) continue;
@@ -153,7 +153,7 @@ bool RecoveryWriter::WriteFiles(FolderLevel& level) {
 }
 
 void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
-    const Catalogue& catalogue = engine_.catalogue;
+    const Catalogue& catalogue = engine_.catalogue();
     path_ = rootPath;
     std::vector<FolderLevel> levels;
     levels.emplace_back(UniqueFd(rootFd), kRootFolderNumber, path_.size(), catalogue);
@@ -221,8 +221,8 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         if (!map->resident) progress_.SetText(kSlotSavingText, path + "/" + name);
         FdOutput output(fd.get());
         const CopyOptions options{&progress_, stop_, maxRequestBytes_};
-        const CopyResult copy =
-            CopyFileData(*map, engine_.source(), engine_.sectorsPerCluster, output, options);
+        const CopyResult copy = CopyFileData(*map, engine_.source(),
+                                             engine_.geometry().sectorsPerCluster, output, options);
         result_.bytesWritten += copy.bytesWritten;
         result_.unreadableSectors += copy.unreadableSectors;
         if (copy.writeFailed) ++result_.filesFailed;

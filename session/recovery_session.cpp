@@ -4,9 +4,7 @@
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
 #include "disk/disk_table.h"
-#include "ntfs/drive_search.h"
 #include "ntfs/scan_engine.h"
-#include "ntfs/scan_phases.h"
 #include "ntfs/scan_texts.h"
 #include "partition/found_drive_table.h"
 #include "partition/logical_drive_search.h"
@@ -97,10 +95,8 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
     list.DiscardPrevious();
     checks_.reset();
     filter_.reset();
-    engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)));
-    // The engine still holds 32-bit places.
-    engine_->SetDrive(static_cast<std::uint32_t>(drive.startSector),
-                      static_cast<std::uint32_t>(drive.sizeInSectors()));
+    engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
+                                           DiskSector(drive.startSector), drive.sizeInSectors());
     if (!engine_->ValidateBootSector(notifier)) {
         engine_.reset();
         return DriveOpening::kInvalidDrive;
@@ -124,44 +120,40 @@ void RecoverySession::CloseDrive() {
 }
 
 void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
-    (void)stop;
-    RunNormalScan(*engine_, progress, notifier);
-    RunHousekeeping(*engine_, progress);
-    checks_ = std::make_unique<CheckTree>(engine_->catalogue, engine_->folderTable);
+    engine_->Scan(progress, notifier, stop);
+    checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());
 }
 
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
-    (void)stop;
-    engine_->advanceSearch = true;
-    if (!RunAdvanceSearch(*engine_, progress)) return false;
-    RunHousekeeping(*engine_, progress);
-    checks_ = std::make_unique<CheckTree>(engine_->catalogue, engine_->folderTable);
+    if (!engine_->AdvanceSearch(progress, stop)) return false;
+    checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());
     return true;
 }
 
 const Catalogue& RecoverySession::GetCatalogue() const {
-    return engine_->catalogue;
+    return engine_->catalogue();
 }
 
 const FolderTable& RecoverySession::GetFolderTable() const {
-    return engine_->folderTable;
+    return engine_->folderTable();
 }
 
 DriveProperties RecoverySession::Properties() const {
     DriveProperties properties;
     if (!engine_) return properties;
-    const ScanCounters& c = engine_->counters;
-    properties.driveCode = engine_->driveCode;
-    properties.sectorsPerCluster = engine_->sectorsPerCluster;
-    properties.partitionStart = engine_->firstSector;
-    properties.partitionSize = engine_->sizeInSectors;
-    properties.mftStart = engine_->mftStart;
+    const ScanCounters& c = engine_->counters();
+    const DriveGeometry& geometry = engine_->geometry();
+    properties.driveCode = geometry.driveCode;
+    properties.sectorsPerCluster = geometry.sectorsPerCluster;
+    properties.partitionStart = geometry.firstSector.value();
+    properties.partitionSize = geometry.sizeInSectors;
+    properties.mftStart = geometry.mftStart.value();
     properties.totalFiles = std::uint64_t{c.normalFiles} + c.lostFiles + c.deletedFiles;
     properties.totalDirectories =
         std::uint64_t{c.normalDirectories} + c.lostDirectories + c.deletedDirectories;
     properties.deletedFiles = c.deletedFiles;
     properties.deletedDirectories = c.deletedDirectories;
-    properties.totalBytes = engine_->totalSize;
+    properties.totalBytes = engine_->totalSize();
     return properties;
 }
 

@@ -99,10 +99,12 @@ check_against_mmls() {
 # A bare volume is one NTFS drive at sector 0 spanning its boot sector's size and the
 # backup boot sector after it, as far as the image reaches.
 check_bare_volume() {
-    local image=$1 total file_sectors end actual
-    total=$(od -An -tu8 -j 40 -N 8 "$image" | tr -d ' ')
+    local image=$1 total file_sectors end actual per_sector
+    # Sizes in 512-byte sectors: the boot sector counts in its own (offset 11).
+    per_sector=$(($(od -An -tu2 -j 11 -N 2 "$image" | tr -d ' ') / 512))
+    total=$(($(od -An -tu8 -j 40 -N 8 "$image" | tr -d ' ') * per_sector))
     file_sectors=$(($(stat -c %s "$image") / 512))
-    end=$((total + 1))
+    end=$((total + per_sector))
     if [ "$file_sectors" -ge "$total" ] && [ "$file_sectors" -lt "$end" ]; then
         end=$file_sectors
     fi
@@ -149,6 +151,7 @@ test_fixture_disks() {
         check_against_mmls "$FIXTURES/$name.img"
     done
     check_bare_volume "$FIXTURES/bare-ntfs.img"
+    check_bare_volume "$FIXTURES/bare-4k.img"
     check_search_fallback "$FIXTURES/gpt.img" "NTFS|2048|16384"
 }
 

@@ -67,6 +67,7 @@ for name in dftt-7-undel-ntfs.dd dftt-8-jpeg-search.dd win10-compressed-attrlist
 done
 
 check_volume bare-ntfs "$TARVIK_FIXTURE_DIR/bare-ntfs.img" 1 0
+check_volume bare-4k "$TARVIK_FIXTURE_DIR/bare-4k.img" 1 0
 check_volume sample-disk "$TARVIK_FIXTURE_DIR/sample-disk.img" 1 2048
 # Every NTFS drive of the mixed disk, by its row in the drive list.
 row=0

@@ -36,12 +36,18 @@ Bytes List() {
                           ListEntry(0x90, 40, 6, u"$I30"), ListEntry(0xA0, 41, 7, u"$I30")});
 }
 
+std::vector<std::uint32_t> Records(const std::vector<AttributeExtent>& extents) {
+    std::vector<std::uint32_t> records;
+    for (const AttributeExtent& extent : extents) records.push_back(extent.recordNumber);
+    return records;
+}
+
 TEST(AttributeList, ExtentsComeInListOrderWithTheirNames) {
     const auto list = ParseAttributeList(ByteView(List()));
     ASSERT_EQ(list.size(), 7u);
     EXPECT_EQ(list[4].name, "ads");
-    EXPECT_EQ(ExtentRecords(UnnamedDataExtents(list)), (std::vector<std::uint32_t>{42, 41}));
-    EXPECT_EQ(ExtentRecords(IndexAllocationExtents(list)), (std::vector<std::uint32_t>{41}));
+    EXPECT_EQ(Records(UnnamedDataExtents(list)), (std::vector<std::uint32_t>{42, 41}));
+    EXPECT_EQ(Records(IndexAllocationExtents(list)), (std::vector<std::uint32_t>{41}));
     EXPECT_EQ(IndexRootRecord(list), 40u);
 
     Bytes cut = List();
@@ -65,28 +71,28 @@ TEST(AttributeList, RunsOfEveryExtentAreAppendedThroughTheFetchedRecords) {
     std::map<std::uint32_t, Bytes> disk = {{42, extension(0, {0x11, 0x10, 0x20, 0}, 0)},
                                            {41, extension(1, {0x11, 0x08, 0x60, 0}, 16)}};
     int fetches = 0;
-    const RecordFetcher fetch = [&](std::uint32_t n, std::array<std::uint8_t, 1024>& out) {
+    const RecordFetcher fetch = [&](std::uint32_t n, RecordBuffer& out) {
         ++fetches;
         if (!disk.count(n)) return false;
-        std::copy(disk[n].begin(), disk[n].end(), out.begin());
+        out = disk[n];
         return true;
     };
     const auto list = ParseAttributeList(FindAttribute(ByteView(base), 0x20)->Value());
-    RunTable table;
+    std::vector<DataRun> runs;
     const auto result =
-        AppendExtentRuns(ByteView(base), 40, list, ExtentKind::kUnnamedData, fetch, 2, table);
+        AppendExtentRuns(ByteView(base), 40, list, ExtentKind::kUnnamedData, fetch, runs);
     EXPECT_EQ(result.extentsUsed, 2u);
-    EXPECT_EQ(result.sectors, 48u);
-    const auto runs = PlaceRuns(table, 2);
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].startSector, 0x40u);  // record 42 first, as listed
-    EXPECT_EQ(runs[1].startSector, 0xC0u);
-    EXPECT_EQ(table.Entries()[1].tag, kFirstRunTag);
+    EXPECT_EQ(runs[0].lcn.value(), 0x20u);  // record 42 first, as listed
+    EXPECT_EQ(runs[0].lengthClusters, 0x10u);
+    // Each extent's run list is decoded on its own: its first delta is from cluster 0.
+    EXPECT_EQ(runs[1].lcn.value(), 0x60u);
+    EXPECT_EQ(runs[1].lengthClusters, 0x08u);
 
     // An extension that names another base record is not taken.
     testing::Put64(disk[41], 0x20, 99);
-    RunTable other;
-    EXPECT_EQ(AppendExtentRuns(ByteView(base), 40, list, ExtentKind::kUnnamedData, fetch, 2, other)
+    std::vector<DataRun> other;
+    EXPECT_EQ(AppendExtentRuns(ByteView(base), 40, list, ExtentKind::kUnnamedData, fetch, other)
                   .extentsMissed,
               1u);
     EXPECT_EQ(fetches, 4);

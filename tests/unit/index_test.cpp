@@ -71,7 +71,7 @@ Bytes Block(const std::u16string& name, std::uint64_t reference) {
 
 struct Allocation {
     testing::MemorySource source{256};
-    RunTable runs;
+    std::vector<DataRun> runs;
     std::vector<std::string> names;
 
     IndexAllocationResult Read(std::uint32_t maxReadSectors = 8192) {
@@ -95,7 +95,7 @@ TEST(IndexAllocation, BlockAcrossTwoRunsIsJoinedAndADamagedBlockSkipped) {
     damaged[0] = 'X';
     a.source.Place(104, damaged);
     a.source.Place(112, Block(u"last", 0x23));
-    DecodeRunList(ByteView(Bytes{0x11, 12, 10, 0x11, 20, 90, 0}), 1, a.runs);
+    a.runs = DecodeRuns(ByteView(Bytes{0x11, 12, 10, 0x11, 20, 90, 0})).runs;
 
     const auto result = a.Read();
     EXPECT_EQ(a.names, (std::vector<std::string>{"first", "across", "last"}));
@@ -112,7 +112,7 @@ TEST(IndexAllocation, SparseRunsHoldNoBlocksAndTornBlocksAreSkipped) {
     a.source.Place(18, torn);
     a.source.Place(40, Block(u"after", 0x22));
     // 16 sectors at 10, 8 sparse, 8 at 40.
-    DecodeRunList(ByteView(Bytes{0x11, 16, 10, 0x01, 8, 0x11, 8, 30, 0}), 1, a.runs);
+    a.runs = DecodeRuns(ByteView(Bytes{0x11, 16, 10, 0x01, 8, 0x11, 8, 30, 0})).runs;
 
     const auto result = a.Read(8);
     EXPECT_EQ(a.names, (std::vector<std::string>{"before", "after"}));

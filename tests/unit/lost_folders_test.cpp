@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "disk/memory_sector_source.h"
-#include "ntfs/scan_engine.h"
 #include "ntfs/scan_phases.h"
+#include "ntfs/scan_state.h"
 
 namespace tarvik {
 namespace {
@@ -17,17 +17,18 @@ CatalogueEntry Entry(const char* name, std::uint32_t number, std::uint32_t paren
 }
 
 struct LostFolderTest : ::testing::Test {
-    ScanEngine engine{0x80, std::make_unique<MemorySectorSource>(std::vector<std::uint8_t>(512))};
+    ScanState state{DriveGeometry{},
+                    std::make_unique<MemorySectorSource>(std::vector<std::uint8_t>(512))};
     NullProgressSink progress;
 
     void Add(const CatalogueEntry& entry) {
-        engine.catalogue.Append(entry);
+        state.catalogue.Append(entry);
         const std::uint32_t number = entry.number;
-        if (entry.IsDirectory()) engine.directoryIds.Append(number);
+        if (entry.IsDirectory()) state.directoryIds.Append(number);
     }
-    std::string NameAt(std::size_t i) const { return std::string(engine.catalogue.At(i).Name()); }
-    std::uint32_t NumberAt(std::size_t i) const { return engine.catalogue.At(i).number; }
-    std::uint32_t ParentAt(std::size_t i) const { return engine.catalogue.At(i).parent; }
+    std::string NameAt(std::size_t i) const { return std::string(state.catalogue.At(i).Name()); }
+    std::uint32_t NumberAt(std::size_t i) const { return state.catalogue.At(i).number; }
+    std::uint32_t ParentAt(std::size_t i) const { return state.catalogue.At(i).parent; }
 };
 
 TEST_F(LostFolderTest, OrphansOfOneMissingParentShareOneMadeUpFolderNumberedAsThatParent) {
@@ -37,9 +38,9 @@ TEST_F(LostFolderTest, OrphansOfOneMissingParentShareOneMadeUpFolderNumberedAsTh
     Add(Entry("x2", 91, 77, false));
     Add(Entry("x3", 92, 77, false));
     Add(Entry("y", 93, 0, false));  // no parent at all: left where it is
-    RunLostFilesPhase(engine, progress, 0);
+    RunLostFilesPhase(state, progress, 0);
 
-    ASSERT_EQ(engine.catalogue.Count(), 8u);
+    ASSERT_EQ(state.catalogue.Count(), 8u);
     EXPECT_EQ(NameAt(6), "Lost Folder 0000");
     EXPECT_EQ(ParentAt(6), 5u);
     // The lost-folder root takes a number above every number already catalogued.
@@ -47,17 +48,17 @@ TEST_F(LostFolderTest, OrphansOfOneMissingParentShareOneMadeUpFolderNumberedAsTh
     EXPECT_EQ(NameAt(7), "Folder 0000");
     EXPECT_EQ(NumberAt(7), 77u);
     EXPECT_EQ(ParentAt(7), NumberAt(6));
-    EXPECT_TRUE(engine.catalogue.At(7).IsMadeUp());
-    EXPECT_EQ(engine.counters.lostFiles, 2u);
-    EXPECT_EQ(engine.counters.lostDirectories, 2u);
+    EXPECT_TRUE(state.catalogue.At(7).IsMadeUp());
+    EXPECT_EQ(state.counters.lostFiles, 2u);
+    EXPECT_EQ(state.counters.lostDirectories, 2u);
 }
 
 TEST_F(LostFolderTest, SecondRunMakesTheNextLostFolderRootAndKeepsCountingFolders) {
     Add(Entry("x", 90, 77, false));
-    RunLostFilesPhase(engine, progress, 0);
-    const std::size_t before = engine.catalogue.Count();
+    RunLostFilesPhase(state, progress, 0);
+    const std::size_t before = state.catalogue.Count();
     Add(Entry("z", 95, 78, false));
-    RunLostFilesPhase(engine, progress, before);
+    RunLostFilesPhase(state, progress, before);
 
     EXPECT_EQ(NameAt(before + 1), "Lost Folder 0001");
     EXPECT_EQ(NameAt(before + 2), "Folder 0001");
@@ -67,10 +68,10 @@ TEST_F(LostFolderTest, SecondRunMakesTheNextLostFolderRootAndKeepsCountingFolder
 TEST_F(LostFolderTest, CatalogueWithEveryParentKnownGetsOnlyTheEmptyRoot) {
     Add(Entry("docs", 40, 5, true));
     Add(Entry("a.txt", 41, 40, false));
-    RunLostFilesPhase(engine, progress, 0);
-    EXPECT_EQ(engine.catalogue.Count(), 3u);
-    EXPECT_EQ(engine.counters.lostFiles, 1u);
-    EXPECT_EQ(engine.counters.lostDirectories, 1u);
+    RunLostFilesPhase(state, progress, 0);
+    EXPECT_EQ(state.catalogue.Count(), 3u);
+    EXPECT_EQ(state.counters.lostFiles, 1u);
+    EXPECT_EQ(state.counters.lostDirectories, 1u);
 }
 
 }  // namespace

@@ -1,68 +1,72 @@
 #include <gtest/gtest.h>
 
 #include "ntfs/mft_map.h"
+#include "ntfs_builders.h"
 
 namespace tarvik {
 namespace {
 
-RunTable Runs(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> clustersAndStarts) {
-    // Runs given as (length in clusters, absolute start cluster), stored as deltas.
-    RunTable table;
-    std::int64_t previous = 0;
-    bool first = true;
-    for (auto [length, start] : clustersAndStarts) {
-        const std::int64_t delta = static_cast<std::int64_t>(start) - previous;
-        RunEntry entry;
-        entry.lengthSectors = length * 2;  // 2 sectors per cluster
-        entry.rawCluster = static_cast<std::uint32_t>(delta) & 0xFFFFFF;
-        entry.clusterWidth = 3;
-        entry.tag = first ? kFirstRunTag : kLaterRunTag;
-        table.Append(entry);
-        previous = start;
-        first = false;
-    }
-    return table;
+using testing::Bytes;
+
+DataRun ClustersAt(std::uint64_t lcn, std::uint64_t clusters) {
+    DataRun run;
+    run.lcn = Cluster(lcn);
+    run.lengthClusters = clusters;
+    return run;
 }
 
-TEST(MftMap, RecordsFollowTheRunsAndARecordSplitOverTwoRunsHasTwoPlaces) {
-    // Run 1: 3 sectors at cluster 100 (odd length: record 1 straddles), run 2 before it.
-    RunTable table;
-    table.Append({0, 3, 100, 1, kFirstRunTag});
-    table.Append({0, 5, static_cast<std::uint32_t>(-60) & 0xFF, 1, kLaterRunTag});
-    const MftMap map(table, 2);
-    EXPECT_EQ(map.recordCount(), 4u);
+std::uint64_t FirstSector(const MftMap& map, std::uint64_t record) {
+    return map.Locate(RecordNumber(record))->first().value();
+}
 
-    EXPECT_EQ(map.Locate(0)->firstSector, 200u);
-    EXPECT_FALSE(map.Locate(0)->secondSector);
-    const auto split = map.Locate(1);
+TEST(MftMap, RecordsFollowTheRunsAndARecordSplitOverRunsHasOnePiecePerRun) {
+    // Run 1: 3 sectors at 100 (odd length: record 1 straddles), run 2 before it.
+    const MftMap map({ClustersAt(100, 3), ClustersAt(40, 5)}, 1, 2);
+    EXPECT_EQ(map.recordCount(), 4u);
+    EXPECT_EQ(map.Locate(RecordNumber(0))->count, 1u);
+    const auto split = map.Locate(RecordNumber(1));
     ASSERT_TRUE(split);
-    EXPECT_EQ(split->firstSector, 202u);
-    EXPECT_EQ(split->secondSector, 80u);  // (100 - 60) x 2
-    EXPECT_EQ(map.Locate(2)->firstSector, 81u);
-    EXPECT_EQ(map.Locate(3)->firstSector, 83u);
-    EXPECT_FALSE(map.Locate(4));  // past the MFT's end: refused, never guessed
+    ASSERT_EQ(split->count, 2u);
+    EXPECT_EQ(split->pieces[0].start.value(), 102u);
+    EXPECT_EQ(split->pieces[1].start.value(), 40u);
+    EXPECT_EQ(FirstSector(map, 2), 41u);
+    EXPECT_EQ(FirstSector(map, 3), 43u);
+    EXPECT_FALSE(map.Locate(RecordNumber(4)));  // past the MFT's end: refused, never guessed
+
+    // 4096-byte records (8 sectors) over runs of 3, 2 and 5 sectors: three pieces.
+    const MftMap large({ClustersAt(10, 3), ClustersAt(50, 2), ClustersAt(90, 5)}, 1, 8);
+    EXPECT_EQ(large.recordCount(), 1u);
+    const auto place = large.Locate(RecordNumber(0));
+    ASSERT_TRUE(place);
+    ASSERT_EQ(place->count, 3u);
+    EXPECT_EQ(place->pieces[2].start.value(), 90u);
+    EXPECT_EQ(place->pieces[2].sectors, 3u);
 }
 
 TEST(MftMap, NegativeDeltasOfEveryWidthPlaceRunsBeforeTheirPredecessor) {
-    const MftMap map(Runs({{4, 70000}, {4, 69990}, {4, 10}}), 2);
-    EXPECT_EQ(map.Locate(0)->firstSector, 140000u);
-    EXPECT_EQ(map.Locate(4)->firstSector, 139980u);
-    EXPECT_EQ(map.Locate(8)->firstSector, 20u);
-    EXPECT_EQ(RunWalker::SignedDelta(0xF6, 1), -10);
-    EXPECT_EQ(RunWalker::SignedDelta(0xFFF6, 2), -10);
-    EXPECT_EQ(RunWalker::SignedDelta(0x7F, 1), 127);
-    EXPECT_EQ(RunWalker::SignedDelta(0xFFFFFFF6u, 4), -10);
+    // 4 clusters at 70000, then deltas -10 (1 byte), -69980 (3 bytes), -10 (4 bytes).
+    const Bytes list = {0x31, 4,    0x70, 0x11, 0x01, 0x11, 4,    0xF6, 0x31, 4,
+                        0xA4, 0xEE, 0xFE, 0x41, 4,    0xF6, 0xFF, 0xFF, 0xFF, 0};
+    const MftMap map(DecodeRuns(ByteView(list)).runs, 2, 2);
+    EXPECT_EQ(FirstSector(map, 0), 140000u);
+    EXPECT_EQ(FirstSector(map, 4), 139980u);
+    EXPECT_EQ(FirstSector(map, 8), 20u);
+    EXPECT_EQ(FirstSector(map, 12), 0u);
 }
 
-TEST(RunWalker, SparseRunKeepsThePlaceOfTheRunsAfterIt) {
-    RunTable table;
-    table.Append({0, 8, 50, 1, kFirstRunTag});
-    table.Append({0, 16, 0, 0, kLaterRunTag});  // sparse
-    table.Append({0, 8, 10, 1, kLaterRunTag});
-    const auto runs = PlaceRuns(table, 4);
-    ASSERT_EQ(runs.size(), 3u);
-    EXPECT_TRUE(runs[1].sparse);
-    EXPECT_EQ(runs[2].startSector, 240u);  // (50 + 10) x 4
+TEST(MftMap, RunsEndAtOneWhosePlaceOverflowsAndASparseRunIsPlacedNowhere) {
+    const MftMap map({ClustersAt(100, 4), ClustersAt(std::uint64_t{1} << 62, 4), ClustersAt(10, 4)},
+                     8, 2);
+    EXPECT_EQ(map.runs().size(), 1u);
+    EXPECT_EQ(map.recordCount(), 16u);
+
+    DataRun sparse = ClustersAt(0, 16);
+    sparse.sparse = true;
+    const auto placed = PlaceRun(sparse, 4);
+    ASSERT_TRUE(placed);
+    EXPECT_TRUE(placed->sparse);
+    EXPECT_EQ(placed->lengthSectors, 64u);
+    EXPECT_FALSE(PlaceRun(ClustersAt(1, UINT64_MAX / 2), 4));  // its length overflows
 }
 
 }  // namespace

@@ -219,7 +219,8 @@ inline Bytes IndxBlock(const Bytes& entries, std::size_t sectors = 8, std::uint6
 class MemorySource final : public SectorSource {
   public:
     explicit MemorySource(std::size_t sectors) : bytes(sectors * 512, 0) {}
-    bool Read(std::uint64_t sector, std::span<std::uint8_t> buffer) override {
+    bool Read(DriveSector first, std::span<std::uint8_t> buffer) override {
+        const std::uint64_t sector = first.value();
         ++reads;
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         for (std::size_t i = 0; i < buffer.size() / 512; ++i) {

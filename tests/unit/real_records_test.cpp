@@ -11,11 +11,13 @@
 
 #include <unistd.h>
 
+#include "ntfs/attribute.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/fixup.h"
 #include "ntfs/index_allocation_reader.h"
+#include "ntfs/index_entry.h"
 #include "ntfs/index_root.h"
-#include "ntfs/record_walk.h"
+#include "ntfs/record_summary.h"
 #include "ntfs/run_list.h"
 #include "ntfs_builders.h"
 #include "shared_images.h"
@@ -66,7 +68,6 @@ class Dftt7 : public ::testing::Test {
 
 TEST_F(Dftt7, MftRecordGivesItsNameAndBothRuns) {
     Bytes record = Record(mftSector_);
-    EXPECT_EQ(FixedFileRecordUsaOffset(ByteView(record)), ByteView(record).u16(4));
     ASSERT_TRUE(PrepareFileRecord(record));
     const auto summary = SummarizeRecord(ByteView(record));
     ASSERT_TRUE(summary);
@@ -74,38 +75,37 @@ TEST_F(Dftt7, MftRecordGivesItsNameAndBothRuns) {
     EXPECT_EQ(summary->parentRecord, 5u);
     EXPECT_EQ(summary->realSize, 39936u);
     EXPECT_EQ(summary->header.recordNumber, 0u);
-    ASSERT_TRUE(summary->walk.ok);
-    EXPECT_EQ(summary->walk.locator.kind, kLocatorFile);
+    EXPECT_EQ(summary->header.usaOffset, 0x30u);
 
-    RunTable table;
-    const ByteView runList = LocatedRunList(ByteView(record), summary->walk.locator);
-    EXPECT_EQ(DecodeRunList(runList, spc_, table), 2u * (16 + 32));
-    const auto runs = PlaceRuns(table, spc_);
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].startSector, 2005u * 2);
-    EXPECT_EQ(runs[1].startSector, 4247u * 2);
+    const auto data = FindAttribute(ByteView(record), attribute_type::kData);
+    ASSERT_TRUE(data);
+    const DecodedRunList decoded = DecodeRuns(data->RunList());
+    EXPECT_TRUE(decoded.complete);
+    ASSERT_EQ(decoded.runs.size(), 2u);
+    EXPECT_EQ(decoded.runs[0].lengthClusters + decoded.runs[1].lengthClusters, 16u + 32);
+    EXPECT_EQ(PlaceRun(decoded.runs[0], spc_)->start.value(), 2005u * 2);
+    EXPECT_EQ(PlaceRun(decoded.runs[1], spc_)->start.value(), 4247u * 2);
 }
 
 TEST_F(Dftt7, RootFolderIndexListsTheSystemFiles) {
     Bytes record = Record(mftSector_ + 5 * 2);
     ASSERT_TRUE(PrepareFileRecord(record));
-    const RecordWalk walk = WalkRecord(ByteView(record));
-    ASSERT_TRUE(walk.ok);
-    EXPECT_EQ(walk.locator.kind, kLocatorDirectory);
-    EXPECT_EQ(walk.locator.resident, 0);
-    EXPECT_EQ(walk.locator.firstRootEntry, 0);  // the root holds only its closing entry
-
-    const auto root = Attribute::Parse(ByteView(record), *walk.indexRootOffset);
+    const auto root = FindAttribute(ByteView(record), attribute_type::kIndexRoot, "$I30");
+    ASSERT_TRUE(root && root->isResident());
     const auto index = IndexRoot::Parse(root->Value());
     ASSERT_TRUE(index && index->BlockSectors());
-    RunTable runs;
-    DecodeRunList(LocatedRunList(ByteView(record), walk.locator), spc_, runs);
+    // The root holds only its closing entry; the names are in the allocation's blocks.
+    const auto firstFlags = index->Entries(root->Value()).u16(IndexEntry::kFlagsOffset);
+    EXPECT_TRUE(firstFlags && (*firstFlags & IndexEntry::kFlagLast) != 0);
+    const auto allocation =
+        FindAttribute(ByteView(record), attribute_type::kIndexAllocation, "$I30");
+    ASSERT_TRUE(allocation && !allocation->isResident());
+    const auto runs = DecodeRuns(allocation->RunList()).runs;
     std::set<std::string> names;
     const auto result =
         ReadIndexAllocation(runs, spc_, *index->BlockSectors(), source_,
                             [&](const IndexEntry& e) { names.insert(e.fileName->name); });
     EXPECT_EQ(result.blocksAccepted, 1u);
-    EXPECT_EQ(GuessIndexBlockSectors(runs, spc_, source_), 8u);
     const std::set<std::string> expected = {"$AttrDef",
                                             "$BadClus",
                                             "$Bitmap",

@@ -31,7 +31,8 @@ class PatternSource final : public SectorSource {
   public:
     explicit PatternSource(std::uint64_t sectors, std::set<std::uint64_t> bad = {})
         : sectors_(sectors), bad_(std::move(bad)) {}
-    bool Read(std::uint64_t sector, std::span<std::uint8_t> buffer) override {
+    bool Read(DriveSector first, std::span<std::uint8_t> buffer) override {
+        const std::uint64_t sector = first.value();
         ++requests;
         for (std::size_t i = 0; i < buffer.size() / 512; ++i) {
             if (sector + i >= sectors_ || bad_.count(sector + i)) return false;
@@ -110,9 +111,10 @@ TEST(FileDataCopy, DataSplitOverExtensionRecordsInListOrder) {
                      .Finish();
     auto last =
         RecordBuilder(40).NonResident(0x80, {0x11, 0x02, 0x08, 0x00}, 3, 4, 0, 0, 0, 5).Finish();
-    const RecordFetcher fetch = [&](std::uint32_t number, std::array<std::uint8_t, 1024>& out) {
+    const RecordFetcher fetch = [&](std::uint32_t number, RecordBuffer& out) {
         if (number != 41 && number != 42) return false;
-        out = number == 41 ? first : last;
+        const auto& record = number == 41 ? first : last;
+        out.assign(record.begin(), record.end());
         return true;
     };
     PatternSource source(64);

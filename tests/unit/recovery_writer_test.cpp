@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "disk/memory_sector_source.h"
-#include "ntfs/scan_engine.h"
+#include "ntfs/scan_state.h"
 #include "record_builder.h"
 #include "recovery/destination_check.h"
 #include "recovery/recovery_writer.h"
@@ -42,20 +42,14 @@ std::size_t OpenDescriptors() {
 // sector 2n, its data (non-resident files) at sector 1000 on.
 class MemoryDrive {
   public:
-    MemoryDrive()
-        : engine(0x80,
-                 std::make_unique<MemorySectorSource>(std::vector<std::uint8_t>(4096 * 512))) {
-        engine.SetDrive(0, 4096);
-        engine.sectorsPerCluster = 1;
-        engine.mftSectorTable.assign(64, 0);
-    }
+    MemoryDrive() : engine(MadeState()) {}
     void AddFolder(std::uint32_t number, std::uint32_t parent, const char* name) {
         CatalogueEntry entry;
         entry.SetName(name);
         entry.attribute = kAttributeDirectory;
         entry.number = number;
         entry.parent = parent;
-        engine.catalogue.Append(entry);
+        state_->catalogue.Append(entry);
     }
     // A file of `sectors` sectors of the byte `fill`, one run.
     void AddFile(std::uint32_t number, std::uint32_t parent, const char* name,
@@ -76,7 +70,7 @@ class MemoryDrive {
                           .NonResident(0x80, runs, 0, sectors - 1, size, size, size)
                           .Finish();
         std::copy(record.begin(), record.end(), bytes.begin() + number * 2 * 512);
-        engine.mftSectorTable[number] = number * 2;
+        state_->foundRecords[number] = DriveSector(number * 2);
         CatalogueEntry entry;
         entry.SetName(name);
         entry.attribute = kAttributeFile;
@@ -84,8 +78,26 @@ class MemoryDrive {
         entry.parent = parent;
         entry.size = static_cast<std::uint32_t>(size);
         entry.creationTime = 132'000'000'000'000'000ull;  // 2019-04-18
-        engine.catalogue.Append(entry);
+        state_->catalogue.Append(entry);
     }
+
+  private:
+    std::unique_ptr<ScanState> MadeState() {
+        DriveGeometry geometry;
+        geometry.driveCode = 0x80;
+        geometry.sizeInSectors = 4096;
+        geometry.sectorsPerCluster = 1;
+        geometry.bytesPerSector = 512;
+        geometry.recordSize = 1024;
+        auto state = std::make_unique<ScanState>(
+            geometry, std::make_unique<MemorySectorSource>(std::vector<std::uint8_t>(4096 * 512)));
+        state->foundRecords.assign(64, DriveSector(0));
+        state_ = state.get();
+        return state;
+    }
+    ScanState* state_ = nullptr;  // owned by the engine
+
+  public:
     ScanEngine engine;
 
   private:
@@ -217,7 +229,7 @@ TEST(RecoveryWriter, SelectedAndDeletedModes) {
     drive.AddFile(22, 20, "unchecked.bin", 1, 'u');
     drive.AddFolder(23, kRootFolderNumber, "unchecked");
     drive.AddFile(24, 23, "checked-below-unchecked.bin", 1, 'x');
-    Catalogue& c = drive.engine.catalogue;
+    Catalogue& c = drive.engine.catalogue();
     c.SetCheckState(0, kCheckPartly);
     c.SetCheckState(1, kCheckChecked);
     c.SetCheckState(2, kCheckUnchecked);

@@ -113,12 +113,12 @@ TEST(DiskSectorSource, ReadsRelativeToTheDrivesFirstSectorAndRefusesSectorsPastT
     UseDisks({image.path()});
     DiskSectorSource drive(0x80, DiskSector(3));
     std::array<std::uint8_t, 512> buffer{};
-    ASSERT_TRUE(drive.Read(2, buffer));
+    ASSERT_TRUE(drive.Read(DriveSector(2), buffer));
     EXPECT_EQ(buffer[0], 0x5A);
-    EXPECT_FALSE(drive.Read(UINT64_MAX - 1, buffer));  // would wrap to sector 1
+    EXPECT_FALSE(drive.Read(DriveSector(UINT64_MAX - 1), buffer));  // would wrap to sector 1
 
     DiskSectorSource far(0x80, DiskSector(UINT64_MAX / 512));
-    EXPECT_FALSE(far.Read(0, buffer));
+    EXPECT_FALSE(far.Read(DriveSector(0), buffer));
 }
 
 TEST(CountPhysicalDisks, StopsAtTheFirstDiskThatCannotBeOpened) {

@@ -39,12 +39,18 @@ TEST(Fixup, RestoresSectorTailsFromTheArrayTheHeaderNames) {
         expected[1023] = 0x22;
         Bytes disk = expected;
         testing::ProtectSectors(disk, usaOffset, 0x0304);
-        EXPECT_EQ(FixedFileRecordUsaOffset(ByteView(disk)), usaOffset);
         EXPECT_EQ(ApplyFixup(disk), FixupStatus::kApplied);
         EXPECT_EQ(disk[510], 0x11);
         EXPECT_EQ(disk[1023], 0x22);
         EXPECT_TRUE(std::equal(disk.begin() + 0x40, disk.end(), expected.begin() + 0x40));
     }
+    // A 4096-byte record (a volume of 4096-byte sectors) still has a tail every 512 bytes.
+    Bytes large(4096, 0);
+    for (std::size_t k = 0; k < 8; ++k) large[k * 512 + 510] = static_cast<std::uint8_t>(k + 1);
+    Bytes disk = large;
+    testing::ProtectSectors(disk, 0x30, 0x0506);
+    EXPECT_EQ(ApplyFixup(disk), FixupStatus::kApplied);
+    for (std::size_t k = 0; k < 8; ++k) EXPECT_EQ(disk[k * 512 + 510], k + 1);
 }
 
 TEST(Fixup, ReportsATornSectorAndRefusesAnArrayThatDoesNotFit) {

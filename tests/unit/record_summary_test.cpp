@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ntfs/record_walk.h"
+#include "ntfs/attribute.h"
+#include "ntfs/record_summary.h"
 #include "ntfs_builders.h"
 
 namespace tarvik {
@@ -47,60 +48,53 @@ TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
     EXPECT_FALSE(SummarizeRecord(ByteView(notRecord)));
 }
 
-TEST(RecordWalk, NamedStreamsArePassedOverForTheUnnamedData) {
+TEST(RecordSummary, NamedStreamsArePassedOverForTheUnnamedData) {
     const Bytes record = RecordBuilder()
                              .Resident(0x10, Si(0x800))
                              .Resident(0x30, FileNameValue({u"a.txt"}))
                              .Resident(0x80, Bytes(20, 1), u"Zone.Identifier")
                              .NonResident(0x80, kRuns, 4096)
                              .Finished();
-    const RecordWalk walk = WalkRecord(ByteView(record));
-    ASSERT_TRUE(walk.ok);
-    EXPECT_EQ(walk.locator.kind, kLocatorFile);
-    EXPECT_EQ(walk.locator.resident, 0);
-    EXPECT_EQ(walk.locator.compressed, 1);
-    EXPECT_EQ(record[walk.locator.position], 0x11);  // the unnamed stream's run list
-    EXPECT_EQ(SummarizeRecord(ByteView(record))->realSize, 4096u);
+    const auto summary = SummarizeRecord(ByteView(record));
+    ASSERT_TRUE(summary);
+    EXPECT_TRUE(summary->hasData);
+    EXPECT_FALSE(summary->residentData);
+    EXPECT_TRUE(summary->compressed);
+    EXPECT_EQ(summary->realSize, 4096u);
 
-    // A folder with a named stream is still read as a folder.
+    // A folder with a named stream is still read as a folder, with no data of its own.
     const Bytes folder =
         RecordBuilder(3)
             .Resident(0x30, FileNameValue({u"d", 1, 5, 0x10000000}))
             .Resident(0x80, Bytes(8, 1), u"meta")
             .Resident(0x90, testing::IndexRootValue(testing::LastEntryBytes()), u"$I30")
             .Finished();
-    const RecordWalk folderWalk = WalkRecord(ByteView(folder));
-    EXPECT_TRUE(folderWalk.ok);
-    EXPECT_EQ(folderWalk.locator.kind, kLocatorDirectory);
+    const auto folderSummary = SummarizeRecord(ByteView(folder));
+    ASSERT_TRUE(folderSummary);
+    EXPECT_TRUE(folderSummary->isDirectory);
+    EXPECT_FALSE(folderSummary->hasData);
 }
 
-TEST(RecordWalk, ResidentIndexPointsAtItsFirstEntryAndAnAllocationAtItsRuns) {
+TEST(RecordSummary, FolderIndexAttributesAreFoundByTheirNamePastOtherIndexes) {
     const Bytes entries =
         testing::Join({testing::IndexEntryBytes(0x0001'0000'0000'0040ull, {u"x.bin"}),
                        testing::LastEntryBytes()});
-    const Bytes small = RecordBuilder(3)
-                            .Resident(0x30, FileNameValue({u"d", 1, 5, 0x10000000}))
-                            .Resident(0x90, testing::IndexRootValue(entries), u"$I30")
-                            .Finished();
-    const RecordWalk walk = WalkRecord(ByteView(small));
-    ASSERT_TRUE(walk.ok);
-    EXPECT_EQ(walk.locator.resident, 1);
-    EXPECT_EQ(small[walk.locator.position], 0x40);  // first entry's record number
-    EXPECT_EQ(IndexRootEntries(ByteView(small)).size(), entries.size());
-
     const Bytes large = RecordBuilder(3)
+                            .Resident(0x90, testing::IndexRootValue(entries, true), u"$SII")
                             .Resident(0x90, testing::IndexRootValue(entries, true), u"$I30")
                             .NonResident(0xA0, kRuns, 4096, u"$I30")
                             .Resident(0xB0, Bytes(8, 1), u"$I30")
                             .Finished();
-    const RecordWalk big = WalkRecord(ByteView(large));
-    ASSERT_TRUE(big.ok);
-    EXPECT_EQ(big.locator.resident, 0);
-    EXPECT_EQ(large[big.locator.position], 0x11);
-    EXPECT_EQ(large[big.locator.firstRootEntry], 0x40);
+    const auto root = FindAttribute(ByteView(large), 0x90, kFileNameIndexName);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->header().name, "$I30");
+    const auto allocation = FindAttribute(ByteView(large), 0xA0, kFileNameIndexName);
+    ASSERT_TRUE(allocation && !allocation->isResident());
+    EXPECT_EQ(allocation->RunList().u8(0), 0x11);
+    EXPECT_TRUE(SummarizeRecord(ByteView(large))->isDirectory);
 }
 
-TEST(RecordWalk, EndsAtAZeroLengthAndAtTheLimitButKeepsTheAttributeList) {
+TEST(RecordSummary, EndsAtAZeroLengthButFindsAnAttributeListAndDataPastTheNinth) {
     RecordBuilder many;
     many.Resident(0x10, Si()).Resident(0x20, Bytes(32, 0));
     for (int i = 0; i < 7; ++i) {
@@ -108,13 +102,11 @@ TEST(RecordWalk, EndsAtAZeroLengthAndAtTheLimitButKeepsTheAttributeList) {
     }
     many.NonResident(0x80, kRuns, 4096);
     const Bytes record = many.Finished();
-
-    const RecordWalk literal = WalkRecord(ByteView(record), kLiteralAttributeLimit);
-    EXPECT_FALSE(literal.ok);
-    EXPECT_TRUE(literal.hasAttributeList);
-    EXPECT_EQ(literal.locator.kind, kLocatorFile);  // from the record flags
-    EXPECT_EQ(literal.locator.position, 0);
-    EXPECT_TRUE(WalkRecord(ByteView(record)).ok);  // the data is the tenth attribute
+    const auto summary = SummarizeRecord(ByteView(record));
+    ASSERT_TRUE(summary);
+    EXPECT_TRUE(summary->hasAttributeList);
+    EXPECT_TRUE(summary->hasData);  // the data is the tenth attribute
+    EXPECT_EQ(summary->realSize, 4096u);
 
     Bytes zero =
         RecordBuilder().Resident(0x10, Si()).Resident(0x30, FileNameValue({u"z"})).Finished();
@@ -124,12 +116,12 @@ TEST(RecordWalk, EndsAtAZeroLengthAndAtTheLimitButKeepsTheAttributeList) {
     }
     EXPECT_EQ(walker.count(), 1u);
     EXPECT_EQ(walker.end(), AttributeWalker::End::kMalformed);
-    EXPECT_FALSE(WalkRecord(ByteView(zero)).ok);
+    EXPECT_FALSE(SummarizeRecord(ByteView(zero))->hasName());
 
     // A run list said to lie past its attribute makes the attribute malformed.
     Bytes outside = RecordBuilder().NonResident(0x80, kRuns, 4096).Finished();
     testing::Put16(outside, 0x38 + 0x20, 0x3F0);
-    EXPECT_FALSE(WalkRecord(ByteView(outside)).ok);
+    EXPECT_FALSE(SummarizeRecord(ByteView(outside))->hasData);
 }
 
 }  // namespace

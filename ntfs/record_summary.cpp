@@ -1,0 +1,80 @@
+#include "ntfs/record_summary.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "ntfs/attribute.h"
+#include "ntfs/standard_information.h"
+
+namespace tarvik {
+namespace {
+
+namespace at = attribute_type;
+
+// Attribute offsets are 16-bit fields; no record needs more.
+constexpr std::size_t kLargestOffset = std::numeric_limits<std::uint16_t>::max();
+
+ByteView Clip(ByteView record) {
+    return record.sub(0, std::min(record.size(), kLargestOffset));
+}
+
+void TakeName(const Attribute& a, RecordSummary& summary) {
+    if (summary.fileName && !summary.fileName->isDosOnly()) return;
+    auto fn = FileName::Parse(a.Value());
+    if (!fn) return;
+    if (summary.fileName && fn->isDosOnly()) return;  // keep the first DOS name
+    summary.fileName = std::move(fn);
+}
+
+void TakeData(const Attribute& a, RecordSummary& summary) {
+    summary.hasData = true;
+    summary.residentData = a.isResident();
+    if (a.isResident()) {
+        summary.initializedSize = a.Value().size();
+        summary.realSize = summary.initializedSize;
+    } else {
+        summary.initializedSize = a.header().initializedSize;
+        summary.realSize = a.header().realSize;
+    }
+    summary.size = static_cast<std::uint32_t>(summary.initializedSize);
+}
+
+}  // namespace
+
+std::optional<RecordSummary> SummarizeRecord(ByteView record) {
+    record = Clip(record);
+    const auto header = FileRecordHeader::Parse(record);
+    if (!header) return std::nullopt;
+    RecordSummary summary;
+    summary.header = *header;
+    summary.flags = header->flags;
+    summary.inUse = header->inUse();
+    summary.isDirectory = header->isDirectory();
+    summary.baseReference = header->baseReference;
+
+    bool haveTimes = false;
+    AttributeWalker walker(record);
+    while (const auto a = walker.Next()) {
+        if (a->type() == at::kStandardInformation && !haveTimes) {
+            if (const auto si = StandardInformation::Parse(a->Value())) {
+                summary.creationTime = si->creationTime;
+                summary.compressed = si->compressed();
+                haveTimes = true;
+            }
+        } else if (a->type() == at::kAttributeList) {
+            summary.hasAttributeList = true;
+        } else if (a->type() == at::kFileName) {
+            TakeName(*a, summary);
+        } else if (a->IsUnnamed(at::kData) && !summary.hasData) {
+            TakeData(*a, summary);
+        }
+    }
+    if (summary.fileName) {
+        summary.name = summary.fileName->name;
+        summary.parentReference = summary.fileName->parentReference;
+        summary.parentRecord = summary.fileName->parentRecord();
+    }
+    return summary;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,63 @@
+#pragma once
+// What a scan engine holds, for the scan's phases inside ntfs/ (and tests that build a
+// scanned drive by hand). Everything outside ntfs/ goes through ScanEngine.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/directory_id_list.h"
+#include "catalogue/folder_table.h"
+#include "ntfs/mft_map.h"
+#include "ntfs/scan_engine.h"
+
+namespace tarvik {
+
+struct ScanState {
+    ScanState(const DriveGeometry& drive, std::unique_ptr<SectorSource> sectors)
+        : geometry(drive), source(std::move(sectors)) {}
+
+    DriveGeometry geometry;
+    std::unique_ptr<SectorSource> source;
+    // Set by the boot sector validation; empty when the boot sector's cluster number
+    // does not fit a sector position.
+    std::optional<DriveSector> mftRecordSector;
+    std::optional<DriveSector> mirrorRecordSector;
+    MftMap mftMap;
+
+    // What a scan fills.
+    Catalogue catalogue;
+    FolderTable folderTable;
+    DirectoryIdList directoryIds;
+    // Records the drive-wide search found: entry i is the record catalogued with own
+    // number i (in the advance search, entries below the MFT's record count are the
+    // MFT's own records).
+    std::vector<DriveSector> foundRecords;
+    ScanCounters counters;
+    std::uint64_t totalSize = 0;
+    std::uint32_t folderCounter = 0;
+    std::uint32_t lostFolderCounter = 0;
+    bool advanceSearched = false;
+
+    // The stop request of the scan under way (none outside a scan).
+    const StopFlag* stop = nullptr;
+    bool StopRequested() const { return stop != nullptr && stop->load(); }
+
+    std::uint32_t recordSize() const { return geometry.recordSize; }
+    std::uint32_t recordSectors() const { return geometry.recordSize / 512; }
+
+    // Finds the MFT's runs from record 0 (or its mirror), extension records included.
+    bool LocateMft();
+    // Reads MFT record k (from every run it is split over), as stored: no fix-up
+    // applied. False when k is past the MFT's end or the read failed.
+    bool ReadRecord(RecordNumber record, RecordBuffer& bytes);
+    // Reads one record's bytes at a drive sector.
+    bool ReadRecordAt(DriveSector sector, RecordBuffer& bytes);
+    bool ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& bytes);
+
+  private:
+    bool LocateMftFrom(DriveSector recordSector, bool fromMirror);
+};
+
+}  // namespace tarvik

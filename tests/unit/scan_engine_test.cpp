@@ -1,0 +1,236 @@
+// The scan engine on whole volumes: one placed past sector 2^32 of a disk scans and
+// recovers as it does at sector 0; a stop request ends a scan or an advance search
+// promptly with a catalogue whose entries and counters agree; the boot sector gives the
+// sector, cluster and record sizes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "catalogue/tree_placement.h"
+#include "disk/memory_sector_source.h"
+#include "ntfs/boot_sector.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs_builders.h"
+#include "recovery/file_data_copy.h"
+#include "recovery/file_data_map.h"
+#include "shared_images.h"
+#include "temp_image.h"
+
+namespace tarvik {
+namespace {
+
+using testing::Bytes;
+
+// dftt-7: Windows XP, a bare volume with deleted files in one, two and three fragments.
+const Bytes& Dftt7() {
+    static const Bytes image = testing::SharedImageBytes("dftt-7-undel-ntfs.dd").value_or(Bytes());
+    return image;
+}
+
+std::unique_ptr<ScanEngine> MemoryEngine(const Bytes& volume) {
+    return std::make_unique<ScanEngine>(kFirstPhysicalDisk, DiskSector(0), volume.size() / 512,
+                                        std::make_unique<MemorySectorSource>(volume));
+}
+
+class MemoryOutput final : public DataOutput {
+  public:
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        data.insert(data.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+    Bytes data;
+};
+
+Bytes Recover(ScanEngine& engine, std::uint32_t number) {
+    MemoryOutput output;
+    if (const auto map = MapEngineFileData(engine, number)) {
+        CopyFileData(*map, engine.source(), engine.geometry().sectorsPerCluster, output, {});
+    }
+    return output.data;
+}
+
+// Each entry whole, counted once, and placed in the folder tree: the made-up folders
+// are the lost ones counted; the deleted entries are those counted as deleted; the
+// normal counters also hold the root and the MFT's two records, which are never stored.
+void ExpectConsistent(const ScanEngine& engine) {
+    const ScanCounters& c = engine.counters();
+    std::uint64_t madeUp = 0, deletedFiles = 0, deletedFolders = 0, files = 0, folders = 0;
+    for (const CatalogueEntry& entry : engine.catalogue().Entries()) {
+        if (entry.IsMadeUp()) {
+            ++madeUp;
+        } else if (entry.IsDeleted()) {
+            ++(entry.IsDirectory() ? deletedFolders : deletedFiles);
+        } else {
+            ++(entry.IsDirectory() ? folders : files);
+        }
+    }
+    EXPECT_EQ(madeUp, c.lostDirectories);
+    EXPECT_EQ(deletedFiles, c.deletedFiles);
+    EXPECT_EQ(deletedFolders, c.deletedDirectories);
+    EXPECT_LE(files, c.normalFiles);
+    EXPECT_LE(c.normalFiles, files + 2);
+    EXPECT_LE(folders, c.normalDirectories);
+    EXPECT_LE(c.normalDirectories, folders + 1);
+    EXPECT_EQ(PlaceEntries(engine.catalogue(), engine.folderTable()).size(),
+              engine.catalogue().Count());
+}
+
+// The entries a stopped scan kept are the first ones a full scan makes, in its order.
+void ExpectPrefixOf(const ScanEngine& stopped, const ScanEngine& full) {
+    std::size_t i = 0;
+    for (const CatalogueEntry& entry : stopped.catalogue().Entries()) {
+        if (entry.IsMadeUp()) continue;
+        ASSERT_LT(i, full.catalogue().Count());
+        // Copies: the packed entry's fields are not aligned for a reference.
+        const std::uint32_t number = entry.number;
+        const std::uint32_t expected = full.catalogue().At(i).number;
+        EXPECT_EQ(number, expected);
+        EXPECT_EQ(entry.Name(), full.catalogue().At(i).Name());
+        ++i;
+    }
+}
+
+class Dftt7Engine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (Dftt7().empty()) TARVIK_SKIP_WITHOUT_SHARED_DATA("dftt-7-undel-ntfs.dd");
+        full_ = MemoryEngine(Dftt7());
+        ASSERT_TRUE(full_->ValidateBootSector(notifier_));
+        full_->Scan(progress_, notifier_);
+    }
+
+    NullNotifier notifier_;
+    NullProgressSink progress_;
+    std::unique_ptr<ScanEngine> full_;
+};
+
+TEST_F(Dftt7Engine, VolumePastSector2To32ScansAndRecoversAsAtSectorZero) {
+    const std::uint64_t first = (std::uint64_t{1} << 32) + 63;
+    const std::uint64_t sectors = Dftt7().size() / 512;
+    testing::TempImage disk(first + sectors);  // sparse: only the volume is stored
+    disk.WriteBytes(first * 512, Dftt7().data(), Dftt7().size());
+    testing::UseDisks({disk.path()});
+    ScanEngine far(PhysicalDiskCode(0), DiskSector(first), sectors);
+    ASSERT_TRUE(far.ValidateBootSector(notifier_));
+    EXPECT_EQ(far.geometry().firstSector.value(), first);
+    far.Scan(progress_, notifier_);
+
+    ASSERT_EQ(far.catalogue().Count(), full_->catalogue().Count());
+    ExpectPrefixOf(far, *full_);
+    std::size_t deletedCompared = 0;
+    for (const CatalogueEntry& entry : full_->catalogue().Entries()) {
+        if (entry.IsDirectory() || entry.size == 0) continue;
+        const Bytes near = Recover(*full_, entry.number);
+        EXPECT_EQ(Recover(far, entry.number), near) << entry.Name();
+        if (entry.IsDeleted() && !near.empty()) ++deletedCompared;
+    }
+    EXPECT_GE(deletedCompared, 8u);  // every deleted file the image's authors list
+    testing::UseDisks({});
+}
+
+// Sets the stop request at the n-th move of a progress bar.
+class StopAtPosition final : public NullProgressSink {
+  public:
+    StopAtPosition(StopFlag& stop, int n) : stop_(stop), left_(n) {}
+    void SetPosition(std::uint64_t) override {
+        if (--left_ == 0) stop_.store(true);
+    }
+
+  private:
+    StopFlag& stop_;
+    int left_;
+};
+
+TEST_F(Dftt7Engine, StopBeforeOrDuringTheScanEndsItWithAConsistentCatalogue) {
+    ExpectConsistent(*full_);
+    for (int stopAt : {1, 2, 5, 10}) {
+        StopFlag stop{false};
+        StopAtPosition progress(stop, stopAt);
+        auto stopped = MemoryEngine(Dftt7());
+        ASSERT_TRUE(stopped->ValidateBootSector(notifier_));
+        const auto began = std::chrono::steady_clock::now();
+        stopped->Scan(progress, notifier_, &stop);
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(1));
+        SCOPED_TRACE("stopped at position " + std::to_string(stopAt));
+        EXPECT_TRUE(stop.load());
+        EXPECT_LT(stopped->catalogue().Count(), full_->catalogue().Count());
+        ExpectConsistent(*stopped);
+        ExpectPrefixOf(*stopped, *full_);
+    }
+}
+
+TEST_F(Dftt7Engine, StoppedAdvanceSearchLeavesTheCatalogueAsItWas) {
+    const std::size_t entries = full_->catalogue().Count();
+    const ScanCounters before = full_->counters();
+    StopFlag stop{true};
+    EXPECT_FALSE(full_->AdvanceSearch(progress_, &stop));
+    EXPECT_TRUE(full_->advanceSearched());
+    EXPECT_EQ(full_->catalogue().Count(), entries);
+    EXPECT_EQ(full_->counters().normalFiles, before.normalFiles);
+    EXPECT_EQ(full_->counters().deletedFiles, before.deletedFiles);
+
+    stop.store(false);
+    StopAtPosition midway(stop, 2);  // during the search of the drive
+    EXPECT_FALSE(full_->AdvanceSearch(midway, &stop));
+    EXPECT_EQ(full_->catalogue().Count(), entries);
+    EXPECT_EQ(full_->counters().normalFiles, before.normalFiles);
+    ExpectConsistent(*full_);
+}
+
+// A boot sector for a volume of `bytesPerSector` sectors.
+Bytes BootSector(std::uint16_t bytesPerSector, std::uint8_t sectorsPerCluster,
+                 std::uint8_t clustersPerRecord) {
+    Bytes boot(512, 0);
+    std::memcpy(boot.data() + 3, "NTFS    ", 8);
+    testing::Put16(boot, 0x0B, bytesPerSector);
+    boot[0x0D] = sectorsPerCluster;
+    testing::Put64(boot, 0x28, 4095);
+    testing::Put64(boot, 0x30, 100);  // MFT cluster
+    testing::Put64(boot, 0x38, 2000);
+    boot[0x40] = clustersPerRecord;
+    boot[510] = 0x55;
+    boot[511] = 0xAA;
+    return boot;
+}
+
+TEST(BootSectorSizes, SectorClusterAndRecordSizesComeFromTheBootSector) {
+    struct Case {
+        std::uint16_t sector;
+        std::uint8_t cluster;
+        std::uint8_t record;
+        std::uint32_t units;       // 512-byte sectors per cluster; 0: refused
+        std::uint32_t recordSize;  // 0: refused
+    };
+    for (const Case& c :
+         {Case{512, 8, 0xF6, 8, 1024}, Case{4096, 1, 0x01, 8, 4096}, Case{4096, 2, 0xF4, 16, 4096},
+          Case{512, 2, 0x01, 2, 1024}, Case{512, 1, 0x01, 1, 0}, Case{4096, 16, 0x01, 128, 0},
+          Case{512, 8, 0x00, 8, 0}, Case{0x300, 8, 0xF6, 0, 1024}}) {
+        const auto boot =
+            NtfsBootSector::Parse(ByteView(BootSector(c.sector, c.cluster, c.record)));
+        ASSERT_TRUE(boot);
+        EXPECT_EQ(boot->UnitsPerCluster().value_or(0), c.units) << c.sector << "/" << +c.cluster;
+        EXPECT_EQ(boot->RecordSize().value_or(0), c.recordSize) << +c.record;
+    }
+}
+
+TEST(BootSectorSizes, BackupOfAVolumeOf4KSectorsIsFoundAtItsLastSector) {
+    // 4096 volume sectors; the first copy is gone and the backup starts 8 sectors
+    // before the drive's end.
+    Bytes volume(4096 * 4096, 0);
+    const Bytes boot = BootSector(4096, 1, 0x01);
+    std::copy(boot.begin(), boot.end(), volume.end() - 4096);
+    ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), volume.size() / 512,
+                      std::make_unique<MemorySectorSource>(volume));
+    NullNotifier notifier;
+    ASSERT_TRUE(engine.ValidateBootSector(notifier));
+    const DriveGeometry& geometry = engine.geometry();
+    EXPECT_EQ(geometry.bytesPerSector, 4096u);
+    EXPECT_EQ(geometry.sectorsPerCluster, 8u);
+    EXPECT_EQ(geometry.recordSize, 4096u);
+    EXPECT_EQ(geometry.mftStart.value(), 800u);
+    EXPECT_EQ(geometry.mftMirrorStart.value(), 16000u);
+}
+
+}  // namespace
+}  // namespace tarvik
