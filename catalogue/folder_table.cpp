@@ -2,13 +2,29 @@
 
 namespace tarvik {
 
+namespace {
+
+// Entries between two progress positions: often enough for a bar, rare enough that a
+// million entries cost a few hundred calls.
+constexpr std::size_t kEntriesPerReport = 4096;
+
+void Report(ProgressSink* progress, std::uint64_t position, bool last) {
+    if (progress != nullptr && (last || position % kEntriesPerReport == 0))
+        progress->SetPosition(position);
+}
+
+}  // namespace
+
 FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress) {
     FolderTable table;
     std::size_t directories = 0;
+    const std::size_t count = catalogue.Count();
+    std::uint64_t passed = 0;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
         table.totalSize_ += entry.size;
         if (entry.IsDirectory()) ++directories;
-        if (progress != nullptr) progress->StepIt();
+        ++passed;
+        Report(progress, passed, passed == count);
     }
 
     table.folders_.reserve(directories);
@@ -19,7 +35,8 @@ FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress)
             table.folders_.push_back(position);
             table.byParent_.Add(entries[i].parent, position);
         }
-        if (progress != nullptr) progress->StepIt();
+        ++passed;
+        Report(progress, passed, passed == 2 * count);
     }
     return table;
 }

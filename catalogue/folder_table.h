@@ -44,8 +44,9 @@ class FolderTable {
 };
 
 // Two passes over the catalogue: the first sums the sizes and counts the directories,
-// the second gathers the directories in catalogue order. When `progress` is given it is
-// stepped once per entry per pass (2 x count steps); its range is the caller's to set.
+// the second gathers the directories in catalogue order. When `progress` is given its
+// position counts the entries passed over in both passes (2 x count at the end), set
+// every few thousand entries; its range is the caller's to set.
 FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress = nullptr);
 
 }  // namespace tarvik

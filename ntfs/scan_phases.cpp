@@ -228,7 +228,7 @@ void RunNormalScan(ScanState& state, ProgressSink& progress, Notifier& notifier)
     NormalScan(state, progress).Run(notifier);
 }
 
-// Building the folder table steps the bar itself, once per entry and pass.
+// Building the folder table moves the bar itself, over each entry in two passes.
 void RunHousekeeping(ScanState& state, ProgressSink& progress) {
     PhaseProgress(progress, kPhase4, 2 * static_cast<std::uint64_t>(state.catalogue.Count()));
     state.folderTable = BuildFolderTable(state.catalogue, &progress);

@@ -1,5 +1,6 @@
 #include "partition/logical_drive_search.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,9 @@
 namespace tarvik {
 
 namespace {
+
+// Chunks between two progress updates: 256 chunks of 63 sectors, about 8 MiB.
+constexpr std::uint64_t kChunksPerReport = 256;
 
 bool BeginsWithFile(const std::array<std::uint8_t, 1024>& record) {
     return std::memcmp(record.data(), "FILE", 4) == 0;
@@ -83,7 +87,8 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     std::uint64_t total = 0;
     GetDiskSectorCount(code, total, options.notifier);
 
-    progress.SetRange(0, total / kSearchChunkSectors);
+    const std::uint64_t chunks = total / kSearchChunkSectors;
+    progress.SetRange(0, chunks);
     progress.SetPosition(0);
     progress.SetStep(1);
     char status[64];
@@ -97,10 +102,15 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     // chunks and the MFT records that confirm a find are read through one descriptor.
     DiskSectorSource disk(code, DiskSector(0));
     std::uint64_t examined = 0;
+    std::uint64_t chunkNumber = 0;
     ReadInChunks(disk, total, [&](DriveSector d, const std::uint8_t* chunk, bool readable) {
         if (options.stop && options.stop->load()) return false;
-        progress.StepIt();
-        ShowNumber(progress, kSlotSearchSector, examined);
+        // The bar and the sector counter move every few MiB: once per 32 KiB chunk would
+        // be tens of millions of updates on a large disk.
+        if (++chunkNumber % kChunksPerReport == 0 || chunkNumber >= chunks) {
+            progress.SetPosition(std::min(chunkNumber, chunks));
+            ShowNumber(progress, kSlotSearchSector, examined);
+        }
         if (readable) {
             for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
                 const DiskSector sector(d.value() + s);
