@@ -11,7 +11,9 @@ if(NOT Qt6Widgets_FOUND)
 endif()
 
 set(TARVIK_UI_SOURCES)
-file(GLOB TARVIK_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h)
+# app/ and its sub-folders by the work they show (disks/, scan/, ...).
+file(GLOB_RECURSE TARVIK_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*.cpp
+     ${CMAKE_SOURCE_DIR}/app/*.h)
 list(FILTER TARVIK_APP_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
 list(APPEND TARVIK_UI_SOURCES ${TARVIK_APP_SOURCES})
 foreach(dir IN LISTS TARVIK_CORE_DIRS)
