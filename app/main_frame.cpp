@@ -92,7 +92,8 @@ void CMainFrame::CreateStatusBar() {
     panes_[0]->setFixedWidth(kPromptPaneWidth);
 
     auto* totals = new QWidget(bar);
-    totals->setFixedWidth(kTotalsPaneWidth);
+    // The pane widens when a large drive's totals need more room than it starts with.
+    totals->setMinimumWidth(kTotalsPaneWidth);
     auto* totalsLayout = new QHBoxLayout(totals);
     totalsLayout->setContentsMargins(0, 0, 0, 0);
     totalsLayout->setSpacing(0);

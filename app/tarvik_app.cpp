@@ -23,7 +23,8 @@ CTarvikApp::CTarvikApp(int& argc, char** argv)
     : QApplication(argc, argv), Session(std::make_unique<RecoverySession>()) {
     InitTarvikResources();
     setApplicationName(kApplicationTitle);
-    setApplicationDisplayName(kProgramCaption);
+    // No display name: the toolkit would append it to every window title, and the
+    // titles are the program's own texts.
     setDesktopFileName("tarvik");
     setWindowIcon(ProgramIcon());
 }

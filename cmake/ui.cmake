@@ -54,3 +54,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/manual/index.html
 if(TARVIK_TESTS AND Qt6Test_FOUND)
   include(${CMAKE_SOURCE_DIR}/tests/gui/CMakeLists.txt)
 endif()
+
+# Times the desktop program's scan against tarvik-cli's: bench/gui_scan_bench.sh.
+add_executable(tarvik_gui_scan_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/gui_scan_bench.cpp)
+target_link_libraries(tarvik_gui_scan_bench PRIVATE tarvik_ui tarvik_warnings)

@@ -75,10 +75,14 @@ std::optional<std::string> DescribeUnreadableDisks(const std::vector<UnreadableD
         text += groups[i].second + ": " + std::strerror(groups[i].first);
     }
     text += ")";
-    if (permission)
+    if (permission && ::geteuid() != 0) {
         text +=
             ". Run the program as root, or add your user to the 'disk' group "
             "(sudo usermod -aG disk $USER) and log in again";
+    } else if (permission) {
+        // Root refused: a container or a security policy keeps the device closed.
+        text += ". The system refuses them even to root (a container or a security policy)";
+    }
     return text + ".";
 }
 
