@@ -81,7 +81,7 @@ std::optional<std::string> DescribeUnreadableDisks(const std::vector<UnreadableD
             "(sudo usermod -aG disk $USER) and log in again";
     } else if (permission) {
         // Root refused: a container or a security policy keeps the device closed.
-        text += ". The system refuses them even to root (a container or a security policy)";
+        text += ". The system refuses access even to root (a container or a security policy)";
     }
     return text + ".";
 }
