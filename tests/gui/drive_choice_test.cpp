@@ -54,6 +54,16 @@ void ChooseRow(QWidget* dialog, int listId, int row, int okId) {
     Click(dialog, okId);
 }
 
+// The first two steps of every road: disk `row` of the disk list, then the partition
+// table or the search.
+ModalScript& PickDisk(ModalScript& script, int row, bool search) {
+    return script.Then([row](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, row, IDC_DISK_OK); })
+        .Then([search](QWidget* type) {
+            if (search) FindControl<QRadioButton>(type, IDC_SEARCH_LOGICAL_DRIVES)->click();
+            Click(type, IDC_SEARCH_TYPE_OK);
+        });
+}
+
 QStringList RowTexts(QTreeWidget* list, int row) {
     QStringList texts;
     for (int c = 0; c < list->columnCount(); ++c) texts << list->topLevelItem(row)->text(c);
@@ -176,6 +186,13 @@ class DriveChoiceTest : public QObject {
                                               static_cast<std::uint32_t>(drive.totalDirectories))));
         QVERIFY(Frame()->MenuItemEnabled(ID_DRIVE_PARAMETERS));
         QVERIFY(Frame()->ToolbarButtonEnabled(ID_OPEN_DRIVE));
+
+        ModalScript advance;
+        advance.OnShow("146", [&](QDialog* scanning) { title = scanning->windowTitle(); });
+        Run(advance, ID_ADVANCE_SEARCH);
+        QCOMPARE(title, QString("Advance Search"));
+        QCOMPARE(App().AdvanceSearchDone, 1);
+        QVERIFY(!Frame()->MenuItemEnabled(ID_ADVANCE_SEARCH));
     }
 
     void aWipedTableIsAnnouncedAndTheSearchFindsTheNtfsDrives() {
@@ -186,8 +203,7 @@ class DriveChoiceTest : public QObject {
         QStringList notices;
         QStringList starts;
         ModalScript script;
-        script.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 0, IDC_DISK_OK); })
-            .Then([](QWidget* type) { Click(type, IDC_SEARCH_TYPE_OK); })
+        PickDisk(script, 0, false)
             .ThenNotice(&notices)
             .OnShow("158",
                     [](QDialog* search) {
@@ -211,11 +227,7 @@ class DriveChoiceTest : public QObject {
         UseDisks({Fixture("mbr-mixed.img"), Fixture("sample-disk.img")});
         QString found, total;
         ModalScript script;
-        script.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 1, IDC_DISK_OK); })
-            .Then([](QWidget* type) {
-                FindControl<QRadioButton>(type, IDC_SEARCH_LOGICAL_DRIVES)->click();
-                Click(type, IDC_SEARCH_TYPE_OK);
-            })
+        PickDisk(script, 1, true)
             .Then([](QWidget* drives) {
                 QCOMPARE(ListOf(drives, IDC_DRIVE_LIST)->topLevelItemCount(), 1);
                 ChooseRow(drives, IDC_DRIVE_LIST, 0, IDC_DRIVE_OK);
@@ -243,8 +255,7 @@ class DriveChoiceTest : public QObject {
         UseDisks({broken.path()});
         QStringList notices;
         ModalScript script;
-        script.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 0, IDC_DISK_OK); })
-            .Then([](QWidget* type) { Click(type, IDC_SEARCH_TYPE_OK); })
+        PickDisk(script, 0, false)
             .Then([](QWidget* drives) { ChooseRow(drives, IDC_DRIVE_LIST, 1, IDC_DRIVE_OK); })
             .ThenNotice(&notices);
         Run(script, ID_SELECT_PHYSICAL_DISK);
@@ -270,20 +281,18 @@ class DriveChoiceTest : public QObject {
         QCOMPARE(notices, QStringList({"Corvane Miravel NTFS: Logical Drive List Not Found"}));
 
         ModalScript first;
-        first.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 0, IDC_DISK_OK); })
-            .Then([](QWidget* type) { Click(type, IDC_SEARCH_TYPE_OK); })
-            .Then([](QWidget* drives) { ChooseRow(drives, IDC_DRIVE_LIST, 4, IDC_DRIVE_OK); });
+        PickDisk(first, 0, false).Then([](QWidget* drives) {
+            ChooseRow(drives, IDC_DRIVE_LIST, 4, IDC_DRIVE_OK);
+        });
         Run(first, ID_SELECT_PHYSICAL_DISK);
         QCOMPARE(Session().Properties().partitionStart, std::uint64_t{63488});
 
         int rows = 0;
         ModalScript second;
-        second.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 1, IDC_DISK_OK); })
-            .Then([](QWidget* type) { Click(type, IDC_SEARCH_TYPE_OK); })
-            .Then([&](QWidget* drives) {
-                rows = ListOf(drives, IDC_DRIVE_LIST)->topLevelItemCount();
-                Click(drives, IDC_DRIVE_CANCEL);
-            });
+        PickDisk(second, 1, false).Then([&](QWidget* drives) {
+            rows = ListOf(drives, IDC_DRIVE_LIST)->topLevelItemCount();
+            Click(drives, IDC_DRIVE_CANCEL);
+        });
         Run(second, ID_SELECT_PHYSICAL_DISK);
         QCOMPARE(rows, 1);
 
@@ -306,16 +315,10 @@ class DriveChoiceTest : public QObject {
         UseDisks({large.path()});
         QString examined, total;
         int rows = 0;
-        QElapsedTimer clock;
         ModalScript script;
-        script.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 0, IDC_DISK_OK); })
-            .Then([](QWidget* type) {
-                FindControl<QRadioButton>(type, IDC_SEARCH_LOGICAL_DRIVES)->click();
-                Click(type, IDC_SEARCH_TYPE_OK);
-            })
+        PickDisk(script, 0, true)
             .OnShow("158",
                     [&](QDialog* search) {
-                        clock.start();
                         auto* poll = new QTimer(search);
                         QObject::connect(poll, &QTimer::timeout, search, [search] {
                             if (FindControl<QLabel>(search, IDC_SEARCH_FOUND)->text() != "0")
@@ -344,15 +347,10 @@ class DriveChoiceTest : public QObject {
         UseDisks({large.path()});
         QPointer<CWorkerThread> worker;
         ModalScript script;
-        script.Then([](QWidget* disks) { ChooseRow(disks, IDC_DISK_LIST, 0, IDC_DISK_OK); })
-            .Then([](QWidget* type) {
-                FindControl<QRadioButton>(type, IDC_SEARCH_LOGICAL_DRIVES)->click();
-                Click(type, IDC_SEARCH_TYPE_OK);
-            })
-            .OnShow("158", [&](QDialog* search) {
-                worker = static_cast<CSearchLogDrivesDlg*>(search)->Worker();
-                QTimer::singleShot(100, Frame(), [this] { Frame()->close(); });
-            });
+        PickDisk(script, 0, true).OnShow("158", [&](QDialog* search) {
+            worker = static_cast<CSearchLogDrivesDlg*>(search)->Worker();
+            QTimer::singleShot(100, Frame(), [this] { Frame()->close(); });
+        });
         QElapsedTimer clock;
         clock.start();
         Run(script, ID_SELECT_PHYSICAL_DISK);

@@ -86,25 +86,6 @@ class ProgressDialogsTest : public QObject {
         QCOMPARE(bar.value(), 2);
     }
 
-    void scanningDialogStartsAtZeroWithItsTitle() {
-        RecoverySession& session = *App().Session;
-        App().AdvanceSearchDone = 0;
-        {
-            CScanningDlg dialog(session, false);
-            QCOMPARE(dialog.windowTitle(), QString("Scanning  NTFS Drive"));
-            for (int id = 1021; id <= 1026; ++id)
-                QCOMPARE(FindControl<QLabel>(&dialog, id)->text(), QString("0"));
-            QCOMPARE(FindControl<QLabel>(&dialog, IDC_SCAN_PHASE)->text(), QString());
-            QVERIFY(!FindControl<QLabel>(&dialog, IDC_SCAN_PICTURE)->pixmap().isNull());
-            QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
-            SaveShot(&dialog, "scanning_dlg");
-        }
-        App().AdvanceSearchDone = 1;
-        CScanningDlg advance(session, true);
-        QCOMPARE(advance.windowTitle(), QString("Advance Search"));
-        App().AdvanceSearchDone = 0;
-    }
-
     void busyDialogsSwallowEscapeAndEnterAndWarnOnFunctionKeys() {
         RecoverySession& session = *App().Session;
         CScanningDlg scanning(session, false);
