@@ -55,9 +55,11 @@ int RunDrivesCommand(const std::vector<std::string>& words) {
     const std::vector<LogicalDriveEntry> drives = session.Drives();
     for (std::size_t row = 0; row < drives.size(); ++row) {
         const LogicalDriveEntry& entry = drives[row];
-        std::printf("Logical Drive %zu\t%s\t%u\t%u\t%s\n", row + 1,
-                    FileSystemName(entry.partitionType).value_or("?").c_str(), entry.startSector,
-                    entry.sizeInSectors(), FormatDriveSize(entry.sizeInSectors()).c_str());
+        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\n", row + 1,
+                    FileSystemName(entry.partitionType).value_or("?").c_str(),
+                    static_cast<unsigned long long>(entry.startSector),
+                    static_cast<unsigned long long>(entry.sizeInSectors()),
+                    FormatDriveSize(entry.sizeInSectors()).c_str());
     }
     return kExitOk;
 }

@@ -81,7 +81,7 @@ bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& h
     return true;
 }
 
-bool GetDiskSectorCount(DriveCode code, std::uint32_t& totalSectors, Notifier* notifier) {
+bool GetDiskSectorCount(DriveCode code, std::uint64_t& totalSectors, Notifier* notifier) {
     totalSectors = 0;
     std::uint16_t cylinders = 0;
     std::uint8_t heads = 0;
@@ -89,10 +89,13 @@ bool GetDiskSectorCount(DriveCode code, std::uint32_t& totalSectors, Notifier* n
     if (!GetDiskParameters(code, cylinders, heads, sectorsPerTrack, notifier)) return false;
     const auto bytes = DiskByteSize(code);
     if (!bytes) return false;
-    const std::uint64_t sectors = *bytes / kSectorSize;
-    constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
-    totalSectors = static_cast<std::uint32_t>(sectors > kMax ? kMax : sectors);
+    totalSectors = *bytes / kSectorSize;
     return true;
+}
+
+std::uint32_t CappedSectorCount(std::uint64_t sectors) {
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
+    return static_cast<std::uint32_t>(sectors > kMax ? kMax : sectors);
 }
 
 }  // namespace tarvik

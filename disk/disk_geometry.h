@@ -30,10 +30,14 @@ std::optional<std::uint64_t> DiskByteSize(DriveCode code);
 bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& heads,
                        std::uint8_t& sectorsPerTrack, Notifier* notifier = nullptr);
 
-// The true number of 512-byte sectors, capped at 2^32 - 1; 0 when unknown. Returns the
-// result of GetDiskParameters. A short cylinder field must not shrink the disk: on a
-// large disk it would leave most of it unsearched.
-bool GetDiskSectorCount(DriveCode code, std::uint32_t& totalSectors, Notifier* notifier = nullptr);
+// The true number of 512-byte sectors, all 64 bits; 0 when unknown. Returns the result
+// of GetDiskParameters. A short cylinder field must not shrink the disk: on a large disk
+// it would leave most of it unsearched.
+bool GetDiskSectorCount(DriveCode code, std::uint64_t& totalSectors, Notifier* notifier = nullptr);
+
+// A sector count where a 32-bit field shows it (the disk list): 2^32 - 1 for a disk
+// with more sectors than that.
+std::uint32_t CappedSectorCount(std::uint64_t sectors);
 
 DiskGeometry GeometryForSectors(std::uint64_t sectors);
 

@@ -12,9 +12,25 @@ DiskTable& Disks() {
     return table;
 }
 
+void DiskTable::Clear() {
+    const std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+void DiskTable::Append(DiskTableEntry entry) {
+    const std::lock_guard lock(mutex_);
+    entries_.push_back(std::move(entry));
+}
+
+std::vector<DiskTableEntry> DiskTable::Entries() const {
+    const std::lock_guard lock(mutex_);
+    return entries_;
+}
+
 std::optional<DiskTableEntry> DiskTable::EntryFor(DriveCode code) const {
     if (!IsPhysicalDisk(code)) return std::nullopt;
     const unsigned index = PhysicalDiskIndex(code);
+    const std::lock_guard lock(mutex_);
     if (index >= entries_.size()) return std::nullopt;
     return entries_[index];
 }
@@ -53,14 +69,16 @@ std::vector<std::string> DiskTable::SystemDisks(const std::string& sysBlockDir) 
 }
 
 void DiskTable::Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks) {
-    entries_.clear();
-    for (const auto& path : imagePaths) entries_.push_back({path, true});
+    std::vector<DiskTableEntry> entries;
+    for (const auto& path : imagePaths) entries.push_back({path, true});
     if (const char* env = std::getenv("TARVIK_DISKS")) {
-        for (const auto& path : SplitPathList(env)) entries_.push_back({path, true});
+        for (const auto& path : SplitPathList(env)) entries.push_back({path, true});
     }
     if (includeSystemDisks) {
-        for (const auto& path : SystemDisks()) entries_.push_back({path, false});
+        for (const auto& path : SystemDisks()) entries.push_back({path, false});
     }
+    const std::lock_guard lock(mutex_);
+    entries_ = std::move(entries);
 }
 
 }  // namespace tarvik

@@ -1,6 +1,7 @@
 #pragma once
 // The disks the program can read: image files named by the user first, then the
 // machine's whole disks. Entry n is physical disk n (drive code 0x80 + n).
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,14 +15,19 @@ struct DiskTableEntry {
     bool isImage = false;
 };
 
+// Safe to use from several threads (the desktop program reads disks on a worker while
+// its user-interface thread lists them): every member holds a mutex, and readers get
+// copies, so nothing a reader holds changes under it when the table is loaded again.
 class DiskTable {
   public:
-    // Image files (from --disk), then those of TARVIK_DISKS, then /sys/block.
+    // Image files (from --disk), then those of TARVIK_DISKS, then /sys/block. The new
+    // entries replace the old ones in one step.
     void Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks = true);
-    void Clear() { entries_.clear(); }
-    void Append(DiskTableEntry entry) { entries_.push_back(std::move(entry)); }
+    void Clear();
+    void Append(DiskTableEntry entry);
 
-    const std::vector<DiskTableEntry>& Entries() const { return entries_; }
+    // A snapshot of the entries.
+    std::vector<DiskTableEntry> Entries() const;
     std::optional<DiskTableEntry> EntryFor(DriveCode code) const;
 
     // Paths from a ':'-separated list such as TARVIK_DISKS; empty items are dropped.
@@ -31,6 +37,7 @@ class DiskTable {
     static bool IsWholeDiskName(const std::string& name);
 
   private:
+    mutable std::mutex mutex_;
     std::vector<DiskTableEntry> entries_;
 };
 

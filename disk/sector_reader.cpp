@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "disk/disk_table.h"
 
@@ -20,11 +21,11 @@ namespace {
 
 // Reads until the request is filled, the end of the device, or an error.
 // Returns the bytes delivered, or -1 when the first read already failed.
-long long ReadFully(int fd, std::uint64_t offset, std::uint8_t* buffer, std::uint32_t byteCount) {
+long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer) {
     std::uint64_t done = 0;
-    while (done < byteCount) {
-        const ssize_t got =
-            ::pread(fd, buffer + done, byteCount - done, static_cast<off_t>(offset + done));
+    while (done < buffer.size()) {
+        const ssize_t got = ::pread(fd, buffer.data() + done, buffer.size() - done,
+                                    static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
             return done == 0 ? -1 : static_cast<long long>(done);
@@ -35,25 +36,52 @@ long long ReadFully(int fd, std::uint64_t offset, std::uint8_t* buffer, std::uin
     return static_cast<long long>(done);
 }
 
+std::uint64_t JoinSector(std::uint32_t low, std::uint32_t high) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
 }  // namespace
+
+DiskHandle::~DiskHandle() {
+    CloseLocked();
+}
+
+void DiskHandle::CloseLocked() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
+    // pread takes a signed offset: a request past it can only fail.
+    const auto offset = ByteOffsetOf(sector, kSectorSize);
+    constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+    if (!offset || offset->value() > kMaxOffset - buffer.size()) return false;
+
+    const std::lock_guard lock(mutex_);
+    if (fd_ < 0) fd_ = OpenDiskDevice(code_);
+    if (fd_ < 0) return false;
+    const long long got = ReadFully(fd_, offset->value(), buffer);
+    if (got < 0 || (got == 0 && !buffer.empty())) {
+        CloseLocked();
+        return false;
+    }
+    const auto filled = static_cast<std::size_t>(got);
+    std::memset(buffer.data() + filled, 0, buffer.size() - filled);
+    return true;
+}
+
+bool DiskHandle::Read(DiskSector sector, std::span<std::uint8_t> buffer) {
+    for (int tries = 0; tries < kReadAttempts; ++tries) {
+        if (ReadOnce(sector, buffer)) return true;
+    }
+    return false;
+}
 
 bool ReadSectorsOnce(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh,
                      void* buffer, std::uint32_t byteCount) {
-    const int fd = OpenDiskDevice(code);
-    if (fd < 0) return false;
-    const std::uint64_t sector = (static_cast<std::uint64_t>(sectorHigh) << 32) | sectorLow;
-    if (sector > (static_cast<std::uint64_t>(INT64_MAX) / kSectorSize)) {
-        ::close(fd);
-        return false;
-    }
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    const long long got = ReadFully(fd, sector * kSectorSize, bytes, byteCount);
-    ::close(fd);
-    if (got < 0 || (got == 0 && byteCount > 0)) return false;
-    if (static_cast<std::uint64_t>(got) < byteCount) {
-        std::memset(bytes + got, 0, byteCount - static_cast<std::uint64_t>(got));
-    }
-    return true;
+    DiskHandle disk(code);
+    return disk.ReadOnce(DiskSector(JoinSector(sectorLow, sectorHigh)),
+                         std::span(static_cast<std::uint8_t*>(buffer), byteCount));
 }
 
 int ReadSectorsWith(const ReadAttempt& attempt, DriveCode code, std::uint32_t sectorLow,
@@ -67,6 +95,11 @@ int ReadSectorsWith(const ReadAttempt& attempt, DriveCode code, std::uint32_t se
 int ReadSectors(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh, void* buffer,
                 std::uint32_t byteCount) {
     return ReadSectorsWith(ReadSectorsOnce, code, sectorLow, sectorHigh, buffer, byteCount);
+}
+
+bool ReadSectors(DriveCode code, DiskSector sector, std::span<std::uint8_t> buffer) {
+    DiskHandle disk(code);
+    return disk.Read(sector, buffer);
 }
 
 }  // namespace tarvik

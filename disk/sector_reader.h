@@ -3,8 +3,10 @@
 // no write path to a disk exists anywhere in the program.
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <span>
 
+#include "common/positions.h"
 #include "disk/drive_code.h"
 
 namespace tarvik {
@@ -12,29 +14,58 @@ namespace tarvik {
 // Opens the device behind a drive code read-only; returns a file descriptor or -1.
 int OpenDiskDevice(DriveCode code);
 
-// One attempt: open, read byteCount bytes at sector x 512, close. A short read counts
-// as success and the part of the buffer it did not fill is zeroed, so no caller ever
-// sees bytes left over from an earlier read. Nothing read at all is a failure.
+inline constexpr int kReadAttempts = 3;
+
+// A disk kept open read-only for as long as a drive (or a whole disk) is being read, so
+// that a scan does not open the device once per request. A failed attempt closes the
+// descriptor and the next attempt opens the device again, as three separate attempts
+// would: a device that dropped out and came back is read through a fresh descriptor.
+//
+// Meant for one worker at a time, but it may be handed from one thread to another
+// (made on the user-interface thread, read on a worker): every attempt holds a mutex,
+// which costs nothing next to the read and makes the reopen after a failure whole.
+class DiskHandle {
+  public:
+    explicit DiskHandle(DriveCode code) : code_(code) {}
+    ~DiskHandle();
+    DiskHandle(const DiskHandle&) = delete;
+    DiskHandle& operator=(const DiskHandle&) = delete;
+
+    DriveCode code() const { return code_; }
+
+    // One attempt: reads buffer.size() bytes at sector x 512, opening the device first
+    // when it is not open. A short read counts as success and the part of the buffer it
+    // did not fill is zeroed, so no caller ever sees bytes left over from an earlier
+    // read. Nothing read at all is a failure.
+    bool ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer);
+    // Up to three attempts, no pause and no message.
+    bool Read(DiskSector sector, std::span<std::uint8_t> buffer);
+
+  private:
+    void CloseLocked();
+
+    const DriveCode code_;
+    std::mutex mutex_;
+    int fd_ = -1;
+};
+
+// One attempt through a descriptor of its own: open, read byteCount bytes at
+// sector x 512, close. Short reads are handled as by DiskHandle::ReadOnce.
 bool ReadSectorsOnce(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh,
                      void* buffer, std::uint32_t byteCount);
 
 using ReadAttempt =
     std::function<bool(DriveCode, std::uint32_t, std::uint32_t, void*, std::uint32_t)>;
 
-inline constexpr int kReadAttempts = 3;
-
 // Up to three attempts, no pause and no message; 1 when read, 0 when every attempt failed.
+// The sector is given as its low and high 32 bits.
 int ReadSectors(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh, void* buffer,
                 std::uint32_t byteCount);
 // The same rule over any single-attempt reader (tests count the attempts through it).
 int ReadSectorsWith(const ReadAttempt& attempt, DriveCode code, std::uint32_t sectorLow,
                     std::uint32_t sectorHigh, void* buffer, std::uint32_t byteCount);
 
-// Convenience for callers holding a 64-bit sector number and a byte span.
-inline bool ReadSectorsAt(DriveCode code, std::uint64_t sector, std::span<std::uint8_t> buffer) {
-    return ReadSectors(code, static_cast<std::uint32_t>(sector),
-                       static_cast<std::uint32_t>(sector >> 32), buffer.data(),
-                       static_cast<std::uint32_t>(buffer.size())) == 1;
-}
+// The same for a caller holding a 64-bit disk sector and a byte span: true when read.
+bool ReadSectors(DriveCode code, DiskSector sector, std::span<std::uint8_t> buffer);
 
 }  // namespace tarvik

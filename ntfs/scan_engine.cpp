@@ -14,7 +14,7 @@ void ScanEngine::SetDrive(std::uint32_t first, std::uint32_t size) {
     firstSector = first;
     sizeInSectors = size;
     lastSector = first + size - 1;
-    if (!source_) source_ = std::make_unique<DiskSectorSource>(driveCode, first);
+    if (!source_) source_ = std::make_unique<DiskSectorSource>(driveCode, DiskSector(first));
 }
 
 namespace {

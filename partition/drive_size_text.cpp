@@ -4,7 +4,7 @@ namespace tarvik {
 
 namespace {
 
-std::string WithRemainder(std::uint32_t whole, std::uint32_t remainderInSmallerUnit,
+std::string WithRemainder(std::uint64_t whole, std::uint64_t remainderInSmallerUnit,
                           bool hasRemainder, const char* unit) {
     std::string text = std::to_string(whole);
     if (hasRemainder) text += "." + std::to_string(remainderInSmallerUnit).substr(0, 2);
@@ -13,13 +13,13 @@ std::string WithRemainder(std::uint32_t whole, std::uint32_t remainderInSmallerU
 
 }  // namespace
 
-std::string FormatDriveSize(std::uint32_t sectors) {
-    constexpr std::uint32_t kSectorsPerGiB = 0x200000;
+std::string FormatDriveSize(std::uint64_t sectors) {
+    constexpr std::uint64_t kSectorsPerGiB = 0x200000;
     if (sectors >= kSectorsPerGiB) {
-        const std::uint32_t remainder = sectors & 0x1FFFFF;
+        const std::uint64_t remainder = sectors & 0x1FFFFF;
         return WithRemainder(sectors >> 21, remainder >> 11, remainder != 0, "GB");
     }
-    const std::uint32_t remainder = sectors & 0x7FF;
+    const std::uint64_t remainder = sectors & 0x7FF;
     return WithRemainder(sectors >> 11, remainder >> 1, remainder != 0, "MB");
 }
 

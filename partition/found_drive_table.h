@@ -7,8 +7,8 @@
 namespace tarvik {
 
 struct FoundDrive {
-    std::uint32_t startSector = 0;
-    std::uint32_t totalSectors = 0;
+    std::uint64_t startSector = 0;
+    std::uint64_t totalSectors = 0;
     bool operator==(const FoundDrive&) const = default;
 };
 

@@ -25,16 +25,30 @@ bool NamedMft(const std::array<std::uint8_t, 1024>& record) {
     return name && name->compare(0, 4, "$MFT") == 0;
 }
 
+// The disk sector `cluster` clusters into a volume that starts at `start`; nothing when
+// it lies past the last sector a disk can have.
+std::optional<DiskSector> ClusterOnDisk(DiskSector start, std::uint32_t spc,
+                                        std::uint64_t cluster) {
+    const auto offset = CheckedMul(cluster, spc);
+    return offset ? start.Plus(*offset) : std::nullopt;
+}
+
+// A record that cannot be read, or has no place on a disk, counts as one that does not
+// begin with "FILE".
+bool ReadRecordAt(DiskHandle& disk, std::optional<DiskSector> sector,
+                  std::array<std::uint8_t, 1024>& record) {
+    return sector && disk.Read(*sector, record);
+}
+
 // Whether the volume starting at `start` has its MFT (or the mirror's copy) where this
 // boot sector says. A FILE record that is not "$MFT" ends the test without the mirror.
-bool ConfirmsVolumeAt(DriveCode code, std::uint32_t start, std::uint32_t spc, std::uint32_t mft,
-                      std::uint32_t mirror) {
+bool ConfirmsVolumeAt(DiskHandle& disk, DiskSector start, std::uint32_t spc,
+                      const NtfsBootSector& boot) {
     std::array<std::uint8_t, 1024> record{};
-    const std::uint32_t mftSector = start + spc * mft;  // 32-bit, as boot sectors hold
-    const bool read = ReadSectors(code, mftSector, 0, record.data(), 1024) == 1;
+    const bool read = ReadRecordAt(disk, ClusterOnDisk(start, spc, boot.mftCluster()), record);
     if (read && BeginsWithFile(record)) return NamedMft(record);
-    const std::uint32_t mirrorSector = start + spc * mirror;
-    if (ReadSectors(code, mirrorSector, 0, record.data(), 1024) != 1) return false;
+    if (!ReadRecordAt(disk, ClusterOnDisk(start, spc, boot.mftMirrorCluster()), record))
+        return false;
     return BeginsWithFile(record) && NamedMft(record);
 }
 
@@ -44,7 +58,7 @@ void ShowNumber(ProgressSink& progress, int slot, std::uint64_t value) {
 
 }  // namespace
 
-bool TestBootSectorCandidate(DriveCode code, std::uint32_t sector, const std::uint8_t* bytes,
+bool TestBootSectorCandidate(DiskHandle& disk, DiskSector sector, const std::uint8_t* bytes,
                              FoundDriveTable& table) {
     if (bytes[510] != 0x55 || bytes[511] != 0xAA || std::memcmp(bytes + 3, "NTFS", 4) != 0) {
         return false;
@@ -52,17 +66,13 @@ bool TestBootSectorCandidate(DriveCode code, std::uint32_t sector, const std::ui
     const auto boot = NtfsBootSector::Parse(ByteView(bytes, 512));
     const auto spc = boot ? boot->SectorsPerCluster() : std::nullopt;
     if (!spc) return false;
-    const auto total = static_cast<std::uint32_t>(boot->totalSectors());
-    const auto mft = static_cast<std::uint32_t>(boot->mftCluster());
-    const auto mirror = static_cast<std::uint32_t>(boot->mftMirrorCluster());
-    if (ConfirmsVolumeAt(code, sector, *spc, mft, mirror)) {
-        return table.Record({sector, total});
-    }
+    const std::uint64_t total = boot->totalSectors();
+    if (ConfirmsVolumeAt(disk, sector, *spc, *boot)) return table.Record({sector.value(), total});
     // As the backup boot sector, this sector is the volume's last: it starts `total`
     // sectors before.
-    if (sector >= total && total != 0) {
-        const std::uint32_t start = sector - total;
-        if (ConfirmsVolumeAt(code, start, *spc, mft, mirror)) return table.Record({start, total});
+    if (sector.value() >= total && total != 0) {
+        const DiskSector start(sector.value() - total);
+        if (ConfirmsVolumeAt(disk, start, *spc, *boot)) return table.Record({start.value(), total});
     }
     return false;
 }
@@ -70,7 +80,7 @@ bool TestBootSectorCandidate(DriveCode code, std::uint32_t sector, const std::ui
 void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& progress,
                          const DriveSearchOptions& options) {
     table.Clear();
-    std::uint32_t total = 0;
+    std::uint64_t total = 0;
     GetDiskSectorCount(code, total, options.notifier);
 
     progress.SetRange(0, total / kSearchChunkSectors);
@@ -80,11 +90,12 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     std::snprintf(status, sizeof status, "Searching Hard Disk %d for Logical Drives",
                   static_cast<int>(code) - 0x7F);
     progress.SetText(kSlotSearchStatus, status);
-    ShowNumber(progress, kSlotSearchTotal, total);
+    ShowNumber(progress, kSlotSearchTotal, CappedSectorCount(total));  // a 32-bit field
     ShowNumber(progress, kSlotSearchFound, 0);
 
-    // From sector 0, so that a volume at the very start of a disk is found as well.
-    DiskSectorSource disk(code, 0);
+    // From sector 0, so that a volume at the very start of a disk is found as well. The
+    // chunks and the MFT records that confirm a find are read through one descriptor.
+    DiskSectorSource disk(code, DiskSector(0));
     std::uint64_t examined = 0;
     ReadInChunks(disk, total, [&](std::uint64_t d, const std::uint8_t* chunk, bool readable) {
         if (options.stop && options.stop->load()) return false;
@@ -92,8 +103,9 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
         ShowNumber(progress, kSlotSearchSector, examined);
         if (readable) {
             for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
-                const auto sector = static_cast<std::uint32_t>(d + s);
-                if (TestBootSectorCandidate(code, sector, chunk + s * kSectorSize, table)) {
+                const DiskSector sector(d + s);
+                if (TestBootSectorCandidate(disk.handle(), sector, chunk + s * kSectorSize,
+                                            table)) {
                     ShowNumber(progress, kSlotSearchFound, table.Count());
                 }
             }
@@ -104,12 +116,14 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
 }
 
 void RebuildDriveListFromSearch(const FoundDriveTable& table, DriveList& list) {
-    list.DiscardCurrent();
     // A volume's backup boot sector lies just past its counted sectors; the drive takes
     // it in, so that a volume whose first sector is lost still validates from it.
+    std::vector<LogicalDriveEntry> drives;
     for (const FoundDrive& drive : table.Drives()) {
-        list.Append({drive.startSector, drive.startSector + drive.totalSectors + 1, kTypeNtfs});
+        drives.push_back(
+            {drive.startSector, drive.startSector + drive.totalSectors + 1, kTypeNtfs});
     }
+    list.ReplaceCurrent(std::move(drives));
 }
 
 }  // namespace tarvik

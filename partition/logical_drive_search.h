@@ -4,8 +4,10 @@
 // first sector or as its backup boot sector at the volume's end.
 #include <cstdint>
 
+#include "common/positions.h"
 #include "common/reporting.h"
 #include "disk/drive_code.h"
+#include "disk/sector_reader.h"
 #include "partition/drive_list.h"
 #include "partition/found_drive_table.h"
 
@@ -24,13 +26,15 @@ struct DriveSearchOptions {
     Notifier* notifier = nullptr;    // for a disk that cannot be opened
 };
 
-// Searches the disk from its first sector to its true end and records what it confirms.
+// Searches the disk from its first sector to its true (64-bit) end and records what it
+// confirms. A stop request ends it between two chunks of 63 sectors.
 void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& progress,
                          const DriveSearchOptions& options = {});
 
 // The boot sector test of one sector, given the sector's bytes and its place; reads
-// MFT records through the sector reader. Records the pair it confirms.
-bool TestBootSectorCandidate(DriveCode code, std::uint32_t sector, const std::uint8_t* bytes,
+// MFT records through `disk` (the places they are read at are 64-bit sums, checked).
+// Records the pair it confirms.
+bool TestBootSectorCandidate(DiskHandle& disk, DiskSector sector, const std::uint8_t* bytes,
                              FoundDriveTable& table);
 
 // The drive list becomes the finds, each an NTFS drive of its boot sector's size plus

@@ -1,6 +1,7 @@
 #include "partition/partition_walk.h"
 
 #include <array>
+#include <optional>
 
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
@@ -12,37 +13,59 @@ namespace tarvik {
 
 namespace {
 
-std::uint32_t EndOf(std::uint32_t start, std::uint32_t count) {
-    return start + count;  // 32-bit sum, as partition tables hold 32-bit sectors
-}
+// A table of the chain being walked: its place, its four records and the next to take.
+struct OpenTable {
+    DiskSector sector;
+    std::array<PartitionTableRecord, PartitionTableSector::kEntryCount> records;
+    std::size_t next = 0;
+};
 
-}  // namespace
-
-void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
-                        DriveList& list) {
-    if (state.tablesRead >= kMaxPartitionTables) return;
-    if (!state.visitedTables.insert(tableSector).second) return;
+// Reads the table at `tableSector`; nothing when the walk has read it before, has read
+// its fill of tables, or the sector cannot be read.
+std::optional<OpenTable> EnterTable(DiskHandle& disk, DiskSector tableSector,
+                                    PartitionWalkState& state) {
+    if (state.tablesRead >= kMaxPartitionTables) return std::nullopt;
+    if (!state.visitedTables.insert(tableSector.value()).second) return std::nullopt;
     ++state.tablesRead;
     state.tableSector = tableSector;
 
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, tableSector, 0, sector.data(), kSectorSize) != 1) return;
+    if (!disk.Read(tableSector, sector)) return std::nullopt;
     const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
-    if (!table) return;
+    if (!table) return std::nullopt;
+    return OpenTable{tableSector, table->records(), 0};
+}
 
-    for (const PartitionTableRecord& record : table->records()) {
+}  // namespace
+
+void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
+                        std::vector<LogicalDriveEntry>& drives) {
+    // The tables from the first one down to the one being read, on the heap: a chain as
+    // long as the table bound costs no stack.
+    std::vector<OpenTable> path;
+    if (auto first = EnterTable(disk, tableSector, state)) path.push_back(*first);
+    while (!path.empty()) {
+        OpenTable& table = path.back();
+        if (table.next == table.records.size()) {
+            path.pop_back();
+            continue;
+        }
+        const PartitionTableRecord record = table.records[table.next++];
         if (IsRecognisedDataType(record.type)) {
-            const std::uint32_t start = tableSector + record.relativeStart;
-            list.Append({start, EndOf(start, record.sectorCount), record.type});
+            // The fields are 32-bit; their sums with a table's place need not be.
+            const auto start = table.sector.Plus(record.relativeStart);
+            const auto end = start ? start->Plus(record.sectorCount) : std::nullopt;
+            if (end) drives.push_back({start->value(), end->value(), record.type});
         } else if (IsExtendedLinkType(record.type)) {
-            std::uint32_t next = 0;
+            std::uint64_t next = 0;
             if (state.extendedBase == 0) {
                 state.extendedBase = record.relativeStart;
                 next = record.relativeStart;
             } else {
                 next = state.extendedBase + record.relativeStart;
             }
-            ReadPartitionTable(code, next, state, list);
+            // The linked table is read whole, links and all, before this one goes on.
+            if (auto linked = EnterTable(disk, DiskSector(next), state)) path.push_back(*linked);
         }
     }
 }
@@ -51,9 +74,9 @@ namespace {
 
 // The boot sector at sector 0 when the disk is an image of a bare NTFS volume: its boot
 // code must then not be read as a partition table.
-std::optional<NtfsBootSector> BareVolumeBootSector(DriveCode code) {
+std::optional<NtfsBootSector> BareVolumeBootSector(DiskHandle& disk) {
     std::array<std::uint8_t, kSectorSize> sector{};
-    if (ReadSectors(code, 0, 0, sector.data(), kSectorSize) != 1) return std::nullopt;
+    if (!disk.Read(DiskSector(0), sector)) return std::nullopt;
     auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
     if (!boot || !boot->IsPlausibleVolume()) return std::nullopt;
     return boot;
@@ -62,27 +85,29 @@ std::optional<NtfsBootSector> BareVolumeBootSector(DriveCode code) {
 // A bare volume spans its boot sector's size plus the backup boot sector after it,
 // as far as the disk reaches.
 LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
-    std::uint64_t end = boot.totalSectors() + 1;
+    std::uint64_t end = CheckedAdd(boot.totalSectors(), 1).value_or(boot.totalSectors());
     if (const auto bytes = DiskByteSize(code)) {
         const std::uint64_t diskSectors = *bytes / kSectorSize;
         if (diskSectors >= boot.totalSectors() && diskSectors < end) end = diskSectors;
     }
-    if (end > 0xFFFFFFFFu) end = 0xFFFFFFFFu;
-    return {0, static_cast<std::uint32_t>(end), kTypeNtfs};
+    return {0, end, kTypeNtfs};
 }
 
 }  // namespace
 
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
-    if (!list.Empty()) list.SetAsidePrevious();
     PartitionWalkState state;
-    if (const auto boot = BareVolumeBootSector(code)) {
-        list.Append(BareVolumeEntry(code, *boot));
+    std::vector<LogicalDriveEntry> drives;
+    DiskHandle disk(code);
+    if (const auto boot = BareVolumeBootSector(disk)) {
+        drives.push_back(BareVolumeEntry(code, *boot));
     } else {
-        ReadPartitionTable(code, 0, state, list);
+        ReadPartitionTable(disk, DiskSector(0), state, drives);
     }
-    if (list.Empty()) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);
-    return list.Count();
+    const std::size_t count = drives.size();
+    list.ReplaceSettingAside(std::move(drives));
+    if (count == 0) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);
+    return count;
 }
 
 }  // namespace tarvik

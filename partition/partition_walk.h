@@ -3,36 +3,43 @@
 // drive list.
 #include <cstdint>
 #include <unordered_set>
+#include <vector>
 
+#include "common/positions.h"
 #include "common/reporting.h"
 #include "disk/drive_code.h"
+#include "disk/sector_reader.h"
 #include "partition/drive_list.h"
 
 namespace tarvik {
 
 struct PartitionWalkState {
-    std::uint32_t tableSector = 0;   // sector of the table being read (0: the MBR)
-    std::uint32_t extendedBase = 0;  // start of the first extended partition met, 0 if none
+    DiskSector tableSector;  // sector of the table being read (0: the MBR)
+    // Start of the first extended partition met, 0 if none. Links to further tables
+    // count from it.
+    std::uint64_t extendedBase = 0;
     // Tables already read: a chain that points back to one of them ends there, keeping
     // everything found before.
-    std::unordered_set<std::uint32_t> visitedTables;
+    std::unordered_set<std::uint64_t> visitedTables;
     std::size_t tablesRead = 0;
 };
 
 // No real disk needs more than this many extended tables; the walk stops beyond it.
 inline constexpr std::size_t kMaxPartitionTables = 4096;
 
-// Reads the table at tableSector and appends its recognised entries to the list,
+// Reads the table at tableSector and appends its recognised entries to `drives`,
 // descending into extended tables where they are linked (depth-first, table order).
-void ReadPartitionTable(DriveCode code, std::uint32_t tableSector, PartitionWalkState& state,
-                        DriveList& list);
+// The chain is walked with a path held on the heap, not by recursion.
+void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
+                        std::vector<LogicalDriveEntry>& drives);
 
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
 inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";
 
-// A whole walk as the disk selection starts it: the current list is set aside, a fresh
-// walk state reads the disk (or takes a bare volume as one NTFS drive at sector 0),
-// and an empty result is announced with the bad-table message. Returns the count.
+// A whole walk as the disk selection starts it: a fresh walk state reads the disk (or
+// takes a bare volume as one NTFS drive at sector 0), the result replaces the current
+// list, which is set aside, and an empty result is announced with the bad-table message.
+// Returns the count.
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier);
 
 }  // namespace tarvik

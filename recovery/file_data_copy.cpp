@@ -100,24 +100,24 @@ void DecompressUnits(ClusterReader& reader, std::uint64_t firstCluster, std::uin
     }
 }
 
+// The file's sectors written so far, told once per read request (a call per sector
+// would be two million per GiB).
 class ProgressSteps {
   public:
     ProgressSteps(ProgressSink* sink, std::uint64_t bytes) : sink_(sink) {
         if (!sink_) return;
-        const std::uint64_t sectors = (bytes + kSectorBytes - 1) / kSectorBytes;
-        const std::uint64_t high = sectors == 0 ? 0 : sectors - 1;
-        sink_->SetRange(0, static_cast<std::uint32_t>(std::min<std::uint64_t>(high, UINT32_MAX)));
+        sink_->SetRange(0, (bytes + kSectorBytes - 1) / kSectorBytes);
         sink_->SetPosition(0);
-        sink_->SetStep(1);
     }
     void Written(std::uint64_t bytes) {
         if (!sink_) return;
-        for (std::uint64_t s = 0; s < (bytes + kSectorBytes - 1) / kSectorBytes; ++s)
-            sink_->StepIt();
+        written_ += (bytes + kSectorBytes - 1) / kSectorBytes;
+        sink_->SetPosition(written_);
     }
 
   private:
     ProgressSink* sink_;
+    std::uint64_t written_ = 0;
 };
 
 // How much of the file the map can place: a damaged record's real size may claim far

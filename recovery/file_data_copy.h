@@ -20,8 +20,8 @@ class DataOutput {
 };
 
 struct CopyOptions {
-    // Told once per 512 bytes of the file written; the range is set to the file's
-    // sectors first.
+    // The range is set to the file's sectors first, then the position to the sectors
+    // written after each read request: the end of the range once the file is whole.
     ProgressSink* progress = nullptr;
     // Tested before every read request and every single-sector retry.
     const StopFlag* stop = nullptr;

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "catalogue/entry_date.h"
 #include "ntfs/scan_engine.h"
@@ -24,6 +26,11 @@ class UniqueFd {
     explicit UniqueFd(int fd) : fd_(fd) {}
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     ~UniqueFd() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -85,9 +92,9 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     std::error_code ignored;
     std::filesystem::create_directories(destination, ignored);
     UniqueFd destinationFd(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    UniqueFd rootFd(destinationFd.valid() ? OpenFolder(destinationFd.get(), kRecoveryRootName)
-                                          : -1);
-    if (!rootFd.valid()) {
+    const int rootFd =
+        destinationFd.valid() ? OpenFolder(destinationFd.get(), kRecoveryRootName) : -1;
+    if (rootFd < 0) {
         notifier_.Notify(WithArgument(kCannotCreateDirectoryText, rootPath),
                          kDiskWriteProtectedCaption, NoticeIcon::Warning);
         ++result_.creationFailures;
@@ -95,7 +102,7 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     }
     result_.rootCreated = true;
     foldersOpened_.insert(kRootFolderNumber);
-    RecoverFolder(kRootFolderNumber, rootFd.get(), rootPath);
+    RecoverTree(rootFd, rootPath);
     result_.stopped = Stopped();
     return result_;
 }
@@ -113,38 +120,69 @@ bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
     return false;
 }
 
-void RecoveryWriter::RecoverFolder(std::uint32_t folder, int folderFd, const std::string& path) {
-    const Catalogue& catalogue = engine_.catalogue;
-    const std::vector<std::size_t> children = catalogue.ChildrenOf(folder).ToVector();
+// A folder on the path being recovered: its open descriptor, its children, the names
+// given out in it so far and the next child whose folder is to be looked at.
+struct RecoveryWriter::FolderLevel {
+    FolderLevel(UniqueFd folderFd, std::uint32_t number, std::size_t pathEnd,
+                const Catalogue& catalogue)
+        : fd(std::move(folderFd)),
+          children(catalogue.ChildrenOf(number).ToVector()),
+          pathLength(pathEnd) {}
+
+    UniqueFd fd;
+    std::vector<std::size_t> children;
     FolderNames names;
-    for (std::size_t index : children) {
+    std::size_t nextChild = 0;
+    std::size_t pathLength;  // of the folder's path, for messages
+};
+
+bool RecoveryWriter::WriteFiles(FolderLevel& level) {
+    const Catalogue& catalogue = engine_.catalogue;
+    for (std::size_t index : level.children) {
         const CatalogueEntry& entry = catalogue.At(index);
         if (entry.IsDirectory()) continue;
-        if (Stopped()) return;
+        if (Stopped()) return false;
         if (!Wanted(entry)) {
             progress_.SetText(kSlotSavingText, std::string(kFilteringNormalFileText) +
                                                    kElidedFolders + std::string(entry.Name()));
             continue;
         }
-        WriteFile(entry, folderFd, path, names.Claim(SafeName(entry.Name())));
+        WriteFile(entry, level.fd.get(), path_, level.names.Claim(SafeName(entry.Name())));
     }
-    for (std::size_t index : children) {
-        const CatalogueEntry& entry = catalogue.At(index);
+    return true;
+}
+
+void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
+    const Catalogue& catalogue = engine_.catalogue;
+    path_ = rootPath;
+    std::vector<FolderLevel> levels;
+    levels.emplace_back(UniqueFd(rootFd), kRootFolderNumber, path_.size(), catalogue);
+    if (!WriteFiles(levels.back())) return;
+    while (!levels.empty()) {
+        FolderLevel& level = levels.back();
+        if (level.nextChild == level.children.size()) {
+            levels.pop_back();
+            if (!levels.empty()) path_.resize(levels.back().pathLength);
+            continue;
+        }
+        const CatalogueEntry& entry = catalogue.At(level.children[level.nextChild++]);
         if (!entry.IsDirectory() || !Wanted(entry)) continue;
         if (Stopped()) return;
-        const std::string name = names.Claim(SafeName(entry.Name()));
-        const std::string childPath = path + "/" + name;
-        UniqueFd childFd(OpenFolder(folderFd, name));
+        const std::string name = level.names.Claim(SafeName(entry.Name()));
+        UniqueFd childFd(OpenFolder(level.fd.get(), name));
         if (!childFd.valid()) {
-            notifier_.Notify(WithArgument(kCannotCreateDirectoryText, childPath),
+            notifier_.Notify(WithArgument(kCannotCreateDirectoryText, path_ + "/" + name),
                              kDiskWriteProtectedCaption, NoticeIcon::Warning);
             ++result_.creationFailures;
             continue;
         }
         // A folder number met before (a loop of parents, a record catalogued twice)
         // gets its folder but is not filled a second time.
-        const std::uint32_t number = entry.number;
-        if (foldersOpened_.insert(number).second) RecoverFolder(number, childFd.get(), childPath);
+        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+        if (!foldersOpened_.insert(number).second) continue;
+        path_ += "/" + name;
+        levels.emplace_back(std::move(childFd), number, path_.size(), catalogue);
+        if (!WriteFiles(levels.back())) return;
     }
 }
 
@@ -173,6 +211,7 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         notifier_.Notify(WithArgument(kErrorCreatingFileText, name), kDiskWriteProtectedCaption,
                          NoticeIcon::Warning);
         ++result_.creationFailures;
+        ++result_.filesFailed;
         return;
     }
     if (!map) map = MapEngineFileData(engine_, number);
@@ -186,7 +225,8 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
             CopyFileData(*map, engine_.source(), engine_.sectorsPerCluster, output, options);
         result_.bytesWritten += copy.bytesWritten;
         result_.unreadableSectors += copy.unreadableSectors;
-        if (copy.stopped) return;
+        if (copy.writeFailed) ++result_.filesFailed;
+        if (copy.stopped || copy.writeFailed) return;
     }
     ++result_.filesWritten;
     SetFileDate(entry, fd.get());

@@ -25,7 +25,13 @@ struct RecoveryResult {
     std::uint64_t skippedEmpty = 0;
     // Files created but whose record or data map could not be read: left empty.
     std::uint64_t filesWithoutData = 0;
+    // Files that could not be created, or whose data could not all be written (a file
+    // left short where the destination refused more); not counted as written.
+    std::uint64_t filesFailed = 0;
     // Files and folders that could not be created (each reported through the notifier).
+    // A folder that could be created but not opened, as when the destination's
+    // descriptors run out on a very deep path, counts here too; what lies below it is
+    // not written.
     std::uint64_t creationFailures = 0;
     std::uint64_t unreadableSectors = 0;
     bool stopped = false;
@@ -51,7 +57,14 @@ class RecoveryWriter {
     void SetMaxRequestBytes(std::size_t bytes) { maxRequestBytes_ = bytes; }
 
   private:
-    void RecoverFolder(std::uint32_t folder, int folderFd, const std::string& path);
+    struct FolderLevel;
+
+    // Walks the folders depth-first from the root, each folder's files before its
+    // sub-folders, with one open descriptor per level of the current path and no
+    // recursion: a chain of any depth is bounded by the descriptors, not the stack.
+    void RecoverTree(int rootFd, const std::string& rootPath);
+    // Writes the wanted files among a folder's children. False when stopped.
+    bool WriteFiles(FolderLevel& level);
     bool Wanted(const CatalogueEntry& entry) const;
     void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
                    const std::string& name);
@@ -66,6 +79,7 @@ class RecoveryWriter {
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
     std::unordered_set<std::uint32_t> foldersOpened_;
+    std::string path_;  // of the folder being filled, for messages
     RecoveryResult result_;
 };
 

@@ -77,9 +77,11 @@ std::vector<DiskSummary> RecoverySession::ListDisks() const {
     const auto entries = Disks().Entries();
     for (unsigned n = 0; n < count && n < entries.size(); ++n) {
         const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(n));
-        std::uint32_t sectors = 0;
+        std::uint64_t sectors = 0;
         GetDiskSectorCount(PhysicalDiskCode(n), sectors);
-        disks.push_back({identity.model, identity.serial, sectors, entries[n].path});
+        // The disk list has always shown a 32-bit count.
+        disks.push_back(
+            {identity.model, identity.serial, CappedSectorCount(sectors), entries[n].path});
     }
     return disks;
 }
@@ -138,8 +140,8 @@ bool RecoverySession::RestorePreviousDrives() {
 
 DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
     DriveList& list = ProcessDriveList();
-    const LogicalDriveEntry* chosen = list.At(row);
-    if (chosen == nullptr) return DriveOpening::kNoSuchDrive;
+    const std::optional<LogicalDriveEntry> chosen = list.EntryAt(row);
+    if (!chosen) return DriveOpening::kNoSuchDrive;
     if (!IsScannedType(chosen->partitionType)) {
         AnnounceNotNtfs(notifier);
         return DriveOpening::kNotNtfs;
@@ -149,7 +151,9 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
     checks_.reset();
     filter_.reset();
     engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)));
-    engine_->SetDrive(drive.startSector, drive.sizeInSectors());
+    // The engine still holds 32-bit places.
+    engine_->SetDrive(static_cast<std::uint32_t>(drive.startSector),
+                      static_cast<std::uint32_t>(drive.sizeInSectors()));
     if (!engine_->ValidateBootSector(notifier)) {
         engine_.reset();
         return DriveOpening::kInvalidDrive;

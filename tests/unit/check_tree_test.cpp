@@ -103,8 +103,8 @@ TEST_F(CheckTreeTest, AFolderTakesItsWholeSubtreeAndTheTotalsCountOnlyCheckedEnt
 TEST_F(CheckTreeTest, TreePathsSelectEveryEntryOfThatPathAndReportTheFirstUnknownOne) {
     CheckTree tree(catalogue_, folders_);
     EXPECT_EQ(tree.SelectPaths({"Root/Docs/c.txt", "Root/Empty/"}), std::nullopt);
-    EXPECT_EQ(catalogue_.At(4).checkState, kCheckChecked);  // both files named c.txt
-    EXPECT_EQ(catalogue_.At(5).checkState, kCheckChecked);
+    EXPECT_EQ(+catalogue_.At(4).checkState, kCheckChecked);  // both files named c.txt
+    EXPECT_EQ(+catalogue_.At(5).checkState, kCheckChecked);
     EXPECT_EQ(Mark(tree, "Root/Empty"), CheckMark::kChecked);
     EXPECT_EQ(Mark(tree, "Root/Docs"), CheckMark::kPartly);
     EXPECT_EQ(Mark(tree, "Root/Docs/Old/a.txt"), CheckMark::kUnchecked);

@@ -13,6 +13,8 @@ TEST(FormatDriveSize, RemainderIsCountedInTheNextSmallerUnitCutToTwoDigits) {
     EXPECT_EQ(FormatDriveSize(2097151), "1023.10MB");
     EXPECT_EQ(FormatDriveSize(0), "0MB");
     EXPECT_EQ(FormatDriveSize(0xFFFFFFFFu), "2047.10GB");
+    EXPECT_EQ(FormatDriveSize(0x100000000ull), "2048GB");  // past 32 bits: no wrap to 0MB
+    EXPECT_EQ(FormatDriveSize(0x200000000ull + 3145728 - 2097152), "4096.51GB");
 }
 
 }  // namespace tarvik

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "partition/logical_drive_search.h"
 #include "partition/search_record_name.h"
@@ -45,7 +47,7 @@ std::vector<std::uint8_t> NamedRecord(const std::string& name, std::uint8_t name
     return record;
 }
 
-void PutVolume(TempImage& image, std::uint32_t start, std::uint32_t total, bool firstSectorLost) {
+void PutVolume(TempImage& image, std::uint64_t start, std::uint32_t total, bool firstSectorLost) {
     if (!firstSectorLost) image.WriteSector(start, BootSector(total));
     image.WriteSector(start + total, BootSector(total));  // the backup at the volume's end
     image.WriteSector(start + kSpc * kMftCluster, NamedRecord("$MFT"));
@@ -74,8 +76,8 @@ TEST(LogicalDriveSearch, FindsEachVolumeOnceFromItsBootSectorOrItsBackup) {
     DriveList list;
     RebuildDriveListFromSearch(table, list);
     ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.At(1)->endSector, 15001u);  // the backup boot sector belongs to the drive
-    EXPECT_EQ(list.At(1)->partitionType, 0x07);
+    EXPECT_EQ(list.EntryAt(1)->endSector, 15001u);  // the backup boot sector belongs to the drive
+    EXPECT_EQ(list.EntryAt(1)->partitionType, 0x07);
 }
 
 TEST(LogicalDriveSearch, ExaminesTheLastPartialChunkOfADiskNotAMultipleOf63) {
@@ -102,6 +104,49 @@ TEST(LogicalDriveSearch, AbortAfterTheFirstFindKeepsExactlyThatFind) {
     SearchLogicalDrives(0x80, table, progress, {&stop, nullptr});
     ASSERT_EQ(table.Count(), 1u);
     EXPECT_EQ(table.Drives()[0].startSector, 2048u);
+}
+
+TEST(LogicalDriveSearch, VolumesPast32BitsAreConfirmedAtTheirOwnPlace) {
+    constexpr std::uint64_t kStart = 0x100000000ull + 100;
+    TempImage image(kStart + 5000);  // sparse
+    PutVolume(image, kStart, 4000, false);
+    UseDisks({image.path()});
+    DiskHandle disk(0x80);
+    FoundDriveTable table;
+    const auto boot = BootSector(4000);
+    EXPECT_TRUE(TestBootSectorCandidate(disk, DiskSector(kStart), boot.data(), table));
+    FoundDriveTable fromBackup;
+    EXPECT_TRUE(TestBootSectorCandidate(disk, DiskSector(kStart + 4000), boot.data(), fromBackup));
+    EXPECT_EQ(fromBackup.Drives(), table.Drives());
+    ASSERT_EQ(table.Count(), 1u);
+    EXPECT_EQ(table.Drives()[0], (FoundDrive{kStart, 4000}));
+
+    DriveList list;
+    RebuildDriveListFromSearch(table, list);
+    EXPECT_EQ(list.EntryAt(0)->endSector, kStart + 4001);
+}
+
+// Counts the chunks the search has gone through.
+class ChunkCounter : public NullProgressSink {
+  public:
+    void StepIt() override { ++chunks; }
+    std::atomic<std::uint64_t> chunks{0};
+};
+
+TEST(LogicalDriveSearch, StopRequestEndsTheSearchOfALargeDiskWithinASecond) {
+    TempImage image(std::uint64_t{64} << 21);  // 64 GiB, sparse: far longer than a second
+    UseDisks({image.path()});
+    FoundDriveTable table;
+    ChunkCounter progress;
+    StopFlag stop{false};
+    std::thread search([&] { SearchLogicalDrives(0x80, table, progress, {&stop, nullptr}); });
+    while (progress.chunks < 1000) std::this_thread::yield();
+    const auto asked = std::chrono::steady_clock::now();
+    stop = true;
+    search.join();
+    const auto took = std::chrono::steady_clock::now() - asked;
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_LT(progress.chunks, (std::uint64_t{64} << 21) / 63);
 }
 
 TEST(LogicalDriveSearch, BootSectorWhoseMftRecordIsAnotherFileIsNotAVolume) {

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 #include "partition/drive_list.h"
 #include "partition/partition_types.h"
 #include "partition/partition_walk.h"
+#include "small_stack.h"
 #include "temp_image.h"
 
 namespace tarvik {
@@ -109,12 +112,85 @@ TEST(PartitionWalk, EachWalkStartsFromAFreshStateAndSetsThePreviousListAside) {
     ASSERT_EQ(list.Count(), 1u);
     StartPartitionWalk(0x81, list, notifier);
     ASSERT_EQ(list.Count(), 2u);
-    EXPECT_EQ(list.At(1)->startSector, 5063u);  // 2000 + 3000 + 63, not from disk 0's base
+    EXPECT_EQ(list.EntryAt(1)->startSector, 5063u);  // 2000 + 3000 + 63, not from disk 0's base
 
     ASSERT_TRUE(list.RestorePrevious());  // a cancelled selection brings disk 0 back
     ASSERT_EQ(list.Count(), 1u);
-    EXPECT_EQ(list.At(0)->startSector, 10063u);
+    EXPECT_EQ(list.EntryAt(0)->startSector, 10063u);
     EXPECT_FALSE(list.HasPrevious());
+}
+
+// Each table of the chain holds one drive and the link to the next. The walk stops at
+// its bound on tables, on a thread whose stack a recursion per table would overflow.
+TEST(PartitionWalk, LongChainEndsAtTheTableBoundWithoutDeepRecursion) {
+    constexpr std::uint32_t kBase = 100;
+    constexpr std::uint32_t kTables = 5000;
+    TempImage image(kBase + 2 * kTables + 10);
+    std::vector<std::uint8_t> chain;
+    for (std::uint32_t k = 0; k < kTables; ++k) {
+        const auto table = PartitionTableBytes({{0x07, 1, 1}, {0x05, 2 * (k + 1), 2}});
+        chain.insert(chain.end(), table.begin(), table.end());
+        chain.resize(chain.size() + 512);  // the drive's sector
+    }
+    image.WriteSector(0, PartitionTableBytes({{0x05, kBase, 2 * kTables}}));
+    image.WriteSector(kBase, chain);
+    UseDisks({image.path()});
+
+    std::vector<LogicalDriveEntry> drives;
+    ASSERT_TRUE(testing::RunOnStackOf(1 << 20, [&] {
+        DriveList list;
+        NullNotifier quiet;
+        StartPartitionWalk(0x80, list, quiet);
+        drives = list.Entries();
+    }));
+    ASSERT_EQ(drives.size(), kMaxPartitionTables - 1);  // the MBR is a table too
+    for (std::size_t k = 0; k < drives.size(); ++k) {
+        ASSERT_EQ(drives[k], (LogicalDriveEntry{kBase + 2 * k + 1, kBase + 2 * k + 2, 0x07}));
+    }
+}
+
+// The table fields are 32-bit; the first extended partition starts just below 2^32
+// sectors, so the places of what its tables hold lie past 32 bits.
+TEST(PartitionWalk, SumsOfExtendedChainsArePlacedPast32Bits) {
+    constexpr std::uint64_t kBase = 0xFFFFF000u;
+    TempImage image(kBase + 0x4000);  // sparse
+    image.WriteSector(0, PartitionTableBytes({{0x07, 63, 1000}, {0x0F, 0xFFFFF000u, 0x4000}}));
+    image.WriteSector(kBase, PartitionTableBytes({{0x07, 0x2000, 0x800}, {0x05, 0x3000, 100}}));
+    image.WriteSector(kBase + 0x3000, PartitionTableBytes({{0x86, 0x10, 0xFFFFFFFFu}}));
+    CountingNotifier notifier;
+    const auto drives = Walk(image.path(), notifier);
+    ASSERT_EQ(drives.size(), 3u);
+    EXPECT_EQ(drives[1], (LogicalDriveEntry{0x100001000ull, 0x100001800ull, 0x07}));
+    EXPECT_EQ(drives[2].startSector, 0x100002010ull);
+    EXPECT_EQ(drives[2].sizeInSectors(), 0xFFFFFFFFu);  // the end needs 33 bits
+}
+
+// The desktop program walks on a worker while its user-interface thread reads the
+// list: every read sees one walk's whole result.
+TEST(PartitionWalk, AReaderOnAnotherThreadSeesWholeListsOnly) {
+    TempImage two(1000);
+    two.WriteSector(0, PartitionTableBytes({{0x07, 63, 100}, {0x0B, 200, 100}}));
+    TempImage three(1000);
+    three.WriteSector(0, PartitionTableBytes({{0x07, 63, 10}, {0x06, 80, 10}, {0x07, 99, 9}}));
+    UseDisks({two.path(), three.path()});
+    DriveList list;
+    NullNotifier quiet;
+    StartPartitionWalk(0x81, list, quiet);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (unsigned walk = 0; walk < 2000; ++walk)
+            StartPartitionWalk(PhysicalDiskCode(walk % 2), list, quiet);
+        done = true;
+    });
+    int partial = 0;
+    while (!done) {
+        const std::size_t seen = list.Entries().size();
+        if (seen != 2 && seen != 3) ++partial;
+    }
+    worker.join();
+    EXPECT_EQ(partial, 0);
+    EXPECT_EQ(list.Count(), 3u);
+    EXPECT_EQ(list.EntryAt(1)->partitionType, 0x06);
 }
 
 TEST(PartitionWalk, BareNtfsVolumeIsOneDriveAtSectorZero) {

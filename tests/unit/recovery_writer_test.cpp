@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +15,7 @@
 #include "recovery/destination_check.h"
 #include "recovery/recovery_writer.h"
 #include "recovery/safe_names.h"
+#include "small_stack.h"
 
 namespace tarvik {
 namespace {
@@ -87,22 +92,73 @@ class MemoryDrive {
     std::uint32_t nextData_ = 1000;
 };
 
-// Sets the stop request after a number of sectors written.
-class StopAfter final : public ProgressSink {
+// Sets the stop request once a number of sectors are written.
+class StopAfter final : public NullProgressSink {
   public:
-    StopAfter(StopFlag& stop, int steps) : stop_(stop), left_(steps) {}
-    void SetText(int, const std::string&) override {}
-    void SetRange(std::uint64_t, std::uint64_t) override {}
-    void SetPosition(std::uint64_t) override {}
-    void SetStep(std::uint64_t) override {}
-    void StepIt() override {
-        if (--left_ == 0) stop_.store(true);
+    StopAfter(StopFlag& stop, std::uint64_t sectors) : stop_(stop), sectors_(sectors) {}
+    void SetPosition(std::uint64_t position) override {
+        if (position >= sectors_) stop_.store(true);
     }
 
   private:
     StopFlag& stop_;
-    int left_;
+    std::uint64_t sectors_;
 };
+
+// Records the progress a recovery reports.
+class ProgressLog final : public NullProgressSink {
+  public:
+    void SetRange(std::uint64_t low, std::uint64_t high) override { ranges.push_back({low, high}); }
+    void SetPosition(std::uint64_t position) override { positions.push_back(position); }
+    void StepIt() override { ++steps; }
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    std::vector<std::uint64_t> positions;
+    int steps = 0;
+};
+
+class CountingNotifier final : public Notifier {
+  public:
+    void Notify(const std::string& text, const std::string&, NoticeIcon) override {
+        last = text;
+        ++count;
+    }
+    std::string last;
+    int count = 0;
+};
+
+// Sets the soft limit on open descriptors for the life of a test.
+class DescriptorLimit {
+  public:
+    DescriptorLimit() { ::getrlimit(RLIMIT_NOFILE, &saved_); }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    bool Set(rlim_t soft) {
+        if (soft > saved_.rlim_max) return false;
+        const rlimit limit{soft, saved_.rlim_max};
+        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }
+
+  private:
+    rlimit saved_{};
+};
+
+// Goes down a chain of folders named "d" from `root` with one descriptor per level, and
+// removes the chain on the way back (paths that deep are beyond PATH_MAX). Returns the
+// depth, and whether the deepest folder held `file`.
+std::pair<std::size_t, bool> MeasureAndRemoveChain(const fs::path& root, const char* file) {
+    std::vector<int> levels{::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    while (true) {
+        const int next = ::openat(levels.back(), "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (next < 0) break;
+        levels.push_back(next);
+    }
+    const bool held = ::unlinkat(levels.back(), file, 0) == 0;
+    for (std::size_t level = levels.size() - 1; level > 0; --level) {
+        ::close(levels[level]);
+        ::unlinkat(levels[level - 1], "d", AT_REMOVEDIR);
+    }
+    ::close(levels[0]);
+    return {levels.size() - 1, held};
+}
 
 TEST(SafeName, HostileNamesStayInsideAndDuplicatesGetNumbers) {
     EXPECT_EQ(SafeName(".."), "_..");
@@ -197,6 +253,110 @@ TEST(RecoveryWriter, StopMidFileLeavesAPartialFileAndNothingOpen) {
     EXPECT_EQ(result.filesWritten, 0u);
     EXPECT_EQ(fs::file_size(out.path / "Root/big.bin"), 12u * 512);  // three requests
     EXPECT_FALSE(fs::exists(out.path / "Root/after.bin"));
+}
+
+TEST(RecoveryWriter, ProgressIsAPositionInTheFilesSectorsPerReadRequest) {
+    MemoryDrive drive;
+    drive.AddFile(20, kRootFolderNumber, "big.bin", 64, 'b');
+    TempDir out;
+    ProgressLog progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    writer.SetMaxRequestBytes(16 * 512);
+    EXPECT_EQ(writer.Run(out.path.string(), RecoveryMode::kAll, "").filesWritten, 1u);
+    EXPECT_EQ(progress.ranges, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{0, 64}}));
+    EXPECT_EQ(progress.positions, (std::vector<std::uint64_t>{0, 16, 32, 48, 64}));
+    EXPECT_EQ(progress.steps, 0);
+}
+
+// Folders nested a few thousand deep: one descriptor per level of the path, and no stack
+// per level (the recovery runs on a thread with a small stack).
+TEST(RecoveryWriter, DeepFolderChainIsRecoveredWithoutRecursion) {
+    constexpr std::uint32_t kDepth = 3000;
+    DescriptorLimit limit;
+    if (!limit.Set(OpenDescriptors() + kDepth + 64)) GTEST_SKIP() << "too few descriptors";
+    MemoryDrive drive;
+    std::uint32_t parent = kRootFolderNumber;
+    for (std::uint32_t level = 0; level < kDepth; ++level) {
+        drive.AddFolder(1000 + level, parent, "d");
+        parent = 1000 + level;
+    }
+    drive.AddFile(20, parent, "bottom.bin", 1, 'z');
+    TempDir out;
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const std::size_t before = OpenDescriptors();
+    RecoveryResult result;
+    ASSERT_TRUE(testing::RunOnStackOf(
+        512 << 10, [&] { result = writer.Run(out.path.string(), RecoveryMode::kAll, ""); }));
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(result.filesWritten, 1u);
+    EXPECT_EQ(notifier.count, 0) << notifier.last;
+    EXPECT_EQ(MeasureAndRemoveChain(out.path / "Root", "bottom.bin"),
+              std::make_pair(std::size_t{kDepth}, true));
+}
+
+// When the descriptors run out partway down, the folder that cannot be opened is
+// reported once and the recovery goes on with what it can reach.
+TEST(RecoveryWriter, ChainDeeperThanTheDescriptorLimitStopsThereAndSaysSo) {
+    MemoryDrive drive;
+    std::uint32_t parent = kRootFolderNumber;
+    for (std::uint32_t level = 0; level < 200; ++level) {
+        drive.AddFolder(1000 + level, parent, "d");
+        parent = 1000 + level;
+    }
+    drive.AddFile(20, parent, "bottom.bin", 1, 'z');
+    drive.AddFile(21, kRootFolderNumber, "top.bin", 1, 't');
+    TempDir out;
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const std::size_t before = OpenDescriptors();
+    RecoveryResult result;
+    {
+        DescriptorLimit limit;
+        ASSERT_TRUE(limit.Set(before + 40));
+        result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(result.filesWritten, 1u);  // top.bin
+    EXPECT_EQ(result.creationFailures, 1u);
+    EXPECT_EQ(notifier.count, 1);
+    EXPECT_EQ(notifier.last.rfind("Can Not Create Directory ", 0), 0u);
+    const auto [depth, held] = MeasureAndRemoveChain(out.path / "Root", "bottom.bin");
+    EXPECT_GT(depth, 30u);
+    EXPECT_LT(depth, 45u);
+    EXPECT_FALSE(held);
+}
+
+// The destination refuses bytes past 4 KiB (a full disk would too): the file cut short
+// and the file that cannot be created are failed, not written.
+TEST(RecoveryWriter, FilesThatCannotBeCreatedOrWrittenWholeCountAsFailed) {
+    MemoryDrive drive;
+    drive.AddFile(20, kRootFolderNumber, "small.bin", 2, 's');
+    drive.AddFile(21, kRootFolderNumber, "big.bin", 16, 'b');
+    drive.AddFile(22, kRootFolderNumber, "clash", 1, 'c');
+    TempDir out;
+    fs::create_directories(out.path / "Root/clash");  // a folder where the file would go
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    writer.SetMaxRequestBytes(4 * 512);
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{4096, saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(result.filesWritten, 1u);
+    EXPECT_EQ(result.filesFailed, 2u);
+    EXPECT_EQ(result.creationFailures, 1u);
+    EXPECT_EQ(result.bytesWritten, 2u * 512 + 4096);
+    EXPECT_EQ(fs::file_size(out.path / "Root/big.bin"), 4096u);
+    EXPECT_EQ(notifier.count, 1);
 }
 
 // A made-up sysfs: the destination's file system device is partition 1 of a disk, or a

@@ -6,6 +6,7 @@
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
 #include "disk/sector_reader.h"
+#include "disk/sector_source.h"
 #include "temp_image.h"
 
 namespace tarvik {
@@ -67,6 +68,59 @@ TEST(ReadSectors, OpensNothingForDriveLetterCodesOrDisksNotInTheTable) {
     EXPECT_EQ(ReadSectors(0x81, 0, 0, buffer.data(), 512), 0);
 }
 
+std::size_t OpenDescriptors() {
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+std::vector<std::uint8_t> Filled(std::uint8_t byte) {
+    return std::vector<std::uint8_t>(512, byte);
+}
+
+// The image behind the disk's path is replaced while a handle is open: the handle goes
+// on reading the file it opened until an attempt fails, and the attempt after that
+// opens the path again.
+TEST(DiskHandle, KeepsOneDescriptorAndReopensOnlyAfterAFailedAttempt) {
+    TempImage first(4);
+    first.WriteSector(0, Filled(0x11));
+    TempImage second(4);
+    second.WriteSector(0, Filled(0x22));
+    UseDisks({first.path()});
+    const std::size_t before = OpenDescriptors();
+    std::array<std::uint8_t, 512> buffer{};
+    {
+        DiskHandle disk(0x80);
+        ASSERT_TRUE(disk.Read(DiskSector(0), buffer));
+        EXPECT_EQ(buffer[0], 0x11);
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+        ASSERT_TRUE(disk.Read(DiskSector(1), buffer));
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+
+        std::filesystem::rename(second.path(), first.path());
+        ASSERT_TRUE(disk.Read(DiskSector(0), buffer));
+        EXPECT_EQ(buffer[0], 0x11);  // still the file opened first
+        EXPECT_FALSE(disk.Read(DiskSector(4), buffer));
+        ASSERT_TRUE(disk.Read(DiskSector(0), buffer));
+        EXPECT_EQ(buffer[0], 0x22);
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
+TEST(DiskSectorSource, ReadsRelativeToTheDrivesFirstSectorAndRefusesSectorsPastTheLast) {
+    TempImage image(8);
+    image.WriteSector(5, Filled(0x5A));
+    UseDisks({image.path()});
+    DiskSectorSource drive(0x80, DiskSector(3));
+    std::array<std::uint8_t, 512> buffer{};
+    ASSERT_TRUE(drive.Read(2, buffer));
+    EXPECT_EQ(buffer[0], 0x5A);
+    EXPECT_FALSE(drive.Read(UINT64_MAX - 1, buffer));  // would wrap to sector 1
+
+    DiskSectorSource far(0x80, DiskSector(UINT64_MAX / 512));
+    EXPECT_FALSE(far.Read(0, buffer));
+}
+
 TEST(CountPhysicalDisks, StopsAtTheFirstDiskThatCannotBeOpened) {
     TempImage first(1);
     TempImage third(1);
@@ -101,15 +155,31 @@ TEST(DiskGeometry, SectorCountIsTheTrueSizeWhileTheCylinderFieldKeepsItsLow16Bit
     EXPECT_EQ(cylinders, 4464);
     EXPECT_EQ(heads, 255);
     EXPECT_EQ(perTrack, 63);
-    std::uint32_t total = 0;
+    std::uint64_t total = 0;
     ASSERT_TRUE(GetDiskSectorCount(0x80, total));
     EXPECT_EQ(total, sectors);
+}
+
+TEST(DiskGeometry, SectorCountPast32BitsIsWholeAndOnlyAFieldOf32BitsIsCapped) {
+    TempImage image(0x100000000ull + 17);  // sparse: 2 TiB that cost no space
+    UseDisks({image.path()});
+    std::uint64_t total = 0;
+    ASSERT_TRUE(GetDiskSectorCount(0x80, total));
+    EXPECT_EQ(total, 0x100000000ull + 17);
+    EXPECT_EQ(CappedSectorCount(total), 0xFFFFFFFFu);
+    EXPECT_EQ(CappedSectorCount(70000), 70000u);
+
+    std::vector<std::uint8_t> last(512, 0x3C);
+    image.WriteSector(0x100000000ull + 16, last);
+    std::array<std::uint8_t, 512> buffer{};
+    ASSERT_TRUE(ReadSectors(0x80, DiskSector(0x100000000ull + 16), buffer));
+    EXPECT_EQ(buffer[0], 0x3C);
 }
 
 TEST(DiskGeometry, UnopenableDiskIsReportedOnceAndCountsZeroSectors) {
     UseDisks({"/nonexistent/tarvik-disk"});
     RecordingNotifier notifier;
-    std::uint32_t total = 123;
+    std::uint64_t total = 123;
     EXPECT_FALSE(GetDiskSectorCount(0x80, total, &notifier));
     EXPECT_EQ(total, 0u);
     ASSERT_EQ(notifier.texts.size(), 1u);
