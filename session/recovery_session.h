@@ -34,8 +34,8 @@ struct DiskSummary {
 // One drive of the drive list, as the drive list shows it.
 struct DriveSummary {
     std::string fileSystem;  // "NTFS", "FAT32", ... from the partition type
-    std::uint32_t startSector = 0;
-    std::uint32_t sizeInSectors = 0;
+    std::uint64_t startSector = 0;
+    std::uint64_t sizeInSectors = 0;
     std::string sizeText;    // "1.51GB", "1MB"
     bool scannable = false;  // a type a scan accepts (NTFS); others get the FAT-drive message
 };
