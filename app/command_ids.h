@@ -20,6 +20,8 @@ inline constexpr int ID_ARRANGE_NAME = 32789;
 inline constexpr int ID_ARRANGE_TYPE = 32790;
 inline constexpr int ID_ARRANGE_SIZE = 32791;
 inline constexpr int ID_ARRANGE_FILEID = 32792;
+// Adds a disk image file to the disk list and goes on with it as with a chosen disk.
+inline constexpr int ID_OPEN_DISK_IMAGE = 32793;
 
 inline constexpr int ID_FILE_NEW = 57600;
 inline constexpr int ID_EDIT_COPY = 57634;

@@ -21,7 +21,8 @@ MenuEntry Popup(const char* text, std::vector<MenuEntry> children) {
 std::vector<MenuEntry> BuildMainMenu() {
     return {
         Popup("&Drive", {Item(ID_SELECT_PHYSICAL_DISK, "S&elect Physical Disk\tCtrl+O"),
-                         Separator(), Item(ID_OPEN_DRIVE, "&Open Drive"), Separator(),
+                         Item(ID_OPEN_DISK_IMAGE, "Open Disk &Image..."), Separator(),
+                         Item(ID_OPEN_DRIVE, "&Open Drive"), Separator(),
                          Item(ID_APP_EXIT, "E&xit Corvane Miravel NTFS")}),
         Popup("&File", {Item(ID_RECOVER_SELECTED, "Recover &Selected Files\tCtrl+S"),
                         Item(ID_RECOVER_ALL, "&Recover All"),
@@ -69,8 +70,9 @@ struct CommandText {
 };
 
 // The View and Help items use the usual prompts of a desktop framework.
-constexpr std::array<CommandText, 27> kTexts = {{
+constexpr std::array<CommandText, 28> kTexts = {{
     {ID_SELECT_PHYSICAL_DISK, "Select Physical Disk", "Select Physical Disk"},
+    {ID_OPEN_DISK_IMAGE, "Add a disk image file to the disk list and open it", nullptr},
     {ID_RECOVER_SELECTED, "Recover Selected Files", "Recover Selected Files"},
     {ID_ADD_FILE_FILTER, "Add File Filter", "Add File Filter"},
     {ID_SELECT_ALL, "Select All Items", nullptr},

@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSplitter>
@@ -11,11 +12,13 @@
 
 #include "app/command_ids.h"
 #include "app/control_id.h"
+#include "app/disks/drive_chooser.h"
 #include "app/empty_panes.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/status_totals.h"
 #include "app/tarvik_app.h"
+#include "app/worker_thread.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -34,7 +37,8 @@ QLabel* Pane(QWidget* parent, const QString& text) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent) : QMainWindow(parent), app_(app) {
+CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
+    : QMainWindow(parent), app_(app), chooser_(std::make_unique<CDriveChooser>(app, *this)) {
     SetControlId(this, IDR_MAINFRAME);
     setWindowTitle(kMainTitle);
     setWindowIcon(ProgramIcon());
@@ -88,7 +92,8 @@ void CMainFrame::CreateStatusBar() {
     panes_[0]->setFixedWidth(kPromptPaneWidth);
 
     auto* totals = new QWidget(bar);
-    totals->setFixedWidth(kTotalsPaneWidth);
+    // The pane widens when a large drive's totals need more room than it starts with.
+    totals->setMinimumWidth(kTotalsPaneWidth);
     auto* totalsLayout = new QHBoxLayout(totals);
     totalsLayout->setContentsMargins(0, 0, 0, 0);
     totalsLayout->setSpacing(0);
@@ -174,8 +179,41 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+void CMainFrame::showEvent(QShowEvent* event) {
+    closing_ = false;
+    QMainWindow::showEvent(event);
+}
+
 void CMainFrame::OnClose() {
+    closing_ = true;
+    // A scan or search still running is stopped and waited for before its drive goes.
+    CWorkerThread::StopAll();
     Session().CloseDrive();
+}
+
+void CMainFrame::ClearViews() {
+    // The folder tree and the file list hold nothing of the session's catalogue yet;
+    // emptying them is resetting what a filled list sets.
+    app_.ListFilled = 0;
+    app_.AnySelected = 0;
+    app_.FindNextEnabled = 0;
+    app_.DeletedFoldersPresent = 0;
+    UpdateToolbarState();
+}
+
+void CMainFrame::ShowScannedDrive() {
+    // The folder tree and file list are built from the catalogue once they exist; until
+    // then the drive shows through its totals and Drive Parameters.
+    app_.ListFilled = 1;
+    ShowTotals();
+    UpdateToolbarState();
+}
+
+void CMainFrame::OnOpenDiskImage() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Open Disk Image", QString(),
+        "Disk images (*.img *.dd *.raw *.bin *.iso *.001);;All files (*)");
+    if (!path.isEmpty()) chooser_->OpenDiskImage(path.toStdString());
 }
 
 }  // namespace tarvik

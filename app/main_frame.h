@@ -21,6 +21,7 @@ class QToolBar;
 
 namespace tarvik {
 
+class CDriveChooser;
 class CTarvikApp;
 class RecoverySession;
 
@@ -60,6 +61,20 @@ class CMainFrame : public QMainWindow {
     QAction* ToolbarAction(int id) const;
     QToolBar* ToolBar() const { return toolBar_; }
 
+    // ---- the drive shown ----
+    // The road from a disk to a scanned drive that the drive commands take.
+    CDriveChooser& Chooser() const { return *chooser_; }
+    // Lets go of the shown drive before another one replaces it: the folder tree and the
+    // file list are emptied and the flags a shown list sets go back to 0.
+    void ClearViews();
+    // After a scan: the views take the session's catalogue, the totals are shown.
+    void ShowScannedDrive();
+    // Drive > Open Disk Image...: asks for an image file, then goes on with it.
+    void OnOpenDiskImage();
+    // True from the close of the window until it is shown again: a command still under
+    // way (its dialogs' loops end with the program's) goes no further.
+    bool Closing() const { return closing_; }
+
     // ---- status bar ----
     // Pane 1: the totals of the engine's catalogue.
     void ShowTotals();
@@ -75,6 +90,7 @@ class CMainFrame : public QMainWindow {
   protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void CreateToolBar();
@@ -98,6 +114,8 @@ class CMainFrame : public QMainWindow {
     std::map<int, CommandHandler> handlers_;
     std::vector<QMenu*> popups_;
     QPersistentModelIndex rootTreeItem_;
+    std::unique_ptr<CDriveChooser> chooser_;
+    bool closing_ = false;
 };
 
 }  // namespace tarvik

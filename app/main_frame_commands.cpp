@@ -12,6 +12,7 @@
 
 #include "app/command_ids.h"
 #include "app/control_id.h"
+#include "app/disks/drive_chooser.h"
 #include "app/help_window.h"
 #include "app/main_frame.h"
 #include "app/shell_dialogs.h"
@@ -88,8 +89,10 @@ void CMainFrame::CreateAccelerators() {
 }
 
 void CMainFrame::InstallShellHandlers() {
-    // The disk selection dialog plugs in here; the command is usable from the start.
-    SetCommandHandler(ID_SELECT_PHYSICAL_DISK, [] {});
+    SetCommandHandler(ID_SELECT_PHYSICAL_DISK, [this] { chooser_->SelectPhysicalDisk(); });
+    SetCommandHandler(ID_OPEN_DISK_IMAGE, [this] { OnOpenDiskImage(); });
+    SetCommandHandler(ID_OPEN_DRIVE, [this] { chooser_->OpenDrive(); });
+    SetCommandHandler(ID_ADVANCE_SEARCH, [this] { chooser_->AdvanceSearch(); });
     SetCommandHandler(ID_APP_EXIT, [this] { close(); });
     SetCommandHandler(ID_APP_ABOUT, [this] { app_.OnAppAbout(); });
     for (int id : {ID_HELP_FINDER, ID_HELP_INDEX, ID_HELP})

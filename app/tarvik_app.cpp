@@ -1,12 +1,14 @@
 #include "app/tarvik_app.h"
 
+#include <cstdio>
+
 #include "app/about_dlg.h"
 #include "app/main_frame.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/splash_dlg.h"
 #include "app/start_options.h"
-#include "disk/disk_table.h"
+#include "app/worker_thread.h"
 #include "session/recovery_session.h"
 
 // The pictures and the manual are compiled into the static library; nothing else refers
@@ -21,12 +23,15 @@ CTarvikApp::CTarvikApp(int& argc, char** argv)
     : QApplication(argc, argv), Session(std::make_unique<RecoverySession>()) {
     InitTarvikResources();
     setApplicationName(kApplicationTitle);
-    setApplicationDisplayName(kProgramCaption);
+    // No display name: the toolkit would append it to every window title, and the
+    // titles are the program's own texts.
     setDesktopFileName("tarvik");
     setWindowIcon(ProgramIcon());
 }
 
 CTarvikApp::~CTarvikApp() {
+    // No worker may outlive the session it works on.
+    CWorkerThread::StopAll();
     // The splash thread is normally long finished; at a very early end it may still be
     // asleep, and a running thread must not outlive the application object.
     if (splashThread_) {
@@ -45,7 +50,12 @@ void CTarvikApp::SetSplashThread(CSplashScreenThread* thread) {
 }
 
 bool CTarvikApp::InitInstance(const StartOptions& options, int splashMilliseconds) {
-    Disks().Load(options.diskPaths, true);
+    // A disk named on the command line that cannot be read ends the program at once,
+    // as the command line does, rather than leaving the user to find it missing.
+    if (const auto problem = Session->LoadDisks(options.diskPaths, true)) {
+        std::fprintf(stderr, "tarvik: %s\n", problem->c_str());
+        return false;
+    }
     if (splashMilliseconds > 0) {
         CSplashDlg splash(splashMilliseconds);
         splash.exec();

@@ -32,6 +32,13 @@ int RunDisksCommand(const std::vector<std::string>& words) {
                     disk.serial.c_str(), static_cast<unsigned long long>(disk.sectors),
                     disk.path.c_str());
     }
+    // Disks left out because they cannot be opened are said, not dropped silently; the
+    // command fails only when that leaves nothing to list.
+    if (const auto note = session.UnreadableDisksNote()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tarvik-cli: %s\n", note->c_str());
+        if (number == 0) return kExitFailure;
+    }
     return kExitOk;
 }
 

@@ -11,7 +11,9 @@ if(NOT Qt6Widgets_FOUND)
 endif()
 
 set(TARVIK_UI_SOURCES)
-file(GLOB TARVIK_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/app/*.h)
+# app/ and its sub-folders by the work they show (disks/, scan/, ...).
+file(GLOB_RECURSE TARVIK_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/*.cpp
+     ${CMAKE_SOURCE_DIR}/app/*.h)
 list(FILTER TARVIK_APP_SOURCES EXCLUDE REGEX "/app/main\\.cpp$")
 list(APPEND TARVIK_UI_SOURCES ${TARVIK_APP_SOURCES})
 foreach(dir IN LISTS TARVIK_CORE_DIRS)
@@ -52,3 +54,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/manual/index.html
 if(TARVIK_TESTS AND Qt6Test_FOUND)
   include(${CMAKE_SOURCE_DIR}/tests/gui/CMakeLists.txt)
 endif()
+
+# Times the desktop program's scan against tarvik-cli's: bench/gui_scan_bench.sh.
+add_executable(tarvik_gui_scan_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/gui_scan_bench.cpp)
+target_link_libraries(tarvik_gui_scan_bench PRIVATE tarvik_ui tarvik_warnings)

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -44,6 +45,45 @@ std::optional<std::string> DescribeUnusableDisk(const std::string& path) {
     if (got < 0)
         return WithReason(path, std::string("cannot be read: ") + std::strerror(readError));
     return std::nullopt;
+}
+
+int DiskOpenError(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
+}
+
+std::optional<std::string> DescribeUnreadableDisks(const std::vector<UnreadableDisk>& disks) {
+    if (disks.empty()) return std::nullopt;
+    // Disks that fail for the same reason are named together, in table order.
+    std::vector<std::pair<int, std::string>> groups;
+    bool permission = false;
+    for (const UnreadableDisk& disk : disks) {
+        permission = permission || disk.error == EACCES || disk.error == EPERM;
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const auto& g) { return g.first == disk.error; });
+        if (group == groups.end())
+            groups.push_back({disk.error, disk.path});
+        else
+            group->second += ", " + disk.path;
+    }
+    std::string text = std::to_string(disks.size()) +
+                       (disks.size() == 1 ? " disk cannot be read (" : " disks cannot be read (");
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        if (i > 0) text += "; ";
+        text += groups[i].second + ": " + std::strerror(groups[i].first);
+    }
+    text += ")";
+    if (permission && ::geteuid() != 0) {
+        text +=
+            ". Run the program as root, or add your user to the 'disk' group "
+            "(sudo usermod -aG disk $USER) and log in again";
+    } else if (permission) {
+        // Root refused: a container or a security policy keeps the device closed.
+        text += ". The system refuses access even to root (a container or a security policy)";
+    }
+    return text + ".";
 }
 
 }  // namespace tarvik

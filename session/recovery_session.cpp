@@ -1,11 +1,14 @@
 #include "session/recovery_session.h"
 
+#include <filesystem>
+
 #include "disk/disk_check.h"
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
 #include "disk/disk_table.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_texts.h"
+#include "partition/drive_size_text.h"
 #include "partition/found_drive_table.h"
 #include "partition/logical_drive_search.h"
 #include "partition/partition_types.h"
@@ -29,8 +32,40 @@ std::optional<std::string> RecoverySession::LoadDisks(const std::vector<std::str
     for (const auto& path : paths) {
         if (auto problem = DescribeUnusableDisk(path)) return problem;
     }
-    Disks().Load(paths, includeSystemDisks);
+    DiskTable& table = Disks();
+    table.Load(paths, includeSystemDisks);
+    // The disk count stops at the first disk that cannot be opened; a disk the user may
+    // not read must neither hide the ones after it nor vanish without a word.
+    const std::vector<DiskTableEntry> entries = table.Entries();
+    table.Clear();
+    unreadable_.clear();
+    for (const DiskTableEntry& entry : entries) {
+        if (const int error = DiskOpenError(entry.path))
+            unreadable_.push_back({entry.path, error});
+        else
+            table.Append(entry);
+    }
     return std::nullopt;
+}
+
+std::optional<std::string> RecoverySession::AddDisk(const std::string& path, std::size_t& disk) {
+    if (auto problem = DescribeUnusableDisk(path)) return problem;
+    DiskTable& table = Disks();
+    const std::vector<DiskTableEntry> entries = table.Entries();
+    for (std::size_t n = 0; n < entries.size(); ++n) {
+        std::error_code error;
+        if (std::filesystem::equivalent(entries[n].path, path, error)) {
+            disk = n;
+            return std::nullopt;
+        }
+    }
+    table.Append({path, true});
+    disk = entries.size();
+    return std::nullopt;
+}
+
+std::optional<std::string> RecoverySession::UnreadableDisksNote() const {
+    return DescribeUnreadableDisks(unreadable_);
 }
 
 std::vector<DiskSummary> RecoverySession::ListDisks() const {
@@ -51,12 +86,18 @@ std::vector<DiskSummary> RecoverySession::ListDisks() const {
 
 bool RecoverySession::FindDrives(std::size_t disk, DriveDiscovery how, ProgressSink& searchProgress,
                                  Notifier& notifier, const StopFlag* stop) {
-    disk_ = disk;
     const DriveCode code = PhysicalDiskCode(static_cast<unsigned>(disk));
     DriveList& list = ProcessDriveList();
+    // The walk sets a non-empty list aside; its disk goes aside with it.
+    if (how != DriveDiscovery::kSearchDisk && !list.Empty()) previousDisk_ = disk_;
+    disk_ = disk;
+    // The drives of another disk must not stay listed for this one, even when the
+    // search finds nothing.
+    if (how == DriveDiscovery::kSearchDisk) list.DiscardCurrent();
     // An empty walk has announced the bad table; the search follows as if asked for.
-    if (how == DriveDiscovery::kPartitionTable && StartPartitionWalk(code, list, notifier) != 0)
+    if (how != DriveDiscovery::kSearchDisk && StartPartitionWalk(code, list, notifier) != 0)
         return true;
+    if (how == DriveDiscovery::kPartitionTableOnly) return false;
     FoundDriveTable found;
     SearchLogicalDrives(code, found, searchProgress, {stop, &notifier});
     if (found.Empty()) {
@@ -71,6 +112,16 @@ std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
     return ProcessDriveList().Entries();
 }
 
+std::vector<DriveSummary> RecoverySession::ListDrives() const {
+    std::vector<DriveSummary> rows;
+    for (const LogicalDriveEntry& entry : Drives()) {
+        rows.push_back({FileSystemName(entry.partitionType).value_or("?"), entry.startSector,
+                        entry.sizeInSectors(), FormatDriveSize(entry.sizeInSectors()),
+                        IsScannedType(entry.partitionType)});
+    }
+    return rows;
+}
+
 std::optional<std::size_t> RecoverySession::FirstNtfsDrive() const {
     const std::vector<LogicalDriveEntry> drives = Drives();
     for (std::size_t row = 0; row < drives.size(); ++row) {
@@ -80,7 +131,9 @@ std::optional<std::size_t> RecoverySession::FirstNtfsDrive() const {
 }
 
 bool RecoverySession::RestorePreviousDrives() {
-    return ProcessDriveList().RestorePrevious();
+    if (!ProcessDriveList().RestorePrevious()) return false;
+    disk_ = previousDisk_;
+    return true;
 }
 
 DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
@@ -162,8 +215,10 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
                                         const StopFlag* stop) {
     RecoveryWriter writer(*engine_, progress, notifier, stop);
     writer.SetFileFilter(filter_.get());
+    // The disk the drive was opened on, which the drive list may since have left.
     const auto entries = Disks().Entries();
-    const std::string diskPath = disk_ < entries.size() ? entries[disk_].path : std::string();
+    const std::size_t disk = PhysicalDiskIndex(engine_->driveCode);
+    const std::string diskPath = disk < entries.size() ? entries[disk].path : std::string();
     return writer.Run(destination, mode, diskPath);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/reporting.h"
+#include "disk/disk_check.h"
 #include "partition/drive_list.h"
 #include "recovery/file_filter.h"
 #include "recovery/recovery_writer.h"
@@ -30,10 +31,22 @@ struct DiskSummary {
     std::string path;
 };
 
+// One drive of the drive list, as the drive list shows it.
+struct DriveSummary {
+    std::string fileSystem;  // "NTFS", "FAT32", ... from the partition type
+    std::uint64_t startSector = 0;
+    std::uint64_t sizeInSectors = 0;
+    std::string sizeText;    // "1.51GB", "1MB"
+    bool scannable = false;  // a type a scan accepts (NTFS); others get the FAT-drive message
+};
+
 // How the drive list of a disk is found.
 enum class DriveDiscovery : std::uint8_t {
     kPartitionTable,  // the walk; an empty walk is announced and the search follows
     kSearchDisk,      // the search of the whole disk for NTFS volumes
+    // The walk alone: an empty walk is announced and nothing follows, so that a caller
+    // can run the search on its own terms (the desktop program, behind its dialog).
+    kPartitionTableOnly,
 };
 
 enum class DriveOpening : std::uint8_t {
@@ -68,10 +81,19 @@ class RecoverySession {
     // ---- disks
     // Fills the disk table: the image files or devices named (each checked to be
     // readable first), those of TARVIK_DISKS, then, when asked, the machine's disks.
-    // Returns why a named path cannot be used; the table is unchanged then.
+    // Returns why a named path cannot be used; the table is unchanged then. Disks of
+    // the list or the machine that cannot be opened are left out of the table (so the
+    // disks after them keep their place) and counted for UnreadableDisksNote.
     std::optional<std::string> LoadDisks(const std::vector<std::string>& paths,
                                          bool includeSystemDisks);
     std::vector<DiskSummary> ListDisks() const;
+    // Adds one image file (or device) at the end of the disk table and gives its disk
+    // number; a path the table holds already gives the number it has. Returns why the
+    // path cannot be used; nothing is added then.
+    std::optional<std::string> AddDisk(const std::string& path, std::size_t& disk);
+    // One line for the user when some disks were left out because they cannot be
+    // opened: how many, why, and what to do; nothing when every disk could be opened.
+    std::optional<std::string> UnreadableDisksNote() const;
 
     // ---- drives
     // Makes the drive list of disk `disk` (0 for the first). The list that stood before
@@ -82,6 +104,8 @@ class RecoverySession {
                     Notifier& notifier, const StopFlag* stop = nullptr);
     // A copy of the current drive list (the process-wide one).
     std::vector<LogicalDriveEntry> Drives() const;
+    // The same list with the texts the drive list shows.
+    std::vector<DriveSummary> ListDrives() const;
     // The row of the first drive a scan accepts.
     std::optional<std::size_t> FirstNtfsDrive() const;
     // Brings back the list that stood before the last FindDrives (a cancelled choice).
@@ -126,7 +150,12 @@ class RecoverySession {
                            const StopFlag* stop = nullptr);
 
   private:
+    // The disk the current drive list belongs to, and the one of the list set aside:
+    // a drive is opened on the disk its list was made from, also after a cancelled
+    // choice on another disk brought the older list back.
     std::size_t disk_ = 0;
+    std::size_t previousDisk_ = 0;
+    std::vector<UnreadableDisk> unreadable_;
     std::unique_ptr<ScanEngine> engine_;
     std::unique_ptr<CheckTree> checks_;
     std::unique_ptr<FileFilter> filter_;

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev googletest
   ntfs-3g ntfs-3g-dev sleuthkit libfsntfs-utils fdisk xz-utils
   clang clang-format
-  xvfb
+  xvfb xdotool imagemagick
 )
 
 missing=()

@@ -1,0 +1,118 @@
+#include "app/disks/drive_chooser.h"
+
+#include "app/disks/search_drives_dlg.h"
+#include "app/disks/select_dialogs.h"
+#include "app/main_frame.h"
+#include "app/scan/scanning_dlg.h"
+#include "app/shell_dialogs.h"
+#include "app/tarvik_app.h"
+#include "app/worker_reporting.h"
+#include "session/recovery_session.h"
+
+namespace tarvik {
+
+CDriveChooser::CDriveChooser(CTarvikApp& app, CMainFrame& frame) : app_(app), frame_(frame) {}
+
+RecoverySession& CDriveChooser::Session() const {
+    return *app_.Session;
+}
+
+void CDriveChooser::SelectPhysicalDisk() {
+    int disk = -1;
+    {
+        CSelectPhysicalDiskDlg dialog(Session().ListDisks(), Session().UnreadableDisksNote(),
+                                      &frame_);
+        dialog.exec();
+        disk = dialog.ChosenRow();
+    }
+    if (disk >= 0) ChooseDisk(static_cast<std::size_t>(disk));
+}
+
+bool CDriveChooser::OpenDiskImage(const std::string& path) {
+    std::size_t disk = 0;
+    if (const auto problem = Session().AddDisk(path, disk)) {
+        ShowNotice(*problem, kAppCaption, NoticeIcon::Warning);
+        return false;
+    }
+    ChooseDisk(disk);
+    return true;
+}
+
+void CDriveChooser::ChooseDisk(std::size_t disk) {
+    {
+        CSearchTypeDlg type(app_.SearchType, &frame_);
+        type.exec();
+    }
+    if (app_.SearchType == -1) return;
+    if (app_.SearchType == 1) {
+        // A table that lists nothing has been announced ("Bad Partition Table ..."); the
+        // search follows as if it had been asked for.
+        CNoticeBox notifier;
+        NullProgressSink quiet;
+        if (Session().FindDrives(disk, DriveDiscovery::kPartitionTableOnly, quiet, notifier)) {
+            SelectLogicalDrive();
+            return;
+        }
+    }
+    frame_.ClearViews();
+    bool found = false;
+    {
+        CSearchLogDrivesDlg search(Session(), disk, &frame_);
+        found = search.Run();
+        if (!frame_.Closing()) search.ShowNotices();
+    }
+    // Nothing found has been announced by the search ("Use Corvane Miravel FAT ...").
+    if (found && !frame_.Closing()) SelectLogicalDrive();
+}
+
+void CDriveChooser::OpenDrive() {
+    if (Session().Drives().empty()) {
+        ShowNotice(kDriveListNotFoundText, kAppCaption, NoticeIcon::Warning);
+        return;
+    }
+    SelectLogicalDrive();
+}
+
+void CDriveChooser::SelectLogicalDrive() {
+    const std::vector<DriveSummary> drives = Session().ListDrives();
+    int row = -1;
+    {
+        CSelectLogicalDriveDlg dialog(drives, &frame_);
+        dialog.exec();
+        row = dialog.ChosenRow();
+    }
+    if (row < 0) {
+        // Cancel brings back the list that stood before this disk's walk.
+        Session().RestorePreviousDrives();
+        return;
+    }
+    const auto chosen = static_cast<std::size_t>(row);
+    if (chosen < drives.size() && drives[chosen].scannable) {
+        // The views let go of the old drive before the session replaces it.
+        frame_.ClearViews();
+        app_.AdvanceSearchDone = 0;
+    }
+    CNoticeBox notifier;
+    // A FAT drive or a drive that fails validation has been announced by the session.
+    if (Session().OpenDrive(chosen, notifier) != DriveOpening::kOpened) return;
+    ScanOpenDrive(false);
+}
+
+void CDriveChooser::AdvanceSearch() {
+    if (!Session().HasDrive() || app_.AdvanceSearchDone == 1) return;
+    frame_.ClearViews();
+    app_.AdvanceSearchDone = 1;
+    ScanOpenDrive(true);
+}
+
+void CDriveChooser::ScanOpenDrive(bool advanceSearch) {
+    bool completed = false;
+    {
+        CScanningDlg scanning(Session(), advanceSearch, &frame_);
+        completed = scanning.Run();
+    }
+    // A scan stopped because the program is closing leaves nothing to show.
+    if (completed && !frame_.Closing() && Session().HasDrive()) frame_.ShowScannedDrive();
+}
+
+}  // namespace tarvik

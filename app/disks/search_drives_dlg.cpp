@@ -1,0 +1,148 @@
+#include "app/disks/search_drives_dlg.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/busy_key_filter.h"
+#include "app/control_id.h"
+#include "app/worker_reporting.h"
+#include "session/recovery_session.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr Qt::WindowFlags kBusyDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+QLabel* Text(QWidget* parent, int id, const char* text) {
+    auto* label = new QLabel(text, parent);
+    SetControlId(label, id);
+    return label;
+}
+
+QLabel* Counter(QWidget* parent, int id) {
+    auto* label = Text(parent, id, "0");
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(90);
+    return label;
+}
+
+}  // namespace
+
+// ---- CSearchLogDrivesThread
+
+CSearchLogDrivesThread::CSearchLogDrivesThread(RecoverySession& session, std::size_t disk,
+                                               ProgressSink& progress, Notifier& notifier,
+                                               QObject* parent)
+    : CWorkerThread(parent),
+      session_(session),
+      disk_(disk),
+      progress_(progress),
+      notifier_(notifier) {}
+
+void CSearchLogDrivesThread::run() {
+    RunGuarded(notifier_, [this] {
+        found_ =
+            session_.FindDrives(disk_, DriveDiscovery::kSearchDisk, progress_, notifier_, Stop());
+    });
+}
+
+// ---- CSearchLogDrivesDlg
+
+CSearchLogDrivesDlg::CSearchLogDrivesDlg(RecoverySession& session, std::size_t disk,
+                                         QWidget* parent)
+    : QDialog(parent, kBusyDialogFlags),
+      relay_(std::make_unique<CProgressRelay>()),
+      notices_(std::make_unique<CDeferredNotices>()) {
+    SetControlId(this, IDD_SEARCH_LOGICAL_DRIVES);
+    setWindowTitle("Searching NTFS Logical Drives");
+
+    auto* status = Text(this, IDC_SEARCH_STATUS, "");
+    status->setAlignment(Qt::AlignCenter);
+    status->setMinimumWidth(300);
+    auto* counters = new QGridLayout;
+    counters->addWidget(Text(this, IDC_SEARCH_SECTOR_LABEL, "Searching Sector"), 0, 0);
+    counters->addWidget(Counter(this, IDC_SEARCH_SECTOR), 0, 1);
+    auto* of = Text(this, IDC_SEARCH_OF, "of");
+    of->setAlignment(Qt::AlignCenter);
+    counters->addWidget(of, 0, 2);
+    counters->addWidget(Counter(this, IDC_SEARCH_TOTAL), 0, 3);
+    auto* bar = new QProgressBar(this);
+    SetControlId(bar, IDC_SEARCH_PROGRESS);
+    bar->setTextVisible(false);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    auto* found = new QHBoxLayout;
+    found->addWidget(Text(this, IDC_SEARCH_FOUND_LABEL, "Logical Drives Found"));
+    found->addWidget(Counter(this, IDC_SEARCH_FOUND));
+    found->addStretch(1);
+    auto* abort = new QPushButton("Abort", this);
+    SetControlId(abort, IDC_SEARCH_ABORT);
+    abort->setAutoDefault(false);
+    connect(abort, &QPushButton::clicked, this, &CSearchLogDrivesDlg::OnAbort);
+    found->addWidget(abort);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(status);
+    layout->addLayout(counters);
+    layout->addWidget(bar);
+    layout->addLayout(found);
+
+    relay_->SetBar(bar);
+    for (int slot : {IDC_SEARCH_STATUS, IDC_SEARCH_SECTOR, IDC_SEARCH_TOTAL, IDC_SEARCH_FOUND})
+        relay_->SetLabel(slot, FindControl<QLabel>(this, slot));
+
+    keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
+    worker_ = std::make_unique<CSearchLogDrivesThread>(session, disk, *relay_, *notices_);
+    connect(worker_.get(), &QThread::finished, this, &CSearchLogDrivesDlg::OnWorkerFinished,
+            Qt::QueuedConnection);
+}
+
+CSearchLogDrivesDlg::~CSearchLogDrivesDlg() {
+    if (worker_ && worker_->isRunning()) {
+        worker_->RequestStop();
+        worker_->Join();
+    }
+}
+
+bool CSearchLogDrivesDlg::Run() {
+    finished_ = false;
+    worker_->start();
+    exec();
+    if (worker_->isRunning()) worker_->Join();
+    relay_->Flush();
+    hide();
+    return worker_->Found();
+}
+
+void CSearchLogDrivesDlg::ShowNotices() {
+    notices_->ShowAll();
+}
+
+void CSearchLogDrivesDlg::OnAbort() {
+    // The worker ends after the chunk it reads; its end closes the dialog.
+    worker_->RequestStop();
+}
+
+void CSearchLogDrivesDlg::OnWorkerFinished() {
+    finished_ = true;
+    relay_->Flush();
+    reject();
+}
+
+void CSearchLogDrivesDlg::closeEvent(QCloseEvent* event) {
+    if (finished_) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    keys_->RefuseClose(event);
+}
+
+}  // namespace tarvik

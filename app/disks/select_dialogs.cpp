@@ -1,0 +1,140 @@
+#include "app/disks/select_dialogs.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/control_id.h"
+#include "app/pictures.h"
+
+namespace tarvik {
+
+// ---- CSelectionDlgBase
+
+CSelectionDlgBase::CSelectionDlgBase(int dialogId, const char* title, int listId,
+                                     const std::vector<Column>& columns, QWidget* parent)
+    : QDialog(parent), columns_(columns) {
+    SetControlId(this, dialogId);
+    setWindowTitle(title);
+    list_ = new QTreeWidget(this);
+    SetControlId(list_, listId);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setUniformRowHeights(true);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setIconSize(QSize(16, 16));
+    list_->setColumnCount(static_cast<int>(columns_.size()));
+    // The selection stays visible when the list loses the focus.
+    QPalette palette = list_->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    list_->setPalette(palette);
+    auto* header = list_->headerItem();
+    for (int c = 0; c < static_cast<int>(columns_.size()); ++c) {
+        const Column& column = columns_[static_cast<std::size_t>(c)];
+        header->setText(c, column.title);
+        header->setTextAlignment(c, column.alignment | Qt::AlignVCenter);
+        list_->setColumnWidth(c, column.width);
+    }
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionsMovable(false);
+    connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (SelectedRow() >= 0) OnOk();
+    });
+}
+
+void CSelectionDlgBase::AddRow(const QStringList& texts) {
+    static const QIcon rowIcon(Picture(IDI_SELECTION_ROW));
+    auto* item = new QTreeWidgetItem(list_, texts);
+    item->setIcon(0, rowIcon);
+    for (int c = 0; c < static_cast<int>(columns_.size()); ++c)
+        item->setTextAlignment(c,
+                               columns_[static_cast<std::size_t>(c)].alignment | Qt::AlignVCenter);
+}
+
+void CSelectionDlgBase::FinishLayout(int okId, const char* okText, int cancelId,
+                                     QWidget* underList) {
+    auto* ok = new QPushButton(okText, this);
+    SetControlId(ok, okId);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &CSelectionDlgBase::OnOk);
+    auto* cancel = new QPushButton("Cancel", this);
+    SetControlId(cancel, cancelId);
+    cancel->setAutoDefault(false);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    if (underList) layout->addWidget(underList);
+    layout->addLayout(buttons);
+    int width = 40;
+    for (const Column& column : columns_) width += column.width;
+    list_->setMinimumSize(width, 150);
+    if (list_->topLevelItemCount() > 0) list_->setCurrentItem(nullptr);
+}
+
+int CSelectionDlgBase::SelectedRow() const {
+    const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+    return selected.isEmpty() ? -1 : list_->indexOfTopLevelItem(selected.first());
+}
+
+void CSelectionDlgBase::OnOk() {
+    // Nothing happens while no row is selected.
+    const int row = SelectedRow();
+    if (row < 0) return;
+    chosenRow_ = row;
+    accept();
+}
+
+// ---- CSelectPhysicalDiskDlg
+
+CSelectPhysicalDiskDlg::CSelectPhysicalDiskDlg(const std::vector<DiskSummary>& disks,
+                                               const std::optional<std::string>& accessNote,
+                                               QWidget* parent)
+    : CSelectionDlgBase(IDD_SELECT_PHYSICAL_DISK, "Select Physical Disk", IDC_DISK_LIST,
+                        {{"Disk No.", 120, Qt::AlignRight},
+                         {"Model No. ", 100, Qt::AlignRight},
+                         {"Serial No.", 100, Qt::AlignRight}},
+                        parent) {
+    int number = 0;
+    for (const DiskSummary& disk : disks) {
+        AddRow({QString("HardDisk %1").arg(++number), QString::fromStdString(disk.model),
+                QString::fromStdString(disk.serial)});
+        List()->topLevelItem(number - 1)->setToolTip(0, QString::fromStdString(disk.path));
+    }
+    QLabel* note = nullptr;
+    if (accessNote) {
+        note = new QLabel(QString::fromStdString(*accessNote), this);
+        SetControlId(note, IDC_DISK_ACCESS_NOTE);
+        note->setWordWrap(true);
+    }
+    FinishLayout(IDC_DISK_OK, "OK", IDC_DISK_CANCEL, note);
+}
+
+// ---- CSelectLogicalDriveDlg
+
+CSelectLogicalDriveDlg::CSelectLogicalDriveDlg(const std::vector<DriveSummary>& drives,
+                                               QWidget* parent)
+    : CSelectionDlgBase(IDD_SELECT_LOGICAL_DRIVE, "Select Logical Drive", IDC_DRIVE_LIST,
+                        {{"Name", 100, Qt::AlignHCenter},
+                         {"FileSystem", 75, Qt::AlignHCenter},
+                         {"Start Sector", 90, Qt::AlignHCenter},
+                         {"Size", 60, Qt::AlignHCenter}},
+                        parent) {
+    int number = 0;
+    for (const DriveSummary& drive : drives) {
+        AddRow({QString("Logical Drive %1").arg(++number), QString::fromStdString(drive.fileSystem),
+                QString::number(drive.startSector), QString::fromStdString(drive.sizeText)});
+    }
+    FinishLayout(IDC_DRIVE_OK, "Ok", IDC_DRIVE_CANCEL);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,165 @@
+#include "app/scan/scanning_dlg.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <array>
+
+#include "app/busy_key_filter.h"
+#include "app/control_id.h"
+#include "app/pictures.h"
+#include "app/tarvik_app.h"
+#include "app/worker_reporting.h"
+#include "ntfs/scan_texts.h"
+#include "session/recovery_session.h"
+
+namespace tarvik {
+
+namespace {
+
+// A window without a working close box: the dialog ends when its worker does.
+constexpr Qt::WindowFlags kBusyDialogFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+QLabel* Counter(QWidget* parent, int id) {
+    auto* label = new QLabel("0", parent);
+    SetControlId(label, id);
+    label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(70);
+    return label;
+}
+
+// One of the three boxes: labels for files and directories over their counters.
+QGroupBox* CounterBox(QWidget* parent, int boxId, const char* title, int filesLabelId,
+                      int directoriesLabelId, int filesId, int directoriesId) {
+    auto* box = new QGroupBox(title, parent);
+    SetControlId(box, boxId);
+    auto* files = new QLabel("Files", box);
+    SetControlId(files, filesLabelId);
+    auto* directories = new QLabel("Directories", box);
+    SetControlId(directories, directoriesLabelId);
+    auto* grid = new QGridLayout(box);
+    grid->addWidget(files, 0, 0);
+    grid->addWidget(Counter(box, filesId), 0, 1);
+    grid->addWidget(directories, 1, 0);
+    grid->addWidget(Counter(box, directoriesId), 1, 1);
+    return box;
+}
+
+}  // namespace
+
+// ---- CScanningHDDThread
+
+CScanningHDDThread::CScanningHDDThread(RecoverySession& session, bool advanceSearch,
+                                       ProgressSink& progress, Notifier& notifier, QObject* parent)
+    : CWorkerThread(parent),
+      session_(session),
+      advanceSearch_(advanceSearch),
+      progress_(progress),
+      notifier_(notifier) {}
+
+void CScanningHDDThread::run() {
+    RunGuarded(notifier_, [this] {
+        if (advanceSearch_)
+            session_.AdvanceSearch(progress_, Stop());
+        else
+            session_.Scan(progress_, notifier_, Stop());
+    });
+}
+
+// ---- CScanningDlg
+
+CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget* parent)
+    : QDialog(parent, kBusyDialogFlags), relay_(std::make_unique<CProgressRelay>()) {
+    SetControlId(this, IDD_SCANNING);
+    CTarvikApp* app = CTarvikApp::Instance();
+    setWindowTitle(app && app->AdvanceSearchDone != 0 ? kAdvanceSearchTitle : kScanningTitle);
+
+    auto* picture = new QLabel(this);
+    SetControlId(picture, IDC_SCAN_PICTURE);
+    picture->setPixmap(Picture(IDB_SCANNING));
+    auto* phase = new QLabel(this);
+    SetControlId(phase, IDC_SCAN_PHASE);
+    phase->setMinimumWidth(330);
+    auto* spare = new QLabel(this);
+    SetControlId(spare, IDC_SCAN_SPARE);
+    spare->setAlignment(Qt::AlignCenter);
+    auto* top = new QHBoxLayout;
+    top->addWidget(picture);
+    top->addWidget(phase, 1);
+    top->addWidget(spare);
+
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(CounterBox(this, 1010, "Normal Data", 1014, 1015, kSlotNormalFiles,
+                                kSlotNormalDirectories));
+    boxes->addWidget(CounterBox(this, 1011, "Deleted Data", 1017, 1018, kSlotDeletedFiles,
+                                kSlotDeletedDirectories));
+    boxes->addWidget(
+        CounterBox(this, 1012, "Lost Data", 1019, 1020, kSlotLostFiles, kSlotLostDirectories));
+
+    auto* bar = new QProgressBar(this);
+    SetControlId(bar, IDC_SCAN_PROGRESS);
+    bar->setTextVisible(false);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(boxes);
+    layout->addWidget(bar);
+
+    // The worker reports to the bar, the six counters and the phase line; the spare box
+    // is never written.
+    relay_->SetBar(bar);
+    for (int slot : {kSlotNormalFiles, kSlotNormalDirectories, kSlotDeletedFiles,
+                     kSlotDeletedDirectories, kSlotLostFiles, kSlotLostDirectories, kSlotPhase})
+        relay_->SetLabel(slot, FindControl<QLabel>(this, slot));
+
+    keys_ = new CBusyKeyFilter(this, kCannotStopText);
+    notices_ = std::make_unique<CWorkerNoticeRelay>();
+    worker_ = std::make_unique<CScanningHDDThread>(session, advanceSearch, *relay_, *notices_);
+    notices_->SetStop(worker_->Stop());
+    connect(worker_.get(), &QThread::finished, this, &CScanningDlg::OnWorkerFinished,
+            Qt::QueuedConnection);
+}
+
+CScanningDlg::~CScanningDlg() {
+    // The worker holds references to the relays: it ends before they go.
+    if (worker_ && worker_->isRunning()) {
+        worker_->RequestStop();
+        worker_->Join();
+    }
+}
+
+bool CScanningDlg::Run() {
+    finished_ = false;
+    worker_->start();
+    exec();
+    // The modal loop may end early (the program is quitting); the session is not
+    // touched again until the worker has ended.
+    if (worker_->isRunning()) worker_->Join();
+    relay_->Flush();
+    return !worker_->StopRequested();
+}
+
+void CScanningDlg::OnWorkerFinished() {
+    finished_ = true;
+    relay_->Flush();
+    // The worker's last act: the dialog ends as a close request ends it.
+    reject();
+}
+
+void CScanningDlg::closeEvent(QCloseEvent* event) {
+    if (finished_) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    keys_->RefuseClose(event);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,73 @@
+#pragma once
+// The scan of the chosen drive behind its progress dialog: the worker runs the normal
+// scan (or the advance search) and phase 4 through the session; the dialog shows the
+// six counters, the phase line and the bar, and closes itself when the worker ends.
+#include <QDialog>
+#include <memory>
+
+#include "app/worker_thread.h"
+
+class QCloseEvent;
+
+namespace tarvik {
+
+class CBusyKeyFilter;
+class CProgressRelay;
+class CWorkerNoticeRelay;
+class RecoverySession;
+
+// Dialog 146 and the ids of its controls.
+inline constexpr int IDD_SCANNING = 146;
+inline constexpr int IDC_SCAN_PROGRESS = 1016;
+inline constexpr int IDC_SCAN_PHASE = 1027;
+inline constexpr int IDC_SCAN_SPARE = 1029;
+inline constexpr int IDC_SCAN_PICTURE = 1087;
+inline constexpr int IDB_SCANNING = 179;
+inline constexpr const char* kScanningTitle = "Scanning  NTFS Drive";
+inline constexpr const char* kAdvanceSearchTitle = "Advance Search";
+
+class CScanningHDDThread final : public CWorkerThread {
+    Q_OBJECT
+  public:
+    CScanningHDDThread(RecoverySession& session, bool advanceSearch, ProgressSink& progress,
+                       Notifier& notifier, QObject* parent = nullptr);
+
+  protected:
+    void run() override;
+
+  private:
+    RecoverySession& session_;
+    bool advanceSearch_;
+    ProgressSink& progress_;
+    Notifier& notifier_;
+};
+
+class CScanningDlg final : public QDialog {
+    Q_OBJECT
+  public:
+    // `advanceSearch` runs the advance search instead of the normal scan; the title
+    // follows the application's AdvanceSearchDone.
+    CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget* parent = nullptr);
+    ~CScanningDlg() override;
+
+    // Shows the dialog modally while the worker scans; returns once the worker has
+    // ended. True when the scan ran to its end (no stop was requested).
+    bool Run();
+
+    CProgressRelay& Progress() const { return *relay_; }
+    CScanningHDDThread* Worker() const { return worker_.get(); }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void OnWorkerFinished();
+
+    std::unique_ptr<CProgressRelay> relay_;
+    std::unique_ptr<CWorkerNoticeRelay> notices_;
+    std::unique_ptr<CScanningHDDThread> worker_;
+    CBusyKeyFilter* keys_ = nullptr;
+    bool finished_ = false;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,61 @@
+#include "app/worker_thread.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+namespace tarvik {
+
+namespace {
+
+// The workers between construction and destruction; user-interface thread only.
+std::vector<CWorkerThread*>& LiveWorkers() {
+    static std::vector<CWorkerThread*> workers;
+    return workers;
+}
+
+constexpr const char* kMemoryText = "Error Allocating Memory,Increase Virtual Memory";
+
+}  // namespace
+
+CWorkerThread::CWorkerThread(QObject* parent) : QThread(parent) {
+    LiveWorkers().push_back(this);
+}
+
+CWorkerThread::~CWorkerThread() {
+    // A worker is never destroyed while it runs: its objects are about to go.
+    if (isRunning()) {
+        RequestStop();
+        Join();
+    }
+    auto& workers = LiveWorkers();
+    workers.erase(std::remove(workers.begin(), workers.end(), this), workers.end());
+}
+
+void CWorkerThread::Join() {
+    while (!wait(10)) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+void CWorkerThread::StopAll() {
+    const std::vector<CWorkerThread*> workers = LiveWorkers();
+    for (CWorkerThread* worker : workers) worker->RequestStop();
+    for (CWorkerThread* worker : workers) {
+        // Joining one may end and destroy another (its dialog closes); skip the gone.
+        const auto& live = LiveWorkers();
+        if (std::find(live.begin(), live.end(), worker) != live.end()) worker->Join();
+    }
+}
+
+void CWorkerThread::RunGuarded(Notifier& notifier, const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        notifier.Notify(kMemoryText, kAppCaption, NoticeIcon::Error);
+        std::_Exit(EXIT_FAILURE);
+    }
+}
+
+}  // namespace tarvik

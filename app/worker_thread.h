@@ -1,0 +1,40 @@
+#pragma once
+// The base of the workers that run a long core call behind a modal dialog: the stop
+// request the call tests between reads, and an end that keeps the user-interface thread
+// serving the worker's queued updates and messages while it waits.
+#include <QThread>
+#include <functional>
+
+#include "common/reporting.h"
+
+namespace tarvik {
+
+class CWorkerThread : public QThread {
+    Q_OBJECT
+  public:
+    explicit CWorkerThread(QObject* parent = nullptr);
+    ~CWorkerThread() override;
+
+    const StopFlag* Stop() const { return &stop_; }
+    void RequestStop() { stop_.store(true); }
+    bool StopRequested() const { return stop_.load(); }
+
+    // Waits until run() has returned, handling the events of the user-interface thread
+    // meanwhile: a worker waiting for a message box or a progress update is never left
+    // waiting on a thread that waits for it.
+    void Join();
+
+    // Requests a stop of every worker still running and joins them; the program's end
+    // calls it before the session's drive goes away.
+    static void StopAll();
+
+  protected:
+    // Runs a core call; a failed allocation ends the program after the memory message,
+    // as no scan or search can go on without its tables.
+    void RunGuarded(Notifier& notifier, const std::function<void()>& work);
+
+  private:
+    StopFlag stop_{false};
+};
+
+}  // namespace tarvik
