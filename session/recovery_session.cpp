@@ -217,7 +217,7 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     writer.SetFileFilter(filter_.get());
     // The disk the drive was opened on, which the drive list may since have left.
     const auto entries = Disks().Entries();
-    const std::size_t disk = PhysicalDiskIndex(engine_->driveCode);
+    const std::size_t disk = PhysicalDiskIndex(engine_->geometry().driveCode);
     const std::string diskPath = disk < entries.size() ? entries[disk].path : std::string();
     return writer.Run(destination, mode, diskPath);
 }
