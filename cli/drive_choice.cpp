@@ -80,7 +80,10 @@ std::string CountersLine(const ScanCounters& c) {
            std::to_string(c.normalDirectories) + ", Deleted Files " +
            std::to_string(c.deletedFiles) + ", Deleted Directories " +
            std::to_string(c.deletedDirectories) + ", Lost Files " + std::to_string(c.lostFiles) +
-           ", Lost Directories " + std::to_string(c.lostDirectories);
+           ", Lost Directories " + std::to_string(c.lostDirectories) +
+           (c.unreadableRecords != 0
+                ? ", Unreadable MFT Records " + std::to_string(c.unreadableRecords)
+                : std::string());
 }
 
 }  // namespace tarvik::cli

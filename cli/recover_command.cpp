@@ -74,7 +74,14 @@ int RunRecoverCommand(const std::vector<std::string>& words) {
         static_cast<unsigned long long>(result.unreadableSectors));
     std::fflush(stdout);
     if (result.stopped) std::fprintf(stderr, "tarvik-cli: stopped before the end\n");
-    return result.rootCreated && result.filesWritten > 0 ? kExitOk : kExitFailure;
+    // Each failure was told as it happened; the count says how much is missing.
+    if (result.filesFailed != 0) {
+        std::fprintf(stderr, "tarvik-cli: %llu files could not be written whole\n",
+                     static_cast<unsigned long long>(result.filesFailed));
+    }
+    const bool failures =
+        result.destinationFull || result.filesFailed != 0 || result.creationFailures != 0;
+    return result.rootCreated && result.filesWritten > 0 && !failures ? kExitOk : kExitFailure;
 }
 
 }  // namespace tarvik::cli

@@ -17,24 +17,24 @@ int OpenDiskDevice(DriveCode code) {
     return ::open(entry->path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-namespace {
-
-// Reads until the request is filled, the end of the device, or an error.
-// Returns the bytes delivered, or -1 when the first read already failed.
-long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer) {
+long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer,
+                    PreadFunction read) {
+    if (read == nullptr) read = ::pread;
     std::uint64_t done = 0;
     while (done < buffer.size()) {
-        const ssize_t got = ::pread(fd, buffer.data() + done, buffer.size() - done,
-                                    static_cast<off_t>(offset + done));
+        const ssize_t got =
+            read(fd, buffer.data() + done, buffer.size() - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
-            return done == 0 ? -1 : static_cast<long long>(done);
+            return -1;
         }
         if (got == 0) break;
         done += static_cast<std::uint64_t>(got);
     }
     return static_cast<long long>(done);
 }
+
+namespace {
 
 std::uint64_t JoinSector(std::uint32_t low, std::uint32_t high) {
     return (static_cast<std::uint64_t>(high) << 32) | low;

@@ -1,6 +1,9 @@
 #pragma once
 // The one road by which the program reads a disk. Every device is opened read-only;
 // no write path to a disk exists anywhere in the program.
+#include <sys/types.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -15,6 +18,18 @@ namespace tarvik {
 int OpenDiskDevice(DriveCode code);
 
 inline constexpr int kReadAttempts = 3;
+
+// The positioned read every disk read goes through; tests hand in one that fails.
+using PreadFunction = ssize_t (*)(int, void*, std::size_t, off_t);
+
+// Reads until the buffer is filled or the device ends: the bytes delivered, or -1 when
+// a read failed. A read that fails after part of the request came in fails the whole
+// request: handing back the part as a short read would have the caller zero the rest
+// as if the device ended there, and a bad sector in the middle of a large request would
+// silently cost all the good data after it. The caller retries and then reads sector by
+// sector, so that only the sectors that really cannot be read come back as zeros.
+long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer,
+                    PreadFunction read = nullptr);  // nullptr: pread(2)
 
 // A disk kept open read-only for as long as a drive (or a whole disk) is being read, so
 // that a scan does not open the device once per request. A failed attempt closes the

@@ -33,7 +33,8 @@ bool NtfsBootSector::HasNtfsOemId() const {
 }
 
 std::optional<std::uint32_t> NtfsBootSector::DecodeSectorsPerCluster(std::uint8_t raw) {
-    if (raw >= 1 && raw <= 0x80) return raw;
+    // A cluster is a power of two sectors; any other count is a damaged field.
+    if (raw >= 1 && raw <= 0x80 && (raw & (raw - 1)) == 0) return raw;
     if (raw >= 0xF4) return std::uint32_t{1} << (256u - raw);
     return std::nullopt;
 }

@@ -31,7 +31,7 @@ class NtfsBootSector {
     // The quick test a volume start must pass: 0x55 0xAA at its end and 'N' at byte 3.
     bool PassesQuickTest() const { return HasEndSignature() && oemId_[0] == 'N'; }
 
-    // Sectors per cluster: a count from 1 to 0x80, or 2^(256 - raw) for raw values
+    // Sectors per cluster: a power of two from 1 to 0x80, or 2^(256 - raw) for raw values
     // 0xF4-0xFF (clusters of 128 KiB to 2 MiB). Nothing for any other raw value.
     std::optional<std::uint32_t> SectorsPerCluster() const;
     static std::optional<std::uint32_t> DecodeSectorsPerCluster(std::uint8_t raw);

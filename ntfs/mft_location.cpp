@@ -31,7 +31,7 @@ bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
         }
         // Extension records are found through the runs decoded so far.
         const RecordFetcher fetch = [&](std::uint32_t number, RecordBuffer& extension) {
-            mftMap = MftMap(runs, spc, recordSectors());
+            mftMap = MftMap(runs, spc, recordSectors(), volumeSectors());
             return ReadRecord(RecordNumber(number), extension);  // fixed up by the collector
         };
         const auto result = AppendExtentRuns(view, 0, list, ExtentKind::kUnnamedData, fetch, runs);
@@ -39,7 +39,7 @@ bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
     } else if (const auto data = FindAttribute(view, kData); data && !data->isResident()) {
         runs = DecodeRuns(data->RunList()).runs;
     }
-    mftMap = MftMap(runs, spc, recordSectors());
+    mftMap = MftMap(runs, spc, recordSectors(), volumeSectors());
     if (mftMap.recordCount() != 0) return true;
     mftMap = MftMap();
     return false;

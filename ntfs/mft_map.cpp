@@ -5,17 +5,20 @@
 namespace tarvik {
 
 MftMap::MftMap(const std::vector<DataRun>& mftRuns, std::uint32_t sectorsPerCluster,
-               std::uint32_t recordSectors)
+               std::uint32_t recordSectors, std::uint64_t volumeSectors)
     : recordSectors_(std::min<std::uint32_t>(recordSectors, kMaxRecordSectors)) {
     for (const DataRun& run : mftRuns) {
-        const auto placed = PlaceRun(run, sectorsPerCluster);
-        if (!placed) break;
+        auto placed = PlaceRun(run, sectorsPerCluster);
+        if (!placed || placed->start.value() >= volumeSectors) break;
+        const bool cut = placed->lengthSectors > volumeSectors - placed->start.value();
+        if (cut) placed->lengthSectors = volumeSectors - placed->start.value();
         if (placed->lengthSectors == 0) continue;
         const auto total = CheckedAdd(total_, placed->lengthSectors);
         if (!total) break;
         runs_.push_back(*placed);
         total_ = *total;
         runEnds_.push_back(total_);
+        if (cut) break;
     }
 }
 

@@ -29,9 +29,12 @@ class MftMap {
   public:
     MftMap() = default;
     // The MFT's data runs in order, clusters of `sectorsPerCluster` sectors, records of
-    // `recordSectors` sectors. The runs end at the first one whose place overflows.
+    // `recordSectors` sectors. The runs end at the first one whose place overflows or
+    // reaches past the volume's `volumeSectors` (that run is cut at the volume's end):
+    // the number of records, and with it every walk over them, is bounded by what the
+    // volume can hold, whatever record 0 claims.
     MftMap(const std::vector<DataRun>& mftRuns, std::uint32_t sectorsPerCluster,
-           std::uint32_t recordSectors);
+           std::uint32_t recordSectors, std::uint64_t volumeSectors = UINT64_MAX);
 
     // Nothing for a record number at or past the MFT's end.
     std::optional<RecordPlace> Locate(RecordNumber record) const;

@@ -24,6 +24,7 @@ class MftRecordStream {
 
   private:
     bool Fill(std::uint64_t logicalSector);
+    void ReadRecordByRecord(std::uint64_t start, std::uint64_t count);
 
     SectorSource& source_;
     const MftMap& map_;
@@ -32,6 +33,8 @@ class MftRecordStream {
     std::vector<std::uint8_t> buffer_;
     std::uint64_t bufferStart_ = 0;  // logical MFT sector of buffer_[0]
     std::uint64_t bufferEnd_ = 0;
+    // After a chunk that failed as a whole: which of its records could not be read.
+    std::vector<bool> unreadable_;
 };
 
 // Reads the record at `place` into `bytes` (one record's size), piece by piece.

@@ -24,6 +24,9 @@ struct ScanCounters {
     std::uint32_t lostDirectories = 0;
     std::uint32_t deletedFiles = 0;
     std::uint32_t deletedDirectories = 0;
+    // MFT records that could not be read (a bad sector): passed over, the walk goes on
+    // with the records after them.
+    std::uint32_t unreadableRecords = 0;
 };
 
 // Where the drive lies and how its volume is laid out. Every sector count and position

@@ -170,10 +170,14 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
     RecordNumber number;
     RecordBuffer bytes(state_.recordSize());
     bool readable = false;
+    std::uint32_t unreadable = 0;
     while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
         const std::uint64_t k = number.value();
         if (phase.At(k)) ShowScanCounters(progress_, state_.counters);
-        if (!readable) continue;
+        if (!readable) {
+            ++unreadable;
+            continue;
+        }
         if (kind == RecordWalkKind::Deleted && IsReachedInUseRecord(bytes, k)) continue;
         const auto record = InspectRecord(bytes);
         if (!record || !record->isBase || !record->name) continue;
@@ -183,6 +187,8 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
         if (!take) continue;
         CatalogueRecord(kind, k, *record);
     }
+    // Both walks read every record; the larger count is the one of the fuller walk.
+    state_.counters.unreadableRecords = std::max(state_.counters.unreadableRecords, unreadable);
     ShowScanCounters(progress_, state_.counters);
 }
 

@@ -46,6 +46,11 @@ struct ScanState {
 
     std::uint32_t recordSize() const { return geometry.recordSize; }
     std::uint32_t recordSectors() const { return geometry.recordSize / 512; }
+    // What the drive can hold, the bound of every count taken from the volume's own
+    // fields (unbounded for a state made by hand without a size).
+    std::uint64_t volumeSectors() const {
+        return geometry.sizeInSectors != 0 ? geometry.sizeInSectors : UINT64_MAX;
+    }
 
     // Finds the MFT's runs from record 0 (or its mirror), extension records included.
     bool LocateMft();

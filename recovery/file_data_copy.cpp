@@ -10,6 +10,8 @@ namespace tarvik {
 namespace {
 
 constexpr std::uint64_t kSectorBytes = 512;
+constexpr std::uint64_t kCompressionUnitClusters = 16;
+constexpr std::uint64_t kMaxCompressedCluster = 4096;
 
 // Reads a range of clusters of the file (by VCN) into a buffer: runs are read in whole
 // requests, sparse runs and clusters no run covers stay zero, and a request that fails
@@ -17,8 +19,12 @@ constexpr std::uint64_t kSectorBytes = 512;
 class ClusterReader {
   public:
     ClusterReader(const FileDataMap& map, SectorSource& source, std::uint32_t sectorsPerCluster,
-                  const StopFlag* stop)
-        : runs_(map.runs), source_(source), spc_(sectorsPerCluster), stop_(stop) {
+                  std::uint64_t volumeSectors, const StopFlag* stop)
+        : runs_(map.runs),
+          source_(source),
+          spc_(sectorsPerCluster),
+          volumeSectors_(volumeSectors != 0 ? volumeSectors : UINT64_MAX),
+          stop_(stop) {
         std::stable_sort(runs_.begin(), runs_.end(),
                          [](const DataRun& a, const DataRun& b) { return a.vcn < b.vcn; });
     }
@@ -42,7 +48,13 @@ class ClusterReader {
                 unreadable_ += (to - from) * spc_;
                 continue;
             }
-            if (!ReadPart(*sector, part)) return false;
+            // Only the clusters inside the volume are read.
+            const std::uint64_t inside =
+                sector->value() >= volumeSectors_
+                    ? 0
+                    : std::min<std::uint64_t>(to - from, (volumeSectors_ - sector->value()) / spc_);
+            unreadable_ += (to - from - inside) * spc_;
+            if (inside != 0 && !ReadPart(*sector, part.first(inside * clusterBytes))) return false;
         }
         return true;
     }
@@ -88,6 +100,7 @@ class ClusterReader {
     std::vector<DataRun> runs_;
     SectorSource& source_;
     std::uint32_t spc_;
+    std::uint64_t volumeSectors_;
     const StopFlag* stop_;
     std::uint64_t unreadable_ = 0;
 };
@@ -103,7 +116,9 @@ void DecompressUnits(ClusterReader& reader, std::uint64_t firstCluster, std::uin
     for (std::uint64_t u = 0; u < units; ++u) {
         const std::uint64_t stored =
             reader.AllocatedClusters(firstCluster + u * unitClusters, unitClusters);
-        if (stored == unitClusters || stored == 0) continue;
+        // Overlapping or repeated runs can add up to more than the unit holds: such a
+        // unit is taken as stored whole, never read past its end.
+        if (stored >= unitClusters || stored == 0) continue;
         auto unit = buffer.subspan(u * unitBytes, unitBytes);
         const auto input = std::span<const std::uint8_t>(unit).first(stored * clusterBytes);
         if (!DecompressLznt1(input, scratch)) {
@@ -164,14 +179,21 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
     }
     if (sectorsPerCluster == 0) return result;
     const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster} * kSectorBytes;
-    const std::uint64_t unitClusters = std::max<std::uint64_t>(1, map.compressionUnitClusters);
+    // NTFS compresses in units of 16 clusters, and only on volumes of clusters up to
+    // 4 KiB; the unit size the record states is not trusted (a damaged one would make a
+    // unit of gigabytes). Data said to be compressed on larger clusters is written as
+    // stored.
+    const bool compressed = map.compressionUnitClusters != 0 && clusterBytes <= kMaxCompressedCluster;
+    const std::uint64_t unitClusters = compressed ? kCompressionUnitClusters : 1;
     const std::uint64_t unitBytes = unitClusters * clusterBytes;
     const std::uint64_t unitsPerRequest =
         std::max<std::uint64_t>(1, options.maxRequestBytes / unitBytes);
-    const std::uint64_t fileLength = WritableLength(map, clusterBytes);
+    std::uint64_t fileLength = WritableLength(map, clusterBytes);
+    if (options.volumeSectors != 0)
+        fileLength = std::min(fileLength, CheckedMul(options.volumeSectors, kSectorBytes).value_or(UINT64_MAX));
     const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
 
-    ClusterReader reader(map, source, sectorsPerCluster, options.stop);
+    ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop);
     ProgressSteps progress(options.progress, fileLength);
     std::vector<std::uint8_t> buffer;
     std::vector<std::uint8_t> scratch;
@@ -183,7 +205,7 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
             result.stopped = true;
             break;
         }
-        if (map.compressionUnitClusters != 0) {
+        if (compressed) {
             DecompressUnits(reader, firstCluster, units, unitClusters, clusterBytes, buffer,
                             scratch);
         }

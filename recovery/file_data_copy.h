@@ -27,6 +27,12 @@ struct CopyOptions {
     const StopFlag* stop = nullptr;
     // The largest read request; whole runs are read up to this size at a time.
     std::size_t maxRequestBytes = 4u << 20;
+    // The volume's size in 512-byte sectors. Clusters a run places past its end are not
+    // read (they are written as zeros and counted as unreadable), and no file is written
+    // longer than the volume: a size field or a run may claim anything, and NTFS holds a
+    // longer file only as sparse or compressed data, far rarer than a damaged record.
+    // 0 leaves both unbounded (tests of the copy alone).
+    std::uint64_t volumeSectors = 0;
 };
 
 struct CopyResult {

@@ -9,17 +9,14 @@ namespace {
 
 namespace at = attribute_type;
 
-// A compression unit is 2^n clusters; NTFS writes n = 4. Anything past 2^16 clusters is
-// not a real unit.
-constexpr std::uint16_t kMaxCompressionUnitLog = 16;
-
 void TakeSizes(const Attribute& attribute, FileDataMap& map) {
     const AttributeHeader& h = attribute.header();
     map.realSize = h.realSize;
     map.allocatedSize = h.allocatedSize;
     map.initializedSize = std::min(h.initializedSize, h.realSize);
-    if (h.isCompressed() && h.compressionUnit != 0 && h.compressionUnit <= kMaxCompressionUnitLog)
-        map.compressionUnitClusters = 1u << h.compressionUnit;
+    // NTFS writes units of 2^4 clusters and nothing else; the copy reads every
+    // compressed attribute in such units, whatever its header says.
+    if (h.isCompressed() && h.compressionUnit != 0) map.compressionUnitClusters = 16;
 }
 
 // Appends the extent's runs placed at its starting VCN. False when they do not fit.

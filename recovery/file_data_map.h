@@ -25,7 +25,8 @@ struct FileDataMap {
     std::uint64_t realSize = 0;         // the file's length
     std::uint64_t initializedSize = 0;  // bytes past it read as zeros
     std::uint64_t allocatedSize = 0;
-    // Clusters per compression unit of a compressed attribute; 0 when not compressed.
+    // Clusters per compression unit of a compressed attribute (16, the only unit NTFS
+    // writes); 0 when not compressed.
     std::uint32_t compressionUnitClusters = 0;
     // Extents the attribute list names that could not be found; their clusters are
     // missing from `runs` and read as zeros.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <utility>
@@ -36,6 +37,13 @@ class UniqueFd {
     }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Closes now: 0, or the error close reported (a write the file system had taken in
+    // may still fail here, on a network or a full file system).
+    int Close() {
+        const int fd = std::exchange(fd_, -1);
+        if (fd < 0 || ::close(fd) == 0) return 0;
+        return errno == EINTR ? 0 : errno;  // after EINTR the descriptor is gone, the data kept
+    }
 
   private:
     int fd_;
@@ -48,21 +56,40 @@ class FdOutput final : public DataOutput {
         while (!bytes.empty()) {
             const ssize_t done = ::write(fd_, bytes.data(), bytes.size());
             if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) return false;
+            if (done <= 0) {
+                // A write that takes nothing without an error has no room left.
+                error_ = done < 0 ? errno : ENOSPC;
+                return false;
+            }
             bytes = bytes.subspan(static_cast<std::size_t>(done));
         }
         return true;
     }
+    int error() const { return error_; }
 
   private:
     int fd_;
+    int error_ = 0;
 };
+
+// No room is left on the destination: every further file would fail the same way.
+bool DestinationFull(int error) {
+    return error == ENOSPC || error == EDQUOT;
+}
+
+// The longest run of " (n)" names tried for one file when the names before it are
+// taken by files that were there before the recovery.
+constexpr int kMaxNameAttempts = 10000;
 
 std::string WithArgument(const char* text, const std::string& argument) {
     std::string message(text);
     const std::size_t at = message.find("%s");
     if (at != std::string::npos) message.replace(at, 2, argument);
     return message;
+}
+
+std::string WithArguments(const char* text, const std::string& first, const std::string& second) {
+    return WithArgument(WithArgument(text, first).c_str(), second);
 }
 
 // Creates (an existing one is no error) and opens a folder inside `parentFd`, never
@@ -103,7 +130,8 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     result_.rootCreated = true;
     foldersOpened_.insert(kRootFolderNumber);
     RecoverTree(rootFd, rootPath);
-    result_.stopped = Stopped();
+    if (!Stopped()) RecoverUnplaced(destinationFd.get(), destination);
+    result_.stopped = stop_ != nullptr && stop_->load();
     return result_;
 }
 
@@ -147,7 +175,7 @@ bool RecoveryWriter::WriteFiles(FolderLevel& level) {
                                                    kElidedFolders + std::string(entry.Name()));
             continue;
         }
-        WriteFile(entry, level.fd.get(), path_, level.names.Claim(SafeName(entry.Name())));
+        WriteFile(entry, level.fd.get(), path_, level.names);
     }
     return true;
 }
@@ -168,17 +196,15 @@ void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
         const CatalogueEntry& entry = catalogue.At(level.children[level.nextChild++]);
         if (!entry.IsDirectory() || !Wanted(entry)) continue;
         if (Stopped()) return;
+        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
         const std::string name = level.names.Claim(SafeName(entry.Name()));
         UniqueFd childFd(OpenFolder(level.fd.get(), name));
         if (!childFd.valid()) {
-            notifier_.Notify(WithArgument(kCannotCreateDirectoryText, path_ + "/" + name),
-                             kDiskWriteProtectedCaption, NoticeIcon::Warning);
-            ++result_.creationFailures;
+            FolderFailed(path_ + "/" + name, errno);
             continue;
         }
         // A folder number met before (a loop of parents, a record catalogued twice)
         // gets its folder but is not filled a second time.
-        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
         if (!foldersOpened_.insert(number).second) continue;
         path_ += "/" + name;
         levels.emplace_back(std::move(childFd), number, path_.size(), catalogue);
@@ -186,8 +212,105 @@ void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
     }
 }
 
+void RecoveryWriter::FolderFailed(const std::string& path, int error) {
+    ++result_.creationFailures;
+    if (DestinationFull(error)) {
+        DestinationIsFull(path);
+        return;
+    }
+    const char* text = (error == EMFILE || error == ENFILE) ? kTooDeepText
+                                                           : kCannotCreateDirectoryText;
+    notifier_.Notify(WithArgument(text, path), kDiskWriteProtectedCaption, NoticeIcon::Warning);
+}
+
+void RecoveryWriter::DestinationIsFull(const std::string& where) {
+    if (result_.destinationFull) return;
+    result_.destinationFull = true;
+    notifier_.Notify(WithArgument(kDestinationFullText, where), kDiskWriteProtectedCaption,
+                     NoticeIcon::Error);
+}
+
+// Entries the walk from the root never reached, because no folder from the root leads
+// to their parent (folders whose parents loop): written side by side into
+// DESTINATION/Unplaced, as listings show them side by side under "?".
+void RecoveryWriter::RecoverUnplaced(int destinationFd, const std::string& destination) {
+    const Catalogue& catalogue = engine_.catalogue();
+    // The folder numbers some chain of folders from the root leads to, whatever the mode
+    // lets through: a checked file under an unchecked folder is not an unplaced one.
+    std::unordered_set<std::uint32_t> reached{kRootFolderNumber};
+    std::vector<std::uint32_t> pending{kRootFolderNumber};
+    while (!pending.empty()) {
+        const std::uint32_t folder = pending.back();
+        pending.pop_back();
+        for (std::size_t index : catalogue.ChildrenOf(folder).ToVector()) {
+            const CatalogueEntry& child = catalogue.At(index);
+            const std::uint32_t number = child.number;
+            if (child.IsDirectory() && reached.insert(number).second) pending.push_back(number);
+        }
+    }
+    std::vector<std::size_t> unplaced;
+    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+        const CatalogueEntry& entry = catalogue.At(i);
+        const std::uint32_t parent = entry.parent;
+        if (!reached.contains(parent) && Wanted(entry)) unplaced.push_back(i);
+    }
+    if (unplaced.empty()) return;
+    path_ = destination + "/" + kUnplacedFolderName;
+    UniqueFd folderFd(OpenFolder(destinationFd, kUnplacedFolderName));
+    if (!folderFd.valid()) {
+        FolderFailed(path_, errno);
+        return;
+    }
+    FolderNames names;
+    for (std::size_t index : unplaced) {
+        if (Stopped()) return;
+        const CatalogueEntry& entry = catalogue.At(index);
+        if (!entry.IsDirectory()) {
+            WriteFile(entry, folderFd.get(), path_, names);
+            continue;
+        }
+        const std::string name = names.Claim(SafeName(entry.Name()));
+        UniqueFd made(OpenFolder(folderFd.get(), name));
+        if (!made.valid()) FolderFailed(path_ + "/" + name, errno);
+    }
+}
+
+// Creates a file that did not exist: a name taken by a file (or a link) that was in the
+// destination before is never opened, so nothing is ever written through a link to a
+// file elsewhere; the file takes the next free " (n)" name instead. -1 when no name
+// could be created; errno tells why.
+int RecoveryWriter::CreateNewFile(int folderFd, FolderNames& names, const std::string& safe,
+                                  std::string& name) {
+    name = names.Claim(safe);
+    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
+        const int fd = ::openat(folderFd, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST) return fd;
+        name = names.Claim(safe);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// A file that could not be written whole is removed: no file in the destination is
+// shorter than the one on the drive. It counts as failed, and a full destination ends
+// the recovery.
+void RecoveryWriter::FileFailed(int folderFd, const std::string& path, const std::string& name,
+                                int error) {
+    ::unlinkat(folderFd, name.c_str(), 0);
+    ++result_.filesFailed;
+    if (DestinationFull(error)) {
+        DestinationIsFull(path + "/" + name);
+        return;
+    }
+    notifier_.Notify(WithArguments(kFileNotWrittenText, path + "/" + name, std::strerror(error)),
+                     kDiskWriteProtectedCaption, NoticeIcon::Warning);
+}
+
 void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
-                               const std::string& name) {
+                               FolderNames& names) {
+    const std::string safe = SafeName(entry.Name());
+    std::string name = names.Claim(safe);
     const std::uint32_t number = entry.number;
     std::optional<FileDataMap> map;
     // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
@@ -206,33 +329,50 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         return;
     }
     UniqueFd fd(::openat(folderFd, name.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd.valid() && errno == EEXIST) fd = UniqueFd(CreateNewFile(folderFd, names, safe, name));
     if (!fd.valid()) {
-        notifier_.Notify(WithArgument(kErrorCreatingFileText, name), kDiskWriteProtectedCaption,
-                         NoticeIcon::Warning);
+        const int error = errno;
         ++result_.creationFailures;
         ++result_.filesFailed;
+        if (DestinationFull(error)) {
+            DestinationIsFull(path + "/" + name);
+            return;
+        }
+        notifier_.Notify(WithArgument(kErrorCreatingFileText, name), kDiskWriteProtectedCaption,
+                         NoticeIcon::Warning);
         return;
     }
     if (!map) map = MapEngineFileData(engine_, number);
+    std::uint64_t written = 0;
     if (!map) {
         ++result_.filesWithoutData;
     } else {
         if (!map->resident) progress_.SetText(kSlotSavingText, path + "/" + name);
         FdOutput output(fd.get());
-        const CopyOptions options{&progress_, stop_, maxRequestBytes_};
+        CopyOptions options{&progress_, stop_, maxRequestBytes_};
+        options.volumeSectors = engine_.geometry().sizeInSectors;
         const CopyResult copy = CopyFileData(*map, engine_.source(),
                                              engine_.geometry().sectorsPerCluster, output, options);
-        result_.bytesWritten += copy.bytesWritten;
         result_.unreadableSectors += copy.unreadableSectors;
-        if (copy.writeFailed) ++result_.filesFailed;
-        if (copy.stopped || copy.writeFailed) return;
+        if (copy.writeFailed) {
+            fd.Close();
+            FileFailed(folderFd, path, name, output.error());
+            return;
+        }
+        if (copy.stopped) return;
+        written = copy.bytesWritten;
+    }
+    SetFileDate(entry, fd.get(), path + "/" + name);
+    if (const int error = fd.Close(); error != 0) {
+        FileFailed(folderFd, path, name, error);
+        return;
     }
     ++result_.filesWritten;
-    SetFileDate(entry, fd.get());
+    result_.bytesWritten += written;
 }
 
-void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int fd) {
+void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int fd, const std::string& path) {
     const CalendarDate date = EntryDate(entry);
     std::tm day{};
     day.tm_year = date.year - 1900;
@@ -240,8 +380,11 @@ void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int fd) {
     day.tm_mday = date.day;
     const timespec at{::timegm(&day), 0};
     const timespec times[2] = {at, at};
-    if (::futimens(fd, times) != 0)
-        notifier_.Notify(kErrorOpeningFileText, kFatCaption, NoticeIcon::Error);
+    if (::futimens(fd, times) != 0) {
+        ++result_.datesNotSet;
+        notifier_.Notify(WithArguments(kDateNotSetText, path, std::strerror(errno)), kFatCaption,
+                         NoticeIcon::Warning);
+    }
 }
 
 }  // namespace tarvik

@@ -9,6 +9,7 @@
 #include "catalogue/catalogue_entry.h"
 #include "common/reporting.h"
 #include "recovery/file_data_copy.h"
+#include "recovery/safe_names.h"
 
 namespace tarvik {
 
@@ -25,9 +26,12 @@ struct RecoveryResult {
     std::uint64_t skippedEmpty = 0;
     // Files created but whose record or data map could not be read: left empty.
     std::uint64_t filesWithoutData = 0;
-    // Files that could not be created, or whose data could not all be written (a file
-    // left short where the destination refused more); not counted as written.
+    // Files that could not be created, or whose data could not all be written, closed
+    // or whose descriptor failed to close; not counted as written. A file not written
+    // whole is removed again, so none is left shorter than on the drive.
     std::uint64_t filesFailed = 0;
+    // Files written whole whose date could not be set (each reported).
+    std::uint64_t datesNotSet = 0;
     // Files and folders that could not be created (each reported through the notifier).
     // A folder that could be created but not opened, as when the destination's
     // descriptors run out on a very deep path, counts here too; what lies below it is
@@ -36,6 +40,9 @@ struct RecoveryResult {
     std::uint64_t unreadableSectors = 0;
     bool stopped = false;
     bool refused = false;      // the destination lies on the scanned disk
+    // The destination ran out of space (or quota): reported once, and the recovery
+    // stopped there.
+    bool destinationFull = false;
     bool rootCreated = false;  // DESTINATION/Root exists and could be entered
 };
 
@@ -67,9 +74,16 @@ class RecoveryWriter {
     bool WriteFiles(FolderLevel& level);
     bool Wanted(const CatalogueEntry& entry) const;
     void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
-                   const std::string& name);
-    void SetFileDate(const CatalogueEntry& entry, int fd);
-    bool Stopped() const { return stop_ != nullptr && stop_->load(); }
+                   FolderNames& names);
+    int CreateNewFile(int folderFd, FolderNames& names, const std::string& safe,
+                      std::string& name);
+    void RecoverUnplaced(int destinationFd, const std::string& destination);
+    void FileFailed(int folderFd, const std::string& path, const std::string& name, int error);
+    void FolderFailed(const std::string& path, int error);
+    void DestinationIsFull(const std::string& where);
+    void SetFileDate(const CatalogueEntry& entry, int fd, const std::string& path);
+    // A stop request, or a destination with no room left.
+    bool Stopped() const { return result_.destinationFull || (stop_ != nullptr && stop_->load()); }
 
     ScanEngine& engine_;
     ProgressSink& progress_;

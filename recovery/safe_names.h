@@ -1,6 +1,7 @@
 #pragma once
 // Names a recovery gives the folders and files it creates: each must stay inside the
 // folder it is created in, and two entries of one folder must not land on one name.
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -14,6 +15,11 @@ std::string SafeName(std::string_view name);
 // The names given out in one folder. The first claim of a name gets it unchanged; later
 // claims get " (2)", " (3)" ... before the extension ("a (2).txt"), or at the end when
 // the name has no extension or begins with its only dot.
+// The longest name a Linux file system takes, in bytes.
+inline constexpr std::size_t kMaxNameBytes = 255;
+
+// Names longer than kMaxNameBytes never reach here (names are cut to fit when decoded);
+// a numbered name is cut on a character boundary before its number so that it fits too.
 class FolderNames {
   public:
     std::string Claim(const std::string& safeName);

@@ -69,5 +69,16 @@ TEST(MftMap, RunsEndAtOneWhosePlaceOverflowsAndASparseRunIsPlacedNowhere) {
     EXPECT_FALSE(PlaceRun(ClustersAt(1, UINT64_MAX / 2), 4));  // its length overflows
 }
 
+// Record 0 may claim any size; the records counted, and so the time a scan spends on
+// them, stop at the volume's end.
+TEST(MftMap, RunsAreCutAtTheVolumesEnd) {
+    const MftMap huge({ClustersAt(4, std::uint64_t{1} << 24), ClustersAt(2, 4)}, 8, 2, 4096);
+    EXPECT_EQ(huge.runs().size(), 1u);
+    EXPECT_EQ(huge.totalSectors(), 4096u - 32);
+    EXPECT_EQ(huge.recordCount(), (4096u - 32) / 2);
+    const MftMap outside({ClustersAt(600, 4)}, 8, 2, 4096);
+    EXPECT_EQ(outside.recordCount(), 0u);
+}
+
 }  // namespace
 }  // namespace tarvik

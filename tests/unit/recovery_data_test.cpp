@@ -212,6 +212,55 @@ TEST(FileDataCopy, CompressedUnitsRawSparseAndBroken) {
     EXPECT_EQ(result.unreadableSectors, 16u);
 }
 
+// What a record says about units, runs and sizes never makes the copy allocate or write
+// beyond what the volume holds.
+TEST(FileDataCopy, UnitsRunsAndSizesAreBoundedByTheVolume) {
+    // A unit of 2^16 clusters in the header: read as the 16 clusters NTFS writes.
+    auto record = RecordBuilder()
+                      .NonResidentExtent(0x80, {0x11, 0x10, 0x04, 0x00}, 0, 15, 8192, 8192, 8192,
+                                         0, 0x0001, 16)
+                      .OnDisk(0x0101);
+    PatternSource source(64);
+    const auto map = MapRecord(record, source);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->compressionUnitClusters, 16u);
+    BytesOutput raw;
+    EXPECT_EQ(CopyFileData(*map, source, 1, raw, {}).bytesWritten, 8192u);
+
+    // The same clusters listed twice (overlapping extents) add up to more than a unit
+    // holds: the unit is taken as stored, never read past its end.
+    FileDataMap twice;
+    twice.compressionUnitClusters = 16;
+    twice.realSize = twice.initializedSize = twice.allocatedSize = 8192;
+    DataRun run;
+    run.lengthClusters = 12;
+    run.lcn = Cluster(8);
+    twice.runs = {run, run};
+    BytesOutput overlapped;
+    const CopyResult copied = CopyFileData(twice, source, 1, overlapped, {});
+    ASSERT_EQ(overlapped.data.size(), 12u * 512);  // as far as the runs reach
+    EXPECT_EQ(Bytes(overlapped.data.begin(), overlapped.data.begin() + 512), Sectors({8}));
+    EXPECT_EQ(copied.unreadableSectors, 0u);
+
+    // A size of 2^62 and a run of 2^40 clusters on a volume of 16 sectors: the volume's
+    // 16 sectors are written, those the run places past its end as zeros, counted.
+    FileDataMap endless;
+    endless.realSize = endless.initializedSize = endless.allocatedSize = std::uint64_t{1} << 62;
+    run.lengthClusters = std::uint64_t{1} << 40;
+    run.lcn = Cluster(4);
+    endless.runs = {run};
+    BytesOutput bounded;
+    CopyOptions options;
+    options.volumeSectors = 16;
+    const CopyResult cut = CopyFileData(endless, source, 1, bounded, options);
+    EXPECT_EQ(cut.bytesWritten, 16u * 512);
+    EXPECT_EQ(cut.unreadableSectors, 4u);
+    EXPECT_EQ(Bytes(bounded.data.begin() + 11 * 512, bounded.data.begin() + 12 * 512),
+              Sectors({15}));
+    EXPECT_TRUE(std::all_of(bounded.data.begin() + 12 * 512, bounded.data.end(),
+                            [](std::uint8_t b) { return b == 0; }));
+}
+
 TEST(FileDataCopy, RealSizeBeyondTheRunsIsNotWritten) {
     // A damaged record claims a terabyte for one cluster of runs.
     auto record =

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -190,6 +191,30 @@ TEST(SafeName, HostileNamesStayInsideAndDuplicatesGetNumbers) {
     EXPECT_EQ(names.Claim("noext"), "noext (2)");
 }
 
+// Two names that fill the 255 bytes a name may have: the second still fits with its
+// number, cut before it on a character boundary, and both are written.
+TEST(SafeName, NumberedNamesStillFitTheLongestName) {
+    const std::string stem = std::string(249, 'a') + "\xC3\xA9";  // 251 bytes, ends in e-acute
+    FolderNames names;
+    EXPECT_EQ(names.Claim(stem + ".txt"), stem + ".txt");
+    EXPECT_EQ(names.Claim(stem + ".txt"), std::string(247, 'a') + " (2).txt");
+    const std::string bare = std::string(252, 'b') + "\xE2\x82\xAC";  // 255 bytes, ends in a euro sign
+    EXPECT_EQ(names.Claim(bare), bare);
+    EXPECT_EQ(names.Claim(bare), std::string(251, 'b') + " (2)");
+
+    MemoryDrive drive;
+    drive.AddFile(20, kRootFolderNumber, (stem + ".txt").c_str(), 1, '1');
+    drive.AddFile(21, kRootFolderNumber, (stem + ".txt").c_str(), 1, '2');
+    TempDir out;
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(result.filesWritten, 2u);
+    EXPECT_EQ(result.filesFailed, 0u);
+    EXPECT_TRUE(fs::exists(out.path / "Root" / (std::string(247, 'a') + " (2).txt")));
+}
+
 TEST(RecoveryWriter, NamesStayUnderRootAndDoNotOverwriteEachOther) {
     MemoryDrive drive;
     drive.AddFolder(20, kRootFolderNumber, "..");
@@ -342,8 +367,8 @@ TEST(RecoveryWriter, ChainDeeperThanTheDescriptorLimitStopsThereAndSaysSo) {
     EXPECT_FALSE(held);
 }
 
-// The destination refuses bytes past 4 KiB (a full disk would too): the file cut short
-// and the file that cannot be created are failed, not written.
+// The destination refuses bytes past 4 KiB: the file cut short is removed again and
+// failed, not written. A folder in the way of a file's name sends it to the next name.
 TEST(RecoveryWriter, FilesThatCannotBeCreatedOrWrittenWholeCountAsFailed) {
     MemoryDrive drive;
     drive.AddFile(20, kRootFolderNumber, "small.bin", 2, 's');
@@ -363,12 +388,96 @@ TEST(RecoveryWriter, FilesThatCannotBeCreatedOrWrittenWholeCountAsFailed) {
     const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(result.filesWritten, 1u);
-    EXPECT_EQ(result.filesFailed, 2u);
-    EXPECT_EQ(result.creationFailures, 1u);
-    EXPECT_EQ(result.bytesWritten, 2u * 512 + 4096);
-    EXPECT_EQ(fs::file_size(out.path / "Root/big.bin"), 4096u);
+    EXPECT_EQ(result.filesWritten, 2u);
+    EXPECT_EQ(result.filesFailed, 1u);
+    EXPECT_EQ(result.creationFailures, 0u);
+    EXPECT_EQ(result.bytesWritten, 3u * 512);
+    EXPECT_FALSE(fs::exists(out.path / "Root/big.bin"));
+    EXPECT_EQ(fs::file_size(out.path / "Root/clash (2)"), 512u);
     EXPECT_EQ(notifier.count, 1);
+    EXPECT_NE(notifier.last.find("big.bin whole"), std::string::npos) << notifier.last;
+    EXPECT_FALSE(result.destinationFull);
+}
+
+// A destination with no room left: the file being written is removed, the recovery
+// stops there with one message, and what was written before stays whole.
+TEST(RecoveryWriter, FullDestinationStopsWithOneMessage) {
+    TempDir out;
+    if (::mount("tmpfs", out.path.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    MemoryDrive drive;
+    drive.AddFile(20, kRootFolderNumber, "fits.bin", 8, 'f');
+    drive.AddFile(21, kRootFolderNumber, "too-big.bin", 200, 'b');
+    drive.AddFile(22, kRootFolderNumber, "after.bin", 1, 'a');
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    std::error_code ignored;
+    const bool bigLeft = fs::exists(out.path / "Root/too-big.bin", ignored);
+    const bool afterMade = fs::exists(out.path / "Root/after.bin", ignored);
+    const auto fitsSize = fs::file_size(out.path / "Root/fits.bin", ignored);
+    ::umount(out.path.c_str());
+    EXPECT_TRUE(result.destinationFull);
+    EXPECT_EQ(result.filesWritten, 1u);
+    EXPECT_EQ(result.filesFailed, 1u);
+    EXPECT_EQ(notifier.count, 1);
+    EXPECT_EQ(notifier.last.rfind("The destination is full", 0), 0u) << notifier.last;
+    EXPECT_FALSE(bigLeft);
+    EXPECT_FALSE(afterMade);
+    EXPECT_EQ(fitsSize, 8u * 512);
+}
+
+// What the destination held before is never written through: a hard link (or a
+// symbolic link) planted at a file's name keeps its target unchanged, and the file takes
+// the next free name.
+TEST(RecoveryWriter, LinksPlantedInTheDestinationAreNeverWrittenThrough) {
+    MemoryDrive drive;
+    drive.AddFile(20, kRootFolderNumber, "a.txt", 1, 'n');
+    drive.AddFile(21, kRootFolderNumber, "b.txt", 1, 'm');
+    TempDir out;
+    TempDir outside;
+    fs::create_directories(out.path / "Root");
+    std::ofstream(outside.path / "precious") << "keep";
+    fs::create_hard_link(outside.path / "precious", out.path / "Root/a.txt");
+    fs::create_symlink(outside.path / "precious", out.path / "Root/b.txt");
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(result.filesWritten, 2u);
+    std::ifstream in(outside.path / "precious");
+    std::string kept;
+    in >> kept;
+    EXPECT_EQ(kept, "keep");
+    EXPECT_EQ(fs::file_size(out.path / "Root/a (2).txt"), 512u);
+    EXPECT_EQ(fs::file_size(out.path / "Root/b (2).txt"), 512u);
+}
+
+// Folders whose parents loop are reached from no folder of the root. The listing shows
+// them and their contents as "?/NAME"; a recovery writes them, side by side, into
+// DESTINATION/Unplaced, in every mode that wants them.
+TEST(RecoveryWriter, EntriesInsideAParentLoopAreWrittenIntoUnplaced) {
+    MemoryDrive drive;
+    drive.AddFolder(30, 31, "ring-a");
+    drive.AddFolder(31, 30, "ring-b");
+    drive.AddFile(40, 30, "inside.bin", 2, 'i');
+    drive.AddFile(41, kRootFolderNumber, "top.bin", 1, 't');
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    TempDir all;
+    EXPECT_EQ(writer.Run(all.path.string(), RecoveryMode::kAll, "").filesWritten, 2u);
+    EXPECT_EQ(fs::file_size(all.path / "Unplaced/inside.bin"), 1024u);
+    EXPECT_TRUE(fs::is_directory(all.path / "Unplaced/ring-a"));
+    EXPECT_TRUE(fs::is_directory(all.path / "Unplaced/ring-b"));
+
+    drive.engine.catalogue().SetCheckState(2, kCheckChecked);  // inside.bin alone
+    TempDir selected;
+    EXPECT_EQ(writer.Run(selected.path.string(), RecoveryMode::kSelected, "").filesWritten, 1u);
+    EXPECT_EQ(fs::file_size(selected.path / "Unplaced/inside.bin"), 1024u);
+    EXPECT_FALSE(fs::exists(selected.path / "Unplaced/ring-a"));
+    EXPECT_FALSE(fs::exists(selected.path / "Root/top.bin"));
 }
 
 // A made-up sysfs: the destination's file system device is partition 1 of a disk, or a

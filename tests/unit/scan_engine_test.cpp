@@ -194,6 +194,45 @@ Bytes BootSector(std::uint16_t bytesPerSector, std::uint8_t sectorsPerCluster,
     return boot;
 }
 
+// dftt-7 whose MFT has one sector that cannot be read: the records on it are counted as
+// unreadable and every other entry is still found, those after it included.
+class BadSectorSource final : public SectorSource {
+  public:
+    BadSectorSource(const Bytes& bytes, std::uint64_t bad) : memory_(bytes), bad_(bad) {}
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
+        if (sector.value() <= bad_ && bad_ < sector.value() + buffer.size() / 512) return false;
+        return memory_.Read(sector, buffer);
+    }
+
+  private:
+    MemorySectorSource memory_;
+    std::uint64_t bad_;
+};
+
+TEST_F(Dftt7Engine, AnUnreadableMftSectorCostsOnlyItsRecord) {
+    const std::uint64_t mftStart = full_->geometry().mftStart.value();
+    const std::uint32_t lost = 10;  // a record of the first MFT run (records 0-15)
+    ScanEngine damaged(kFirstPhysicalDisk, DiskSector(0), Dftt7().size() / 512,
+                       std::make_unique<BadSectorSource>(Dftt7(), mftStart + lost * 2 + 1));
+    ASSERT_TRUE(damaged.ValidateBootSector(notifier_));
+    damaged.Scan(progress_, notifier_);
+    EXPECT_EQ(damaged.counters().unreadableRecords, 1u);
+    EXPECT_EQ(full_->counters().unreadableRecords, 0u);
+    std::size_t missing = 0;
+    for (const CatalogueEntry& entry : full_->catalogue().Entries()) {
+        const std::uint32_t number = entry.number;
+        bool found = false;
+        for (const CatalogueEntry& other : damaged.catalogue().Entries())
+            found = found || (other.number == number && other.Name() == entry.Name());
+        if (!found) {
+            ++missing;
+            EXPECT_EQ(number, lost) << entry.Name();
+        }
+    }
+    EXPECT_LE(missing, 1u);
+    EXPECT_GT(damaged.catalogue().Count(), full_->catalogue().Count() / 2);
+}
+
 TEST(BootSectorSizes, SectorClusterAndRecordSizesComeFromTheBootSector) {
     struct Case {
         std::uint16_t sector;
@@ -205,7 +244,8 @@ TEST(BootSectorSizes, SectorClusterAndRecordSizesComeFromTheBootSector) {
     for (const Case& c :
          {Case{512, 8, 0xF6, 8, 1024}, Case{4096, 1, 0x01, 8, 4096}, Case{4096, 2, 0xF4, 16, 4096},
           Case{512, 2, 0x01, 2, 1024}, Case{512, 1, 0x01, 1, 0}, Case{4096, 16, 0x01, 128, 0},
-          Case{512, 8, 0x00, 8, 0}, Case{0x300, 8, 0xF6, 0, 1024}}) {
+          Case{512, 8, 0x00, 8, 0}, Case{0x300, 8, 0xF6, 0, 1024}, Case{512, 3, 0xF6, 0, 1024},
+          Case{512, 0x81, 0xF6, 0, 1024}}) {
         const auto boot =
             NtfsBootSector::Parse(ByteView(BootSector(c.sector, c.cluster, c.record)));
         ASSERT_TRUE(boot);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
@@ -57,6 +59,30 @@ TEST(ReadSectors, ShortReadSucceedsAndZeroesWhatTheDiskCouldNotFill) {
     ASSERT_EQ(ReadSectors(0x80, 1, 0, buffer.data(), 2048), 1);
     EXPECT_EQ(buffer[511], 0x77);
     EXPECT_TRUE(std::all_of(buffer.begin() + 512, buffer.end(), [](auto b) { return b == 0; }));
+}
+
+// A device that hands over part of a request and then fails (a bad sector inside it):
+// the request fails, so the caller's sector-by-sector retry finds exactly the bad
+// sectors, instead of the rest of the request passing as zeros. The end of the device
+// is still a short read.
+ssize_t HalfThenError(int, void* buffer, std::size_t count, off_t offset) {
+    if (offset != 0) {
+        errno = EIO;
+        return -1;
+    }
+    std::memset(buffer, 0xAB, count / 2);
+    return static_cast<ssize_t>(count / 2);
+}
+ssize_t HalfThenEnd(int, void* buffer, std::size_t count, off_t offset) {
+    if (offset != 0) return 0;
+    std::memset(buffer, 0xAB, count / 2);
+    return static_cast<ssize_t>(count / 2);
+}
+
+TEST(ReadFully, AReadFailingPartWayFailsTheRequestAndTheDevicesEndDoesNot) {
+    std::vector<std::uint8_t> buffer(4096);
+    EXPECT_EQ(ReadFully(-1, 0, buffer, HalfThenError), -1);
+    EXPECT_EQ(ReadFully(-1, 0, buffer, HalfThenEnd), 2048);
 }
 
 TEST(ReadSectors, OpensNothingForDriveLetterCodesOrDisksNotInTheTable) {
