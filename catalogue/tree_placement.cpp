@@ -12,7 +12,7 @@ struct OpenFolder {
     IndexRange::Iterator nextFolder;
     IndexRange::Iterator foldersEnd;
     std::size_t depth = 0;
-    std::string path;
+    std::size_t position = kNoFolder;  // of the folder in the placement; none for the root
 };
 
 class Placer {
@@ -21,7 +21,7 @@ class Placer {
         : catalogue_(catalogue), folders_(folders), placed_(catalogue.Count(), false) {}
 
     std::vector<PlacedEntry> Run() {
-        Open(kRootFolderNumber, 0, std::string(kListingRootName));
+        Open(kRootFolderNumber, 0, kNoFolder);
         while (!open_.empty()) Step();
         PlaceUnheld();
         return std::move(result_);
@@ -29,10 +29,10 @@ class Placer {
 
   private:
     // A number already opened is not opened again: its folder came first.
-    void Open(std::uint32_t number, std::size_t depth, std::string path) {
+    void Open(std::uint32_t number, std::size_t depth, std::size_t position) {
         if (!opened_.insert(number).second) return;
         const IndexRange subFolders = folders_.FoldersWithParent(number);
-        open_.push_back({number, subFolders.begin(), subFolders.end(), depth, std::move(path)});
+        open_.push_back({number, subFolders.begin(), subFolders.end(), depth, position});
     }
 
     void Step() {
@@ -46,30 +46,29 @@ class Placer {
         ++top.nextFolder;
         if (placed_[index]) return;
         const std::size_t depth = top.depth + 1;
-        std::string path = Place(index, depth, top.path);
-        Open(catalogue_.At(index).number, depth, std::move(path));  // may move `top`
+        const std::size_t position = Place(index, depth, top.position, false);
+        Open(catalogue_.At(index).number, depth, position);  // may move `top`
     }
 
     void PlaceFiles(const OpenFolder& folder) {
         for (const std::size_t index : catalogue_.ChildrenOf(folder.number)) {
             if (!catalogue_.At(index).IsDirectory() && !placed_[index]) {
-                Place(index, folder.depth + 1, folder.path);
+                Place(index, folder.depth + 1, folder.position, false);
             }
         }
     }
 
     void PlaceUnheld() {
-        const std::string unplaced(kListingUnplacedName);
         for (std::size_t index = 0; index < placed_.size(); ++index) {
-            if (!placed_[index]) Place(index, 1, unplaced);
+            if (!placed_[index]) Place(index, 1, kNoFolder, true);
         }
     }
 
-    std::string Place(std::size_t index, std::size_t depth, const std::string& folderPath) {
+    std::size_t Place(std::size_t index, std::size_t depth, std::size_t folder, bool unplaced) {
         placed_[index] = true;
-        std::string path = folderPath + '/' + EscapeListingName(catalogue_.At(index).Name());
-        result_.push_back({index, depth, path});
-        return path;
+        result_.push_back(
+            {index, depth, folder, EscapeListingName(catalogue_.At(index).Name()), unplaced});
+        return result_.size() - 1;
     }
 
     const Catalogue& catalogue_;
@@ -84,6 +83,17 @@ class Placer {
 
 std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTable& folders) {
     return Placer(catalogue, folders).Run();
+}
+
+std::string PlacedPath(const std::vector<PlacedEntry>& placed, std::size_t position) {
+    std::vector<std::size_t> chain;
+    for (std::size_t p = position; p != kNoFolder; p = placed[p].folder) chain.push_back(p);
+    std::string path(placed[position].unplaced ? kListingUnplacedName : kListingRootName);
+    for (auto p = chain.rbegin(); p != chain.rend(); ++p) {
+        path += '/';
+        path += placed[*p].name;
+    }
+    return path;
 }
 
 std::string EscapeListingName(std::string_view name) {

@@ -11,8 +11,9 @@
 // the same number (a made-up folder sharing a real record's number, a record catalogued
 // twice, or a folder that is its own ancestor by number) is listed but stays empty. This
 // bounds the walk on looping numbers and places every entry at most once. The walk is
-// iterative and uses the parent indexes, so it is linear in the number of entries (plus
-// the length of the paths it writes).
+// iterative and uses the parent indexes, so it is linear in the number of entries. Each
+// entry keeps its own name and its folder's position, not its whole path: along a chain
+// of n nested folders whole paths would add up to n^2 / 2 names.
 //
 // Order of the result, deterministic:
 //   - within a folder: each sub-folder in FolderTable order, each directly followed by
@@ -34,19 +35,28 @@ namespace tarvik {
 inline constexpr std::string_view kListingRootName = "Root";
 inline constexpr std::string_view kListingUnplacedName = "?";
 
+inline constexpr std::size_t kNoFolder = static_cast<std::size_t>(-1);
+
 struct PlacedEntry {
     std::size_t catalogueIndex = 0;
     // 1 for the root's own contents and for unplaced entries, + 1 per folder level.
     std::size_t depth = 0;
-    // "Root/Lost Folder 0000/Folder 0001/a.txt", or "?/a.txt"; names escaped as
-    // EscapeListingName does, so '/' only ever separates names.
-    std::string path;
+    // The placement position of the folder holding the entry; kNoFolder for the root's
+    // own contents and for unplaced entries.
+    std::size_t folder = kNoFolder;
+    // The entry's name as EscapeListingName gives it, so '/' only ever separates names.
+    std::string name;
+    bool unplaced = false;
 
     friend bool operator==(const PlacedEntry&, const PlacedEntry&) = default;
 };
 
 // Every entry of the catalogue exactly once, in the order described above.
 std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTable& folders);
+
+// The tree path of the entry at `position`: "Root/Lost Folder 0000/Folder 0001/a.txt",
+// or "?/a.txt" for an unplaced one.
+std::string PlacedPath(const std::vector<PlacedEntry>& placed, std::size_t position);
 
 // A name made safe for one line of a '/'-separated listing: a backslash becomes "\\";
 // '/', control bytes (below 0x20) and DEL become "\xHH" with two upper-case hex digits.

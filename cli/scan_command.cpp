@@ -28,14 +28,15 @@ int RunScanCommand(const std::vector<std::string>& words) {
     const InterruptStop stop;
     if (auto failed = ScanChosenDrive(*args, session, stop)) return *failed;
     const Catalogue& catalogue = session.GetCatalogue();
-    for (const PlacedEntry& placed : session.Checks().Placed()) {
-        const CatalogueEntry& entry = catalogue.At(placed.catalogueIndex);
+    const auto& all = session.Checks().Placed();
+    for (std::size_t position = 0; position < all.size(); ++position) {
+        const CatalogueEntry& entry = catalogue.At(all[position].catalogueIndex);
         const std::uint32_t size = entry.size;
         const std::uint32_t number = entry.number;
         const std::uint32_t parent = entry.parent;
         std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\n", entry.IsDirectory() ? "Dir" : "File",
                     StateOf(entry), size, FormatEntryDate(entry).c_str(), number, parent,
-                    placed.path.c_str());
+                    session.Checks().PathOf(position).c_str());
     }
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters()).c_str());

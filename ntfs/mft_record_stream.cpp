@@ -65,7 +65,8 @@ bool MftRecordStream::Next(RecordNumber& record, std::span<std::uint8_t> bytes, 
     const std::uint64_t s = record.value() * sectors;
     readable = bytes.size() == sectors * 512;
     if (!readable) return true;
-    if ((s >= bufferStart_ && s + sectors <= bufferEnd_) || (Fill(s) && s + sectors <= bufferEnd_)) {
+    if ((s >= bufferStart_ && s + sectors <= bufferEnd_) ||
+        (Fill(s) && s + sectors <= bufferEnd_)) {
         const std::uint64_t at = s - bufferStart_;
         readable = unreadable_.empty() || !unreadable_[at / sectors];
         std::memcpy(bytes.data(), buffer_.data() + at * 512, bytes.size());

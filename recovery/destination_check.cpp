@@ -4,9 +4,14 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
+#include <sstream>
+#include <utility>
+#include <vector>
 
 namespace tarvik {
 namespace {
@@ -42,23 +47,133 @@ std::vector<dev_t> DevicesBelow(dev_t device, const std::string& sysRoot) {
     for (const auto& slave : fs::directory_iterator(dir / "slaves", error)) {
         if (auto dev = ReadDevFile(slave.path() / "dev")) below.push_back(*dev);
     }
+    // A loop device lies on whatever holds its backing file.
+    std::ifstream backing(dir / "loop" / "backing_file");
+    std::string file;
+    struct stat st {};
+    if (std::getline(backing, file) && ::stat(file.c_str(), &st) == 0) below.push_back(st.st_dev);
     return below;
 }
 
-// The device of the file system holding the path, or of its nearest existing parent.
-std::optional<dev_t> FileSystemDevice(const std::string& path) {
+// Undoes the octal escapes of the mount table ("\040" for a space).
+std::string Unescape(const std::string& field) {
+    std::string out;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string digits = field.substr(i + 1, 3);
+            if (digits.find_first_not_of("01234567") == std::string::npos) {
+                out += static_cast<char>(std::stoi(digits, nullptr, 8));
+                i += 3;
+                continue;
+            }
+        }
+        out += field[i];
+    }
+    return out;
+}
+
+struct MountEntry {
+    std::optional<dev_t> device;  // the st_dev of files on the mount
+    std::string mountPoint;
+    std::string type;
+    std::string source;
+};
+
+std::optional<MountEntry> ParseMountLine(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> fields;
+    for (std::string field; in >> field;) fields.push_back(field);
+    const auto dash = std::find(fields.begin(), fields.end(), "-");
+    if (fields.size() < 5 || dash == fields.end() || fields.end() - dash < 3) return std::nullopt;
+    MountEntry entry;
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (std::sscanf(fields[2].c_str(), "%u:%u", &major, &minor) == 2)
+        entry.device = makedev(major, minor);
+    entry.mountPoint = Unescape(fields[4]);
+    entry.type = *(dash + 1);
+    entry.source = Unescape(*(dash + 2));
+    return entry;
+}
+
+bool PathUnder(const std::string& path, const std::string& mountPoint) {
+    if (mountPoint == "/") return true;
+    return path.compare(0, mountPoint.size(), mountPoint) == 0 &&
+           (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
+}
+
+// The block device a mount source names: by its name in sysfs (no device node needed),
+// or by the node itself.
+std::optional<dev_t> SourceDevice(const std::string& source, const std::string& sysRoot) {
+    const std::string name = fs::path(source).filename().string();
+    if (!name.empty()) {
+        if (auto dev = ReadDevFile(fs::path(sysRoot) / "class" / "block" / name / "dev"))
+            return dev;
+    }
+    struct stat st {};
+    if (::stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) return st.st_rdev;
+    return std::nullopt;
+}
+
+// Every device of the btrfs file system that has `member` among its devices.
+std::vector<dev_t> BtrfsDevices(dev_t member, const std::string& sysRoot) {
+    std::error_code error;
+    for (const auto& filesystem :
+         fs::directory_iterator(fs::path(sysRoot) / "fs" / "btrfs", error)) {
+        std::vector<dev_t> devices;
+        std::error_code inner;
+        for (const auto& device : fs::directory_iterator(filesystem.path() / "devices", inner)) {
+            if (auto dev = ReadDevFile(device.path() / "dev")) devices.push_back(*dev);
+        }
+        if (std::find(devices.begin(), devices.end(), member) != devices.end()) return devices;
+    }
+    return {member};
+}
+
+// The nearest existing path at or above `path`, resolved, with its device number.
+std::optional<std::pair<std::string, dev_t>> NearestExisting(const std::string& path) {
     std::error_code error;
     fs::path probe = fs::absolute(path, error);
     if (error) return std::nullopt;
     for (;;) {
         struct stat st {};
-        if (::stat(probe.c_str(), &st) == 0) return st.st_dev;
+        if (::stat(probe.c_str(), &st) == 0) {
+            const fs::path real = fs::canonical(probe, error);
+            return std::make_pair(error ? probe.string() : real.string(), st.st_dev);
+        }
         if (!probe.has_parent_path() || probe.parent_path() == probe) return std::nullopt;
         probe = probe.parent_path();
     }
 }
 
 }  // namespace
+
+std::vector<dev_t> FileSystemDevices(const std::string& path, const std::string& sysRoot,
+                                     const std::string& mountInfo) {
+    std::vector<dev_t> devices;
+    const auto existing = NearestExisting(path);
+    if (!existing) return devices;
+    devices.push_back(existing->second);
+    // The mount holding the path: the longest mount point above it, the last one mounted
+    // when several share it.
+    std::ifstream table(mountInfo);
+    std::optional<MountEntry> holder;
+    for (std::string line; std::getline(table, line);) {
+        auto entry = ParseMountLine(line);
+        if (!entry || !PathUnder(existing->first, entry->mountPoint)) continue;
+        if (!holder || entry->mountPoint.size() >= holder->mountPoint.size()) holder = entry;
+    }
+    if (!holder) return devices;
+    if (holder->device) devices.push_back(*holder->device);
+    if (const auto source = SourceDevice(holder->source, sysRoot)) {
+        if (holder->type == "btrfs") {
+            for (dev_t dev : BtrfsDevices(*source, sysRoot)) devices.push_back(dev);
+        } else {
+            devices.push_back(*source);
+        }
+    }
+    return devices;
+}
 
 std::vector<dev_t> LoopDevicesBackedBy(const std::string& imagePath, const std::string& sysRoot) {
     std::vector<dev_t> loops;
@@ -93,17 +208,19 @@ bool DeviceOnDisks(dev_t device, const std::vector<dev_t>& disks, const std::str
 }
 
 bool DestinationOnDisk(const std::string& diskPath, const std::string& destination,
-                       const std::string& sysRoot) {
+                       const std::string& sysRoot, const std::string& mountInfo) {
     struct stat disk {};
     if (::stat(diskPath.c_str(), &disk) != 0) return false;
-    const auto destinationDevice = FileSystemDevice(destination);
-    if (!destinationDevice) return false;
     std::vector<dev_t> disks;
     if (S_ISBLK(disk.st_mode))
         disks.push_back(disk.st_rdev);
     else if (S_ISREG(disk.st_mode))
         disks = LoopDevicesBackedBy(diskPath, sysRoot);
-    return !disks.empty() && DeviceOnDisks(*destinationDevice, disks, sysRoot);
+    if (disks.empty()) return false;
+    for (dev_t device : FileSystemDevices(destination, sysRoot, mountInfo)) {
+        if (DeviceOnDisks(device, disks, sysRoot)) return true;
+    }
+    return false;
 }
 
 }  // namespace tarvik

@@ -12,11 +12,14 @@ inline constexpr const char* kDestinationOnScannedDiskText =
 
 // True when `destination` (or, when it does not exist yet, its nearest existing parent)
 // lies on the disk at `diskPath`: for a block device, on the device itself, one of its
-// partitions, or a device mapper or RAID device built on them; for an image file, on a
-// loop device backed by that image. `sysRoot` is where sysfs is mounted (tests give a
-// made-up tree).
+// partitions, or a device mapper, RAID or loop device built on them; for an image file,
+// on a loop device backed by that image. The destination's file system is known by its
+// devices (FileSystemDevices), so that btrfs (sub)volumes, whose files carry a device
+// number of no block device, are caught too. `sysRoot` is where sysfs is mounted and
+// `mountInfo` the mount table (tests give made-up ones).
 bool DestinationOnDisk(const std::string& diskPath, const std::string& destination,
-                       const std::string& sysRoot = "/sys");
+                       const std::string& sysRoot = "/sys",
+                       const std::string& mountInfo = "/proc/self/mountinfo");
 
 }  // namespace tarvik
 
@@ -30,7 +33,14 @@ namespace tarvik {
 // The device numbers of the loop devices whose backing file is the file at imagePath.
 std::vector<dev_t> LoopDevicesBackedBy(const std::string& imagePath, const std::string& sysRoot);
 // True when `device` is one of `disks`, or a partition of one, or built on one (device
-// mapper, RAID), following sysfs's partition parents and slaves.
+// mapper, RAID), following sysfs's partition parents and slaves, and a loop device's
+// backing file down to the device that file lies on.
 bool DeviceOnDisks(dev_t device, const std::vector<dev_t>& disks, const std::string& sysRoot);
+// The devices the file system holding `path` (or its nearest existing parent) lives on:
+// the path's own device number, and the block devices of the mount holding it as the
+// mount table names them: its source device and, for btrfs, every device of that file
+// system that sysfs lists.
+std::vector<dev_t> FileSystemDevices(const std::string& path, const std::string& sysRoot,
+                                     const std::string& mountInfo);
 
 }  // namespace tarvik

@@ -183,14 +183,16 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
     // 4 KiB; the unit size the record states is not trusted (a damaged one would make a
     // unit of gigabytes). Data said to be compressed on larger clusters is written as
     // stored.
-    const bool compressed = map.compressionUnitClusters != 0 && clusterBytes <= kMaxCompressedCluster;
+    const bool compressed =
+        map.compressionUnitClusters != 0 && clusterBytes <= kMaxCompressedCluster;
     const std::uint64_t unitClusters = compressed ? kCompressionUnitClusters : 1;
     const std::uint64_t unitBytes = unitClusters * clusterBytes;
     const std::uint64_t unitsPerRequest =
         std::max<std::uint64_t>(1, options.maxRequestBytes / unitBytes);
     std::uint64_t fileLength = WritableLength(map, clusterBytes);
     if (options.volumeSectors != 0)
-        fileLength = std::min(fileLength, CheckedMul(options.volumeSectors, kSectorBytes).value_or(UINT64_MAX));
+        fileLength = std::min(fileLength,
+                              CheckedMul(options.volumeSectors, kSectorBytes).value_or(UINT64_MAX));
     const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
 
     ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop);

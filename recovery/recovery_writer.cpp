@@ -218,8 +218,8 @@ void RecoveryWriter::FolderFailed(const std::string& path, int error) {
         DestinationIsFull(path);
         return;
     }
-    const char* text = (error == EMFILE || error == ENFILE) ? kTooDeepText
-                                                           : kCannotCreateDirectoryText;
+    const char* text =
+        (error == EMFILE || error == ENFILE) ? kTooDeepText : kCannotCreateDirectoryText;
     notifier_.Notify(WithArgument(text, path), kDiskWriteProtectedCaption, NoticeIcon::Warning);
 }
 

@@ -39,7 +39,7 @@ struct RecoveryResult {
     std::uint64_t creationFailures = 0;
     std::uint64_t unreadableSectors = 0;
     bool stopped = false;
-    bool refused = false;      // the destination lies on the scanned disk
+    bool refused = false;  // the destination lies on the scanned disk
     // The destination ran out of space (or quota): reported once, and the recovery
     // stopped there.
     bool destinationFull = false;
@@ -75,8 +75,7 @@ class RecoveryWriter {
     bool Wanted(const CatalogueEntry& entry) const;
     void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
                    FolderNames& names);
-    int CreateNewFile(int folderFd, FolderNames& names, const std::string& safe,
-                      std::string& name);
+    int CreateNewFile(int folderFd, FolderNames& names, const std::string& safe, std::string& name);
     void RecoverUnplaced(int destinationFd, const std::string& destination);
     void FileFailed(int folderFd, const std::string& path, const std::string& name, int error);
     void FolderFailed(const std::string& path, int error);

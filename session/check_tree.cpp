@@ -1,5 +1,8 @@
 #include "session/check_tree.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace tarvik {
 
 namespace {
@@ -16,39 +19,32 @@ std::int32_t StateOf(CheckMark mark) {
     return kCheckUnchecked;
 }
 
-bool IsUnplaced(const PlacedEntry& entry) {
-    return entry.path.size() > kListingUnplacedName.size() &&
-           entry.path.compare(0, kListingUnplacedName.size(), kListingUnplacedName) == 0 &&
-           entry.path[kListingUnplacedName.size()] == '/';
+// The names of a '/'-separated tree path.
+std::vector<std::string_view> SplitPath(std::string_view path) {
+    std::vector<std::string_view> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t slash = path.find('/', from);
+        parts.push_back(path.substr(from, slash == std::string_view::npos ? slash : slash - from));
+        if (slash == std::string_view::npos) return parts;
+        from = slash + 1;
+    }
 }
 
 }  // namespace
 
 CheckTree::CheckTree(Catalogue& catalogue, const FolderTable& folders)
     : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)) {
-    // Placement lists a folder before its subtree, and its files after its sub-folders'
-    // subtrees, so the folder holding an entry is the last folder met one level up.
     parent_.assign(placed_.size(), kNoParent);
-    samePathNext_.assign(placed_.size(), kNoParent);
-    std::vector<std::size_t> folderAtDepth;
     std::vector<std::size_t> childCount(placed_.size() + 1, 0);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         const PlacedEntry& entry = placed_[p];
-        const auto [found, added] = byPath_.try_emplace(entry.path, p, p);
-        if (!added) {
-            samePathNext_[found->second.second] = p;
-            found->second.second = p;
-        }
-        if (IsUnplaced(entry)) continue;
-        if (entry.depth > 1 && entry.depth - 2 < folderAtDepth.size()) {
-            parent_[p] = folderAtDepth[entry.depth - 2];
-            ++childCount[parent_[p]];
-        } else if (entry.depth == 1) {
+        if (entry.unplaced) {
+            unplaced_.push_back(p);
+        } else if (entry.folder != kNoFolder) {
+            parent_[p] = entry.folder;
+            ++childCount[entry.folder];
+        } else {
             rootChildren_.push_back(p);
-        }
-        if (catalogue_.At(entry.catalogueIndex).IsDirectory()) {
-            folderAtDepth.resize(entry.depth);
-            folderAtDepth[entry.depth - 1] = p;
         }
     }
     childStart_.assign(placed_.size() + 1, 0);
@@ -67,9 +63,34 @@ std::optional<std::size_t> CheckTree::ParentOf(std::size_t position) const {
 }
 
 std::optional<std::size_t> CheckTree::Find(const std::string& treePath) const {
-    const auto found = byPath_.find(treePath);
-    if (found == byPath_.end()) return std::nullopt;
-    return found->second.first;
+    const std::vector<std::size_t> found = FindAll(treePath);
+    if (found.empty()) return std::nullopt;
+    return found.front();
+}
+
+// Name by name from the top: every entry of the names so far whose children hold the
+// next name (two entries of one folder may share a name).
+std::vector<std::size_t> CheckTree::FindAll(const std::string& treePath) const {
+    const std::vector<std::string_view> parts = SplitPath(treePath);
+    std::vector<std::size_t> found;
+    if (parts.size() < 2) return found;
+    const bool unplaced = parts[0] == kListingUnplacedName;
+    if (!unplaced && parts[0] != kListingRootName) return found;
+    if (unplaced && parts.size() != 2) return found;
+    for (std::size_t p : unplaced ? unplaced_ : rootChildren_) {
+        if (placed_[p].name == parts[1]) found.push_back(p);
+    }
+    for (std::size_t level = 2; level < parts.size() && !found.empty(); ++level) {
+        std::vector<std::size_t> next;
+        for (std::size_t folder : found) {
+            for (std::size_t c = childStart_[folder]; c < childStart_[folder + 1]; ++c) {
+                if (placed_[children_[c]].name == parts[level]) next.push_back(children_[c]);
+            }
+        }
+        found = std::move(next);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 CheckMark CheckTree::MarkOf(std::size_t position) const {
@@ -90,7 +111,7 @@ void CheckTree::SetEntryMark(std::size_t position, CheckMark mark) {
 std::size_t CheckTree::SubtreeEnd(std::size_t position) const {
     const std::size_t depth = placed_[position].depth;
     std::size_t end = position + 1;
-    while (end < placed_.size() && placed_[end].depth > depth && !IsUnplaced(placed_[end])) ++end;
+    while (end < placed_.size() && placed_[end].depth > depth && !placed_[end].unplaced) ++end;
     return end;
 }
 
@@ -153,9 +174,9 @@ std::optional<std::string> CheckTree::SelectPaths(const std::vector<std::string>
             SetAllChecked(true);
             continue;
         }
-        const auto first = Find(wanted);
-        if (!first) return wanted;
-        for (std::size_t p = *first; p != kNoParent; p = samePathNext_[p]) SetChecked(p, true);
+        const std::vector<std::size_t> found = FindAll(wanted);
+        if (found.empty()) return wanted;
+        for (std::size_t p : found) SetChecked(p, true);
     }
     return std::nullopt;
 }

@@ -13,8 +13,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -38,15 +36,19 @@ class CheckTree {
     // entries (marks are written into them).
     CheckTree(Catalogue& catalogue, const FolderTable& folders);
 
-    // Every entry in placement order, with its tree path ("Root/a/b.txt", or "?/x" for
-    // an entry no folder holds).
+    // Every entry in placement order, with its folder's position and its name.
     const std::vector<PlacedEntry>& Placed() const { return placed_; }
+    // The tree path of the entry at `position` ("Root/a/b.txt", or "?/x" for an entry no
+    // folder holds); built on each call, in the length of the path.
+    std::string PathOf(std::size_t position) const { return PlacedPath(placed_, position); }
     // The placement position of the folder holding the entry at `position`; nothing
     // for the root's own contents and for entries no folder holds.
     std::optional<std::size_t> ParentOf(std::size_t position) const;
     // The first placement position of a tree path, as Placed() spells it. Two entries
     // of one folder may share a name, and so a path.
     std::optional<std::size_t> Find(const std::string& treePath) const;
+    // Every placement position of a tree path, in placement order.
+    std::vector<std::size_t> FindAll(const std::string& treePath) const;
 
     CheckMark MarkOf(std::size_t position) const;
     CheckMark RootMark() const { return rootMark_; }
@@ -82,10 +84,8 @@ class CheckTree {
     std::vector<std::size_t> childStart_;
     std::vector<std::size_t> children_;
     std::vector<std::size_t> rootChildren_;
-    // The first and the last position of each path.
-    std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> byPath_;
-    // The next position with the same path as this one, or kNoParent.
-    std::vector<std::size_t> samePathNext_;
+    // Positions of the entries no folder holds ("?/NAME").
+    std::vector<std::size_t> unplaced_;
     CheckMark rootMark_ = CheckMark::kUnchecked;
 };
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/tree_placement.h"
+#include "session/check_tree.h"
 
 namespace tarvik {
 namespace {
@@ -34,9 +35,9 @@ class TreePlacement : public ::testing::Test {
 
     std::vector<Line> Listing() const {
         std::vector<Line> lines;
-        for (const PlacedEntry& placed : PlaceEntries(catalogue_, BuildFolderTable(catalogue_))) {
-            lines.push_back({placed.depth, placed.path});
-        }
+        const auto placed = PlaceEntries(catalogue_, BuildFolderTable(catalogue_));
+        for (std::size_t p = 0; p < placed.size(); ++p)
+            lines.push_back({placed[p].depth, PlacedPath(placed, p)});
         return lines;
     }
 
@@ -129,9 +130,10 @@ TEST_F(TreePlacement, AFolderAddedAfterTheTableWasBuiltIsNotPlaced) {
 
     const std::vector<PlacedEntry> placed = PlaceEntries(catalogue_, table);
     ASSERT_EQ(placed.size(), 3u);
-    EXPECT_EQ(placed[0], (PlacedEntry{0, 1, "Root/kept"}));
-    EXPECT_EQ(placed[1], (PlacedEntry{1, 1, "?/late"}));
-    EXPECT_EQ(placed[2], (PlacedEntry{2, 1, "?/in late.txt"}));
+    EXPECT_EQ(placed[0], (PlacedEntry{0, 1, kNoFolder, "kept", false}));
+    EXPECT_EQ(placed[1], (PlacedEntry{1, 1, kNoFolder, "late", true}));
+    EXPECT_EQ(placed[2], (PlacedEntry{2, 1, kNoFolder, "in late.txt", true}));
+    EXPECT_EQ(PlacedPath(placed, 1), "?/late");
 }
 
 // Not a timing test: a placement that walked the folder table per folder, or copied
@@ -157,10 +159,32 @@ TEST_F(TreePlacement, TwoHundredThousandEntriesArePlacedOnceEach) {
     for (const PlacedEntry& entry : placed) {
         ASSERT_FALSE(seen[entry.catalogueIndex]);
         seen[entry.catalogueIndex] = true;
-        ASSERT_EQ(entry.path.rfind("Root/", 0), 0u) << entry.path;
+        ASSERT_FALSE(entry.unplaced);
         deepest = std::max(deepest, entry.depth);
     }
     EXPECT_EQ(deepest, kChain);
+}
+
+// A chain of 100,000 nested folders: what the placement and the check marks keep grows
+// with the chain, not with its square (whole paths would be 5 * 10^9 names), and a path
+// at its bottom is still found and checked.
+TEST_F(TreePlacement, AChainOfAHundredThousandFoldersKeepsNoWholePaths) {
+    constexpr std::uint32_t kChain = 100'000;
+    for (std::uint32_t k = 0; k < kChain; ++k)
+        Add("d", 100'000 + k, k == 0 ? 5 : 100'000 + k - 1, true);
+    Add("bottom.txt", 50, 100'000 + kChain - 1, false);
+    const FolderTable table = BuildFolderTable(catalogue_);
+    CheckTree tree(catalogue_, table);
+    std::size_t names = 0;
+    for (const PlacedEntry& entry : tree.Placed()) names += entry.name.size();
+    EXPECT_EQ(names, kChain + 10);
+    const std::size_t bottom = tree.Placed().size() - 1;
+    const std::string path = tree.PathOf(bottom);
+    EXPECT_EQ(path.size(), 4 + 2 * kChain + 11);
+    EXPECT_EQ(tree.Find(path), bottom);
+    EXPECT_FALSE(tree.SelectPaths({path}));
+    EXPECT_EQ(tree.MarkOf(bottom), CheckMark::kChecked);
+    EXPECT_EQ(tree.MarkOf(0), CheckMark::kChecked);  // its only content is checked
 }
 
 }  // namespace

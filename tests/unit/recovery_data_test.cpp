@@ -217,8 +217,8 @@ TEST(FileDataCopy, CompressedUnitsRawSparseAndBroken) {
 TEST(FileDataCopy, UnitsRunsAndSizesAreBoundedByTheVolume) {
     // A unit of 2^16 clusters in the header: read as the 16 clusters NTFS writes.
     auto record = RecordBuilder()
-                      .NonResidentExtent(0x80, {0x11, 0x10, 0x04, 0x00}, 0, 15, 8192, 8192, 8192,
-                                         0, 0x0001, 16)
+                      .NonResidentExtent(0x80, {0x11, 0x10, 0x04, 0x00}, 0, 15, 8192, 8192, 8192, 0,
+                                         0x0001, 16)
                       .OnDisk(0x0101);
     PatternSource source(64);
     const auto map = MapRecord(record, source);

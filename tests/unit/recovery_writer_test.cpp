@@ -198,7 +198,8 @@ TEST(SafeName, NumberedNamesStillFitTheLongestName) {
     FolderNames names;
     EXPECT_EQ(names.Claim(stem + ".txt"), stem + ".txt");
     EXPECT_EQ(names.Claim(stem + ".txt"), std::string(247, 'a') + " (2).txt");
-    const std::string bare = std::string(252, 'b') + "\xE2\x82\xAC";  // 255 bytes, ends in a euro sign
+    const std::string bare =
+        std::string(252, 'b') + "\xE2\x82\xAC";  // 255 bytes, ends in a euro sign
     EXPECT_EQ(names.Claim(bare), bare);
     EXPECT_EQ(names.Claim(bare), std::string(251, 'b') + " (2)");
 
@@ -523,6 +524,43 @@ TEST(DestinationCheck, DevicesFollowedThroughPartitionsSlavesAndLoops) {
     TempDir elsewhere;  // another image file, no loop device: accepted
     std::ofstream(elsewhere.path / "b.img") << "b";
     EXPECT_FALSE(DestinationOnDisk((elsewhere.path / "b.img").string(), work.path.string(), root));
+}
+
+// A btrfs file system gives its files a device number of no block device: the mount
+// table and sysfs lead from the destination to the devices it lives on. The scanned
+// disk is a real loop device node; sysfs and the mount table are made up.
+TEST(DestinationCheck, BtrfsIsFoundThroughTheMountTableAndItsDevices) {
+    struct stat loop {};
+    if (::stat("/dev/loop0", &loop) != 0 || !S_ISBLK(loop.st_mode)) GTEST_SKIP() << "no /dev/loop0";
+    TempDir sys;
+    TempDir mounted;
+    auto write = [&](const fs::path& file, const std::string& text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << text << "\n";
+    };
+    const std::string loopDev =
+        std::to_string(major(loop.st_rdev)) + ":" + std::to_string(minor(loop.st_rdev));
+    write(sys.path / "class/block/loop0/dev", loopDev);
+    write(sys.path / "class/block/sdy2/dev", "8:34");
+    write(sys.path / "fs/btrfs/1234-uuid/devices/sdy2/dev", "8:34");
+    write(sys.path / "fs/btrfs/1234-uuid/devices/loop0/dev", loopDev);
+    const fs::path table = sys.path / "mountinfo";
+    auto mount = [&](const std::string& type, const std::string& source) {
+        write(table,
+              "1 0 8:1 / / rw - ext4 /dev/sdx1 rw\n"
+              "90 1 0:77 /@home " +
+                  mounted.path.string() + " rw,relatime - " + type + " " + source +
+                  " rw,subvol=/@home");
+    };
+    const std::string destination = (mounted.path / "not/made/yet").string();
+    mount("btrfs", "/dev/sdy2");  // a second device of the file system is the scanned disk
+    EXPECT_TRUE(DestinationOnDisk("/dev/loop0", destination, sys.path.string(), table.string()));
+    const auto devices = FileSystemDevices(destination, sys.path.string(), table.string());
+    EXPECT_NE(std::find(devices.begin(), devices.end(), makedev(8, 34)), devices.end());
+    mount("ext4", "/dev/sdy2");  // one device only, not the scanned disk
+    EXPECT_FALSE(DestinationOnDisk("/dev/loop0", destination, sys.path.string(), table.string()));
+    mount("xfs", "/dev/loop0");
+    EXPECT_TRUE(DestinationOnDisk("/dev/loop0", destination, sys.path.string(), table.string()));
 }
 
 }  // namespace
