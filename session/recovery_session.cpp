@@ -180,6 +180,9 @@ void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const Sto
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
     checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());
+    // Marks made before the search would leave folders checked over entries it added
+    // unchecked; the new tree starts with nothing checked, as it is shown.
+    checks_->SetAllChecked(false);
     return true;
 }
 
