@@ -28,7 +28,7 @@ int RunScanCommand(const std::vector<std::string>& words) {
     const InterruptStop stop;
     if (auto failed = ScanChosenDrive(*args, session, stop)) return *failed;
     const Catalogue& catalogue = session.GetCatalogue();
-    for (const PlacedEntry& placed : session.Checks().Placed()) {
+    for (const PlacedEntry& placed : session.Placement()) {
         const CatalogueEntry& entry = catalogue.At(placed.catalogueIndex);
         const std::uint32_t size = entry.size;
         const std::uint32_t number = entry.number;

@@ -186,6 +186,11 @@ bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop
     return true;
 }
 
+std::vector<PlacedEntry> RecoverySession::Placement() const {
+    if (checks_) return checks_->Placed();
+    return PlaceEntries(engine_->catalogue(), engine_->folderTable());
+}
+
 CheckTree& RecoverySession::Checks() const {
     if (!checks_)
         checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());

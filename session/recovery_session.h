@@ -133,6 +133,10 @@ class RecoverySession {
     DriveProperties Properties() const;
 
     // The check marks of the scanned drive (after Scan).
+    // Every entry as the folder tree places it, with its tree path, for a listing: the
+    // placement alone, without the check marks' indexes.
+    std::vector<PlacedEntry> Placement() const;
+
     // Placed when first asked for: a recovery of everything never needs them.
     CheckTree& Checks() const;
 
