@@ -57,7 +57,7 @@ class CTarvikApp : public QApplication {
     std::int32_t AllSelected = 0;
     std::uint32_t SelectedFileCount = 0;
     std::uint32_t SelectedFolderCount = 0;
-    std::uint32_t SelectedBytes = 0;
+    std::uint64_t SelectedBytes = 0;
 
   public slots:
     void OnAppAbout();

@@ -34,7 +34,7 @@ int RunScanCommand(const std::vector<std::string>& words) {
         const std::uint32_t number = entry.number;
         const std::uint32_t parent = entry.parent;
         std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\n", entry.IsDirectory() ? "Dir" : "File",
-                    StateOf(entry), size, FormatEntryDate(entry).c_str(), number, parent,
+                    StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
                     placed.path.c_str());
     }
     std::fflush(stdout);
