@@ -10,10 +10,11 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/browse/left_view.h"
+#include "app/browse/tarvik_view.h"
 #include "app/command_ids.h"
 #include "app/control_id.h"
 #include "app/disks/drive_chooser.h"
-#include "app/empty_panes.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "app/status_totals.h"
@@ -117,8 +118,12 @@ void CMainFrame::CreateClient() {
     splitter_ = new QSplitter(Qt::Horizontal, this);
     splitter_->setObjectName("splitter");
     splitter_->setChildrenCollapsible(false);
-    splitter_->addWidget(new CEmptyTreePane(splitter_));
-    splitter_->addWidget(new CEmptyListPane(splitter_));
+    auto* tree = new CLeftView(app_, *this, splitter_);
+    auto* list = new CTarvikView(app_, *this, splitter_);
+    tree->SetListView(list);
+    list->SetTreeView(tree);
+    splitter_->addWidget(tree);
+    splitter_->addWidget(list);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     splitter_->setSizes({kTreePaneWidth, 100});
@@ -127,6 +132,14 @@ void CMainFrame::CreateClient() {
 
 QWidget* CMainFrame::TreeView() const {
     return splitter_->widget(0);
+}
+
+CLeftView* CMainFrame::LeftView() const {
+    return qobject_cast<CLeftView*>(splitter_->widget(0));
+}
+
+CTarvikView* CMainFrame::ListView() const {
+    return qobject_cast<CTarvikView*>(splitter_->widget(1));
 }
 
 FileListPane* CMainFrame::FileListView() const {
@@ -186,12 +199,16 @@ void CMainFrame::OnClose() {
     closing_ = true;
     // A scan or search still running is stopped and waited for before its drive goes.
     CWorkerThread::StopAll();
+    // The views let go of the catalogue before the drive goes.
+    ClearViews();
     Session().CloseDrive();
 }
 
 void CMainFrame::ClearViews() {
-    // The folder tree and the file list hold nothing of the session's catalogue yet;
-    // emptying them is resetting what a filled list sets.
+    // The views let go of the session's catalogue and check tree, which a new drive or
+    // search replaces.
+    if (CLeftView* tree = LeftView()) tree->ClearTree();
+    if (CTarvikView* list = ListView()) list->ResetList();
     app_.ListFilled = 0;
     app_.AnySelected = 0;
     app_.FindNextEnabled = 0;
@@ -200,9 +217,8 @@ void CMainFrame::ClearViews() {
 }
 
 void CMainFrame::ShowScannedDrive() {
-    // The folder tree and file list are built from the catalogue once they exist; until
-    // then the drive shows through its totals and Drive Parameters.
     app_.ListFilled = 1;
+    if (CLeftView* tree = LeftView()) tree->BuildTree();
     ShowTotals();
     UpdateToolbarState();
 }

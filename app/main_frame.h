@@ -22,6 +22,8 @@ class QToolBar;
 namespace tarvik {
 
 class CDriveChooser;
+class CLeftView;
+class CTarvikView;
 class CTarvikApp;
 class RecoverySession;
 
@@ -33,6 +35,9 @@ class CMainFrame : public QMainWindow {
 
     // ---- the splitter's panes ----
     QWidget* TreeView() const;
+    // The folder tree and the file list, while they are the splitter's panes.
+    CLeftView* LeftView() const;
+    CTarvikView* ListView() const;
     // The right pane when it is a file list, else nullptr.
     FileListPane* FileListView() const;
     // Puts the real views in place of the panes shown so far (which are deleted).
@@ -104,6 +109,9 @@ class CMainFrame : public QMainWindow {
     void OnArrange(int column);
     void SetListStyle(ListViewStyle style);
     void MovePaneFocus(int step);
+    void OnSelectAll(bool checked);
+    void OnFind();
+    void OnFindNext();
 
     CTarvikApp& app_;
     QSplitter* splitter_ = nullptr;

@@ -10,6 +10,9 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
+#include "app/browse/find_dlg.h"
+#include "app/browse/left_view.h"
+#include "app/browse/tarvik_view.h"
 #include "app/command_ids.h"
 #include "app/control_id.h"
 #include "app/disks/drive_chooser.h"
@@ -113,6 +116,10 @@ void CMainFrame::InstallShellHandlers() {
         CDrivePropertiesDlg dialog(Session().Properties(), this);
         dialog.exec();
     });
+    SetCommandHandler(ID_SELECT_ALL, [this] { OnSelectAll(true); });
+    SetCommandHandler(ID_UNSELECT_ALL, [this] { OnSelectAll(false); });
+    SetCommandHandler(ID_FIND, [this] { OnFind(); });
+    SetCommandHandler(ID_FIND_NEXT, [this] { OnFindNext(); });
     SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
         Session().DropFileFilter();
         app_.FilterActive = 0;
@@ -197,6 +204,29 @@ void CMainFrame::OnArrange(int column) {
     app_.SortToggle = app_.SortToggle == 0 ? 1 : 0;
     app_.SortDirection = app_.SortToggle;
     if (list) list->SortRows(column, app_.SortDirection);
+}
+
+void CMainFrame::OnSelectAll(bool checked) {
+    CLeftView* tree = LeftView();
+    if (!tree || !rootTreeItem_.isValid()) return;
+    // The marks of every entry; the list shows them as it reads them back.
+    tree->ApplyFolderCheck(rootTreeItem_, checked ? 1 : 2);
+}
+
+void CMainFrame::OnFind() {
+    CLeftView* tree = LeftView();
+    if (!tree) return;
+    app_.FindNextEnabled = 1;
+    CFindDlg dialog(app_, *tree, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnFindNext() {
+    CLeftView* tree = LeftView();
+    if (!tree) return;
+    std::optional<std::size_t> last;
+    if (app_.FindMatched) last = app_.FindPosition;
+    tree->FindNext(last);
 }
 
 void CMainFrame::MovePaneFocus(int step) {

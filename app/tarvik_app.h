@@ -58,6 +58,15 @@ class CTarvikApp : public QApplication {
     std::uint32_t SelectedFileCount = 0;
     std::uint32_t SelectedFolderCount = 0;
     std::uint64_t SelectedBytes = 0;
+    std::int32_t ViewsFilled = 0;
+    // Find and Find Next: the text and options of the last search, and the catalogue
+    // index of its last match (FindMatched 0 until a first match).
+    QString FindText;
+    std::uint32_t FindPosition = 0;
+    std::int32_t FindMatched = 0;
+    std::int32_t MatchCase = 0;
+    std::int32_t FindDeleted = 1;
+    std::int32_t FindExisting = 1;
 
   public slots:
     void OnAppAbout();

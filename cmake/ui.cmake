@@ -62,3 +62,7 @@ endif()
 # Times the desktop program's scan against tarvik-cli's: bench/gui_scan_bench.sh.
 add_executable(tarvik_gui_scan_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/gui_scan_bench.cpp)
 target_link_libraries(tarvik_gui_scan_bench PRIVATE tarvik_ui tarvik_warnings)
+
+# The folder tree and the file list over a large catalogue: bench/browse_bench.sh.
+add_executable(tarvik_browse_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/browse_bench.cpp)
+target_link_libraries(tarvik_browse_bench PRIVATE tarvik_ui tarvik_warnings)

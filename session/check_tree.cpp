@@ -1,5 +1,7 @@
 #include "session/check_tree.h"
 
+#include <algorithm>
+
 namespace tarvik {
 
 namespace {
@@ -20,6 +22,19 @@ bool IsUnplaced(const PlacedEntry& entry) {
     return entry.path.size() > kListingUnplacedName.size() &&
            entry.path.compare(0, kListingUnplacedName.size(), kListingUnplacedName) == 0 &&
            entry.path[kListingUnplacedName.size()] == '/';
+}
+
+// Folder names in the order the tree lists siblings: ignoring ASCII case.
+bool NameBefore(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(a[i]);
+        const auto y = static_cast<unsigned char>(b[i]);
+        const int fx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
+        const int fy = (y >= 'A' && y <= 'Z') ? y + 32 : y;
+        if (fx != fy) return fx < fy;
+    }
+    return a.size() < b.size();
 }
 
 }  // namespace
@@ -59,6 +74,167 @@ CheckTree::CheckTree(Catalogue& catalogue, const FolderTable& folders)
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         if (parent_[p] != kNoParent) children_[filled[parent_[p]]++] = p;
     }
+    // A folder's rows are listed in catalogue order.
+    const auto byIndex = [this](std::size_t a, std::size_t b) {
+        return placed_[a].catalogueIndex < placed_[b].catalogueIndex;
+    };
+    for (std::size_t p = 0; p < placed_.size(); ++p)
+        std::sort(children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p]),
+                  children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p + 1]), byIndex);
+    std::sort(rootChildren_.begin(), rootChildren_.end(), byIndex);
+
+    held_.assign(placed_.size(), false);
+    positionOfIndex_.assign(catalogue_.Count(), 0);
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        positionOfIndex_[placed_[p].catalogueIndex] = p;
+        if (IsUnplaced(placed_[p])) continue;
+        held_[p] = true;
+        const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
+        if (entry.IsDirectory()) {
+            ++heldTotals_.folders;
+        } else {
+            ++heldTotals_.files;
+            heldTotals_.bytes += entry.size;
+        }
+    }
+    BuildFolderNodes();
+    RecountTotals();
+}
+
+void CheckTree::BuildFolderNodes() {
+    nodePosition_.assign(1, 0);
+    nodeOfPosition_.assign(placed_.size(), kNoNode);
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        if (!held_[p] || !catalogue_.At(placed_[p].catalogueIndex).IsDirectory()) continue;
+        nodeOfPosition_[p] = static_cast<FolderNode>(nodePosition_.size());
+        nodePosition_.push_back(p);
+    }
+    const std::size_t count = nodePosition_.size();
+    nodeParent_.assign(count, kRootNode);
+    nodeIndexInParent_.assign(count, 0);
+    std::vector<std::size_t> subCount(count + 1, 0);
+    for (FolderNode n = 1; n < count; ++n) {
+        const std::size_t parent = parent_[nodePosition_[n]];
+        nodeParent_[n] = parent == kNoParent ? kRootNode : nodeOfPosition_[parent];
+        ++subCount[nodeParent_[n]];
+    }
+    subStart_.assign(count + 1, 0);
+    for (std::size_t n = 0; n < count; ++n) subStart_[n + 1] = subStart_[n] + subCount[n];
+    subFolders_.assign(subStart_.back(), kRootNode);
+    std::vector<std::size_t> filled(subStart_.begin(), subStart_.end() - 1);
+    for (FolderNode n = 1; n < count; ++n) subFolders_[filled[nodeParent_[n]]++] = n;
+    const auto byName = [this](FolderNode a, FolderNode b) {
+        const std::string_view nameA =
+            catalogue_.At(placed_[nodePosition_[a]].catalogueIndex).Name();
+        const std::string_view nameB =
+            catalogue_.At(placed_[nodePosition_[b]].catalogueIndex).Name();
+        if (NameBefore(nameA, nameB)) return true;
+        if (NameBefore(nameB, nameA)) return false;
+        return a < b;
+    };
+    for (std::size_t n = 0; n < count; ++n) {
+        const auto first = subFolders_.begin() + static_cast<std::ptrdiff_t>(subStart_[n]);
+        const auto last = subFolders_.begin() + static_cast<std::ptrdiff_t>(subStart_[n + 1]);
+        std::sort(first, last, byName);
+        for (auto it = first; it != last; ++it)
+            nodeIndexInParent_[*it] = static_cast<std::size_t>(it - first);
+    }
+    // Depth-first ranks of the sorted tree, without recursion (trees can be deep).
+    nodeRank_.assign(count, 0);
+    std::vector<FolderNode> stack{kRootNode};
+    std::size_t rank = 0;
+    while (!stack.empty()) {
+        const FolderNode n = stack.back();
+        stack.pop_back();
+        nodeRank_[n] = rank++;
+        for (std::size_t i = subStart_[n + 1]; i > subStart_[n]; --i)
+            stack.push_back(subFolders_[i - 1]);
+    }
+}
+
+void CheckTree::RecountTotals() {
+    totals_ = {};
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        if (!held_[p]) continue;
+        const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
+        if (entry.checkState != kCheckChecked) continue;
+        if (entry.IsDirectory()) {
+            ++totals_.folders;
+        } else {
+            ++totals_.files;
+            totals_.bytes += entry.size;
+        }
+    }
+}
+
+std::span<const CheckTree::FolderNode> CheckTree::SubFolders(FolderNode node) const {
+    if (node >= FolderNodeCount()) return {};
+    return std::span<const FolderNode>(subFolders_)
+        .subspan(subStart_[node], subStart_[node + 1] - subStart_[node]);
+}
+
+std::optional<CheckTree::FolderNode> CheckTree::ParentFolder(FolderNode node) const {
+    if (node == kRootNode || node >= FolderNodeCount()) return std::nullopt;
+    return nodeParent_[node];
+}
+
+std::optional<std::size_t> CheckTree::FolderPosition(FolderNode node) const {
+    if (node == kRootNode || node >= FolderNodeCount()) return std::nullopt;
+    return nodePosition_[node];
+}
+
+std::uint32_t CheckTree::FolderNumber(FolderNode node) const {
+    if (node == kRootNode || node >= FolderNodeCount()) return kRootFolderNumber;
+    return catalogue_.At(placed_[nodePosition_[node]].catalogueIndex).number;
+}
+
+CheckMark CheckTree::FolderMark(FolderNode node) const {
+    if (node == kRootNode || node >= FolderNodeCount()) return rootMark_;
+    return MarkOf(nodePosition_[node]);
+}
+
+std::optional<CheckTree::FolderNode> CheckTree::NodeAt(std::size_t position) const {
+    if (position >= nodeOfPosition_.size() || nodeOfPosition_[position] == kNoNode)
+        return std::nullopt;
+    return nodeOfPosition_[position];
+}
+
+std::optional<CheckTree::FolderNode> CheckTree::LastNodeWithNumber(std::uint32_t number) const {
+    if (number == kRootFolderNumber) return kRootNode;
+    std::optional<FolderNode> last;
+    for (const std::size_t index : catalogue_.WithNumber(number)) {
+        const auto node = NodeAt(positionOfIndex_[index]);
+        if (node && (!last || nodeRank_[*node] > nodeRank_[*last])) last = node;
+    }
+    return last;
+}
+
+std::optional<CheckTree::FolderNode> CheckTree::HolderOf(std::size_t position) const {
+    if (position >= placed_.size() || !held_[position]) return std::nullopt;
+    if (parent_[position] == kNoParent) return kRootNode;
+    return NodeAt(parent_[position]);
+}
+
+std::span<const std::size_t> CheckTree::Rows(FolderNode node) const {
+    if (node == kRootNode) return rootChildren_;
+    if (node >= FolderNodeCount()) return {};
+    const std::size_t p = nodePosition_[node];
+    return std::span<const std::size_t>(children_).subspan(childStart_[p],
+                                                           childStart_[p + 1] - childStart_[p]);
+}
+
+void CheckTree::ToggleFolder(FolderNode node) {
+    if (node >= FolderNodeCount()) return;
+    const bool check = FolderMark(node) == CheckMark::kUnchecked;
+    if (node == kRootNode)
+        SetAllChecked(check);
+    else
+        SetChecked(nodePosition_[node], check);
+}
+
+void CheckTree::ToggleEntry(std::size_t position) {
+    if (position >= placed_.size()) return;
+    SetChecked(position, MarkOf(position) == CheckMark::kUnchecked);
 }
 
 std::optional<std::size_t> CheckTree::ParentOf(std::size_t position) const {
@@ -84,7 +260,21 @@ CheckMark CheckTree::MarkOf(std::size_t position) const {
 }
 
 void CheckTree::SetEntryMark(std::size_t position, CheckMark mark) {
-    catalogue_.SetCheckState(placed_[position].catalogueIndex, StateOf(mark));
+    const std::size_t index = placed_[position].catalogueIndex;
+    const CatalogueEntry& entry = catalogue_.At(index);
+    const bool was = entry.checkState == kCheckChecked;
+    catalogue_.SetCheckState(index, StateOf(mark));
+    const bool now = mark == CheckMark::kChecked;
+    if (was == now || !held_[position]) return;
+    std::uint64_t& count = entry.IsDirectory() ? totals_.folders : totals_.files;
+    const std::uint64_t size = entry.IsDirectory() ? 0 : entry.size;
+    if (now) {
+        ++count;
+        totals_.bytes += size;
+    } else {
+        --count;
+        totals_.bytes -= size;
+    }
 }
 
 std::size_t CheckTree::SubtreeEnd(std::size_t position) const {
@@ -106,6 +296,7 @@ void CheckTree::SetChecked(std::size_t position, bool checked) {
 void CheckTree::SetAllChecked(bool checked) {
     catalogue_.SetAllCheckStates(checked ? kCheckChecked : kCheckUnchecked);
     rootMark_ = checked ? CheckMark::kChecked : CheckMark::kUnchecked;
+    totals_ = checked ? heldTotals_ : SelectionTotals{};
 }
 
 CheckMark CheckTree::MarkFromChildren(std::size_t folderPosition) const {
@@ -158,20 +349,6 @@ std::optional<std::string> CheckTree::SelectPaths(const std::vector<std::string>
         for (std::size_t p = *first; p != kNoParent; p = samePathNext_[p]) SetChecked(p, true);
     }
     return std::nullopt;
-}
-
-SelectionTotals CheckTree::Totals() const {
-    SelectionTotals totals;
-    for (const CatalogueEntry& entry : catalogue_.Entries()) {
-        if (entry.checkState != kCheckChecked) continue;
-        if (entry.IsDirectory()) {
-            ++totals.folders;
-        } else {
-            ++totals.files;
-            totals.bytes += entry.size;
-        }
-    }
-    return totals;
 }
 
 }  // namespace tarvik

@@ -9,9 +9,15 @@
 // unchecking a folder marks its whole subtree; every change then recomputes the folders
 // above it from their direct children: all checked gives checked, none checked (and none
 // partly) gives unchecked, anything else partly checked.
+//
+// The same tree serves the desktop program's folder tree and file list: folder nodes
+// with their sub-folders in name order, and the rows of each folder in catalogue order.
+// Both views read every mark from here and change marks only through SetChecked,
+// SetAllChecked and the toggles, so they cannot show a mark the recovery would not act on.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -61,7 +67,48 @@ class CheckTree {
     // path that names no entry (what was checked before it stays checked).
     std::optional<std::string> SelectPaths(const std::vector<std::string>& treePaths);
 
-    SelectionTotals Totals() const;
+    // What the checked entries the recovery can reach add up to: the entries placed
+    // under the root. An entry no folder holds is never written, so it is never counted,
+    // whatever its mark. Kept up to date by every change; no walk of the catalogue.
+    SelectionTotals Totals() const { return totals_; }
+    // True while some entry under the root is checked: what Recover Selected Files needs.
+    bool AnyChecked() const { return totals_.files + totals_.folders > 0; }
+
+    // ---- the folder tree: node 0 is the root, every other node a placed folder
+    using FolderNode = std::uint32_t;
+    static constexpr FolderNode kRootNode = 0;
+    std::size_t FolderNodeCount() const { return nodePosition_.size(); }
+    // Sub-folders of a node, by name ignoring ASCII case, equal names in placement order.
+    std::span<const FolderNode> SubFolders(FolderNode node) const;
+    // The node holding `node`; nothing for the root.
+    std::optional<FolderNode> ParentFolder(FolderNode node) const;
+    // The place of `node` among its parent's SubFolders (0 for the root).
+    std::size_t IndexInParent(FolderNode node) const { return nodeIndexInParent_[node]; }
+    // The placement position of a folder node; nothing for the root.
+    std::optional<std::size_t> FolderPosition(FolderNode node) const;
+    // The own number of a node's folder; kRootFolderNumber for the root.
+    std::uint32_t FolderNumber(FolderNode node) const;
+    CheckMark FolderMark(FolderNode node) const;
+    // The node of a placed folder at `position`; nothing for a file, an unplaced entry.
+    std::optional<FolderNode> NodeAt(std::size_t position) const;
+    // The last node with that own number in a depth-first walk of the sorted tree (the
+    // root for kRootFolderNumber); nothing when no shown folder has it.
+    std::optional<FolderNode> LastNodeWithNumber(std::uint32_t number) const;
+    // The placement position of the entry at a catalogue index.
+    std::size_t PositionOfIndex(std::size_t catalogueIndex) const {
+        return positionOfIndex_[catalogueIndex];
+    }
+    // The node whose list shows the entry at `position`; nothing for an unplaced entry.
+    std::optional<FolderNode> HolderOf(std::size_t position) const;
+
+    // ---- the file list: the direct contents of a folder node, files and folders, as
+    // placement positions in catalogue order.
+    std::span<const std::size_t> Rows(FolderNode node) const;
+
+    // A click on a box: a checked or partly checked folder (or the root) is unchecked
+    // with everything below it, an unchecked one checked. The same for one file row.
+    void ToggleFolder(FolderNode node);
+    void ToggleEntry(std::size_t position);
 
   private:
     void SetEntryMark(std::size_t position, CheckMark mark);
@@ -70,6 +117,9 @@ class CheckTree {
     void RecomputeAbove(std::size_t position);
     CheckMark MarkFromChildren(std::size_t folderPosition) const;
     void RecomputeRoot();
+    void BuildFolderNodes();
+    void RecountTotals();
+    bool Counts(std::size_t position) const { return held_[position]; }
 
     Catalogue& catalogue_;
     std::vector<PlacedEntry> placed_;
@@ -87,6 +137,23 @@ class CheckTree {
     // The next position with the same path as this one, or kNoParent.
     std::vector<std::size_t> samePathNext_;
     CheckMark rootMark_ = CheckMark::kUnchecked;
+
+    // Entries placed under the root (the ones the totals count).
+    std::vector<bool> held_;
+    std::vector<std::size_t> positionOfIndex_;
+    SelectionTotals totals_;
+    SelectionTotals heldTotals_;  // every held entry: the totals of Select All
+    // Folder nodes: placement position (unused for the root), parent, place in the
+    // parent's list, and the sorted sub-folders of node n at
+    // subFolders_[subStart_[n] .. subStart_[n + 1]).
+    std::vector<std::size_t> nodePosition_;
+    std::vector<FolderNode> nodeParent_;
+    std::vector<std::size_t> nodeIndexInParent_;
+    std::vector<std::size_t> subStart_;
+    std::vector<FolderNode> subFolders_;
+    std::vector<FolderNode> nodeOfPosition_;  // kNoNode for files and unplaced entries
+    std::vector<std::size_t> nodeRank_;       // depth-first rank in the sorted tree
+    static constexpr FolderNode kNoNode = 0xFFFFFFFF;
 };
 
 }  // namespace tarvik

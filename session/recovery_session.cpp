@@ -191,13 +191,22 @@ void RecoverySession::CloseDrive() {
 
 void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
     engine_->Scan(progress, notifier, stop);
-    checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());
+    checks_.reset();  // placed again over the new catalogue when next asked for
 }
 
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
-    checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());
+    checks_.reset();  // placed again over the new catalogue when next asked for
+    // Marks made before the search would leave folders checked over entries it added
+    // unchecked; the new catalogue starts with nothing checked, as it is shown.
+    engine_->catalogue().SetAllCheckStates(kCheckNeverSet);
     return true;
+}
+
+CheckTree& RecoverySession::Checks() const {
+    if (!checks_)
+        checks_ = std::make_unique<CheckTree>(engine_->catalogue(), engine_->folderTable());
+    return *checks_;
 }
 
 const Catalogue& RecoverySession::GetCatalogue() const {

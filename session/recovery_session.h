@@ -140,8 +140,8 @@ class RecoverySession {
     DriveProperties Properties() const;
 
     // The check marks of the scanned drive (after Scan).
-    CheckTree& Checks() { return *checks_; }
-    const CheckTree& Checks() const { return *checks_; }
+    // Placed when first asked for: a recovery of everything never needs them.
+    CheckTree& Checks() const;
 
     // ---- the file filter recoveries of this drive apply
     void SetFileFilter(std::unique_ptr<FileFilter> filter) { filter_ = std::move(filter); }
@@ -164,7 +164,7 @@ class RecoverySession {
     std::size_t previousDisk_ = 0;
     std::vector<UnreadableDisk> unreadable_;
     std::unique_ptr<ScanEngine> engine_;
-    std::unique_ptr<CheckTree> checks_;
+    mutable std::unique_ptr<CheckTree> checks_;
     std::unique_ptr<FileFilter> filter_;
 };
 

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <vector>
 
+#include "app/browse/left_view.h"
 #include "app/command_ids.h"
 #include "app/control_id.h"
 #include "app/disks/drive_chooser.h"
@@ -118,7 +119,11 @@ class DriveChoiceTest : public QObject {
 
   private slots:
     void init() {
+        // The advice after a normal scan is the browsing tests' to look at.
+        CLeftView::SetImportantNoteShown(false);
         ::unsetenv("TARVIK_DISKS");
+        // The views let go of the drive before it goes, as the program's commands do.
+        Frame()->ClearViews();
         Session().CloseDrive();
         App().ListFilled = 0;
         App().AdvanceSearchDone = 0;

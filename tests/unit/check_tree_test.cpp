@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "session/check_tree.h"
@@ -95,9 +96,13 @@ TEST_F(CheckTreeTest, AFolderTakesItsWholeSubtreeAndTheTotalsCountOnlyCheckedEnt
     EXPECT_EQ(Mark(tree, "Root/Docs"), CheckMark::kPartly);
     EXPECT_EQ(tree.Totals().folders, 0u);
 
+    // Select All: every entry the recovery can reach; x.txt, which no folder holds and
+    // the recovery never writes, is not counted.
     tree.SetAllChecked(true);
     EXPECT_EQ(tree.RootMark(), CheckMark::kChecked);
-    EXPECT_EQ(tree.Totals().files, 6u);
+    EXPECT_EQ(tree.Totals().files, 5u);
+    EXPECT_EQ(tree.Totals().folders, 3u);
+    EXPECT_EQ(tree.Totals().bytes, 10u + 20 + 30 + 35 + 50);
 }
 
 TEST_F(CheckTreeTest, TreePathsSelectEveryEntryOfThatPathAndReportTheFirstUnknownOne) {
@@ -117,7 +122,128 @@ TEST_F(CheckTreeTest, TreePathsSelectEveryEntryOfThatPathAndReportTheFirstUnknow
 
     EXPECT_EQ(tree.SelectPaths({"Root"}), std::nullopt);
     EXPECT_EQ(tree.RootMark(), CheckMark::kChecked);
-    EXPECT_EQ(tree.Totals().files, 6u);
+    EXPECT_EQ(tree.Totals().files, 5u);
+}
+
+std::string NameOf(const Catalogue& catalogue, const CheckTree& tree, CheckTree::FolderNode node) {
+    return std::string(
+        catalogue.At(tree.Placed()[*tree.FolderPosition(node)].catalogueIndex).Name());
+}
+
+TEST_F(CheckTreeTest, FolderNodesListSubFoldersByNameAndRowsInCatalogueOrder) {
+    Add("apple", 43, kRootFolderNumber, true);  // sorts before "Docs" and "Empty"
+    folders_ = BuildFolderTable(catalogue_);
+    CheckTree tree(catalogue_, folders_);
+    ASSERT_EQ(tree.FolderNodeCount(), 5u);  // Root, Docs, Old, Empty, apple
+    std::vector<std::string> names;
+    for (const auto node : tree.SubFolders(CheckTree::kRootNode)) {
+        names.push_back(NameOf(catalogue_, tree, node));
+        EXPECT_EQ(tree.ParentFolder(node), CheckTree::kRootNode);
+        EXPECT_EQ(tree.SubFolders(CheckTree::kRootNode)[tree.IndexInParent(node)], node);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"apple", "Docs", "Empty"}));
+
+    // Root's rows: every entry whose parent is 5, in catalogue order, files and folders.
+    std::vector<std::string> rows;
+    for (const std::size_t p : tree.Rows(CheckTree::kRootNode))
+        rows.emplace_back(catalogue_.At(tree.Placed()[p].catalogueIndex).Name());
+    EXPECT_EQ(rows, (std::vector<std::string>{"Docs", "d.txt", "Empty", "apple"}));
+
+    const auto docs = tree.LastNodeWithNumber(40);
+    ASSERT_TRUE(docs);
+    EXPECT_EQ(tree.Rows(*docs).size(), 3u);  // Old and both c.txt
+    EXPECT_EQ(tree.FolderNumber(*docs), 40u);
+    EXPECT_EQ(tree.HolderOf(tree.PositionOfIndex(4)), docs);  // the first c.txt
+    EXPECT_EQ(tree.NodeAt(tree.PositionOfIndex(0)), docs);
+    EXPECT_EQ(tree.NodeAt(tree.PositionOfIndex(4)), std::nullopt);  // a file
+    EXPECT_EQ(tree.LastNodeWithNumber(kRootFolderNumber), CheckTree::kRootNode);
+    EXPECT_EQ(tree.LastNodeWithNumber(99), std::nullopt);             // never found
+    EXPECT_EQ(tree.HolderOf(tree.PositionOfIndex(8)), std::nullopt);  // x.txt
+}
+
+TEST_F(CheckTreeTest, TogglesUncheckWhatIsPartlyCheckedAndRootStaysGreyWhileAnythingIsChecked) {
+    CheckTree tree(catalogue_, folders_);
+    const auto docs = *tree.LastNodeWithNumber(40);
+    tree.ToggleEntry(tree.PositionOfIndex(2));  // a.txt
+    EXPECT_EQ(tree.FolderMark(docs), CheckMark::kPartly);
+    EXPECT_TRUE(tree.AnyChecked());
+
+    tree.ToggleFolder(docs);  // partly -> unchecked, with everything below
+    EXPECT_EQ(tree.FolderMark(docs), CheckMark::kUnchecked);
+    EXPECT_EQ(Mark(tree, "Root/Docs/Old/a.txt"), CheckMark::kUnchecked);
+    EXPECT_FALSE(tree.AnyChecked());
+    EXPECT_EQ(tree.RootMark(), CheckMark::kUnchecked);
+
+    // Checking Empty, then Docs, leaves Root grey while d.txt is unchecked.
+    tree.ToggleFolder(*tree.LastNodeWithNumber(42));
+    tree.ToggleFolder(docs);
+    EXPECT_EQ(tree.RootMark(), CheckMark::kPartly);
+    tree.ToggleEntry(tree.PositionOfIndex(6));  // d.txt: now all of Root's contents
+    EXPECT_EQ(tree.RootMark(), CheckMark::kChecked);
+    // Unchecking the last checked sub-folder leaves Root grey: d.txt is still checked.
+    tree.ToggleFolder(docs);
+    tree.ToggleFolder(*tree.LastNodeWithNumber(42));
+    EXPECT_EQ(tree.RootMark(), CheckMark::kPartly);
+    // A click on Root's partly checked box unchecks everything.
+    tree.ToggleFolder(CheckTree::kRootNode);
+    EXPECT_FALSE(tree.AnyChecked());
+    EXPECT_EQ(Mark(tree, "Root/d.txt"), CheckMark::kUnchecked);
+}
+
+// Random catalogues with shared numbers, loops and unreachable folders, random clicks on
+// folders and entries: every folder's mark always follows its rows, and the totals are
+// the checked entries a recovery can reach.
+TEST(CheckTreeRandomTest, MarksFollowTheRowsAndTotalsCountTheReachableCheckedEntries) {
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 40; ++round) {
+        Catalogue catalogue;
+        const int count = 20 + static_cast<int>(random() % 60);
+        for (int i = 0; i < count; ++i) {
+            CatalogueEntry entry;
+            entry.SetName(std::string(1, static_cast<char>('a' + random() % 5)));
+            entry.number = 16 + static_cast<std::uint32_t>(random() % 30);
+            entry.parent = random() % 4 == 0 ? kRootFolderNumber
+                                             : 16 + static_cast<std::uint32_t>(random() % 32);
+            entry.attribute = random() % 3 == 0 ? kAttributeDirectory : kAttributeFile;
+            entry.size =
+                entry.attribute == kAttributeFile ? static_cast<std::uint32_t>(random() % 1000) : 0;
+            ASSERT_TRUE(catalogue.Append(entry));
+        }
+        const FolderTable folders = BuildFolderTable(catalogue);
+        CheckTree tree(catalogue, folders);
+        for (int click = 0; click < 30; ++click) {
+            if (random() % 2 == 0)
+                tree.ToggleFolder(
+                    static_cast<CheckTree::FolderNode>(random() % tree.FolderNodeCount()));
+            else
+                tree.ToggleEntry(random() % tree.Placed().size());
+
+            SelectionTotals expected;
+            for (std::size_t p = 0; p < tree.Placed().size(); ++p) {
+                const CatalogueEntry& entry = catalogue.At(tree.Placed()[p].catalogueIndex);
+                if (!tree.HolderOf(p) || entry.checkState != kCheckChecked) continue;
+                (entry.IsDirectory() ? expected.folders : expected.files) += 1;
+                expected.bytes += entry.size;
+            }
+            ASSERT_EQ(tree.Totals().files, expected.files) << round << "/" << click;
+            ASSERT_EQ(tree.Totals().folders, expected.folders);
+            ASSERT_EQ(tree.Totals().bytes, expected.bytes);
+            for (CheckTree::FolderNode node = 0; node < tree.FolderNodeCount(); ++node) {
+                const auto rows = tree.Rows(node);
+                std::size_t checked = 0;
+                std::size_t unchecked = 0;
+                for (const std::size_t p : rows) {
+                    checked += tree.MarkOf(p) == CheckMark::kChecked;
+                    unchecked += tree.MarkOf(p) == CheckMark::kUnchecked;
+                }
+                if (rows.empty()) continue;  // an empty folder keeps its own mark
+                const CheckMark expectedMark = checked == rows.size()     ? CheckMark::kChecked
+                                               : unchecked == rows.size() ? CheckMark::kUnchecked
+                                                                          : CheckMark::kPartly;
+                ASSERT_EQ(tree.FolderMark(node), expectedMark) << round << "/" << click;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ inline void ProtectSectors(Bytes& b, std::size_t usaOffset, std::uint16_t usn) {
     }
 }
 
-struct FileNameSpec {
+struct FileNameFields {
     std::u16string name;
     std::uint8_t nameSpace = 1;
     std::uint64_t parent = 5;
@@ -60,7 +60,7 @@ struct FileNameSpec {
     std::uint64_t realSize = 0;
 };
 
-inline Bytes FileNameValue(const FileNameSpec& fields) {
+inline Bytes FileNameValue(const FileNameFields& fields) {
     Bytes v(0x42, 0);
     Put64(v, 0x00, fields.parent);
     Put64(v, 0x08, 0x01D0'0000'0000'0000ull);
@@ -125,10 +125,36 @@ class RecordBuilder {
         return Raw(a);
     }
 
+    // A non-resident unnamed attribute as one extent of a file's data: its VCN range,
+    // the three sizes, and the flags and compression unit of a compressed attribute.
+    RecordBuilder& NonResidentExtent(std::uint32_t type, const Bytes& runList,
+                                     std::uint64_t startVcn, std::uint64_t lastVcn,
+                                     std::uint64_t realSize, std::uint64_t initializedSize,
+                                     std::uint64_t allocatedSize, std::uint16_t id = 0,
+                                     std::uint16_t flags = 0, std::uint16_t unitLog = 0) {
+        NonResident(type, runList, realSize, u"", id, startVcn);
+        Bytes& a = last_;
+        Put16(a, 0x0C, flags);
+        Put64(a, 0x18, lastVcn);
+        Put16(a, 0x22, unitLog);
+        Put64(a, 0x28, allocatedSize);
+        Put64(a, 0x38, initializedSize);
+        std::copy(a.begin(), a.end(), bytes_.begin() + static_cast<std::ptrdiff_t>(lastAt_));
+        return *this;
+    }
+
+    // The base record an extension record belongs to.
+    RecordBuilder& BaseReference(std::uint64_t reference) {
+        Put64(bytes_, 0x20, reference);
+        return *this;
+    }
+
     RecordBuilder& Raw(const Bytes& attribute) {
         if (next_ + attribute.size() + 8 > bytes_.size()) throw std::length_error("record full");
         std::copy(attribute.begin(), attribute.end(),
                   bytes_.begin() + static_cast<std::ptrdiff_t>(next_));
+        last_ = attribute;
+        lastAt_ = next_;
         next_ += attribute.size();
         return *this;
     }
@@ -161,10 +187,12 @@ class RecordBuilder {
     Bytes bytes_;
     std::size_t usaOffset_;
     std::size_t next_;
+    Bytes last_;  // the attribute appended last, and where it starts
+    std::size_t lastAt_ = 0;
 };
 
 // An index entry with a $FILE_NAME key, or the closing entry (last = true, no key).
-inline Bytes IndexEntryBytes(std::uint64_t reference, const FileNameSpec& name) {
+inline Bytes IndexEntryBytes(std::uint64_t reference, const FileNameFields& name) {
     const Bytes key = FileNameValue(name);
     Bytes e((0x10 + key.size() + 7) & ~std::size_t{7}, 0);
     Put64(e, 0, reference);
@@ -241,5 +269,17 @@ class MemorySource final : public SectorSource {
     std::set<std::uint64_t> failing;
     std::size_t reads = 0;
 };
+
+// One attribute-list entry naming an unnamed $DATA extent.
+inline Bytes DataListEntry(std::uint64_t startVcn, std::uint32_t record, std::uint16_t id) {
+    Bytes e(0x20, 0);
+    Put32(e, 0, 0x80);
+    Put16(e, 4, 0x20);
+    e[7] = 0x1A;
+    Put64(e, 8, startVcn);
+    Put64(e, 0x10, record);
+    Put16(e, 0x18, id);
+    return e;
+}
 
 }  // namespace tarvik::testing

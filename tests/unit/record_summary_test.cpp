@@ -8,7 +8,7 @@ namespace tarvik {
 namespace {
 
 using testing::Bytes;
-using testing::FileNameSpec;
+using testing::FileNameFields;
 using testing::FileNameValue;
 using testing::RecordBuilder;
 

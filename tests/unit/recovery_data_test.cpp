@@ -4,7 +4,7 @@
 #include <set>
 
 #include "disk/memory_sector_source.h"
-#include "record_builder.h"
+#include "ntfs_builders.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/file_data_map.h"
 #include "recovery/lznt1.h"
@@ -57,7 +57,7 @@ Bytes Sectors(std::initializer_list<std::uint64_t> sectors) {
     return out;
 }
 
-std::optional<FileDataMap> MapRecord(std::array<std::uint8_t, 1024> record, SectorSource& source,
+std::optional<FileDataMap> MapRecord(Bytes record, SectorSource& source,
                                      const RecordFetcher& fetch = {}) {
     EXPECT_TRUE(PrepareFileRecord(record));
     return MapFileData(ByteView(record), 40, fetch, source, 1);
@@ -67,7 +67,8 @@ TEST(FileDataCopy, SparseRunsUninitializedTailAndRealSize) {
     // 2 clusters at 10, 2 sparse, 2 at 20 (512-byte clusters); the file is 2900 bytes,
     // initialized up to 2200.
     const Bytes runs = {0x11, 0x02, 0x0A, 0x01, 0x02, 0x11, 0x02, 0x0A, 0x00};
-    auto record = RecordBuilder().NonResident(0x80, runs, 0, 5, 2900, 2200, 3072).Finish();
+    auto record =
+        RecordBuilder().NonResidentExtent(0x80, runs, 0, 5, 2900, 2200, 3072).OnDisk(0x0101);
     PatternSource source(64);
     const auto map = MapRecord(record, source);
     ASSERT_TRUE(map);
@@ -85,7 +86,8 @@ TEST(FileDataCopy, SparseRunsUninitializedTailAndRealSize) {
 
 TEST(FileDataCopy, UnreadableSectorsAreZerosCountedAndTheRestIsRead) {
     const Bytes runs = {0x11, 0x08, 0x10, 0x00};  // 8 clusters at 16
-    auto record = RecordBuilder().NonResident(0x80, runs, 0, 7, 4096, 4096, 4096).Finish();
+    auto record =
+        RecordBuilder().NonResidentExtent(0x80, runs, 0, 7, 4096, 4096, 4096).OnDisk(0x0101);
     PatternSource source(64, {18, 21});
     const auto map = MapRecord(record, source);
     ASSERT_TRUE(map);
@@ -105,12 +107,15 @@ TEST(FileDataCopy, DataSplitOverExtensionRecordsInListOrder) {
     Bytes list = DataListEntry(0, 41, 3);
     const Bytes second = DataListEntry(3, 42, 5);
     list.insert(list.end(), second.begin(), second.end());
-    auto base = RecordBuilder().Resident(0x20, list).Finish();
-    auto first = RecordBuilder(40)
-                     .NonResident(0x80, {0x11, 0x03, 0x20, 0x00}, 0, 2, 2500, 2500, 2560, 3)
-                     .Finish();
-    auto last =
-        RecordBuilder(40).NonResident(0x80, {0x11, 0x02, 0x08, 0x00}, 3, 4, 0, 0, 0, 5).Finish();
+    auto base = RecordBuilder().Resident(0x20, list).OnDisk(0x0101);
+    auto first = RecordBuilder()
+                     .BaseReference(40)
+                     .NonResidentExtent(0x80, {0x11, 0x03, 0x20, 0x00}, 0, 2, 2500, 2500, 2560, 3)
+                     .OnDisk(0x0101);
+    auto last = RecordBuilder()
+                    .BaseReference(40)
+                    .NonResidentExtent(0x80, {0x11, 0x02, 0x08, 0x00}, 3, 4, 0, 0, 0, 5)
+                    .OnDisk(0x0101);
     const RecordFetcher fetch = [&](std::uint32_t number, RecordBuffer& out) {
         if (number != 41 && number != 42) return false;
         const auto& record = number == 41 ? first : last;
@@ -130,7 +135,7 @@ TEST(FileDataCopy, DataSplitOverExtensionRecordsInListOrder) {
 
 TEST(FileDataCopy, ResidentValueIsExactlyItsLength) {
     const Bytes value = {'h', 'e', 'l', 'l', 'o'};
-    auto record = RecordBuilder().Resident(0x80, value).Finish();
+    auto record = RecordBuilder().Resident(0x80, value).OnDisk(0x0101);
     PatternSource source(4);
     const auto map = MapRecord(record, source);
     ASSERT_TRUE(map && map->resident);
@@ -186,9 +191,10 @@ TEST(FileDataCopy, CompressedUnitsRawSparseAndBroken) {
     disk[50 * 512 + 1] = 0xB2;
     const Bytes runs = {0x11, 0x01, 0x08, 0x01, 0x0F, 0x11, 0x10,
                         0x16, 0x11, 0x01, 0x14, 0x01, 0x0F, 0x00};
-    auto record = RecordBuilder()
-                      .NonResident(0x80, runs, 0, 47, 3 * 8192, 3 * 8192, 3 * 8192, 0, 0x0001, 4)
-                      .Finish();
+    auto record =
+        RecordBuilder()
+            .NonResidentExtent(0x80, runs, 0, 47, 3 * 8192, 3 * 8192, 3 * 8192, 0, 0x0001, 4)
+            .OnDisk(0x0101);
     MemorySectorSource source(disk);
     const auto map = MapRecord(record, source);
     ASSERT_TRUE(map);
@@ -210,8 +216,8 @@ TEST(FileDataCopy, RealSizeBeyondTheRunsIsNotWritten) {
     // A damaged record claims a terabyte for one cluster of runs.
     auto record =
         RecordBuilder()
-            .NonResident(0x80, {0x11, 0x01, 0x04, 0x00}, 0, 0, 1ull << 40, 1ull << 40, 512)
-            .Finish();
+            .NonResidentExtent(0x80, {0x11, 0x01, 0x04, 0x00}, 0, 0, 1ull << 40, 1ull << 40, 512)
+            .OnDisk(0x0101);
     PatternSource source(16);
     const auto map = MapRecord(record, source);
     ASSERT_TRUE(map);

@@ -11,7 +11,7 @@
 
 #include "disk/memory_sector_source.h"
 #include "ntfs/scan_state.h"
-#include "record_builder.h"
+#include "ntfs_builders.h"
 #include "recovery/destination_check.h"
 #include "recovery/recovery_writer.h"
 #include "recovery/safe_names.h"
@@ -67,8 +67,8 @@ class MemoryDrive {
                                                 0};
         const std::uint64_t size = std::uint64_t{sectors} * 512;
         auto record = testing::RecordBuilder()
-                          .NonResident(0x80, runs, 0, sectors - 1, size, size, size)
-                          .Finish();
+                          .NonResidentExtent(0x80, runs, 0, sectors - 1, size, size, size)
+                          .OnDisk(0x0101);
         std::copy(record.begin(), record.end(), bytes.begin() + number * 2 * 512);
         state_->foundRecords[number] = DriveSector(number * 2);
         CatalogueEntry entry;

@@ -1,0 +1,392 @@
+#include "app/browse/browse_models.h"
+
+#include <QPainter>
+#include <QStyleOption>
+#include <algorithm>
+#include <functional>
+
+#include "app/pictures.h"
+#include "catalogue/entry_date.h"
+
+namespace tarvik {
+
+Qt::CheckState CheckStateOf(CheckMark mark) {
+    switch (mark) {
+        case CheckMark::kChecked:
+            return Qt::Checked;
+        case CheckMark::kPartly:
+            return Qt::PartiallyChecked;
+        case CheckMark::kUnchecked:
+            break;
+    }
+    return Qt::Unchecked;
+}
+
+namespace {
+
+CheckMark MarkOfState(std::int32_t state) {
+    if (state == kCheckChecked) return CheckMark::kChecked;
+    if (state == kCheckPartly) return CheckMark::kPartly;
+    return CheckMark::kUnchecked;
+}
+
+// The strip's images: 1 empty box, 2 black tick, 3 grey tick.
+constexpr int kStripEmpty = 1;
+constexpr int kStripChecked = 2;
+constexpr int kStripPartly = 3;
+
+}  // namespace
+
+// ---------------------------------------------------------------- CCheckBoxStyle
+
+CCheckBoxStyle::CCheckBoxStyle() : strip_(CheckBoxImages()) {}
+
+void CCheckBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
+                                   QPainter* painter, const QWidget* widget) const {
+    if (element != PE_IndicatorItemViewItemCheck || strip_.size() <= kStripPartly) {
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+        return;
+    }
+    int image = kStripEmpty;
+    if (option->state & State_On) image = kStripChecked;
+    if (option->state & State_NoChange) image = kStripPartly;
+    const QPixmap& picture = strip_[image];
+    const QRect box = option->rect;
+    painter->drawPixmap(box.x() + (box.width() - picture.width()) / 2,
+                        box.y() + (box.height() - picture.height()) / 2, picture);
+}
+
+int CCheckBoxStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
+                                const QWidget* widget) const {
+    if (metric == PM_IndicatorWidth) return 14;
+    if (metric == PM_IndicatorHeight) return 13;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+}
+
+// ---------------------------------------------------------------- CFolderTreeModel
+
+CFolderTreeModel::CFolderTreeModel(QObject* parent) : QAbstractItemModel(parent) {
+    const QList<QPixmap> images = TreeImages();
+    for (int pair = 0; pair < 4; ++pair) {
+        QIcon icon;
+        const int normal = pair == 0 ? 0 : 2 * pair - 1;
+        const int selected = pair == 0 ? 0 : 2 * pair;
+        if (normal < images.size()) icon.addPixmap(images[normal], QIcon::Normal);
+        if (selected < images.size()) icon.addPixmap(images[selected], QIcon::Selected);
+        icons_.push_back(icon);
+    }
+}
+
+void CFolderTreeModel::SetTree(const CheckTree* tree, const Catalogue* catalogue) {
+    beginResetModel();
+    tree_ = tree;
+    catalogue_ = catalogue;
+    endResetModel();
+}
+
+QModelIndex CFolderTreeModel::IndexOf(FolderNode node) const {
+    if (!tree_ || node >= tree_->FolderNodeCount()) return {};
+    return createIndex(static_cast<int>(tree_->IndexInParent(node)), 0, quintptr{node});
+}
+
+CFolderTreeModel::FolderNode CFolderTreeModel::NodeOf(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<FolderNode>(index.internalId()) : CheckTree::kRootNode;
+}
+
+void CFolderTreeModel::MarksChanged() {
+    // Every mark is read afresh from the entries; the views repaint what they show.
+    if (tree_)
+        emit dataChanged(IndexOf(CheckTree::kRootNode), IndexOf(CheckTree::kRootNode),
+                         {Qt::CheckStateRole});
+}
+
+QModelIndex CFolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    if (!tree_ || column != 0 || row < 0) return {};
+    if (!parent.isValid()) return row == 0 ? IndexOf(CheckTree::kRootNode) : QModelIndex();
+    const auto subFolders = tree_->SubFolders(NodeOf(parent));
+    if (static_cast<std::size_t>(row) >= subFolders.size()) return {};
+    return createIndex(row, 0, quintptr{subFolders[static_cast<std::size_t>(row)]});
+}
+
+QModelIndex CFolderTreeModel::parent(const QModelIndex& child) const {
+    if (!tree_ || !child.isValid()) return {};
+    const auto parentNode = tree_->ParentFolder(NodeOf(child));
+    return parentNode ? IndexOf(*parentNode) : QModelIndex();
+}
+
+int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
+    if (!tree_) return 0;
+    if (!parent.isValid()) return 1;
+    return static_cast<int>(tree_->SubFolders(NodeOf(parent)).size());
+}
+
+bool CFolderTreeModel::hasChildren(const QModelIndex& parent) const {
+    return rowCount(parent) > 0;
+}
+
+int CFolderTreeModel::columnCount(const QModelIndex&) const {
+    return 1;
+}
+
+int CFolderTreeModel::ImageOf(FolderNode node) const {
+    const auto position = tree_ ? tree_->FolderPosition(node) : std::nullopt;
+    if (!position) return 0;
+    const CatalogueEntry& entry = catalogue_->At(tree_->Placed()[*position].catalogueIndex);
+    if (entry.IsDeleted()) return 3;
+    if (entry.IsMadeUp()) return 5;
+    return 1;
+}
+
+QVariant CFolderTreeModel::data(const QModelIndex& index, int role) const {
+    if (!tree_ || !index.isValid()) return {};
+    const FolderNode node = NodeOf(index);
+    switch (role) {
+        case Qt::DisplayRole: {
+            const auto position = tree_->FolderPosition(node);
+            if (!position) return QStringLiteral("Root");
+            const CatalogueEntry& entry = catalogue_->At(tree_->Placed()[*position].catalogueIndex);
+            return QString::fromUtf8(entry.Name().data(),
+                                     static_cast<qsizetype>(entry.Name().size()));
+        }
+        case Qt::DecorationRole:
+            return icons_[static_cast<std::size_t>((ImageOf(node) + 1) / 2)];
+        case Qt::CheckStateRole:
+            return CheckStateOf(tree_->FolderMark(node));
+        default:
+            return {};
+    }
+}
+
+Qt::ItemFlags CFolderTreeModel::flags(const QModelIndex& index) const {
+    // Boxes are clicked through the view, which asks the session; the delegate itself
+    // never changes a mark.
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+// ---------------------------------------------------------------- CFileListModel
+
+CFileListModel::CFileListModel(QObject* parent) : QAbstractTableModel(parent) {
+    SetIconSize(16);
+}
+
+void CFileListModel::SetIconSize(int size) {
+    iconSize_ = size;
+    icons_ = ListIcons(size);
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
+}
+
+void CFileListModel::SetTree(const CheckTree* tree, const Catalogue* catalogue) {
+    beginResetModel();
+    tree_ = tree;
+    catalogue_ = catalogue;
+    rows_.clear();
+    folder_ = CheckTree::kRootNode;
+    endResetModel();
+}
+
+void CFileListModel::Fill(CheckTree::FolderNode node) {
+    beginResetModel();
+    folder_ = node;
+    rows_.clear();
+    if (tree_) {
+        const auto rows = tree_->Rows(node);
+        rows_.assign(rows.begin(), rows.end());
+    }
+    endResetModel();
+}
+
+void CFileListModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+const CatalogueEntry& CFileListModel::EntryOf(int row) const {
+    return catalogue_->At(tree_->Placed()[PositionOf(row)].catalogueIndex);
+}
+
+void CFileListModel::MarksChanged() {
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
+}
+
+int CFileListModel::IconOf(const CatalogueEntry& entry) {
+    if (entry.IsDirectory()) {
+        if (entry.IsMadeUp()) return 4;
+        return entry.IsDeleted() ? 2 : 0;
+    }
+    return entry.IsDeleted() ? 3 : 1;
+}
+
+QString CFileListModel::ColumnText(const CatalogueEntry& entry, int column) {
+    switch (column) {
+        case kName:
+            return QString::fromUtf8(entry.Name().data(),
+                                     static_cast<qsizetype>(entry.Name().size()));
+        case kType:
+            return entry.IsDirectory() ? QStringLiteral("Dir") : QStringLiteral("File");
+        case kSize:
+            return QStringLiteral("%1").arg(qulonglong{entry.size}, 7);
+        case kDate:
+            return QString::fromStdString(FormatEntryDate(entry));
+        case kFileId:
+            return QString::number(std::uint32_t{entry.number});
+        case kParentId:
+            return QString::number(std::uint32_t{entry.parent});
+        default:
+            return {};
+    }
+}
+
+int CFileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CFileListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant CFileListModel::data(const QModelIndex& index, int role) const {
+    if (!tree_ || !index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size())
+        return {};
+    const CatalogueEntry& entry = EntryOf(index.row());
+    switch (role) {
+        case Qt::DisplayRole:
+            return ColumnText(entry, index.column());
+        case Qt::DecorationRole:
+            if (index.column() != kName) return {};
+            return icons_.value(IconOf(entry));
+        case Qt::CheckStateRole:
+            if (index.column() != kName) return {};
+            return CheckStateOf(MarkOfState(entry.checkState));
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue((index.column() <= kType ? Qt::AlignLeft : Qt::AlignRight) |
+                                       Qt::AlignVCenter);
+        default:
+            return {};
+    }
+}
+
+QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    static const char* const kHeadings[kColumnCount] = {"Name", "Type",    "Size",
+                                                        "Date", "File Id", "Parent Id"};
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
+    if (role == Qt::DisplayRole) return QString::fromLatin1(kHeadings[section]);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue((section <= kType ? Qt::AlignLeft : Qt::AlignRight) |
+                                   Qt::AlignVCenter);
+    return {};
+}
+
+Qt::ItemFlags CFileListModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+namespace {
+
+// The quicksort the list has always used: the pivot is the middle row, and two rows
+// meeting as i and j are swapped only when they differ exactly, so rows whose keys are
+// equal ignoring case still change places. `compare` orders keys (< 0, 0, > 0), `differ`
+// tells rows apart exactly.
+void QuickSort(std::vector<std::size_t>& rows, std::ptrdiff_t first, std::ptrdiff_t last,
+               bool ascending, const std::function<int(std::size_t, std::size_t)>& compare,
+               const std::function<bool(std::size_t, std::size_t)>& differ) {
+    while (first < last) {
+        const std::size_t pivot = rows[static_cast<std::size_t>((first + last) / 2)];
+        const auto below = [&](std::ptrdiff_t at) {
+            const int order = compare(rows[static_cast<std::size_t>(at)], pivot);
+            return ascending ? order < 0 : order > 0;
+        };
+        const auto above = [&](std::ptrdiff_t at) {
+            const int order = compare(rows[static_cast<std::size_t>(at)], pivot);
+            return ascending ? order > 0 : order < 0;
+        };
+        std::ptrdiff_t i = first;
+        std::ptrdiff_t j = last;
+        while (j >= i) {
+            while (i < last && below(i)) ++i;
+            if (first < j)
+                while (j > first && above(j)) --j;
+            if (j >= i) {
+                auto& a = rows[static_cast<std::size_t>(i)];
+                auto& b = rows[static_cast<std::size_t>(j)];
+                if (differ(a, b)) std::swap(a, b);
+                ++i;
+                --j;
+            }
+        }
+        // The smaller side recurses, the larger one loops: the stack stays shallow.
+        if (j - first < last - i) {
+            if (first < j) QuickSort(rows, first, j, ascending, compare, differ);
+            first = i;
+        } else {
+            if (i < last) QuickSort(rows, i, last, ascending, compare, differ);
+            last = j;
+        }
+    }
+}
+
+std::int64_t DayNumber(const CatalogueEntry& entry) {
+    const CalendarDate date = EntryDate(entry);
+    return std::int64_t{date.year} * 10000 + date.month * 100 + date.day;
+}
+
+template <typename T>
+int Order(T a, T b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+}  // namespace
+
+void CFileListModel::SortRows(int column, bool ascending) {
+    if (!tree_ || column < 0 || column >= kColumnCount || rows_.size() < 2) return;
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+
+    // Keys are taken once per row; the sort moves row numbers k into `order`.
+    const std::size_t count = rows_.size();
+    std::vector<std::size_t> order(count);
+    for (std::size_t k = 0; k < count; ++k) order[k] = k;
+    std::function<int(std::size_t, std::size_t)> compare;
+    std::function<bool(std::size_t, std::size_t)> differ;
+    std::vector<QString> texts;
+    std::vector<std::int64_t> values;
+    if (column == kName || column == kType) {
+        texts.reserve(count);
+        for (std::size_t k = 0; k < count; ++k)
+            texts.push_back(ColumnText(EntryOf(static_cast<int>(k)), column));
+        compare = [&texts](std::size_t a, std::size_t b) {
+            return QString::compare(texts[a], texts[b], Qt::CaseInsensitive);
+        };
+        differ = [&texts](std::size_t a, std::size_t b) { return texts[a] != texts[b]; };
+    } else {
+        values.reserve(count);
+        for (std::size_t k = 0; k < count; ++k) {
+            const CatalogueEntry& entry = EntryOf(static_cast<int>(k));
+            if (column == kSize) values.push_back(std::int64_t{entry.size});
+            if (column == kDate) values.push_back(DayNumber(entry));
+            if (column == kFileId) values.push_back(std::int64_t{entry.number});
+            if (column == kParentId) values.push_back(std::int64_t{entry.parent});
+        }
+        compare = [&values](std::size_t a, std::size_t b) { return Order(values[a], values[b]); };
+        differ = [&values](std::size_t a, std::size_t b) { return values[a] != values[b]; };
+    }
+    QuickSort(order, 0, static_cast<std::ptrdiff_t>(count) - 1, ascending, compare, differ);
+
+    std::vector<std::size_t> sorted(count);
+    std::vector<int> newRowOf(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        sorted[k] = rows_[order[k]];
+        newRowOf[order[k]] = static_cast<int>(k);
+    }
+    rows_ = std::move(sorted);
+    // Selection and current row follow their entries.
+    QModelIndexList after;
+    for (const QModelIndex& old : before)
+        after << index(newRowOf[static_cast<std::size_t>(old.row())], old.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
+
+}  // namespace tarvik

@@ -1,0 +1,111 @@
+#pragma once
+// The models behind the folder tree and the file list: thin readers of the session's
+// check tree and catalogue. They copy no entry and cache no mark, so what they show is
+// always what the catalogue holds, the marks the recovery reads included. The tree model
+// adds nothing per entry; the list model keeps only the rows of the folder it shows.
+#include <QAbstractItemModel>
+#include <QIcon>
+#include <QProxyStyle>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "session/check_tree.h"
+
+namespace tarvik {
+
+// Qt's three check states for a mark.
+Qt::CheckState CheckStateOf(CheckMark mark);
+
+// Draws the check boxes of both views with the program's own strip: an empty box, a
+// black tick for checked, a grey tick for partly checked.
+class CCheckBoxStyle : public QProxyStyle {
+  public:
+    CCheckBoxStyle();
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget = nullptr) const override;
+    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
+                    const QWidget* widget = nullptr) const override;
+
+  private:
+    QList<QPixmap> strip_;
+};
+
+// The folder tree: "Root" on top, each folder's sub-folders in name order.
+class CFolderTreeModel : public QAbstractItemModel {
+    Q_OBJECT
+  public:
+    using FolderNode = CheckTree::FolderNode;
+
+    explicit CFolderTreeModel(QObject* parent = nullptr);
+
+    // Shows the folders of `tree` (not owned; nullptr empties the model).
+    void SetTree(const CheckTree* tree, const Catalogue* catalogue);
+    const CheckTree* Tree() const { return tree_; }
+
+    QModelIndex IndexOf(FolderNode node) const;
+    FolderNode NodeOf(const QModelIndex& index) const;
+    // Every shown mark may have changed.
+    void MarksChanged();
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool hasChildren(const QModelIndex& parent = {}) const override;
+
+    // Tree image indexes: 0 disk, 1/2 folder, 3/4 deleted folder, 5/6 made-up folder.
+    int ImageOf(FolderNode node) const;
+
+  private:
+    const CheckTree* tree_ = nullptr;
+    const Catalogue* catalogue_ = nullptr;
+    std::vector<QIcon> icons_;  // disk, folder, deleted folder, made-up folder
+};
+
+// The file list: the entries of one folder, in catalogue order until sorted.
+class CFileListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { kName, kType, kSize, kDate, kFileId, kParentId, kColumnCount };
+    // Row icons: 0 folder, 1 file, 2 deleted folder, 3 deleted file, 4 made-up folder.
+    static int IconOf(const CatalogueEntry& entry);
+    static QString ColumnText(const CatalogueEntry& entry, int column);
+
+    explicit CFileListModel(QObject* parent = nullptr);
+
+    void SetTree(const CheckTree* tree, const Catalogue* catalogue);
+    // Shows the rows of a folder node; Clear shows none.
+    void Fill(CheckTree::FolderNode node);
+    void Clear();
+    CheckTree::FolderNode Folder() const { return folder_; }
+
+    // The placement position and the catalogue entry of a row.
+    std::size_t PositionOf(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+    const CatalogueEntry& EntryOf(int row) const;
+    void MarksChanged();
+
+    // The sorts of the header and the Arrange commands. Names and types by text
+    // ignoring case; sizes and numbers by value; dates by day.
+    void SortRows(int column, bool ascending);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    void SetIconSize(int size);
+
+  private:
+    const CheckTree* tree_ = nullptr;
+    const Catalogue* catalogue_ = nullptr;
+    CheckTree::FolderNode folder_ = CheckTree::kRootNode;
+    std::vector<std::size_t> rows_;
+    QList<QPixmap> icons_;
+    int iconSize_ = 16;
+};
+
+}  // namespace tarvik

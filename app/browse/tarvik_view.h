@@ -1,0 +1,72 @@
+#pragma once
+// The file list: the entries of the folder selected in the tree, with six columns, icons
+// by kind, a check box per row, sorting, a context menu, and the opening of a sub-folder
+// by double click or Enter. Details show in a table; the icon and list styles in a list
+// view over the same model and selection.
+#include <QListView>
+#include <QPointer>
+#include <QStackedLayout>
+#include <QTreeView>
+#include <QWidget>
+#include <cstddef>
+
+#include "app/browse/browse_models.h"
+#include "app/file_list_pane.h"
+
+namespace tarvik {
+
+class CCheckDelegate;
+class CLeftView;
+class CMainFrame;
+class CTarvikApp;
+
+class CTarvikView : public QWidget, public FileListPane {
+    Q_OBJECT
+  public:
+    CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent = nullptr);
+
+    void SetTreeView(CLeftView* tree) { tree_ = tree; }
+    CFileListModel* Model() const { return model_; }
+    // The view now showing the rows (the table in details style, else the list).
+    QAbstractItemView* RowView() const;
+    QTreeView* DetailsView() const { return details_; }
+
+    void SetTree(const CheckTree* tree, const Catalogue* catalogue);
+    // The rows of a folder node, re-sorted as the last sort asked; the totals shown.
+    void FillList(CheckTree::FolderNode node);
+    void ResetList();
+    // Every row whose name equals `name` ignoring case is scrolled to; the last one
+    // stays current and selected.
+    void MarkFoundRow(const QString& name);
+    void MarksChanged();
+
+    // A header click on a column, with its direction toggles.
+    void OnHeaderClick(int column);
+    // A click on row `row`'s box: the session toggles its entry.
+    void ToggleRow(int row);
+    // Double click or Enter on a row: a folder row opens in the tree.
+    void OpenRow(int row);
+
+    // FileListPane
+    ListViewStyle ViewStyle() const override { return style_; }
+    void SetViewStyle(ListViewStyle style) override;
+    void ClearHotItem() override {}
+    void SortRows(int column, int direction) override;
+
+    QRect CheckRectOf(const QModelIndex& index) const;
+    void ShowContextMenu(const QPoint& globalPos);
+
+  private:
+    CTarvikApp& app_;
+    CMainFrame& frame_;
+    QPointer<CLeftView> tree_;
+    CFileListModel* model_;
+    CCheckDelegate* delegate_;
+    QStackedLayout* stack_;
+    QTreeView* details_;
+    QListView* icons_;
+    ListViewStyle style_ = ListViewStyle::Details;
+    int lastHeaderColumn_ = -1;
+};
+
+}  // namespace tarvik
