@@ -108,6 +108,13 @@ class RecoverySession {
     std::vector<DriveSummary> ListDrives() const;
     // The row of the first drive a scan accepts.
     std::optional<std::size_t> FirstNtfsDrive() const;
+    // Whether drive `row` is of a type a scan accepts and one of its boot sector copies
+    // validates as NTFS. Reads the disk; says nothing.
+    bool DriveValidates(std::size_t row) const;
+    // The row of the first drive that validates: a disk whose first NTFS-typed
+    // partition holds another file system (exFAT shares the type) still has its NTFS
+    // drive found.
+    std::optional<std::size_t> FirstValidDrive() const;
     // Brings back the list that stood before the last FindDrives (a cancelled choice).
     bool RestorePreviousDrives();
 
