@@ -77,10 +77,6 @@ bool DestinationFull(int error) {
     return error == ENOSPC || error == EDQUOT;
 }
 
-// The longest run of " (n)" names tried for one file when the names before it are
-// taken by files that were there before the recovery.
-constexpr int kMaxNameAttempts = 10000;
-
 std::string WithArgument(const char* text, const std::string& argument) {
     std::string message(text);
     const std::size_t at = message.find("%s");
@@ -275,23 +271,6 @@ void RecoveryWriter::RecoverUnplaced(int destinationFd, const std::string& desti
     }
 }
 
-// Creates a file that did not exist: a name taken by a file (or a link) that was in the
-// destination before is never opened, so nothing is ever written through a link to a
-// file elsewhere; the file takes the next free " (n)" name instead. -1 when no name
-// could be created; errno tells why.
-int RecoveryWriter::CreateNewFile(int folderFd, FolderNames& names, const std::string& safe,
-                                  std::string& name) {
-    name = names.Claim(safe);
-    for (int attempt = 0; attempt < kMaxNameAttempts; ++attempt) {
-        const int fd = ::openat(folderFd, name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd >= 0 || errno != EEXIST) return fd;
-        name = names.Claim(safe);
-    }
-    errno = EEXIST;
-    return -1;
-}
-
 // A file that could not be written whole is removed: no file in the destination is
 // shorter than the one on the drive. It counts as failed, and a full destination ends
 // the recovery.
@@ -309,8 +288,8 @@ void RecoveryWriter::FileFailed(int folderFd, const std::string& path, const std
 
 void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
                                FolderNames& names) {
-    const std::string safe = SafeName(entry.Name());
-    std::string name = names.Claim(safe);
+    const std::string safeName = SafeName(entry.Name());
+    std::string name = names.Claim(safeName);
     const std::uint32_t number = entry.number;
     std::optional<FileDataMap> map;
     // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
@@ -328,9 +307,12 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         ++result_.skippedFiltered;
         return;
     }
-    UniqueFd fd(::openat(folderFd, name.c_str(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!fd.valid() && errno == EEXIST) fd = UniqueFd(CreateNewFile(folderFd, names, safe, name));
+    constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd fd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
+    while (!fd.valid() && errno == EEXIST) {
+        name = names.Claim(safeName);
+        fd = UniqueFd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
+    }
     if (!fd.valid()) {
         const int error = errno;
         ++result_.creationFailures;
@@ -354,13 +336,16 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         options.volumeSectors = engine_.geometry().sizeInSectors;
         const CopyResult copy = CopyFileData(*map, engine_.source(),
                                              engine_.geometry().sectorsPerCluster, output, options);
+        if (copy.stopped) {
+            ::unlinkat(folderFd, name.c_str(), 0);
+            return;
+        }
         result_.unreadableSectors += copy.unreadableSectors;
         if (copy.writeFailed) {
             fd.Close();
             FileFailed(folderFd, path, name, output.error());
             return;
         }
-        if (copy.stopped) return;
         written = copy.bytesWritten;
     }
     SetFileDate(entry, fd.get(), path + "/" + name);

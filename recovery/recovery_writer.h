@@ -73,9 +73,11 @@ class RecoveryWriter {
     // Writes the wanted files among a folder's children. False when stopped.
     bool WriteFiles(FolderLevel& level);
     bool Wanted(const CatalogueEntry& entry) const;
+    // Writes one file under the name claimed for it, or under the next free " (n)" name
+    // when a file of that name is already in the folder: nothing there is overwritten.
+    // A file a stop request cut short is removed, so no partial file passes for a whole.
     void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
                    FolderNames& names);
-    int CreateNewFile(int folderFd, FolderNames& names, const std::string& safe, std::string& name);
     void RecoverUnplaced(int destinationFd, const std::string& destination);
     void FileFailed(int folderFd, const std::string& path, const std::string& name, int error);
     void FolderFailed(const std::string& path, int error);
