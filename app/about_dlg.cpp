@@ -11,6 +11,7 @@
 #include "app/control_id.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
+#include "common/version.h"
 
 namespace tarvik {
 
@@ -78,9 +79,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     picture->setPixmap(Picture(IDB_ABOUT));
 
     auto* text = new QLabel(
-        "Corvane Miravel NTFS Version 2.0 \n"
-        "Data Recovery Software for NTFS/NTFS-5 File System\n\n"
-        "Copyright (C) Corvane Miravel. Free to use; read-only on every disk it scans.",
+        QString("Corvane Miravel NTFS Version %1 \n"
+                "Data Recovery Software for NTFS/NTFS-5 File System\n\n"
+                "Copyright (C) Corvane Miravel. Free software under the GNU GPL, version 3 "
+                "or later; read-only on every disk it scans.")
+            .arg(kVersion),
         this);
     text->setWordWrap(true);
 

@@ -8,6 +8,7 @@
 #include "app/resource_ids.h"
 #include "app/start_options.h"
 #include "app/tarvik_app.h"
+#include "common/version.h"
 
 namespace {
 
@@ -31,11 +32,15 @@ int main(int argc, char** argv) {
     tarvik::CTarvikApp app(argc, argv);
     const tarvik::StartOptions options = tarvik::ParseStartOptions(app.arguments().mid(1));
     if (options.help) {
-        std::fputs(tarvik::kStartUsage, stdout);
+        std::fputs(qPrintable(tarvik::StartUsage()), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("tarvik %s\n", tarvik::kVersion);
         return 0;
     }
     if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "tarvik: %s\n%s", qPrintable(options.error), tarvik::kStartUsage);
+        std::fprintf(stderr, "tarvik: %s (see --help)\n", qPrintable(options.error));
         return 2;
     }
     if (!app.InitInstance(options, tarvik::kSplashMilliseconds)) return 1;

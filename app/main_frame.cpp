@@ -160,10 +160,8 @@ RecoverySession& CMainFrame::Session() const {
 void CMainFrame::ShowTotals() {
     if (!Session().HasDrive()) return;
     const DriveProperties totals = Session().Properties();
-    panes_[1]->setText(
-        QString::fromStdString(TotalsText("Total", static_cast<std::uint32_t>(totals.totalBytes),
-                                          static_cast<std::uint32_t>(totals.totalFiles),
-                                          static_cast<std::uint32_t>(totals.totalDirectories))));
+    panes_[1]->setText(QString::fromStdString(
+        TotalsText("Total", totals.totalBytes, totals.totalFiles, totals.totalDirectories)));
     panes_[1]->repaint();
 }
 

@@ -1,38 +1,63 @@
 #include "app/start_options.h"
 
+#include <QCommandLineParser>
+
 namespace tarvik {
+
+namespace {
+
+struct Parser {
+    Parser() {
+        parser.setApplicationDescription(
+            "Corvane Miravel NTFS: find and recover deleted and lost files of NTFS drives, "
+            "read-only.\nMore disks may be named in TARVIK_DISKS, separated by ':'.");
+        parser.addOption(help);
+        parser.addOption(version);
+        parser.addOption(disk);
+        parser.addOption(screenshot);
+        parser.addOption(delay);
+    }
+    QCommandLineParser parser;
+    QCommandLineOption help{{"h", "help"}, "Show this help and quit."};
+    QCommandLineOption version{"version", "Show the program's version and quit."};
+    QCommandLineOption disk{"disk", "A disk image or block device to list first (repeatable).",
+                            "PATH"};
+    QCommandLineOption screenshot{
+        "screenshot",
+        "Save a picture of the screen as PNG once the main window has shown for "
+        "--screenshot-delay ms, then quit.",
+        "PATH"};
+    QCommandLineOption delay{"screenshot-delay", "Milliseconds before the screenshot (800).", "MS",
+                             "800"};
+};
+
+}  // namespace
 
 StartOptions ParseStartOptions(const QStringList& arguments) {
     StartOptions options;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& word = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (word == "--help" || word == "-h") {
-            options.help = true;
-        } else if (word == "--disk" || word == "--screenshot" || word == "--screenshot-delay") {
-            if (!hasValue) {
-                options.error = word + " needs a value";
-                return options;
-            }
-            const QString value = arguments[++i];
-            if (word == "--disk") {
-                options.diskPaths.push_back(value.toStdString());
-            } else if (word == "--screenshot") {
-                options.screenshotPath = value;
-            } else {
-                bool ok = false;
-                options.screenshotDelayMs = value.toInt(&ok);
-                if (!ok || options.screenshotDelayMs < 0) {
-                    options.error = "--screenshot-delay needs a number of milliseconds";
-                    return options;
-                }
-            }
-        } else {
-            options.error = "unknown argument '" + word + "'";
-            return options;
-        }
+    Parser p;
+    if (!p.parser.parse(QStringList{"tarvik"} + arguments)) {
+        options.error = p.parser.errorText();
+        return options;
     }
+    if (!p.parser.positionalArguments().isEmpty()) {
+        options.error = "unknown argument '" + p.parser.positionalArguments().first() + "'";
+        return options;
+    }
+    options.help = p.parser.isSet(p.help);
+    options.version = p.parser.isSet(p.version);
+    for (const QString& path : p.parser.values(p.disk))
+        options.diskPaths.push_back(path.toStdString());
+    options.screenshotPath = p.parser.value(p.screenshot);
+    bool ok = false;
+    options.screenshotDelayMs = p.parser.value(p.delay).toInt(&ok);
+    if (!ok || options.screenshotDelayMs < 0)
+        options.error = "--screenshot-delay needs a number of milliseconds";
     return options;
+}
+
+QString StartUsage() {
+    return Parser().parser.helpText();
 }
 
 }  // namespace tarvik

@@ -6,11 +6,10 @@
 namespace tarvik {
 
 // "<prefix> <whole>.<fraction> <unit> in <files> Files in <folders> Folders", with the
-// size in KB, MB or GB by its magnitude. The fraction is the remainder in the next
-// smaller unit (0 to 1023) written in decimal and cut to its first two digits, so 1536
-// bytes read "1.51 KB" and 1023 bytes "0.10 KB".
-std::string TotalsText(const char* prefix, std::uint32_t bytes, std::uint32_t files,
-                       std::uint32_t folders);
+// size in KB, MB or GB by its magnitude and two decimals of the unit, cut: 1536 bytes
+// read "1.50 KB", 1023 bytes "0.99 KB". Every count is 64-bit.
+std::string TotalsText(const char* prefix, std::uint64_t bytes, std::uint64_t files,
+                       std::uint64_t folders);
 
 // The texts the two panes show until the first totals are written.
 inline constexpr const char* kStartTotalText = "Total 0 Bytes in 0 Files in 0 Folders";

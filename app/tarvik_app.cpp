@@ -1,5 +1,7 @@
 #include "app/tarvik_app.h"
 
+#include "common/version.h"
+
 #include <cstdio>
 
 #include "app/about_dlg.h"
@@ -9,6 +11,7 @@
 #include "app/splash_dlg.h"
 #include "app/start_options.h"
 #include "app/worker_thread.h"
+#include "common/version.h"
 #include "session/recovery_session.h"
 
 // The pictures and the manual are compiled into the static library; nothing else refers
@@ -26,6 +29,7 @@ CTarvikApp::CTarvikApp(int& argc, char** argv)
     // No display name: the toolkit would append it to every window title, and the
     // titles are the program's own texts.
     setDesktopFileName("tarvik");
+    setApplicationVersion(kVersion);
     setWindowIcon(ProgramIcon());
 }
 

@@ -57,7 +57,7 @@ class CTarvikApp : public QApplication {
     std::int32_t AllSelected = 0;
     std::uint32_t SelectedFileCount = 0;
     std::uint32_t SelectedFolderCount = 0;
-    std::uint32_t SelectedBytes = 0;
+    std::uint64_t SelectedBytes = 0;
     std::int32_t ViewsFilled = 0;
     // Find and Find Next: the text and options of the last search, and the catalogue
     // index of its last match (FindMatched 0 until a first match).

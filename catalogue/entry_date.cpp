@@ -1,46 +1,38 @@
 #include "catalogue/entry_date.h"
 
-#include <cmath>
 #include <cstdio>
 
 namespace tarvik {
 
 namespace {
 
-// Days per unit of 2^32 x 100 ns, as the single-precision value 0x3BA2E3DD. It is a
-// little below the exact 0.004971027, which puts late dates up to about half a day
-// early; dates are kept exactly as this value gives them, so the same creation time
-// always shows and is restored as the same day.
-constexpr double kDaysPerUnit = static_cast<double>(0.004971011f);
+constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+constexpr std::uint64_t kSecondsPerDay = 86'400;
+// Days from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t kDaysTo1970 = 134'774;
 
-// The Julian date of 1601-01-01 00:00 UTC (2305813.5) plus half a day, so that the
-// integer part of the sum is the Julian day number of the date.
-constexpr double kJulianDayAtEpoch = 2305813.5 + 0.5;
-
-std::int64_t IntegerPart(double value) {
-    return static_cast<std::int64_t>(std::trunc(value));
+// The Gregorian date of a count of days since 1970-01-01 (the proleptic calendar, any
+// 64-bit count), by eras of 400 years.
+CalendarDate CivilFromDays(std::int64_t days) {
+    days += 719'468;
+    const std::int64_t era = (days >= 0 ? days : days - 146'096) / 146'097;
+    const std::int64_t dayOfEra = days - era * 146'097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36'524 - dayOfEra / 146'096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    CalendarDate date;
+    date.day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    date.month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    date.year = static_cast<int>(yearOfEra + era * 400 + (date.month <= 2 ? 1 : 0));
+    return date;
 }
 
 }  // namespace
 
 CalendarDate DateFromFileTime(std::uint64_t fileTime) {
-    const auto units = static_cast<std::uint32_t>(fileTime >> 32);
-    const double x = static_cast<double>(units) * kDaysPerUnit + kJulianDayAtEpoch;
-
-    // Julian day number to the Gregorian calendar.
-    const std::int64_t z = IntegerPart(x);
-    const std::int64_t alpha = IntegerPart((static_cast<double>(z) - 1867216.25) / 36524.25);
-    const std::int64_t a = z + 1 + alpha - alpha / 4;
-    const std::int64_t b = a + 1524;
-    const std::int64_t c = IntegerPart((static_cast<double>(b) - 122.1) / 365.25);
-    const std::int64_t dd = IntegerPart(365.25 * static_cast<double>(c));
-    const std::int64_t e = IntegerPart(static_cast<double>(b - dd) / 30.6001);
-
-    CalendarDate date;
-    date.day = static_cast<int>(b - dd - IntegerPart(30.6001 * static_cast<double>(e)));
-    date.month = static_cast<int>(e < 14 ? e - 1 : e - 13);
-    date.year = static_cast<int>(date.month <= 2 ? c - 4715 : c - 4716);
-    return date;
+    const auto days = static_cast<std::int64_t>(fileTime / kTicksPerSecond / kSecondsPerDay);
+    return CivilFromDays(days - kDaysTo1970);
 }
 
 CalendarDate EntryDate(const CatalogueEntry& entry) {
@@ -55,6 +47,16 @@ std::string FormatDate(const CalendarDate& date) {
 
 std::string FormatEntryDate(const CatalogueEntry& entry) {
     return FormatDate(EntryDate(entry));
+}
+
+std::string FormatIsoTime(std::uint64_t fileTime) {
+    const CalendarDate date = DateFromFileTime(fileTime);
+    const std::uint64_t second = fileTime / kTicksPerSecond % kSecondsPerDay;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.4d-%.2d-%.2dT%.2d:%.2d:%.2dZ", date.year, date.month,
+                  date.day, static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
+                  static_cast<int>(second % 60));
+    return text;
 }
 
 }  // namespace tarvik

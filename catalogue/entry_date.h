@@ -1,7 +1,7 @@
 #pragma once
-// The calendar date shown for an entry and given to a recovered file. Only the high 32
-// bits of the creation time are used, so the date is that of a 429-second unit; the
-// time of day is not kept (the date stands for 00:00:00 of that day).
+// The date shown for an entry and given to a recovered file, from the entry's 64-bit
+// creation time. The desktop list shows the calendar day; the command line shows the
+// time to the second.
 #include <cstdint>
 #include <string>
 
@@ -10,15 +10,15 @@
 namespace tarvik {
 
 struct CalendarDate {
-    int day = 1;    // 1-31
-    int month = 1;  // 1-12
-    int year = 1601;
+    int day = 1;      // 1-31
+    int month = 1;    // 1-12
+    int year = 1601;  // up to 60055, the year of the largest time
 
     friend bool operator==(const CalendarDate&, const CalendarDate&) = default;
 };
 
-// The date of a FILETIME (100 ns units since 1601-01-01 UTC). A time of 0 gives
-// 1 January 1601.
+// The UTC day of a FILETIME (100 ns units since 1601-01-01 UTC), exactly: a time late
+// in the evening stays on its own day. A time of 0 gives 1 January 1601.
 CalendarDate DateFromFileTime(std::uint64_t fileTime);
 
 CalendarDate EntryDate(const CatalogueEntry& entry);
@@ -26,5 +26,8 @@ CalendarDate EntryDate(const CatalogueEntry& entry);
 // "dd-mm-y": two-digit day and month, the year without padding ("01-01-1601").
 std::string FormatDate(const CalendarDate& date);
 std::string FormatEntryDate(const CatalogueEntry& entry);
+
+// ISO 8601 in UTC to the second: "2026-12-07T11:28:03Z".
+std::string FormatIsoTime(std::uint64_t fileTime);
 
 }  // namespace tarvik

@@ -1,5 +1,7 @@
 // The disks and drives commands: the disk list and a disk's partition walk.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
@@ -15,53 +17,57 @@ int Fail(const std::string& reason) {
 }
 
 int UsageError(const std::string& reason) {
-    std::fprintf(stderr, "tarvik-cli: %s\n", reason.c_str());
+    std::fprintf(stderr, "tarvik-cli: %s (see --help)\n", reason.c_str());
     return kExitUsage;
 }
 
-int RunDisksCommand(const std::vector<std::string>& words) {
-    std::string error;
-    const auto args = ParseArgs("disks", words, {{"--disk"}, {}, {}}, error);
-    if (!args) return UsageError(error);
-    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
+int FinishOutput(int status) {
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno;
+        return Fail(std::string("cannot write the output: ") + std::strerror(error) +
+                    "; check where standard output goes (a full disk, a closed pipe)");
+    }
+    return status;
+}
+
+int RunDisksCommand(const std::vector<std::string>& disks) {
     RecoverySession session;
-    if (auto problem = session.LoadDisks(args->All("--disk"), true)) return Fail(*problem);
+    if (auto problem = session.LoadDisks(disks, true)) return Fail(*problem);
     unsigned number = 0;
     for (const DiskSummary& disk : session.ListDisks()) {
         std::printf("HardDisk %u\t%s\t%s\t%llu\t%s\n", ++number, disk.model.c_str(),
                     disk.serial.c_str(), static_cast<unsigned long long>(disk.sectors),
                     disk.path.c_str());
     }
+    const int status = FinishOutput(kExitOk);
+    if (status != kExitOk) return status;
     // Disks left out because they cannot be opened are said, not dropped silently; the
     // command fails only when that leaves nothing to list.
     if (const auto note = session.UnreadableDisksNote()) {
-        std::fflush(stdout);
         std::fprintf(stderr, "tarvik-cli: %s\n", note->c_str());
         if (number == 0) return kExitFailure;
     }
     return kExitOk;
 }
 
-int RunDrivesCommand(const std::vector<std::string>& words) {
-    std::string error;
-    const auto args = ParseArgs("drives", words, {{"--disk"}, {"--search"}, {}}, error);
-    if (!args) return UsageError(error);
-    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
+int RunDrivesCommand(const DriveOptions& options) {
     RecoverySession session;
-    if (auto failed = LoadOneDisk(*args, session)) return *failed;
+    if (auto failed = LoadOneDisk(options, session)) return *failed;
     const InterruptStop stop;
-    if (!FindDrives(*args, session, stop)) return kExitFailure;
+    if (!FindDrives(options, session, stop))
+        return stop.Requested() ? ReportInterrupted() : kExitFailure;
     if (stop.Requested()) return ReportInterrupted();
     const std::vector<LogicalDriveEntry> drives = session.Drives();
     for (std::size_t row = 0; row < drives.size(); ++row) {
         const LogicalDriveEntry& entry = drives[row];
-        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\n", row + 1,
+        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\t%s\n", row + 1,
                     FileSystemName(entry.partitionType).value_or("?").c_str(),
                     static_cast<unsigned long long>(entry.startSector),
                     static_cast<unsigned long long>(entry.sizeInSectors()),
-                    FormatDriveSize(entry.sizeInSectors()).c_str());
+                    FormatDriveSize(entry.sizeInSectors()).c_str(),
+                    session.DriveValidates(row) ? "valid" : "invalid");
     }
-    return kExitOk;
+    return FinishOutput(kExitOk);
 }
 
 }  // namespace tarvik::cli

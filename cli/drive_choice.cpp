@@ -1,6 +1,6 @@
 #include "cli/drive_choice.h"
 
-#include <cstdlib>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/stderr_reporting.h"
@@ -12,11 +12,29 @@ namespace tarvik::cli {
 
 namespace {
 
-std::optional<std::size_t> ParseDriveNumber(const std::string& text) {
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value == 0) return std::nullopt;
-    return static_cast<std::size_t>(value);
+// Keeps the notices of a scan back: a scan that reads nothing ends with a notice meant
+// for a FAT drive, which the command line replaces by its own reason.
+class HeldNotices final : public Notifier {
+  public:
+    void Notify(const std::string& text, const std::string& caption, NoticeIcon) override {
+        held_.push_back(caption + ": " + text);
+    }
+    bool Any() const { return !held_.empty(); }
+    void Release() const {
+        for (const std::string& line : held_) std::fprintf(stderr, "%s\n", line.c_str());
+    }
+
+  private:
+    std::vector<std::string> held_;
+};
+
+void LabelScanCounters(TerminalProgress& progress) {
+    progress.SetLabel(kSlotNormalFiles, "files");
+    progress.SetLabel(kSlotNormalDirectories, "folders");
+    progress.SetLabel(kSlotDeletedFiles, "deleted files");
+    progress.SetLabel(kSlotDeletedDirectories, "deleted folders");
+    progress.SetLabel(kSlotLostFiles, "lost files");
+    progress.SetLabel(kSlotLostDirectories, "lost folders");
 }
 
 }  // namespace
@@ -26,52 +44,66 @@ int ReportInterrupted() {
     return kExitInterrupted;
 }
 
-std::optional<int> LoadOneDisk(const CliArgs& args, RecoverySession& session) {
-    const auto& paths = args.All("--disk");
-    if (paths.size() != 1) return UsageError(args.command + " needs exactly one --disk PATH");
-    if (auto problem = session.LoadDisks(paths, false)) return Fail(*problem);
+std::optional<int> LoadOneDisk(const DriveOptions& options, RecoverySession& session) {
+    if (auto problem = session.LoadDisks({options.disk}, false)) return Fail(*problem);
     return std::nullopt;
 }
 
-bool FindDrives(const CliArgs& args, RecoverySession& session, const InterruptStop& stop) {
+bool FindDrives(const DriveOptions& options, RecoverySession& session, const InterruptStop& stop) {
     StderrNotifier notifier;
     TerminalProgress progress;
     progress.SetHeadlineSlot(kSlotSearchStatus);
+    progress.SetLabel(kSlotSearchSector, "sector");
+    progress.SetLabel(kSlotSearchTotal, "of");
+    progress.SetLabel(kSlotSearchFound, "drives found");
     const DriveDiscovery how =
-        args.Has("--search") ? DriveDiscovery::kSearchDisk : DriveDiscovery::kPartitionTable;
+        options.search ? DriveDiscovery::kSearchDisk : DriveDiscovery::kPartitionTable;
     const bool found = session.FindDrives(0, how, progress, notifier, stop.flag());
     progress.Finish();
     return found;
 }
 
-std::optional<int> ScanChosenDrive(const CliArgs& args, RecoverySession& session,
+std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession& session,
                                    const InterruptStop& stop) {
-    std::optional<std::size_t> requested;
-    if (const auto drive = args.One("--drive")) {
-        requested = ParseDriveNumber(*drive);
-        if (!requested) return UsageError("--drive takes a drive number from 1");
-    }
-    if (auto failed = LoadOneDisk(args, session)) return failed;
-    if (!FindDrives(args, session, stop))
+    if (auto failed = LoadOneDisk(options, session)) return failed;
+    if (!FindDrives(options, session, stop))
         return stop.Requested() ? ReportInterrupted() : kExitFailure;
     if (stop.Requested()) return ReportInterrupted();
 
     StderrNotifier notifier;
     const std::size_t driveCount = session.Drives().size();
-    if (requested && *requested > driveCount) {
-        return Fail("the disk has " + std::to_string(driveCount) +
-                    " logical drive(s); there is no drive " + std::to_string(*requested));
+    std::size_t row = 0;
+    if (options.drive) {
+        if (*options.drive > driveCount) {
+            return Fail("the disk has " + std::to_string(driveCount) +
+                        " logical drive(s); there is no drive " + std::to_string(*options.drive) +
+                        " (see `tarvik-cli drives`)");
+        }
+        row = *options.drive - 1;
+    } else if (const auto valid = session.FirstValidDrive()) {
+        row = *valid;
+    } else {
+        return Fail(
+            "no drive of the disk has a valid NTFS boot sector; see `tarvik-cli drives"
+            " --disk " +
+            options.disk + "`, or try --search");
     }
-    const DriveOpening opening = requested ? session.OpenDrive(*requested - 1, notifier)
-                                           : session.OpenFirstNtfsDrive(notifier);
-    if (opening != DriveOpening::kOpened) return kExitFailure;
+    if (session.OpenDrive(row, notifier) != DriveOpening::kOpened) return kExitFailure;
 
     TerminalProgress progress;
     progress.SetHeadlineSlot(kSlotPhase);
-    session.Scan(progress, notifier, stop.flag());
-    if (args.Has("--advance") && !stop.Requested()) session.AdvanceSearch(progress, stop.flag());
+    LabelScanCounters(progress);
+    HeldNotices notices;
+    session.Scan(progress, notices, stop.flag());
+    if (options.advance && !stop.Requested()) session.AdvanceSearch(progress, stop.flag());
     progress.Finish();
     if (stop.Requested()) return ReportInterrupted();
+    if (notices.Any() && session.GetCatalogue().Count() == 0) {
+        return Fail("drive " + std::to_string(row + 1) +
+                    " has a valid boot sector but no NTFS record could be read from it (a "
+                    "truncated or damaged image?); try --advance or --search");
+    }
+    notices.Release();
     return std::nullopt;
 }
 

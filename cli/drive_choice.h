@@ -13,16 +13,17 @@ namespace tarvik::cli {
 
 // Loads the one --disk of the command into the session. Returns the exit status of a
 // failure, or nothing when the disk is loaded.
-std::optional<int> LoadOneDisk(const CliArgs& args, RecoverySession& session);
+std::optional<int> LoadOneDisk(const DriveOptions& options, RecoverySession& session);
 
 // Finds the drives of the loaded disk (--search: the disk search). False after the
 // session has said why.
-bool FindDrives(const CliArgs& args, RecoverySession& session, const InterruptStop& stop);
+bool FindDrives(const DriveOptions& options, RecoverySession& session, const InterruptStop& stop);
 
-// Everything up to a scanned drive: the disk, its drives, drive N (or the first NTFS
-// drive), the scan and, with --advance, the advance search. Returns the exit status of
-// a failure, or nothing when the session holds the scanned drive.
-std::optional<int> ScanChosenDrive(const CliArgs& args, RecoverySession& session,
+// Everything up to a scanned drive: the disk, its drives, drive N (or the first drive
+// whose boot sector validates as NTFS), the scan and, with --advance, the advance
+// search. Returns the exit status of a failure, or nothing when the session holds the
+// scanned drive.
+std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession& session,
                                    const InterruptStop& stop);
 
 // Says that an interrupt ended the command; returns the status for it.

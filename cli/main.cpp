@@ -1,78 +1,136 @@
+#include <CLI/CLI.hpp>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "common/reporting.h"
+#include "common/version.h"
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: tarvik-cli COMMAND [OPTIONS]\n"
-    "Corvane Miravel NTFS: find and recover files of NTFS drives, read-only.\n"
-    "\n"
-    "Commands:\n"
-    "  disks [--disk PATH]...     list the physical disks (image files first)\n"
-    "  drives --disk PATH [--search]\n"
-    "                             list the logical drives of a disk's partition table, or\n"
-    "                             search the whole disk for NTFS volumes (also done when\n"
-    "                             the partition table lists none)\n"
-    "  scan --disk PATH [--drive N] [--search] [--advance]\n"
-    "                             scan NTFS drive N (default: the first NTFS drive) and\n"
-    "                             list its normal, deleted and lost entries:\n"
-    "                             KIND STATE SIZE DATE ID PARENT PATH, tab-separated;\n"
-    "                             the six counters go to stderr at the end. --search\n"
-    "                             takes the drives from the disk search; --advance adds\n"
-    "                             the records found outside the MFT\n"
-    "  recover --disk PATH [--drive N] [--search] [--advance] --out DIR\n"
-    "          (--all | --deleted | --select TREEPATH...)\n"
-    "          [--include PATTERN... | --exclude PATTERN...]\n"
-    "                             scan drive N, then write all its files, its deleted\n"
-    "                             files, or the selected ones (paths as scan lists them,\n"
-    "                             \"Root/Documents\": a folder with everything inside it)\n"
-    "                             into DIR/Root with their folders and dates; patterns\n"
-    "                             such as *.doc or report.* narrow the files written.\n"
-    "                             Prints: Written N files, B bytes; skipped N filtered,\n"
-    "                             N empty; unreadable sectors N. DIR may not lie on the\n"
-    "                             disk being read\n"
-    "\n"
-    "Disks are read-only. --disk names a disk image or a block device; more may be given\n"
-    "in TARVIK_DISKS, separated by ':'.\n"
-    "Exit status: 0 success, 1 failure (the reason on stderr; for recover also nothing\n"
-    "written or the destination refused), 2 usage error.\n";
+using tarvik::cli::DriveOptions;
+using tarvik::cli::RecoverOptions;
 
-}  // namespace
+constexpr const char* kFooter =
+    "Disks are only read, never written. --disk names a disk image or a block device;\n"
+    "more may be given in TARVIK_DISKS, separated by ':'.\n"
+    "Exit status: 0 success; 1 failure (one line on stderr says why); 2 usage error;\n"
+    "130 interrupted (Ctrl-C): a file the recovery was writing is removed.";
 
-namespace {
-
-int RunCommand(const std::string& command, const std::vector<std::string>& words) {
-    if (command == "disks") return tarvik::cli::RunDisksCommand(words);
-    if (command == "drives") return tarvik::cli::RunDrivesCommand(words);
-    if (command == "scan") return tarvik::cli::RunScanCommand(words);
-    if (command == "recover") return tarvik::cli::RunRecoverCommand(words);
-    return tarvik::cli::UsageError("unknown command '" + command + "' (see --help)");
+void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
+    command.add_option("--disk", options.disk, "disk image file or block device")
+        ->required()
+        ->option_text("PATH");
+    if (withDrive) {
+        command
+            .add_option("--drive", options.drive,
+                        "logical drive N as `drives` lists it (default: the first drive "
+                        "whose boot sector validates as NTFS)")
+            ->check(CLI::PositiveNumber)
+            ->option_text("N");
+    }
+    command.add_flag("--search", options.search,
+                     "take the drives from a search of the whole disk for NTFS volumes");
+    if (withDrive) {
+        command.add_flag("--advance", options.advance,
+                         "add the records found outside the MFT (the Advance Search)");
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(kHelp, stderr);
-        return tarvik::cli::kExitUsage;
-    }
-    const std::string command = argv[1];
-    const std::vector<std::string> words(argv + 2, argv + argc);
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kHelp, stdout);
-        return tarvik::cli::kExitOk;
-    }
+    using namespace tarvik::cli;
+    CLI::App app{
+        "Corvane Miravel NTFS: find and recover deleted and lost files of NTFS "
+        "drives, read-only.",
+        "tarvik-cli"};
+    app.set_version_flag("--version", std::string("tarvik-cli ") + tarvik::kVersion);
+    app.footer(kFooter);
+    app.require_subcommand(1);
+    // One line per usage error, as for every other failure.
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return std::string("tarvik-cli: ") + error.what() + " (see --help)\n";
+    });
+
+    std::vector<std::string> disks;
+    CLI::App* disksCommand = app.add_subcommand(
+        "disks",
+        "list the physical disks (the --disk images first): number, model, serial, "
+        "sectors, path");
+    disksCommand->add_option("--disk", disks, "a disk image or block device to list first")
+        ->option_text("PATH ...");
+
+    DriveOptions drivesOptions;
+    CLI::App* drivesCommand =
+        app.add_subcommand("drives",
+                           "list the logical drives of a disk: number, file system, start sector, "
+                           "sectors, size, and whether the boot sector validates as NTFS "
+                           "(valid/invalid)");
+    AddDriveOptions(*drivesCommand, drivesOptions, false);
+
+    DriveOptions scanOptions;
+    CLI::App* scanCommand = app.add_subcommand(
+        "scan",
+        "scan an NTFS drive and list its normal, deleted and lost entries, "
+        "tab-separated: KIND STATE SIZE DATE ID PARENT PATH (DATE: creation time, "
+        "ISO 8601 UTC); the six counters go to stderr");
+    AddDriveOptions(*scanCommand, scanOptions, true);
+
+    RecoverOptions recoverOptions;
+    CLI::App* recoverCommand =
+        app.add_subcommand("recover",
+                           "scan a drive, then write all its files, its deleted files or the "
+                           "selected ones into DIR/Root with their folders and dates. Prints: "
+                           "Written N files, B bytes; skipped N filtered, N empty; unreadable "
+                           "sectors N. An existing file is never overwritten: the new one is "
+                           "named \"NAME (2)\" and so on");
+    AddDriveOptions(*recoverCommand, recoverOptions.drive, true);
+    recoverCommand
+        ->add_option("--out", recoverOptions.out,
+                     "destination folder; it may not lie on the disk being read")
+        ->required()
+        ->option_text("DIR");
+    CLI::Option* all = recoverCommand->add_flag("--all", recoverOptions.all, "every file");
+    CLI::Option* deleted =
+        recoverCommand->add_flag("--deleted", recoverOptions.deleted, "the deleted files");
+    CLI::Option* select =
+        recoverCommand
+            ->add_option("--select", recoverOptions.select,
+                         "entries by their path as `scan` lists them (\"Root/Documents\": a "
+                         "folder with everything inside it)")
+            ->option_text("TREEPATH ...");
+    all->excludes(deleted)->excludes(select);
+    deleted->excludes(select);
+    CLI::Option* include =
+        recoverCommand
+            ->add_option("--include", recoverOptions.include,
+                         "write only files whose names match a pattern (*.doc, report.*)")
+            ->option_text("PATTERN ...");
+    CLI::Option* exclude = recoverCommand
+                               ->add_option("--exclude", recoverOptions.exclude,
+                                            "write no file whose name matches a pattern")
+                               ->option_text("PATTERN ...");
+    include->excludes(exclude);
+
     try {
-        return RunCommand(command, words);
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? kExitOk : kExitUsage;
+    }
+
+    try {
+        if (*disksCommand) return RunDisksCommand(disks);
+        if (*drivesCommand) return RunDrivesCommand(drivesOptions);
+        if (*scanCommand) return RunScanCommand(scanOptions);
+        return RunRecoverCommand(recoverOptions);
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "%s: Error Allocating Memory,Increase Virtual Memory\n",
                      tarvik::kAppCaption);
-        return tarvik::cli::kExitFailure;
+        return kExitFailure;
     }
 }

@@ -12,58 +12,94 @@ namespace tarvik::cli {
 
 namespace {
 
-std::optional<std::string> BuildFilter(const CliArgs& args, RecoverySession& session) {
-    const bool exclude = !args.All("--exclude").empty();
-    const auto& patterns = exclude ? args.All("--exclude") : args.All("--include");
-    if (patterns.empty()) return std::nullopt;
+// The file filter of the patterns, made before any disk is read so that a pattern
+// error ends the command at once. Nothing when no pattern is given.
+std::unique_ptr<FileFilter> BuildFilter(const RecoverOptions& options, std::string& error) {
+    const bool exclude = !options.exclude.empty();
+    const auto& patterns = exclude ? options.exclude : options.include;
+    if (patterns.empty()) return nullptr;
     auto filter = std::make_unique<FileFilter>();
     for (const std::string& pattern : patterns) {
         if (!filter->AddPattern(pattern)) {
-            return "pattern '" + pattern + "' refused: at most " +
-                   std::to_string(FileFilter::kMaxPatterns) + " patterns of 1 to " +
-                   std::to_string(FileFilter::kMaxPatternLength) + " bytes";
+            error = "pattern '" + pattern + "' refused: at most " +
+                    std::to_string(FileFilter::kMaxPatterns) + " patterns of 1 to " +
+                    std::to_string(FileFilter::kMaxPatternLength) + " bytes";
+            return nullptr;
         }
     }
     filter->SetMode(exclude ? FilterMode::kExclude : FilterMode::kInclude);
-    session.SetFileFilter(std::move(filter));
-    return std::nullopt;
+    return filter;
+}
+
+bool Chosen(const CatalogueEntry& entry, RecoveryMode mode) {
+    if (entry.IsDirectory()) return false;
+    switch (mode) {
+        case RecoveryMode::kAll:
+            return true;
+        case RecoveryMode::kDeleted:
+            return entry.IsDeleted();
+        case RecoveryMode::kSelected:
+            return entry.checkState == kCheckChecked;
+    }
+    return false;
+}
+
+// The bytes the recovery is about to write, for the progress line.
+std::uint64_t ChosenBytes(const RecoverySession& session, RecoveryMode mode) {
+    const Catalogue& catalogue = session.GetCatalogue();
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+        const CatalogueEntry& entry = catalogue.At(i);
+        if (Chosen(entry, mode) && FilterPasses(entry.Name(), session.GetFileFilter()))
+            total += entry.size;
+    }
+    return total;
+}
+
+// Why a recovery wrote no file, in words.
+std::string NothingWrittenReason(const RecoveryResult& r, RecoveryMode mode) {
+    const std::uint64_t chosen = r.skippedFiltered + r.skippedEmpty + r.filesFailed;
+    if (chosen == 0) {
+        if (mode == RecoveryMode::kDeleted) return "the drive has no deleted files";
+        if (mode == RecoveryMode::kSelected) return "the selected entries hold no files";
+        return "the drive has no files";
+    }
+    std::string reason = "of " + std::to_string(chosen) + " files";
+    if (r.skippedFiltered)
+        reason += ", " + std::to_string(r.skippedFiltered) + " did not pass the patterns";
+    if (r.skippedEmpty) reason += ", " + std::to_string(r.skippedEmpty) + " are empty";
+    if (r.filesFailed) reason += ", " + std::to_string(r.filesFailed) + " could not be written";
+    return reason;
 }
 
 }  // namespace
 
-int RunRecoverCommand(const std::vector<std::string>& words) {
-    std::string error;
-    const CommandOptions options{{"--disk", "--drive", "--out"},
-                                 {"--all", "--deleted", "--search", "--advance"},
-                                 {"--select", "--include", "--exclude"}};
-    const auto args = ParseArgs("recover", words, options, error);
-    if (!args) return UsageError(error);
-    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
-    const auto out = args->One("--out");
-    if (!out || out->empty()) return UsageError("recover needs --out DIR");
-    const bool select = !args->All("--select").empty();
-    if (int(args->Has("--all")) + int(args->Has("--deleted")) + int(select) != 1)
+int RunRecoverCommand(const RecoverOptions& options) {
+    if (int(options.all) + int(options.deleted) + int(!options.select.empty()) != 1)
         return UsageError("recover needs exactly one of --all, --deleted, --select TREEPATH...");
-    if (!args->All("--include").empty() && !args->All("--exclude").empty())
-        return UsageError("--include and --exclude cannot be used together");
+    std::string patternError;
+    std::unique_ptr<FileFilter> filter = BuildFilter(options, patternError);
+    if (!patternError.empty()) return UsageError(patternError);
 
     RecoverySession session;
     const InterruptStop stop;
-    if (auto failed = ScanChosenDrive(*args, session, stop)) return *failed;
-    if (auto problem = BuildFilter(*args, session)) return UsageError(*problem);
-    RecoveryMode mode = args->Has("--all") ? RecoveryMode::kAll : RecoveryMode::kDeleted;
-    if (select) {
+    if (auto failed = ScanChosenDrive(options.drive, session, stop)) return *failed;
+    if (filter) session.SetFileFilter(std::move(filter));
+    RecoveryMode mode = options.all ? RecoveryMode::kAll : RecoveryMode::kDeleted;
+    if (!options.select.empty()) {
         mode = RecoveryMode::kSelected;
-        if (auto missing = session.Checks().SelectPaths(args->All("--select")))
+        if (auto missing = session.Checks().SelectPaths(options.select))
             return Fail("no entry at " + *missing + " (paths as `scan` lists them)");
     }
 
     StderrNotifier notifier;
     TerminalProgress progress;
     progress.SetHeadlineSlot(kSlotSavingText);
-    const RecoveryResult result = session.Recover(*out, mode, progress, notifier, stop.flag());
+    progress.CountBytes(ChosenBytes(session, mode));
+    const RecoveryResult result =
+        session.Recover(options.out, mode, progress, notifier, stop.flag());
     progress.Finish();
-    if (result.refused) return kExitFailure;
+    if (result.refused || !result.rootCreated) return kExitFailure;
     std::printf(
         "Written %llu files, %llu bytes; skipped %llu filtered, %llu empty; "
         "unreadable sectors %llu\n",
@@ -72,9 +108,19 @@ int RunRecoverCommand(const std::vector<std::string>& words) {
         static_cast<unsigned long long>(result.skippedFiltered),
         static_cast<unsigned long long>(result.skippedEmpty),
         static_cast<unsigned long long>(result.unreadableSectors));
-    std::fflush(stdout);
-    if (result.stopped) std::fprintf(stderr, "tarvik-cli: stopped before the end\n");
-    return result.rootCreated && result.filesWritten > 0 ? kExitOk : kExitFailure;
+    const int status = FinishOutput(kExitOk);
+    if (status != kExitOk) return status;
+    // The file a stop cut short has been removed; what was written before it is whole.
+    if (result.stopped) return ReportInterrupted();
+    if (result.filesWritten == 0)
+        return Fail("nothing written: " + NothingWrittenReason(result, mode));
+    if (result.filesFailed > 0) {
+        return Fail(std::to_string(result.filesFailed) +
+                    " files could not be created or written whole (see the messages above); "
+                    "free space in " +
+                    options.out + " or choose another --out");
+    }
+    return kExitOk;
 }
 
 }  // namespace tarvik::cli

@@ -17,27 +17,22 @@ const char* StateOf(const CatalogueEntry& entry) {
 
 }  // namespace
 
-int RunScanCommand(const std::vector<std::string>& words) {
-    std::string error;
-    const auto args =
-        ParseArgs("scan", words, {{"--disk", "--drive"}, {"--search", "--advance"}, {}}, error);
-    if (!args) return UsageError(error);
-    if (!args->positional.empty()) return UsageError("unexpected argument " + args->positional[0]);
-
+int RunScanCommand(const DriveOptions& options) {
     RecoverySession session;
     const InterruptStop stop;
-    if (auto failed = ScanChosenDrive(*args, session, stop)) return *failed;
+    if (auto failed = ScanChosenDrive(options, session, stop)) return *failed;
     const Catalogue& catalogue = session.GetCatalogue();
-    for (const PlacedEntry& placed : session.Checks().Placed()) {
+    for (const PlacedEntry& placed : session.Placement()) {
         const CatalogueEntry& entry = catalogue.At(placed.catalogueIndex);
         const std::uint32_t size = entry.size;
         const std::uint32_t number = entry.number;
         const std::uint32_t parent = entry.parent;
         std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\n", entry.IsDirectory() ? "Dir" : "File",
-                    StateOf(entry), size, FormatEntryDate(entry).c_str(), number, parent,
+                    StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
                     placed.path.c_str());
     }
-    std::fflush(stdout);
+    const int status = FinishOutput(kExitOk);
+    if (status != kExitOk) return status;
     std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters()).c_str());
     return kExitOk;
 }

@@ -44,12 +44,16 @@ include(GNUInstallDirs)
 install(TARGETS tarvik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_SOURCE_DIR}/res/tarvik.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/res/org.corvanemiravel.Tarvik.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+set(TARVIK_ICONS ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${CMAKE_SOURCE_DIR}/res/pictures/icon_128_256.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/256x256/apps RENAME tarvik.png)
+        DESTINATION ${TARVIK_ICONS}/256x256/apps RENAME tarvik.png)
+install(FILES ${CMAKE_SOURCE_DIR}/res/icons/tarvik-48.png
+        DESTINATION ${TARVIK_ICONS}/48x48/apps RENAME tarvik.png)
 install(FILES ${CMAKE_SOURCE_DIR}/res/pictures/icon_128.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps RENAME tarvik.png)
-install(FILES ${CMAKE_SOURCE_DIR}/res/manual/index.html
-        DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME manual.html)
+        DESTINATION ${TARVIK_ICONS}/32x32/apps RENAME tarvik.png)
+install(FILES ${CMAKE_SOURCE_DIR}/res/icons/tarvik.svg DESTINATION ${TARVIK_ICONS}/scalable/apps)
 
 if(TARVIK_TESTS AND Qt6Test_FOUND)
   include(${CMAKE_SOURCE_DIR}/tests/gui/CMakeLists.txt)

@@ -5,13 +5,6 @@
 
 namespace tarvik {
 
-namespace {
-
-// Resident data shows as one sector's worth in the catalogue.
-constexpr std::uint64_t kResidentDataSize = 512;
-
-}  // namespace
-
 bool HasFileSignature(std::span<const std::uint8_t> record) {
     return FileRecordHeader::HasSignature(ByteView(record.data(), record.size()));
 }
@@ -26,7 +19,7 @@ std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record) {
     if (summary->hasName()) inspected.name = summary->name;
     inspected.parent = summary->parentRecord;
     inspected.creationTime = summary->creationTime;
-    inspected.size = summary->residentData ? kResidentDataSize : summary->initializedSize;
+    inspected.size = summary->initializedSize;
     inspected.compressed = summary->compressed;
     inspected.hasAttributeList = summary->hasAttributeList;
     return inspected;

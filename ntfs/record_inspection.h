@@ -15,7 +15,7 @@ struct InspectedRecord {
     std::optional<std::string> name;  // UTF-8; the best of its names
     std::uint32_t parent = 0;
     std::uint64_t creationTime = 0;
-    std::uint64_t size = 0;  // initialized size of the unnamed data; 512 when resident
+    std::uint64_t size = 0;  // initialized size of the unnamed data (a resident value's length)
     bool compressed = false;
     bool hasAttributeList = false;
 

@@ -4,23 +4,39 @@ namespace tarvik {
 
 namespace {
 
-std::string WithRemainder(std::uint64_t whole, std::uint64_t remainderInSmallerUnit,
-                          bool hasRemainder, const char* unit) {
-    std::string text = std::to_string(whole);
-    if (hasRemainder) text += "." + std::to_string(remainderInSmallerUnit).substr(0, 2);
-    return text + unit;
+// The next decimal digit of remainder / unit; the remainder becomes the rest. Adds the
+// remainder ten times, never holding more than a unit, so no 64-bit unit overflows.
+unsigned NextDigit(std::uint64_t& remainder, std::uint64_t unit) {
+    unsigned digit = 0;
+    std::uint64_t rest = 0;
+    for (int i = 0; i < 10; ++i) {
+        if (rest >= unit - remainder) {
+            rest -= unit - remainder;
+            ++digit;
+        } else {
+            rest += remainder;
+        }
+    }
+    remainder = rest;
+    return digit;
 }
 
 }  // namespace
 
+std::string DecimalFigure(std::uint64_t count, std::uint64_t unit) {
+    std::uint64_t remainder = count % unit;
+    const unsigned tenths = NextDigit(remainder, unit);
+    const unsigned hundredths = NextDigit(remainder, unit);
+    return std::to_string(count / unit) + "." + std::to_string(tenths) + std::to_string(hundredths);
+}
+
 std::string FormatDriveSize(std::uint64_t sectors) {
     constexpr std::uint64_t kSectorsPerGiB = 0x200000;
-    if (sectors >= kSectorsPerGiB) {
-        const std::uint64_t remainder = sectors & 0x1FFFFF;
-        return WithRemainder(sectors >> 21, remainder >> 11, remainder != 0, "GB");
-    }
-    const std::uint64_t remainder = sectors & 0x7FF;
-    return WithRemainder(sectors >> 11, remainder >> 1, remainder != 0, "MB");
+    constexpr std::uint64_t kSectorsPerMiB = 0x800;
+    const std::uint64_t unit = sectors >= kSectorsPerGiB ? kSectorsPerGiB : kSectorsPerMiB;
+    const char* name = sectors >= kSectorsPerGiB ? "GB" : "MB";
+    if (sectors % unit == 0) return std::to_string(sectors / unit) + name;
+    return DecimalFigure(sectors, unit) + name;
 }
 
 }  // namespace tarvik

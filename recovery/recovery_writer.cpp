@@ -147,7 +147,7 @@ bool RecoveryWriter::WriteFiles(FolderLevel& level) {
                                                    kElidedFolders + std::string(entry.Name()));
             continue;
         }
-        WriteFile(entry, level.fd.get(), path_, level.names.Claim(SafeName(entry.Name())));
+        WriteFile(entry, level.fd.get(), path_, level.names);
     }
     return true;
 }
@@ -187,7 +187,9 @@ void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
 }
 
 void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
-                               const std::string& name) {
+                               FolderNames& names) {
+    const std::string safeName = SafeName(entry.Name());
+    std::string name = names.Claim(safeName);
     const std::uint32_t number = entry.number;
     std::optional<FileDataMap> map;
     // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
@@ -205,8 +207,12 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         ++result_.skippedFiltered;
         return;
     }
-    UniqueFd fd(::openat(folderFd, name.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
+    constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    UniqueFd fd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
+    while (!fd.valid() && errno == EEXIST) {
+        name = names.Claim(safeName);
+        fd = UniqueFd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
+    }
     if (!fd.valid()) {
         notifier_.Notify(WithArgument(kErrorCreatingFileText, name), kDiskWriteProtectedCaption,
                          NoticeIcon::Warning);
@@ -223,10 +229,16 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         const CopyOptions options{&progress_, stop_, maxRequestBytes_};
         const CopyResult copy = CopyFileData(*map, engine_.source(),
                                              engine_.geometry().sectorsPerCluster, output, options);
+        if (copy.stopped) {
+            ::unlinkat(folderFd, name.c_str(), 0);
+            return;
+        }
         result_.bytesWritten += copy.bytesWritten;
         result_.unreadableSectors += copy.unreadableSectors;
-        if (copy.writeFailed) ++result_.filesFailed;
-        if (copy.stopped || copy.writeFailed) return;
+        if (copy.writeFailed) {
+            ++result_.filesFailed;
+            return;
+        }
     }
     ++result_.filesWritten;
     SetFileDate(entry, fd.get());

@@ -9,6 +9,7 @@
 #include "catalogue/catalogue_entry.h"
 #include "common/reporting.h"
 #include "recovery/file_data_copy.h"
+#include "recovery/safe_names.h"
 
 namespace tarvik {
 
@@ -66,8 +67,11 @@ class RecoveryWriter {
     // Writes the wanted files among a folder's children. False when stopped.
     bool WriteFiles(FolderLevel& level);
     bool Wanted(const CatalogueEntry& entry) const;
+    // Writes one file under the name claimed for it, or under the next free " (n)" name
+    // when a file of that name is already in the folder: nothing there is overwritten.
+    // A file a stop request cut short is removed, so no partial file passes for a whole.
     void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
-                   const std::string& name);
+                   FolderNames& names);
     void SetFileDate(const CatalogueEntry& entry, int fd);
     bool Stopped() const { return stop_ != nullptr && stop_->load(); }
 

@@ -44,16 +44,10 @@ CheckTree::CheckTree(Catalogue& catalogue, const FolderTable& folders)
     // Placement lists a folder before its subtree, and its files after its sub-folders'
     // subtrees, so the folder holding an entry is the last folder met one level up.
     parent_.assign(placed_.size(), kNoParent);
-    samePathNext_.assign(placed_.size(), kNoParent);
     std::vector<std::size_t> folderAtDepth;
     std::vector<std::size_t> childCount(placed_.size() + 1, 0);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         const PlacedEntry& entry = placed_[p];
-        const auto [found, added] = byPath_.try_emplace(entry.path, p, p);
-        if (!added) {
-            samePathNext_[found->second.second] = p;
-            found->second.second = p;
-        }
         if (IsUnplaced(entry)) continue;
         if (entry.depth > 1 && entry.depth - 2 < folderAtDepth.size()) {
             parent_[p] = folderAtDepth[entry.depth - 2];
@@ -242,7 +236,22 @@ std::optional<std::size_t> CheckTree::ParentOf(std::size_t position) const {
     return parent_[position];
 }
 
+void CheckTree::IndexPaths() const {
+    if (pathsIndexed_) return;
+    samePathNext_.assign(placed_.size(), kNoParent);
+    byPath_.reserve(placed_.size());
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        const auto [found, added] = byPath_.try_emplace(placed_[p].path, p, p);
+        if (!added) {
+            samePathNext_[found->second.second] = p;
+            found->second.second = p;
+        }
+    }
+    pathsIndexed_ = true;
+}
+
 std::optional<std::size_t> CheckTree::Find(const std::string& treePath) const {
+    IndexPaths();
     const auto found = byPath_.find(treePath);
     if (found == byPath_.end()) return std::nullopt;
     return found->second.first;

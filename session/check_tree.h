@@ -133,9 +133,12 @@ class CheckTree {
     std::vector<std::size_t> children_;
     std::vector<std::size_t> rootChildren_;
     // The first and the last position of each path.
-    std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> byPath_;
+    // Indexed when a path is first looked up: listing and clicking never need it.
+    void IndexPaths() const;
+    mutable bool pathsIndexed_ = false;
+    mutable std::unordered_map<std::string, std::pair<std::size_t, std::size_t>> byPath_;
     // The next position with the same path as this one, or kNoParent.
-    std::vector<std::size_t> samePathNext_;
+    mutable std::vector<std::size_t> samePathNext_;
     CheckMark rootMark_ = CheckMark::kUnchecked;
 
     // Entries placed under the root (the ones the totals count).

@@ -131,6 +131,23 @@ std::optional<std::size_t> RecoverySession::FirstNtfsDrive() const {
     return std::nullopt;
 }
 
+bool RecoverySession::DriveValidates(std::size_t row) const {
+    const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
+    if (!drive || !IsScannedType(drive->partitionType)) return false;
+    ScanEngine probe(PhysicalDiskCode(static_cast<unsigned>(disk_)), DiskSector(drive->startSector),
+                     drive->sizeInSectors());
+    NullNotifier silent;
+    return probe.ValidateBootSector(silent);
+}
+
+std::optional<std::size_t> RecoverySession::FirstValidDrive() const {
+    const std::size_t count = Drives().size();
+    for (std::size_t row = 0; row < count; ++row) {
+        if (DriveValidates(row)) return row;
+    }
+    return std::nullopt;
+}
+
 bool RecoverySession::RestorePreviousDrives() {
     if (!ProcessDriveList().RestorePrevious()) return false;
     disk_ = previousDisk_;
@@ -185,6 +202,11 @@ bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop
     // unchecked; the new catalogue starts with nothing checked, as it is shown.
     engine_->catalogue().SetAllCheckStates(kCheckNeverSet);
     return true;
+}
+
+std::vector<PlacedEntry> RecoverySession::Placement() const {
+    if (checks_) return checks_->Placed();
+    return PlaceEntries(engine_->catalogue(), engine_->folderTable());
 }
 
 CheckTree& RecoverySession::Checks() const {

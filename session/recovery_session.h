@@ -115,6 +115,13 @@ class RecoverySession {
     std::vector<DriveSummary> ListDrives() const;
     // The row of the first drive a scan accepts.
     std::optional<std::size_t> FirstNtfsDrive() const;
+    // Whether drive `row` is of a type a scan accepts and one of its boot sector copies
+    // validates as NTFS. Reads the disk; says nothing.
+    bool DriveValidates(std::size_t row) const;
+    // The row of the first drive that validates: a disk whose first NTFS-typed
+    // partition holds another file system (exFAT shares the type) still has its NTFS
+    // drive found.
+    std::optional<std::size_t> FirstValidDrive() const;
     // Brings back the list that stood before the last FindDrives (a cancelled choice).
     bool RestorePreviousDrives();
 
@@ -140,6 +147,10 @@ class RecoverySession {
     DriveProperties Properties() const;
 
     // The check marks of the scanned drive (after Scan).
+    // Every entry as the folder tree places it, with its tree path, for a listing: the
+    // placement alone, without the check marks' indexes.
+    std::vector<PlacedEntry> Placement() const;
+
     // Placed when first asked for: a recovery of everything never needs them.
     CheckTree& Checks() const;
 

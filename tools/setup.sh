@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   ntfs-3g ntfs-3g-dev sleuthkit libfsntfs-utils fdisk xz-utils
   clang clang-format
+  libcli11-dev forensics-samples-multiple appstream dpkg-dev file man-db
   xvfb xdotool imagemagick
 )
 

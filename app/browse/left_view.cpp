@@ -116,7 +116,7 @@ void CLeftView::RecountSelection() {
     const SelectionTotals totals = tree ? tree->Totals() : SelectionTotals{};
     app_.SelectedFileCount = static_cast<std::uint32_t>(totals.files);
     app_.SelectedFolderCount = static_cast<std::uint32_t>(totals.folders);
-    app_.SelectedBytes = static_cast<std::uint32_t>(totals.bytes);
+    app_.SelectedBytes = totals.bytes;
     // Recover Selected Files is usable exactly while something would be written.
     app_.AnySelected = tree && tree->AnyChecked() ? 1 : 0;
     app_.AllSelected = tree && tree->RootMark() == CheckMark::kChecked ? 1 : 0;

@@ -58,9 +58,13 @@ image="$work/wrong-start.img"
 cp "$fixtures/sample-disk.img" "$image"
 printf '\x02\x08\x00\x00' | dd of="$image" bs=1 seek=$((0x1BE + 8)) conv=notrunc status=none
 status=0
-"$cli" scan --disk "$image" >/dev/null 2>"$work/err" || status=$?
+"$cli" scan --disk "$image" --drive 1 >/dev/null 2>"$work/err" || status=$?
 [ "$status" -eq 1 ] && grep -q 'Invalid Drive: Use Corvane Miravel FAT to Recover FAT Drive' "$work/err"
 report $? "wrong partition start: the drive it names is refused"
+status=0
+"$cli" scan --disk "$image" >/dev/null 2>"$work/err" || status=$?
+[ "$status" -eq 1 ] && grep -q 'no drive of the disk has a valid NTFS boot sector' "$work/err"
+report $? "wrong partition start: without --drive no drive is chosen, and the search is proposed"
 diff <(scanned_names "$image" --search | grep -v '^\$') \
      <(manifest_names "$fixtures/sample-disk.manifest") >/dev/null
 report $? "wrong partition start: the searched drive lists every file"

@@ -102,11 +102,9 @@ class BrowseTest : public QObject {
             (entry.IsDirectory() ? totals.folders : totals.files) += 1;
             totals.bytes += entry.size;
         }
-        QCOMPARE(
-            Frame()->StatusPane(2)->text(),
-            QString::fromStdString(TotalsText("Selected", static_cast<std::uint32_t>(totals.bytes),
-                                              static_cast<std::uint32_t>(totals.files),
-                                              static_cast<std::uint32_t>(totals.folders))));
+        QCOMPARE(Frame()->StatusPane(2)->text(),
+                 QString::fromStdString(
+                     TotalsText("Selected", totals.bytes, totals.files, totals.folders)));
         QCOMPARE(App().AnySelected, totals.files + totals.folders > 0 ? 1 : 0);
         // Recover Selected Files is usable exactly while something is checked.
         QCOMPARE(Frame()->ToolbarButtonEnabled(ID_RECOVER_SELECTED),

@@ -184,11 +184,9 @@ class DriveChoiceTest : public QObject {
         QCOMPARE(counters[0].toULongLong() + counters[2].toULongLong() + counters[5].toULongLong(),
                  drive.totalFiles);
         QCOMPARE(counters[6], QString("Phase 4 of 4  Doing House Keeping jobs"));
-        QCOMPARE(
-            Frame()->StatusPane(1)->text(),
-            QString::fromStdString(TotalsText("Total", static_cast<std::uint32_t>(drive.totalBytes),
-                                              static_cast<std::uint32_t>(drive.totalFiles),
-                                              static_cast<std::uint32_t>(drive.totalDirectories))));
+        QCOMPARE(Frame()->StatusPane(1)->text(),
+                 QString::fromStdString(TotalsText("Total", drive.totalBytes, drive.totalFiles,
+                                                   drive.totalDirectories)));
         QVERIFY(Frame()->MenuItemEnabled(ID_DRIVE_PARAMETERS));
         QVERIFY(Frame()->ToolbarButtonEnabled(ID_OPEN_DRIVE));
 

@@ -89,28 +89,27 @@ class ShellTest : public QObject {
         QCOMPARE(frame->MenuAction(ID_SELECT_ALL)->statusTip(), QString("Select All Items"));
     }
 
-    void totalsTextsCutTheFractionToTwoDigits() {
+    void totalsTextsShowTwoDecimalsOf64BitCounts() {
         QCOMPARE(TotalsText("Total", 1536, 2, 3),
-                 std::string("Total 1.51 KB in 2 Files in 3 Folders"));
+                 std::string("Total 1.50 KB in 2 Files in 3 Folders"));
         QCOMPARE(TotalsText("Total", 1023, 0, 0),
-                 std::string("Total 0.10 KB in 0 Files in 0 Folders"));
+                 std::string("Total 0.99 KB in 0 Files in 0 Folders"));
         QCOMPARE(TotalsText("Total", 1024, 1, 1),
-                 std::string("Total 1.0 KB in 1 Files in 1 Folders"));
-        QCOMPARE(TotalsText("Total", 1029, 1, 1),
-                 std::string("Total 1.5 KB in 1 Files in 1 Folders"));
+                 std::string("Total 1.00 KB in 1 Files in 1 Folders"));
         QCOMPARE(TotalsText("Selected", 1048576, 1, 0),
-                 std::string("Selected 1.0 MB in 1 Files in 0 Folders"));
+                 std::string("Selected 1.00 MB in 1 Files in 0 Folders"));
         QCOMPARE(TotalsText("Selected", 1572864, 1, 0),
-                 std::string("Selected 1.51 MB in 1 Files in 0 Folders"));
-        QCOMPARE(TotalsText("Total", 0xFFFFFFFFu, 7, 8),
-                 std::string("Total 3.10 GB in 7 Files in 8 Folders"));
+                 std::string("Selected 1.50 MB in 1 Files in 0 Folders"));
+        // 4.5 GiB in more files than 32 bits count: nothing wraps.
+        QCOMPARE(TotalsText("Total", 0x120000000ull, 0x100000001ull, 8),
+                 std::string("Total 4.50 GB in 4294967297 Files in 8 Folders"));
 
         CMainFrame* frame = App().CreateMainFrame();
         App().SelectedBytes = 1536;
         App().SelectedFileCount = 4;
         App().SelectedFolderCount = 1;
         frame->ShowSelectedTotals();
-        QCOMPARE(frame->StatusPane(2)->text(), QString("Selected 1.51 KB in 4 Files in 1 Folders"));
+        QCOMPARE(frame->StatusPane(2)->text(), QString("Selected 1.50 KB in 4 Files in 1 Folders"));
         App().SelectedBytes = App().SelectedFileCount = App().SelectedFolderCount = 0;
     }
 

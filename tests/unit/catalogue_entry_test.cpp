@@ -28,35 +28,38 @@ CatalogueEntry EntryCreatedAt(std::uint64_t fileTime) {
     return entry;
 }
 
-TEST(EntryDate, UsesTheHighHalfOfTheCreationTime) {
-    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(0)), "01-01-1601");
-    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(0xFFFFFFFFu)), "01-01-1601");
-    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(201ull << 32)), "01-01-1601");
-    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(202ull << 32)), "02-01-1601");
-
+TEST(EntryDate, ExactDayAndTimeOfTheWholeCreationTime) {
     using namespace std::chrono;
+    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(0)), "01-01-1601");
+    EXPECT_EQ(FormatIsoTime(0), "1601-01-01T00:00:00Z");
+    // The last 100 ns of the first day, and the first of the second.
+    const std::uint64_t day = kSecondsPerDay * kTicksPerSecond;
+    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(day - 1)), "01-01-1601");
+    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(day)), "02-01-1601");
+    EXPECT_EQ(FormatIsoTime(day - 1), "1601-01-01T23:59:59Z");
+
     const std::uint64_t noon = 12 * 3600;
     EXPECT_EQ(FormatEntryDate(EntryCreatedAt(FileTimeOf(year(2000) / February / 29, noon))),
               "29-02-2000");
-    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(FileTimeOf(year(2002) / December / 25, noon))),
-              "25-12-2002");
-    EXPECT_GT(DateFromFileTime(~0ull).year, 60000);  // the largest time still has a date
+    // A time in the late morning that the low-precision formula put on the day before.
+    const std::uint64_t created = FileTimeOf(year(2026) / December / 7, 11 * 3600 + 28 * 60 + 3);
+    EXPECT_EQ(FormatEntryDate(EntryCreatedAt(created)), "07-12-2026");
+    EXPECT_EQ(FormatIsoTime(created + 9'999'999), "2026-12-07T11:28:03Z");
+    EXPECT_EQ(DateFromFileTime(~0ull), (CalendarDate{28, 5, 60056}));
+    EXPECT_EQ(FormatIsoTime(~0ull), "60056-05-28T05:36:10Z");
 }
 
-// The date runs a little early, never late, and by less than a day: late in the
-// evening of every day from 1601 to 2100 the date is that day, across every month
-// end and the leap-year rules of 1700, 1800, 1900 and 2000.
-TEST(EntryDate, LateEveningOfEveryDayTo2100GivesThatDay) {
+// Every day from 1601 to 2100, at its first and its last second, is that day, across
+// every month end and the leap-year rules of 1700, 1800, 1900 and 2000.
+TEST(EntryDate, FirstAndLastSecondOfEveryDayTo2100GiveThatDay) {
     using namespace std::chrono;
-    const std::uint64_t lateEvening = 23 * 3600;
     for (sys_days day = sys_days(year(1601) / January / 1);
          day <= sys_days(year(2100) / December / 31); day += days(1)) {
         const year_month_day expected(day);
-        const CalendarDate date = DateFromFileTime(FileTimeOf(expected, lateEvening));
-        ASSERT_EQ(date, (CalendarDate{static_cast<int>(unsigned(expected.day())),
-                                      static_cast<int>(unsigned(expected.month())),
-                                      int(expected.year())}))
-            << FormatDate(date);
+        const CalendarDate want{static_cast<int>(unsigned(expected.day())),
+                                static_cast<int>(unsigned(expected.month())), int(expected.year())};
+        ASSERT_EQ(DateFromFileTime(FileTimeOf(expected, 0)), want);
+        ASSERT_EQ(DateFromFileTime(FileTimeOf(expected, kSecondsPerDay - 1)), want);
     }
 }
 

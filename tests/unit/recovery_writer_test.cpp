@@ -248,7 +248,7 @@ TEST(RecoveryWriter, SelectedAndDeletedModes) {
     EXPECT_TRUE(fs::is_directory(deleted.path / "Root/unchecked"));  // every folder made
 }
 
-TEST(RecoveryWriter, StopMidFileLeavesAPartialFileAndNothingOpen) {
+TEST(RecoveryWriter, StopMidFileRemovesThePartialFileAndLeavesNothingOpen) {
     MemoryDrive drive;
     drive.AddFile(20, kRootFolderNumber, "big.bin", 64, 'b');
     drive.AddFile(21, kRootFolderNumber, "after.bin", 4, 'a');
@@ -263,8 +263,37 @@ TEST(RecoveryWriter, StopMidFileLeavesAPartialFileAndNothingOpen) {
     EXPECT_EQ(OpenDescriptors(), before);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.filesWritten, 0u);
-    EXPECT_EQ(fs::file_size(out.path / "Root/big.bin"), 12u * 512);  // three requests
+    EXPECT_EQ(result.bytesWritten, 0u);
+    EXPECT_FALSE(fs::exists(out.path / "Root/big.bin"));
     EXPECT_FALSE(fs::exists(out.path / "Root/after.bin"));
+    EXPECT_TRUE(fs::is_empty(out.path / "Root"));
+}
+
+// A second recovery into the same folder, and files put there by hand, are never
+// overwritten: each new file takes the next free " (n)" name.
+TEST(RecoveryWriter, ExistingFilesInTheDestinationAreNeverOverwritten) {
+    MemoryDrive drive;
+    drive.AddFolder(20, kRootFolderNumber, "docs");
+    drive.AddFile(21, 20, "a.txt", 1, 'n');
+    drive.AddFile(22, 20, "a.txt", 2, 'm');
+    TempDir out;
+    fs::create_directories(out.path / "Root/docs");
+    {
+        std::ofstream mine(out.path / "Root/docs/a (2).txt");
+        mine << "mine";
+    }
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    EXPECT_EQ(writer.Run(out.path.string(), RecoveryMode::kAll, "").filesWritten, 2u);
+    EXPECT_EQ(writer.Run(out.path.string(), RecoveryMode::kAll, "").filesWritten, 2u);
+    const fs::path docs = out.path / "Root/docs";
+    EXPECT_EQ(fs::file_size(docs / "a (2).txt"), 4u);  // untouched
+    EXPECT_EQ(fs::file_size(docs / "a.txt"), 512u);
+    EXPECT_EQ(fs::file_size(docs / "a (3).txt"), 1024u);
+    EXPECT_EQ(fs::file_size(docs / "a (4).txt"), 512u);
+    EXPECT_EQ(fs::file_size(docs / "a (5).txt"), 1024u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(docs), {}), 5);
 }
 
 TEST(RecoveryWriter, ProgressIsAPositionInTheFilesSectorsPerReadRequest) {
@@ -348,9 +377,11 @@ TEST(RecoveryWriter, FilesThatCannotBeCreatedOrWrittenWholeCountAsFailed) {
     MemoryDrive drive;
     drive.AddFile(20, kRootFolderNumber, "small.bin", 2, 's');
     drive.AddFile(21, kRootFolderNumber, "big.bin", 16, 'b');
-    drive.AddFile(22, kRootFolderNumber, "clash", 1, 'c');
+    // A folder where the file would go, and a name too long for a " (2)" to be added.
+    const std::string clash(255, 'c');
+    drive.AddFile(22, kRootFolderNumber, clash.c_str(), 1, 'c');
     TempDir out;
-    fs::create_directories(out.path / "Root/clash");  // a folder where the file would go
+    fs::create_directories(out.path / "Root" / clash);
     NullProgressSink progress;
     CountingNotifier notifier;
     RecoveryWriter writer(drive.engine, progress, notifier);

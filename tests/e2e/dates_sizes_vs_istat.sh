@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Every entry the scan lists on the real images has the date and size The Sleuth Kit's
+# istat gives its record: the creation time of $STANDARD_INFORMATION (or, for a name
+# found in a folder's index, of $FILE_NAME, which the index entry copies) to the second,
+# and the size of the unnamed $DATA. The index copies of the volume's own metadata files
+# ($MFT, $AttrDef, ...) are never brought up to date by Windows, so those are left out.
+set -euo pipefail
+: "${TARVIK_BUILD_DIR:?}" "${TARVIK_SHARED_DIR:?}"
+cli="$TARVIK_BUILD_DIR/tarvik-cli"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+check_image() {  # NAME OFFSET
+  local name=$1 offset=$2 image="$work/$1" bad=0 count=0
+  "$cli" scan --disk "$image" --drive 1 2>/dev/null >"$work/scan"
+  while IFS=$'\t' read -r kind state size date id _ path; do
+    [ "$state" = made-up ] && continue
+    case "$path" in Root/\$*) continue ;; esac
+    count=$((count + 1))
+    istat -f ntfs -o "$offset" "$image" "$id" >"$work/istat" 2>/dev/null || {
+      echo "    istat cannot read record $id ($path)"; bad=$((bad + 1)); continue; }
+    local si fn data
+    si=$(awk '/^\$STANDARD_INFORMATION/ {f = 1} f && /^Created:/ {print $2 "T" substr($3, 1, 8) "Z"; exit}' "$work/istat")
+    fn=$(awk '/^\$FILE_NAME/ {f = 1} f && /^Created:/ {print $2 "T" substr($3, 1, 8) "Z"; exit}' "$work/istat")
+    data=$(awk '/^Type: \$DATA \(128-[0-9]+\) +Name: N\/A/ {
+                  for (i = 1; i <= NF; i++) if ($i == "size:") {print $(i + 1); exit}}' "$work/istat")
+    [ "$kind" = Dir ] && data=0
+    if [ "$date" != "$si" ] && { [ "$state" != normal ] || [ "$date" != "$fn" ]; }; then
+      echo "    $path: date $date, istat $si ($fn in \$FILE_NAME)"; bad=$((bad + 1))
+    fi
+    if [ "$size" != "${data:-0}" ]; then
+      echo "    $path: size $size, istat ${data:-0}"; bad=$((bad + 1))
+    fi
+  done <"$work/scan"
+  if [ "$bad" -eq 0 ] && [ "$count" -gt 0 ]; then
+    echo "ok   $name: $count entries"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name: $bad differences in $count entries"
+    failed=$((failed + 1))
+  fi
+}
+
+for name in dftt-7-undel-ntfs.dd dftt-8-jpeg-search.dd win10-compressed-attrlist.dd \
+            mkntfs-512-subdirs.dd ntfs3-attribute-list.raw mbr-unicode-names.dd; do
+  if [ ! -f "$TARVIK_SHARED_DIR/testdata/$name.xz" ]; then
+    if [ "${CI:-}" = true ]; then echo "FAIL $name: missing under CI"; failed=$((failed + 1)); fi
+    echo "skip $name: no $TARVIK_SHARED_DIR/testdata"
+    continue
+  fi
+  xz -dc "$TARVIK_SHARED_DIR/testdata/$name.xz" >"$work/$name"
+  offset=0
+  [ "$name" = mbr-unicode-names.dd ] && offset=63
+  check_image "$name" "$offset"
+  rm -f "$work/$name"
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
