@@ -50,7 +50,7 @@ QStringList SavingSummaryLines(const RecoveryResult& result, const QString& root
     if (result.skippedEmpty != 0)
         lines << QString("Empty files passed over: %1").arg(Count(result.skippedEmpty));
     if (result.stopped)
-        lines << "The saving was cancelled: the file being written is incomplete and the "
+        lines << "The saving was cancelled: the file it was writing was removed, and the "
                  "files after it were not written.";
     lines << QString("Saved under: %1").arg(QDir::toNativeSeparators(rootPath));
     return lines;
