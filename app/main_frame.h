@@ -8,11 +8,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/command_state.h"
 #include "app/command_table.h"
 #include "app/file_list_pane.h"
+#include "recovery/recovery_writer.h"
 
 class QLabel;
 class QMenu;
@@ -80,6 +82,23 @@ class CMainFrame : public QMainWindow {
     // way (its dialogs' loops end with the program's) goes no further.
     bool Closing() const { return closing_; }
 
+    // ---- recovery ----
+    // Asks for the destination folder; an empty text when the user cancels. Tests put
+    // their own chooser in place of the folder browser.
+    using FolderChooser = std::function<QString()>;
+    void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
+    QString ChooseDestinationFolder();
+    // Recover Selected Files, Recover All and Recover Deleted Files: destination,
+    // refusal of a folder on the scanned disk, the saving, then its summary.
+    void RecoverCommand(RecoveryMode mode);
+    // The folder the last recovery wrote into (the chosen one with Root appended).
+    const QString& DestinationPath() const { return destinationPath_; }
+    RecoveryMode CurrentRecoveryMode() const { return recoveryMode_; }
+    // What the last saving did; nothing before one ran.
+    const std::optional<RecoveryResult>& LastRecovery() const { return lastRecovery_; }
+    // Whether the end-of-saving summary is shown (tests that run many savings turn it off).
+    void SetShowSavingSummary(bool show) { showSavingSummary_ = show; }
+
     // ---- status bar ----
     // Pane 1: the totals of the engine's catalogue.
     void ShowTotals();
@@ -112,6 +131,7 @@ class CMainFrame : public QMainWindow {
     void OnSelectAll(bool checked);
     void OnFind();
     void OnFindNext();
+    void OnAddFileFilter();
 
     CTarvikApp& app_;
     QSplitter* splitter_ = nullptr;
@@ -124,6 +144,15 @@ class CMainFrame : public QMainWindow {
     QPersistentModelIndex rootTreeItem_;
     std::unique_ptr<CDriveChooser> chooser_;
     bool closing_ = false;
+    FolderChooser folderChooser_;
+    QString destinationPath_;
+    RecoveryMode recoveryMode_ = RecoveryMode::kSelected;
+    std::optional<RecoveryResult> lastRecovery_;
+    bool showSavingSummary_ = true;
 };
+
+// The folder a recovery writes into: Root inside the chosen folder, "/Root" for the
+// file system's root.
+QString DestinationRoot(const QString& chosen);
 
 }  // namespace tarvik

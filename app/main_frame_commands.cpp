@@ -1,6 +1,7 @@
 // The main frame's menus, accelerators, command dispatch and enabling.
 #include <QActionGroup>
 #include <QApplication>
+#include <QFileDialog>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,8 +19,14 @@
 #include "app/disks/drive_chooser.h"
 #include "app/help_window.h"
 #include "app/main_frame.h"
+#include "app/recover/add_file_filter_dlg.h"
+#include "app/recover/saving_files_dlg.h"
+#include "app/recover/saving_summary_dlg.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
+#include "app/worker_reporting.h"
+#include "recovery/destination_check.h"
+#include "recovery/recovery_texts.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -120,6 +127,10 @@ void CMainFrame::InstallShellHandlers() {
     SetCommandHandler(ID_UNSELECT_ALL, [this] { OnSelectAll(false); });
     SetCommandHandler(ID_FIND, [this] { OnFind(); });
     SetCommandHandler(ID_FIND_NEXT, [this] { OnFindNext(); });
+    SetCommandHandler(ID_RECOVER_SELECTED, [this] { RecoverCommand(RecoveryMode::kSelected); });
+    SetCommandHandler(ID_RECOVER_ALL, [this] { RecoverCommand(RecoveryMode::kAll); });
+    SetCommandHandler(ID_RECOVER_DELETED, [this] { RecoverCommand(RecoveryMode::kDeleted); });
+    SetCommandHandler(ID_ADD_FILE_FILTER, [this] { OnAddFileFilter(); });
     SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
         Session().DropFileFilter();
         app_.FilterActive = 0;
@@ -169,9 +180,19 @@ void CMainFrame::UpdateMenuState(QMenu* popup) {
             action->setChecked(id == ID_VIEW_TOOLBAR ? toolBar_->isVisible()
                                                      : statusBar()->isVisible());
         } else if (IsViewStyle(id)) {
-            const bool current = list && list->ViewStyle() == StyleOf(id);
-            action->setCheckable(current);
-            action->setChecked(current);
+            // The four styles are one radio group per pop-up: at most one carries the
+            // mark, none while there is no file list.
+            if (!action->actionGroup()) {
+                auto* group =
+                    popup->findChild<QActionGroup*>(QString(), Qt::FindDirectChildrenOnly);
+                if (!group) {
+                    group = new QActionGroup(popup);
+                    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+                }
+                group->addAction(action);
+            }
+            action->setCheckable(true);
+            action->setChecked(list && list->ViewStyle() == StyleOf(id));
         }
     }
 }
@@ -227,6 +248,46 @@ void CMainFrame::OnFindNext() {
     std::optional<std::size_t> last;
     if (app_.FindMatched) last = app_.FindPosition;
     tree->FindNext(last);
+}
+
+QString DestinationRoot(const QString& chosen) {
+    return chosen.endsWith('/') ? chosen + kRecoveryRootName : chosen + '/' + kRecoveryRootName;
+}
+
+QString CMainFrame::ChooseDestinationFolder() {
+    if (folderChooser_) return folderChooser_();
+    return QFileDialog::getExistingDirectory(this, "Select the Destination folder for Saving Files",
+                                             QString(), QFileDialog::ShowDirsOnly);
+}
+
+void CMainFrame::RecoverCommand(RecoveryMode mode) {
+    if (!Session().HasDrive()) return;
+    recoveryMode_ = mode;
+    const QString chosen = ChooseDestinationFolder();
+    if (chosen.isEmpty()) return;
+    // Refused before anything starts: files written there would land in the free
+    // clusters that still hold the deleted data.
+    if (Session().DestinationOnScannedDisk(chosen.toStdString())) {
+        ShowNotice(kDestinationOnScannedDiskText, kAppCaption, NoticeIcon::Error);
+        return;
+    }
+    destinationPath_ = DestinationRoot(chosen);
+    {
+        CSavingFilesDlg saving(Session(), chosen.toStdString(), mode, this);
+        lastRecovery_ = saving.Run();
+    }
+    // A refusal or a Root that could not be made has been told in a message already.
+    if (closing_ || !showSavingSummary_ || lastRecovery_->refused || !lastRecovery_->rootCreated)
+        return;
+    CSavingSummaryDlg summary(*lastRecovery_, Session().LastRecoveryNotices(), destinationPath_,
+                              this);
+    summary.exec();
+}
+
+void CMainFrame::OnAddFileFilter() {
+    if (!Session().HasDrive()) return;
+    CAddFileFilterDlg dialog(Session(), app_, this);
+    dialog.exec();
 }
 
 void CMainFrame::MovePaneFocus(int step) {

@@ -66,3 +66,8 @@ target_link_libraries(tarvik_gui_scan_bench PRIVATE tarvik_ui tarvik_warnings)
 # The folder tree and the file list over a large catalogue: bench/browse_bench.sh.
 add_executable(tarvik_browse_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/browse_bench.cpp)
 target_link_libraries(tarvik_browse_bench PRIVATE tarvik_ui tarvik_warnings)
+
+# Recover All from the desktop program's saving dialog against tarvik-cli's:
+# bench/gui_recover_bench.sh.
+add_executable(tarvik_gui_recover_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/gui_recover_bench.cpp)
+target_link_libraries(tarvik_gui_recover_bench PRIVATE tarvik_ui tarvik_warnings)

@@ -13,6 +13,7 @@
 #include "partition/logical_drive_search.h"
 #include "partition/partition_types.h"
 #include "partition/partition_walk.h"
+#include "recovery/destination_check.h"
 
 namespace tarvik {
 
@@ -241,16 +242,46 @@ DriveProperties RecoverySession::Properties() const {
     return properties;
 }
 
-RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
-                                        ProgressSink& progress, Notifier& notifier,
-                                        const StopFlag* stop) {
-    RecoveryWriter writer(*engine_, progress, notifier, stop);
-    writer.SetFileFilter(filter_.get());
+namespace {
+
+// Passes every message on and keeps a copy.
+class RecordingNotifier final : public Notifier {
+  public:
+    RecordingNotifier(Notifier& next, std::vector<RecoveryNotice>& kept)
+        : next_(next), kept_(kept) {}
+    void Notify(const std::string& text, const std::string& caption, NoticeIcon icon) override {
+        kept_.push_back({text, caption});
+        next_.Notify(text, caption, icon);
+    }
+
+  private:
+    Notifier& next_;
+    std::vector<RecoveryNotice>& kept_;
+};
+
+}  // namespace
+
+std::string RecoverySession::ScannedDiskPath() const {
     // The disk the drive was opened on, which the drive list may since have left.
     const auto entries = Disks().Entries();
     const std::size_t disk = PhysicalDiskIndex(engine_->geometry().driveCode);
-    const std::string diskPath = disk < entries.size() ? entries[disk].path : std::string();
-    return writer.Run(destination, mode, diskPath);
+    return disk < entries.size() ? entries[disk].path : std::string();
+}
+
+bool RecoverySession::DestinationOnScannedDisk(const std::string& destination) const {
+    if (!engine_) return false;
+    const std::string diskPath = ScannedDiskPath();
+    return !diskPath.empty() && DestinationOnDisk(diskPath, destination, sysRoot_);
+}
+
+RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
+                                        ProgressSink& progress, Notifier& notifier,
+                                        const StopFlag* stop) {
+    notices_.clear();
+    RecordingNotifier recording(notifier, notices_);
+    RecoveryWriter writer(*engine_, progress, recording, stop);
+    writer.SetFileFilter(filter_.get());
+    return writer.Run(destination, mode, ScannedDiskPath());
 }
 
 }  // namespace tarvik

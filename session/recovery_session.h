@@ -23,6 +23,13 @@ namespace tarvik {
 
 class ScanEngine;
 
+// A message a recovery gave its notifier (a folder or file that could not be created,
+// a date that could not be set), kept for the end-of-recovery summary.
+struct RecoveryNotice {
+    std::string text;
+    std::string caption;
+};
+
 // One disk of the disk table, as the disk list shows it.
 struct DiskSummary {
     std::string model;
@@ -150,6 +157,7 @@ class RecoverySession {
     // ---- the file filter recoveries of this drive apply
     void SetFileFilter(std::unique_ptr<FileFilter> filter) { filter_ = std::move(filter); }
     const FileFilter* GetFileFilter() const { return filter_.get(); }
+    FileFilter* EditFileFilter() { return filter_.get(); }
     bool HoldsFileFilter() const { return filter_ != nullptr; }
     void DropFileFilter() { filter_.reset(); }
 
@@ -159,8 +167,18 @@ class RecoverySession {
     RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
                            ProgressSink& progress, Notifier& notifier,
                            const StopFlag* stop = nullptr);
+    // Whether a recovery into `destination` would be refused: it lies on the disk the
+    // scanned drive is read from. Asked before a saving starts, so nothing runs at all.
+    bool DestinationOnScannedDisk(const std::string& destination) const;
+    // Where sysfs is mounted, for that question (tests give a made-up tree).
+    void SetSystemRoot(std::string sysRoot) { sysRoot_ = std::move(sysRoot); }
+    // The messages the last Recover gave, in order (each was also passed on).
+    const std::vector<RecoveryNotice>& LastRecoveryNotices() const { return notices_; }
 
   private:
+    // The image file or device the scanned drive is read from.
+    std::string ScannedDiskPath() const;
+
     // The disk the current drive list belongs to, and the one of the list set aside:
     // a drive is opened on the disk its list was made from, also after a cancelled
     // choice on another disk brought the older list back.
@@ -170,6 +188,8 @@ class RecoverySession {
     std::unique_ptr<ScanEngine> engine_;
     mutable std::unique_ptr<CheckTree> checks_;
     std::unique_ptr<FileFilter> filter_;
+    std::vector<RecoveryNotice> notices_;
+    std::string sysRoot_ = "/sys";
 };
 
 }  // namespace tarvik

@@ -1,5 +1,6 @@
 // When the main frame's commands may be used: the menu (update rules, then the frame's
 // own pass as a pop-up opens), the toolbar (update rules only) and the accelerators.
+#include <QActionGroup>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -198,6 +199,13 @@ class EnablingTest : public QObject {
         OpenEveryPopup(&frame);
         QVERIFY(frame.MenuAction(ID_VIEW_LARGEICON)->isChecked());
         QVERIFY(!frame.MenuAction(ID_VIEW_DETAILS)->isChecked());
+        // One radio group: the marks are radio marks, and a new style moves the one mark.
+        QActionGroup* group = frame.MenuAction(ID_VIEW_LARGEICON)->actionGroup();
+        QVERIFY(group && group->isExclusive());
+        QCOMPARE(frame.MenuAction(ID_VIEW_DETAILS)->actionGroup(), group);
+        frame.OnCommand(ID_VIEW_LIST);
+        OpenEveryPopup(&frame);
+        QCOMPARE(group->checkedAction(), frame.MenuAction(ID_VIEW_LIST));
         frame.ReplacePanes(nullptr, new QWidget);
         OpenEveryPopup(&frame);
         QVERIFY(!frame.MenuAction(ID_VIEW_LIST)->isEnabled());

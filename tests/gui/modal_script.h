@@ -77,6 +77,6 @@ class ModalScript : public QObject {
     QTimer timer_;
     std::deque<Step> steps_;
     std::vector<QPointer<QWidget>> handled_;
-    const QStringList passive_ = {"146", "158"};
+    const QStringList passive_ = {"145", "146", "158"};
     std::vector<std::pair<QString, std::function<void(QDialog*)>>> hooks_;
 };

@@ -1,0 +1,95 @@
+#include "app/recover/saving_summary_dlg.h"
+
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace tarvik {
+
+namespace {
+
+QString Count(std::uint64_t value) {
+    // Grouped in thousands, the same on every system.
+    return QLocale(QLocale::English).toString(static_cast<qulonglong>(value));
+}
+
+QString Bytes(std::uint64_t bytes) {
+    // Exact figures: a user comparing with the source wants the byte count, not a
+    // rounded size.
+    return bytes == 1 ? QString("1 byte") : Count(bytes) + " bytes";
+}
+
+}  // namespace
+
+QStringList SavingSummaryLines(const RecoveryResult& result, const QString& rootPath) {
+    QStringList lines;
+    lines << QString("Files written: %1 (%2)")
+                 .arg(Count(result.filesWritten), Bytes(result.bytesWritten));
+    if (result.filesFailed != 0)
+        lines << QString("Files that could not be written: %1").arg(Count(result.filesFailed));
+    const std::uint64_t foldersFailed = result.creationFailures > result.filesFailed
+                                            ? result.creationFailures - result.filesFailed
+                                            : 0;
+    if (foldersFailed != 0)
+        lines << QString("Folders that could not be created: %1").arg(Count(foldersFailed));
+    if (result.filesWithoutData != 0)
+        lines << QString("Files created empty, their data could not be located: %1")
+                     .arg(Count(result.filesWithoutData));
+    if (result.unreadableSectors != 0)
+        lines << QString("Unreadable sectors, written as zeros: %1")
+                     .arg(Count(result.unreadableSectors));
+    if (result.skippedFiltered != 0)
+        lines
+            << QString("Files left out by the file filter: %1").arg(Count(result.skippedFiltered));
+    if (result.skippedEmpty != 0)
+        lines << QString("Empty files passed over: %1").arg(Count(result.skippedEmpty));
+    if (result.stopped)
+        lines << "The saving was cancelled: the file it was writing was removed, and the "
+                 "files after it were not written.";
+    lines << QString("Saved under: %1").arg(QDir::toNativeSeparators(rootPath));
+    return lines;
+}
+
+CSavingSummaryDlg::CSavingSummaryDlg(const RecoveryResult& result,
+                                     const std::vector<RecoveryNotice>& notices, QString rootPath,
+                                     QWidget* parent)
+    : QDialog(parent), rootPath_(std::move(rootPath)) {
+    setObjectName(kSavingSummaryName);
+    setWindowTitle(result.stopped ? kSavingStoppedTitle : kSavingDoneTitle);
+
+    summary_ = new QLabel(SavingSummaryLines(result, rootPath_).join('\n'), this);
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    problems_ = new QPlainTextEdit(this);
+    problems_->setReadOnly(true);
+    problems_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    for (const RecoveryNotice& notice : notices)
+        problems_->appendPlainText(QString::fromStdString(notice.caption) + ": " +
+                                   QString::fromStdString(notice.text));
+    problems_->setVisible(!notices.empty());
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    open_ = buttons->addButton(kOpenDestinationText, QDialogButtonBox::ActionRole);
+    open_->setEnabled(QDir(rootPath_).exists());
+    connect(open_, &QPushButton::clicked, this, &CSavingSummaryDlg::OpenDestination);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_);
+    layout->addWidget(problems_, 1);
+    layout->addWidget(buttons);
+}
+
+void CSavingSummaryDlg::OpenDestination() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(rootPath_));
+}
+
+}  // namespace tarvik
