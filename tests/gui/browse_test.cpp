@@ -22,23 +22,14 @@
 #include "app/status_totals.h"
 #include "gui_test_main.h"
 #include "modal_script.h"
+#include "sample_drive.h"
 #include "session/recovery_session.h"
 
 using namespace tarvik;
+using namespace tarvik::testing;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Fixture(const char* name) {
-    return (fs::path(TARVIK_FIXTURE_DIR) / name).string();
-}
-
-class QuietNotifier final : public Notifier {
-  public:
-    void Notify(const std::string&, const std::string&, NoticeIcon) override {}
-};
-
-}  // namespace
+namespace {}  // namespace
 
 class BrowseTest : public QObject {
     Q_OBJECT
@@ -50,16 +41,7 @@ class BrowseTest : public QObject {
     CTarvikView* List() { return Frame()->ListView(); }
     CheckTree& Checks() { return Session().Checks(); }
 
-    QModelIndex TreeItem(const QStringList& path) {
-        QModelIndex at = Tree()->Model()->index(0, 0);
-        for (const QString& name : path) {
-            const QModelIndexList found = Tree()->Model()->match(
-                Tree()->Model()->index(0, 0, at), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-            if (found.isEmpty()) return {};
-            at = found.first();
-        }
-        return at;
-    }
+    QModelIndex TreeItem(const QStringList& path) { return TreeItemAt(Tree(), path); }
     int ListRow(const QString& name) {
         for (int row = 0; row < List()->Model()->rowCount(); ++row)
             if (List()->Model()->index(row, 0).data().toString() == name) return row;
@@ -114,12 +96,7 @@ class BrowseTest : public QObject {
   private slots:
     void initTestCase() {
         if (!fs::exists(Fixture("sample-disk.img"))) QSKIP("sample-disk.img not made");
-        QCOMPARE(Session().LoadDisks({Fixture("sample-disk.img")}, false), std::nullopt);
-        NullProgressSink quiet;
-        QuietNotifier notifier;
-        QVERIFY(Session().FindDrives(0, DriveDiscovery::kPartitionTableOnly, quiet, notifier));
-        QCOMPARE(Session().OpenDrive(0, notifier), DriveOpening::kOpened);
-        Session().Scan(quiet, notifier);
+        QVERIFY(ScanFirstDrive(Session(), "sample-disk.img"));
         Frame()->resize(900, 600);
         Frame()->show();
         // After a normal scan the tree comes after the advice to try Advance Search.

@@ -30,21 +30,14 @@
 #include "gui_test_main.h"
 #include "modal_script.h"
 #include "recovery/destination_check.h"
+#include "sample_drive.h"
 #include "session/recovery_session.h"
 
 using namespace tarvik;
+using namespace tarvik::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Fixture(const char* name) {
-    return (fs::path(TARVIK_FIXTURE_DIR) / name).string();
-}
-
-class QuietNotifier final : public Notifier {
-  public:
-    void Notify(const std::string&, const std::string&, NoticeIcon) override {}
-};
 
 struct ManifestFile {
     std::uint64_t size = 0;
@@ -122,16 +115,7 @@ class RecoverTest : public QObject {
     std::map<QString, ManifestFile> manifest_;
     std::unique_ptr<QTemporaryDir> out_;
 
-    QModelIndex TreeItem(const QStringList& path) {
-        QModelIndex at = Tree()->Model()->index(0, 0);
-        for (const QString& name : path) {
-            const QModelIndexList found = Tree()->Model()->match(
-                Tree()->Model()->index(0, 0, at), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-            if (found.isEmpty()) return {};
-            at = found.first();
-        }
-        return at;
-    }
+    QModelIndex TreeItem(const QStringList& path) { return TreeItemAt(Tree(), path); }
 
     // Runs a recover command into a fresh folder, with the summary dismissed; the summary's
     // text is kept in `summary`.
@@ -183,12 +167,7 @@ class RecoverTest : public QObject {
         if (!fs::exists(Fixture("sample-disk.img"))) QSKIP("sample-disk.img not made");
         manifest_ = ReadManifest();
         QVERIFY(!manifest_.empty());
-        QCOMPARE(Session().LoadDisks({Fixture("sample-disk.img")}, false), std::nullopt);
-        NullProgressSink quiet;
-        QuietNotifier notifier;
-        QVERIFY(Session().FindDrives(0, DriveDiscovery::kPartitionTableOnly, quiet, notifier));
-        QCOMPARE(Session().OpenDrive(0, notifier), DriveOpening::kOpened);
-        Session().Scan(quiet, notifier);
+        QVERIFY(ScanFirstDrive(Session(), "sample-disk.img"));
         Frame()->resize(900, 600);
         Frame()->show();
         ModalScript note;
