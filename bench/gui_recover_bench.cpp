@@ -7,6 +7,7 @@
 #include "app/recover/saving_files_dlg.h"
 #include "app/tarvik_app.h"
 #include "app/worker_reporting.h"
+#include "bench_drive.h"
 #include "session/recovery_session.h"
 
 int main(int argc, char** argv) {
@@ -18,14 +19,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     tarvik::RecoverySession& session = *app.Session;
-    if (auto problem = session.LoadDisks({argv[1]}, false)) {
-        std::fprintf(stderr, "%s\n", problem->c_str());
-        return 1;
-    }
+    if (!tarvik::bench::OpenFirstNtfsDrive(session, argv[1])) return 1;
     tarvik::NullNotifier quiet;
     tarvik::NullProgressSink none;
-    session.FindDrives(0, tarvik::DriveDiscovery::kPartitionTable, none, quiet);
-    if (session.OpenFirstNtfsDrive(quiet) != tarvik::DriveOpening::kOpened) return 1;
     session.Scan(none, quiet);
     const qint64 scanned = total.elapsed();
     tarvik::CSavingFilesDlg dialog(session, argv[2], tarvik::RecoveryMode::kAll);
