@@ -95,7 +95,7 @@ std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession&
     LabelScanCounters(progress);
     HeldNotices notices;
     session.Scan(progress, notices, stop.flag());
-    if (options.advance && !stop.Requested()) session.AdvanceSearch(progress, stop.flag());
+    if (options.advance && !stop.Requested()) session.AdvanceSearch(progress, notices, stop.flag());
     progress.Finish();
     if (stop.Requested()) return ReportInterrupted();
     if (notices.Any() && session.GetCatalogue().Count() == 0) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "disk/chunked_read.h"
+#include "ntfs/found_tree.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_phases.h"
 #include "ntfs/scan_state.h"
@@ -16,6 +17,8 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kFlagsOffset = 0x16;
+// The mirror holds copies of the MFT's first four records.
+constexpr std::uint64_t kMirrorRecords = 4;
 // A table entry per record: room for a drive full of them would be absurd; this holds
 // the records of a 4 TiB MFT, and keeps every index a 32-bit own number.
 constexpr std::size_t kMaxFoundRecords = std::size_t{1} << 32;
@@ -25,6 +28,27 @@ bool InsideMft(const std::vector<PlacedRun>& runs, std::uint64_t sector) {
         return !run.sparse && sector >= run.start.value() &&
                sector - run.start.value() < run.lengthSectors;
     });
+}
+
+// A found record to catalogue, and the volume it belongs to.
+struct FoundEntry {
+    std::size_t index = 0;
+    std::uint8_t volume = kLiveVolume;
+    InspectedRecord record;
+};
+
+// In the advance search every record outside the MFT is an older volume's, but for the
+// copy of the first records the live volume keeps in its mirror.
+std::uint8_t VolumeAt(const ScanState& state, DriveSector sector, bool liveHasMft) {
+    if (!liveHasMft) return kLiveVolume;
+    if (state.mirrorRecordSector) {
+        const std::uint64_t mirror = state.mirrorRecordSector->value();
+        const std::uint64_t at = sector.value();
+        if (at >= mirror && at - mirror < kMirrorRecords * std::uint64_t{state.recordSectors()}) {
+            return kLiveVolume;
+        }
+    }
+    return kOlderVolume;
 }
 
 }  // namespace
@@ -71,34 +95,85 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
                            const char* phaseText) {
     const std::size_t count = state.foundRecords.size();
     PhaseProgress phase(progress, phaseText, count > firstIndex ? count - firstIndex : 0);
-    RecordBuffer bytes;
-    const auto showDeleted = [&] {
+    // With a readable MFT (the advance search) the live volume's entries are numbered by
+    // their MFT numbers; without one, only by their index in the table.
+    const bool liveByMftNumbers = state.mftMap.recordCount() != 0;
+    const auto showCounters = [&] {
         progress.SetText(kSlotDeletedFiles, std::to_string(state.counters.deletedFiles));
+        progress.SetText(kSlotDeletedDirectories,
+                         std::to_string(state.counters.deletedDirectories));
     };
+    state.foundOrigins.resize(count);
+    OlderVolumeClues clues;
+    std::vector<FoundEntry> found;
+    RecordBuffer bytes;
     for (std::size_t i = firstIndex; i < count && !state.StopRequested(); ++i) {
-        if (phase.At(i - firstIndex)) showDeleted();
+        if (phase.At(i - firstIndex)) showCounters();
         if (!state.ReadRecordAt(state.foundRecords[i], bytes)) continue;
-        const auto record = InspectRecord(bytes);
-        // Files only, whole in their own record: an attribute list names its extension
-        // records by MFT numbers that a record found by position cannot be matched to.
-        if (!record || record->flags > 1 || record->hasAttributeList || !record->name) continue;
-        if (*record->name == ".") continue;
-        CatalogueEntry entry{};
-        entry.SetName(*record->name);
-        entry.attribute = kAttributeFile;
-        entry.parent = record->parent;
-        entry.creationTime = record->creationTime;
-        entry.size = static_cast<std::uint32_t>(record->size);
-        entry.number = static_cast<std::uint32_t>(i);
-        entry.compressed = record->compressed ? 1 : 0;
+        auto record = InspectRecord(bytes);
+        if (!record) continue;
+        FoundRecordOrigin& origin = state.foundOrigins[i];
+        origin.volume = VolumeAt(state, state.foundRecords[i], liveByMftNumbers);
+        origin.numbered = record->ownNumber.has_value();
+        origin.number = record->ownNumber.value_or(0);
+        origin.sequence = record->sequence;
+        if (origin.volume != kLiveVolume) clues.Take(state.foundRecords[i], origin, bytes);
+        // Files whole in their own record and folders: an attribute list names a file's
+        // extension records by MFT numbers that a record found by position cannot be
+        // matched to, while a folder's name and parent are in its base record.
+        if (record->flags > 3 || !record->isBase || !record->name) continue;
+        if (!record->isDirectory() && record->hasAttributeList) continue;
+        if (*record->name == ".") continue;  // a root: the tree's own root stands for it
         if (!record->inUse()) {
-            entry.deleted = 1;
-            ++state.counters.deletedFiles;
+            ++(record->isDirectory() ? state.counters.deletedDirectories
+                                     : state.counters.deletedFiles);
+        } else if (record->isDirectory()) {
+            ++state.counters.normalDirectories;
         }
-        if (i == 5 || i == 1) continue;
-        state.catalogue.Append(entry);
+        // Own numbers 5 and 1 would be read as the root's and the mirror's.
+        if (i == kRootFolderNumber || i == 1) continue;
+        found.push_back(FoundEntry{i, origin.volume, std::move(*record)});
     }
-    showDeleted();
+    showCounters();
+
+    if (state.foundVolumes.empty()) {
+        state.foundVolumes.push_back(FoundVolume{state.geometry.sectorsPerCluster, true});
+    }
+    state.foundVolumes.resize(std::max<std::size_t>(state.foundVolumes.size(), kOlderVolume + 1));
+    if (!clues.empty()) {
+        state.foundVolumes[kOlderVolume] = clues.Volume(state);
+    }
+
+    FoundTree tree(state, liveByMftNumbers);
+    for (const FoundEntry& f : found) {
+        if (!f.record.isDirectory()) continue;
+        const FoundRecordOrigin& origin = state.foundOrigins[f.index];
+        if (origin.numbered) {
+            tree.AddFolder(f.volume, origin.number, origin.sequence, f.record.inUse(),
+                           static_cast<std::uint32_t>(f.index));
+        }
+    }
+    const FoundVolume& older = state.foundVolumes[kOlderVolume];
+    for (const FoundEntry& f : found) {
+        const InspectedRecord& record = f.record;
+        CatalogueEntry entry{};
+        entry.SetName(*record.name);
+        entry.parent = tree.ParentOf(f.volume, record.parent, record.parentSequence);
+        entry.creationTime = record.creationTime;
+        entry.number = static_cast<std::uint32_t>(f.index);
+        entry.deleted = record.inUse() ? 0 : 1;
+        if (record.isDirectory()) {
+            entry.attribute = kAttributeDirectory;
+        } else {
+            entry.attribute = kAttributeFile;
+            entry.size = static_cast<std::uint32_t>(record.size);
+            entry.compressed = record.compressed ? 1 : 0;
+        }
+        if (!state.catalogue.Append(entry)) break;
+        if (record.isDirectory()) state.directoryIds.Append(entry.number);
+        if (f.volume != kLiveVolume && !older.verified) ++state.unverifiedEntries;
+    }
+    state.reservedNumbersEnd = std::max(state.reservedNumbersEnd, tree.numbersEnd());
 }
 
 void ScanWithoutMft(ScanState& state, ProgressSink& progress, Notifier& notifier) {

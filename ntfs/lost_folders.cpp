@@ -27,7 +27,9 @@ CatalogueEntry MadeUpFolder(const char* format, std::uint32_t counter, std::uint
 // lost-folder root holds is never also shown, or written, under a real folder.
 std::uint32_t UnusedFolderNumber(const ScanState& state) {
     std::uint64_t number =
-        std::max<std::uint64_t>(state.mftMap.recordCount(), state.foundRecords.size()) + 1;
+        std::max({state.mftMap.recordCount(), std::uint64_t{state.foundRecords.size()},
+                  state.reservedNumbersEnd}) +
+        1;
     for (const CatalogueEntry& entry : state.catalogue.Entries()) {
         const std::uint64_t own = entry.number;
         number = std::max(number, own + 1);

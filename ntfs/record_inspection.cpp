@@ -18,6 +18,9 @@ std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record) {
     inspected.isBase = !summary->isExtension();
     if (summary->hasName()) inspected.name = summary->name;
     inspected.parent = summary->parentRecord;
+    inspected.parentSequence = static_cast<std::uint16_t>(summary->parentReference >> 48);
+    inspected.ownNumber = summary->header.recordNumber;
+    inspected.sequence = summary->header.sequenceNumber;
     inspected.creationTime = summary->creationTime;
     inspected.size = summary->initializedSize;
     inspected.compressed = summary->compressed;

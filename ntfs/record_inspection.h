@@ -14,6 +14,11 @@ struct InspectedRecord {
     bool isBase = true;               // false for an extension record of another record
     std::optional<std::string> name;  // UTF-8; the best of its names
     std::uint32_t parent = 0;
+    std::uint16_t parentSequence = 0;  // the sequence the parent reference names
+    // The number and sequence the record stores for itself (its number only in records of
+    // NTFS 3.1 and later).
+    std::optional<std::uint32_t> ownNumber;
+    std::uint16_t sequence = 0;
     std::uint64_t creationTime = 0;
     std::uint64_t size = 0;  // initialized size of the unnamed data (a resident value's length)
     bool compressed = false;

@@ -132,6 +132,12 @@ const DriveGeometry& ScanEngine::geometry() const {
 bool ScanEngine::ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& record) {
     return state_->ReadCataloguedRecord(ownNumber, record);
 }
+std::uint32_t ScanEngine::ClusterSectorsOf(std::uint32_t ownNumber) const {
+    return state_->ClusterSectorsOf(ownNumber);
+}
+std::uint32_t ScanEngine::unverifiedEntries() const {
+    return state_->unverifiedEntries;
+}
 SectorSource& ScanEngine::source() {
     return *state_->source;
 }
@@ -151,6 +157,18 @@ bool ScanState::ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& byte
     if (ownNumber < mftMap.recordCount()) return ReadRecord(RecordNumber(ownNumber), bytes);
     if (ownNumber >= foundRecords.size()) return false;
     return ReadRecordAt(foundRecords[ownNumber], bytes);
+}
+
+const FoundVolume* ScanState::VolumeOf(std::uint32_t ownNumber) const {
+    if (ownNumber < mftMap.recordCount() || ownNumber >= foundOrigins.size()) return nullptr;
+    const std::uint8_t volume = foundOrigins[ownNumber].volume;
+    return volume < foundVolumes.size() ? &foundVolumes[volume] : nullptr;
+}
+
+std::uint32_t ScanState::ClusterSectorsOf(std::uint32_t ownNumber) const {
+    const FoundVolume* volume = VolumeOf(ownNumber);
+    return volume != nullptr && volume->sectorsPerCluster != 0 ? volume->sectorsPerCluster
+                                                               : geometry.sectorsPerCluster;
 }
 
 }  // namespace tarvik

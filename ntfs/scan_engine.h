@@ -91,6 +91,13 @@ class ScanEngine {
     // through the MFT when the number lies inside it, else at the sector the drive-wide
     // search found it at. `record` is sized to the volume's record size.
     bool ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& record);
+    // The cluster size, in 512-byte sectors, that the runs of the record behind an own
+    // number are read with: an older volume's records found by the advance search have
+    // their own volume's.
+    std::uint32_t ClusterSectorsOf(std::uint32_t ownNumber) const;
+    // Entries of an older volume whose cluster size could not be found on the drive:
+    // their runs are read with this volume's, and their bytes are unverified.
+    std::uint32_t unverifiedEntries() const;
     SectorSource& source();
 
   private:

@@ -14,6 +14,26 @@
 
 namespace tarvik {
 
+// What the drive-wide search learnt of a record it found: the number and sequence the
+// record stores for itself, and the volume it belongs to (the live one, or an older one
+// that was formatted over).
+struct FoundRecordOrigin {
+    std::uint32_t number = 0;
+    std::uint16_t sequence = 0;
+    bool numbered = false;  // the record stores its own number (NTFS 3.1 and later)
+    std::uint8_t volume = 0;
+};
+
+inline constexpr std::uint8_t kLiveVolume = 0;
+inline constexpr std::uint8_t kOlderVolume = 1;
+
+// How the records of one volume are read: its cluster size, and whether that size was
+// found on the volume itself (an older volume's may be a guess).
+struct FoundVolume {
+    std::uint32_t sectorsPerCluster = 0;
+    bool verified = false;
+};
+
 struct ScanState {
     ScanState(const DriveGeometry& drive, std::unique_ptr<SectorSource> sectors)
         : geometry(drive), source(std::move(sectors)) {}
@@ -34,6 +54,17 @@ struct ScanState {
     // number i (in the advance search, entries below the MFT's record count are the
     // MFT's own records).
     std::vector<DriveSector> foundRecords;
+    // Entry i tells where found record i came from; shorter than foundRecords when the
+    // records past its end were not looked at (they then count as the live volume's).
+    std::vector<FoundRecordOrigin> foundOrigins;
+    // The volumes found records belong to, indexed by FoundRecordOrigin::volume; none
+    // means every record is the live volume's.
+    std::vector<FoundVolume> foundVolumes;
+    // Numbers given to folders that found records name but that were not found: the lost
+    // folders' numbers must stay above them.
+    std::uint64_t reservedNumbersEnd = 0;
+    // Catalogued entries of an older volume read with a cluster size not found on it.
+    std::uint32_t unverifiedEntries = 0;
     ScanCounters counters;
     std::uint64_t totalSize = 0;
     std::uint32_t folderCounter = 0;
@@ -60,6 +91,10 @@ struct ScanState {
     // Reads one record's bytes at a drive sector.
     bool ReadRecordAt(DriveSector sector, RecordBuffer& bytes);
     bool ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& bytes);
+    // The volume the record behind an own number belongs to, and so the cluster size its
+    // runs are read with.
+    const FoundVolume* VolumeOf(std::uint32_t ownNumber) const;
+    std::uint32_t ClusterSectorsOf(std::uint32_t ownNumber) const;
 
   private:
     bool LocateMftFrom(DriveSector recordSector, bool fromMirror);

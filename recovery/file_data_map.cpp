@@ -94,7 +94,7 @@ std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t r
         return engine.ReadCataloguedRecord(number, bytes);
     };
     return MapFileData(ByteView(record), recordNumber, fetch, engine.source(),
-                       engine.geometry().sectorsPerCluster);
+                       engine.ClusterSectorsOf(recordNumber));
 }
 
 }  // namespace tarvik

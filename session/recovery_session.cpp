@@ -204,6 +204,19 @@ bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop
     return true;
 }
 
+bool RecoverySession::AdvanceSearch(ProgressSink& progress, Notifier& notifier,
+                                    const StopFlag* stop) {
+    if (!AdvanceSearch(progress, stop)) return false;
+    if (const std::uint32_t unverified = engine_->unverifiedEntries(); unverified != 0) {
+        notifier.Notify(std::to_string(unverified) +
+                            " entries belong to an older volume whose cluster size could not "
+                            "be found on the drive; they are read with this volume's, so "
+                            "their recovered bytes are unverified.",
+                        "Advance Search", NoticeIcon::Warning);
+    }
+    return true;
+}
+
 std::vector<PlacedEntry> RecoverySession::Placement() const {
     if (checks_) return checks_->Placed();
     return PlaceEntries(engine_->catalogue(), engine_->folderTable());

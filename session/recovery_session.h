@@ -139,6 +139,9 @@ class RecoverySession {
     void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
     // Adds the records found outside the MFT; true when it found any.
     bool AdvanceSearch(ProgressSink& progress, const StopFlag* stop = nullptr);
+    // The same, and says through the notifier when records of an older volume are read
+    // with a cluster size not found on the drive (their bytes are then unverified).
+    bool AdvanceSearch(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
 
     // Read-only views of the chosen drive (a drive must be open).
     const ScanEngine& Engine() const { return *engine_; }

@@ -69,31 +69,35 @@ diff <(scanned_names "$image" --search | grep -v '^\$') \
      <(manifest_names "$fixtures/sample-disk.manifest") >/dev/null
 report $? "wrong partition start: the searched drive lists every file"
 
-# 4. MFT record 0 and its mirror are destroyed: every file is found by searching the drive
-#    for FILE records (no folders), under made-up folders unless the root holds it.
+# 4. MFT record 0 and its mirror are destroyed: every file and folder is found by
+#    searching the drive for FILE records, and each record's own number puts it under its
+#    real folder, by name, deleted folders (/Trash/inner) included.
 image="$work/no-mft.img"
 cp "$fixtures/bare-ntfs.img" "$image"
 spc=$(od -An -tu1 -j 13 -N 1 "$image" | tr -d ' ')
 zero_sectors "$image" $(( $(le32_at "$image" 48) * spc )) 2
 zero_sectors "$image" $(( $(le32_at "$image" 56) * spc )) 2
 "$cli" scan --disk "$image" >"$work/no-mft.out" 2>/dev/null
-diff <(awk -F'\t' '$1 == "File" { n = split($7, p, "/"); print p[n] }' "$work/no-mft.out" | grep -v '^\$' | sort) \
-     <(manifest_names "$fixtures/bare-ntfs.img.manifest") >"$work/diff"
-report $? "destroyed MFT record 0 and mirror: every file is still found"
-! awk -F'\t' '$1 == "Dir" && $2 != "made-up"' "$work/no-mft.out" | grep -q .
-report $? "destroyed MFT record 0 and mirror: no folder but made-up ones"
+diff <(awk -F'\t' '$1 == "File" && $7 !~ /\$/ { print $2 "\t" $7 }' "$work/no-mft.out" | sort) \
+     <(awk -F'\t' '{ print $4 "\tRoot" $1 }' "$fixtures/bare-ntfs.img.manifest" | sort) >"$work/diff"
+report $? "destroyed MFT record 0 and mirror: every file is listed at its path, deleted or not"
+diff <(awk -F'\t' '$1 == "Dir" && $2 != "made-up" && $7 !~ /\$/ { print $7 }' "$work/no-mft.out" | sort) \
+     <(awk -F'\t' '{ n = split($1, p, "/"); path = "Root"
+                     for (i = 2; i < n; i++) { path = path "/" p[i]; print path } }' \
+         "$fixtures/bare-ntfs.img.manifest" | sort -u) >"$work/diff"
+report $? "destroyed MFT record 0 and mirror: every folder is listed with its name"
 
-# ... and they come back byte-identical, found by name wherever the lost folders put them.
+# ... and they come back byte-identical at their paths.
 "$cli" recover --disk "$image" --all --out "$work/no-mft-out" >/dev/null 2>&1
 mismatches=0
 while IFS=$'\t' read -r path size md5 _; do
   [ "$size" -eq 0 ] && continue
-  file=$(find "$work/no-mft-out/Root" -type f -name "$(basename "$path")" | head -n 1)
-  [ -n "$file" ] && [ "$(md5sum <"$file" | cut -d' ' -f1)" = "$md5" ] || {
+  file="$work/no-mft-out/Root$path"
+  [ -f "$file" ] && [ "$(md5sum <"$file" | cut -d' ' -f1)" = "$md5" ] || {
     echo "    not recovered intact: $path"; mismatches=$((mismatches + 1)); }
 done <"$fixtures/bare-ntfs.img.manifest"
 [ "$mismatches" -eq 0 ]
-report $? "destroyed MFT record 0 and mirror: recover --all writes every file byte-identical"
+report $? "destroyed MFT record 0 and mirror: recover --all writes every file byte-identical at its path"
 
 # 5. A volume quick-formatted over an older one with another cluster size: the older
 #    volume's records outside the new MFT are found by the advance search only.
@@ -108,8 +112,37 @@ plain=$(scanned_names "$image" | grep -c '^old-' || true)
 advanced=$(scanned_names "$image" --advance | grep -c '^old-' || true)
 [ "$advanced" -ge 100 ] && [ "$advanced" -gt "$plain" ]
 report $? "formatted over: $plain old files without, $advanced with the advance search"
-"$cli" scan --disk "$image" --advance 2>/dev/null | grep -q $'\tRoot/Lost Folder 0001$'
+"$cli" scan --disk "$image" --advance >"$work/advance.out" 2>/dev/null
+grep -q $'\tRoot/Lost Folder 0001$' "$work/advance.out"
 report $? "formatted over: the advance search makes Lost Folder 0001"
+
+# 6. A 128 MiB volume of 8 KiB clusters quick-formatted again with 2 KiB clusters: the
+#    advance search reads the older volume's runs with its own cluster size (found from
+#    where its folders' index blocks lie), so every old file it lists comes back
+#    byte-identical, under one made-up folder for the older root, at its old path. The
+#    Sleuth Kit reads the old files before the new format.
+image="$work/reclustered.img"
+truncate -s 128M "$image"
+mkntfs -F -q -Q -c 8192 "$image" >/dev/null 2>&1
+# The filler takes the middle of the volume, where the new format puts its $LogFile.
+{ echo "write /filler.bin 4194304 99"; echo "mkdir /old"; echo "mkdir /old/sub"
+  for i in $(seq 1 30); do echo "write /old/file-$i.bin $((i * 3000 + 1)) $i"; done
+  for i in $(seq 1 10); do echo "write /old/sub/part-$i.dat $((i * 20000)) $((i + 40))"; done
+} | "$fixture" "$image" -
+fls -r -p -f ntfs "$image" | awk -F'\t' '/^r\/r [0-9]/ && $2 ~ /^old\// {
+    split($1, a, " "); sub(/:$/, "", a[2]); sub(/-.*/, "", a[2]); print a[2] "\t" $2 }' |
+  while IFS=$'\t' read -r inode path; do
+    echo "$(icat -f ntfs "$image" "$inode" | md5sum | cut -d' ' -f1)  $path"
+  done | sort -k2 >"$work/old.md5"
+mkntfs -F -q -Q -c 2048 "$image" >/dev/null 2>&1
+"$cli" recover --disk "$image" --advance --all --out "$work/reclustered-out" >/dev/null 2>"$work/err"
+(cd "$work/reclustered-out/Root/Lost Folder 0001" 2>/dev/null &&
+  find . -path '*/old/*' -type f -print0 | xargs -0 -r md5sum |
+  sed 's|  \./[^/]*/|  |' | sort -k2) >"$work/old-recovered.md5"
+[ "$(wc -l <"$work/old.md5")" -eq 40 ] && diff "$work/old.md5" "$work/old-recovered.md5" >"$work/diff"
+report $? "other cluster size formatted over: all 40 old files come back byte-identical at their old paths"
+! grep -q unverified "$work/err"
+report $? "other cluster size formatted over: the older volume's cluster size is found, not guessed"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
