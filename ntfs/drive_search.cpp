@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "disk/chunked_read.h"
+#include "ntfs/boot_sector.h"
 #include "ntfs/found_tree.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_phases.h"
@@ -17,6 +18,8 @@ namespace tarvik {
 namespace {
 
 constexpr std::size_t kFlagsOffset = 0x16;
+// Boot sectors of other volumes worth keeping: a few volumes' copies.
+constexpr std::size_t kMaxBootSectors = 64;
 // The mirror holds copies of the MFT's first four records.
 constexpr std::uint64_t kMirrorRecords = 4;
 // A table entry per record: room for a drive full of them would be absurd; this holds
@@ -28,6 +31,20 @@ bool InsideMft(const std::vector<PlacedRun>& runs, std::uint64_t sector) {
         return !run.sparse && sector >= run.start.value() &&
                sector - run.start.value() < run.lengthSectors;
     });
+}
+
+// An older volume's boot sector tells its cluster size and where it began. The live
+// volume's own copies (same serial) are passed over.
+void NoteBootSector(ScanState& state, std::uint64_t at, const std::uint8_t* sector) {
+    if (std::memcmp(sector + NtfsBootSector::kOemOffset, "NTFS    ", 8) != 0) return;
+    const auto boot = NtfsBootSector::Parse(ByteView(sector, NtfsBootSector::kSize));
+    if (!boot || !boot->HasEndSignature() || !boot->IsPlausibleVolume()) return;
+    if (boot->serial() == state.volumeSerial) return;
+    const auto units = boot->UnitsPerCluster();
+    const auto size = boot->VolumeUnits();
+    if (!units || !size || state.foundBootSectors.size() >= kMaxBootSectors) return;
+    state.foundBootSectors.push_back(
+        FoundBootSector{DriveSector(at), *units, *size, boot->mftCluster()});
 }
 
 // A found record to catalogue, and the volume it belongs to.
@@ -60,6 +77,7 @@ bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsid
     const auto& mftRuns = outsideMftOnly ? state.mftMap.runs() : noRuns;
     const std::size_t before = state.foundRecords.size();
     const std::uint32_t normalFilesBefore = state.counters.normalFiles;
+    const std::size_t bootSectorsBefore = state.foundBootSectors.size();
     bool stopped = false;
     ReadInChunks(*state.source, driveSectors,
                  [&](DriveSector first, const std::uint8_t* chunk, bool readable) {
@@ -74,8 +92,9 @@ bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsid
                      if (!readable) return true;
                      for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
                          const std::uint8_t* sector = chunk + s * 512;
-                         if (std::memcmp(sector, "FILE", 4) != 0) continue;
                          const std::uint64_t at = first.value() + s;
+                         if (outsideMftOnly) NoteBootSector(state, at, sector);
+                         if (std::memcmp(sector, "FILE", 4) != 0) continue;
                          if (outsideMftOnly && InsideMft(mftRuns, at)) continue;
                          if (state.foundRecords.size() >= kMaxFoundRecords) break;
                          if (sector[kFlagsOffset] == 1) ++state.counters.normalFiles;
@@ -86,6 +105,7 @@ bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsid
     if (stopped) {
         state.foundRecords.resize(before);
         state.counters.normalFiles = normalFilesBefore;
+        state.foundBootSectors.resize(bootSectorsBefore);
     }
     progress.SetText(kSlotNormalFiles, std::to_string(state.counters.normalFiles));
     return state.foundRecords.size() > before;
@@ -137,11 +157,22 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
     showCounters();
 
     if (state.foundVolumes.empty()) {
-        state.foundVolumes.push_back(FoundVolume{state.geometry.sectorsPerCluster, true});
+        state.foundVolumes.push_back(
+            FoundVolume{state.geometry.sectorsPerCluster, true, DriveSector(0)});
     }
     state.foundVolumes.resize(std::max<std::size_t>(state.foundVolumes.size(), kOlderVolume + 1));
     if (!clues.empty()) {
-        state.foundVolumes[kOlderVolume] = clues.Volume(state);
+        const FoundVolume older = clues.Volume(state);
+        if (clues.ShowAnotherVolume(state, older)) {
+            state.foundVolumes[kOlderVolume] = older;
+        } else {
+            // Nothing says these records are not the live volume's (stale copies of its
+            // records): they are read and placed as its own, by their MFT numbers.
+            for (FoundEntry& f : found) f.volume = kLiveVolume;
+            for (std::size_t i = firstIndex; i < count; ++i) {
+                state.foundOrigins[i].volume = kLiveVolume;
+            }
+        }
     }
 
     FoundTree tree(state, liveByMftNumbers);
@@ -189,6 +220,9 @@ void ScanWithoutMft(ScanState& state, ProgressSink& progress, Notifier& notifier
 }
 
 bool RunAdvanceSearch(ScanState& state, ProgressSink& progress) {
+    // Without an MFT the normal scan searched the whole drive already: there is nothing
+    // more to find, and taking its records again would list every entry twice.
+    if (state.mftMap.recordCount() == 0 && !state.foundOrigins.empty()) return false;
     // Entry i of the table is MFT record i, exactly as the normal scan numbered it (a
     // record split over runs included); the search's hits follow them.
     state.foundRecords.clear();

@@ -31,19 +31,23 @@ constexpr std::uint32_t kLargestClusterSectors = 4096;
 // Enough index blocks to tell cluster sizes apart, few enough to read at once.
 constexpr std::size_t kMaxIndexProbes = 64;
 constexpr std::size_t kIndexVcnOffset = 0x10;
+// A file's first runs show well enough how far its volume reaches.
+constexpr std::size_t kMaxRunsLooked = 64;
 
 bool IsClusterSize(std::uint64_t sectors) {
     return sectors != 0 && sectors <= kLargestClusterSectors && (sectors & (sectors - 1)) == 0;
 }
 
-// The best-supported size, when no other has as much support.
-std::optional<std::uint32_t> UniqueBest(const std::map<std::uint32_t, std::size_t>& votes) {
-    std::optional<std::uint32_t> best;
+using Layout = std::pair<std::uint64_t, std::uint32_t>;  // start sector, cluster size
+
+// The best-supported layout, when no other has as much support.
+std::optional<Layout> UniqueBest(const std::map<Layout, std::size_t>& votes) {
+    std::optional<Layout> best;
     std::size_t bestVotes = 0;
     bool tied = false;
-    for (const auto& [size, count] : votes) {
+    for (const auto& [layout, count] : votes) {
         if (count > bestVotes) {
-            best = size;
+            best = layout;
             bestVotes = count;
             tied = false;
         } else if (count == bestVotes) {
@@ -52,6 +56,22 @@ std::optional<std::uint32_t> UniqueBest(const std::map<std::uint32_t, std::size_
     }
     if (bestVotes == 0 || tied) return std::nullopt;
     return best;
+}
+
+// A boot sector is its volume's first sector, or the backup at its last: the backup when
+// the volume's $MFT record lies where it says counted from there.
+std::uint64_t BootVolumeStart(const ScanState& state, const FoundBootSector& boot) {
+    const std::uint64_t at = boot.at.value();
+    if (boot.volumeSectors > at) return at;
+    const std::uint64_t backupStart = at - boot.volumeSectors;
+    const auto holdsRecord = [&](std::uint64_t start) {
+        if (boot.mftCluster > (UINT64_MAX - start) / boot.sectorsPerCluster) return false;
+        std::array<std::uint8_t, 512> sector{};
+        return state.source->Read(DriveSector(start + boot.mftCluster * boot.sectorsPerCluster),
+                                  sector) &&
+               std::memcmp(sector.data(), "FILE", 4) == 0;
+    };
+    return !holdsRecord(at) && holdsRecord(backupStart) ? backupStart : at;
 }
 
 }  // namespace
@@ -114,11 +134,17 @@ void OlderVolumeClues::Take(DriveSector sector, const FoundRecordOrigin& origin,
         }
         return;
     }
+    if (const auto data = FindAttribute(view, attribute_type::kData); data && !data->isResident()) {
+        for (const DataRun& run : DecodeRuns(data->RunList(), kMaxRunsLooked).runs) {
+            if (run.sparse || run.lcn.value() > UINT64_MAX - run.lengthClusters) continue;
+            runsEnd_ = std::max(runsEnd_, run.lcn.value() + run.lengthClusters);
+        }
+    }
     if (indexProbes_.size() >= kMaxIndexProbes) return;
     if (const auto index =
             FindAttribute(view, attribute_type::kIndexAllocation, kFileNameIndexName);
         index && !index->isResident()) {
-        for (const DataRun& run : DecodeRuns(index->RunList(), 8).runs) {
+        for (const DataRun& run : DecodeRuns(index->RunList(), kMaxRunsLooked).runs) {
             if (run.sparse || run.lcn.value() == 0) continue;
             indexProbes_.push_back(IndexProbe{run.lcn.value(), run.vcn});
             break;
@@ -127,33 +153,53 @@ void OlderVolumeClues::Take(DriveSector sector, const FoundRecordOrigin& origin,
 }
 
 FoundVolume OlderVolumeClues::Volume(const ScanState& state) const {
-    // $MFT's record lies at its own first cluster, and a copy of it at $MFTMirr's: the
-    // sector a copy was found at over one of those clusters is the cluster size.
-    std::map<std::uint32_t, std::size_t> votes;
+    // Each way the older volume may be laid out (where its cluster 0 lies, its cluster
+    // size) gathers support from what the drive shows of it: a boot sector of its own
+    // says so; $MFT's record lies at its own first cluster and a copy of it at $MFTMirr's,
+    // so the sector a copy was found at, over one of those clusters, is the cluster size;
+    // its folders' first index blocks lie where their runs say.
+    std::map<std::pair<std::uint64_t, std::uint32_t>, std::size_t> support;
+    for (const FoundBootSector& boot : state.foundBootSectors) {
+        support[{BootVolumeStart(state, boot), boot.sectorsPerCluster}] += 2;
+    }
     for (const std::uint64_t at : mftRecordSectors_) {
         for (const std::uint64_t lcn : mftDataClusters_) {
-            if (at % lcn == 0 && IsClusterSize(at / lcn))
-                ++votes[static_cast<std::uint32_t>(at / lcn)];
+            if (at % lcn == 0 && IsClusterSize(at / lcn)) {
+                support[{0, static_cast<std::uint32_t>(at / lcn)}] += 2;
+            }
         }
     }
-    if (const auto size = UniqueBest(votes)) return FoundVolume{*size, true};
+    for (std::uint32_t size = 1; size <= kLargestClusterSectors; size *= 2) support[{0, size}];
 
-    // Else the size that puts the most folders' first index blocks where their runs say.
-    votes.clear();
     std::array<std::uint8_t, 512> sector{};
     const std::uint64_t driveSectors = state.geometry.sizeInSectors;
-    for (std::uint32_t size = 1; size <= kLargestClusterSectors; size *= 2) {
+    for (auto& [layout, count] : support) {
+        const auto [start, size] = layout;
         for (const IndexProbe& probe : indexProbes_) {
-            if (probe.lcn > (driveSectors - 1) / size) continue;
-            if (!state.source->Read(DriveSector(probe.lcn * size), sector)) continue;
+            if (start >= driveSectors || probe.lcn > (driveSectors - 1 - start) / size) continue;
+            if (!state.source->Read(DriveSector(start + probe.lcn * size), sector)) continue;
             if (std::memcmp(sector.data(), "INDX", 4) != 0) continue;
             std::uint64_t vcn = 0;
             std::memcpy(&vcn, sector.data() + kIndexVcnOffset, sizeof vcn);
-            if (vcn == probe.vcn || vcn == probe.vcn * size) ++votes[size];
+            if (vcn == probe.vcn || vcn == probe.vcn * size) ++count;
         }
     }
-    if (const auto size = UniqueBest(votes)) return FoundVolume{*size, true};
-    return FoundVolume{state.geometry.sectorsPerCluster, false};
+    if (const auto best = UniqueBest(support)) {
+        return FoundVolume{best->second, true, DriveSector(best->first)};
+    }
+    return FoundVolume{state.geometry.sectorsPerCluster, false, DriveSector(0)};
+}
+
+bool OlderVolumeClues::ShowAnotherVolume(const ScanState& state, const FoundVolume& volume) const {
+    const std::uint32_t liveCluster = state.geometry.sectorsPerCluster;
+    if (!state.foundBootSectors.empty() || !mftRecordSectors_.empty() ||
+        !mftDataClusters_.empty()) {
+        return true;
+    }
+    if (volume.verified && (volume.sectorsPerCluster != liveCluster || volume.start.value() != 0)) {
+        return true;
+    }
+    return liveCluster != 0 && runsEnd_ > state.geometry.sizeInSectors / liveCluster;
 }
 
 }  // namespace tarvik

@@ -59,6 +59,11 @@ class OlderVolumeClues {
     // The older volume's cluster size: verified when one size fits what was found, else
     // the live volume's, unverified.
     FoundVolume Volume(const ScanState& state) const;
+    // Whether the records are another volume's rather than stale copies of the live
+    // one's: a boot sector of another volume was met, records of its own $MFT or $MFTMirr
+    // were found, the layout they show is not the live one, or their runs would reach
+    // past the drive read with the live cluster size.
+    bool ShowAnotherVolume(const ScanState& state, const FoundVolume& volume) const;
 
   private:
     struct IndexProbe {
@@ -69,6 +74,7 @@ class OlderVolumeClues {
     std::vector<std::uint64_t> mftRecordSectors_;  // where copies of record 0 were found
     std::vector<std::uint64_t> mftDataClusters_;   // first clusters of $MFT and $MFTMirr data
     std::vector<IndexProbe> indexProbes_;
+    std::uint64_t runsEnd_ = 0;  // past the last cluster any of their runs names
 };
 
 }  // namespace tarvik

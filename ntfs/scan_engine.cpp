@@ -31,6 +31,7 @@ struct VolumeLayout {
     std::uint32_t unitsPerCluster = 0;
     std::uint32_t bytesPerSector = 0;
     std::uint32_t recordSize = 0;
+    std::uint64_t serial = 0;
     std::optional<DriveSector> mft;
     std::optional<DriveSector> mirror;
 };
@@ -47,6 +48,7 @@ std::optional<VolumeLayout> ReadBootCopy(SectorSource& source, DriveSector secto
     layout.unitsPerCluster = *units;
     layout.bytesPerSector = *boot->SectorSize();
     layout.recordSize = *recordSize;
+    layout.serial = boot->serial();
     layout.mft = ClusterStart(Cluster(boot->mftCluster()), *units);
     layout.mirror = ClusterStart(Cluster(boot->mftMirrorCluster()), *units);
     return layout;
@@ -83,6 +85,7 @@ bool ScanEngine::ValidateBootSector(Notifier& notifier) {
     s.geometry.sectorsPerCluster = layout->unitsPerCluster;
     s.geometry.bytesPerSector = layout->bytesPerSector;
     s.geometry.recordSize = layout->recordSize;
+    s.volumeSerial = layout->serial;
     s.mftRecordSector = layout->mft;
     s.mirrorRecordSector = layout->mirror;
     s.geometry.mftStart = layout->mft.value_or(DriveSector(0));
@@ -135,6 +138,9 @@ bool ScanEngine::ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& rec
 std::uint32_t ScanEngine::ClusterSectorsOf(std::uint32_t ownNumber) const {
     return state_->ClusterSectorsOf(ownNumber);
 }
+SectorSource& ScanEngine::SourceOf(std::uint32_t ownNumber) {
+    return state_->SourceOf(ownNumber);
+}
 std::uint32_t ScanEngine::unverifiedEntries() const {
     return state_->unverifiedEntries;
 }
@@ -163,6 +169,15 @@ const FoundVolume* ScanState::VolumeOf(std::uint32_t ownNumber) const {
     if (ownNumber < mftMap.recordCount() || ownNumber >= foundOrigins.size()) return nullptr;
     const std::uint8_t volume = foundOrigins[ownNumber].volume;
     return volume < foundVolumes.size() ? &foundVolumes[volume] : nullptr;
+}
+
+SectorSource& ScanState::SourceOf(std::uint32_t ownNumber) {
+    const FoundVolume* volume = VolumeOf(ownNumber);
+    if (volume == nullptr || volume->start.value() == 0) return *source;
+    if (!shiftedSource || shiftedSource->shift() != volume->start.value()) {
+        shiftedSource = std::make_unique<ShiftedSectorSource>(*source, volume->start.value());
+    }
+    return *shiftedSource;
 }
 
 std::uint32_t ScanState::ClusterSectorsOf(std::uint32_t ownNumber) const {

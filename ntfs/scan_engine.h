@@ -95,6 +95,9 @@ class ScanEngine {
     // number are read with: an older volume's records found by the advance search have
     // their own volume's.
     std::uint32_t ClusterSectorsOf(std::uint32_t ownNumber) const;
+    // The sectors the record's runs count from: the drive, or the drive from where an
+    // older volume began when that was elsewhere.
+    SectorSource& SourceOf(std::uint32_t ownNumber);
     // Entries of an older volume whose cluster size could not be found on the drive:
     // their runs are read with this volume's, and their bytes are unverified.
     std::uint32_t unverifiedEntries() const;

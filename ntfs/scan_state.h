@@ -32,6 +32,29 @@ inline constexpr std::uint8_t kOlderVolume = 1;
 struct FoundVolume {
     std::uint32_t sectorsPerCluster = 0;
     bool verified = false;
+    DriveSector start;  // where its cluster 0 lies on the drive
+};
+
+// An NTFS boot sector the advance search met outside the live volume's own copies.
+struct FoundBootSector {
+    DriveSector at;
+    std::uint32_t sectorsPerCluster = 0;  // in 512-byte sectors
+    std::uint64_t volumeSectors = 0;
+    std::uint64_t mftCluster = 0;
+};
+
+// The drive read from a later sector on: sector 0 of it is `shift` of the drive.
+class ShiftedSectorSource final : public SectorSource {
+  public:
+    ShiftedSectorSource(SectorSource& drive, std::uint64_t shift) : drive_(drive), shift_(shift) {}
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
+        return drive_.Read(DriveSector(sector.value() + shift_), buffer);
+    }
+    std::uint64_t shift() const { return shift_; }
+
+  private:
+    SectorSource& drive_;
+    std::uint64_t shift_;
 };
 
 struct ScanState {
@@ -42,6 +65,7 @@ struct ScanState {
     std::unique_ptr<SectorSource> source;
     // Set by the boot sector validation; empty when the boot sector's cluster number
     // does not fit a sector position.
+    std::uint64_t volumeSerial = 0;
     std::optional<DriveSector> mftRecordSector;
     std::optional<DriveSector> mirrorRecordSector;
     MftMap mftMap;
@@ -63,6 +87,9 @@ struct ScanState {
     // Numbers given to folders that found records name but that were not found: the lost
     // folders' numbers must stay above them.
     std::uint64_t reservedNumbersEnd = 0;
+    // Boot sectors of other volumes the advance search met.
+    std::vector<FoundBootSector> foundBootSectors;
+    std::unique_ptr<ShiftedSectorSource> shiftedSource;
     // Catalogued entries of an older volume read with a cluster size not found on it.
     std::uint32_t unverifiedEntries = 0;
     ScanCounters counters;
@@ -95,6 +122,7 @@ struct ScanState {
     // runs are read with.
     const FoundVolume* VolumeOf(std::uint32_t ownNumber) const;
     std::uint32_t ClusterSectorsOf(std::uint32_t ownNumber) const;
+    SectorSource& SourceOf(std::uint32_t ownNumber);
 
   private:
     bool LocateMftFrom(DriveSector recordSector, bool fromMirror);

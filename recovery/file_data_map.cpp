@@ -93,7 +93,7 @@ std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t r
     const RecordFetcher fetch = [&engine](std::uint32_t number, RecordBuffer& bytes) {
         return engine.ReadCataloguedRecord(number, bytes);
     };
-    return MapFileData(ByteView(record), recordNumber, fetch, engine.source(),
+    return MapFileData(ByteView(record), recordNumber, fetch, engine.SourceOf(recordNumber),
                        engine.ClusterSectorsOf(recordNumber));
 }
 

@@ -67,14 +67,15 @@ TEST_F(FoundTreeTest,
 
 // An older volume's folder whose index block lies at cluster 100 and 200 of 8 KiB
 // clusters (16 sectors), while the live volume has 2 KiB clusters (4 sectors).
-Bytes OlderFolder(std::uint8_t lcn) {
-    const Bytes runs = {0x21, 0x01, lcn, 0x00, 0x00};
+Bytes OlderFolder(std::uint16_t lcn) {
+    const Bytes runs = {0x21, 0x01, static_cast<std::uint8_t>(lcn & 0xFF),
+                        static_cast<std::uint8_t>(lcn >> 8), 0x00};
     return RecordBuilder(3)
         .NonResident(attribute_type::kIndexAllocation, runs, 8192, u"$I30")
         .Finished();
 }
 
-TEST_F(FoundTreeTest, OlderClusterSizeComesFromItsIndexBlocksOrItsMftRecordElseIsUnverified) {
+TEST_F(FoundTreeTest, OlderLayoutComesFromItsBootSectorMftRecordsOrIndexBlocksElseIsUnverified) {
     FoundRecordOrigin folder;
     folder.numbered = true;
     folder.number = 40;
@@ -86,6 +87,15 @@ TEST_F(FoundTreeTest, OlderClusterSizeComesFromItsIndexBlocksOrItsMftRecordElseI
     const FoundVolume guessed = none.Volume(*state);
     EXPECT_FALSE(guessed.verified);
     EXPECT_EQ(guessed.sectorsPerCluster, 4u);
+    // Nothing tells these records from stale copies of the live volume's ...
+    EXPECT_FALSE(none.ShowAnotherVolume(*state, guessed));
+    // ... until a file's runs reach past the drive at the live cluster size.
+    FoundRecordOrigin file = folder;
+    file.number = 41;
+    const Bytes farRuns = {0x21, 0x01, 0x00, 0x08, 0x00};  // cluster 2048: sector 8192
+    none.Take(DriveSector(904), file,
+              RecordBuilder(1).NonResident(attribute_type::kData, farRuns, 100).Finished());
+    EXPECT_TRUE(none.ShowAnotherVolume(*state, none.Volume(*state)));
 
     source->Place(100 * 16, IndxBlock(LastEntryBytes()));
     source->Place(200 * 16, IndxBlock(LastEntryBytes()));
@@ -95,6 +105,18 @@ TEST_F(FoundTreeTest, OlderClusterSizeComesFromItsIndexBlocksOrItsMftRecordElseI
     indexed.Take(DriveSector(902), folder, OlderFolder(200));
     EXPECT_EQ(indexed.Volume(*state).sectorsPerCluster, 16u);
     EXPECT_TRUE(indexed.Volume(*state).verified);
+    EXPECT_TRUE(indexed.ShowAnotherVolume(*state, indexed.Volume(*state)));
+
+    // A boot sector of another volume, met by the search, says where it began and its
+    // cluster size; the folder's index block is found counted from there.
+    state->foundBootSectors.push_back(FoundBootSector{DriveSector(512), 8, 4096, 4});
+    source->Place(512 + 300 * 8, IndxBlock(LastEntryBytes()));
+    OlderVolumeClues booted;
+    booted.Take(DriveSector(900), folder, OlderFolder(300));
+    const FoundVolume fromBoot = booted.Volume(*state);
+    EXPECT_EQ(fromBoot.start.value(), 512u);
+    EXPECT_EQ(fromBoot.sectorsPerCluster, 8u);
+    EXPECT_TRUE(fromBoot.verified);
 
     // $MFT's record at sector 64 over its first cluster 4, and its copy at sector 2048
     // over $MFTMirr's cluster 128: 16 sectors.
