@@ -11,7 +11,7 @@ folders=${1:-200}
 per_folder=${2:-1000}
 dir=${BENCH_DIR:-/tmp/tarvik-bench}
 image="$dir/many-files-${folders}x${per_folder}.img"
-cli="$here/build/tarvik-cli"
+cli=${TARVIK_CLI:-$here/build/tarvik-cli}
 [ -f "$image" ] || bash "$here/bench/scan_bench.sh" "$folders" "$per_folder" >/dev/null
 work=$(mktemp -d "$dir/lost-mft.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -41,10 +41,12 @@ checksums "$work/damaged" | sort -t$'\t' -k2 >"$work/damaged.md5"
 # STATE<TAB>same|different|missing for every file of the intact volume.
 join -t$'\t' -1 1 -2 2 -o 1.2,2.1,1.1 "$work/states" <(sort -t$'\t' -k2 "$work/intact.md5") |
   sort -t$'\t' -k3 >"$work/want"
-join -t$'\t' -1 3 -2 2 -a 1 -o 1.1,1.2,2.1 -e none "$work/want" "$work/damaged.md5" |
-  awk -F'\t' '{ total[$1]++; if ($2 == $3) same[$1]++ }
+join -t$'\t' -1 3 -2 2 -a 1 -o 1.1,1.2,2.1,1.3 -e none "$work/want" "$work/damaged.md5" \
+  >"$work/compared"
+awk -F'\t' '$2 != $3 { print "  not at its path intact: " $1 " " $4 }' "$work/compared" | head -n 10
+awk -F'\t' '{ total[$1]++; if ($2 == $3) same[$1]++ }
     END { for (s in total) printf "%-8s files at their path, byte-identical: %d of %d (%.2f%%)\n",
-            s, same[s], total[s], 100 * same[s] / total[s] }' | sort
+            s, same[s], total[s], 100 * same[s] / total[s] }' "$work/compared" | sort
 echo "intact recovery $((middle - start)) s, damaged recovery $((end - middle)) s"
 echo "files written from the damaged copy: $(wc -l <"$work/damaged.md5"); made-up folders in its scan: $(
   "$cli" scan --disk "$damaged" 2>/dev/null | awk -F'\t' '$1 == "Dir" && $2 == "made-up"' | wc -l)"
