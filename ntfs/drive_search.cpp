@@ -127,6 +127,12 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
     OlderVolumeClues clues;
     std::vector<FoundEntry> found;
     RecordBuffer bytes;
+    // Records of NTFS 3.0 (and some that later drivers write) do not store their number:
+    // it is taken from their place after the last record that did, or, in the live
+    // volume without its MFT, from where the boot sector puts the MFT.
+    std::optional<std::uint64_t> anchor;
+    if (!liveByMftNumbers) anchor = state.geometry.mftStart.value();
+    const std::uint64_t recordSectors = state.recordSectors();
     for (std::size_t i = firstIndex; i < count && !state.StopRequested(); ++i) {
         if (phase.At(i - firstIndex)) showCounters();
         if (!state.ReadRecordAt(state.foundRecords[i], bytes)) continue;
@@ -134,15 +140,21 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         if (!record) continue;
         FoundRecordOrigin& origin = state.foundOrigins[i];
         origin.volume = VolumeAt(state, state.foundRecords[i], liveByMftNumbers);
+        const std::uint64_t at = state.foundRecords[i].value();
         origin.numbered = record->ownNumber.has_value();
         origin.number = record->ownNumber.value_or(0);
+        if (origin.numbered && at >= origin.number * recordSectors) {
+            anchor = at - origin.number * recordSectors;
+        } else if (!origin.numbered && anchor && at >= *anchor &&
+                   (at - *anchor) % recordSectors == 0 &&
+                   (at - *anchor) / recordSectors <= UINT32_MAX) {
+            origin.numbered = true;
+            origin.number = static_cast<std::uint32_t>((at - *anchor) / recordSectors);
+        }
         origin.sequence = record->sequence;
+        origin.inUse = record->inUse();
         if (origin.volume != kLiveVolume) clues.Take(state.foundRecords[i], origin, bytes);
-        // Files whole in their own record and folders: an attribute list names a file's
-        // extension records by MFT numbers that a record found by position cannot be
-        // matched to, while a folder's name and parent are in its base record.
         if (record->flags > 3 || !record->isBase || !record->name) continue;
-        if (!record->isDirectory() && record->hasAttributeList) continue;
         if (*record->name == ".") continue;  // a root: the tree's own root stands for it
         if (!record->inUse()) {
             ++(record->isDirectory() ? state.counters.deletedDirectories
@@ -172,6 +184,18 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
             for (std::size_t i = firstIndex; i < count; ++i) {
                 state.foundOrigins[i].volume = kLiveVolume;
             }
+        }
+    }
+
+    // The extension records of a file's attribute list are found by the numbers the
+    // records store; an in-use record goes before a deleted one of the same number.
+    for (std::size_t i = firstIndex; i < count; ++i) {
+        const FoundRecordOrigin& origin = state.foundOrigins[i];
+        if (!origin.numbered) continue;
+        const auto [slot, added] = state.foundByNumber.try_emplace(
+            (std::uint64_t{origin.volume} << 32) | origin.number, static_cast<std::uint32_t>(i));
+        if (!added && origin.inUse && !state.foundOrigins[slot->second].inUse) {
+            slot->second = static_cast<std::uint32_t>(i);
         }
     }
 

@@ -141,6 +141,13 @@ std::uint32_t ScanEngine::ClusterSectorsOf(std::uint32_t ownNumber) const {
 SectorSource& ScanEngine::SourceOf(std::uint32_t ownNumber) {
     return state_->SourceOf(ownNumber);
 }
+std::uint32_t ScanEngine::MftNumberOf(std::uint32_t ownNumber) const {
+    return state_->MftNumberOf(ownNumber);
+}
+bool ScanEngine::ReadRecordBeside(std::uint32_t ownNumber, std::uint32_t mftNumber,
+                                  RecordBuffer& record) {
+    return state_->ReadRecordBeside(ownNumber, mftNumber, record);
+}
 std::uint32_t ScanEngine::unverifiedEntries() const {
     return state_->unverifiedEntries;
 }
@@ -178,6 +185,25 @@ SectorSource& ScanState::SourceOf(std::uint32_t ownNumber) {
         shiftedSource = std::make_unique<ShiftedSectorSource>(*source, volume->start.value());
     }
     return *shiftedSource;
+}
+
+std::uint32_t ScanState::MftNumberOf(std::uint32_t ownNumber) const {
+    if (ownNumber < mftMap.recordCount() || ownNumber >= foundOrigins.size()) return ownNumber;
+    const FoundRecordOrigin& origin = foundOrigins[ownNumber];
+    return origin.numbered ? origin.number : ownNumber;
+}
+
+bool ScanState::ReadRecordBeside(std::uint32_t ownNumber, std::uint32_t mftNumber,
+                                 RecordBuffer& bytes) {
+    const bool found = ownNumber >= mftMap.recordCount() && ownNumber < foundOrigins.size() &&
+                       foundOrigins[ownNumber].numbered;
+    const std::uint8_t volume = found ? foundOrigins[ownNumber].volume : kLiveVolume;
+    // The live volume's records are numbered by the MFT when it was read.
+    if (!found || (volume == kLiveVolume && mftMap.recordCount() != 0)) {
+        return ReadCataloguedRecord(mftNumber, bytes);
+    }
+    const auto it = foundByNumber.find((std::uint64_t{volume} << 32) | mftNumber);
+    return it != foundByNumber.end() && ReadRecordAt(foundRecords[it->second], bytes);
 }
 
 std::uint32_t ScanState::ClusterSectorsOf(std::uint32_t ownNumber) const {

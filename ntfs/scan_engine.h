@@ -98,6 +98,11 @@ class ScanEngine {
     // The sectors the record's runs count from: the drive, or the drive from where an
     // older volume began when that was elsewhere.
     SectorSource& SourceOf(std::uint32_t ownNumber);
+    // The MFT number the record behind an own number has on its volume (the number itself
+    // for a record read through the MFT), and the record of that volume with another MFT
+    // number, as stored: how the extension records of its attribute list are found.
+    std::uint32_t MftNumberOf(std::uint32_t ownNumber) const;
+    bool ReadRecordBeside(std::uint32_t ownNumber, std::uint32_t mftNumber, RecordBuffer& record);
     // Entries of an older volume whose cluster size could not be found on the drive:
     // their runs are read with this volume's, and their bytes are unverified.
     std::uint32_t unverifiedEntries() const;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -21,6 +22,7 @@ struct FoundRecordOrigin {
     std::uint32_t number = 0;
     std::uint16_t sequence = 0;
     bool numbered = false;  // the record stores its own number (NTFS 3.1 and later)
+    bool inUse = false;
     std::uint8_t volume = 0;
 };
 
@@ -87,6 +89,9 @@ struct ScanState {
     // Numbers given to folders that found records name but that were not found: the lost
     // folders' numbers must stay above them.
     std::uint64_t reservedNumbersEnd = 0;
+    // Found records by volume (high 32 bits) and the number they store: the extension
+    // records an attribute list names are found through it.
+    std::unordered_map<std::uint64_t, std::uint32_t> foundByNumber;
     // Boot sectors of other volumes the advance search met.
     std::vector<FoundBootSector> foundBootSectors;
     std::unique_ptr<ShiftedSectorSource> shiftedSource;
@@ -123,6 +128,8 @@ struct ScanState {
     const FoundVolume* VolumeOf(std::uint32_t ownNumber) const;
     std::uint32_t ClusterSectorsOf(std::uint32_t ownNumber) const;
     SectorSource& SourceOf(std::uint32_t ownNumber);
+    std::uint32_t MftNumberOf(std::uint32_t ownNumber) const;
+    bool ReadRecordBeside(std::uint32_t ownNumber, std::uint32_t mftNumber, RecordBuffer& bytes);
 
   private:
     bool LocateMftFrom(DriveSector recordSector, bool fromMirror);

@@ -90,11 +90,12 @@ std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t r
     RecordBuffer record;
     if (!engine.ReadCataloguedRecord(recordNumber, record) || !PrepareFileRecord(record))
         return std::nullopt;
-    const RecordFetcher fetch = [&engine](std::uint32_t number, RecordBuffer& bytes) {
-        return engine.ReadCataloguedRecord(number, bytes);
+    // Extension records are named by their MFT numbers on the record's own volume.
+    const RecordFetcher fetch = [&engine, recordNumber](std::uint32_t number, RecordBuffer& bytes) {
+        return engine.ReadRecordBeside(recordNumber, number, bytes);
     };
-    return MapFileData(ByteView(record), recordNumber, fetch, engine.SourceOf(recordNumber),
-                       engine.ClusterSectorsOf(recordNumber));
+    return MapFileData(ByteView(record), engine.MftNumberOf(recordNumber), fetch,
+                       engine.SourceOf(recordNumber), engine.ClusterSectorsOf(recordNumber));
 }
 
 }  // namespace tarvik

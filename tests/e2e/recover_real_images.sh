@@ -139,6 +139,46 @@ compare_with_tsk_recover() {
     echo "$name: deleted files written: $ours (tsk_recover: $theirs)"
 }
 
+# With MFT record 0 and its mirror copy zeroed the drive is searched for records: files
+# whose data lies in extension records (the compressed file of win10, the file of 100
+# hard links of ntfs3, whose records do not all store their numbers) come back through
+# the numbers their records store, at their paths, with the same bytes as from the
+# intact volume.
+without_mft() {
+    local name image damaged cluster bytes units file rel written
+    for name in win10-compressed-attrlist.dd ntfs3-attribute-list.raw; do
+        [ -f "$TESTDATA/$name.xz" ] || continue
+        image=$(unpack "$name")
+        damaged=$WORK/damaged-$name
+        cp "$image" "$damaged"
+        bytes=$(od -An -tu2 -j 11 -N 2 "$image" | tr -d ' ')
+        cluster=$(od -An -tu1 -j 13 -N 1 "$image" | tr -d ' ')
+        units=$((cluster * bytes / 512))
+        for at in 48 56; do
+            dd if=/dev/zero of="$damaged" bs=512 count=2 conv=notrunc status=none \
+                seek=$(($(od -An -tu8 -j "$at" -N 8 "$image" | tr -d ' ') * units))
+        done
+        "$CLI" recover --disk "$image" --out "$WORK/intact-$name" --all >/dev/null 2>&1 || true
+        "$CLI" recover --disk "$damaged" --out "$WORK/lost-$name" --all >/dev/null 2>&1 ||
+            fail "$name without MFT: recover --all failed"
+        written=0
+        while IFS= read -r file; do
+            rel=${file#"$WORK/lost-$name/"}
+            if cmp -s "$file" "$WORK/intact-$name/$rel"; then
+                written=$((written + 1))
+            else
+                fail "$name without MFT: $rel differs from the intact volume's"
+            fi
+        done < <(find "$WORK/lost-$name/Root" -type f -size +0 ! -path '*/$*')
+        if [ "$written" -gt 0 ]; then PASSED=$((PASSED + 1)); else fail "$name without MFT: no file"; fi
+        rm -f "$damaged"
+    done
+    [ ! -d "$WORK/lost-win10-compressed-attrlist.dd" ] ||
+        expect sha256sum "$WORK/lost-win10-compressed-attrlist.dd/Root/ones.bin" \
+            396d2ca10e09a4a70bed0dcf580c13d5608e59c433b8592fd3d1f0ccd87244ce \
+            "win10 without MFT \\ones.bin"
+}
+
 other_images() {
     local name image out
     for name in mkntfs-512-subdirs.dd mbr-unicode-names.dd ntfs3-attribute-list.raw; do
@@ -157,6 +197,7 @@ other_images() {
 dftt7
 dftt8
 win10
+without_mft
 other_images
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
