@@ -66,7 +66,7 @@ CScanningHDDThread::CScanningHDDThread(RecoverySession& session, bool advanceSea
 void CScanningHDDThread::run() {
     RunGuarded(notifier_, [this] {
         if (advanceSearch_)
-            session_.AdvanceSearch(progress_, Stop());
+            session_.AdvanceSearch(progress_, notifier_, Stop());
         else
             session_.Scan(progress_, notifier_, Stop());
     });
