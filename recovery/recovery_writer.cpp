@@ -334,8 +334,8 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         FdOutput output(fd.get());
         CopyOptions options{&progress_, stop_, maxRequestBytes_};
         options.volumeSectors = engine_.geometry().sizeInSectors;
-        const CopyResult copy =
-            CopyFileData(*map, engine_.SourceOf(number), engine_.ClusterSectorsOf(number), output, options);
+        const CopyResult copy = CopyFileData(*map, engine_.SourceOf(number),
+                                             engine_.ClusterSectorsOf(number), output, options);
         if (copy.stopped) {
             ::unlinkat(folderFd, name.c_str(), 0);
             return;
