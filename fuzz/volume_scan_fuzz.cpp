@@ -1,5 +1,5 @@
 // A whole volume from fuzz bytes: boot validation, the normal scan with all its phases,
-// housekeeping and the folder placement, all reading from memory.
+// housekeeping and the folder placement, then the advance search, all reading from memory.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -20,5 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!engine.ValidateBootSector(notifier)) return 0;
     engine.Scan(progress, notifier);
     tarvik::PlaceEntries(engine.catalogue(), engine.folderTable());
+    // The records outside the MFT, an older volume's layout and their trees.
+    if (engine.AdvanceSearch(progress))
+        tarvik::PlaceEntries(engine.catalogue(), engine.folderTable());
     return 0;
 }
