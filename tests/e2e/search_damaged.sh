@@ -144,5 +144,29 @@ report $? "other cluster size formatted over: all 40 old files come back byte-id
 ! grep -q unverified "$work/err"
 report $? "other cluster size formatted over: the older volume's cluster size is found, not guessed"
 
+# 7. An older volume of 4 KiB clusters that began 10 MiB into the disk, under a new
+#    volume of 1 KiB clusters over the whole disk: its surviving boot sector says where it
+#    began and its cluster size, and its files come back byte-identical.
+image="$work/moved.img"
+truncate -s 32M "$work/older.img"
+mkntfs -F -q -Q -c 4096 "$work/older.img" >/dev/null 2>&1
+{ echo "mkdir /keep"; for i in $(seq 1 20); do echo "write /keep/k-$i.bin $((i * 5000 + 7)) $i"; done; } |
+  "$fixture" "$work/older.img" -
+fls -r -p -f ntfs "$work/older.img" | awk -F'\t' '/^r\/r [0-9]/ && $2 ~ /^keep\// {
+    split($1, a, " "); sub(/:$/, "", a[2]); sub(/-.*/, "", a[2]); print a[2] "\t" $2 }' |
+  while IFS=$'\t' read -r inode path; do
+    echo "$(icat -f ntfs "$work/older.img" "$inode" | md5sum | cut -d' ' -f1)  $path"
+  done | sort -k2 >"$work/keep.md5"
+truncate -s 64M "$image"
+dd if="$work/older.img" of="$image" bs=512 seek=20480 conv=notrunc status=none
+rm -f "$work/older.img"
+mkntfs -F -q -Q -c 1024 "$image" >/dev/null 2>&1
+"$cli" recover --disk "$image" --advance --all --out "$work/moved-out" >/dev/null 2>&1
+(cd "$work/moved-out/Root/Lost Folder 0001" 2>/dev/null &&
+  find . -path '*/keep/*' -type f -print0 | xargs -0 -r md5sum |
+  sed 's|  \./[^/]*/|  |' | sort -k2) >"$work/keep-recovered.md5"
+[ "$(wc -l <"$work/keep.md5")" -eq 20 ] && diff "$work/keep.md5" "$work/keep-recovered.md5" >"$work/diff"
+report $? "older volume elsewhere on the disk: its boot sector places it, all 20 files byte-identical"
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
