@@ -56,8 +56,16 @@ struct FoundEntry {
 
 // In the advance search every record outside the MFT is an older volume's, but for the
 // copy of the first records the live volume keeps in its mirror.
-std::uint8_t VolumeAt(const ScanState& state, DriveSector sector, bool liveHasMft) {
-    if (!liveHasMft) return kLiveVolume;
+// Without the live MFT, a record is an older volume's only when it lies in the MFT of a
+// volume whose boot sector the search met, at the place its number says.
+std::uint8_t VolumeAt(const ScanState& state, DriveSector sector, bool liveHasMft,
+                      std::optional<std::uint64_t> recordAnchor,
+                      const std::vector<std::uint64_t>& olderMftStarts) {
+    if (!liveHasMft) {
+        const bool older = recordAnchor && std::find(olderMftStarts.begin(), olderMftStarts.end(),
+                                                     *recordAnchor) != olderMftStarts.end();
+        return older ? kOlderVolume : kLiveVolume;
+    }
     if (state.mirrorRecordSector) {
         const std::uint64_t mirror = state.mirrorRecordSector->value();
         const std::uint64_t at = sector.value();
@@ -93,7 +101,7 @@ bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsid
                      for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
                          const std::uint8_t* sector = chunk + s * 512;
                          const std::uint64_t at = first.value() + s;
-                         if (outsideMftOnly) NoteBootSector(state, at, sector);
+                         NoteBootSector(state, at, sector);
                          if (std::memcmp(sector, "FILE", 4) != 0) continue;
                          if (outsideMftOnly && InsideMft(mftRuns, at)) continue;
                          if (state.foundRecords.size() >= kMaxFoundRecords) break;
@@ -133,24 +141,29 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
     std::optional<std::uint64_t> anchor;
     if (!liveByMftNumbers) anchor = state.geometry.mftStart.value();
     const std::uint64_t recordSectors = state.recordSectors();
+    const std::vector<std::uint64_t> olderMftStarts = OlderMftStarts(state);
     for (std::size_t i = firstIndex; i < count && !state.StopRequested(); ++i) {
         if (phase.At(i - firstIndex)) showCounters();
         if (!state.ReadRecordAt(state.foundRecords[i], bytes)) continue;
         auto record = InspectRecord(bytes);
         if (!record) continue;
         FoundRecordOrigin& origin = state.foundOrigins[i];
-        origin.volume = VolumeAt(state, state.foundRecords[i], liveByMftNumbers);
         const std::uint64_t at = state.foundRecords[i].value();
         origin.numbered = record->ownNumber.has_value();
         origin.number = record->ownNumber.value_or(0);
+        std::optional<std::uint64_t> recordAnchor;
         if (origin.numbered && at >= origin.number * recordSectors) {
             anchor = at - origin.number * recordSectors;
+            recordAnchor = anchor;
         } else if (!origin.numbered && anchor && at >= *anchor &&
                    (at - *anchor) % recordSectors == 0 &&
                    (at - *anchor) / recordSectors <= UINT32_MAX) {
             origin.numbered = true;
             origin.number = static_cast<std::uint32_t>((at - *anchor) / recordSectors);
+            recordAnchor = anchor;
         }
+        origin.volume =
+            VolumeAt(state, state.foundRecords[i], liveByMftNumbers, recordAnchor, olderMftStarts);
         origin.sequence = record->sequence;
         origin.inUse = record->inUse();
         if (origin.volume != kLiveVolume) clues.Take(state.foundRecords[i], origin, bytes);

@@ -76,6 +76,16 @@ std::uint64_t BootVolumeStart(const ScanState& state, const FoundBootSector& boo
 
 }  // namespace
 
+std::vector<std::uint64_t> OlderMftStarts(const ScanState& state) {
+    std::vector<std::uint64_t> starts;
+    for (const FoundBootSector& boot : state.foundBootSectors) {
+        const std::uint64_t start = BootVolumeStart(state, boot);
+        if (boot.mftCluster > (UINT64_MAX - start) / boot.sectorsPerCluster) continue;
+        starts.push_back(start + boot.mftCluster * boot.sectorsPerCluster);
+    }
+    return starts;
+}
+
 FoundTree::FoundTree(const ScanState& state, bool liveByMftNumbers)
     : liveByMftNumbers_(liveByMftNumbers) {
     std::uint64_t next =

@@ -15,6 +15,9 @@
 
 namespace tarvik {
 
+// Where the MFTs of the other volumes whose boot sectors the search met begin.
+std::vector<std::uint64_t> OlderMftStarts(const ScanState& state);
+
 class FoundTree {
   public:
     // `liveByMftNumbers`: the live volume's entries are numbered by MFT number (the MFT
