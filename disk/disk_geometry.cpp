@@ -49,6 +49,19 @@ std::optional<std::uint64_t> DiskByteSize(DriveCode code) {
     return size;
 }
 
+std::optional<std::uint32_t> DeviceLogicalSectorSize(DriveCode code) {
+    const int fd = OpenDiskDevice(code);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::uint32_t> size;
+    struct stat info {};
+    int bytes = 0;
+    if (::fstat(fd, &info) == 0 && S_ISBLK(info.st_mode) && ::ioctl(fd, BLKSSZGET, &bytes) == 0 &&
+        bytes >= 512)
+        size = static_cast<std::uint32_t>(bytes);
+    ::close(fd);
+    return size;
+}
+
 DiskGeometry GeometryForSectors(std::uint64_t sectors) {
     DiskGeometry geometry;
     geometry.heads = static_cast<std::uint8_t>(kGeometryHeads);

@@ -7,6 +7,8 @@
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
 #include "ntfs/boot_sector.h"
+#include "partition/gpt_drives.h"
+#include "partition/gpt_table.h"
 #include "partition/partition_table.h"
 #include "partition/partition_types.h"
 
@@ -96,17 +98,56 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
     return {0, end, kTypeNtfs};
 }
 
+// The MBR entry type that marks the disk as GPT: alone it is the protective MBR, beside
+// other entries a hybrid one (whose MBR entries only mirror some of the GPT's).
+constexpr std::uint8_t kTypeGptProtective = 0xEE;
+
+bool HasGptProtectiveEntry(DiskHandle& disk) {
+    std::array<std::uint8_t, kSectorSize> sector{};
+    if (!disk.Read(DiskSector(0), sector)) return false;
+    const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
+    if (!table) return false;
+    for (const PartitionTableRecord& record : table->records()) {
+        if (record.type == kTypeGptProtective) return true;
+    }
+    return false;
+}
+
+std::optional<GptTable> FindDiskGpt(DriveCode code, DiskHandle& disk) {
+    const auto bytes = DiskByteSize(code);
+    if (!bytes) return std::nullopt;
+    const DiskBytesReader read = [&disk](std::uint64_t offset, std::span<std::uint8_t> buffer) {
+        return disk.Read(DiskSector(offset / kSectorSize), buffer);
+    };
+    return FindGptTable(read, *bytes, DeviceLogicalSectorSize(code));
+}
+
 }  // namespace
 
-std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
+std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code) {
     PartitionWalkState state;
     std::vector<LogicalDriveEntry> drives;
     DiskHandle disk(code);
     if (const auto boot = BareVolumeBootSector(disk)) {
         drives.push_back(BareVolumeEntry(code, *boot));
-    } else {
-        ReadPartitionTable(disk, DiskSector(0), state, drives);
+        return drives;
     }
+    const bool protective = HasGptProtectiveEntry(disk);
+    if (protective) {
+        if (const auto gpt = FindDiskGpt(code, disk)) return GptDrives(disk, *gpt);
+    }
+    // No GPT behind the protective entry (both copies damaged): a hybrid MBR still
+    // lists its own entries, a protective one nothing.
+    ReadPartitionTable(disk, DiskSector(0), state, drives);
+    // An MBR wiped in front of a GPT that is still whole.
+    if (drives.empty() && !protective) {
+        if (const auto gpt = FindDiskGpt(code, disk)) return GptDrives(disk, *gpt);
+    }
+    return drives;
+}
+
+std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
+    std::vector<LogicalDriveEntry> drives = ReadDiskPartitions(code);
     const std::size_t count = drives.size();
     list.ReplaceSettingAside(std::move(drives));
     if (count == 0) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);

@@ -1,6 +1,6 @@
 #pragma once
-// The partition-table walk: the master boot record and the extended chain into the
-// drive list.
+// The partition-table walk: the master boot record and the extended chain, or the GUID
+// partition table an MBR's protective entry leads to, into the drive list.
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -32,6 +32,12 @@ inline constexpr std::size_t kMaxPartitionTables = 4096;
 // The chain is walked with a path held on the heap, not by recursion.
 void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
                         std::vector<LogicalDriveEntry>& drives);
+
+// The drives of a disk's partition table: a bare volume as one NTFS drive at sector 0;
+// else the GPT when the MBR carries a protective (0xEE) entry and either GPT copy is
+// whole; else the MBR walk; and, when the MBR lists nothing and has no protective entry,
+// a GPT all the same (an MBR wiped in front of it). Empty when nothing is found.
+std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code);
 
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
 inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";
