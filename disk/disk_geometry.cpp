@@ -25,28 +25,10 @@ bool CountPhysicalDisks(std::uint8_t& count) {
     return count != 0;
 }
 
-namespace {
-
-std::optional<std::uint64_t> SizeOfOpenDevice(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return std::nullopt;
-    if (S_ISBLK(info.st_mode)) {
-        std::uint64_t bytes = 0;
-        if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0) return std::nullopt;
-        return bytes;
-    }
-    if (S_ISREG(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
-    return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<std::uint64_t> DiskByteSize(DriveCode code) {
-    const int fd = OpenDiskDevice(code);
-    if (fd < 0) return std::nullopt;
-    const auto size = SizeOfOpenDevice(fd);
-    ::close(fd);
-    return size;
+    const auto disk = OpenDiskReader(code);
+    if (!disk) return std::nullopt;
+    return disk->Size();
 }
 
 std::optional<std::uint32_t> DeviceLogicalSectorSize(DriveCode code) {
@@ -73,8 +55,9 @@ DiskGeometry GeometryForSectors(std::uint64_t sectors) {
 
 bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& heads,
                        std::uint8_t& sectorsPerTrack, Notifier* notifier) {
-    const int fd = OpenDiskDevice(code);
-    if (fd < 0) {
+    // An image's disk is the media its container holds, not the container file.
+    const auto disk = OpenDiskReader(code);
+    if (!disk) {
         const int error = errno;
         if (notifier) {
             char text[96];
@@ -84,8 +67,7 @@ bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& h
         }
         return false;
     }
-    const auto bytes = SizeOfOpenDevice(fd);
-    ::close(fd);
+    const auto bytes = disk->Size();
     if (!bytes) return false;
     const DiskGeometry geometry = GeometryForSectors(*bytes / kSectorSize);
     cylinders = geometry.cylinders;
