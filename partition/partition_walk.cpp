@@ -56,8 +56,9 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
         const PartitionTableRecord record = table.records[table.next++];
         if (IsRecognisedDataType(record.type)) {
             // The fields are 32-bit; their sums with a table's place need not be.
-            const auto start = table.sector.Plus(record.relativeStart);
-            const auto end = start ? start->Plus(record.sectorCount) : std::nullopt;
+            const std::uint64_t units = state.unitsPerSector;
+            const auto start = table.sector.Plus(record.relativeStart * units);
+            const auto end = start ? start->Plus(record.sectorCount * units) : std::nullopt;
             if (end) drives.push_back({start->value(), end->value(), record.type});
         } else if (IsExtendedLinkType(record.type)) {
             std::uint64_t next = 0;
@@ -68,7 +69,9 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
                 next = state.extendedBase + record.relativeStart;
             }
             // The linked table is read whole, links and all, before this one goes on.
-            if (auto linked = EnterTable(disk, DiskSector(next), state)) path.push_back(*linked);
+            const auto place = CheckedMul(next, state.unitsPerSector);
+            if (!place) continue;
+            if (auto linked = EnterTable(disk, DiskSector(*place), state)) path.push_back(*linked);
         }
     }
 }
@@ -126,6 +129,8 @@ std::optional<GptTable> FindDiskGpt(DriveCode code, DiskHandle& disk) {
 
 std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code) {
     PartitionWalkState state;
+    if (const auto size = DeviceLogicalSectorSize(code); size && *size % kSectorSize == 0)
+        state.unitsPerSector = *size / kSectorSize;
     std::vector<LogicalDriveEntry> drives;
     DiskHandle disk(code);
     if (const auto boot = BareVolumeBootSector(disk)) {

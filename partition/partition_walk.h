@@ -22,6 +22,9 @@ struct PartitionWalkState {
     // everything found before.
     std::unordered_set<std::uint64_t> visitedTables;
     std::size_t tablesRead = 0;
+    // 512-byte units per sector of the disk the tables count in: 8 on a device with
+    // 4096-byte logical sectors (4Kn), whose MBR fields count those.
+    std::uint32_t unitsPerSector = 1;
 };
 
 // No real disk needs more than this many extended tables; the walk stops beyond it.
