@@ -127,7 +127,7 @@ std::optional<GptTable> FindDiskGpt(DriveCode code, DiskHandle& disk) {
 
 }  // namespace
 
-std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code) {
+std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromBackup) {
     PartitionWalkState state;
     if (const auto size = DeviceLogicalSectorSize(code); size && *size % kSectorSize == 0)
         state.unitsPerSector = *size / kSectorSize;
@@ -137,22 +137,28 @@ std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code) {
         drives.push_back(BareVolumeEntry(code, *boot));
         return drives;
     }
+    const auto fromGpt = [&](const GptTable& gpt) {
+        if (gptFromBackup) *gptFromBackup = gpt.fromBackup;
+        return GptDrives(disk, gpt);
+    };
     const bool protective = HasGptProtectiveEntry(disk);
     if (protective) {
-        if (const auto gpt = FindDiskGpt(code, disk)) return GptDrives(disk, *gpt);
+        if (const auto gpt = FindDiskGpt(code, disk)) return fromGpt(*gpt);
     }
     // No GPT behind the protective entry (both copies damaged): a hybrid MBR still
     // lists its own entries, a protective one nothing.
     ReadPartitionTable(disk, DiskSector(0), state, drives);
     // An MBR wiped in front of a GPT that is still whole.
     if (drives.empty() && !protective) {
-        if (const auto gpt = FindDiskGpt(code, disk)) return GptDrives(disk, *gpt);
+        if (const auto gpt = FindDiskGpt(code, disk)) return fromGpt(*gpt);
     }
     return drives;
 }
 
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
-    std::vector<LogicalDriveEntry> drives = ReadDiskPartitions(code);
+    bool gptFromBackup = false;
+    std::vector<LogicalDriveEntry> drives = ReadDiskPartitions(code, &gptFromBackup);
+    if (gptFromBackup) notifier.Notify(kGptBackupText, kGptBackupCaption, NoticeIcon::Information);
     const std::size_t count = drives.size();
     list.ReplaceSettingAside(std::move(drives));
     if (count == 0) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);

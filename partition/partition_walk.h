@@ -40,14 +40,20 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
 // else the GPT when the MBR carries a protective (0xEE) entry and either GPT copy is
 // whole; else the MBR walk; and, when the MBR lists nothing and has no protective entry,
 // a GPT all the same (an MBR wiped in front of it). Empty when nothing is found.
-std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code);
+// `gptFromBackup`, when given, tells whether the GPT's primary copy was damaged.
+std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromBackup = nullptr);
 
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
 inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";
+inline constexpr const char* kGptBackupText =
+    "The primary GUID partition table is damaged; the partitions were read from its backup "
+    "copy at the end of the disk";
+inline constexpr const char* kGptBackupCaption = "Partition Table";
 
 // A whole walk as the disk selection starts it: a fresh walk state reads the disk (or
 // takes a bare volume as one NTFS drive at sector 0), the result replaces the current
-// list, which is set aside, and an empty result is announced with the bad-table message.
+// list, which is set aside, and an empty result is announced with the bad-table message
+// (a GPT read from its backup copy is announced too, as information).
 // Returns the count.
 std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier);
 

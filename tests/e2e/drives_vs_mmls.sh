@@ -154,21 +154,26 @@ test_fixture_disks() {
     check_bare_volume "$FIXTURES/bare-4k.img"
     local name
     for name in gpt gpt-backup gpt-4k gpt-big; do
-        check_gpt_list "$FIXTURES/$name.img"
         check_gpt_against_mmls "$FIXTURES/$name.img"
     done
+    check_gpt_list "$FIXTURES/gpt.img"
+    check_gpt_list "$FIXTURES/gpt-4k.img"
+    check_gpt_list "$FIXTURES/gpt-big.img"
+    check_gpt_list "$FIXTURES/gpt-backup.img" "Partition Table: The primary GUID partition table \
+is damaged; the partitions were read from its backup copy at the end of the disk"
     # Both GPT copies damaged: the bad-table message, then the search.
     check_search_fallback "$FIXTURES/gpt-lost.img" "NTFS|4096|16384"
 }
 
 # A GPT disk lists its partitions, names and all, as built, and says nothing on stderr
-# (no bad-table message, no search).
+# (no bad-table message, no search) but, when its primary copy is damaged, that the
+# backup was read.
 check_gpt_list() {
-    local image=$1 status=0 expected actual
+    local image=$1 wanted_err=${2:-} status=0 expected actual
     "$CLI" drives --disk "$image" >"$WORK/out" 2>"$WORK/err" || status=$?
     expected=$(tr '\t' '|' <"$image.drives")
     actual=$(awk -F'\t' '{ print $2 "|" $3 "|" $4 "|" $7 }' "$WORK/out")
-    if [ "$status" -ne 0 ] || [ -s "$WORK/err" ]; then
+    if [ "$status" -ne 0 ] || [ "$(cat "$WORK/err")" != "$wanted_err" ]; then
         fail "$(basename "$image"): exit status $status, stderr '$(head -c 300 "$WORK/err")'"
     elif [ "$expected" != "$actual" ]; then
         fail "$(basename "$image"): drives differ from the built table" \

@@ -256,6 +256,9 @@ TEST(GptWalk, MbrInFrontDecidesWhatIsReadWhenGptIsDamaged) {
     EXPECT_EQ(hybridNotices.count, 0);
 
     disk.bytes[512 + 0x20] ^= 1;
+    CountingNotifier backup;
+    EXPECT_EQ(WalkBytes(disk.bytes, backup).size(), 2u);
+    EXPECT_EQ(backup.count, 1);  // the backup copy was read: said, as information
     disk.bytes[399 * 512 + 0x20] ^= 1;
     CountingNotifier broken;
     EXPECT_TRUE(WalkBytes(disk.bytes, broken).empty());
