@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "disk/image_format.h"
 
@@ -23,9 +24,14 @@ class DiskImage {
     virtual std::optional<std::uint64_t> Size() = 0;
 };
 
-// Opens a disk by path, in the format its content shows. Nothing (errno set for a raw
+// Opens a disk by path, in the format its content shows; a raw NAME.001 with a NAME.002
+// beside it is the first piece of a split raw image, read whole. Nothing (errno set for a raw
 // file or device) when it cannot be opened, also for a format this build cannot read.
 std::unique_ptr<DiskImage> OpenDiskImage(const std::string& path);
+
+// The pieces of a split raw image, NAME.001, NAME.002, ... in order, given the first;
+// empty when `first` does not end in .001. A single .001 is one raw file.
+std::vector<std::string> SplitRawPieces(const std::string& first);
 
 // The library readers; nothing when the library is not built in or refuses the file.
 std::unique_ptr<DiskImage> OpenLibyalImage(const std::string& path, ImageFormat format);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One fixture disk (the GPT disk with its NTFS data partition) as raw, E01 (in segment
-# files), VHD, VHDX, VMDK and QCOW2: every form lists the same drives and gives the same
+# files), VHD, VHDX, VMDK, QCOW2 and split raw (.001, .002, ...): every form lists the same drives and gives the same
 # scan and the same recovered bytes as the raw disk, and is named by its format in the
 # disk list whatever its file is called. The Sleuth Kit, which reads E01, VHD and VMDK
 # itself, lists the same files from those forms as from the raw one.
@@ -41,6 +41,10 @@ convert() {
             command -v ewfacquire >/dev/null || return 1
             # Segments of 1 MiB: the disk spreads over several files (E01, E02, ...).
             ewfacquire -u -q -t "${out%.*}" -S 1048576 -c fast "$RAW" >/dev/null 2>&1
+            ;;
+        split)
+            # Pieces of 3 MiB: NAME.001, NAME.002, ...
+            split -b 3M -a 3 --numeric-suffixes=1 "$RAW" "${out%.001}."
             ;;
         *)
             command -v qemu-img >/dev/null || return 1
@@ -105,6 +109,7 @@ main() {
     check_form VHDX vhdx disk-vhdx.bin "VHDX IMAGE" no
     check_form VMDK vmdk disk.vmdk "VMDK IMAGE" yes
     check_form QCOW2 qcow2 disk-qcow.img "QCOW2 IMAGE" no
+    check_form split-raw split pieces.001 "DISK IMAGE" yes
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
 }
