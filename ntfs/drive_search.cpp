@@ -34,15 +34,20 @@ bool InsideMft(const std::vector<PlacedRun>& runs, std::uint64_t sector) {
 }
 
 // An older volume's boot sector tells its cluster size and where it began. The live
-// volume's own copies (same serial) are passed over.
+// volume's own copies (same serial, same cluster size and MFT place) are passed over.
+// The serial alone does not tell them apart: formatting twice within a second, or a
+// clone, gives two volumes the same serial.
 void NoteBootSector(ScanState& state, std::uint64_t at, const std::uint8_t* sector) {
     if (std::memcmp(sector + NtfsBootSector::kOemOffset, "NTFS    ", 8) != 0) return;
     const auto boot = NtfsBootSector::Parse(ByteView(sector, NtfsBootSector::kSize));
     if (!boot || !boot->HasEndSignature() || !boot->IsPlausibleVolume()) return;
-    if (boot->serial() == state.volumeSerial) return;
     const auto units = boot->UnitsPerCluster();
     const auto size = boot->VolumeUnits();
     if (!units || !size || state.foundBootSectors.size() >= kMaxBootSectors) return;
+    const std::uint64_t liveMft = state.geometry.mftStart.value();
+    const bool liveLayout = *units == state.geometry.sectorsPerCluster && liveMft % *units == 0 &&
+                            boot->mftCluster() == liveMft / *units;
+    if (boot->serial() == state.volumeSerial && liveLayout) return;
     state.foundBootSectors.push_back(
         FoundBootSector{DriveSector(at), *units, *size, boot->mftCluster()});
 }

@@ -162,6 +162,12 @@ dd if="$work/older.img" of="$image" bs=512 seek=20480 conv=notrunc status=none
 rm -f "$work/older.img"
 mkntfs -F -q -Q -c 1024 "$image" >/dev/null 2>&1
 echo "write /new.txt 1000 9" | "$fixture" "$image" -
+# The older volume carries the new one's serial, as two formats within one second or a
+# clone give: its cluster size and place still tell it apart.
+for copy in 20480 $((20480 + 65535)); do
+  dd if="$image" of="$image" bs=1 skip=72 seek=$((copy * 512 + 72)) count=8 conv=notrunc \
+    status=none
+done
 "$cli" recover --disk "$image" --advance --all --out "$work/moved-out" >/dev/null 2>&1
 (cd "$work/moved-out/Root/Lost Folder 0001" 2>/dev/null &&
   find . -path '*/keep/*' -type f -print0 | xargs -0 -r md5sum |
