@@ -138,6 +138,9 @@ SectorSource& ScanEngine::source() {
 
 bool ScanState::ReadRecord(RecordNumber record, RecordBuffer& bytes) {
     bytes.assign(recordSize(), 0);
+    if (record.value() <= UINT32_MAX &&
+        recordCache.Fetch(static_cast<std::uint32_t>(record.value()), bytes))
+        return true;
     const auto place = mftMap.Locate(record);
     return place && ReadRecordPieces(*source, *place, bytes);
 }

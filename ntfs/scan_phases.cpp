@@ -1,14 +1,17 @@
 #include "ntfs/scan_phases.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "ntfs/directory_reader.h"
 #include "ntfs/drive_search.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
+#include "ntfs/read_ahead.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_state.h"
 #include "ntfs/scan_texts.h"
@@ -47,6 +50,15 @@ class NormalScan {
     void Run(Notifier& notifier);
 
   private:
+    // A base record with a name, as the pass over the MFT found it: what the record
+    // walks catalogue from.
+    struct NamedRecord {
+        std::uint64_t number = 0;
+        InspectedRecord record;
+    };
+
+    void ReadMft();
+    void ReadIndexBlocksAhead();
     bool ReadDirectory(std::uint32_t number);
     void CatalogueIndexEntry(const IndexedName& entry);
     void TreeWalk(PhaseProgress& phase);
@@ -67,7 +79,59 @@ class NormalScan {
     // record walk can take in-use records that no readable index lists.
     std::unordered_set<std::uint32_t> reached_{0};
     std::unordered_set<std::uint32_t> directoriesRead_;
+    // What the one pass over the MFT leaves for the walks after it.
+    std::vector<NamedRecord> namedRecords_;
+    std::vector<std::uint64_t> unreadableRecords_;
+    std::vector<std::uint32_t> folderRecords_;  // in use, in number order
+    std::unique_ptr<ReadAheadSource> indexBlocks_;
 };
+
+// The MFT is read once, front to back in large requests. Folder and extension records
+// are kept for the tree walk (within the record cache's bound; past it they are read
+// again when the walk asks), and every named base record is kept as the record walks
+// need it: both walks then run without reading the MFT again, in the same number order.
+// A stop request ends the pass between records.
+void NormalScan::ReadMft() {
+    const std::uint64_t records = state_.mftMap.recordCount();
+    PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
+    MftRecordStream stream(*state_.source, state_.mftMap);
+    RecordNumber number;
+    RecordBuffer bytes(state_.recordSize());
+    bool readable = false;
+    while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
+        const std::uint64_t k = number.value();
+        phase.At(k);
+        if (!readable) {
+            unreadableRecords_.push_back(k);
+            continue;
+        }
+        if (const auto header = FileRecordHeader::Parse(ByteView(bytes));
+            header && k <= UINT32_MAX && (header->isDirectory() || header->isExtension())) {
+            state_.recordCache.Keep(Low32(k), bytes);
+            if (header->inUse() && header->isDirectory() && !header->isExtension())
+                folderRecords_.push_back(Low32(k));
+        }
+        auto record = InspectRecord(bytes);
+        if (!record || !record->isBase || !record->name) continue;
+        namedRecords_.push_back({k, std::move(*record)});
+    }
+}
+
+// The INDX blocks of every folder in use, read in one sweep in the order of their place
+// on the drive rather than folder by folder. The folder reader is run once over each
+// folder with a source that only notes its requests; the sweep then reads exactly those
+// requests, and the tree walk's folder reader is served them from memory.
+void NormalScan::ReadIndexBlocksAhead() {
+    RequestRecorder recorder;
+    state_.indexSource = &recorder;
+    for (const std::uint32_t number : folderRecords_) {
+        if (state_.StopRequested()) break;
+        ReadDirectoryIndex(state_, number, [](const IndexedName&) {});
+    }
+    indexBlocks_ = std::make_unique<ReadAheadSource>(*state_.source);
+    indexBlocks_->Fill(std::move(recorder.requests()), state_.stop);
+    state_.indexSource = indexBlocks_.get();
+}
 
 void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
     ScanCounters& counters = state_.counters;
@@ -157,37 +221,34 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     if (IsStoredNumber(number)) state_.catalogue.Append(item);
 }
 
-// Every record of the MFT in number order. The in-use walk takes every in-use base
-// record; the deleted walk takes deleted records and also in-use base records that no
-// readable folder index listed, so a live file behind a damaged index block is found.
-// A stop request ends it between records.
+// Every record of the MFT in number order, as the pass over the MFT kept it. The in-use
+// walk takes every in-use base record; the deleted walk takes deleted records and also
+// in-use base records that no readable folder index listed, so a live file behind a
+// damaged index block is found. A stop request ends it between records.
 void NormalScan::RecordWalk(RecordWalkKind kind) {
     const std::uint64_t records = state_.mftMap.recordCount();
     PhaseProgress phase(
         progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
         kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
-    MftRecordStream stream(*state_.source, state_.mftMap);
-    RecordNumber number;
-    RecordBuffer bytes(state_.recordSize());
-    bool readable = false;
-    std::uint32_t unreadable = 0;
-    while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
-        const std::uint64_t k = number.value();
-        if (phase.At(k)) ShowScanCounters(progress_, state_.counters);
-        if (!readable) {
-            ++unreadable;
-            continue;
+    std::uint64_t walkedTo = records;
+    for (const NamedRecord& named : namedRecords_) {
+        if (state_.StopRequested()) {
+            walkedTo = named.number;
+            break;
         }
-        if (kind == RecordWalkKind::Deleted && IsReachedInUseRecord(bytes, k)) continue;
-        const auto record = InspectRecord(bytes);
-        if (!record || !record->isBase || !record->name) continue;
+        const std::uint64_t k = named.number;
+        if (phase.At(k)) ShowScanCounters(progress_, state_.counters);
+        const InspectedRecord& record = named.record;
         const bool take = kind == RecordWalkKind::InUse
-                              ? record->inUse()
-                              : (!record->inUse() || !reached_.contains(Low32(k)));
-        if (!take) continue;
-        CatalogueRecord(kind, k, *record);
+                              ? record.inUse()
+                              : (!record.inUse() || !reached_.contains(Low32(k)));
+        if (take) CatalogueRecord(kind, k, record);
     }
-    // Both walks read every record; the larger count is the one of the fuller walk.
+    if (walkedTo == records && records > 0) phase.At(records - 1);
+    const auto unreadable = static_cast<std::uint32_t>(
+        std::lower_bound(unreadableRecords_.begin(), unreadableRecords_.end(), walkedTo) -
+        unreadableRecords_.begin());
+    // Both walks go over every record; the larger count is the one of the fuller walk.
     state_.counters.unreadableRecords = std::max(state_.counters.unreadableRecords, unreadable);
     ShowScanCounters(progress_, state_.counters);
 }
@@ -199,14 +260,22 @@ void NormalScan::Run(Notifier& notifier) {
     }
     const std::uint64_t records = state_.mftMap.recordCount();
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
+    ReadMft();
+    if (!state_.StopRequested()) ReadIndexBlocksAhead();
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
-    if (ReadDirectory(kRootFolderNumber)) {
+    if (state_.StopRequested()) {
+        // Cut short in the pass over the MFT: no walk has what it needs.
+    } else if (ReadDirectory(kRootFolderNumber)) {
         directoriesRead_.insert(kRootFolderNumber);
         TreeWalk(phase);
     } else {
         RecordWalk(RecordWalkKind::InUse);
     }
+    state_.indexSource = nullptr;
+    indexBlocks_.reset();
+    state_.recordCache.Clear();
     if (!state_.StopRequested()) RecordWalk(RecordWalkKind::Deleted);
+    namedRecords_.clear();
     RunLostFilesPhase(state_, progress_, 0);
 }
 
