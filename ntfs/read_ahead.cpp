@@ -34,8 +34,9 @@ void RecordCache::Clear() {
 }
 
 void ReadAheadSource::Hold(std::uint64_t sector, std::span<const std::uint8_t> bytes) {
-    held_.emplace(std::pair{sector, std::uint64_t{bytes.size()}},
-                  std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    if (!held_.emplace(std::pair{sector, std::uint64_t{bytes.size()}}, arena_.size()).second)
+        return;
+    arena_.insert(arena_.end(), bytes.begin(), bytes.end());
     heldBytes_ += bytes.size();
 }
 
@@ -45,6 +46,10 @@ void ReadAheadSource::Fill(std::vector<RequestRecorder::Request> requests, const
     std::sort(requests.begin(), requests.end(), [](const auto& a, const auto& b) {
         return a.sector != b.sector ? a.sector < b.sector : a.bytes < b.bytes;
     });
+    // One block for all that is held, set aside at once.
+    std::uint64_t total = 0;
+    for (const auto& r : requests) total += r.bytes;
+    arena_.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(total, maxBytes)));
     std::vector<std::uint8_t> buffer;
     std::size_t taken = 0;
     for (std::size_t first = 0; first < requests.size();) {
@@ -87,11 +92,13 @@ void ReadAheadSource::Fill(std::vector<RequestRecorder::Request> requests, const
 }
 
 bool ReadAheadSource::Read(DriveSector sector, std::span<std::uint8_t> buffer) {
+    return ReadHeld(sector, buffer) || drive_.Read(sector, buffer);
+}
+
+bool ReadAheadSource::ReadHeld(DriveSector sector, std::span<std::uint8_t> buffer) const {
     const auto found = held_.find({sector.value(), std::uint64_t{buffer.size()}});
-    if (found == held_.end()) return drive_.Read(sector, buffer);
-    std::memcpy(buffer.data(), found->second.data(), buffer.size());
-    heldBytes_ -= buffer.size();
-    held_.erase(found);
+    if (found == held_.end()) return false;
+    std::memcpy(buffer.data(), arena_.data() + found->second, buffer.size());
     return true;
 }
 

@@ -61,7 +61,8 @@ class RequestRecorder final : public SectorSource {
 };
 
 // Serves requests read ahead, each exactly as it was asked for (same first sector, same
-// length), once; every other request goes to the drive.
+// length); every other request goes to the drive. What was read is held in one block of
+// memory, given back whole when the source goes.
 class ReadAheadSource final : public SectorSource {
   public:
     // Gaps between requests up to this size are read through rather than jumped over:
@@ -82,6 +83,8 @@ class ReadAheadSource final : public SectorSource {
               std::size_t maxBytes = kDefaultMaxBytes);
 
     bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override;
+    // Only what is held: false, without reading the drive, for anything else.
+    bool ReadHeld(DriveSector sector, std::span<std::uint8_t> buffer) const;
 
     std::size_t heldBytes() const { return heldBytes_; }
 
@@ -89,7 +92,9 @@ class ReadAheadSource final : public SectorSource {
     void Hold(std::uint64_t sector, std::span<const std::uint8_t> bytes);
 
     SectorSource& drive_;
-    std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::vector<std::uint8_t>> held_;
+    std::vector<std::uint8_t> arena_;
+    // (first sector, length) -> where the bytes lie in arena_.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> held_;
     std::size_t heldBytes_ = 0;
 };
 

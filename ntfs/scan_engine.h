@@ -4,8 +4,10 @@
 // the scan found until another drive is chosen. The views and the recovery read that
 // through the accessors; only the scan writes it, apart from the check states kept in
 // the catalogue's entries.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_table.h"
@@ -91,6 +93,13 @@ class ScanEngine {
     // through the MFT when the number lies inside it, else at the sector the drive-wide
     // search found it at. `record` is sized to the volume's record size.
     bool ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& record);
+    // Reads the MFT records of the given numbers (in ascending order) in a few large
+    // reads in disk order, and holds them for ReadCataloguedRecord until
+    // ForgetRecordsAhead, up to kRecordsAheadBytes (the rest is read when asked for). A
+    // record that could not be read is not held: asking for it reads it again.
+    static constexpr std::size_t kRecordsAheadBytes = 32u << 20;
+    void ReadRecordsAhead(const std::vector<std::uint32_t>& numbers, const StopFlag* stop);
+    void ForgetRecordsAhead();
     SectorSource& source();
 
   private:

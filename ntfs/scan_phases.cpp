@@ -59,6 +59,7 @@ class NormalScan {
 
     void ReadMft();
     void ReadIndexBlocksAhead();
+    std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
     bool ReadDirectory(std::uint32_t number);
     void CatalogueIndexEntry(const IndexedName& entry);
     void TreeWalk(PhaseProgress& phase);
@@ -80,7 +81,10 @@ class NormalScan {
     std::unordered_set<std::uint32_t> reached_{0};
     std::unordered_set<std::uint32_t> directoriesRead_;
     // What the one pass over the MFT leaves for the walks after it.
-    std::vector<NamedRecord> namedRecords_;
+    std::vector<NamedRecord> deletedRecords_;
+    // In-use named base records, by number only: most are reached by the tree walk, and
+    // the few a walk still needs are read again.
+    std::vector<std::uint32_t> inUseRecords_;
     std::vector<std::uint64_t> unreadableRecords_;
     std::vector<std::uint32_t> folderRecords_;  // in use, in number order
     std::unique_ptr<ReadAheadSource> indexBlocks_;
@@ -88,9 +92,9 @@ class NormalScan {
 
 // The MFT is read once, front to back in large requests. Folder and extension records
 // are kept for the tree walk (within the record cache's bound; past it they are read
-// again when the walk asks), and every named base record is kept as the record walks
-// need it: both walks then run without reading the MFT again, in the same number order.
-// A stop request ends the pass between records.
+// again when the walk asks), and deleted named base records as the record walks need
+// them; of in-use ones only the number is kept. A stop request ends the pass between
+// records.
 void NormalScan::ReadMft() {
     const std::uint64_t records = state_.mftMap.recordCount();
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
@@ -113,8 +117,44 @@ void NormalScan::ReadMft() {
         }
         auto record = InspectRecord(bytes);
         if (!record || !record->isBase || !record->name) continue;
-        namedRecords_.push_back({k, std::move(*record)});
+        if (record->inUse() && k <= UINT32_MAX) {
+            inUseRecords_.push_back(Low32(k));
+        } else {
+            deletedRecords_.push_back({k, std::move(*record)});
+        }
     }
+}
+
+// In-use records a record walk takes after all, read again in number order, a batch at
+// a time in large requests.
+std::vector<NormalScan::NamedRecord> NormalScan::ReadInUseRecords(
+    const std::vector<std::uint32_t>& numbers) {
+    constexpr std::size_t kBatch = 16384;
+    std::vector<NamedRecord> found;
+    RecordBuffer bytes(state_.recordSize());
+    for (std::size_t first = 0; first < numbers.size() && !state_.StopRequested();
+         first += kBatch) {
+        const std::size_t last = std::min(numbers.size(), first + kBatch);
+        std::vector<RequestRecorder::Request> requests;
+        std::vector<RecordPlace> places;
+        for (std::size_t i = first; i < last; ++i) {
+            const auto place = state_.mftMap.Locate(RecordNumber(numbers[i]));
+            places.push_back(place.value_or(RecordPlace{}));
+            for (std::size_t p = 0; place && p < place->count; ++p)
+                requests.push_back(
+                    {place->pieces[p].start.value(), place->pieces[p].sectors * 512ull});
+        }
+        ReadAheadSource ahead(*state_.source);
+        ahead.Fill(std::move(requests), state_.stop);
+        for (std::size_t i = first; i < last; ++i) {
+            const RecordPlace& place = places[i - first];
+            if (place.count == 0 || !ReadRecordPieces(ahead, place, bytes)) continue;
+            auto record = InspectRecord(bytes);
+            if (record && record->isBase && record->name)
+                found.push_back({numbers[i], std::move(*record)});
+        }
+    }
+    return found;
 }
 
 // The INDX blocks of every folder in use, read in one sweep in the order of their place
@@ -230,8 +270,21 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
     PhaseProgress phase(
         progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
         kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
+    std::vector<std::uint32_t> again;
+    for (const std::uint32_t number : inUseRecords_) {
+        if (kind == RecordWalkKind::InUse || !reached_.contains(number)) again.push_back(number);
+    }
+    std::vector<NamedRecord> walk = ReadInUseRecords(again);
+    if (kind == RecordWalkKind::Deleted) {
+        const auto middle = static_cast<std::ptrdiff_t>(walk.size());
+        walk.insert(walk.end(), std::make_move_iterator(deletedRecords_.begin()),
+                    std::make_move_iterator(deletedRecords_.end()));
+        std::inplace_merge(
+            walk.begin(), walk.begin() + middle, walk.end(),
+            [](const NamedRecord& a, const NamedRecord& b) { return a.number < b.number; });
+    }
     std::uint64_t walkedTo = records;
-    for (const NamedRecord& named : namedRecords_) {
+    for (const NamedRecord& named : walk) {
         if (state_.StopRequested()) {
             walkedTo = named.number;
             break;
@@ -260,6 +313,8 @@ void NormalScan::Run(Notifier& notifier) {
     }
     const std::uint64_t records = state_.mftMap.recordCount();
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
+    // About one entry per record: set aside at once rather than copied on growing.
+    state_.catalogue.Reserve(records + records / 8 + 1000);
     ReadMft();
     if (!state_.StopRequested()) ReadIndexBlocksAhead();
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
@@ -275,7 +330,8 @@ void NormalScan::Run(Notifier& notifier) {
     indexBlocks_.reset();
     state_.recordCache.Clear();
     if (!state_.StopRequested()) RecordWalk(RecordWalkKind::Deleted);
-    namedRecords_.clear();
+    deletedRecords_.clear();
+    inUseRecords_.clear();
     RunLostFilesPhase(state_, progress_, 0);
 }
 

@@ -29,6 +29,9 @@ struct ScanState {
     // Records kept from the scan's pass over the MFT for the folder tree walk; ReadRecord
     // takes a record from here when it is held.
     RecordCache recordCache;
+    // Records read ahead for a recovery (ScanEngine::ReadRecordsAhead), also taken by
+    // ReadRecord.
+    std::unique_ptr<ReadAheadSource> recordsAhead;
     // Where the folder reader gets INDX blocks from: the scan's read-ahead while the tree
     // walk runs, the drive (source) otherwise.
     SectorSource* indexSource = nullptr;
