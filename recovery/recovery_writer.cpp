@@ -563,9 +563,11 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
             if (apart) ++openFiles;
         }
         if (shown != step.file) {
+            // A file taken up again shows the range still to write: a range is counted
+            // as the sectors written in it, and the part written before was counted.
             shown = step.file;
             progress_.SetText(kSlotSavingText, FilePath(job));
-            progress_.SetRange(0, (file.length + 511) / 512);
+            progress_.SetRange(file.writtenSectors, (file.length + 511) / 512);
             progress_.SetPosition(file.writtenSectors);
         }
         PwriteOutput output(file.fd);
