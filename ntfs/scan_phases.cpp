@@ -168,8 +168,15 @@ void NormalScan::ReadIndexBlocksAhead() {
         if (state_.StopRequested()) break;
         ReadDirectoryIndex(state_, number, [](const IndexedName&) {});
     }
+    // Held while the catalogue fills, which takes about 300 bytes a record: the blocks
+    // held are kept to well under half of that, and those past it are read when the
+    // walk comes to their folder.
+    constexpr std::uint64_t kHeldPerRecord = 128;
+    const auto bound = std::clamp<std::uint64_t>(state_.mftMap.recordCount() * kHeldPerRecord,
+                                                 8u << 20, ReadAheadSource::kDefaultMaxBytes);
     indexBlocks_ = std::make_unique<ReadAheadSource>(*state_.source);
-    indexBlocks_->Fill(std::move(recorder.requests()), state_.stop);
+    indexBlocks_->Fill(std::move(recorder.requests()), state_.stop,
+                       static_cast<std::size_t>(bound));
     state_.indexSource = indexBlocks_.get();
 }
 
