@@ -97,7 +97,7 @@ class ScanEngine {
     // reads in disk order, and holds them for ReadCataloguedRecord until
     // ForgetRecordsAhead, up to kRecordsAheadBytes (the rest is read when asked for). A
     // record that could not be read is not held: asking for it reads it again.
-    static constexpr std::size_t kRecordsAheadBytes = 32u << 20;
+    static constexpr std::size_t kRecordsAheadBytes = 16u << 20;
     void ReadRecordsAhead(const std::vector<std::uint32_t>& numbers, const StopFlag* stop);
     void ForgetRecordsAhead();
     SectorSource& source();

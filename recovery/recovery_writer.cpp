@@ -244,6 +244,9 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     folders_.push_back(PlannedFolder{kNoFolder, destination, destination, {}});
     PlanTree(rootFd, AddFolder(0, kRecoveryRootName));
     if (!Stopped()) PlanUnplaced(destinationFd.get(), destination);
+    // Every name is given out: the sets of names taken are not needed any more (a name
+    // that turns up taken when its file is created sends it to the next free one).
+    for (PlannedFolder& folder : folders_) folder.names = FolderNames();
     if (!Stopped()) {
         FolderDescriptors folders(folders_, destinationFd.get());
         WriteAll(folders);
