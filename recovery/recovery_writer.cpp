@@ -131,10 +131,6 @@ constexpr std::size_t kOpenFiles = 16;
 
 }  // namespace
 
-RecoveryWriter::RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
-                               const StopFlag* stop)
-    : engine_(engine), progress_(progress), notifier_(notifier), stop_(stop) {}
-
 // A folder the first pass created: where it lies (its parent and the name it was
 // created under, so the second pass can open it again without following links) and
 // the names given out in it.
@@ -212,6 +208,10 @@ struct RecoveryWriter::PendingFile {
     int fd = -1;
     bool done = false;
 };
+
+RecoveryWriter::RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
+                               const StopFlag* stop)
+    : engine_(engine), progress_(progress), notifier_(notifier), stop_(stop) {}
 
 RecoveryWriter::~RecoveryWriter() = default;
 
