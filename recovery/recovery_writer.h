@@ -9,6 +9,7 @@
 
 #include "catalogue/catalogue_entry.h"
 #include "common/reporting.h"
+#include "disk/sector_source.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/safe_names.h"
 
@@ -120,6 +121,9 @@ class RecoveryWriter {
     std::unordered_set<std::uint32_t> foldersOpened_;
     std::vector<PlannedFolder> folders_;
     std::vector<FileJob> jobs_;
+    // Where file data is read from while the second pass runs: the drive, read on
+    // through short gaps between one file's data and the next.
+    SectorSource* data_ = nullptr;
     RecoveryResult result_;
 };
 
