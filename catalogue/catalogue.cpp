@@ -22,6 +22,10 @@ void Catalogue::SetCapacity(std::size_t capacity) {
     capacity_ = std::clamp(capacity, entries_.size(), kMaxCapacity);
 }
 
+void Catalogue::Reserve(std::size_t entries) {
+    entries_.reserve(std::min(entries, capacity_));
+}
+
 std::optional<std::size_t> Catalogue::FirstWithNumber(std::uint32_t number) const {
     const IndexRange found = byNumber_.Find(number);
     if (found.empty()) return std::nullopt;

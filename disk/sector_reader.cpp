@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -45,6 +47,37 @@ long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer
 
 namespace {
 
+// With TARVIK_READ_TRACE=FILE every read request of the disk is appended to FILE as
+// "BYTE_OFFSET LENGTH", one line each, so that the order of the reads (and what a
+// spinning disk would make of it) can be measured. Unset, nothing is traced.
+class ReadTrace {
+  public:
+    ReadTrace() {
+        const char* path = std::getenv("TARVIK_READ_TRACE");
+        if (path != nullptr && *path != '\0') file_ = std::fopen(path, "ae");
+    }
+    ~ReadTrace() {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    ReadTrace(const ReadTrace&) = delete;
+    ReadTrace& operator=(const ReadTrace&) = delete;
+
+    void Record(std::uint64_t offset, std::size_t length) {
+        if (file_ == nullptr) return;
+        const std::lock_guard lock(mutex_);
+        std::fprintf(file_, "%llu %zu\n", static_cast<unsigned long long>(offset), length);
+    }
+
+  private:
+    std::FILE* file_ = nullptr;
+    std::mutex mutex_;
+};
+
+void TraceRead(std::uint64_t offset, std::size_t length) {
+    static ReadTrace trace;
+    trace.Record(offset, length);
+}
+
 std::uint64_t JoinSector(std::uint32_t low, std::uint32_t high) {
     return (static_cast<std::uint64_t>(high) << 32) | low;
 }
@@ -68,6 +101,7 @@ bool DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
     const std::lock_guard lock(mutex_);
     if (!disk_) disk_ = OpenDiskReader(code_);
     if (!disk_) return false;
+    TraceRead(offset->value(), buffer.size());
     const long long got = disk_->ReadAt(offset->value(), buffer);
     if (got < 0 || (got == 0 && !buffer.empty())) {
         CloseLocked();

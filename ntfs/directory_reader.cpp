@@ -102,9 +102,10 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
         root && root->BlockSectors() ? *root->BlockSectors() : kDefaultBlockSectors;
 
     if (!runs.empty()) {
-        ReadIndexAllocation(runs, spc, blockSectors, *state_.source, [&](const IndexEntry& entry) {
-            if (entry.isAccepted()) visit(NameOf(entry));
-        });
+        ReadIndexAllocation(runs, spc, blockSectors, state_.IndexSource(),
+                            [&](const IndexEntry& entry) {
+                                if (entry.isAccepted()) visit(NameOf(entry));
+                            });
     }
     VisitRoot(rootRecord, visit);
     return true;

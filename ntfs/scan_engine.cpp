@@ -151,14 +151,46 @@ bool ScanEngine::ReadRecordBeside(std::uint32_t ownNumber, std::uint32_t mftNumb
 std::uint32_t ScanEngine::unverifiedEntries() const {
     return state_->unverifiedEntries;
 }
+void ScanEngine::ReadRecordsAhead(const std::vector<std::uint32_t>& numbers, const StopFlag* stop) {
+    ScanState& s = *state_;
+    std::vector<RequestRecorder::Request> requests;
+    for (const std::uint32_t number : numbers) {
+        const auto place = s.mftMap.Locate(RecordNumber(number));
+        for (std::size_t i = 0; place && i < place->count; ++i)
+            requests.push_back({place->pieces[i].start.value(), place->pieces[i].sectors * 512ull});
+    }
+    s.recordsAhead = std::make_unique<ReadAheadSource>(*s.source);
+    s.recordsAhead->Fill(std::move(requests), stop, kRecordsAheadBytes);
+}
+
+void ScanEngine::ForgetRecordsAhead() {
+    state_->recordsAhead.reset();
+}
+
 SectorSource& ScanEngine::source() {
     return *state_->source;
 }
 
 bool ScanState::ReadRecord(RecordNumber record, RecordBuffer& bytes) {
     bytes.assign(recordSize(), 0);
+    if (record.value() <= UINT32_MAX &&
+        recordCache.Fetch(static_cast<std::uint32_t>(record.value()), bytes))
+        return true;
     const auto place = mftMap.Locate(record);
-    return place && ReadRecordPieces(*source, *place, bytes);
+    if (!place) return false;
+    if (recordsAhead) {
+        std::size_t at = 0;
+        bool held = true;
+        for (std::size_t i = 0; i < place->count && held; ++i) {
+            const std::size_t length = std::size_t{place->pieces[i].sectors} * 512;
+            held = at + length <= bytes.size() &&
+                   recordsAhead->ReadHeld(place->pieces[i].start,
+                                          std::span(bytes).subspan(at, length));
+            at += length;
+        }
+        if (held && at == bytes.size()) return true;
+    }
+    return ReadRecordPieces(*source, *place, bytes);
 }
 
 bool ScanState::ReadRecordAt(DriveSector sector, RecordBuffer& bytes) {

@@ -4,8 +4,10 @@
 // the scan found until another drive is chosen. The views and the recovery read that
 // through the accessors; only the scan writes it, apart from the check states kept in
 // the catalogue's entries.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_table.h"
@@ -106,6 +108,13 @@ class ScanEngine {
     // Entries of an older volume whose cluster size could not be found on the drive:
     // their runs are read with this volume's, and their bytes are unverified.
     std::uint32_t unverifiedEntries() const;
+    // Reads the MFT records of the given numbers (in ascending order) in a few large
+    // reads in disk order, and holds them for ReadCataloguedRecord until
+    // ForgetRecordsAhead, up to kRecordsAheadBytes (the rest is read when asked for). A
+    // record that could not be read is not held: asking for it reads it again.
+    static constexpr std::size_t kRecordsAheadBytes = 16u << 20;
+    void ReadRecordsAhead(const std::vector<std::uint32_t>& numbers, const StopFlag* stop);
+    void ForgetRecordsAhead();
     SectorSource& source();
 
   private:

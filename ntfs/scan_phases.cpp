@@ -1,14 +1,17 @@
 #include "ntfs/scan_phases.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "ntfs/directory_reader.h"
 #include "ntfs/drive_search.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
+#include "ntfs/read_ahead.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_state.h"
 #include "ntfs/scan_texts.h"
@@ -47,6 +50,16 @@ class NormalScan {
     void Run(Notifier& notifier);
 
   private:
+    // A base record with a name, as the pass over the MFT found it: what the record
+    // walks catalogue from.
+    struct NamedRecord {
+        std::uint64_t number = 0;
+        InspectedRecord record;
+    };
+
+    void ReadMft();
+    void ReadIndexBlocksAhead();
+    std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
     bool ReadDirectory(std::uint32_t number);
     void CatalogueIndexEntry(const IndexedName& entry);
     void TreeWalk(PhaseProgress& phase);
@@ -67,7 +80,105 @@ class NormalScan {
     // record walk can take in-use records that no readable index lists.
     std::unordered_set<std::uint32_t> reached_{0};
     std::unordered_set<std::uint32_t> directoriesRead_;
+    // What the one pass over the MFT leaves for the walks after it.
+    std::vector<NamedRecord> deletedRecords_;
+    // In-use named base records, by number only: most are reached by the tree walk, and
+    // the few a walk still needs are read again.
+    std::vector<std::uint32_t> inUseRecords_;
+    std::vector<std::uint64_t> unreadableRecords_;
+    std::vector<std::uint32_t> folderRecords_;  // in use, in number order
+    std::unique_ptr<ReadAheadSource> indexBlocks_;
 };
+
+// The MFT is read once, front to back in large requests. Folder and extension records
+// are kept for the tree walk (within the record cache's bound; past it they are read
+// again when the walk asks), and deleted named base records as the record walks need
+// them; of in-use ones only the number is kept. A stop request ends the pass between
+// records.
+void NormalScan::ReadMft() {
+    const std::uint64_t records = state_.mftMap.recordCount();
+    PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
+    MftRecordStream stream(*state_.source, state_.mftMap);
+    RecordNumber number;
+    RecordBuffer bytes(state_.recordSize());
+    bool readable = false;
+    while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
+        const std::uint64_t k = number.value();
+        phase.At(k);
+        if (!readable) {
+            unreadableRecords_.push_back(k);
+            continue;
+        }
+        if (const auto header = FileRecordHeader::Parse(ByteView(bytes));
+            header && k <= UINT32_MAX && (header->isDirectory() || header->isExtension())) {
+            state_.recordCache.Keep(Low32(k), bytes);
+            if (header->inUse() && header->isDirectory() && !header->isExtension())
+                folderRecords_.push_back(Low32(k));
+        }
+        auto record = InspectRecord(bytes);
+        if (!record || !record->isBase || !record->name) continue;
+        if (record->inUse() && k <= UINT32_MAX) {
+            inUseRecords_.push_back(Low32(k));
+        } else {
+            deletedRecords_.push_back({k, std::move(*record)});
+        }
+    }
+}
+
+// In-use records a record walk takes after all, read again in number order, a batch at
+// a time in large requests.
+std::vector<NormalScan::NamedRecord> NormalScan::ReadInUseRecords(
+    const std::vector<std::uint32_t>& numbers) {
+    constexpr std::size_t kBatch = 16384;
+    std::vector<NamedRecord> found;
+    RecordBuffer bytes(state_.recordSize());
+    for (std::size_t first = 0; first < numbers.size() && !state_.StopRequested();
+         first += kBatch) {
+        const std::size_t last = std::min(numbers.size(), first + kBatch);
+        std::vector<RequestRecorder::Request> requests;
+        std::vector<RecordPlace> places;
+        for (std::size_t i = first; i < last; ++i) {
+            const auto place = state_.mftMap.Locate(RecordNumber(numbers[i]));
+            places.push_back(place.value_or(RecordPlace{}));
+            for (std::size_t p = 0; place && p < place->count; ++p)
+                requests.push_back(
+                    {place->pieces[p].start.value(), place->pieces[p].sectors * 512ull});
+        }
+        ReadAheadSource ahead(*state_.source);
+        ahead.Fill(std::move(requests), state_.stop);
+        for (std::size_t i = first; i < last; ++i) {
+            const RecordPlace& place = places[i - first];
+            if (place.count == 0 || !ReadRecordPieces(ahead, place, bytes)) continue;
+            auto record = InspectRecord(bytes);
+            if (record && record->isBase && record->name)
+                found.push_back({numbers[i], std::move(*record)});
+        }
+    }
+    return found;
+}
+
+// The INDX blocks of every folder in use, read in one sweep in the order of their place
+// on the drive rather than folder by folder. The folder reader is run once over each
+// folder with a source that only notes its requests; the sweep then reads exactly those
+// requests, and the tree walk's folder reader is served them from memory.
+void NormalScan::ReadIndexBlocksAhead() {
+    RequestRecorder recorder;
+    state_.indexSource = &recorder;
+    for (const std::uint32_t number : folderRecords_) {
+        if (state_.StopRequested()) break;
+        ReadDirectoryIndex(state_, number, [](const IndexedName&) {});
+    }
+    // Held while the catalogue fills, which takes about 300 bytes a record: the blocks
+    // held are kept to well under half of that, and those past it are read when the
+    // walk comes to their folder.
+    constexpr std::uint64_t kHeldPerRecord = 128;
+    const auto bound = std::clamp<std::uint64_t>(state_.mftMap.recordCount() * kHeldPerRecord,
+                                                 8u << 20, ReadAheadSource::kDefaultMaxBytes);
+    indexBlocks_ = std::make_unique<ReadAheadSource>(*state_.source);
+    indexBlocks_->Fill(std::move(recorder.requests()), state_.stop,
+                       static_cast<std::size_t>(bound));
+    state_.indexSource = indexBlocks_.get();
+}
 
 void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
     ScanCounters& counters = state_.counters;
@@ -157,37 +268,47 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     if (IsStoredNumber(number)) state_.catalogue.Append(item);
 }
 
-// Every record of the MFT in number order. The in-use walk takes every in-use base
-// record; the deleted walk takes deleted records and also in-use base records that no
-// readable folder index listed, so a live file behind a damaged index block is found.
-// A stop request ends it between records.
+// Every record of the MFT in number order, as the pass over the MFT kept it. The in-use
+// walk takes every in-use base record; the deleted walk takes deleted records and also
+// in-use base records that no readable folder index listed, so a live file behind a
+// damaged index block is found. A stop request ends it between records.
 void NormalScan::RecordWalk(RecordWalkKind kind) {
     const std::uint64_t records = state_.mftMap.recordCount();
     PhaseProgress phase(
         progress_, kind == RecordWalkKind::InUse ? kPhase1Mft : kPhase2Mft,
         kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
-    MftRecordStream stream(*state_.source, state_.mftMap);
-    RecordNumber number;
-    RecordBuffer bytes(state_.recordSize());
-    bool readable = false;
-    std::uint32_t unreadable = 0;
-    while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
-        const std::uint64_t k = number.value();
-        if (phase.At(k)) ShowScanCounters(progress_, state_.counters);
-        if (!readable) {
-            ++unreadable;
-            continue;
-        }
-        if (kind == RecordWalkKind::Deleted && IsReachedInUseRecord(bytes, k)) continue;
-        const auto record = InspectRecord(bytes);
-        if (!record || !record->isBase || !record->name) continue;
-        const bool take = kind == RecordWalkKind::InUse
-                              ? record->inUse()
-                              : (!record->inUse() || !reached_.contains(Low32(k)));
-        if (!take) continue;
-        CatalogueRecord(kind, k, *record);
+    std::vector<std::uint32_t> again;
+    for (const std::uint32_t number : inUseRecords_) {
+        if (kind == RecordWalkKind::InUse || !reached_.contains(number)) again.push_back(number);
     }
-    // Both walks read every record; the larger count is the one of the fuller walk.
+    std::vector<NamedRecord> walk = ReadInUseRecords(again);
+    if (kind == RecordWalkKind::Deleted) {
+        const auto middle = static_cast<std::ptrdiff_t>(walk.size());
+        walk.insert(walk.end(), std::make_move_iterator(deletedRecords_.begin()),
+                    std::make_move_iterator(deletedRecords_.end()));
+        std::inplace_merge(
+            walk.begin(), walk.begin() + middle, walk.end(),
+            [](const NamedRecord& a, const NamedRecord& b) { return a.number < b.number; });
+    }
+    std::uint64_t walkedTo = records;
+    for (const NamedRecord& named : walk) {
+        if (state_.StopRequested()) {
+            walkedTo = named.number;
+            break;
+        }
+        const std::uint64_t k = named.number;
+        if (phase.At(k)) ShowScanCounters(progress_, state_.counters);
+        const InspectedRecord& record = named.record;
+        const bool take = kind == RecordWalkKind::InUse
+                              ? record.inUse()
+                              : (!record.inUse() || !reached_.contains(Low32(k)));
+        if (take) CatalogueRecord(kind, k, record);
+    }
+    if (walkedTo == records && records > 0) phase.At(records - 1);
+    const auto unreadable = static_cast<std::uint32_t>(
+        std::lower_bound(unreadableRecords_.begin(), unreadableRecords_.end(), walkedTo) -
+        unreadableRecords_.begin());
+    // Both walks go over every record; the larger count is the one of the fuller walk.
     state_.counters.unreadableRecords = std::max(state_.counters.unreadableRecords, unreadable);
     ShowScanCounters(progress_, state_.counters);
 }
@@ -199,14 +320,25 @@ void NormalScan::Run(Notifier& notifier) {
     }
     const std::uint64_t records = state_.mftMap.recordCount();
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
+    // About one entry per record: set aside at once rather than copied on growing.
+    state_.catalogue.Reserve(records + records / 8 + 1000);
+    ReadMft();
+    if (!state_.StopRequested()) ReadIndexBlocksAhead();
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
-    if (ReadDirectory(kRootFolderNumber)) {
+    if (state_.StopRequested()) {
+        // Cut short in the pass over the MFT: no walk has what it needs.
+    } else if (ReadDirectory(kRootFolderNumber)) {
         directoriesRead_.insert(kRootFolderNumber);
         TreeWalk(phase);
     } else {
         RecordWalk(RecordWalkKind::InUse);
     }
+    state_.indexSource = nullptr;
+    indexBlocks_.reset();
+    state_.recordCache.Clear();
     if (!state_.StopRequested()) RecordWalk(RecordWalkKind::Deleted);
+    deletedRecords_.clear();
+    inUseRecords_.clear();
     RunLostFilesPhase(state_, progress_, 0);
 }
 

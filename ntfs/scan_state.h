@@ -11,6 +11,7 @@
 #include "catalogue/directory_id_list.h"
 #include "catalogue/folder_table.h"
 #include "ntfs/mft_map.h"
+#include "ntfs/read_ahead.h"
 #include "ntfs/scan_engine.h"
 
 namespace tarvik {
@@ -71,6 +72,16 @@ struct ScanState {
     std::optional<DriveSector> mftRecordSector;
     std::optional<DriveSector> mirrorRecordSector;
     MftMap mftMap;
+    // Records kept from the scan's pass over the MFT for the folder tree walk; ReadRecord
+    // takes a record from here when it is held.
+    RecordCache recordCache;
+    // Records read ahead for a recovery (ScanEngine::ReadRecordsAhead), also taken by
+    // ReadRecord.
+    std::unique_ptr<ReadAheadSource> recordsAhead;
+    // Where the folder reader gets INDX blocks from: the scan's read-ahead while the tree
+    // walk runs, the drive (source) otherwise.
+    SectorSource* indexSource = nullptr;
+    SectorSource& IndexSource() { return indexSource != nullptr ? *indexSource : *source; }
 
     // What a scan fills.
     Catalogue catalogue;

@@ -167,6 +167,90 @@ std::uint64_t WritableLength(const FileDataMap& map, std::uint64_t clusterBytes)
 
 }  // namespace
 
+std::uint64_t CopyLength(const FileDataMap& map, std::uint32_t sectorsPerCluster,
+                         std::uint64_t volumeSectors) {
+    std::uint64_t length = WritableLength(map, std::uint64_t{sectorsPerCluster} * kSectorBytes);
+    if (volumeSectors != 0)
+        length = std::min(length, CheckedMul(volumeSectors, kSectorBytes).value_or(UINT64_MAX));
+    return length;
+}
+
+std::optional<std::vector<DataPiece>> PlainPieces(const FileDataMap& map,
+                                                  std::uint32_t sectorsPerCluster,
+                                                  std::uint64_t volumeSectors) {
+    if (map.resident || sectorsPerCluster == 0 || map.compressionUnitClusters != 0 ||
+        map.extentsMissed != 0)
+        return std::nullopt;
+    const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster} * kSectorBytes;
+    const std::uint64_t length = CopyLength(map, sectorsPerCluster, volumeSectors);
+    if (map.initializedSize < length) return std::nullopt;
+    const std::uint64_t needed = length / clusterBytes + (length % clusterBytes != 0);
+    const std::uint64_t volume = volumeSectors != 0 ? volumeSectors : UINT64_MAX;
+    std::vector<DataRun> runs = map.runs;
+    std::stable_sort(runs.begin(), runs.end(),
+                     [](const DataRun& a, const DataRun& b) { return a.vcn < b.vcn; });
+    std::vector<DataPiece> pieces;
+    std::uint64_t next = 0;  // the first cluster no piece holds yet
+    for (const DataRun& run : runs) {
+        if (next >= needed) break;
+        if (run.sparse || run.vcn != next || run.lengthClusters == 0) return std::nullopt;
+        const std::uint64_t clusters = std::min(run.lengthClusters, needed - next);
+        const auto sector = ClusterStart(run.lcn, sectorsPerCluster);
+        const auto sectors = CheckedMul(clusters, sectorsPerCluster);
+        if (!sector || !sectors || sector->value() >= volume || *sectors > volume - sector->value())
+            return std::nullopt;
+        pieces.push_back({*sector, next * clusterBytes, clusters});
+        next += clusters;
+    }
+    if (next < needed) return std::nullopt;
+    return pieces;
+}
+
+CopyResult CopyPiece(const DataPiece& piece, std::uint64_t fileLength, SectorSource& source,
+                     std::uint32_t sectorsPerCluster, PositionedOutput& output,
+                     const CopyOptions& options,
+                     const std::function<void(std::uint64_t)>& written) {
+    CopyResult result;
+    const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster} * kSectorBytes;
+    if (clusterBytes == 0) return result;
+    const std::uint64_t perRequest =
+        std::max<std::uint64_t>(1, options.maxRequestBytes / clusterBytes);
+    const auto stopped = [&] { return options.stop != nullptr && options.stop->load(); };
+    std::vector<std::uint8_t> buffer;
+    for (std::uint64_t done = 0; done < piece.clusters; done += perRequest) {
+        const std::uint64_t offset = piece.offset + done * clusterBytes;
+        if (offset >= fileLength) break;
+        const std::uint64_t clusters = std::min(perRequest, piece.clusters - done);
+        buffer.resize(clusters * clusterBytes);
+        const DriveSector sector(piece.sector.value() + done * sectorsPerCluster);
+        if (stopped()) {
+            result.stopped = true;
+            break;
+        }
+        if (!source.Read(sector, buffer)) {
+            for (std::size_t at = 0; at < buffer.size(); at += kSectorBytes) {
+                if (stopped()) {
+                    result.stopped = true;
+                    return result;
+                }
+                auto one = std::span(buffer).subspan(at, kSectorBytes);
+                if (!source.Read(DriveSector(sector.value() + at / kSectorBytes), one)) {
+                    std::fill(one.begin(), one.end(), std::uint8_t{0});
+                    ++result.unreadableSectors;
+                }
+            }
+        }
+        const std::uint64_t length = std::min<std::uint64_t>(buffer.size(), fileLength - offset);
+        if (!output.WriteAt(offset, std::span<const std::uint8_t>(buffer).first(length))) {
+            result.writeFailed = true;
+            break;
+        }
+        result.bytesWritten += length;
+        if (written) written(length);
+    }
+    return result;
+}
+
 CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
                         std::uint32_t sectorsPerCluster, DataOutput& output,
                         const CopyOptions& options) {
@@ -189,10 +273,7 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
     const std::uint64_t unitBytes = unitClusters * clusterBytes;
     const std::uint64_t unitsPerRequest =
         std::max<std::uint64_t>(1, options.maxRequestBytes / unitBytes);
-    std::uint64_t fileLength = WritableLength(map, clusterBytes);
-    if (options.volumeSectors != 0)
-        fileLength = std::min(fileLength,
-                              CheckedMul(options.volumeSectors, kSectorBytes).value_or(UINT64_MAX));
+    const std::uint64_t fileLength = CopyLength(map, sectorsPerCluster, options.volumeSectors);
     const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
 
     ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop);

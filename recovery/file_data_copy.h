@@ -4,7 +4,10 @@
 // decompressed, and zeros (counted) for sectors that cannot be read.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "common/reporting.h"
 #include "disk/sector_source.h"
@@ -47,5 +50,43 @@ struct CopyResult {
 CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
                         std::uint32_t sectorsPerCluster, DataOutput& output,
                         const CopyOptions& options);
+
+// How many bytes CopyFileData writes for the map: the real size, cut to what the runs
+// can place and the volume can hold (volumeSectors 0: unbounded).
+std::uint64_t CopyLength(const FileDataMap& map, std::uint32_t sectorsPerCluster,
+                         std::uint64_t volumeSectors);
+
+// Clusters of a file lying end to end on the drive: they hold the file's bytes from
+// `offset` on.
+struct DataPiece {
+    DriveSector sector;
+    std::uint64_t offset = 0;
+    std::uint64_t clusters = 0;
+};
+
+// The pieces of a plain file, in file order: one not compressed, with no sparse run, no
+// missing extent and no run outside the volume, initialized to its length, whose runs
+// lie end to end from its first cluster. Its bytes are then exactly its pieces' bytes
+// cut at CopyLength, and each piece can be copied on its own, in any order. Nothing for
+// any other file (CopyFileData writes those whole, from the front).
+std::optional<std::vector<DataPiece>> PlainPieces(const FileDataMap& map,
+                                                  std::uint32_t sectorsPerCluster,
+                                                  std::uint64_t volumeSectors);
+
+// Writes bytes at a position of the file being recovered.
+class PositionedOutput {
+  public:
+    virtual ~PositionedOutput() = default;
+    virtual bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) = 0;
+};
+
+// Copies one piece of a plain file whose length is fileLength: read in requests of up to
+// maxRequestBytes, a request that fails retried sector by sector (the unreadable ones
+// written as zeros and counted), each request written at its place in the file as it
+// comes in. `written` is told the bytes of each request written. The progress in the
+// options is not used.
+CopyResult CopyPiece(const DataPiece& piece, std::uint64_t fileLength, SectorSource& source,
+                     std::uint32_t sectorsPerCluster, PositionedOutput& output,
+                     const CopyOptions& options, const std::function<void(std::uint64_t)>& written);
 
 }  // namespace tarvik

@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -72,6 +74,30 @@ class FdOutput final : public DataOutput {
     int error_ = 0;
 };
 
+class PwriteOutput final : public PositionedOutput {
+  public:
+    explicit PwriteOutput(int fd) : fd_(fd) {}
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+        while (!bytes.empty()) {
+            const ssize_t done =
+                ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) {
+                error_ = done < 0 ? errno : ENOSPC;
+                return false;
+            }
+            bytes = bytes.subspan(static_cast<std::size_t>(done));
+            offset += static_cast<std::uint64_t>(done);
+        }
+        return true;
+    }
+    int error() const { return error_; }
+
+  private:
+    int fd_;
+    int error_ = 0;
+};
+
 // No room is left on the destination: every further file would fail the same way.
 bool DestinationFull(int error) {
     return error == ENOSPC || error == EDQUOT;
@@ -95,17 +121,136 @@ int OpenFolder(int parentFd, const std::string& name) {
     return ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
+// Reads the drive on from where the previous read ended when the next read starts a
+// little after it: the bytes between are read and dropped, which on a spinning disk
+// costs less than moving the head (8 ms is over a megabyte at 150 MB/s). Those bytes
+// are never used, so a read of them that fails costs nothing.
+class ForwardSource final : public SectorSource {
+  public:
+    static constexpr std::uint64_t kMaxGapSectors = 2048;  // 1 MiB
+
+    explicit ForwardSource(SectorSource& drive) : drive_(drive) {}
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
+        if (gaps_ && end_ != 0 && sector.value() > end_ &&
+            sector.value() - end_ <= kMaxGapSectors) {
+            gap_.resize((sector.value() - end_) * 512);
+            // A disk with bad places is not read more than it must be: it jumps.
+            gaps_ = drive_.Read(DriveSector(end_), gap_);
+        }
+        end_ = sector.value() + buffer.size() / 512;
+        return drive_.Read(sector, buffer);
+    }
+    // The head is elsewhere now (records were read in between).
+    void Forget() { end_ = 0; }
+
+  private:
+    SectorSource& drive_;
+    std::uint64_t end_ = 0;
+    bool gaps_ = true;
+    std::vector<std::uint8_t> gap_;
+};
+
+constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+constexpr std::uint32_t kNoFolder = UINT32_MAX;
+// Descriptors the second pass keeps open: folders files are created in (the most
+// recently used ones), and files whose pieces lie apart on the drive and are written
+// as the reading comes to each.
+constexpr std::size_t kOpenFolders = 8;
+constexpr std::size_t kOpenFiles = 16;
+
 }  // namespace
+
+// A folder the first pass created: where it lies (its parent and the name it was
+// created under, so the second pass can open it again without following links) and
+// the names given out in it.
+struct RecoveryWriter::PlannedFolder {
+    std::uint32_t parent = kNoFolder;  // the destination itself has none
+    std::string name;
+    std::string path;  // for messages
+    FolderNames names;
+};
+
+// A wanted file, named and waiting for its data.
+struct RecoveryWriter::FileJob {
+    std::size_t entry = 0;  // in the catalogue
+    std::uint32_t folder = 0;
+    std::string name;
+    // Already read for a file catalogued with size 0 (to tell it from an empty one).
+    std::unique_ptr<FileDataMap> map;
+};
+
+// Opens the planned folders again for the second pass, from the destination down, each
+// step with O_NOFOLLOW; keeps the few used last open.
+class RecoveryWriter::FolderDescriptors {
+  public:
+    FolderDescriptors(const std::vector<PlannedFolder>& folders, int destinationFd)
+        : folders_(folders), destinationFd_(destinationFd) {}
+
+    // The folder's descriptor (owned here), or -1 with errno set.
+    int Open(std::uint32_t folder) {
+        if (folder == 0) return destinationFd_;
+        for (auto it = open_.begin(); it != open_.end(); ++it) {
+            if (it->first != folder) continue;
+            std::rotate(it, it + 1, open_.end());
+            return open_.back().second.get();
+        }
+        // The path down from the nearest folder already open.
+        std::vector<std::uint32_t> chain;
+        int from = destinationFd_;
+        for (std::uint32_t at = folder; at != 0 && at != kNoFolder; at = folders_[at].parent) {
+            const auto held = std::find_if(open_.begin(), open_.end(),
+                                           [at](const auto& o) { return o.first == at; });
+            if (held != open_.end()) {
+                from = held->second.get();
+                break;
+            }
+            chain.push_back(at);
+        }
+        UniqueFd current(-1);
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+            const int parent = current.valid() ? current.get() : from;
+            UniqueFd next(::openat(parent, folders_[*it].name.c_str(),
+                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (!next.valid()) return -1;
+            current = std::move(next);
+        }
+        if (open_.size() == kOpenFolders) open_.erase(open_.begin());
+        open_.emplace_back(folder, std::move(current));
+        return open_.back().second.get();
+    }
+
+  private:
+    const std::vector<PlannedFolder>& folders_;
+    int destinationFd_;
+    std::vector<std::pair<std::uint32_t, UniqueFd>> open_;
+};
+
+// A non-resident file between the record pass and its data: its map and, for a plain
+// file, the pieces the reading comes to one by one.
+struct RecoveryWriter::PendingFile {
+    std::size_t job = 0;
+    std::unique_ptr<FileDataMap> map;
+    std::vector<DataPiece> pieces;  // empty: written whole
+    std::uint64_t length = 0;
+    std::size_t remaining = 0;
+    std::uint64_t writtenSectors = 0;
+    int fd = -1;
+    bool done = false;
+};
 
 RecoveryWriter::RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
                                const StopFlag* stop)
     : engine_(engine), progress_(progress), notifier_(notifier), stop_(stop) {}
+
+RecoveryWriter::~RecoveryWriter() = default;
 
 RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode mode,
                                    const std::string& diskPath) {
     result_ = RecoveryResult{};
     mode_ = mode;
     foldersOpened_.clear();
+    folders_.clear();
+    jobs_.clear();
     if (!diskPath.empty() && DestinationOnDisk(diskPath, destination)) {
         notifier_.Notify(kDestinationOnScannedDiskText, kAppCaption, NoticeIcon::Error);
         result_.refused = true;
@@ -125,10 +270,25 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     }
     result_.rootCreated = true;
     foldersOpened_.insert(kRootFolderNumber);
-    RecoverTree(rootFd, rootPath);
-    if (!Stopped()) RecoverUnplaced(destinationFd.get(), destination);
+    folders_.push_back(PlannedFolder{kNoFolder, destination, destination, {}});
+    PlanTree(rootFd, AddFolder(0, kRecoveryRootName));
+    if (!Stopped()) PlanUnplaced(destinationFd.get(), destination);
+    // Every name is given out: the sets of names taken are not needed any more (a name
+    // that turns up taken when its file is created sends it to the next free one).
+    for (PlannedFolder& folder : folders_) folder.names = FolderNames();
+    if (!Stopped()) {
+        FolderDescriptors folders(folders_, destinationFd.get());
+        WriteAll(folders);
+    }
     result_.stopped = stop_ != nullptr && stop_->load();
+    jobs_.clear();
+    folders_.clear();
     return result_;
+}
+
+std::uint32_t RecoveryWriter::AddFolder(std::uint32_t parent, const std::string& name) {
+    folders_.push_back(PlannedFolder{parent, name, folders_[parent].path + "/" + name, {}});
+    return static_cast<std::uint32_t>(folders_.size() - 1);
 }
 
 bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
@@ -144,23 +304,22 @@ bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
     return false;
 }
 
-// A folder on the path being recovered: its open descriptor, its children, the names
-// given out in it so far and the next child whose folder is to be looked at.
+// A folder on the path being planned: its open descriptor, its children and the next
+// child whose folder is to be looked at.
 struct RecoveryWriter::FolderLevel {
-    FolderLevel(UniqueFd folderFd, std::uint32_t number, std::size_t pathEnd,
+    FolderLevel(UniqueFd folderFd, std::uint32_t number, std::uint32_t planned,
                 const Catalogue& catalogue)
         : fd(std::move(folderFd)),
           children(catalogue.ChildrenOf(number).ToVector()),
-          pathLength(pathEnd) {}
+          folder(planned) {}
 
     UniqueFd fd;
     std::vector<std::size_t> children;
-    FolderNames names;
     std::size_t nextChild = 0;
-    std::size_t pathLength;  // of the folder's path, for messages
+    std::uint32_t folder;
 };
 
-bool RecoveryWriter::WriteFiles(FolderLevel& level) {
+bool RecoveryWriter::PlanFiles(FolderLevel& level) {
     const Catalogue& catalogue = engine_.catalogue();
     for (std::size_t index : level.children) {
         const CatalogueEntry& entry = catalogue.At(index);
@@ -171,65 +330,76 @@ bool RecoveryWriter::WriteFiles(FolderLevel& level) {
                                                    kElidedFolders + std::string(entry.Name()));
             continue;
         }
-        WriteFile(entry, level.fd.get(), path_, level.names);
+        PlanFile(entry, index, level.fd.get(), level.folder);
     }
     return true;
 }
 
-void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
+void RecoveryWriter::PlanTree(int rootFd, std::uint32_t rootFolder) {
     const Catalogue& catalogue = engine_.catalogue();
-    path_ = rootPath;
     std::vector<FolderLevel> levels;
-    levels.emplace_back(UniqueFd(rootFd), kRootFolderNumber, path_.size(), catalogue);
-    if (!WriteFiles(levels.back())) return;
+    levels.emplace_back(UniqueFd(rootFd), kRootFolderNumber, rootFolder, catalogue);
+    if (!PlanFiles(levels.back())) return;
     while (!levels.empty()) {
         FolderLevel& level = levels.back();
         if (level.nextChild == level.children.size()) {
             levels.pop_back();
-            if (!levels.empty()) path_.resize(levels.back().pathLength);
             continue;
         }
         const CatalogueEntry& entry = catalogue.At(level.children[level.nextChild++]);
         if (!entry.IsDirectory() || !Wanted(entry)) continue;
         if (Stopped()) return;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
-        const std::string name = level.names.Claim(SafeName(entry.Name()));
+        const std::string name = folders_[level.folder].names.Claim(SafeName(entry.Name()));
         UniqueFd childFd(OpenFolder(level.fd.get(), name));
         if (!childFd.valid()) {
-            FolderFailed(path_ + "/" + name, errno);
+            FolderFailed(folders_[level.folder].path + "/" + name, errno);
             continue;
         }
         // A folder number met before (a loop of parents, a record catalogued twice)
         // gets its folder but is not filled a second time.
         if (!foldersOpened_.insert(number).second) continue;
-        path_ += "/" + name;
-        levels.emplace_back(std::move(childFd), number, path_.size(), catalogue);
-        if (!WriteFiles(levels.back())) return;
+        const std::uint32_t child = AddFolder(level.folder, name);
+        levels.emplace_back(std::move(childFd), number, child, catalogue);
+        if (!PlanFiles(levels.back())) return;
     }
 }
 
-void RecoveryWriter::FolderFailed(const std::string& path, int error) {
-    ++result_.creationFailures;
-    if (DestinationFull(error)) {
-        DestinationIsFull(path);
+// Claims the file's name as a file-by-file walk would on creating it: a file of size 0
+// is passed over (after its name is claimed), a filtered one too, and a name already in
+// the destination sends it to the next free name.
+void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, int folderFd,
+                              std::uint32_t folder) {
+    const std::string safeName = SafeName(entry.Name());
+    FolderNames& names = folders_[folder].names;
+    std::string name = names.Claim(safeName);
+    std::unique_ptr<FileDataMap> map;
+    // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
+    // 4 GiB shows 0 there, and only its record tells it from an empty one.
+    if (entry.size == 0) {
+        auto found = MapEngineFileData(engine_, entry.number);
+        if (!found || found->realSize == 0) {
+            ++result_.skippedEmpty;
+            return;
+        }
+        map = std::make_unique<FileDataMap>(std::move(*found));
+    }
+    if (!FilterPasses(entry.Name(), filter_)) {
+        progress_.SetText(kSlotSavingText, std::string(kFilteringFileText) + kElidedFolders +
+                                               std::string(entry.Name()));
+        ++result_.skippedFiltered;
         return;
     }
-    const char* text =
-        (error == EMFILE || error == ENFILE) ? kTooDeepText : kCannotCreateDirectoryText;
-    notifier_.Notify(WithArgument(text, path), kDiskWriteProtectedCaption, NoticeIcon::Warning);
-}
-
-void RecoveryWriter::DestinationIsFull(const std::string& where) {
-    if (result_.destinationFull) return;
-    result_.destinationFull = true;
-    notifier_.Notify(WithArgument(kDestinationFullText, where), kDiskWriteProtectedCaption,
-                     NoticeIcon::Error);
+    struct stat existing {};
+    while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        name = names.Claim(safeName);
+    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map)});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
 // to their parent (folders whose parents loop): written side by side into
 // DESTINATION/Unplaced, as listings show them side by side under "?".
-void RecoveryWriter::RecoverUnplaced(int destinationFd, const std::string& destination) {
+void RecoveryWriter::PlanUnplaced(int destinationFd, const std::string& destination) {
     const Catalogue& catalogue = engine_.catalogue();
     // The folder numbers some chain of folders from the root leads to, whatever the mode
     // lets through: a checked file under an unchecked folder is not an unplaced one.
@@ -251,24 +421,41 @@ void RecoveryWriter::RecoverUnplaced(int destinationFd, const std::string& desti
         if (!reached.contains(parent) && Wanted(entry)) unplaced.push_back(i);
     }
     if (unplaced.empty()) return;
-    path_ = destination + "/" + kUnplacedFolderName;
     UniqueFd folderFd(OpenFolder(destinationFd, kUnplacedFolderName));
     if (!folderFd.valid()) {
-        FolderFailed(path_, errno);
+        FolderFailed(destination + "/" + kUnplacedFolderName, errno);
         return;
     }
-    FolderNames names;
+    const std::uint32_t folder = AddFolder(0, kUnplacedFolderName);
     for (std::size_t index : unplaced) {
         if (Stopped()) return;
         const CatalogueEntry& entry = catalogue.At(index);
         if (!entry.IsDirectory()) {
-            WriteFile(entry, folderFd.get(), path_, names);
+            PlanFile(entry, index, folderFd.get(), folder);
             continue;
         }
-        const std::string name = names.Claim(SafeName(entry.Name()));
+        const std::string name = folders_[folder].names.Claim(SafeName(entry.Name()));
         UniqueFd made(OpenFolder(folderFd.get(), name));
-        if (!made.valid()) FolderFailed(path_ + "/" + name, errno);
+        if (!made.valid()) FolderFailed(folders_[folder].path + "/" + name, errno);
     }
+}
+
+void RecoveryWriter::FolderFailed(const std::string& path, int error) {
+    ++result_.creationFailures;
+    if (DestinationFull(error)) {
+        DestinationIsFull(path);
+        return;
+    }
+    const char* text =
+        (error == EMFILE || error == ENFILE) ? kTooDeepText : kCannotCreateDirectoryText;
+    notifier_.Notify(WithArgument(text, path), kDiskWriteProtectedCaption, NoticeIcon::Warning);
+}
+
+void RecoveryWriter::DestinationIsFull(const std::string& where) {
+    if (result_.destinationFull) return;
+    result_.destinationFull = true;
+    notifier_.Notify(WithArgument(kDestinationFullText, where), kDiskWriteProtectedCaption,
+                     NoticeIcon::Error);
 }
 
 // A file that could not be written whole is removed: no file in the destination is
@@ -286,71 +473,239 @@ void RecoveryWriter::FileFailed(int folderFd, const std::string& path, const std
                      kDiskWriteProtectedCaption, NoticeIcon::Warning);
 }
 
-void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
-                               FolderNames& names) {
-    const std::string safeName = SafeName(entry.Name());
-    std::string name = names.Claim(safeName);
-    const std::uint32_t number = entry.number;
-    std::optional<FileDataMap> map;
-    // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
-    // 4 GiB shows 0 there, and only its record tells it from an empty one.
-    if (entry.size == 0) {
-        map = MapEngineFileData(engine_, number);
-        if (!map || map->realSize == 0) {
-            ++result_.skippedEmpty;
-            return;
+std::string RecoveryWriter::FilePath(const FileJob& job) const {
+    return folders_[job.folder].path + "/" + job.name;
+}
+
+// The files go in batches of as many records as the engine reads ahead at once: the batch's
+// records are read ahead in MFT order, resident files are written as their records are
+// mapped, and the batch's other files are then written in the order of their data on
+// the drive. What is held at a time is one batch of records and data maps, and one
+// read request of data.
+void RecoveryWriter::WriteAll(FolderDescriptors& folders) {
+    const Catalogue& catalogue = engine_.catalogue();
+    std::vector<std::size_t> order(jobs_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return catalogue.At(jobs_[a].entry).number < catalogue.At(jobs_[b].entry).number;
+    });
+    const std::size_t recordSize = std::max<std::size_t>(512, engine_.geometry().recordSize);
+    const std::size_t batch = std::max<std::size_t>(1, ScanEngine::kRecordsAheadBytes / recordSize);
+    ForwardSource data(engine_.source());
+    data_ = &data;
+    for (std::size_t first = 0; first < order.size() && !Stopped(); first += batch) {
+        const std::size_t last = std::min(order.size(), first + batch);
+        std::vector<std::uint32_t> numbers;
+        for (std::size_t i = first; i < last; ++i) {
+            const FileJob& job = jobs_[order[i]];
+            const std::uint32_t number = catalogue.At(job.entry).number;
+            if (!job.map && (numbers.empty() || numbers.back() != number))
+                numbers.push_back(number);
+        }
+        engine_.ReadRecordsAhead(numbers, stop_);
+        std::vector<PendingFile> pending;
+        for (std::size_t i = first; i < last && !Stopped(); ++i) {
+            FileJob& job = jobs_[order[i]];
+            std::unique_ptr<FileDataMap> map = std::move(job.map);
+            if (!map) {
+                if (auto found = MapEngineFileData(engine_, catalogue.At(job.entry).number))
+                    map = std::make_unique<FileDataMap>(std::move(*found));
+            }
+            const auto spc = engine_.geometry().sectorsPerCluster;
+            const std::uint32_t number = catalogue.At(job.entry).number;
+            // An older volume's file has its own geometry: written whole, apart from the
+            // live volume's pieces.
+            const bool ownGeometry = engine_.ClusterSectorsOf(number) != spc ||
+                                     &engine_.SourceOf(number) != &engine_.source();
+            if (!map || map->resident || ownGeometry) {
+                WriteWhole(job, map.get(), folders);
+                continue;
+            }
+            PendingFile file;
+            file.job = order[i];
+            const auto volume = engine_.geometry().sizeInSectors;
+            if (auto pieces = PlainPieces(*map, spc, volume)) file.pieces = std::move(*pieces);
+            file.length = CopyLength(*map, spc, volume);
+            file.remaining = file.pieces.size();
+            file.map = std::move(map);
+            pending.push_back(std::move(file));
+        }
+        engine_.ForgetRecordsAhead();
+        data.Forget();
+        if (!Stopped()) WriteInDiskOrder(pending, folders);
+    }
+    data_ = nullptr;
+}
+
+namespace {
+
+// Where a file written whole begins on the drive: its first stored cluster.
+std::uint64_t FirstSector(const FileDataMap& map, std::uint32_t sectorsPerCluster) {
+    const DataRun* first = nullptr;
+    for (const DataRun& run : map.runs) {
+        if (!run.sparse && (first == nullptr || run.vcn < first->vcn)) first = &run;
+    }
+    if (first == nullptr) return 0;
+    const auto sector = ClusterStart(first->lcn, sectorsPerCluster);
+    return sector ? sector->value() : UINT64_MAX;
+}
+
+}  // namespace
+
+// Every piece of every pending file in the order of its place on the drive: a file is
+// created when the reading comes to its first piece, each piece is written at its
+// place in the file, and the file is finished when its last piece is written. A file
+// whose pieces lie apart stays open in between; when kOpenFiles such files are open, the
+// next one is written whole at once instead. A stop leaves no file cut short: those
+// open are removed.
+void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
+                                      FolderDescriptors& folders) {
+    struct Step {
+        std::uint64_t sector;
+        std::size_t file;
+        std::size_t piece;  // SIZE_MAX: the file written whole
+    };
+    const std::uint32_t spc = engine_.geometry().sectorsPerCluster;
+    std::vector<Step> steps;
+    for (std::size_t f = 0; f < pending.size(); ++f) {
+        const PendingFile& file = pending[f];
+        if (file.pieces.empty()) steps.push_back({FirstSector(*file.map, spc), f, SIZE_MAX});
+        for (std::size_t p = 0; p < file.pieces.size(); ++p)
+            steps.push_back({file.pieces[p].sector.value(), f, p});
+    }
+    std::stable_sort(steps.begin(), steps.end(),
+                     [](const Step& a, const Step& b) { return a.sector < b.sector; });
+
+    const auto release = [&](PendingFile& file) {
+        if (file.fd >= 0) ::close(file.fd);
+        file.fd = -1;
+    };
+    std::size_t openFiles = 0;
+    std::size_t shown = SIZE_MAX;  // the file the progress shows
+    CopyOptions options{nullptr, stop_, maxRequestBytes_};
+    options.volumeSectors = engine_.geometry().sizeInSectors;
+    for (const Step& step : steps) {
+        if (Stopped()) break;
+        PendingFile& file = pending[step.file];
+        if (file.done) continue;
+        FileJob& job = jobs_[file.job];
+        const bool apart = file.pieces.size() > 1;
+        if (step.piece == SIZE_MAX || (file.fd < 0 && apart && openFiles == kOpenFiles)) {
+            file.done = true;
+            WriteWhole(job, file.map.get(), folders);
+            continue;
+        }
+        if (file.fd < 0) {
+            file.fd = CreateFile(job, folders);
+            if (file.fd < 0) {
+                file.done = true;
+                continue;
+            }
+            if (apart) ++openFiles;
+        }
+        if (shown != step.file) {
+            // A file taken up again shows the range still to write: a range is counted
+            // as the sectors written in it, and the part written before was counted.
+            shown = step.file;
+            progress_.SetText(kSlotSavingText, FilePath(job));
+            progress_.SetRange(file.writtenSectors, (file.length + 511) / 512);
+            progress_.SetPosition(file.writtenSectors);
+        }
+        PwriteOutput output(file.fd);
+        const CopyResult copy = CopyPiece(file.pieces[step.piece], file.length, *data_, spc, output,
+                                          options, [&](std::uint64_t bytes) {
+                                              file.writtenSectors += (bytes + 511) / 512;
+                                              progress_.SetPosition(file.writtenSectors);
+                                          });
+        result_.unreadableSectors += copy.unreadableSectors;
+        if (copy.stopped) break;
+        if (copy.writeFailed) {
+            release(file);
+            file.done = true;
+            if (apart) --openFiles;
+            FileFailed(folders.Open(job.folder), folders_[job.folder].path, job.name,
+                       output.error());
+            continue;
+        }
+        if (--file.remaining == 0) {
+            file.done = true;
+            if (apart) --openFiles;
+            FinishFile(job, file.fd, file.length, folders);
         }
     }
-    if (!FilterPasses(entry.Name(), filter_)) {
-        progress_.SetText(kSlotSavingText, std::string(kFilteringFileText) + kElidedFolders +
-                                               std::string(entry.Name()));
-        ++result_.skippedFiltered;
-        return;
+    // Files a stop (or a full destination) cut short.
+    for (PendingFile& file : pending) {
+        if (file.fd < 0) continue;
+        const FileJob& job = jobs_[file.job];
+        ::unlinkat(folders.Open(job.folder), job.name.c_str(), 0);
+        release(file);
     }
-    constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    UniqueFd fd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
-    while (!fd.valid() && errno == EEXIST) {
-        name = names.Claim(safeName);
-        fd = UniqueFd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
+}
+
+int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    const int folderFd = folders.Open(job.folder);
+    int fd = folderFd < 0 ? -1 : ::openat(folderFd, job.name.c_str(), kCreateNew, 0644);
+    while (fd < 0 && folderFd >= 0 && errno == EEXIST) {
+        job.name = folders_[job.folder].names.Claim(SafeName(entry.Name()));
+        fd = ::openat(folderFd, job.name.c_str(), kCreateNew, 0644);
     }
-    if (!fd.valid()) {
-        const int error = errno;
-        ++result_.creationFailures;
-        ++result_.filesFailed;
-        if (DestinationFull(error)) {
-            DestinationIsFull(path + "/" + name);
-            return;
-        }
-        notifier_.Notify(WithArgument(kErrorCreatingFileText, name), kDiskWriteProtectedCaption,
-                         NoticeIcon::Warning);
-        return;
+    if (fd >= 0) return fd;
+    const int error = errno;
+    ++result_.creationFailures;
+    ++result_.filesFailed;
+    if (DestinationFull(error)) {
+        DestinationIsFull(FilePath(job));
+        return -1;
     }
-    if (!map) map = MapEngineFileData(engine_, number);
+    notifier_.Notify(WithArgument(kErrorCreatingFileText, job.name), kDiskWriteProtectedCaption,
+                     NoticeIcon::Warning);
+    return -1;
+}
+
+void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDescriptors& folders) {
+    int fd = CreateFile(job, folders);
+    if (fd < 0) return;
     std::uint64_t written = 0;
-    if (!map) {
+    if (map == nullptr) {
         ++result_.filesWithoutData;
     } else {
-        if (!map->resident) progress_.SetText(kSlotSavingText, path + "/" + name);
-        FdOutput output(fd.get());
+        if (!map->resident) progress_.SetText(kSlotSavingText, FilePath(job));
+        FdOutput output(fd);
         CopyOptions options{&progress_, stop_, maxRequestBytes_};
         options.volumeSectors = engine_.geometry().sizeInSectors;
-        const CopyResult copy = CopyFileData(*map, engine_.SourceOf(number),
-                                             engine_.ClusterSectorsOf(number), output, options);
+        // An older volume's record reads its runs with that volume's cluster size and from
+        // where it began; the live volume's go through the forward reader.
+        const std::uint32_t number = engine_.catalogue().At(job.entry).number;
+        SectorSource& own = engine_.SourceOf(number);
+        SectorSource& source = &own == &engine_.source() && data_ != nullptr ? *data_ : own;
+        const CopyResult copy =
+            CopyFileData(*map, source, engine_.ClusterSectorsOf(number), output, options);
         if (copy.stopped) {
-            ::unlinkat(folderFd, name.c_str(), 0);
+            ::unlinkat(folders.Open(job.folder), job.name.c_str(), 0);
+            ::close(fd);
             return;
         }
         result_.unreadableSectors += copy.unreadableSectors;
         if (copy.writeFailed) {
-            fd.Close();
-            FileFailed(folderFd, path, name, output.error());
+            ::close(fd);
+            FileFailed(folders.Open(job.folder), folders_[job.folder].path, job.name,
+                       output.error());
             return;
         }
         written = copy.bytesWritten;
     }
-    SetFileDate(entry, fd.get(), path + "/" + name);
-    if (const int error = fd.Close(); error != 0) {
-        FileFailed(folderFd, path, name, error);
+    FinishFile(job, fd, written, folders);
+}
+
+// The file's last byte is written: its date is set and it is closed, and only then does
+// it count as written.
+void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
+                                FolderDescriptors& folders) {
+    SetFileDate(engine_.catalogue().At(job.entry), fd, FilePath(job));
+    UniqueFd owned(std::exchange(fd, -1));
+    if (const int error = owned.Close(); error != 0) {
+        FileFailed(folders.Open(job.folder), folders_[job.folder].path, job.name, error);
         return;
     }
     ++result_.filesWritten;

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "catalogue/catalogue_entry.h"
 #include "common/reporting.h"
+#include "disk/sector_source.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/safe_names.h"
 
@@ -50,6 +52,9 @@ class RecoveryWriter {
   public:
     RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
                    const StopFlag* stop = nullptr);
+    ~RecoveryWriter();
+    RecoveryWriter(const RecoveryWriter&) = delete;
+    RecoveryWriter& operator=(const RecoveryWriter&) = delete;
 
     // Writes from the root folder into destination/Root. The destination is refused,
     // with a message, when it lies on the disk the engine reads (diskPath: that disk's
@@ -65,20 +70,40 @@ class RecoveryWriter {
 
   private:
     struct FolderLevel;
+    struct PlannedFolder;
+    struct FileJob;
+    struct PendingFile;
+    class FolderDescriptors;
 
-    // Walks the folders depth-first from the root, each folder's files before its
-    // sub-folders, with one open descriptor per level of the current path and no
-    // recursion: a chain of any depth is bounded by the descriptors, not the stack.
-    void RecoverTree(int rootFd, const std::string& rootPath);
-    // Writes the wanted files among a folder's children. False when stopped.
-    bool WriteFiles(FolderLevel& level);
+    // The recovery runs in two passes. The first walks the folders depth-first from the
+    // root as a listing shows them (each folder's files before its sub-folders, one open
+    // descriptor per level of the current path and no recursion), creates every folder
+    // and gives each wanted file its name: the names are exactly those a file-by-file
+    // walk would give. The second reads the files' records in MFT order and their data
+    // in the order of its place on the drive, and writes each file as its data comes in.
+    void PlanTree(int rootFd, std::uint32_t rootFolder);
+    // Plans the wanted files among a folder's children. False when stopped.
+    bool PlanFiles(FolderLevel& level);
+    void PlanFile(const CatalogueEntry& entry, std::size_t index, int folderFd,
+                  std::uint32_t folder);
+    void PlanUnplaced(int destinationFd, const std::string& destination);
+    std::uint32_t AddFolder(std::uint32_t parent, const std::string& name);
     bool Wanted(const CatalogueEntry& entry) const;
-    // Writes one file under the name claimed for it, or under the next free " (n)" name
-    // when a file of that name is already in the folder: nothing there is overwritten.
-    // A file a stop request cut short is removed, so no partial file passes for a whole.
-    void WriteFile(const CatalogueEntry& entry, int folderFd, const std::string& path,
-                   FolderNames& names);
-    void RecoverUnplaced(int destinationFd, const std::string& destination);
+
+    // The second pass: files in batches of records read ahead in MFT order.
+    void WriteAll(FolderDescriptors& folders);
+    void WriteInDiskOrder(std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    // Creates a planned file under its name, or under the next free " (n)" name when one
+    // of that name appeared since: nothing there is overwritten. -1 when it could not be
+    // created (reported and counted).
+    int CreateFile(FileJob& job, FolderDescriptors& folders);
+    // Writes a file from its first byte to its last in one go (resident and compressed
+    // files, and those whose data is not plain runs).
+    void WriteWhole(FileJob& job, const FileDataMap* map, FolderDescriptors& folders);
+    // A file whose last byte is written: dated and closed. Where a file is finished.
+    void FinishFile(FileJob& job, int& fd, std::uint64_t written, FolderDescriptors& folders);
+    std::string FilePath(const FileJob& job) const;
+
     void FileFailed(int folderFd, const std::string& path, const std::string& name, int error);
     void FolderFailed(const std::string& path, int error);
     void DestinationIsFull(const std::string& where);
@@ -94,7 +119,11 @@ class RecoveryWriter {
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
     std::unordered_set<std::uint32_t> foldersOpened_;
-    std::string path_;  // of the folder being filled, for messages
+    std::vector<PlannedFolder> folders_;
+    std::vector<FileJob> jobs_;
+    // Where file data is read from while the second pass runs: the drive, read on
+    // through short gaps between one file's data and the next.
+    SectorSource* data_ = nullptr;
     RecoveryResult result_;
 };
 

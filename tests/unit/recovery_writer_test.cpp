@@ -39,6 +39,21 @@ std::size_t OpenDescriptors() {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
 }
 
+// A drive in memory that notes the first sector of every read.
+class TracedMemory final : public SectorSource {
+  public:
+    explicit TracedMemory(std::vector<std::uint8_t> bytes) : memory_(std::move(bytes)) {}
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
+        reads.push_back(sector.value());
+        return memory_.Read(sector, buffer);
+    }
+    std::vector<std::uint8_t>& bytes() { return memory_.bytes(); }
+    std::vector<std::uint64_t> reads;
+
+  private:
+    MemorySectorSource memory_;
+};
+
 // A drive in memory whose records are placed through the sector table: record n at
 // sector 2n, its data (non-resident files) at sector 1000 on.
 class MemoryDrive {
@@ -57,15 +72,32 @@ class MemoryDrive {
                  std::uint32_t sectors, std::uint8_t fill) {
         const std::uint32_t lcn = nextData_;
         nextData_ += sectors;
-        auto& bytes = static_cast<MemorySectorSource&>(engine.source()).bytes();
-        std::fill_n(bytes.begin() + lcn * 512, sectors * 512, fill);
-        const std::vector<std::uint8_t> runs = {0x32,
-                                                static_cast<std::uint8_t>(sectors),
-                                                static_cast<std::uint8_t>(sectors >> 8),
-                                                static_cast<std::uint8_t>(lcn),
-                                                static_cast<std::uint8_t>(lcn >> 8),
-                                                0,
-                                                0};
+        AddPieces(number, parent, name, {{lcn, sectors, fill}});
+    }
+    struct Piece {
+        std::uint32_t lcn;
+        std::uint32_t sectors;
+        std::uint8_t fill;
+    };
+    // A file of the pieces in file order, each of `sectors` sectors of its byte at `lcn`.
+    void AddPieces(std::uint32_t number, std::uint32_t parent, const char* name,
+                   const std::vector<Piece>& pieces) {
+        auto& bytes = traced().bytes();
+        std::vector<std::uint8_t> runs;
+        std::int64_t previous = 0;
+        std::uint32_t sectors = 0;
+        for (const Piece& piece : pieces) {
+            std::fill_n(bytes.begin() + piece.lcn * 512, piece.sectors * 512, piece.fill);
+            const std::int64_t delta = std::int64_t{piece.lcn} - previous;
+            previous = piece.lcn;
+            runs.insert(
+                runs.end(),
+                {0x32, static_cast<std::uint8_t>(piece.sectors),
+                 static_cast<std::uint8_t>(piece.sectors >> 8), static_cast<std::uint8_t>(delta),
+                 static_cast<std::uint8_t>(delta >> 8), static_cast<std::uint8_t>(delta >> 16)});
+            sectors += piece.sectors;
+        }
+        runs.push_back(0);
         const std::uint64_t size = std::uint64_t{sectors} * 512;
         auto record = testing::RecordBuilder()
                           .NonResidentExtent(0x80, runs, 0, sectors - 1, size, size, size)
@@ -91,7 +123,7 @@ class MemoryDrive {
         geometry.bytesPerSector = 512;
         geometry.recordSize = 1024;
         auto state = std::make_unique<ScanState>(
-            geometry, std::make_unique<MemorySectorSource>(std::vector<std::uint8_t>(4096 * 512)));
+            geometry, std::make_unique<TracedMemory>(std::vector<std::uint8_t>(4096 * 512)));
         state->foundRecords.assign(64, DriveSector(0));
         state_ = state.get();
         return state;
@@ -99,6 +131,7 @@ class MemoryDrive {
     ScanState* state_ = nullptr;  // owned by the engine
 
   public:
+    TracedMemory& traced() { return static_cast<TracedMemory&>(engine.source()); }
     ScanEngine engine;
 
   private:
@@ -334,6 +367,61 @@ TEST(RecoveryWriter, ProgressIsAPositionInTheFilesSectorsPerReadRequest) {
     EXPECT_EQ(progress.ranges, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{{0, 64}}));
     EXPECT_EQ(progress.positions, (std::vector<std::uint64_t>{0, 16, 32, 48, 64}));
     EXPECT_EQ(progress.steps, 0);
+}
+
+std::string FileText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file in two pieces with other files' data between them and before them on the
+// drive: the data is read once, in the order of its place on the drive, and each file
+// comes out whole and dated, the split one after its last piece.
+TEST(RecoveryWriter, DataIsReadInDiskOrderAndSplitFilesComeOutWhole) {
+    MemoryDrive drive;
+    drive.AddPieces(20, kRootFolderNumber, "split.bin", {{1300, 4, 'b'}, {1100, 2, 'a'}});
+    drive.AddPieces(21, kRootFolderNumber, "middle.bin", {{1200, 3, 'm'}});
+    drive.AddPieces(22, kRootFolderNumber, "first.bin", {{1000, 1, 'f'}});
+    TempDir out;
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const std::size_t before = OpenDescriptors();
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(result.filesWritten, 3u);
+    EXPECT_EQ(result.bytesWritten, 10u * 512);
+    EXPECT_EQ(notifier.count, 0) << notifier.last;
+    // The short gaps between the pieces are read through: one forward stream.
+    std::vector<std::uint64_t> data;
+    for (const std::uint64_t sector : drive.traced().reads)
+        if (sector >= 1000) data.push_back(sector);
+    EXPECT_EQ(data, (std::vector<std::uint64_t>{1000, 1001, 1100, 1102, 1200, 1203, 1300}));
+    EXPECT_EQ(FileText(out.path / "Root/split.bin"),
+              std::string(2048, 'b') + std::string(1024, 'a'));
+    EXPECT_EQ(FileText(out.path / "Root/middle.bin"), std::string(1536, 'm'));
+    EXPECT_EQ(fs::last_write_time(out.path / "Root/split.bin"),
+              fs::last_write_time(out.path / "Root/first.bin"));
+}
+
+// A stop between the pieces of a file removes the file left open; what was not begun is
+// never created, and no descriptor stays open.
+TEST(RecoveryWriter, StopBetweenThePiecesOfAFileRemovesIt) {
+    MemoryDrive drive;
+    drive.AddPieces(20, kRootFolderNumber, "split.bin", {{1300, 4, 'b'}, {1100, 2, 'a'}});
+    drive.AddPieces(21, kRootFolderNumber, "middle.bin", {{1200, 3, 'm'}});
+    TempDir out;
+    StopFlag stop{false};
+    StopAfter progress(stop, 2);  // once the piece at 1100 is written
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier, &stop);
+    const std::size_t before = OpenDescriptors();
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.filesWritten, 0u);
+    EXPECT_FALSE(fs::exists(out.path / "Root/split.bin"));
+    EXPECT_FALSE(fs::exists(out.path / "Root/middle.bin"));
 }
 
 // Folders nested a few thousand deep: one descriptor per level of the path, and no stack

@@ -1,0 +1,134 @@
+// Reading in disk order: the read-ahead joins nearby requests into few reads in the
+// order of their place on the drive, serves each request exactly as it was asked for,
+// and leaves a request it could not read to be read (and fail) again; a scan reads the
+// MFT once and the folders' index blocks in one forward sweep.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "disk/memory_sector_source.h"
+#include "ntfs/read_ahead.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs_builders.h"
+#include "shared_images.h"
+
+namespace tarvik {
+namespace {
+
+using testing::Bytes;
+
+// A drive in memory that notes every read and fails those touching one sector.
+class TracedSource final : public SectorSource {
+  public:
+    TracedSource(Bytes bytes, std::uint64_t bad = UINT64_MAX)
+        : memory_(std::move(bytes)), bad_(bad) {}
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
+        reads.push_back({sector.value(), buffer.size()});
+        if (sector.value() <= bad_ && bad_ < sector.value() + buffer.size() / 512) return false;
+        return memory_.Read(sector, buffer);
+    }
+    std::vector<RequestRecorder::Request> reads;
+
+  private:
+    MemorySectorSource memory_;
+    std::uint64_t bad_;
+};
+
+// Sector n of the drive holds the byte n % 251 throughout.
+Bytes Numbered(std::uint64_t sectors) {
+    Bytes bytes(sectors * 512);
+    for (std::uint64_t s = 0; s < sectors; ++s)
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(s * 512), 512,
+                    static_cast<std::uint8_t>(s % 251));
+    return bytes;
+}
+
+std::uint8_t At(std::uint64_t sector) {
+    return static_cast<std::uint8_t>(sector % 251);
+}
+
+TEST(ReadAhead, NearbyRequestsAreJoinedIntoForwardReadsAndServedAsAsked) {
+    TracedSource drive(Numbered(20000));
+    ReadAheadSource ahead(drive);
+    // Out of order, two near each other, one far beyond the gap read through, and one
+    // asked twice.
+    ahead.Fill({{9000, 4096}, {100, 1024}, {104, 2048}, {100, 1024}, {5000, 512}});
+    ASSERT_EQ(drive.reads.size(), 3u);
+    EXPECT_EQ(drive.reads[0].sector, 100u);
+    EXPECT_EQ(drive.reads[0].bytes, 8u * 512);  // 100-107: both requests, no gap
+    EXPECT_EQ(drive.reads[1].sector, 5000u);
+    EXPECT_EQ(drive.reads[2].sector, 9000u);
+    EXPECT_EQ(ahead.heldBytes(), 1024u + 2048u + 512u + 4096u);
+
+    std::vector<std::uint8_t> buffer(2048);
+    ASSERT_TRUE(ahead.Read(DriveSector(104), buffer));
+    EXPECT_EQ(buffer.front(), At(104));
+    EXPECT_EQ(buffer.back(), At(107));
+    // Served from memory, as often as asked.
+    ASSERT_TRUE(ahead.Read(DriveSector(104), buffer));
+    EXPECT_EQ(drive.reads.size(), 3u);
+    // A request of another length or place goes to the drive.
+    std::vector<std::uint8_t> other(512);
+    ASSERT_TRUE(ahead.Read(DriveSector(105), other));
+    EXPECT_EQ(other.front(), At(105));
+    EXPECT_EQ(drive.reads.size(), 4u);
+    EXPECT_FALSE(ahead.ReadHeld(DriveSector(105), other));
+}
+
+TEST(ReadAhead, AFailedJoinedReadIsTakenAgainRequestByRequest) {
+    TracedSource drive(Numbered(1000), 205);
+    ReadAheadSource ahead(drive);
+    // Joined into one read of 200-206, which fails on sector 205; then one read each:
+    // 200-203 and 206 are held, 204-205 is not.
+    ahead.Fill({{200, 2048}, {204, 1024}, {206, 512}});
+    EXPECT_EQ(drive.reads.size(), 4u);
+    std::vector<std::uint8_t> first(2048);
+    ASSERT_TRUE(ahead.ReadHeld(DriveSector(200), first));
+    EXPECT_EQ(first.back(), At(203));
+    std::vector<std::uint8_t> buffer(1024);
+    EXPECT_FALSE(ahead.ReadHeld(DriveSector(204), buffer));
+    EXPECT_FALSE(ahead.Read(DriveSector(204), buffer));  // read again, and fails again
+    std::vector<std::uint8_t> one(512);
+    ASSERT_TRUE(ahead.ReadHeld(DriveSector(206), one));
+    EXPECT_EQ(one.front(), At(206));
+}
+
+TEST(ReadAhead, NothingPastTheMemoryBoundIsHeld) {
+    TracedSource drive(Numbered(100000));
+    ReadAheadSource ahead(drive);
+    ahead.Fill({{0, 4096}, {20000, 4096}, {40000, 4096}}, nullptr, 8192);
+    EXPECT_EQ(ahead.heldBytes(), 8192u);
+    std::vector<std::uint8_t> buffer(4096);
+    EXPECT_FALSE(ahead.ReadHeld(DriveSector(40000), buffer));
+    StopFlag stop{true};
+    ReadAheadSource stopped(drive);
+    stopped.Fill({{0, 4096}}, &stop);
+    EXPECT_EQ(stopped.heldBytes(), 0u);
+}
+
+// A volume of a folder of 512 sub-folders (many INDX blocks) and an MFT in six pieces:
+// the MFT is read in one pass of large reads, piece after piece, and the index blocks
+// in one forward sweep; a read goes back only to start a piece of the MFT or the sweep,
+// where a folder-by-folder walk went back and forth hundreds of times.
+TEST(ScanReadOrder, TheMftOnceAndTheIndexBlocksInOneForwardSweep) {
+    static const Bytes image = testing::SharedImageBytes("mkntfs-512-subdirs.dd").value_or(Bytes());
+    if (image.empty()) TARVIK_SKIP_WITHOUT_SHARED_DATA("mkntfs-512-subdirs.dd");
+    auto traced = std::make_unique<TracedSource>(image);
+    TracedSource& drive = *traced;
+    ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), image.size() / 512, std::move(traced));
+    NullNotifier notifier;
+    NullProgressSink progress;
+    ASSERT_TRUE(engine.ValidateBootSector(notifier));
+    engine.Scan(progress, notifier);
+    ASSERT_GT(engine.catalogue().Count(), 512u);
+    std::size_t backward = 0;
+    for (std::size_t i = 1; i < drive.reads.size(); ++i) {
+        const auto& previous = drive.reads[i - 1];
+        if (drive.reads[i].sector < previous.sector + previous.bytes / 512) ++backward;
+    }
+    EXPECT_LE(backward, 8u);
+    EXPECT_LE(drive.reads.size(), 20u);
+}
+
+}  // namespace
+}  // namespace tarvik
