@@ -5,7 +5,9 @@
 // through the accessors; only the scan writes it, apart from the check states kept in
 // the catalogue's entries.
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_table.h"
@@ -92,6 +94,15 @@ class ScanEngine {
     // search found it at. `record` is sized to the volume's record size.
     bool ReadCataloguedRecord(std::uint32_t ownNumber, RecordBuffer& record);
     SectorSource& source();
+
+    // Hands every MFT record, in number order, to `visit` as stored (no fix-up); records
+    // that cannot be read are passed over. False, visiting nothing, when the scan found
+    // no MFT (a drive whose records were searched for instead). A stop request ends it
+    // between records.
+    using RecordVisitor = std::function<void(std::uint64_t number, std::span<std::uint8_t> record)>;
+    bool VisitMftRecords(const RecordVisitor& visit, const StopFlag* stop = nullptr);
+    // The MFT's record count (0 when no MFT was found).
+    std::uint64_t mftRecordCount() const;
 
   private:
     std::unique_ptr<ScanState> state_;

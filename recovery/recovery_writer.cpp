@@ -17,6 +17,7 @@
 #include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
+#include "recovery/sha256.h"
 
 namespace tarvik {
 namespace {
@@ -71,6 +72,29 @@ class FdOutput final : public DataOutput {
     int fd_;
     int error_ = 0;
 };
+
+// Passes the bytes on, hashing them on the way when a report wants their SHA-256.
+class HashingOutput final : public DataOutput {
+  public:
+    HashingOutput(DataOutput& next, bool hash) : next_(next), hash_(hash) {}
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        if (hash_) sha_.Update(bytes);
+        return next_.Write(bytes);
+    }
+    std::string HexDigest() { return hash_ ? sha_.HexDigest() : std::string(); }
+
+  private:
+    DataOutput& next_;
+    bool hash_;
+    Sha256 sha_;
+};
+
+timespec TimeSpecOf(std::uint64_t fileTime) {
+    // FILETIME counts 100 ns from 1601-01-01; the Unix epoch is 11644473600 s later.
+    constexpr std::int64_t kEpochShift = 11'644'473'600;
+    const auto seconds = static_cast<std::int64_t>(fileTime / 10'000'000) - kEpochShift;
+    return timespec{static_cast<time_t>(seconds), static_cast<long>(fileTime % 10'000'000) * 100};
+}
 
 // No room is left on the destination: every further file would fail the same way.
 bool DestinationFull(int error) {
@@ -148,12 +172,14 @@ bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
 // given out in it so far and the next child whose folder is to be looked at.
 struct RecoveryWriter::FolderLevel {
     FolderLevel(UniqueFd folderFd, std::uint32_t number, std::size_t pathEnd,
-                const Catalogue& catalogue)
+                const Catalogue& catalogue, std::size_t index = SIZE_MAX)
         : fd(std::move(folderFd)),
+          entryIndex(index),
           children(catalogue.ChildrenOf(number).ToVector()),
           pathLength(pathEnd) {}
 
     UniqueFd fd;
+    std::size_t entryIndex;  // of the folder's catalogue entry; SIZE_MAX for the root
     std::vector<std::size_t> children;
     FolderNames names;
     std::size_t nextChild = 0;
@@ -185,11 +211,13 @@ void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
     while (!levels.empty()) {
         FolderLevel& level = levels.back();
         if (level.nextChild == level.children.size()) {
+            SetFolderTimes(level.entryIndex, level.fd.get());
             levels.pop_back();
             if (!levels.empty()) path_.resize(levels.back().pathLength);
             continue;
         }
-        const CatalogueEntry& entry = catalogue.At(level.children[level.nextChild++]);
+        const std::size_t entryIndex = level.children[level.nextChild++];
+        const CatalogueEntry& entry = catalogue.At(entryIndex);
         if (!entry.IsDirectory() || !Wanted(entry)) continue;
         if (Stopped()) return;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
@@ -203,7 +231,7 @@ void RecoveryWriter::RecoverTree(int rootFd, const std::string& rootPath) {
         // gets its folder but is not filled a second time.
         if (!foldersOpened_.insert(number).second) continue;
         path_ += "/" + name;
-        levels.emplace_back(std::move(childFd), number, path_.size(), catalogue);
+        levels.emplace_back(std::move(childFd), number, path_.size(), catalogue, entryIndex);
         if (!WriteFiles(levels.back())) return;
     }
 }
@@ -307,6 +335,11 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
         ++result_.skippedFiltered;
         return;
     }
+    if (conditions_ != nullptr && IndexOf(entry) < conditions_->Count() &&
+        !ConditionPasses(conditions_->Condition(IndexOf(entry)).condition, choice_)) {
+        ++result_.skippedCondition;
+        return;
+    }
     constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     UniqueFd fd(::openat(folderFd, name.c_str(), kCreateNew, 0644));
     while (!fd.valid() && errno == EEXIST) {
@@ -327,45 +360,96 @@ void RecoveryWriter::WriteFile(const CatalogueEntry& entry, int folderFd, const 
     }
     if (!map) map = MapEngineFileData(engine_, number);
     std::uint64_t written = 0;
+    std::uint64_t unreadable = 0;
+    std::string sha256;
     if (!map) {
         ++result_.filesWithoutData;
     } else {
         if (!map->resident) progress_.SetText(kSlotSavingText, path + "/" + name);
         FdOutput output(fd.get());
+        HashingOutput hashed(output, report_ != nullptr);
         CopyOptions options{&progress_, stop_, maxRequestBytes_};
         options.volumeSectors = engine_.geometry().sizeInSectors;
         const CopyResult copy = CopyFileData(*map, engine_.source(),
-                                             engine_.geometry().sectorsPerCluster, output, options);
+                                             engine_.geometry().sectorsPerCluster, hashed, options);
         if (copy.stopped) {
             ::unlinkat(folderFd, name.c_str(), 0);
             return;
         }
-        result_.unreadableSectors += copy.unreadableSectors;
+        unreadable = copy.unreadableSectors;
+        result_.unreadableSectors += unreadable;
         if (copy.writeFailed) {
             fd.Close();
             FileFailed(folderFd, path, name, output.error());
             return;
         }
         written = copy.bytesWritten;
+        sha256 = hashed.HexDigest();
     }
-    SetFileDate(entry, fd.get(), path + "/" + name);
     if (const int error = fd.Close(); error != 0) {
         FileFailed(folderFd, path, name, error);
         return;
     }
+    SetFileDate(entry, folderFd, name, path + "/" + name);
     ++result_.filesWritten;
     result_.bytesWritten += written;
+    if (report_ != nullptr) {
+        if (sha256.empty()) sha256 = Sha256().HexDigest();  // a file left empty
+        ReportRow row;
+        row.path = path + "/" + name;
+        row.size = written;
+        row.sha256 = std::move(sha256);
+        const std::size_t index = IndexOf(entry);
+        const bool known = conditions_ != nullptr && index < conditions_->Count();
+        row.condition = unreadable != 0 ? "partly unreadable"
+                        : known         ? ConditionWord(conditions_->Condition(index).condition)
+                                        : ConditionWord(FileCondition::kUnknown);
+        row.record = number;
+        if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+        row.unreadableSectors = unreadable;
+        report_->Add(std::move(row));
+    }
 }
 
-void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int fd, const std::string& path) {
-    const CalendarDate date = EntryDate(entry);
-    std::tm day{};
-    day.tm_year = date.year - 1900;
-    day.tm_mon = date.month - 1;
-    day.tm_mday = date.day;
-    const timespec at{::timegm(&day), 0};
-    const timespec times[2] = {at, at};
-    if (::futimens(fd, times) != 0) {
+std::size_t RecoveryWriter::IndexOf(const CatalogueEntry& entry) const {
+    const Catalogue& catalogue = engine_.catalogue();
+    if (catalogue.Count() == 0) return SIZE_MAX;
+    return static_cast<std::size_t>(&entry - &catalogue.At(0));
+}
+
+const EntryTimes* RecoveryWriter::TimesOf(const CatalogueEntry& entry) const {
+    const std::size_t index = IndexOf(entry);
+    if (conditions_ == nullptr || index >= conditions_->Count()) return nullptr;
+    return &conditions_->Times(index);
+}
+
+void RecoveryWriter::SetFolderTimes(std::size_t entryIndex, int fd) {
+    if (conditions_ == nullptr || entryIndex >= conditions_->Count()) return;
+    const EntryTimes& times = conditions_->Times(entryIndex);
+    if (times.modification == 0) return;
+    const timespec both[2] = {TimeSpecOf(times.access ? times.access : times.modification),
+                              TimeSpecOf(times.modification)};
+    ::futimens(fd, both);  // a folder keeps the time of now when it refuses: nothing is lost
+}
+
+// The file's own modification and access times, to the 100 ns NTFS keeps, when its
+// record gave them; else its creation day.
+void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int folderFd, const std::string& name,
+                                 const std::string& path) {
+    timespec times[2];
+    const EntryTimes* known = TimesOf(entry);
+    if (known != nullptr && known->modification != 0) {
+        times[0] = TimeSpecOf(known->access ? known->access : known->modification);
+        times[1] = TimeSpecOf(known->modification);
+    } else {
+        const CalendarDate date = EntryDate(entry);
+        std::tm day{};
+        day.tm_year = date.year - 1900;
+        day.tm_mon = date.month - 1;
+        day.tm_mday = date.day;
+        times[0] = times[1] = timespec{::timegm(&day), 0};
+    }
+    if (::utimensat(folderFd, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         ++result_.datesNotSet;
         notifier_.Notify(WithArguments(kDateNotSetText, path, std::strerror(errno)), kFatCaption,
                          NoticeIcon::Warning);

@@ -69,6 +69,8 @@ void CScanningHDDThread::run() {
             session_.AdvanceSearch(progress_, Stop());
         else
             session_.Scan(progress_, notifier_, Stop());
+        // The file list's Condition column: what is left of each file, weighed once.
+        if (!Stop()->load() && session_.HasDrive()) session_.Conditions(progress_, Stop());
     });
 }
 
