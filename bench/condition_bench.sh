@@ -83,7 +83,9 @@ EOF
 import sys
 bits = sys.stdin.buffer.read()
 n = $clusters
-used = sum(bin(b).count('1') for b in bits[: n // 8]) + bin(bits[n // 8] & ((1 << (n % 8)) - 1)).count('1')
+used = sum(bin(b).count('1') for b in bits[: n // 8])
+if n % 8:
+    used += bin(bits[n // 8] & ((1 << (n % 8)) - 1)).count('1')
 print(n - used)")
   # Leave a little for the MFT and the indexes to grow; the rest goes to one file.
   echo "write /filler.bin $(( (free - 256) * 4096 )) 7" | "$fixture" "$work/image" -
