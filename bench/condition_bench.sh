@@ -87,8 +87,16 @@ used = sum(bin(b).count('1') for b in bits[: n // 8])
 if n % 8:
     used += bin(bits[n // 8] & ((1 << (n % 8)) - 1)).count('1')
 print(n - used)")
-  # Leave a little for the MFT and the indexes to grow; the rest goes to one file.
-  echo "write /filler.bin $(( (free - 256) * 4096 )) 7" | "$fixture" "$work/image" -
+  # Leave a little for the MFT and the indexes to grow; the rest goes to files of
+  # 16 MiB at most, so that none needs a run list longer than its record holds.
+  left=$(( (free - free / 100 - 512) * 4096 ))
+  k=0
+  while [ "$left" -gt 0 ]; do
+    k=$((k + 1))
+    piece=$(( left < 16777216 ? left : 16777216 ))
+    echo "write /filler-$k.bin $piece 7"
+    left=$((left - piece))
+  done | "$fixture" "$work/image" -
   "$fixture" "$work/image" "$work/rounds.script" >"$work/times"
   # SHA-256 of every deleted file's content, from the generator in one run.
   cut -f2,3 "$work/deleted.list" | tr '\t' ' ' | "$fixture" --bytes-list | python3 -c "
