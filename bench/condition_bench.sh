@@ -87,16 +87,15 @@ used = sum(bin(b).count('1') for b in bits[: n // 8])
 if n % 8:
     used += bin(bits[n // 8] & ((1 << (n % 8)) - 1)).count('1')
 print(n - used)")
-  # Leave a little for the MFT and the indexes to grow; the rest goes to files of
-  # 16 MiB at most, so that none needs a run list longer than its record holds.
-  left=$(( (free - free / 100 - 512) * 4096 ))
+  # The rest goes to files of 4 MiB at most (none needs a run list longer than its
+  # record holds) until the volume refuses more: ntfs-3g keeps the MFT's zone for the
+  # MFT, so the count of free clusters says more than can be had.
   k=0
-  while [ "$left" -gt 0 ]; do
+  while [ $((k * 4)) -lt $((free / 256 + 1)) ]; do
     k=$((k + 1))
-    piece=$(( left < 16777216 ? left : 16777216 ))
-    echo "write /filler-$k.bin $piece 7"
-    left=$((left - piece))
-  done | "$fixture" "$work/image" -
+    echo "write /filler-$k.bin 4194304 7"
+  done | "$fixture" "$work/image" - 2>"$work/filler.log" || true
+  tail -n 1 "$work/filler.log"
   "$fixture" "$work/image" "$work/rounds.script" >"$work/times"
   # SHA-256 of every deleted file's content, from the generator in one run.
   cut -f2,3 "$work/deleted.list" | tr '\t' ' ' | "$fixture" --bytes-list | python3 -c "
