@@ -108,7 +108,7 @@ plain=$(scanned_names "$image" | grep -c '^old-' || true)
 advanced=$(scanned_names "$image" --advance | grep -c '^old-' || true)
 [ "$advanced" -ge 100 ] && [ "$advanced" -gt "$plain" ]
 report $? "formatted over: $plain old files without, $advanced with the advance search"
-"$cli" scan --disk "$image" --advance 2>/dev/null | grep -q $'\tRoot/Lost Folder 0001$'
+"$cli" scan --disk "$image" --advance 2>/dev/null | grep -q $'\tRoot/Lost Folder 0001\t'
 report $? "formatted over: the advance search makes Lost Folder 0001"
 
 echo "$passed passed, $failed failed"
