@@ -220,7 +220,8 @@ void ConditionBuilder::IndexCatalogue() {
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
         if (entry.IsMadeUp()) continue;
-        byNumber_.emplace_back(entry.number, static_cast<std::uint32_t>(i));
+        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+        byNumber_.emplace_back(number, static_cast<std::uint32_t>(i));
     }
     std::sort(byNumber_.begin(), byNumber_.end());
 }

@@ -360,7 +360,8 @@ std::string RecoverySession::ConditionReason(std::size_t index) const {
                 const Catalogue& catalogue = GetCatalogue();
                 for (std::size_t i = 0; i < catalogue.Count(); ++i) {
                     const CatalogueEntry& e = catalogue.At(i);
-                    if (!e.IsMadeUp()) byNumber_.emplace_back(e.number, i);
+                    const std::uint32_t number = e.number;  // packed: copied, not bound
+                    if (!e.IsMadeUp()) byNumber_.emplace_back(number, i);
                 }
                 std::sort(byNumber_.begin(), byNumber_.end());
             }
