@@ -29,8 +29,11 @@ void ScheduleScreenshot(tarvik::CMainFrame* frame, const QString& path, int dela
 }  // namespace
 
 int main(int argc, char** argv) {
-    tarvik::CTarvikApp app(argc, argv);
-    const tarvik::StartOptions options = tarvik::ParseStartOptions(app.arguments().mid(1));
+    // The options are read before the application exists, so --help and --version
+    // answer on a machine without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(QString::fromLocal8Bit(argv[i]));
+    const tarvik::StartOptions options = tarvik::ParseStartOptions(arguments);
     if (options.help) {
         std::fputs(qPrintable(tarvik::StartUsage()), stdout);
         return 0;
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvik: %s (see --help)\n", qPrintable(options.error));
         return 2;
     }
+    tarvik::CTarvikApp app(argc, argv);
     if (!app.InitInstance(options, tarvik::kSplashMilliseconds)) return 1;
     if (!options.screenshotPath.isEmpty())
         ScheduleScreenshot(app.MainFrame(), options.screenshotPath, options.screenshotDelayMs);

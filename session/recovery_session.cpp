@@ -245,6 +245,7 @@ DriveProperties RecoverySession::Properties() const {
     properties.deletedFiles = c.deletedFiles;
     properties.deletedDirectories = c.deletedDirectories;
     properties.totalBytes = engine_->totalSize();
+    properties.unreadableRecords = c.unreadableRecords;
     return properties;
 }
 

@@ -78,6 +78,8 @@ struct DriveProperties {
     std::uint64_t deletedFiles = 0;
     std::uint64_t deletedDirectories = 0;
     std::uint64_t totalBytes = 0;
+    // MFT records the scan could not read (unreadable sectors): their files are missing.
+    std::uint64_t unreadableRecords = 0;
 };
 
 class RecoverySession {

@@ -11,6 +11,16 @@
 
 namespace tarvik {
 
+namespace {
+
+std::string UnreadableRecordsText(std::uint64_t records) {
+    return std::to_string(records) + (records == 1 ? " MFT record" : " MFT records") +
+           " could not be read (unreadable sectors). The files and folders described there "
+           "are missing from the list; everything else was scanned.";
+}
+
+}  // namespace
+
 CDriveChooser::CDriveChooser(CTarvikApp& app, CMainFrame& frame) : app_(app), frame_(frame) {}
 
 RecoverySession& CDriveChooser::Session() const {
@@ -112,7 +122,12 @@ void CDriveChooser::ScanOpenDrive(bool advanceSearch) {
         completed = scanning.Run();
     }
     // A scan stopped because the program is closing leaves nothing to show.
-    if (completed && !frame_.Closing() && Session().HasDrive()) frame_.ShowScannedDrive();
+    if (!completed || frame_.Closing() || !Session().HasDrive()) return;
+    frame_.ShowScannedDrive();
+    // Records lost to bad sectors leave no trace in the tree: say how many there were.
+    const std::uint64_t unreadable = Session().Properties().unreadableRecords;
+    if (unreadable != 0)
+        ShowNotice(UnreadableRecordsText(unreadable), kAppCaption, NoticeIcon::Warning);
 }
 
 }  // namespace tarvik
