@@ -190,8 +190,10 @@ class ConditionBuilder {
     bool Stopped() const { return stop_ != nullptr && stop_->load(); }
     void IndexCatalogue();
     void VisitRecord(std::uint64_t number, std::span<std::uint8_t> bytes);
-    void TakeRecord(std::uint32_t number, ByteView record, bool inUse);
-    void TakeDeletedRuns(std::uint32_t number, ByteView record, std::uint64_t logSequence);
+    void TakeRecord(std::uint32_t number, ByteView record, const FileRecordHeader& header,
+                    const std::optional<EntryTimes>& times);
+    void TakeDeletedRuns(std::uint32_t number, ByteView record, std::uint64_t logSequence,
+                         std::uint64_t recordChange);
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
@@ -209,7 +211,8 @@ class ConditionBuilder {
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
     std::vector<DeletedFile> deleted_;
-    std::vector<bool> recordRead_;  // per catalogue entry: its record was read
+    std::vector<bool> recordRead_;    // per catalogue entry: its record was read
+    std::vector<bool> deletedEntry_;  // per catalogue entry: it is a deleted one
     VolumeBitmap bitmap_;
     ClaimMap claims_;
 };
@@ -219,6 +222,7 @@ void ConditionBuilder::IndexCatalogue() {
     byNumber_.reserve(catalogue.Count());
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
+        deletedEntry_[i] = entry.IsDeleted();
         if (entry.IsMadeUp()) continue;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
         byNumber_.emplace_back(number, static_cast<std::uint32_t>(i));
@@ -227,7 +231,7 @@ void ConditionBuilder::IndexCatalogue() {
 }
 
 void ConditionBuilder::TakeDeletedRuns(std::uint32_t number, ByteView record,
-                                       std::uint64_t logSequence) {
+                                       std::uint64_t logSequence, std::uint64_t recordChange) {
     const RecordFetcher fetch = [this](std::uint32_t n, RecordBuffer& bytes) {
         return engine_.ReadCataloguedRecord(n, bytes);
     };
@@ -236,7 +240,7 @@ void ConditionBuilder::TakeDeletedRuns(std::uint32_t number, ByteView record,
     DeletedFile file;
     file.number = number;
     file.logSequence = logSequence;
-    if (const auto t = TimesOf(record)) file.recordChange = t->recordChange;
+    file.recordChange = recordChange;
     file.mapped = map.has_value() && map->extentsMissed == 0;
     if (map && !map->resident && clusterBytes_ != 0) {
         // Only clusters below the data's end hold the file: an uncompressed file's
@@ -257,24 +261,26 @@ void ConditionBuilder::TakeDeletedRuns(std::uint32_t number, ByteView record,
     deleted_.push_back(std::move(file));
 }
 
-void ConditionBuilder::TakeRecord(std::uint32_t number, ByteView record, bool inUse) {
+void ConditionBuilder::TakeRecord(std::uint32_t number, ByteView record,
+                                  const FileRecordHeader& header,
+                                  const std::optional<EntryTimes>& times) {
     const auto range =
         std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
                          [](const auto& a, const auto& b) { return a.first < b.first; });
     if (range.first == range.second) return;
-    const auto times = TimesOf(record);
     bool wantsRuns = false;
     for (auto it = range.first; it != range.second; ++it) {
         if (times) times_[it->second] = *times;
         recordRead_[it->second] = true;
-        wantsRuns = wantsRuns || engine_.catalogue().At(it->second).IsDeleted();
+        wantsRuns = wantsRuns || deletedEntry_[it->second];
     }
-    if (wantsRuns && !inUse) {
-        const auto header = FileRecordHeader::Parse(record);
-        TakeDeletedRuns(number, record, header ? header->logSequenceNumber : 0);
-    }
+    if (wantsRuns && !header.inUse())
+        TakeDeletedRuns(number, record, header.logSequenceNumber, times ? times->recordChange : 0);
 }
 
+// One walk over a record's attributes: the runs of a record in use (every non-resident
+// attribute holds its clusters: data, named streams, folder indexes, attribute lists)
+// and the times of a base record.
 void ConditionBuilder::VisitRecord(std::uint64_t number, std::span<std::uint8_t> bytes) {
     if ((number & 1023) == 0) progress_.SetPosition(number);
     if (!PrepareFileRecord(bytes)) return;
@@ -282,23 +288,27 @@ void ConditionBuilder::VisitRecord(std::uint64_t number, std::span<std::uint8_t>
     const auto header = FileRecordHeader::Parse(record);
     if (!header) return;
     const auto own = static_cast<std::uint32_t>(number);
-    if (header->inUse()) {
-        // Every non-resident attribute of a record in use holds its clusters: data,
-        // named streams, folder indexes, attribute lists.
-        const std::uint32_t owner =
-            header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
-        AttributeWalker walker(record);
-        while (const auto attribute = walker.Next()) {
-            if (attribute->isResident()) continue;
-            for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
-                if (run.sparse || run.lengthClusters == 0) continue;
-                const std::uint64_t start = run.lcn.value();
-                if (start > UINT64_MAX - run.lengthClusters) continue;
-                live_.push_back({start, start + run.lengthClusters, owner});
-            }
+    const std::uint32_t owner =
+        header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
+    std::optional<EntryTimes> times;
+    AttributeWalker walker(record);
+    while (const auto attribute = walker.Next()) {
+        if (attribute->isResident()) {
+            if (!times && attribute->type() == at::kStandardInformation)
+                if (const auto si = StandardInformation::Parse(attribute->Value()))
+                    times = EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime,
+                                       si->accessTime};
+            continue;
+        }
+        if (!header->inUse()) continue;
+        for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
+            if (run.sparse || run.lengthClusters == 0) continue;
+            const std::uint64_t start = run.lcn.value();
+            if (start > UINT64_MAX - run.lengthClusters) continue;
+            live_.push_back({start, start + run.lengthClusters, owner});
         }
     }
-    if (!header->isExtension()) TakeRecord(own, record, header->inUse());
+    if (!header->isExtension()) TakeRecord(own, record, *header, times);
 }
 
 // Records the drive-wide searches found outside the MFT: read one by one, and taken as
@@ -310,7 +320,10 @@ void ConditionBuilder::ReadRecordsOutsideMft() {
         if (it->first < mftRecords || recordRead_[it->second]) continue;
         if (!engine_.ReadCataloguedRecord(it->first, record) || !PrepareFileRecord(record))
             continue;
-        TakeRecord(it->first, ByteView(record), false);
+        auto header = FileRecordHeader::Parse(ByteView(record));
+        if (!header) continue;
+        header->flags &= static_cast<std::uint16_t>(~FileRecordHeader::kFlagInUse);
+        TakeRecord(it->first, ByteView(record), *header, TimesOf(ByteView(record)));
     }
 }
 
@@ -416,6 +429,7 @@ void ConditionBuilder::Run(std::vector<EntryTimes>& times, std::vector<EntryCond
     times_.assign(count, EntryTimes{});
     conditions_.assign(count, EntryCondition{});
     recordRead_.assign(count, false);
+    deletedEntry_.assign(count, false);
     IndexCatalogue();
     progress_.SetText(kSlotPhase, kCheckingText);
     progress_.SetRange(0, engine_.mftRecordCount());
