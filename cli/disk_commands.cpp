@@ -60,12 +60,16 @@ int RunDrivesCommand(const DriveOptions& options) {
     const std::vector<LogicalDriveEntry> drives = session.Drives();
     for (std::size_t row = 0; row < drives.size(); ++row) {
         const LogicalDriveEntry& entry = drives[row];
-        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\t%s\n", row + 1,
-                    FileSystemName(entry.partitionType).value_or("?").c_str(),
+        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\t%s", row + 1,
+                    DriveFileSystemName(entry).c_str(),
                     static_cast<unsigned long long>(entry.startSector),
                     static_cast<unsigned long long>(entry.sizeInSectors()),
                     FormatDriveSize(entry.sizeInSectors()).c_str(),
                     session.DriveValidates(row) ? "valid" : "invalid");
+        // A GPT partition has a name (possibly empty) as a last column; MBR rows keep
+        // their six.
+        if (entry.fromGpt) std::printf("\t%s", entry.gptName.c_str());
+        std::printf("\n");
     }
     return FinishOutput(kExitOk);
 }

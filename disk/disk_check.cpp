@@ -11,7 +11,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "disk/disk_image.h"
 #include "disk/drive_code.h"
+#include "disk/image_format.h"
 
 namespace tarvik {
 
@@ -44,6 +46,19 @@ std::optional<std::string> DescribeUnusableDisk(const std::string& path) {
     }
     if (got < 0)
         return WithReason(path, std::string("cannot be read: ") + std::strerror(readError));
+    const ImageFormat format = DetectImageFormatOfFile(path);
+    if (!ImageFormatBuiltIn(format)) {
+        return WithReason(path, std::string("is a ") + ImageFormatName(format) +
+                                    " image, and this build reads no " + ImageFormatName(format) +
+                                    " images: convert it to raw (qemu-img convert -O raw, or "
+                                    "ewfexport for E01) or rebuild with " +
+                                    ImageFormatPackage(format) + " installed");
+    }
+    if (format != ImageFormat::kRaw && !OpenDiskImage(path)) {
+        return WithReason(path, std::string("is a ") + ImageFormatName(format) +
+                                    " image that cannot be opened (damaged, or a segment, "
+                                    "extent or parent file missing beside it)");
+    }
     return std::nullopt;
 }
 

@@ -25,26 +25,21 @@ bool CountPhysicalDisks(std::uint8_t& count) {
     return count != 0;
 }
 
-namespace {
-
-std::optional<std::uint64_t> SizeOfOpenDevice(int fd) {
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return std::nullopt;
-    if (S_ISBLK(info.st_mode)) {
-        std::uint64_t bytes = 0;
-        if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0) return std::nullopt;
-        return bytes;
-    }
-    if (S_ISREG(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
-    return std::nullopt;
+std::optional<std::uint64_t> DiskByteSize(DriveCode code) {
+    const auto disk = OpenDiskReader(code);
+    if (!disk) return std::nullopt;
+    return disk->Size();
 }
 
-}  // namespace
-
-std::optional<std::uint64_t> DiskByteSize(DriveCode code) {
+std::optional<std::uint32_t> DeviceLogicalSectorSize(DriveCode code) {
     const int fd = OpenDiskDevice(code);
     if (fd < 0) return std::nullopt;
-    const auto size = SizeOfOpenDevice(fd);
+    std::optional<std::uint32_t> size;
+    struct stat info {};
+    int bytes = 0;
+    if (::fstat(fd, &info) == 0 && S_ISBLK(info.st_mode) && ::ioctl(fd, BLKSSZGET, &bytes) == 0 &&
+        bytes >= 512)
+        size = static_cast<std::uint32_t>(bytes);
     ::close(fd);
     return size;
 }
@@ -60,8 +55,9 @@ DiskGeometry GeometryForSectors(std::uint64_t sectors) {
 
 bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& heads,
                        std::uint8_t& sectorsPerTrack, Notifier* notifier) {
-    const int fd = OpenDiskDevice(code);
-    if (fd < 0) {
+    // An image's disk is the media its container holds, not the container file.
+    const auto disk = OpenDiskReader(code);
+    if (!disk) {
         const int error = errno;
         if (notifier) {
             char text[96];
@@ -71,8 +67,7 @@ bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& h
         }
         return false;
     }
-    const auto bytes = SizeOfOpenDevice(fd);
-    ::close(fd);
+    const auto bytes = disk->Size();
     if (!bytes) return false;
     const DiskGeometry geometry = GeometryForSectors(*bytes / kSectorSize);
     cylinders = geometry.cylinders;

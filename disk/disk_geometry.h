@@ -25,6 +25,11 @@ bool CountPhysicalDisks(std::uint8_t& count);
 // The size in bytes of the device or image behind a drive code.
 std::optional<std::uint64_t> DiskByteSize(DriveCode code);
 
+// The logical sector size a block device reports (BLKSSZGET): 512, or 4096 on a 4Kn
+// disk. Nothing for an image file, which has no sector size of its own (its partition
+// table tells), and for a device that cannot be opened.
+std::optional<std::uint32_t> DeviceLogicalSectorSize(DriveCode code);
+
 // Reads the geometry. When the device cannot be opened, shows
 // "Error Code %lu on Disk %u in GetDiskParameters" once and returns false.
 bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& heads,

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "disk/disk_table.h"
+#include "disk/image_format.h"
 
 namespace tarvik {
 
@@ -128,7 +129,8 @@ DiskIdentity IdentifyDisk(unsigned diskIndex) {
     if (!entry) return {};
     struct stat info {};
     if (::stat(entry->path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        return {kImageModel, std::filesystem::path(entry->path).filename().string()};
+        return {ImageFormatModel(DetectImageFormatOfFile(entry->path)),
+                std::filesystem::path(entry->path).filename().string()};
     }
     const std::string path = entry->path;
     const std::array<IdentifyRoute, 3> routes = {

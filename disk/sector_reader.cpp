@@ -17,6 +17,15 @@ int OpenDiskDevice(DriveCode code) {
     return ::open(entry->path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
+std::unique_ptr<DiskImage> OpenDiskReader(DriveCode code) {
+    const auto entry = Disks().EntryFor(code);
+    if (!entry) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return OpenDiskImage(entry->path);
+}
+
 long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer,
                     PreadFunction read) {
     if (read == nullptr) read = ::pread;
@@ -47,8 +56,7 @@ DiskHandle::~DiskHandle() {
 }
 
 void DiskHandle::CloseLocked() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    disk_.reset();
 }
 
 bool DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
@@ -58,9 +66,9 @@ bool DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
     if (!offset || offset->value() > kMaxOffset - buffer.size()) return false;
 
     const std::lock_guard lock(mutex_);
-    if (fd_ < 0) fd_ = OpenDiskDevice(code_);
-    if (fd_ < 0) return false;
-    const long long got = ReadFully(fd_, offset->value(), buffer);
+    if (!disk_) disk_ = OpenDiskReader(code_);
+    if (!disk_) return false;
+    const long long got = disk_->ReadAt(offset->value(), buffer);
     if (got < 0 || (got == 0 && !buffer.empty())) {
         CloseLocked();
         return false;

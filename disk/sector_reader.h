@@ -6,16 +6,21 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 
 #include "common/positions.h"
+#include "disk/disk_image.h"
 #include "disk/drive_code.h"
 
 namespace tarvik {
 
 // Opens the device behind a drive code read-only; returns a file descriptor or -1.
 int OpenDiskDevice(DriveCode code);
+// Opens the disk behind a drive code for reading, in its image format (raw, E01, VHD,
+// VHDX, VMDK, QCOW2); nothing, with errno set, when it cannot be opened.
+std::unique_ptr<DiskImage> OpenDiskReader(DriveCode code);
 
 inline constexpr int kReadAttempts = 3;
 
@@ -32,9 +37,10 @@ long long ReadFully(int fd, std::uint64_t offset, std::span<std::uint8_t> buffer
                     PreadFunction read = nullptr);  // nullptr: pread(2)
 
 // A disk kept open read-only for as long as a drive (or a whole disk) is being read, so
-// that a scan does not open the device once per request. A failed attempt closes the
-// descriptor and the next attempt opens the device again, as three separate attempts
-// would: a device that dropped out and came back is read through a fresh descriptor.
+// that a scan does not open the device (or its image's segment files) once per request.
+// A failed attempt closes the disk and the next attempt opens it again, as three
+// separate attempts would: a device that dropped out and came back is read through a
+// fresh descriptor.
 //
 // Meant for one worker at a time, but it may be handed from one thread to another
 // (made on the user-interface thread, read on a worker): every attempt holds a mutex,
@@ -61,7 +67,7 @@ class DiskHandle {
 
     const DriveCode code_;
     std::mutex mutex_;
-    int fd_ = -1;
+    std::unique_ptr<DiskImage> disk_;
 };
 
 // One attempt through a descriptor of its own: open, read byteCount bytes at

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tarvik {
@@ -13,6 +14,11 @@ struct LogicalDriveEntry {
     std::uint64_t startSector = 0;  // absolute on the physical disk
     std::uint64_t endSector = 0;    // first sector after the drive
     std::uint8_t partitionType = 0;
+    // A GUID partition table's entry: its own name (may be empty) and, for a type that
+    // has no partition-type byte of its own ("EFI SYSTEM"), the file system shown.
+    bool fromGpt = false;
+    std::string gptName{};
+    std::string gptFileSystem{};
 
     std::uint64_t sizeInSectors() const { return endSector - startSector; }
     bool operator==(const LogicalDriveEntry&) const = default;

@@ -24,6 +24,11 @@ std::optional<std::string> FileSystemName(std::uint8_t type) {
     }
 }
 
+std::string DriveFileSystemName(const LogicalDriveEntry& entry) {
+    if (!entry.gptFileSystem.empty()) return entry.gptFileSystem;
+    return FileSystemName(entry.partitionType).value_or("?");
+}
+
 bool IsRecognisedDataType(std::uint8_t type) {
     return FileSystemName(type).has_value();
 }

@@ -7,6 +7,8 @@
 #include "disk/disk_geometry.h"
 #include "disk/sector_reader.h"
 #include "ntfs/boot_sector.h"
+#include "partition/gpt_drives.h"
+#include "partition/gpt_table.h"
 #include "partition/partition_table.h"
 #include "partition/partition_types.h"
 
@@ -54,8 +56,9 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
         const PartitionTableRecord record = table.records[table.next++];
         if (IsRecognisedDataType(record.type)) {
             // The fields are 32-bit; their sums with a table's place need not be.
-            const auto start = table.sector.Plus(record.relativeStart);
-            const auto end = start ? start->Plus(record.sectorCount) : std::nullopt;
+            const std::uint64_t units = state.unitsPerSector;
+            const auto start = table.sector.Plus(record.relativeStart * units);
+            const auto end = start ? start->Plus(record.sectorCount * units) : std::nullopt;
             if (end) drives.push_back({start->value(), end->value(), record.type});
         } else if (IsExtendedLinkType(record.type)) {
             std::uint64_t next = 0;
@@ -66,7 +69,9 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
                 next = state.extendedBase + record.relativeStart;
             }
             // The linked table is read whole, links and all, before this one goes on.
-            if (auto linked = EnterTable(disk, DiskSector(next), state)) path.push_back(*linked);
+            const auto place = CheckedMul(next, state.unitsPerSector);
+            if (!place) continue;
+            if (auto linked = EnterTable(disk, DiskSector(*place), state)) path.push_back(*linked);
         }
     }
 }
@@ -96,17 +101,64 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
     return {0, end, kTypeNtfs};
 }
 
+// The MBR entry type that marks the disk as GPT: alone it is the protective MBR, beside
+// other entries a hybrid one (whose MBR entries only mirror some of the GPT's).
+constexpr std::uint8_t kTypeGptProtective = 0xEE;
+
+bool HasGptProtectiveEntry(DiskHandle& disk) {
+    std::array<std::uint8_t, kSectorSize> sector{};
+    if (!disk.Read(DiskSector(0), sector)) return false;
+    const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
+    if (!table) return false;
+    for (const PartitionTableRecord& record : table->records()) {
+        if (record.type == kTypeGptProtective) return true;
+    }
+    return false;
+}
+
+std::optional<GptTable> FindDiskGpt(DriveCode code, DiskHandle& disk) {
+    const auto bytes = DiskByteSize(code);
+    if (!bytes) return std::nullopt;
+    const DiskBytesReader read = [&disk](std::uint64_t offset, std::span<std::uint8_t> buffer) {
+        return disk.Read(DiskSector(offset / kSectorSize), buffer);
+    };
+    return FindGptTable(read, *bytes, DeviceLogicalSectorSize(code));
+}
+
 }  // namespace
 
-std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
+std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromBackup) {
     PartitionWalkState state;
+    if (const auto size = DeviceLogicalSectorSize(code); size && *size % kSectorSize == 0)
+        state.unitsPerSector = *size / kSectorSize;
     std::vector<LogicalDriveEntry> drives;
     DiskHandle disk(code);
     if (const auto boot = BareVolumeBootSector(disk)) {
         drives.push_back(BareVolumeEntry(code, *boot));
-    } else {
-        ReadPartitionTable(disk, DiskSector(0), state, drives);
+        return drives;
     }
+    const auto fromGpt = [&](const GptTable& gpt) {
+        if (gptFromBackup) *gptFromBackup = gpt.fromBackup;
+        return GptDrives(disk, gpt);
+    };
+    const bool protective = HasGptProtectiveEntry(disk);
+    if (protective) {
+        if (const auto gpt = FindDiskGpt(code, disk)) return fromGpt(*gpt);
+    }
+    // No GPT behind the protective entry (both copies damaged): a hybrid MBR still
+    // lists its own entries, a protective one nothing.
+    ReadPartitionTable(disk, DiskSector(0), state, drives);
+    // An MBR wiped in front of a GPT that is still whole.
+    if (drives.empty() && !protective) {
+        if (const auto gpt = FindDiskGpt(code, disk)) return fromGpt(*gpt);
+    }
+    return drives;
+}
+
+std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
+    bool gptFromBackup = false;
+    std::vector<LogicalDriveEntry> drives = ReadDiskPartitions(code, &gptFromBackup);
+    if (gptFromBackup) notifier.Notify(kGptBackupText, kGptBackupCaption, NoticeIcon::Information);
     const std::size_t count = drives.size();
     list.ReplaceSettingAside(std::move(drives));
     if (count == 0) notifier.Notify(kBadTableText, kBadTableCaption, NoticeIcon::Warning);

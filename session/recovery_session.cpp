@@ -118,9 +118,9 @@ std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
 std::vector<DriveSummary> RecoverySession::ListDrives() const {
     std::vector<DriveSummary> rows;
     for (const LogicalDriveEntry& entry : Drives()) {
-        rows.push_back({FileSystemName(entry.partitionType).value_or("?"), entry.startSector,
-                        entry.sizeInSectors(), FormatDriveSize(entry.sizeInSectors()),
-                        IsScannedType(entry.partitionType)});
+        rows.push_back({DriveFileSystemName(entry), entry.startSector, entry.sizeInSectors(),
+                        FormatDriveSize(entry.sizeInSectors()), IsScannedType(entry.partitionType),
+                        entry.gptName});
     }
     return rows;
 }

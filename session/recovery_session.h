@@ -47,6 +47,7 @@ struct DriveSummary {
     std::uint64_t sizeInSectors = 0;
     std::string sizeText;    // "1.51GB", "1MB"
     bool scannable = false;  // a type a scan accepts (NTFS); others get the FAT-drive message
+    std::string name;        // a GPT partition's own name; empty for MBR drives and finds
 };
 
 // How the drive list of a disk is found.

@@ -11,6 +11,7 @@ packages=(
   clang clang-format
   libcli11-dev forensics-samples-multiple appstream dpkg-dev file man-db
   xvfb xdotool imagemagick
+  libewf-dev libvhdi-dev libvmdk-dev libqcow-dev qemu-utils ewf-tools
 )
 
 missing=()

@@ -131,8 +131,10 @@ CSelectLogicalDriveDlg::CSelectLogicalDriveDlg(const std::vector<DriveSummary>& 
                         parent) {
     int number = 0;
     for (const DriveSummary& drive : drives) {
-        AddRow({QString("Logical Drive %1").arg(++number), QString::fromStdString(drive.fileSystem),
-                QString::number(drive.startSector), QString::fromStdString(drive.sizeText)});
+        QString name = QString("Logical Drive %1").arg(++number);
+        if (!drive.name.empty()) name += QString(" (%1)").arg(QString::fromStdString(drive.name));
+        AddRow({name, QString::fromStdString(drive.fileSystem), QString::number(drive.startSector),
+                QString::fromStdString(drive.sizeText)});
     }
     FinishLayout(IDC_DRIVE_OK, "Ok", IDC_DRIVE_CANCEL);
 }

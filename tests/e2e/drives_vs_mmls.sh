@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The partition walk of `tarvik-cli drives` against what the fixture images were built
 # with (walk order) and against The Sleuth Kit's mmls (the same partitions as a set),
-# plus bare volumes, a GPT disk and inputs that are no disk at all.
+# plus bare volumes, GPT disks (against mmls too) and inputs that are no disk at all.
 set -euo pipefail
 
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
@@ -152,11 +152,69 @@ test_fixture_disks() {
     done
     check_bare_volume "$FIXTURES/bare-ntfs.img"
     check_bare_volume "$FIXTURES/bare-4k.img"
-    check_search_fallback "$FIXTURES/gpt.img" "NTFS|2048|16384"
+    local name
+    for name in gpt gpt-backup gpt-4k gpt-big; do
+        check_gpt_against_mmls "$FIXTURES/$name.img"
+    done
+    check_gpt_list "$FIXTURES/gpt.img"
+    check_gpt_list "$FIXTURES/gpt-4k.img"
+    check_gpt_list "$FIXTURES/gpt-big.img"
+    check_gpt_list "$FIXTURES/gpt-backup.img" "Partition Table: The primary GUID partition table \
+is damaged; the partitions were read from its backup copy at the end of the disk"
+    # Both GPT copies damaged: the bad-table message, then the search.
+    check_search_fallback "$FIXTURES/gpt-lost.img" "NTFS|4096|16384"
 }
 
-# A disk whose walk finds nothing (a GPT disk's protective entry is no data partition):
-# the bad-table message, then the disk search lists the volume.
+# A GPT disk lists its partitions, names and all, as built, and says nothing on stderr
+# (no bad-table message, no search) but, when its primary copy is damaged, that the
+# backup was read.
+check_gpt_list() {
+    local image=$1 wanted_err=${2:-} status=0 expected actual
+    "$CLI" drives --disk "$image" >"$WORK/out" 2>"$WORK/err" || status=$?
+    expected=$(tr '\t' '|' <"$image.drives")
+    actual=$(awk -F'\t' '{ print $2 "|" $3 "|" $4 "|" $7 }' "$WORK/out")
+    if [ "$status" -ne 0 ] || [ "$(cat "$WORK/err")" != "$wanted_err" ]; then
+        fail "$(basename "$image"): exit status $status, stderr '$(head -c 300 "$WORK/err")'"
+    elif [ "$expected" != "$actual" ]; then
+        fail "$(basename "$image"): drives differ from the built table" \
+            $'\n'"  expected:"$'\n'"$expected"$'\n'"  tarvik-cli:"$'\n'"$actual"
+    else
+        pass
+    fi
+}
+
+# mmls's partition rows (numbered slots) as "START|SECTORS|NAME" in 512-byte units;
+# mmls counts in the sector size it found the table at ("Units are in 4096-byte
+# sectors" on a 4Kn disk).
+mmls_gpt() {
+    local image=$1 scale=1 listing
+    listing=$(mmls -t gpt "$image" 2>/dev/null) || return 1
+    [[ $listing =~ Units\ are\ in\ ([0-9]+)-byte ]] && scale=$((BASH_REMATCH[1] / 512))
+    # The arithmetic is the shell's: awk's numbers lose sectors past 2^31 or 2^53.
+    local slot start end length name
+    while read -r _ slot start end length name; do
+        [[ $slot =~ ^[0-9]+$ ]] || continue
+        echo "$((10#$start * scale))|$((10#$length * scale))|$name"
+    done <<<"$listing"
+}
+
+check_gpt_against_mmls() {
+    local image=$1 expected actual
+    if ! expected=$(mmls_gpt "$image") || [ -z "$expected" ]; then
+        fail "$(basename "$image"): mmls lists no GPT partitions"
+        return
+    fi
+    actual=$("$CLI" drives --disk "$image" 2>/dev/null | awk -F'\t' '{ print $3 "|" $4 "|" $7 }')
+    if same_list "$expected" "$actual" as-sets; then
+        pass
+    else
+        fail "$(basename "$image"): partitions differ from mmls" \
+            $'\n'"  mmls:"$'\n'"$expected"$'\n'"  tarvik-cli:"$'\n'"$actual"
+    fi
+}
+
+# A disk whose walk finds nothing (a protective MBR entry in front of two damaged GPT
+# copies): the bad-table message, then the disk search lists the volume.
 check_search_fallback() {
     local image=$1 wanted=$2 status=0
     "$CLI" drives --disk "$image" >"$WORK/out" 2>"$WORK/err" || status=$?

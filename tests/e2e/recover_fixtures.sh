@@ -50,8 +50,6 @@ check_volume() {
     image=$(image_of "$manifest")
     start=$(volume_start "$manifest")
     drive=$(drive_number "$image" "$start")
-    # A GPT disk gives the partition walk nothing: the disk search that follows lists
-    # its one volume as drive 1.
     [ -n "$drive" ] || drive=1
     out=$WORK/$(basename "$manifest")
     if ! "$CLI" recover --disk "$image" --drive "$drive" --out "$out/all" --all \

@@ -69,6 +69,11 @@ done
 check_volume bare-ntfs "$TARVIK_FIXTURE_DIR/bare-ntfs.img" 1 0
 check_volume bare-4k "$TARVIK_FIXTURE_DIR/bare-4k.img" 1 0
 check_volume sample-disk "$TARVIK_FIXTURE_DIR/sample-disk.img" 1 2048
+# GPT disks: the data partition behind an EFI partition, one on a 4Kn disk, and one
+# starting past 2 TiB (every sector number there needs more than 32 bits).
+check_volume gpt "$TARVIK_FIXTURE_DIR/gpt.img" 2 4096
+check_volume gpt-4k "$TARVIK_FIXTURE_DIR/gpt-4k.img" 1 2048
+check_volume gpt-big "$TARVIK_FIXTURE_DIR/gpt-big.img" 1 4294969344
 # Every NTFS drive of the mixed disk, by its row in the drive list.
 row=0
 while IFS=$'\t' read -r _ fs start _; do

@@ -165,6 +165,23 @@ TEST(PartitionWalk, SumsOfExtendedChainsArePlacedPast32Bits) {
     EXPECT_EQ(drives[2].sizeInSectors(), 0xFFFFFFFFu);  // the end needs 33 bits
 }
 
+// On a 4Kn device the MBR fields count 4096-byte sectors, eight units each: starts,
+// sizes and the places of linked tables alike.
+TEST(PartitionWalk, FourKilobyteSectorTablesAreScaledToUnits) {
+    TempImage image(8 * 3000);
+    image.WriteSector(0, PartitionTableBytes({{0x07, 10, 100}, {0x05, 1000, 2000}}));
+    image.WriteSector(8 * 1000, PartitionTableBytes({{0x07, 5, 50}}));
+    UseDisks({image.path()});
+    DiskHandle disk(0x80);
+    PartitionWalkState state;
+    state.unitsPerSector = 8;
+    std::vector<LogicalDriveEntry> drives;
+    ReadPartitionTable(disk, DiskSector(0), state, drives);
+    ASSERT_EQ(drives.size(), 2u);
+    EXPECT_EQ(drives[0], (LogicalDriveEntry{80, 880, 0x07}));
+    EXPECT_EQ(drives[1], (LogicalDriveEntry{8040, 8440, 0x07}));
+}
+
 // The desktop program walks on a worker while its user-interface thread reads the
 // list: every read sees one walk's whole result.
 TEST(PartitionWalk, AReaderOnAnotherThreadSeesWholeListsOnly) {

@@ -1,0 +1,131 @@
+#include "disk/disk_image.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "disk/sector_reader.h"
+
+namespace tarvik {
+
+namespace {
+
+class RawDiskImage final : public DiskImage {
+  public:
+    explicit RawDiskImage(int fd) : fd_(fd) {}
+    ~RawDiskImage() override { ::close(fd_); }
+    RawDiskImage(const RawDiskImage&) = delete;
+    RawDiskImage& operator=(const RawDiskImage&) = delete;
+
+    long long ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) override {
+        return ReadFully(fd_, offset, buffer);
+    }
+    std::optional<std::uint64_t> Size() override {
+        struct stat info {};
+        if (::fstat(fd_, &info) != 0) return std::nullopt;
+        if (S_ISBLK(info.st_mode)) {
+            std::uint64_t bytes = 0;
+            if (::ioctl(fd_, BLKGETSIZE64, &bytes) != 0) return std::nullopt;
+            return bytes;
+        }
+        if (S_ISREG(info.st_mode)) return static_cast<std::uint64_t>(info.st_size);
+        return std::nullopt;
+    }
+
+  private:
+    int fd_;
+};
+
+// A raw image cut into pieces named NAME.001, NAME.002, ... (as split and imaging tools
+// write them), read as one disk in name order. Every piece is held open read-only.
+class SplitRawImage final : public DiskImage {
+  public:
+    // Nothing when `first` is not a .001 piece with a .002 beside it.
+    static std::unique_ptr<DiskImage> Open(const std::string& first) {
+        const std::vector<std::string> names = SplitRawPieces(first);
+        if (names.size() < 2) return nullptr;
+        auto image = std::unique_ptr<SplitRawImage>(new SplitRawImage);
+        for (const std::string& name : names) {
+            const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) return nullptr;
+            image->pieces_.push_back(std::make_unique<RawDiskImage>(fd));
+            const auto size = image->pieces_.back()->Size();
+            if (!size) return nullptr;
+            image->starts_.push_back(image->size_);
+            image->size_ += *size;
+        }
+        return image;
+    }
+
+    long long ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) override {
+        std::size_t done = 0;
+        while (done < buffer.size() && offset + done < size_) {
+            const std::uint64_t at = offset + done;
+            std::size_t piece = starts_.size() - 1;
+            while (starts_[piece] > at) --piece;
+            const std::uint64_t pieceEnd = piece + 1 < starts_.size() ? starts_[piece + 1] : size_;
+            const std::size_t want = static_cast<std::size_t>(
+                std::min<std::uint64_t>(buffer.size() - done, pieceEnd - at));
+            const long long got =
+                pieces_[piece]->ReadAt(at - starts_[piece], buffer.subspan(done, want));
+            if (got < 0) return -1;
+            if (got == 0) break;
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<long long>(done);
+    }
+    std::optional<std::uint64_t> Size() override { return size_; }
+
+  private:
+    SplitRawImage() = default;
+    std::vector<std::unique_ptr<RawDiskImage>> pieces_;
+    std::vector<std::uint64_t> starts_;
+    std::uint64_t size_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::string> SplitRawPieces(const std::string& first) {
+    constexpr std::string_view kFirstSuffix = ".001";
+    if (first.size() <= kFirstSuffix.size() ||
+        first.compare(first.size() - kFirstSuffix.size(), kFirstSuffix.size(), kFirstSuffix) != 0)
+        return {};
+    const std::string stem = first.substr(0, first.size() - kFirstSuffix.size());
+    std::vector<std::string> names;
+    for (unsigned n = 1; n <= 999; ++n) {
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, ".%03u", n);
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(stem + suffix, error)) break;
+        names.push_back(stem + suffix);
+    }
+    return names;
+}
+
+std::unique_ptr<DiskImage> OpenDiskImage(const std::string& path) {
+    const ImageFormat format = DetectImageFormatOfFile(path);
+    if (format != ImageFormat::kRaw) {
+        auto image = OpenLibyalImage(path, format);
+        if (!image) errno = ImageFormatBuiltIn(format) ? EIO : ENOTSUP;
+        return image;
+    }
+    if (SplitRawPieces(path).size() >= 2) {
+        auto image = SplitRawImage::Open(path);
+        if (!image) errno = EIO;
+        return image;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_unique<RawDiskImage>(fd);
+}
+
+}  // namespace tarvik
