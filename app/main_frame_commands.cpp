@@ -280,7 +280,7 @@ void CMainFrame::RecoverCommand(RecoveryMode mode) {
     if (closing_ || !showSavingSummary_ || lastRecovery_->refused || !lastRecovery_->rootCreated)
         return;
     CSavingSummaryDlg summary(*lastRecovery_, Session().LastRecoveryNotices(), destinationPath_,
-                              this);
+                              this, &Session().LastReport());
     summary.exec();
 }
 

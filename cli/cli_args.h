@@ -28,6 +28,8 @@ struct RecoverOptions {
     std::vector<std::string> select;  // --select TREEPATH...
     std::vector<std::string> include;
     std::vector<std::string> exclude;
+    std::string condition = "any";  // --condition intact|partial|any
+    std::string report;             // --report FILE
 };
 
 }  // namespace tarvik::cli

@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
                            "scan a drive, then write all its files, its deleted files or the "
                            "selected ones into DIR/Root with their folders and dates. Prints: "
                            "Written N files, B bytes; skipped N filtered, N empty; unreadable "
-                           "sectors N. An existing file is never overwritten: the new one is "
+                           "sectors N; with --condition, a second line counts the files it passed "
+                           "over. An existing file is never overwritten: the new one is "
                            "named \"NAME (2)\" and so on");
     AddDriveOptions(*recoverCommand, recoverOptions.drive, true);
     recoverCommand
@@ -115,6 +116,18 @@ int main(int argc, char** argv) {
                                             "write no file whose name matches a pattern")
                                ->option_text("PATTERN ...");
     include->excludes(exclude);
+    recoverCommand
+        ->add_option("--condition", recoverOptions.condition,
+                     "write only intact files, all but the wholly overwritten (partial), or "
+                     "any (the default)")
+        ->check(CLI::IsMember({"intact", "partial", "any"}))
+        ->option_text("intact|partial|any");
+    recoverCommand
+        ->add_option("--report", recoverOptions.report,
+                     "save a tab-separated report: one row per file written with its path, "
+                     "size, SHA-256, condition, record number, four times and unreadable "
+                     "sectors")
+        ->option_text("FILE");
 
     try {
         app.parse(argc, argv);

@@ -1,11 +1,13 @@
 // The recover command: scans a drive like `scan`, then writes all, the deleted or the
 // selected files into DIR/Root.
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
 #include "cli/stderr_reporting.h"
 #include "cli/terminal_progress.h"
+#include "ntfs/scan_texts.h"
 #include "recovery/recovery_texts.h"
 
 namespace tarvik::cli {
@@ -58,7 +60,8 @@ std::uint64_t ChosenBytes(const RecoverySession& session, RecoveryMode mode) {
 
 // Why a recovery wrote no file, in words.
 std::string NothingWrittenReason(const RecoveryResult& r, RecoveryMode mode) {
-    const std::uint64_t chosen = r.skippedFiltered + r.skippedEmpty + r.filesFailed;
+    const std::uint64_t chosen =
+        r.skippedFiltered + r.skippedEmpty + r.skippedCondition + r.filesFailed;
     if (chosen == 0) {
         if (mode == RecoveryMode::kDeleted) return "the drive has no deleted files";
         if (mode == RecoveryMode::kSelected) return "the selected entries hold no files";
@@ -68,6 +71,8 @@ std::string NothingWrittenReason(const RecoveryResult& r, RecoveryMode mode) {
     if (r.skippedFiltered)
         reason += ", " + std::to_string(r.skippedFiltered) + " did not pass the patterns";
     if (r.skippedEmpty) reason += ", " + std::to_string(r.skippedEmpty) + " are empty";
+    if (r.skippedCondition)
+        reason += ", " + std::to_string(r.skippedCondition) + " did not pass --condition";
     if (r.filesFailed) reason += ", " + std::to_string(r.filesFailed) + " could not be written";
     return reason;
 }
@@ -92,14 +97,37 @@ int RunRecoverCommand(const RecoverOptions& options) {
             return Fail("no entry at " + *missing + " (paths as `scan` lists them)");
     }
 
+    RecoverySession::RecoverChoice choice;
+    choice.condition = options.condition == "intact"    ? ConditionChoice::kIntact
+                       : options.condition == "partial" ? ConditionChoice::kPartial
+                                                        : ConditionChoice::kAny;
+    choice.keepReport = !options.report.empty();
+    if (choice.keepReport) {
+        const std::string folder = std::filesystem::path(options.report).parent_path().string();
+        if (session.DestinationOnScannedDisk(folder.empty() ? "." : folder))
+            return Fail("the report " + options.report +
+                        " may not lie on the disk being read; choose another --report");
+    }
+
     StderrNotifier notifier;
     TerminalProgress progress;
+    {
+        // The check of what is left of each file comes first: its own progress line.
+        TerminalProgress checking;
+        checking.SetHeadlineSlot(kSlotPhase);
+        if (!session.DestinationOnScannedDisk(options.out))
+            session.Conditions(checking, stop.flag());
+        checking.Finish();
+        if (stop.Requested()) return ReportInterrupted();
+    }
     progress.SetHeadlineSlot(kSlotSavingText);
     progress.CountBytes(ChosenBytes(session, mode));
     const RecoveryResult result =
-        session.Recover(options.out, mode, progress, notifier, stop.flag());
+        session.Recover(options.out, mode, choice, progress, notifier, stop.flag());
     progress.Finish();
     if (result.refused || !result.rootCreated) return kExitFailure;
+    std::string reportError;
+    if (choice.keepReport) reportError = session.LastReport().Save(options.report);
     std::printf(
         "Written %llu files, %llu bytes; skipped %llu filtered, %llu empty; "
         "unreadable sectors %llu\n",
@@ -108,8 +136,14 @@ int RunRecoverCommand(const RecoverOptions& options) {
         static_cast<unsigned long long>(result.skippedFiltered),
         static_cast<unsigned long long>(result.skippedEmpty),
         static_cast<unsigned long long>(result.unreadableSectors));
+    if (choice.condition != ConditionChoice::kAny)
+        std::printf("Skipped %llu files by condition (%s)\n",
+                    static_cast<unsigned long long>(result.skippedCondition),
+                    options.condition.c_str());
     const int status = FinishOutput(kExitOk);
     if (status != kExitOk) return status;
+    if (!reportError.empty())
+        return Fail("the report could not be saved to " + options.report + ": " + reportError);
     // The file a stop cut short has been removed; what was written before it is whole.
     if (result.stopped) return ReportInterrupted();
     if (result.filesWritten == 0)

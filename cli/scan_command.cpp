@@ -5,6 +5,8 @@
 #include "catalogue/entry_date.h"
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
+#include "cli/terminal_progress.h"
+#include "ntfs/scan_texts.h"
 
 namespace tarvik::cli {
 
@@ -21,6 +23,11 @@ int RunScanCommand(const DriveOptions& options) {
     RecoverySession session;
     const InterruptStop stop;
     if (auto failed = ScanChosenDrive(options, session, stop)) return *failed;
+    TerminalProgress progress;
+    progress.SetHeadlineSlot(kSlotPhase);
+    const ConditionTable& conditions = session.Conditions(progress, stop.flag());
+    progress.Finish();
+    if (stop.Requested()) return ReportInterrupted();
     const Catalogue& catalogue = session.GetCatalogue();
     const std::vector<PlacedEntry>& placed = session.Placement();
     for (std::size_t position = 0; position < placed.size(); ++position) {
@@ -28,9 +35,12 @@ int RunScanCommand(const DriveOptions& options) {
         const std::uint32_t size = entry.size;
         const std::uint32_t number = entry.number;
         const std::uint32_t parent = entry.parent;
-        std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\n", entry.IsDirectory() ? "Dir" : "File",
+        const std::size_t index = placed[position].catalogueIndex;
+        std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\t%s\t%s\n", entry.IsDirectory() ? "Dir" : "File",
                     StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
-                    PlacedPath(placed, position).c_str());
+                    PlacedPath(placed, position).c_str(),
+                    ConditionWord(conditions.Condition(index).condition),
+                    FormatPreciseTime(conditions.Times(index).modification).c_str());
     }
     const int status = FinishOutput(kExitOk);
     if (status != kExitOk) return status;

@@ -1,5 +1,6 @@
 // A whole volume from fuzz bytes: boot validation, the normal scan with all its phases,
-// housekeeping and the folder placement, then the advance search, all reading from memory.
+// housekeeping and the folder placement, then the advance search and the weighing of
+// what is left of each file, all reading from memory.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "catalogue/tree_placement.h"
 #include "disk/memory_sector_source.h"
 #include "ntfs/scan_engine.h"
+#include "recovery/file_condition.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 512 || size > (1u << 22)) return 0;
@@ -23,5 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The records outside the MFT, an older volume's layout and their trees.
     if (engine.AdvanceSearch(progress))
         tarvik::PlaceEntries(engine.catalogue(), engine.folderTable());
+    tarvik::ConditionTable::Build(engine, progress);
     return 0;
 }

@@ -171,6 +171,20 @@ SectorSource& ScanEngine::source() {
     return *state_->source;
 }
 
+bool ScanEngine::VisitMftRecords(const RecordVisitor& visit, const StopFlag* stop) {
+    if (state_->mftMap.recordCount() == 0) return false;
+    MftRecordStream stream(*state_->source, state_->mftMap);
+    RecordNumber number;
+    RecordBuffer bytes(state_->recordSize());
+    bool readable = false;
+    while ((stop == nullptr || !stop->load()) && stream.Next(number, bytes, readable))
+        if (readable) visit(number.value(), bytes);
+    return true;
+}
+std::uint64_t ScanEngine::mftRecordCount() const {
+    return state_->mftMap.recordCount();
+}
+
 bool ScanState::ReadRecord(RecordNumber record, RecordBuffer& bytes) {
     bytes.assign(recordSize(), 0);
     if (record.value() <= UINT32_MAX &&

@@ -6,7 +6,9 @@
 // the catalogue's entries.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -116,6 +118,15 @@ class ScanEngine {
     void ReadRecordsAhead(const std::vector<std::uint32_t>& numbers, const StopFlag* stop);
     void ForgetRecordsAhead();
     SectorSource& source();
+
+    // Hands every MFT record, in number order, to `visit` as stored (no fix-up); records
+    // that cannot be read are passed over. False, visiting nothing, when the scan found
+    // no MFT (a drive whose records were searched for instead). A stop request ends it
+    // between records.
+    using RecordVisitor = std::function<void(std::uint64_t number, std::span<std::uint8_t> record)>;
+    bool VisitMftRecords(const RecordVisitor& visit, const StopFlag* stop = nullptr);
+    // The MFT's record count (0 when no MFT was found).
+    std::uint64_t mftRecordCount() const;
 
   private:
     std::unique_ptr<ScanState> state_;

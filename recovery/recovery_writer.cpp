@@ -19,6 +19,7 @@
 #include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
+#include "recovery/sha256.h"
 
 namespace tarvik {
 namespace {
@@ -98,6 +99,46 @@ class PwriteOutput final : public PositionedOutput {
     int error_ = 0;
 };
 
+// Passes the bytes on, hashing them on the way when a report wants their SHA-256.
+class HashingOutput final : public DataOutput {
+  public:
+    HashingOutput(DataOutput& next, bool hash) : next_(next), hash_(hash) {}
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        if (hash_) sha_.Update(bytes);
+        return next_.Write(bytes);
+    }
+    std::string HexDigest() { return hash_ ? sha_.HexDigest() : std::string(); }
+
+  private:
+    DataOutput& next_;
+    bool hash_;
+    Sha256 sha_;
+};
+
+// The SHA-256 of a file as it was written, read back through its folder without following
+// a link; what cannot be read back is left out of the sum.
+std::string HashWrittenFile(int folderFd, const std::string& name, std::uint64_t length) {
+    Sha256 sha;
+    UniqueFd fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    std::vector<std::uint8_t> buffer(std::min<std::uint64_t>(length, 1u << 20));
+    std::uint64_t done = 0;
+    while (fd.valid() && done < length) {
+        const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        sha.Update(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(got)));
+        done += static_cast<std::uint64_t>(got);
+    }
+    return sha.HexDigest();
+}
+
+timespec TimeSpecOf(std::uint64_t fileTime) {
+    // FILETIME counts 100 ns from 1601-01-01; the Unix epoch is 11644473600 s later.
+    constexpr std::int64_t kEpochShift = 11'644'473'600;
+    const auto seconds = static_cast<std::int64_t>(fileTime / 10'000'000) - kEpochShift;
+    return timespec{static_cast<time_t>(seconds), static_cast<long>(fileTime % 10'000'000) * 100};
+}
+
 // No room is left on the destination: every further file would fail the same way.
 bool DestinationFull(int error) {
     return error == ENOSPC || error == EDQUOT;
@@ -168,6 +209,7 @@ struct RecoveryWriter::PlannedFolder {
     std::string name;
     std::string path;  // for messages
     FolderNames names;
+    std::size_t entry = SIZE_MAX;  // in the catalogue; SIZE_MAX for folders it does not hold
 };
 
 // A wanted file, named and waiting for its data.
@@ -177,6 +219,10 @@ struct RecoveryWriter::FileJob {
     std::string name;
     // Already read for a file catalogued with size 0 (to tell it from an empty one).
     std::unique_ptr<FileDataMap> map;
+    // For the report: sectors that could not be read, and the SHA-256 of the bytes when
+    // they were hashed on their way out.
+    std::uint64_t unreadableSectors = 0;
+    std::string sha256;
 };
 
 // Opens the planned folders again for the second pass, from the destination down, each
@@ -279,6 +325,12 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     if (!Stopped()) {
         FolderDescriptors folders(folders_, destinationFd.get());
         WriteAll(folders);
+        // Writing into a folder moves its times: they are set once all of it is written.
+        for (std::uint32_t folder = 1; folder < folders_.size(); ++folder) {
+            if (folders_[folder].entry == SIZE_MAX) continue;
+            const int fd = folders.Open(folder);
+            if (fd >= 0) SetFolderTimes(folders_[folder].entry, fd);
+        }
     }
     result_.stopped = stop_ != nullptr && stop_->load();
     jobs_.clear();
@@ -286,8 +338,9 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     return result_;
 }
 
-std::uint32_t RecoveryWriter::AddFolder(std::uint32_t parent, const std::string& name) {
-    folders_.push_back(PlannedFolder{parent, name, folders_[parent].path + "/" + name, {}});
+std::uint32_t RecoveryWriter::AddFolder(std::uint32_t parent, const std::string& name,
+                                        std::size_t entry) {
+    folders_.push_back(PlannedFolder{parent, name, folders_[parent].path + "/" + name, {}, entry});
     return static_cast<std::uint32_t>(folders_.size() - 1);
 }
 
@@ -346,7 +399,8 @@ void RecoveryWriter::PlanTree(int rootFd, std::uint32_t rootFolder) {
             levels.pop_back();
             continue;
         }
-        const CatalogueEntry& entry = catalogue.At(level.children[level.nextChild++]);
+        const std::size_t entryIndex = level.children[level.nextChild++];
+        const CatalogueEntry& entry = catalogue.At(entryIndex);
         if (!entry.IsDirectory() || !Wanted(entry)) continue;
         if (Stopped()) return;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
@@ -359,7 +413,7 @@ void RecoveryWriter::PlanTree(int rootFd, std::uint32_t rootFolder) {
         // A folder number met before (a loop of parents, a record catalogued twice)
         // gets its folder but is not filled a second time.
         if (!foldersOpened_.insert(number).second) continue;
-        const std::uint32_t child = AddFolder(level.folder, name);
+        const std::uint32_t child = AddFolder(level.folder, name, entryIndex);
         levels.emplace_back(std::move(childFd), number, child, catalogue);
         if (!PlanFiles(levels.back())) return;
     }
@@ -390,10 +444,15 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
         ++result_.skippedFiltered;
         return;
     }
+    if (conditions_ != nullptr && index < conditions_->Count() &&
+        !ConditionPasses(conditions_->Condition(index).condition, choice_)) {
+        ++result_.skippedCondition;
+        return;
+    }
     struct stat existing {};
     while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         name = names.Claim(safeName);
-    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map)});
+    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
@@ -618,6 +677,7 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
                                               progress_.SetPosition(file.writtenSectors);
                                           });
         result_.unreadableSectors += copy.unreadableSectors;
+        job.unreadableSectors += copy.unreadableSectors;
         if (copy.stopped) break;
         if (copy.writeFailed) {
             release(file);
@@ -672,6 +732,7 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
     } else {
         if (!map->resident) progress_.SetText(kSlotSavingText, FilePath(job));
         FdOutput output(fd);
+        HashingOutput hashed(output, report_ != nullptr);
         CopyOptions options{&progress_, stop_, maxRequestBytes_};
         options.volumeSectors = engine_.geometry().sizeInSectors;
         // An older volume's record reads its runs with that volume's cluster size and from
@@ -680,12 +741,13 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
         SectorSource& own = engine_.SourceOf(number);
         SectorSource& source = &own == &engine_.source() && data_ != nullptr ? *data_ : own;
         const CopyResult copy =
-            CopyFileData(*map, source, engine_.ClusterSectorsOf(number), output, options);
+            CopyFileData(*map, source, engine_.ClusterSectorsOf(number), hashed, options);
         if (copy.stopped) {
             ::unlinkat(folders.Open(job.folder), job.name.c_str(), 0);
             ::close(fd);
             return;
         }
+        job.unreadableSectors = copy.unreadableSectors;
         result_.unreadableSectors += copy.unreadableSectors;
         if (copy.writeFailed) {
             ::close(fd);
@@ -694,33 +756,87 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
             return;
         }
         written = copy.bytesWritten;
+        job.sha256 = hashed.HexDigest();
     }
     FinishFile(job, fd, written, folders);
 }
 
-// The file's last byte is written: its date is set and it is closed, and only then does
-// it count as written.
+// The file's last byte is written: it is closed and dated, and only then does it count as
+// written (and get its report row).
 void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
                                 FolderDescriptors& folders) {
-    SetFileDate(engine_.catalogue().At(job.entry), fd, FilePath(job));
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+    const int folderFd = folders.Open(job.folder);
+    const std::string path = FilePath(job);
     UniqueFd owned(std::exchange(fd, -1));
     if (const int error = owned.Close(); error != 0) {
-        FileFailed(folders.Open(job.folder), folders_[job.folder].path, job.name, error);
+        FileFailed(folderFd, folders_[job.folder].path, job.name, error);
         return;
     }
+    SetFileDate(entry, folderFd, job.name, path);
     ++result_.filesWritten;
     result_.bytesWritten += written;
+    if (report_ != nullptr) {
+        // A file written piece by piece in disk order is hashed from what was written.
+        std::string sha256 = std::move(job.sha256);
+        if (sha256.empty()) sha256 = HashWrittenFile(folderFd, job.name, written);
+        const std::uint64_t unreadable = job.unreadableSectors;
+        ReportRow row;
+        row.path = path;
+        row.size = written;
+        row.sha256 = std::move(sha256);
+        const std::size_t index = IndexOf(entry);
+        const bool known = conditions_ != nullptr && index < conditions_->Count();
+        row.condition = unreadable != 0 ? "partly unreadable"
+                        : known         ? ConditionWord(conditions_->Condition(index).condition)
+                                        : ConditionWord(FileCondition::kUnknown);
+        row.record = number;
+        if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+        row.unreadableSectors = unreadable;
+        report_->Add(std::move(row));
+    }
 }
 
-void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int fd, const std::string& path) {
-    const CalendarDate date = EntryDate(entry);
-    std::tm day{};
-    day.tm_year = date.year - 1900;
-    day.tm_mon = date.month - 1;
-    day.tm_mday = date.day;
-    const timespec at{::timegm(&day), 0};
-    const timespec times[2] = {at, at};
-    if (::futimens(fd, times) != 0) {
+std::size_t RecoveryWriter::IndexOf(const CatalogueEntry& entry) const {
+    const Catalogue& catalogue = engine_.catalogue();
+    if (catalogue.Count() == 0) return SIZE_MAX;
+    return static_cast<std::size_t>(&entry - &catalogue.At(0));
+}
+
+const EntryTimes* RecoveryWriter::TimesOf(const CatalogueEntry& entry) const {
+    const std::size_t index = IndexOf(entry);
+    if (conditions_ == nullptr || index >= conditions_->Count()) return nullptr;
+    return &conditions_->Times(index);
+}
+
+void RecoveryWriter::SetFolderTimes(std::size_t entryIndex, int fd) {
+    if (conditions_ == nullptr || entryIndex >= conditions_->Count()) return;
+    const EntryTimes& times = conditions_->Times(entryIndex);
+    if (times.modification == 0) return;
+    const timespec both[2] = {TimeSpecOf(times.access ? times.access : times.modification),
+                              TimeSpecOf(times.modification)};
+    ::futimens(fd, both);  // a folder keeps the time of now when it refuses: nothing is lost
+}
+
+// The file's own modification and access times, to the 100 ns NTFS keeps, when its
+// record gave them; else its creation day.
+void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int folderFd, const std::string& name,
+                                 const std::string& path) {
+    timespec times[2];
+    const EntryTimes* known = TimesOf(entry);
+    if (known != nullptr && known->modification != 0) {
+        times[0] = TimeSpecOf(known->access ? known->access : known->modification);
+        times[1] = TimeSpecOf(known->modification);
+    } else {
+        const CalendarDate date = EntryDate(entry);
+        std::tm day{};
+        day.tm_year = date.year - 1900;
+        day.tm_mon = date.month - 1;
+        day.tm_mday = date.day;
+        times[0] = times[1] = timespec{::timegm(&day), 0};
+    }
+    if (::utimensat(folderFd, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         ++result_.datesNotSet;
         notifier_.Notify(WithArguments(kDateNotSetText, path, std::strerror(errno)), kFatCaption,
                          NoticeIcon::Warning);

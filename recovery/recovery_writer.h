@@ -10,7 +10,9 @@
 #include "catalogue/catalogue_entry.h"
 #include "common/reporting.h"
 #include "disk/sector_source.h"
+#include "recovery/file_condition.h"
 #include "recovery/file_data_copy.h"
+#include "recovery/recovery_report.h"
 #include "recovery/safe_names.h"
 
 namespace tarvik {
@@ -26,6 +28,8 @@ struct RecoveryResult {
     std::uint64_t skippedFiltered = 0;
     // Files of size 0, passed over without being created.
     std::uint64_t skippedEmpty = 0;
+    // Files passed over for their condition (the condition choice lets them not through).
+    std::uint64_t skippedCondition = 0;
     // Files created but whose record or data map could not be read: left empty.
     std::uint64_t filesWithoutData = 0;
     // Files that could not be created, or whose data could not all be written, closed
@@ -65,6 +69,17 @@ class RecoveryWriter {
     // The file-name filter applied to each file; none (the default) lets every file through.
     void SetFileFilter(const FileFilter* filter) { filter_ = filter; }
 
+    // The conditions and times of the catalogue's entries (indexed like it): files get
+    // their modification and access times from it, and the choice below applies. None
+    // (the default): files get their creation day, and every condition passes.
+    void SetConditions(const ConditionTable* table, ConditionChoice choice) {
+        conditions_ = table;
+        choice_ = choice;
+    }
+    // A row for each file written, with the SHA-256 of its bytes; none (the default)
+    // keeps no report and hashes nothing.
+    void SetReport(RecoveryReport* report) { report_ = report; }
+
     // The largest read request (tests use small ones to stop mid-file).
     void SetMaxRequestBytes(std::size_t bytes) { maxRequestBytes_ = bytes; }
 
@@ -87,7 +102,8 @@ class RecoveryWriter {
     void PlanFile(const CatalogueEntry& entry, std::size_t index, int folderFd,
                   std::uint32_t folder);
     void PlanUnplaced(int destinationFd, const std::string& destination);
-    std::uint32_t AddFolder(std::uint32_t parent, const std::string& name);
+    std::uint32_t AddFolder(std::uint32_t parent, const std::string& name,
+                            std::size_t entry = SIZE_MAX);
     bool Wanted(const CatalogueEntry& entry) const;
 
     // The second pass: files in batches of records read ahead in MFT order.
@@ -107,7 +123,12 @@ class RecoveryWriter {
     void FileFailed(int folderFd, const std::string& path, const std::string& name, int error);
     void FolderFailed(const std::string& path, int error);
     void DestinationIsFull(const std::string& where);
-    void SetFileDate(const CatalogueEntry& entry, int fd, const std::string& path);
+    void SetFileDate(const CatalogueEntry& entry, int folderFd, const std::string& name,
+                     const std::string& path);
+    // A folder's times, once everything inside it is written.
+    void SetFolderTimes(std::size_t entryIndex, int fd);
+    std::size_t IndexOf(const CatalogueEntry& entry) const;
+    const EntryTimes* TimesOf(const CatalogueEntry& entry) const;
     // A stop request, or a destination with no room left.
     bool Stopped() const { return result_.destinationFull || (stop_ != nullptr && stop_->load()); }
 
@@ -116,6 +137,9 @@ class RecoveryWriter {
     Notifier& notifier_;
     const StopFlag* stop_;
     const FileFilter* filter_ = nullptr;
+    const ConditionTable* conditions_ = nullptr;
+    ConditionChoice choice_ = ConditionChoice::kAny;
+    RecoveryReport* report_ = nullptr;
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
     std::unordered_set<std::uint32_t> foldersOpened_;

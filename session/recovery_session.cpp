@@ -1,5 +1,7 @@
 #include "session/recovery_session.h"
 
+#include <algorithm>
+
 #include <filesystem>
 
 #include "disk/disk_check.h"
@@ -193,11 +195,15 @@ void RecoverySession::CloseDrive() {
 void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
     engine_->Scan(progress, notifier, stop);
     checks_.reset();  // placed again over the new catalogue when next asked for
+    conditions_.reset();
+    byNumber_.clear();
 }
 
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
     checks_.reset();  // placed again over the new catalogue when next asked for
+    conditions_.reset();
+    byNumber_.clear();
     // Marks made before the search would leave folders checked over entries it added
     // unchecked; the new catalogue starts with nothing checked, as it is shown.
     engine_->catalogue().SetAllCheckStates(kCheckNeverSet);
@@ -291,11 +297,111 @@ bool RecoverySession::DestinationOnScannedDisk(const std::string& destination) c
 RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
                                         ProgressSink& progress, Notifier& notifier,
                                         const StopFlag* stop) {
+    return Recover(destination, mode, RecoverChoice{}, progress, notifier, stop);
+}
+
+RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
+                                        const RecoverChoice& choice, ProgressSink& progress,
+                                        Notifier& notifier, const StopFlag* stop) {
     notices_.clear();
+    report_.Clear();
     RecordingNotifier recording(notifier, notices_);
     RecoveryWriter writer(*engine_, progress, recording, stop);
     writer.SetFileFilter(filter_.get());
+    // Refused destinations are refused before the MFT is read again.
+    if (!DestinationOnScannedDisk(destination)) {
+        const ConditionTable& table = Conditions(progress, stop);
+        if (stop != nullptr && stop->load()) {
+            RecoveryResult stopped;
+            stopped.stopped = true;
+            return stopped;
+        }
+        writer.SetConditions(&table, choice.condition);
+    }
+    if (choice.keepReport) writer.SetReport(&report_);
     return writer.Run(destination, mode, ScannedDiskPath());
+}
+
+const ConditionTable& RecoverySession::Conditions(ProgressSink& progress, const StopFlag* stop) {
+    if (!conditions_) {
+        auto table =
+            std::make_unique<ConditionTable>(ConditionTable::Build(*engine_, progress, stop));
+        if (stop != nullptr && stop->load()) {
+            // Not kept: the next question makes it whole.
+            stoppedConditions_ = std::move(table);
+            return *stoppedConditions_;
+        }
+        conditions_ = std::move(table);
+    }
+    return *conditions_;
+}
+
+std::string RecoverySession::ConditionReason(std::size_t index) const {
+    if (!conditions_ || index >= conditions_->Count()) return {};
+    const EntryCondition& c = conditions_->Condition(index);
+    const auto clusters = [](std::uint64_t n) {
+        return std::to_string(n) + (n == 1 ? " cluster" : " clusters");
+    };
+    switch (c.condition) {
+        case FileCondition::kNotApplicable:
+            return {};
+        case FileCondition::kUnknown:
+            switch (c.unknownCause) {
+                case UnknownCause::kNoMft:
+                    return "The drive's MFT was not found: which files hold its clusters now is "
+                           "not known";
+                case UnknownCause::kNoBitmap:
+                    return "The drive's $Bitmap could not be read: which clusters are in use is "
+                           "not known";
+                case UnknownCause::kNotComputed:
+                    return "Not checked: the check was stopped";
+                default:
+                    return "The file's record or its list of clusters could not be read";
+            }
+        case FileCondition::kIntact:
+            if (!GetCatalogue().At(index).IsDeleted()) return "In use: its clusters are its own";
+            if (c.dataClusters == 0) return "Its data is kept in its record, which is intact";
+            return "All " + clusters(c.dataClusters) + " are free and claimed by no later file";
+        case FileCondition::kPartlyOverwritten:
+        case FileCondition::kOverwritten:
+            break;
+    }
+    std::string text = std::to_string(c.takerClusters) + " of " + clusters(c.dataClusters);
+    switch (c.taker) {
+        case ClusterTaker::kLiveFile:
+        case ClusterTaker::kLaterDeleted: {
+            if (byNumber_.empty()) {
+                const Catalogue& catalogue = GetCatalogue();
+                for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+                    const CatalogueEntry& e = catalogue.At(i);
+                    const std::uint32_t number = e.number;  // packed: copied, not bound
+                    if (!e.IsMadeUp()) byNumber_.emplace_back(number, i);
+                }
+                std::sort(byNumber_.begin(), byNumber_.end());
+            }
+            const auto it = std::lower_bound(byNumber_.begin(), byNumber_.end(),
+                                             std::pair{c.takerRecord, std::size_t{0}});
+            std::string who = "record " + std::to_string(c.takerRecord);
+            if (it != byNumber_.end() && it->first == c.takerRecord) {
+                who = Checks().PathOf(Checks().PositionOfIndex(it->second));
+            }
+            text += c.taker == ClusterTaker::kLiveFile
+                        ? " now belong to " + who
+                        : " were written again by the deleted " + who;
+            break;
+        }
+        case ClusterTaker::kVolume:
+            text += " are in use by the volume, in no file the scan could read";
+            break;
+        case ClusterTaker::kOutside:
+            text += " lie past the end of the volume";
+            break;
+        case ClusterTaker::kNone:
+            break;
+    }
+    if (c.takenClusters > c.takerClusters)
+        text += "; " + std::to_string(c.takenClusters) + " taken in all";
+    return text;
 }
 
 }  // namespace tarvik

@@ -15,7 +15,9 @@
 #include "common/reporting.h"
 #include "disk/disk_check.h"
 #include "partition/drive_list.h"
+#include "recovery/file_condition.h"
 #include "recovery/file_filter.h"
+#include "recovery/recovery_report.h"
 #include "recovery/recovery_writer.h"
 #include "session/check_tree.h"
 
@@ -167,7 +169,29 @@ class RecoverySession {
     bool HoldsFileFilter() const { return filter_ != nullptr; }
     void DropFileFilter() { filter_.reset(); }
 
+    // ---- what is left of each file, and its times
+    // The condition and the four $STANDARD_INFORMATION times of every catalogue entry,
+    // indexed like the catalogue: made by one more pass over the drive's MFT when first
+    // asked for, kept until the catalogue changes (a scan, an advance search). A stop
+    // request leaves the rest unknown, and the table is made again when next asked for.
+    const ConditionTable& Conditions(ProgressSink& progress, const StopFlag* stop = nullptr);
+    // The table when it has been made (nothing otherwise).
+    const ConditionTable* MadeConditions() const { return conditions_.get(); }
+    // Why catalogue entry `index` has its condition, in words, for a tooltip: "12 of 40
+    // clusters now belong to Root/Documents/report.docx". Empty before Conditions().
+    std::string ConditionReason(std::size_t index) const;
+
     // ---- recovery
+    // What a recovery takes besides its mode, and whether it keeps a report.
+    struct RecoverChoice {
+        ConditionChoice condition = ConditionChoice::kAny;
+        bool keepReport = false;
+    };
+    RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
+                           const RecoverChoice& choice, ProgressSink& progress, Notifier& notifier,
+                           const StopFlag* stop = nullptr);
+    // The report of the last Recover that kept one (rows of the files written).
+    const RecoveryReport& LastReport() const { return report_; }
     // Writes the chosen files of the scanned drive into destination/Root. The
     // destination is refused when it lies on the disk being read.
     RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
@@ -195,6 +219,11 @@ class RecoverySession {
     mutable std::unique_ptr<CheckTree> checks_;
     std::unique_ptr<FileFilter> filter_;
     std::vector<RecoveryNotice> notices_;
+    std::unique_ptr<ConditionTable> conditions_;
+    std::unique_ptr<ConditionTable> stoppedConditions_;  // a table a stop cut short
+    // Catalogue indexes by record number, for naming who holds a file's clusters.
+    mutable std::vector<std::pair<std::uint32_t, std::size_t>> byNumber_;
+    RecoveryReport report_;
     std::string sysRoot_ = "/sys";
 };
 

@@ -251,9 +251,14 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
     if (!tree_ || !index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size())
         return {};
     const CatalogueEntry& entry = EntryOf(index.row());
+    const std::size_t catalogueIndex = tree_->Placed()[PositionOf(index.row())].catalogueIndex;
     switch (role) {
         case Qt::DisplayRole:
+            if (index.column() == kCondition) return ConditionText(catalogueIndex);
             return ColumnText(entry, index.column());
+        case Qt::ToolTipRole:
+            if (index.column() != kCondition) return {};
+            return ConditionTip(catalogueIndex);
         case Qt::DecorationRole:
             if (index.column() != kName) return {};
             return icons_.value(IconOf(entry));
@@ -261,7 +266,9 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
             if (index.column() != kName) return {};
             return CheckStateOf(MarkOfState(entry.checkState));
         case Qt::TextAlignmentRole:
-            return QVariant::fromValue((index.column() <= kType ? Qt::AlignLeft : Qt::AlignRight) |
+            return QVariant::fromValue((index.column() <= kType || index.column() == kCondition
+                                            ? Qt::AlignLeft
+                                            : Qt::AlignRight) |
                                        Qt::AlignVCenter);
         default:
             return {};
@@ -269,14 +276,58 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeadings[kColumnCount] = {"Name", "Type",    "Size",
-                                                        "Date", "File Id", "Parent Id"};
+    static const char* const kHeadings[kColumnCount] = {"Name",    "Type",      "Size",     "Date",
+                                                        "File Id", "Parent Id", "Condition"};
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
     if (role == Qt::DisplayRole) return QString::fromLatin1(kHeadings[section]);
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue((section <= kType ? Qt::AlignLeft : Qt::AlignRight) |
-                                   Qt::AlignVCenter);
+        return QVariant::fromValue(
+            (section <= kType || section == kCondition ? Qt::AlignLeft : Qt::AlignRight) |
+            Qt::AlignVCenter);
     return {};
+}
+
+QString CFileListModel::ConditionText(std::size_t catalogueIndex) const {
+    const ConditionTable* table = session_ ? session_->MadeConditions() : nullptr;
+    if (table == nullptr || catalogueIndex >= table->Count()) return {};
+    switch (table->Condition(catalogueIndex).condition) {
+        case FileCondition::kIntact:
+            return QStringLiteral("Intact");
+        case FileCondition::kPartlyOverwritten:
+            return QStringLiteral("Partly overwritten");
+        case FileCondition::kOverwritten:
+            return QStringLiteral("Overwritten");
+        case FileCondition::kUnknown:
+            return QStringLiteral("Unknown");
+        case FileCondition::kNotApplicable:
+            break;
+    }
+    return {};
+}
+
+// Intact first, then partly overwritten, overwritten and unknown; folders last.
+std::int64_t CFileListModel::ConditionRank(std::size_t row) const {
+    const ConditionTable* table = session_ ? session_->MadeConditions() : nullptr;
+    const std::size_t at = tree_->Placed()[PositionOf(static_cast<int>(row))].catalogueIndex;
+    if (table == nullptr || at >= table->Count()) return 0;
+    switch (table->Condition(at).condition) {
+        case FileCondition::kIntact:
+            return 1;
+        case FileCondition::kPartlyOverwritten:
+            return 2;
+        case FileCondition::kOverwritten:
+            return 3;
+        case FileCondition::kUnknown:
+            return 4;
+        case FileCondition::kNotApplicable:
+            break;
+    }
+    return 5;
+}
+
+QString CFileListModel::ConditionTip(std::size_t catalogueIndex) const {
+    if (session_ == nullptr) return {};
+    return QString::fromStdString(session_->ConditionReason(catalogueIndex));
 }
 
 Qt::ItemFlags CFileListModel::flags(const QModelIndex& index) const {
@@ -368,6 +419,7 @@ void CFileListModel::SortRows(int column, bool ascending) {
             if (column == kDate) values.push_back(DayNumber(entry));
             if (column == kFileId) values.push_back(std::int64_t{entry.number});
             if (column == kParentId) values.push_back(std::int64_t{entry.parent});
+            if (column == kCondition) values.push_back(ConditionRank(k));
         }
         compare = [&values](std::size_t a, std::size_t b) { return Order(values[a], values[b]); };
         differ = [&values](std::size_t a, std::size_t b) { return values[a] != values[b]; };

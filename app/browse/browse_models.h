@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "session/check_tree.h"
+#include "session/recovery_session.h"
 
 namespace tarvik {
 
@@ -69,7 +70,7 @@ class CFolderTreeModel : public QAbstractItemModel {
 class CFileListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { kName, kType, kSize, kDate, kFileId, kParentId, kColumnCount };
+    enum Column { kName, kType, kSize, kDate, kFileId, kParentId, kCondition, kColumnCount };
     // Row icons: 0 folder, 1 file, 2 deleted folder, 3 deleted file, 4 made-up folder.
     static int IconOf(const CatalogueEntry& entry);
     static QString ColumnText(const CatalogueEntry& entry, int column);
@@ -77,6 +78,12 @@ class CFileListModel : public QAbstractTableModel {
     explicit CFileListModel(QObject* parent = nullptr);
 
     void SetTree(const CheckTree* tree, const Catalogue* catalogue);
+    // Where the Condition column and its tooltips come from (not owned; nullptr, or a
+    // session whose conditions were not weighed, leaves the column empty).
+    void SetConditionSource(const RecoverySession* session) { session_ = session; }
+    // The Condition column's text and tooltip of the row's entry.
+    QString ConditionText(std::size_t catalogueIndex) const;
+    QString ConditionTip(std::size_t catalogueIndex) const;
     // Shows the rows of a folder node; Clear shows none.
     void Fill(CheckTree::FolderNode node);
     void Clear();
@@ -100,8 +107,11 @@ class CFileListModel : public QAbstractTableModel {
     void SetIconSize(int size);
 
   private:
+    std::int64_t ConditionRank(std::size_t row) const;
+
     const CheckTree* tree_ = nullptr;
     const Catalogue* catalogue_ = nullptr;
+    const RecoverySession* session_ = nullptr;
     CheckTree::FolderNode folder_ = CheckTree::kRootNode;
     std::vector<std::size_t> rows_;
     QList<QPixmap> icons_;

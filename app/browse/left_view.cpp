@@ -78,7 +78,10 @@ void CLeftView::BuildTree() {
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     model_->SetTree(&session.Checks(), &session.GetCatalogue());
-    if (list_) list_->SetTree(&session.Checks(), &session.GetCatalogue());
+    if (list_) {
+        list_->Model()->SetConditionSource(&session);
+        list_->SetTree(&session.Checks(), &session.GetCatalogue());
+    }
     QApplication::restoreOverrideCursor();
     const CheckTree& tree = session.Checks();
     for (FolderNode node = 1; node < tree.FolderNodeCount(); ++node)
@@ -92,7 +95,10 @@ void CLeftView::BuildTree() {
 
 void CLeftView::ClearTree() {
     model_->SetTree(nullptr, nullptr);
-    if (list_) list_->SetTree(nullptr, nullptr);
+    if (list_) {
+        list_->Model()->SetConditionSource(nullptr);
+        list_->SetTree(nullptr, nullptr);
+    }
     frame_.SetRootTreeItem(QPersistentModelIndex());
 }
 

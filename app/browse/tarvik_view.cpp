@@ -60,7 +60,7 @@ class CRowView : public Base {
     CTarvikView& owner_;
 };
 
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70, 80, 110, 80, 100};
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70, 80, 110, 80, 100, 120};
 
 }  // namespace
 

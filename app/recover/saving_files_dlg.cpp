@@ -36,7 +36,10 @@ MyThread::MyThread(RecoverySession& session, std::string destination, RecoveryMo
 
 void MyThread::run() {
     RunGuarded(notifier_, [this] {
-        result_ = session_.Recover(destination_, mode_, progress_, notifier_, Stop());
+        // The report is kept so that the summary can offer to save it.
+        RecoverySession::RecoverChoice choice;
+        choice.keepReport = true;
+        result_ = session_.Recover(destination_, mode_, choice, progress_, notifier_, Stop());
     });
 }
 

@@ -3,8 +3,10 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUrl>
@@ -47,6 +49,9 @@ QStringList SavingSummaryLines(const RecoveryResult& result, const QString& root
     if (result.skippedFiltered != 0)
         lines
             << QString("Files left out by the file filter: %1").arg(Count(result.skippedFiltered));
+    if (result.skippedCondition != 0)
+        lines << QString("Files left out for their condition: %1")
+                     .arg(Count(result.skippedCondition));
     if (result.skippedEmpty != 0)
         lines << QString("Empty files passed over: %1").arg(Count(result.skippedEmpty));
     if (result.stopped)
@@ -58,8 +63,8 @@ QStringList SavingSummaryLines(const RecoveryResult& result, const QString& root
 
 CSavingSummaryDlg::CSavingSummaryDlg(const RecoveryResult& result,
                                      const std::vector<RecoveryNotice>& notices, QString rootPath,
-                                     QWidget* parent)
-    : QDialog(parent), rootPath_(std::move(rootPath)) {
+                                     QWidget* parent, const RecoveryReport* report)
+    : QDialog(parent), rootPath_(std::move(rootPath)), report_(report) {
     setObjectName(kSavingSummaryName);
     setWindowTitle(result.stopped ? kSavingStoppedTitle : kSavingDoneTitle);
 
@@ -79,6 +84,10 @@ CSavingSummaryDlg::CSavingSummaryDlg(const RecoveryResult& result,
     open_ = buttons->addButton(kOpenDestinationText, QDialogButtonBox::ActionRole);
     open_->setEnabled(QDir(rootPath_).exists());
     connect(open_, &QPushButton::clicked, this, &CSavingSummaryDlg::OpenDestination);
+    if (report_ != nullptr && !report_->Rows().empty()) {
+        saveReport_ = buttons->addButton(kSaveReportText, QDialogButtonBox::ActionRole);
+        connect(saveReport_, &QPushButton::clicked, this, &CSavingSummaryDlg::SaveReport);
+    }
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
 
@@ -86,6 +95,25 @@ CSavingSummaryDlg::CSavingSummaryDlg(const RecoveryResult& result,
     layout->addWidget(summary_);
     layout->addWidget(problems_, 1);
     layout->addWidget(buttons);
+}
+
+void CSavingSummaryDlg::SaveReport() {
+    // Beside Root by default, where the files it lists are.
+    const QString suggested = QDir(rootPath_).absoluteFilePath("../recovery-report.tsv");
+    const QString path =
+        QFileDialog::getSaveFileName(this, kSaveReportText, QDir::cleanPath(suggested),
+                                     "Tab-separated text (*.tsv);;All files (*)");
+    if (!path.isEmpty()) SaveReportTo(path);
+}
+
+bool CSavingSummaryDlg::SaveReportTo(const QString& path) {
+    if (report_ == nullptr) return false;
+    const std::string error = report_->Save(path.toStdString());
+    if (error.empty()) return true;
+    QMessageBox::warning(this, kSaveReportText,
+                         QString("The report could not be saved to %1: %2")
+                             .arg(QDir::toNativeSeparators(path), QString::fromStdString(error)));
+    return false;
 }
 
 void CSavingSummaryDlg::OpenDestination() {

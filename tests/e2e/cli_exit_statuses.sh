@@ -52,7 +52,7 @@ run drives drives --disk "$disk"
 awk -F'\t' '$2 == "NTFS" {print $6}' "$work/drives.out" | tr '\n' ' ' | grep -q '^invalid valid'
 report $? "drives marks the exFAT partition invalid and the NTFS one valid"
 run multiple scan --disk "$disk"
-[ "$(cat "$work/multiple.status")" -eq 0 ] && grep -q $'^Dir\tnormal\t0\t[0-9T:-]*Z\t11\t5\tRoot/\\$Extend$' "$work/multiple.out"
+[ "$(cat "$work/multiple.status")" -eq 0 ] && grep -q $'^Dir\tnormal\t0\t[0-9T:-]*Z\t11\t5\tRoot/\\$Extend\t' "$work/multiple.out"
 report $? "scan without --drive scans the NTFS drive behind the exFAT one"
 run deleted recover --disk "$disk" --out "$work/none" --deleted
 expect deleted 1 'nothing written: the drive has no deleted files' "recover --deleted without deleted files"

@@ -2,7 +2,7 @@
 # Every entry the scan lists on the real images has the date and size The Sleuth Kit's
 # istat gives its record: the creation time of $STANDARD_INFORMATION (or, for a name
 # found in a folder's index, of $FILE_NAME, which the index entry copies) to the second,
-# and the size of the unnamed $DATA. The index copies of the volume's own metadata files
+# its modification time to the 100 ns, and the size of the unnamed $DATA. The index copies of the volume's own metadata files
 # ($MFT, $AttrDef, ...) are never brought up to date by Windows, so those are left out.
 set -euo pipefail
 : "${TARVIK_BUILD_DIR:?}" "${TARVIK_SHARED_DIR:?}"
@@ -15,7 +15,7 @@ failed=0
 check_image() {  # NAME OFFSET
   local name=$1 offset=$2 image="$work/$1" bad=0 count=0
   "$cli" scan --disk "$image" --drive 1 2>/dev/null >"$work/scan"
-  while IFS=$'\t' read -r kind state size date id _ path; do
+  while IFS=$'\t' read -r kind state size date id _ path _ modified; do
     [ "$state" = made-up ] && continue
     case "$path" in Root/\$*) continue ;; esac
     count=$((count + 1))
@@ -29,6 +29,13 @@ check_image() {  # NAME OFFSET
     [ "$kind" = Dir ] && data=0
     if [ "$date" != "$si" ] && { [ "$state" != normal ] || [ "$date" != "$fn" ]; }; then
       echo "    $path: date $date, istat $si ($fn in \$FILE_NAME)"; bad=$((bad + 1))
+    fi
+    # MODIFIED: $STANDARD_INFORMATION's modification time, to the 100 ns istat shows
+    # (it prints nanoseconds, the last two digits always 0).
+    local mod
+    mod=$(awk '/^\$STANDARD_INFORMATION/ {f = 1} f && /^File Modified:/ {print $3 "T" substr($4, 1, 16) "Z"; exit}' "$work/istat")
+    if [ -n "$mod" ] && [ "$modified" != "$mod" ]; then
+      echo "    $path: modified $modified, istat $mod"; bad=$((bad + 1))
     fi
     if [ "$size" != "${data:-0}" ]; then
       echo "    $path: size $size, istat ${data:-0}"; bad=$((bad + 1))

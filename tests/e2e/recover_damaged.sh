@@ -67,8 +67,10 @@ if cc -shared -fPIC -O1 -o "$work/badspot.so" "$work/badspot.c" -ldl 2>"$work/cc
     awk '/Starting address/ {gsub(",", ""); print $3; exit}')
   bad=$(((first + 512) * cluster))
   BAD_FILE="$pristine" BAD_OFFSET=$bad BAD_LENGTH=4096 LD_PRELOAD="$work/badspot.so" \
-    "$cli" recover --disk "$pristine" --all --out "$work/bad" >"$work/bad.out" 2>&1
+    "$cli" recover --disk "$pristine" --all --out "$work/bad" --report "$work/bad.tsv" >"$work/bad.out" 2>&1
   grep -q "unreadable sectors 8$" "$work/bad.out"; report $? "bad spot: the summary counts its 8 sectors"
+  awk -F'\t' -v p="$work/bad/$large" '$1 == p && $4 == "partly unreadable" && $10 == 8' "$work/bad.tsv" | grep -q .
+  report $? "bad spot: the report calls the file partly unreadable, with its 8 sectors"
   differing=$(cmp -l "$work/clean/$large" "$work/bad/$large" | wc -l)
   nonzero=$(dd if="$work/bad/$large" bs=4096 skip=512 count=1 status=none | tr -d '\0' | wc -c)
   same_size=$(($(stat -c %s "$work/bad/$large") == 4194304))

@@ -38,7 +38,7 @@ open(path, "wb").write(data)
 PY
 
 "$CLI" scan --disk "$image" >"$WORK/scan" 2>/dev/null
-check 'grep -q "/\.\.$" "$WORK/scan"' "the scan does not list the renamed '..'"
+check 'grep -q "/\.\.	" "$WORK/scan"' "the scan does not list the renamed '..'"
 out=$WORK/out
 "$CLI" recover --disk "$image" --out "$out" --all >"$WORK/log" 2>&1 || true
 check '[ "$(ls -A "$out")" = Root ]' "something was written beside Root: $(ls -A "$out")"

@@ -113,7 +113,7 @@ advanced=$(scanned_names "$image" --advance | grep -c '^old-' || true)
 [ "$advanced" -ge 100 ] && [ "$advanced" -gt "$plain" ]
 report $? "formatted over: $plain old files without, $advanced with the advance search"
 "$cli" scan --disk "$image" --advance >"$work/advance.out" 2>/dev/null
-grep -q $'\tRoot/Lost Folder 0001$' "$work/advance.out"
+grep -q $'\tRoot/Lost Folder 0001\t' "$work/advance.out"
 report $? "formatted over: the advance search makes Lost Folder 0001"
 
 # 6. A 128 MiB volume of 8 KiB clusters quick-formatted again with 2 KiB clusters: the

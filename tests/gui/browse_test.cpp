@@ -145,6 +145,17 @@ class BrowseTest : public QObject {
         QCOMPARE(List()->DetailsView()->header()->sectionSize(3), 110);
         QCOMPARE(List()->Model()->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString("Parent Id"));
+        // The seventh column: what is left of each file, and why in its tooltip.
+        const QModelIndex readmeCondition =
+            List()->Model()->index(readme, CFileListModel::kCondition);
+        QCOMPARE(List()->Model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("Condition"));
+        QCOMPARE(readmeCondition.data().toString(), QString("Intact"));
+        QCOMPARE(readmeCondition.data(Qt::ToolTipRole).toString(),
+                 QString("In use: its clusters are its own"));
+        QCOMPARE(
+            List()->Model()->index(ListRow("Photos"), CFileListModel::kCondition).data().toString(),
+            QString());
         SaveShot(Frame(), "browse-root");
     }
 

@@ -124,7 +124,7 @@ class RecoverTest : public QObject {
         const QString destination = out_->path();
         Frame()->SetFolderChooser([destination] { return destination; });
         ModalScript script;
-        script.Then([summary, notices](QWidget* window) {
+        script.Then([summary, notices, destination](QWidget* window) {
             if (auto* box = qobject_cast<QMessageBox*>(window)) {
                 if (notices) notices->append(box->windowTitle() + ": " + box->text());
                 box->accept();
@@ -132,6 +132,9 @@ class RecoverTest : public QObject {
             }
             auto* dialog = qobject_cast<CSavingSummaryDlg*>(window);
             if (dialog && summary) *summary = dialog->Summary()->text();
+            // The report the summary offers, saved beside Root.
+            if (dialog && dialog->SaveReportButton())
+                dialog->SaveReportTo(destination + "/report.tsv");
             if (dialog) SaveShot(dialog, "saving-summary");
             static_cast<QDialog*>(window)->accept();
         });
@@ -204,6 +207,24 @@ class RecoverTest : public QObject {
         struct stat st {};
         QCOMPARE(::stat((root + "/Old/notes.txt").toLocal8Bit().constData(), &st), 0);
         QVERIFY(std::chrono::system_clock::from_time_t(st.st_mtime) < started);
+
+        // The saved report: a row per file written, each with the SHA-256 of its bytes.
+        QFile report(root + "/../report.tsv");
+        QVERIFY(report.open(QIODevice::ReadOnly));
+        const QStringList lines =
+            QString::fromUtf8(report.readAll()).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        for (const QString& line : lines.mid(1)) {
+            const QStringList fields = line.split('\t');
+            QCOMPARE(fields.size(), 10);
+            QFile written(fields[0]);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            QCOMPARE(fields[2],
+                     QString::fromLatin1(
+                         QCryptographicHash::hash(written.readAll(), QCryptographicHash::Sha256)
+                             .toHex()));
+            QCOMPARE(fields[3], QString("intact"));
+        }
     }
 
     void recoverDeletedFilesWritesTheDeletedOnesOnly() {

@@ -21,7 +21,8 @@ class QuietNotifier final : public Notifier {
     void Notify(const std::string&, const std::string&, NoticeIcon) override {}
 };
 
-// Loads a fixture disk into the session, opens its first drive and scans it.
+// Loads a fixture disk into the session, opens its first drive and scans it, with the
+// files' conditions weighed as the scanning dialog has them weighed.
 inline bool ScanFirstDrive(RecoverySession& session, const char* image) {
     NullProgressSink quiet;
     QuietNotifier notifier;
@@ -29,6 +30,7 @@ inline bool ScanFirstDrive(RecoverySession& session, const char* image) {
     if (!session.FindDrives(0, DriveDiscovery::kPartitionTableOnly, quiet, notifier)) return false;
     if (session.OpenDrive(0, notifier) != DriveOpening::kOpened) return false;
     session.Scan(quiet, notifier);
+    session.Conditions(quiet);
     return true;
 }
 

@@ -8,6 +8,8 @@
  *   ntfs-fixture --runs SIZE SEED    the run content of a compressed file, on stdout
  *   ntfs-fixture --sparse-bytes SIZE SEED OFFSET LEN [OFFSET LEN ...]
  *                                    the content of a sparse file, on stdout
+ *   ntfs-fixture --bytes-list        for each "SIZE SEED" line on stdin, that random
+ *                                    content, back to back on stdout
  *
  * Script commands, one a line; '#' starts a comment; words are separated by blanks and
  * a word with blanks is written in double quotes. Paths are absolute, '/'-separated,
@@ -20,6 +22,8 @@
  *   stream PATH NAME SIZE SEED                a named data stream, random content
  *   delete PATH                               a file, as Windows deletes it
  *   rmdir PATH                                an empty folder, likewise
+ *   times PATH                                prints PATH, record number and the
+ *                                             modification time (100 ns since 1601)
  * Deleting frees clusters and records that later commands may reuse: delete last.
  */
 #include <ctype.h>
@@ -90,6 +94,7 @@ static int run_command(ntfs_volume* vol, const struct script_line* line) {
     if (!strcmp(cmd, "mkdir") && n == 2) return fx_mkdir(vol, w[1]);
     if (!strcmp(cmd, "delete") && n == 2) return fx_delete(vol, w[1], 0);
     if (!strcmp(cmd, "rmdir") && n == 2) return fx_delete(vol, w[1], 1);
+    if (!strcmp(cmd, "times") && n == 2) return fx_times(vol, w[1]);
     if (!strcmp(cmd, "write") && n == 4 && parse_numbers(line->words + 2, 2, v))
         return fx_write(vol, w[1], v[0], CONTENT_RANDOM, v[1], 0);
     if (!strcmp(cmd, "compressed") && n == 4 && parse_numbers(line->words + 2, 2, v))
@@ -179,12 +184,24 @@ static int print_content(enum content_kind kind, uint64_t size, uint64_t seed) {
     return fflush(stdout) == 0 ? 0 : 1;
 }
 
+/* Many files' contents in one run: hashing thousands of files needs no process each. */
+static int print_content_list(void) {
+    char line[128];
+    while (fgets(line, sizeof line, stdin)) {
+        unsigned long long size = 0, seed = 0;
+        if (sscanf(line, "%llu %llu", &size, &seed) != 2) return 2;
+        if (print_content(CONTENT_RANDOM, size, seed) != 0) return 1;
+    }
+    return 0;
+}
+
 static int usage(void) {
     fputs(
         "usage: ntfs-fixture IMAGE SCRIPT|-\n"
         "       ntfs-fixture --bytes SIZE SEED\n"
         "       ntfs-fixture --runs SIZE SEED\n"
-        "       ntfs-fixture --sparse-bytes SIZE SEED OFFSET LEN [OFFSET LEN ...]\n",
+        "       ntfs-fixture --sparse-bytes SIZE SEED OFFSET LEN [OFFSET LEN ...]\n"
+        "       ntfs-fixture --bytes-list < SIZE-SEED-LINES\n",
         stderr);
     return 2;
 }
@@ -193,6 +210,7 @@ int main(int argc, char** argv) {
     uint64_t v[2];
     if (argc == 4 && !strcmp(argv[1], "--bytes") && parse_numbers(argv + 2, 2, v))
         return print_content(CONTENT_RANDOM, v[0], v[1]);
+    if (argc == 2 && !strcmp(argv[1], "--bytes-list")) return print_content_list();
     if (argc == 4 && !strcmp(argv[1], "--runs") && parse_numbers(argv + 2, 2, v))
         return print_content(CONTENT_RUNS, v[0], v[1]);
     if (argc >= 6 && argc <= 4 + MAX_WORDS && !strcmp(argv[1], "--sparse-bytes") &&

@@ -281,3 +281,12 @@ int fx_delete(ntfs_volume* vol, const char* path, int is_folder) {
     release_parent(&p);
     return result;
 }
+
+int fx_times(ntfs_volume* vol, const char* path) {
+    ntfs_inode* ni = open_path(vol, path);
+    if (!ni) return -1;
+    printf("%s\t%llu\t%llu\n", path, (unsigned long long)ni->mft_no,
+           (unsigned long long)sle64_to_cpu(ni->last_data_change_time));
+    ntfs_inode_close(ni);
+    return 0;
+}

@@ -34,4 +34,8 @@ int fx_stream(ntfs_volume* vol, const char* path, const char* name, uint64_t siz
  * but the record keeps its attributes (names, run lists) for recovery to find. */
 int fx_delete(ntfs_volume* vol, const char* path, int is_folder);
 
+/* Prints "PATH<TAB>RECORD<TAB>MODIFIED" on stdout: the file's record number and the
+ * modification time of its $STANDARD_INFORMATION (100 ns units since 1601). */
+int fx_times(ntfs_volume* vol, const char* path);
+
 #endif

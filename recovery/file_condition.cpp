@@ -1,0 +1,519 @@
+#include "recovery/file_condition.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include "catalogue/entry_date.h"
+#include "ntfs/attribute.h"
+#include "ntfs/file_record.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs/scan_texts.h"
+#include "ntfs/standard_information.h"
+#include "recovery/file_data_copy.h"
+#include "recovery/file_data_map.h"
+
+namespace tarvik {
+namespace {
+
+namespace at = attribute_type;
+
+constexpr std::uint32_t kBitmapRecord = 6;
+constexpr const char* kCheckingText = "Checking what remains of deleted files";
+
+// Clusters [start, end) on the volume that a record's runs list.
+struct Extent {
+    std::uint64_t start = 0;
+    std::uint64_t end = 0;
+    std::uint32_t owner = 0;  // record number
+};
+
+// A deleted catalogued file whose data lies in clusters.
+struct DeletedFile {
+    std::uint32_t number = 0;
+    std::uint64_t logSequence = 0;
+    std::uint64_t recordChange = 0;
+    std::vector<Extent> runs;  // owner: this file's index among the deleted files
+    bool mapped = false;       // its data (resident or runs) could be found
+};
+
+class VectorOutput final : public DataOutput {
+  public:
+    explicit VectorOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+
+  private:
+    std::vector<std::uint8_t>& bytes_;
+};
+
+// Which clusters the volume marks in use, from $Bitmap.
+class VolumeBitmap {
+  public:
+    bool Load(ScanEngine& engine) {
+        const auto map = MapEngineFileData(engine, kBitmapRecord);
+        if (!map) return false;
+        VectorOutput output(bits_);
+        CopyOptions options;
+        options.volumeSectors = engine.geometry().sizeInSectors;
+        const CopyResult copy = CopyFileData(*map, engine.source(),
+                                             engine.geometry().sectorsPerCluster, output, options);
+        return copy.unreadableSectors == 0 && !bits_.empty();
+    }
+    // How many of clusters [start, end) are marked in use. A cluster past the bitmap
+    // counts as in use: nothing tells it is free.
+    std::uint64_t InUse(std::uint64_t start, std::uint64_t end) const {
+        std::uint64_t count = 0;
+        const std::uint64_t limit = std::uint64_t{bits_.size()} * 8;
+        for (std::uint64_t c = start; c < end; ++c) {
+            if (c >= limit) return count + (end - c);
+            if ((c & 63) == 0 && c + 64 <= end && c + 64 <= limit) {
+                std::uint64_t word = 0;
+                for (int i = 7; i >= 0; --i) word = (word << 8) | bits_[c / 8 + i];
+                count += static_cast<std::uint64_t>(__builtin_popcountll(word));
+                c += 63;
+                continue;
+            }
+            count += (bits_[c / 8] >> (c % 8)) & 1;
+        }
+        return count;
+    }
+    std::uint64_t bytes() const { return bits_.capacity(); }
+
+  private:
+    std::vector<std::uint8_t> bits_;
+};
+
+// Clusters painted with the deleted file that claimed them last: a later claim
+// replaces an earlier one over the clusters they share.
+class ClaimMap {
+  public:
+    struct Piece {
+        std::uint64_t end;
+        std::uint32_t file;
+    };
+
+    void Paint(std::uint64_t start, std::uint64_t end, std::uint32_t file) {
+        if (start >= end) return;
+        Split(start);
+        Split(end);
+        pieces_.erase(pieces_.lower_bound(start), pieces_.lower_bound(end));
+        pieces_.emplace(start, Piece{end, file});
+    }
+    // Calls visit(from, to, file) for the painted parts of [start, end).
+    template <typename Visitor>
+    void Visit(std::uint64_t start, std::uint64_t end, Visitor&& visit) const {
+        auto it = pieces_.upper_bound(start);
+        if (it != pieces_.begin()) --it;
+        for (; it != pieces_.end() && it->first < end; ++it) {
+            const std::uint64_t from = std::max(start, it->first);
+            const std::uint64_t to = std::min(end, it->second.end);
+            if (from < to) visit(from, to, it->second.file);
+        }
+    }
+    std::size_t size() const { return pieces_.size(); }
+
+  private:
+    // Makes `at` the start of a piece when a piece spans it.
+    void Split(std::uint64_t at) {
+        auto it = pieces_.upper_bound(at);
+        if (it == pieces_.begin()) return;
+        --it;
+        if (it->first < at && it->second.end > at) {
+            const Piece tail{it->second.end, it->second.file};
+            it->second.end = at;
+            pieces_.emplace(at, tail);
+        }
+    }
+
+    std::map<std::uint64_t, Piece> pieces_;
+};
+
+// Adds up who took a file's clusters; the largest holder names the cause.
+class TakerTally {
+  public:
+    void Add(ClusterTaker kind, std::uint32_t record, std::uint64_t clusters) {
+        if (clusters == 0) return;
+        for (Holder& h : holders_) {
+            if (h.kind == kind && h.record == record) {
+                h.clusters += clusters;
+                return;
+            }
+        }
+        holders_.push_back({kind, record, clusters});
+    }
+    void Into(EntryCondition& condition) const {
+        for (const Holder& h : holders_) {
+            condition.takenClusters += h.clusters;
+            if (h.clusters > condition.takerClusters) {
+                condition.taker = h.kind;
+                condition.takerRecord = h.record;
+                condition.takerClusters = h.clusters;
+            }
+        }
+    }
+
+  private:
+    struct Holder {
+        ClusterTaker kind;
+        std::uint32_t record;
+        std::uint64_t clusters;
+    };
+    std::vector<Holder> holders_;
+};
+
+std::optional<EntryTimes> TimesOf(ByteView record) {
+    const auto attribute = FindAttribute(record, at::kStandardInformation);
+    if (!attribute || !attribute->isResident()) return std::nullopt;
+    const auto si = StandardInformation::Parse(attribute->Value());
+    if (!si) return std::nullopt;
+    return EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime, si->accessTime};
+}
+
+class ConditionBuilder {
+  public:
+    ConditionBuilder(ScanEngine& engine, ProgressSink& progress, const StopFlag* stop)
+        : engine_(engine), progress_(progress), stop_(stop) {
+        const DriveGeometry& g = engine.geometry();
+        clusterBytes_ = std::uint64_t{g.sectorsPerCluster} * 512;
+        volumeClusters_ = g.sectorsPerCluster ? g.sizeInSectors / g.sectorsPerCluster : 0;
+    }
+
+    void Run(std::vector<EntryTimes>& times, std::vector<EntryCondition>& conditions,
+             WriteOrder& order, std::uint64_t& peak);
+
+  private:
+    bool Stopped() const { return stop_ != nullptr && stop_->load(); }
+    void IndexCatalogue();
+    void VisitRecord(std::uint64_t number, std::span<std::uint8_t> bytes);
+    void TakeRecord(std::uint32_t number, ByteView record, const FileRecordHeader& header,
+                    const std::optional<EntryTimes>& times);
+    void TakeDeletedRuns(std::uint32_t number, ByteView record, std::uint64_t logSequence,
+                         std::uint64_t recordChange);
+    void ReadRecordsOutsideMft();
+    void Decide(WriteOrder& order);
+    EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
+    std::uint64_t Bytes() const;
+
+    ScanEngine& engine_;
+    ProgressSink& progress_;
+    const StopFlag* stop_;
+    std::uint64_t clusterBytes_ = 0;
+    std::uint64_t volumeClusters_ = 0;
+    // Catalogue indexes by record number (a file with several names is catalogued once
+    // per folder), sorted by number.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byNumber_;
+    std::vector<EntryTimes> times_;
+    std::vector<EntryCondition> conditions_;
+    std::vector<Extent> live_;
+    std::vector<DeletedFile> deleted_;
+    std::vector<bool> recordRead_;    // per catalogue entry: its record was read
+    std::vector<bool> deletedEntry_;  // per catalogue entry: it is a deleted one
+    VolumeBitmap bitmap_;
+    ClaimMap claims_;
+};
+
+void ConditionBuilder::IndexCatalogue() {
+    const Catalogue& catalogue = engine_.catalogue();
+    byNumber_.reserve(catalogue.Count());
+    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+        const CatalogueEntry& entry = catalogue.At(i);
+        deletedEntry_[i] = entry.IsDeleted();
+        if (entry.IsMadeUp()) continue;
+        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+        byNumber_.emplace_back(number, static_cast<std::uint32_t>(i));
+    }
+    std::sort(byNumber_.begin(), byNumber_.end());
+}
+
+void ConditionBuilder::TakeDeletedRuns(std::uint32_t number, ByteView record,
+                                       std::uint64_t logSequence, std::uint64_t recordChange) {
+    const RecordFetcher fetch = [this](std::uint32_t n, RecordBuffer& bytes) {
+        return engine_.ReadCataloguedRecord(n, bytes);
+    };
+    const auto map =
+        MapFileData(record, number, fetch, engine_.source(), engine_.geometry().sectorsPerCluster);
+    DeletedFile file;
+    file.number = number;
+    file.logSequence = logSequence;
+    file.recordChange = recordChange;
+    file.mapped = map.has_value() && map->extentsMissed == 0;
+    if (map && !map->resident && clusterBytes_ != 0) {
+        // Only clusters below the data's end hold the file: an uncompressed file's
+        // clusters past its initialized size are read as zeros, and a compressed file
+        // keeps its data in the units up to its length.
+        const std::uint64_t dataBytes =
+            map->compressionUnitClusters ? map->realSize : map->initializedSize;
+        const std::uint64_t dataVcns = (dataBytes + clusterBytes_ - 1) / clusterBytes_;
+        const auto fileIndex = static_cast<std::uint32_t>(deleted_.size());
+        for (const DataRun& run : map->runs) {
+            if (run.sparse || run.vcn >= dataVcns) continue;
+            const std::uint64_t length = std::min(run.lengthClusters, dataVcns - run.vcn);
+            const std::uint64_t start = run.lcn.value();
+            if (start > UINT64_MAX - length) continue;
+            file.runs.push_back({start, start + length, fileIndex});
+        }
+    }
+    deleted_.push_back(std::move(file));
+}
+
+void ConditionBuilder::TakeRecord(std::uint32_t number, ByteView record,
+                                  const FileRecordHeader& header,
+                                  const std::optional<EntryTimes>& times) {
+    const auto range =
+        std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (range.first == range.second) return;
+    bool wantsRuns = false;
+    for (auto it = range.first; it != range.second; ++it) {
+        if (times) times_[it->second] = *times;
+        recordRead_[it->second] = true;
+        wantsRuns = wantsRuns || deletedEntry_[it->second];
+    }
+    if (wantsRuns && !header.inUse())
+        TakeDeletedRuns(number, record, header.logSequenceNumber, times ? times->recordChange : 0);
+}
+
+// One walk over a record's attributes: the runs of a record in use (every non-resident
+// attribute holds its clusters: data, named streams, folder indexes, attribute lists)
+// and the times of a base record.
+void ConditionBuilder::VisitRecord(std::uint64_t number, std::span<std::uint8_t> bytes) {
+    if ((number & 1023) == 0) progress_.SetPosition(number);
+    if (!PrepareFileRecord(bytes)) return;
+    const ByteView record(bytes);
+    const auto header = FileRecordHeader::Parse(record);
+    if (!header) return;
+    const auto own = static_cast<std::uint32_t>(number);
+    const std::uint32_t owner =
+        header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
+    std::optional<EntryTimes> times;
+    AttributeWalker walker(record);
+    while (const auto attribute = walker.Next()) {
+        if (attribute->isResident()) {
+            if (!times && attribute->type() == at::kStandardInformation)
+                if (const auto si = StandardInformation::Parse(attribute->Value()))
+                    times = EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime,
+                                       si->accessTime};
+            continue;
+        }
+        if (!header->inUse()) continue;
+        for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
+            if (run.sparse || run.lengthClusters == 0) continue;
+            const std::uint64_t start = run.lcn.value();
+            if (start > UINT64_MAX - run.lengthClusters) continue;
+            live_.push_back({start, start + run.lengthClusters, owner});
+        }
+    }
+    if (!header->isExtension()) TakeRecord(own, record, *header, times);
+}
+
+// Records the drive-wide searches found outside the MFT: read one by one, and taken as
+// deleted ones (no record in use of this volume lists them).
+void ConditionBuilder::ReadRecordsOutsideMft() {
+    const std::uint64_t mftRecords = engine_.mftRecordCount();
+    RecordBuffer record;
+    for (auto it = byNumber_.begin(); it != byNumber_.end() && !Stopped(); ++it) {
+        if (it->first < mftRecords || recordRead_[it->second]) continue;
+        if (!engine_.ReadCataloguedRecord(it->first, record) || !PrepareFileRecord(record))
+            continue;
+        auto header = FileRecordHeader::Parse(ByteView(record));
+        if (!header) continue;
+        header->flags &= static_cast<std::uint16_t>(~FileRecordHeader::kFlagInUse);
+        TakeRecord(it->first, ByteView(record), *header, TimesOf(ByteView(record)));
+    }
+}
+
+EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
+                                               std::uint32_t fileIndex) const {
+    EntryCondition result;
+    TakerTally tally;
+    for (const Extent& run : file.runs) {
+        result.dataClusters += run.end - run.start;
+        std::uint64_t start = run.start;
+        if (run.end > volumeClusters_) {
+            const std::uint64_t outside = run.end - std::max(start, volumeClusters_);
+            tally.Add(ClusterTaker::kOutside, 0, outside);
+            if (start >= volumeClusters_) continue;
+        }
+        const std::uint64_t end = std::min(run.end, volumeClusters_);
+        claims_.Visit(start, end, [&](std::uint64_t from, std::uint64_t to, std::uint32_t who) {
+            // Live files first: they hold their clusters whoever claimed them before.
+            auto live = std::partition_point(live_.begin(), live_.end(),
+                                             [&](const Extent& e) { return e.end <= from; });
+            std::uint64_t at = from;
+            const auto rest = [&](std::uint64_t gapEnd) {
+                if (at >= gapEnd) return;
+                if (who != fileIndex) {
+                    tally.Add(ClusterTaker::kLaterDeleted, deleted_[who].number, gapEnd - at);
+                } else {
+                    tally.Add(ClusterTaker::kVolume, 0, bitmap_.InUse(at, gapEnd));
+                }
+            };
+            for (; live != live_.end() && live->start < to; ++live) {
+                const std::uint64_t a = std::max(at, live->start);
+                const std::uint64_t b = std::min(to, live->end);
+                if (a >= b) continue;
+                rest(a);
+                tally.Add(ClusterTaker::kLiveFile, live->owner, b - a);
+                at = b;
+            }
+            rest(to);
+        });
+    }
+    tally.Into(result);
+    if (result.takenClusters == 0) {
+        result.condition = FileCondition::kIntact;
+    } else if (result.takenClusters >= result.dataClusters) {
+        result.condition = FileCondition::kOverwritten;
+    } else {
+        result.condition = FileCondition::kPartlyOverwritten;
+    }
+    return result;
+}
+
+void ConditionBuilder::Decide(WriteOrder& order) {
+    // Live extents sorted by start; on a sound volume they do not overlap, so their
+    // ends are in order too and a search by end finds the first that reaches a cluster.
+    std::sort(live_.begin(), live_.end(),
+              [](const Extent& a, const Extent& b) { return a.start < b.start; });
+    const bool allLogged = std::all_of(deleted_.begin(), deleted_.end(), [](const auto& f) {
+        return f.logSequence != 0 || f.runs.empty();
+    });
+    order = allLogged ? WriteOrder::kLogSequence : WriteOrder::kRecordChangeTime;
+    std::vector<std::uint32_t> painting(deleted_.size());
+    for (std::uint32_t i = 0; i < painting.size(); ++i) painting[i] = i;
+    const auto key = [&](std::uint32_t i) {
+        const DeletedFile& f = deleted_[i];
+        return std::pair{allLogged ? f.logSequence : f.recordChange, f.number};
+    };
+    std::sort(painting.begin(), painting.end(),
+              [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
+    for (std::uint32_t i : painting)
+        for (const Extent& run : deleted_[i].runs) claims_.Paint(run.start, run.end, i);
+
+    const Catalogue& catalogue = engine_.catalogue();
+    // Catalogue indexes of each deleted file, through its record number.
+    for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
+        EntryCondition decided;
+        if (deleted_[i].mapped) {
+            decided = DecideDeleted(deleted_[i], i);
+        } else {
+            decided.unknownCause = UnknownCause::kNoRecord;
+        }
+        const auto range = std::equal_range(
+            byNumber_.begin(), byNumber_.end(), std::pair{deleted_[i].number, std::uint32_t{0}},
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto it = range.first; it != range.second; ++it)
+            if (catalogue.At(it->second).IsDeleted()) conditions_[it->second] = decided;
+    }
+}
+
+std::uint64_t ConditionBuilder::Bytes() const {
+    std::uint64_t runs = 0;
+    for (const DeletedFile& f : deleted_) runs += f.runs.capacity() * sizeof(Extent);
+    return times_.capacity() * sizeof(EntryTimes) +
+           conditions_.capacity() * sizeof(EntryCondition) +
+           byNumber_.capacity() * sizeof(byNumber_[0]) + live_.capacity() * sizeof(Extent) +
+           deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() +
+           claims_.size() * 64 + recordRead_.capacity() / 8;
+}
+
+void ConditionBuilder::Run(std::vector<EntryTimes>& times, std::vector<EntryCondition>& conditions,
+                           WriteOrder& order, std::uint64_t& peak) {
+    const Catalogue& catalogue = engine_.catalogue();
+    const std::size_t count = catalogue.Count();
+    times_.assign(count, EntryTimes{});
+    conditions_.assign(count, EntryCondition{});
+    recordRead_.assign(count, false);
+    deletedEntry_.assign(count, false);
+    IndexCatalogue();
+    progress_.SetText(kSlotPhase, kCheckingText);
+    progress_.SetRange(0, engine_.mftRecordCount());
+    progress_.SetPosition(0);
+    const bool haveMft = engine_.VisitMftRecords(
+        [this](std::uint64_t number, std::span<std::uint8_t> bytes) { VisitRecord(number, bytes); },
+        stop_);
+    const bool stopped = Stopped();
+    if (!stopped) ReadRecordsOutsideMft();
+    const bool haveBitmap = haveMft && !stopped && bitmap_.Load(engine_);
+    if (haveBitmap && !Stopped()) Decide(order);
+    peak = Bytes();
+
+    // Everything not decided above: folders, files in use, and deleted files that could
+    // not be weighed, with the reason.
+    const UnknownCause cause = Stopped()     ? UnknownCause::kNotComputed
+                               : !haveMft    ? UnknownCause::kNoMft
+                               : !haveBitmap ? UnknownCause::kNoBitmap
+                                             : UnknownCause::kNoRecord;
+    for (std::size_t i = 0; i < count; ++i) {
+        const CatalogueEntry& entry = catalogue.At(i);
+        EntryCondition& c = conditions_[i];
+        if (entry.IsDirectory() || entry.IsMadeUp()) {
+            c = EntryCondition{};
+            c.condition = FileCondition::kNotApplicable;
+        } else if (!entry.IsDeleted()) {
+            // A file in use holds its clusters.
+            c = EntryCondition{};
+            c.condition = FileCondition::kIntact;
+        } else if (c.condition == FileCondition::kUnknown &&
+                   c.unknownCause == UnknownCause::kNone) {
+            c.unknownCause = cause;
+        }
+    }
+    times = std::move(times_);
+    conditions = std::move(conditions_);
+}
+
+}  // namespace
+
+ConditionTable ConditionTable::Build(ScanEngine& engine, ProgressSink& progress,
+                                     const StopFlag* stop) {
+    ConditionTable table;
+    ConditionBuilder(engine, progress, stop)
+        .Run(table.times_, table.conditions_, table.order_, table.peakBytes_);
+    return table;
+}
+
+const char* ConditionWord(FileCondition condition) {
+    switch (condition) {
+        case FileCondition::kNotApplicable:
+            return "-";
+        case FileCondition::kIntact:
+            return "intact";
+        case FileCondition::kPartlyOverwritten:
+            return "partial";
+        case FileCondition::kOverwritten:
+            return "overwritten";
+        case FileCondition::kUnknown:
+            return "unknown";
+    }
+    return "unknown";
+}
+
+bool ConditionPasses(FileCondition condition, ConditionChoice choice) {
+    switch (choice) {
+        case ConditionChoice::kAny:
+            return true;
+        case ConditionChoice::kIntact:
+            return condition == FileCondition::kIntact;
+        case ConditionChoice::kPartial:
+            return condition != FileCondition::kOverwritten;
+    }
+    return true;
+}
+
+std::string FormatPreciseTime(std::uint64_t fileTime) {
+    if (fileTime == 0) return "-";
+    std::string text = FormatIsoTime(fileTime);  // "...T11:28:03Z"
+    char fraction[16];
+    std::snprintf(fraction, sizeof fraction, ".%.7llu",
+                  static_cast<unsigned long long>(fileTime % 10'000'000));
+    text.insert(text.size() - 1, fraction);
+    return text;
+}
+
+}  // namespace tarvik

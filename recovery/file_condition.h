@@ -1,0 +1,127 @@
+#pragma once
+// What is left of each catalogued file on the drive, and the four times its
+// $STANDARD_INFORMATION keeps: a table indexed like the catalogue, made after a scan.
+//
+// A deleted file's record often outlives its data: its clusters are given to later
+// files. Who holds a cluster now is decided, in this order, by the runs of every record
+// in use (those files own their clusters), by $Bitmap (a cluster marked in use that no
+// readable record lists is taken all the same), and, between deleted records that
+// claim the same cluster, by which record was written later: its data went there last.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/reporting.h"
+
+namespace tarvik {
+
+class ScanEngine;
+
+enum class FileCondition : std::uint8_t {
+    kNotApplicable,  // a folder, or a folder made for lost entries
+    kIntact,
+    kPartlyOverwritten,
+    kOverwritten,
+    kUnknown,
+};
+
+// Who holds (most of) the clusters a deleted file lost.
+enum class ClusterTaker : std::uint8_t {
+    kNone,
+    kLiveFile,      // a record in use lists them in its runs
+    kLaterDeleted,  // a deleted record written after this one lists them
+    kVolume,        // $Bitmap marks them in use, but no readable record lists them
+    kOutside,       // they lie past the volume's last cluster
+};
+
+// Why a condition is unknown.
+enum class UnknownCause : std::uint8_t {
+    kNone,
+    kNoMft,        // the drive's records were searched for: no MFT, no runs of live files
+    kNoBitmap,     // $Bitmap could not be read
+    kNoRecord,     // the file's own record could not be read again
+    kNotComputed,  // a stop request came first
+};
+
+// How two deleted records claiming one cluster are ordered.
+enum class WriteOrder : std::uint8_t {
+    // The record's $LogFile sequence number: one counter for the whole volume, which
+    // moves on with every logged change whatever the clock says.
+    kLogSequence,
+    // The record's MFT-change time: used when some claimant has no sequence number
+    // (volumes written by software that keeps no log leave it 0). Unlike the
+    // modification time, programs that copy files do not set it.
+    kRecordChangeTime,
+};
+
+// $STANDARD_INFORMATION times: 100 ns units since 1601-01-01 UTC; 0 when unknown.
+struct EntryTimes {
+    std::uint64_t creation = 0;
+    std::uint64_t modification = 0;
+    std::uint64_t recordChange = 0;
+    std::uint64_t access = 0;
+};
+
+struct EntryCondition {
+    FileCondition condition = FileCondition::kUnknown;
+    UnknownCause unknownCause = UnknownCause::kNone;
+    // Clusters that hold the file's data (sparse parts and clusters past the data not
+    // counted), and how many of them another holder has now.
+    std::uint64_t dataClusters = 0;
+    std::uint64_t takenClusters = 0;
+    // The holder of the most taken clusters: its kind, its record number (for a live
+    // or a later deleted file) and how many it holds.
+    ClusterTaker taker = ClusterTaker::kNone;
+    std::uint32_t takerRecord = 0;
+    std::uint64_t takerClusters = 0;
+};
+
+class ConditionTable {
+  public:
+    ConditionTable() = default;
+
+    // Reads the drive's MFT once more (every record: the runs of live files, the times
+    // and data runs of catalogued ones) and $Bitmap, and decides every catalogued
+    // entry's condition. Memory: one entry of times and condition per catalogue entry,
+    // the live files' runs and the deleted files' runs (both bounded by the volume's
+    // clusters) and $Bitmap (one bit per cluster). A stop request leaves the rest
+    // unknown (kNotComputed).
+    static ConditionTable Build(ScanEngine& engine, ProgressSink& progress,
+                                const StopFlag* stop = nullptr);
+
+    std::size_t Count() const { return conditions_.size(); }
+    // Precondition: index < Count().
+    const EntryTimes& Times(std::size_t index) const { return times_[index]; }
+    const EntryCondition& Condition(std::size_t index) const { return conditions_[index]; }
+    WriteOrder order() const { return order_; }
+    // The largest memory the build held at once, in bytes (for measurements).
+    std::uint64_t peakBytes() const { return peakBytes_; }
+
+    // For tests of what reads a table: one made by hand.
+    ConditionTable(std::vector<EntryTimes> times, std::vector<EntryCondition> conditions)
+        : times_(std::move(times)), conditions_(std::move(conditions)) {}
+
+  private:
+    std::vector<EntryTimes> times_;
+    std::vector<EntryCondition> conditions_;
+    WriteOrder order_ = WriteOrder::kLogSequence;
+    std::uint64_t peakBytes_ = 0;
+};
+
+// "intact", "partial", "overwritten", "unknown"; "-" for a folder.
+const char* ConditionWord(FileCondition condition);
+
+// Which files a recovery takes by their condition.
+enum class ConditionChoice : std::uint8_t {
+    kAny,
+    kIntact,   // intact files only
+    kPartial,  // all but the wholly overwritten
+};
+bool ConditionPasses(FileCondition condition, ConditionChoice choice);
+
+// ISO 8601 in UTC with the seven fractional digits NTFS keeps:
+// "2026-12-07T11:28:03.1234567Z"; "-" for 0 (unknown).
+std::string FormatPreciseTime(std::uint64_t fileTime);
+
+}  // namespace tarvik
