@@ -18,7 +18,11 @@ struct OpenFolder {
 class Placer {
   public:
     Placer(const Catalogue& catalogue, const FolderTable& folders)
-        : catalogue_(catalogue), folders_(folders), placed_(catalogue.Count(), false) {}
+        : catalogue_(catalogue), folders_(folders), placed_(catalogue.Count(), false) {
+        // Every entry is placed once: set aside at once, the list never grows by copying
+        // itself, which on a million entries would hold it twice over for a moment.
+        result_.reserve(catalogue.Count());
+    }
 
     std::vector<PlacedEntry> Run() {
         Open(kRootFolderNumber, 0, kNoFolder);
