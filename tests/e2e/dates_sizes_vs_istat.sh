@@ -11,6 +11,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0
 failed=0
+# shellcheck source=lib/real_images.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/real_images.sh"
 
 check_image() {  # NAME OFFSET
   local name=$1 offset=$2 image="$work/$1" bad=0 count=0
@@ -50,19 +52,8 @@ check_image() {  # NAME OFFSET
   fi
 }
 
-for name in dftt-7-undel-ntfs.dd dftt-8-jpeg-search.dd win10-compressed-attrlist.dd \
-            mkntfs-512-subdirs.dd ntfs3-attribute-list.raw mbr-unicode-names.dd; do
-  if [ ! -f "$TARVIK_SHARED_DIR/testdata/$name.xz" ]; then
-    if [ "${CI:-}" = true ]; then echo "FAIL $name: missing under CI"; failed=$((failed + 1)); fi
-    echo "skip $name: no $TARVIK_SHARED_DIR/testdata"
-    continue
-  fi
-  xz -dc "$TARVIK_SHARED_DIR/testdata/$name.xz" >"$work/$name"
-  offset=0
-  [ "$name" = mbr-unicode-names.dd ] && offset=63
-  check_image "$name" "$offset"
-  rm -f "$work/$name"
-done
+check_real_image() { check_image "$1" "$3"; }  # NAME PATH OFFSET
+for_each_real_image "$work" check_real_image
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

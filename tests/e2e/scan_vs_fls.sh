@@ -9,6 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0
 failed=0
+# shellcheck source=lib/real_images.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/real_images.sh"
 
 # fls lines as "normal|deleted<TAB>path"; orphans as "orphan<TAB>name".
 fls_names() {  # IMAGE OFFSET
@@ -51,20 +53,8 @@ check_volume() {  # LABEL IMAGE DRIVE OFFSET
   fi
 }
 
-for name in dftt-7-undel-ntfs.dd dftt-8-jpeg-search.dd win10-compressed-attrlist.dd \
-            mkntfs-512-subdirs.dd ntfs3-attribute-list.raw mbr-unicode-names.dd; do
-  if [ ! -f "$TARVIK_SHARED_DIR/testdata/$name.xz" ]; then
-    # Under CI the shared folder is always there: its absence is a failure.
-    if [ "${CI:-}" = true ]; then echo "FAIL $name: missing under CI"; failed=$((failed + 1)); fi
-    echo "skip $name: no $TARVIK_SHARED_DIR/testdata"
-    continue
-  fi
-  xz -dc "$TARVIK_SHARED_DIR/testdata/$name.xz" >"$work/$name"
-  offset=0
-  [ "$name" = mbr-unicode-names.dd ] && offset=63
-  check_volume "$name" "$work/$name" 1 "$offset"
-  rm -f "$work/$name"
-done
+check_real_image() { check_volume "$1" "$2" 1 "$3"; }  # NAME PATH OFFSET
+for_each_real_image "$work" check_real_image
 
 check_volume bare-ntfs "$TARVIK_FIXTURE_DIR/bare-ntfs.img" 1 0
 check_volume bare-4k "$TARVIK_FIXTURE_DIR/bare-4k.img" 1 0
