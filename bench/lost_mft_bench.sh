@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Recovery without an MFT at scale: the scan benchmark's volume (bench/scan_bench.sh
+# Recovery without an MFT at scale: the scan benchmark's volume (bench/many_files_image.sh
 # makes it) with the MFT's first 16 records and its mirror zeroed, as when the start of
 # a volume is overwritten. Recovers every file of the intact and of the damaged copy and
 # counts the files the damaged copy gives back byte-identical at their original path,
@@ -12,7 +12,7 @@ per_folder=${2:-1000}
 dir=${BENCH_DIR:-/tmp/tarvik-bench}
 image="$dir/many-files-${folders}x${per_folder}.img"
 cli=${TARVIK_CLI:-$here/build/tarvik-cli}
-[ -f "$image" ] || bash "$here/bench/scan_bench.sh" "$folders" "$per_folder" >/dev/null
+bash "$here/bench/many_files_image.sh" "$folders" "$per_folder" >/dev/null
 work=$(mktemp -d "$dir/lost-mft.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 

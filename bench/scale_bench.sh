@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Scan time and peak memory against the record count: volumes of FOLDERS x 1000 small
-# files (200,000 and 1,000,000 by default; made once under $BENCH_DIR by mkntfs and
-# ntfs-fixture, as bench/scan_bench.sh makes them), each scanned by tarvik-cli with a
+# files (200,000 and 1,000,000 by default; made once under $BENCH_DIR by
+# bench/many_files_image.sh), each scanned by tarvik-cli with a
 # warm page cache. The catalogue's own bytes are its entries x 305 (the packed entry).
 # Run by hand, not by CTest:
 #   bash bench/scale_bench.sh [FOLDERS...]
@@ -9,33 +9,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir=${BENCH_DIR:-/tmp/tarvik-bench}
 cli="$here/build/tarvik-cli"
-fixture="$here/build/ntfs-fixture"
 per_folder=1000
 mkdir -p "$dir"
 [ $# -gt 0 ] || set -- 200 1000
 
-make_image() {  # IMAGE FOLDERS
-  local image=$1 folders=$2 files=$(($2 * per_folder))
-  [ -f "$image" ] && return
-  echo "making $image ($files files) ..."
-  truncate -s $(( (files / 1000 + 64) * 4 ))M "$image.tmp"
-  mkntfs -F -q -Q -c 4096 "$image.tmp" >/dev/null
-  {
-    for f in $(seq 1 "$folders"); do
-      echo "mkdir /d$f"
-      for n in $(seq 1 "$per_folder"); do echo "write /d$f/file-$n.txt 100 $n"; done
-    done
-    for f in $(seq 1 10 "$folders"); do
-      for n in $(seq 1 "$per_folder"); do echo "delete /d$f/file-$n.txt"; done
-    done
-  } | "$fixture" "$image.tmp" -
-  mv "$image.tmp" "$image"
-}
-
 printf '%-10s %10s %9s %12s %14s %7s\n' records entries "scan s" "peak MiB" "catalogue MiB" ratio
 for folders in "$@"; do
-  image="$dir/many-files-${folders}x${per_folder}.img"
-  make_image "$image" "$folders"
+  image=$(bash "$here/bench/many_files_image.sh" "$folders" "$per_folder")
   "$cli" scan --disk "$image" >/dev/null 2>&1  # warm the page cache
   read -r seconds peak_kib < <(/usr/bin/time -f '%e %M' "$cli" scan --disk "$image" 2>&1 \
     >"$dir/scan.out" | tail -n 1)

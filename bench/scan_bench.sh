@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Scan speed at scale: a volume of many small files in many folders (made once by
-# mkntfs and ntfs-fixture under $BENCH_DIR), scanned by tarvik-cli and listed by The
+# bench/many_files_image.sh under $BENCH_DIR), scanned by tarvik-cli and listed by The
 # Sleuth Kit's fls, from a cold and a warm page cache. Run by hand, not by CTest:
 #   bash bench/scan_bench.sh [FOLDERS] [FILES_PER_FOLDER]
 set -euo pipefail
@@ -10,26 +10,9 @@ per_folder=${2:-1000}
 dir=${BENCH_DIR:-/tmp/tarvik-bench}
 image="$dir/many-files-${folders}x${per_folder}.img"
 cli="$here/build/tarvik-cli"
-fixture="$here/build/ntfs-fixture"
 mkdir -p "$dir"
 
-if [ ! -f "$image" ]; then
-  files=$((folders * per_folder))
-  echo "making $image ($files files) ..."
-  truncate -s $(( (files / 1000 + 64) * 4 ))M "$image.tmp"
-  mkntfs -F -q -Q -c 4096 "$image.tmp" >/dev/null
-  {
-    for f in $(seq 1 "$folders"); do
-      echo "mkdir /d$f"
-      for n in $(seq 1 "$per_folder"); do echo "write /d$f/file-$n.txt 100 $n"; done
-    done
-    # A tenth of the files deleted, so the deleted-record walk has work too.
-    for f in $(seq 1 10 "$folders"); do
-      for n in $(seq 1 "$per_folder"); do echo "delete /d$f/file-$n.txt"; done
-    done
-  } | "$fixture" "$image.tmp" -
-  mv "$image.tmp" "$image"
-fi
+bash "$here/bench/many_files_image.sh" "$folders" "$per_folder" >/dev/null
 
 drop_caches() { sync; echo 3 >/proc/sys/vm/drop_caches 2>/dev/null || true; }
 timed() {  # LABEL COMMAND...
