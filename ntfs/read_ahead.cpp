@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/memory_release.h"
+
 namespace tarvik {
 
 namespace {
@@ -33,11 +35,30 @@ void RecordCache::Clear() {
     bytes_ = 0;
 }
 
-void ReadAheadSource::Hold(std::uint64_t sector, std::span<const std::uint8_t> bytes) {
-    if (!held_.emplace(std::pair{sector, std::uint64_t{bytes.size()}}, arena_.size()).second)
-        return;
+bool ReadAheadSource::Hold(std::uint64_t sector, std::span<const std::uint8_t> bytes) {
+    const Held where{arena_.size(), pieces_.size() - 1};
+    if (!held_.emplace(std::pair{sector, std::uint64_t{bytes.size()}}, where).second) return false;
     arena_.insert(arena_.end(), bytes.begin(), bytes.end());
     heldBytes_ += bytes.size();
+    return true;
+}
+
+// The piece's pages go back, with those it shares with neighbours already served: a
+// page is given back only once nothing held lies on it. Pieces hold at least a sector,
+// so only the few neighbours within a page of either end are looked at.
+void ReadAheadSource::Served(std::size_t piece) {
+    if (--pieces_[piece].unserved != 0) return;
+    constexpr std::size_t kPageReach = 64u << 10;  // more than any page size in use
+    std::size_t first = piece;
+    while (first > 0 && pieces_[first - 1].unserved == 0 &&
+           pieces_[piece].begin - pieces_[first].begin < kPageReach)
+        --first;
+    std::size_t last = piece;
+    while (last + 1 < pieces_.size() && pieces_[last + 1].unserved == 0 &&
+           pieces_[last].end - pieces_[piece].end < kPageReach)
+        ++last;
+    const std::size_t begin = pieces_[first].begin;
+    ReleasePages(arena_.data() + begin, pieces_[last].end - begin);
 }
 
 void ReadAheadSource::Fill(std::vector<RequestRecorder::Request> requests, const StopFlag* stop,
@@ -74,31 +95,43 @@ void ReadAheadSource::Fill(std::vector<RequestRecorder::Request> requests, const
         if (taken + wanted > maxBytes) break;
         taken += wanted;
         buffer.assign((end - start) * kSectorBytes, 0);
+        Piece& piece = pieces_.emplace_back();
+        piece.begin = arena_.size();
         if (drive_.Read(DriveSector(start), buffer)) {
             for (std::size_t i = first; i < last; ++i) {
                 const auto& r = requests[i];
-                Hold(r.sector, std::span<const std::uint8_t>(buffer).subspan(
-                                   (r.sector - start) * kSectorBytes, r.bytes));
+                piece.unserved += Hold(r.sector, std::span<const std::uint8_t>(buffer).subspan(
+                                                     (r.sector - start) * kSectorBytes, r.bytes));
             }
         } else {
             for (std::size_t i = first; i < last; ++i) {
                 const auto& r = requests[i];
                 std::vector<std::uint8_t> one(r.bytes);
-                if (drive_.Read(DriveSector(r.sector), one)) Hold(r.sector, one);
+                if (drive_.Read(DriveSector(r.sector), one)) piece.unserved += Hold(r.sector, one);
             }
         }
+        piece.end = arena_.size();
+        if (piece.unserved == 0) pieces_.pop_back();  // nothing held: no piece to serve
         first = last;
     }
 }
 
 bool ReadAheadSource::Read(DriveSector sector, std::span<std::uint8_t> buffer) {
-    return ReadHeld(sector, buffer) || drive_.Read(sector, buffer);
+    if (!serveOnce_) return ReadHeld(sector, buffer) || drive_.Read(sector, buffer);
+    const auto found = held_.find({sector.value(), std::uint64_t{buffer.size()}});
+    if (found == held_.end()) return drive_.Read(sector, buffer);
+    std::memcpy(buffer.data(), arena_.data() + found->second.offset, buffer.size());
+    const std::size_t piece = found->second.piece;
+    held_.erase(found);
+    heldBytes_ -= buffer.size();
+    Served(piece);
+    return true;
 }
 
 bool ReadAheadSource::ReadHeld(DriveSector sector, std::span<std::uint8_t> buffer) const {
     const auto found = held_.find({sector.value(), std::uint64_t{buffer.size()}});
     if (found == held_.end()) return false;
-    std::memcpy(buffer.data(), arena_.data() + found->second, buffer.size());
+    std::memcpy(buffer.data(), arena_.data() + found->second.offset, buffer.size());
     return true;
 }
 

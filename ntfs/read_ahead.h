@@ -62,7 +62,8 @@ class RequestRecorder final : public SectorSource {
 
 // Serves requests read ahead, each exactly as it was asked for (same first sector, same
 // length); every other request goes to the drive. What was read is held in one block of
-// memory, given back whole when the source goes.
+// memory, given back whole when the source goes, or piece by piece as it is served when
+// each request is wanted once (ServeOnce).
 class ReadAheadSource final : public SectorSource {
   public:
     // Gaps between requests up to this size are read through rather than jumped over:
@@ -82,6 +83,11 @@ class ReadAheadSource final : public SectorSource {
     void Fill(std::vector<RequestRecorder::Request> requests, const StopFlag* stop = nullptr,
               std::size_t maxBytes = kDefaultMaxBytes);
 
+    // From now on Read serves a held request once and then lets it go: a second ask
+    // goes to the drive. Memory is given back as soon as every request held in it has
+    // been served, so what a walk has used no longer counts while it goes on.
+    void ServeOnce() { serveOnce_ = true; }
+
     bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override;
     // Only what is held: false, without reading the drive, for anything else.
     bool ReadHeld(DriveSector sector, std::span<std::uint8_t> buffer) const;
@@ -89,13 +95,26 @@ class ReadAheadSource final : public SectorSource {
     std::size_t heldBytes() const { return heldBytes_; }
 
   private:
-    void Hold(std::uint64_t sector, std::span<const std::uint8_t> bytes);
+    // The requests of one read of the sweep, side by side in arena_.
+    struct Piece {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        std::size_t unserved = 0;
+    };
+    struct Held {
+        std::size_t offset = 0;  // in arena_
+        std::size_t piece = 0;
+    };
+    bool Hold(std::uint64_t sector, std::span<const std::uint8_t> bytes);
+    void Served(std::size_t piece);
 
     SectorSource& drive_;
     std::vector<std::uint8_t> arena_;
     // (first sector, length) -> where the bytes lie in arena_.
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> held_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, Held> held_;
+    std::vector<Piece> pieces_;
     std::size_t heldBytes_ = 0;
+    bool serveOnce_ = false;
 };
 
 }  // namespace tarvik

@@ -170,11 +170,13 @@ void NormalScan::ReadIndexBlocksAhead() {
     }
     // Held while the catalogue fills, which takes about 300 bytes a record: the blocks
     // held are kept to well under half of that, and those past it are read when the
-    // walk comes to their folder.
+    // walk comes to their folder. Each folder is read once, so a block goes as soon as
+    // the walk has read it, and the catalogue grows into the room it leaves.
     constexpr std::uint64_t kHeldPerRecord = 128;
     const auto bound = std::clamp<std::uint64_t>(state_.mftMap.recordCount() * kHeldPerRecord,
                                                  8u << 20, ReadAheadSource::kDefaultMaxBytes);
     indexBlocks_ = std::make_unique<ReadAheadSource>(*state_.source);
+    indexBlocks_->ServeOnce();
     indexBlocks_->Fill(std::move(recorder.requests()), state_.stop,
                        static_cast<std::size_t>(bound));
     state_.indexSource = indexBlocks_.get();

@@ -106,6 +106,41 @@ TEST(ReadAhead, NothingPastTheMemoryBoundIsHeld) {
     EXPECT_EQ(stopped.heldBytes(), 0u);
 }
 
+// Served once, each request is let go and the memory of whole pages nothing held lies
+// on any more goes back: requests of a sector each, far apart, are eight to a page, so a
+// page given back too early would show zeros in a neighbour still to be served.
+TEST(ReadAhead, ServedOnceARequestGoesAndItsNeighboursKeepTheirBytes) {
+    TracedSource drive(Numbered(200000));
+    ReadAheadSource ahead(drive);
+    ahead.ServeOnce();
+    std::vector<RequestRecorder::Request> requests;
+    for (std::uint64_t i = 0; i < 40; ++i) requests.push_back({1 + i * 3000, 512});
+    requests.push_back({150001, 64u << 10});
+    ahead.Fill(requests);
+    ASSERT_EQ(ahead.heldBytes(), 40u * 512 + (64u << 10));
+    const std::size_t sweep = drive.reads.size();
+
+    // Every third request first, then the rest, then the large one.
+    std::vector<std::size_t> order;
+    for (std::size_t start = 0; start < 3; ++start)
+        for (std::size_t i = start; i < 40; i += 3) order.push_back(i);
+    order.push_back(40);
+    for (const std::size_t i : order) {
+        const auto& r = requests[i];
+        std::vector<std::uint8_t> buffer(r.bytes);
+        ASSERT_TRUE(ahead.Read(DriveSector(r.sector), buffer));
+        for (std::uint64_t s = 0; s < r.bytes / 512; ++s)
+            ASSERT_EQ(buffer[s * 512 + 511], At(r.sector + s)) << "request " << i;
+    }
+    EXPECT_EQ(ahead.heldBytes(), 0u);
+    EXPECT_EQ(drive.reads.size(), sweep);
+    // A second ask is read from the drive.
+    std::vector<std::uint8_t> again(512);
+    ASSERT_TRUE(ahead.Read(DriveSector(3001), again));
+    EXPECT_EQ(again.front(), At(3001));
+    EXPECT_EQ(drive.reads.size(), sweep + 1);
+}
+
 // A volume of a folder of 512 sub-folders (many INDX blocks) and an MFT in six pieces:
 // the MFT is read in one pass of large reads, piece after piece, and the index blocks
 // in one forward sweep; a read goes back only to start a piece of the MFT or the sweep,
