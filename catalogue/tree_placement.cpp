@@ -6,13 +6,29 @@ namespace tarvik {
 
 namespace {
 
+void AppendEscaped(std::string& out, std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '/' || byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+}
+
 // One open folder of the depth-first walk.
 struct OpenFolder {
     std::uint32_t number = 0;
     IndexRange::Iterator nextFolder;
     IndexRange::Iterator foldersEnd;
-    std::size_t depth = 0;
-    std::size_t position = kNoFolder;  // of the folder in the placement; none for the root
+    std::uint32_t depth = 0;
+    std::uint32_t position = kNoFolder;  // of the folder in the placement; none for the root
 };
 
 class Placer {
@@ -33,7 +49,7 @@ class Placer {
 
   private:
     // A number already opened is not opened again: its folder came first.
-    void Open(std::uint32_t number, std::size_t depth, std::size_t position) {
+    void Open(std::uint32_t number, std::uint32_t depth, std::uint32_t position) {
         if (!opened_.insert(number).second) return;
         const IndexRange subFolders = folders_.FoldersWithParent(number);
         open_.push_back({number, subFolders.begin(), subFolders.end(), depth, position});
@@ -49,8 +65,8 @@ class Placer {
         const std::size_t index = *top.nextFolder;
         ++top.nextFolder;
         if (placed_[index]) return;
-        const std::size_t depth = top.depth + 1;
-        const std::size_t position = Place(index, depth, top.position, false);
+        const std::uint32_t depth = top.depth + 1;
+        const std::uint32_t position = Place(index, depth, top.position, false);
         Open(catalogue_.At(index).number, depth, position);  // may move `top`
     }
 
@@ -68,11 +84,12 @@ class Placer {
         }
     }
 
-    std::size_t Place(std::size_t index, std::size_t depth, std::size_t folder, bool unplaced) {
+    // Positions and depths stay below the catalogue's count, which fits in 32 bits.
+    std::uint32_t Place(std::size_t index, std::uint32_t depth, std::uint32_t folder,
+                        bool unplaced) {
         placed_[index] = true;
-        result_.push_back(
-            {index, depth, folder, EscapeListingName(catalogue_.At(index).Name()), unplaced});
-        return result_.size() - 1;
+        result_.push_back({static_cast<std::uint32_t>(index), depth, folder, unplaced});
+        return static_cast<std::uint32_t>(result_.size() - 1);
     }
 
     const Catalogue& catalogue_;
@@ -89,33 +106,23 @@ std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTa
     return Placer(catalogue, folders).Run();
 }
 
-std::string PlacedPath(const std::vector<PlacedEntry>& placed, std::size_t position) {
-    std::vector<std::size_t> chain;
-    for (std::size_t p = position; p != kNoFolder; p = placed[p].folder) chain.push_back(p);
+std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+                       std::size_t position) {
+    std::vector<std::uint32_t> chain;
+    for (auto p = static_cast<std::uint32_t>(position); p != kNoFolder; p = placed[p].folder)
+        chain.push_back(p);
     std::string path(placed[position].unplaced ? kListingUnplacedName : kListingRootName);
     for (auto p = chain.rbegin(); p != chain.rend(); ++p) {
         path += '/';
-        path += placed[*p].name;
+        AppendEscaped(path, catalogue.At(placed[*p].catalogueIndex).Name());
     }
     return path;
 }
 
 std::string EscapeListingName(std::string_view name) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string escaped;
     escaped.reserve(name.size());
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            escaped += "\\\\";
-        } else if (c == '/' || byte < 0x20 || byte == 0x7F) {
-            escaped += "\\x";
-            escaped += kHex[byte >> 4];
-            escaped += kHex[byte & 0x0F];
-        } else {
-            escaped += c;
-        }
-    }
+    AppendEscaped(escaped, name);
     return escaped;
 }
 

@@ -12,8 +12,9 @@
 // twice, or a folder that is its own ancestor by number) is listed but stays empty. This
 // bounds the walk on looping numbers and places every entry at most once. The walk is
 // iterative and uses the parent indexes, so it is linear in the number of entries. Each
-// entry keeps its own name and its folder's position, not its whole path: along a chain
-// of n nested folders whole paths would add up to n^2 / 2 names.
+// entry keeps its catalogue position and its folder's position, not its name nor its
+// whole path: along a chain of n nested folders whole paths would add up to n^2 / 2
+// names, and the names are in the catalogue already.
 //
 // Order of the result, deterministic:
 //   - within a folder: each sub-folder in FolderTable order, each directly followed by
@@ -23,6 +24,7 @@
 //     of parents never placed, folders missing from the FolderTable), in catalogue
 //     order, each as "?/NAME" at depth 1.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,17 +37,16 @@ namespace tarvik {
 inline constexpr std::string_view kListingRootName = "Root";
 inline constexpr std::string_view kListingUnplacedName = "?";
 
-inline constexpr std::size_t kNoFolder = static_cast<std::size_t>(-1);
+inline constexpr std::uint32_t kNoFolder = 0xFFFFFFFF;
 
+// Positions fit in 32 bits: a catalogue holds fewer entries (Catalogue::kMaxCapacity).
 struct PlacedEntry {
-    std::size_t catalogueIndex = 0;
+    std::uint32_t catalogueIndex = 0;
     // 1 for the root's own contents and for unplaced entries, + 1 per folder level.
-    std::size_t depth = 0;
+    std::uint32_t depth = 0;
     // The placement position of the folder holding the entry; kNoFolder for the root's
     // own contents and for unplaced entries.
-    std::size_t folder = kNoFolder;
-    // The entry's name as EscapeListingName gives it, so '/' only ever separates names.
-    std::string name;
+    std::uint32_t folder = kNoFolder;
     bool unplaced = false;
 
     friend bool operator==(const PlacedEntry&, const PlacedEntry&) = default;
@@ -54,9 +55,11 @@ struct PlacedEntry {
 // Every entry of the catalogue exactly once, in the order described above.
 std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTable& folders);
 
-// The tree path of the entry at `position`: "Root/Lost Folder 0000/Folder 0001/a.txt",
-// or "?/a.txt" for an unplaced one.
-std::string PlacedPath(const std::vector<PlacedEntry>& placed, std::size_t position);
+// The tree path of the entry at `position`, each name as EscapeListingName gives it, so
+// '/' only ever separates names: "Root/Lost Folder 0000/Folder 0001/a.txt", or "?/a.txt"
+// for an unplaced one. `catalogue` is the one the placement was made from.
+std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+                       std::size_t position);
 
 // A name made safe for one line of a '/'-separated listing: a backslash becomes "\\";
 // '/', control bytes (below 0x20) and DEL become "\xHH" with two upper-case hex digits.

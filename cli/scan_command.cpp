@@ -38,7 +38,7 @@ int RunScanCommand(const DriveOptions& options) {
         const std::size_t index = placed[position].catalogueIndex;
         std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\t%s\t%s\n", entry.IsDirectory() ? "Dir" : "File",
                     StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
-                    PlacedPath(placed, position).c_str(),
+                    PlacedPath(catalogue, placed, position).c_str(),
                     ConditionWord(conditions.Condition(index).condition),
                     FormatPreciseTime(conditions.Times(index).modification).c_str());
     }

@@ -252,19 +252,23 @@ std::vector<std::size_t> CheckTree::FindAll(const std::string& treePath) const {
     if (!unplaced && parts[0] != kListingRootName) return found;
     if (unplaced && parts.size() != 2) return found;
     for (std::size_t p : unplaced ? unplaced_ : rootChildren_) {
-        if (placed_[p].name == parts[1]) found.push_back(p);
+        if (NameIs(p, parts[1])) found.push_back(p);
     }
     for (std::size_t level = 2; level < parts.size() && !found.empty(); ++level) {
         std::vector<std::size_t> next;
         for (std::size_t folder : found) {
             for (std::size_t c = childStart_[folder]; c < childStart_[folder + 1]; ++c) {
-                if (placed_[children_[c]].name == parts[level]) next.push_back(children_[c]);
+                if (NameIs(children_[c], parts[level])) next.push_back(children_[c]);
             }
         }
         found = std::move(next);
     }
     std::sort(found.begin(), found.end());
     return found;
+}
+
+bool CheckTree::NameIs(std::size_t position, std::string_view name) const {
+    return EscapeListingName(catalogue_.At(placed_[position].catalogueIndex).Name()) == name;
 }
 
 CheckMark CheckTree::MarkOf(std::size_t position) const {

@@ -19,6 +19,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -42,11 +43,13 @@ class CheckTree {
     // entries (marks are written into them).
     CheckTree(Catalogue& catalogue, const FolderTable& folders);
 
-    // Every entry in placement order, with its folder's position and its name.
+    // Every entry in placement order, with its folder's position.
     const std::vector<PlacedEntry>& Placed() const { return placed_; }
     // The tree path of the entry at `position` ("Root/a/b.txt", or "?/x" for an entry no
     // folder holds); built on each call, in the length of the path.
-    std::string PathOf(std::size_t position) const { return PlacedPath(placed_, position); }
+    std::string PathOf(std::size_t position) const {
+        return PlacedPath(catalogue_, placed_, position);
+    }
     // The placement position of the folder holding the entry at `position`; nothing
     // for the root's own contents and for entries no folder holds.
     std::optional<std::size_t> ParentOf(std::size_t position) const;
@@ -123,6 +126,8 @@ class CheckTree {
     void BuildFolderNodes();
     void RecountTotals();
     bool Counts(std::size_t position) const { return held_[position]; }
+    // The entry's name as a tree path spells it.
+    bool NameIs(std::size_t position, std::string_view name) const;
 
     Catalogue& catalogue_;
     std::vector<PlacedEntry> placed_;
