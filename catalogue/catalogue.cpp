@@ -23,7 +23,10 @@ void Catalogue::SetCapacity(std::size_t capacity) {
 }
 
 void Catalogue::Reserve(std::size_t entries) {
-    entries_.reserve(std::min(entries, capacity_));
+    const std::size_t room = std::min(entries, capacity_);
+    entries_.reserve(room);
+    byNumber_.Reserve(room);
+    byParent_.Reserve(room);
 }
 
 std::optional<std::size_t> Catalogue::FirstWithNumber(std::uint32_t number) const {

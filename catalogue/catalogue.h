@@ -34,8 +34,8 @@ class Catalogue {
     bool Full() const { return entries_.size() >= capacity_; }
     // Raises or lowers the bound, never below the current count nor above kMaxCapacity.
     void SetCapacity(std::size_t capacity);
-    // Room for this many entries (at most the capacity) set aside at once, so that a
-    // catalogue filled to about that count is never copied to grow.
+    // Room for this many entries (at most the capacity) and their index links set aside
+    // at once, so that a catalogue filled to about that count is never copied to grow.
     void Reserve(std::size_t entries);
     // Entries refused by Append because the catalogue was full, since the last Clear.
     std::size_t RefusedCount() const { return refused_; }

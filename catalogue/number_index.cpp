@@ -1,44 +1,117 @@
 #include "catalogue/number_index.h"
 
+#include <bit>
+#include <numeric>
+
 namespace tarvik {
 
 std::size_t IndexRange::Iterator::operator*() const {
-    return (*nodes_)[at_].value;
+    return links_->PositionOf(at_);
 }
 
 IndexRange::Iterator& IndexRange::Iterator::operator++() {
-    at_ = at_ == last_ ? IndexRange::kEnd : (*nodes_)[at_].next;
+    at_ = at_ == last_ ? IndexRange::kEnd : links_->next[at_];
     return *this;
 }
 
 std::size_t IndexRange::front() const {
-    return (*nodes_)[head_].value;
+    return links_->PositionOf(head_);
 }
 std::size_t IndexRange::back() const {
-    return (*nodes_)[tail_].value;
+    return links_->PositionOf(tail_);
 }
 
+namespace {
+
+// Slots of the table for each number in it, at most: a slot takes a quarter of what a
+// number costs in the hash map.
+constexpr std::uint64_t kSlotsPerNumber = 4;
+// A table this small is always worth it.
+constexpr std::uint64_t kSmallTable = 1024;
+
+std::uint32_t Width(std::uint32_t number) {
+    return static_cast<std::uint32_t>(std::bit_width(number));
+}
+
+}  // namespace
+
 void NumberIndex::Add(std::uint32_t number, std::uint32_t position) {
-    const auto node = static_cast<std::uint32_t>(nodes_.size());
-    nodes_.push_back({position, IndexRange::kEnd});
-    auto [it, inserted] = chains_.try_emplace(number, Chain{node, node, 1});
-    if (inserted) return;
-    Chain& chain = it->second;
-    nodes_[chain.tail].next = node;
+    std::vector<std::uint32_t>& positions = links_.positions;
+    const auto node = static_cast<std::uint32_t>(links_.next.size());
+    if (!positions.empty() || position != node) {
+        if (positions.empty()) {
+            positions.resize(node);
+            std::iota(positions.begin(), positions.end(), std::uint32_t{0});
+        }
+        positions.push_back(position);
+    }
+    links_.next.push_back(IndexRange::kEnd);
+    Chain& chain = ChainOf(number);
+    if (chain.count == 0) {
+        chain.head = node;
+    } else {
+        links_.next[chain.tail] = node;
+    }
     chain.tail = node;
     ++chain.count;
 }
 
+NumberIndex::Chain& NumberIndex::ChainOf(std::uint32_t number) {
+    if (number < dense_.size()) {
+        Chain& chain = dense_[number];
+        if (chain.count == 0) ++denseNumbers_;
+        return chain;
+    }
+    if (const auto found = sparse_.find(number); found != sparse_.end()) return found->second;
+    if (Widen(number)) {
+        ++denseNumbers_;
+        return dense_[number];
+    }
+    ++sparseByWidth_[Width(number)];
+    return sparse_[number];
+}
+
+// The table grows to the power of two above `number` when the numbers below it, this
+// one included, fill at least 1 / kSlotsPerNumber of it; the numbers of the map below
+// it then move into it. It grows at most 32 times, by doubling or more.
+bool NumberIndex::Widen(std::uint32_t number) {
+    const std::uint32_t width = Width(number);
+    const std::uint64_t size = std::uint64_t{1} << width;
+    std::uint64_t below = denseNumbers_ + 1;
+    for (std::uint32_t w = 0; w <= width; ++w) below += sparseByWidth_[w];
+    if (size > kSmallTable && below * kSlotsPerNumber < size) return false;
+    dense_.resize(static_cast<std::size_t>(size));
+    for (auto it = sparse_.begin(); it != sparse_.end();) {
+        if (it->first >= size) {
+            ++it;
+            continue;
+        }
+        dense_[it->first] = it->second;
+        ++denseNumbers_;
+        --sparseByWidth_[Width(it->first)];
+        it = sparse_.erase(it);
+    }
+    return true;
+}
+
 IndexRange NumberIndex::Find(std::uint32_t number) const {
-    const auto it = chains_.find(number);
-    if (it == chains_.end()) return IndexRange();
-    const Chain& chain = it->second;
-    return IndexRange(&nodes_, chain.head, chain.tail, chain.count);
+    const Chain* chain = nullptr;
+    if (number < dense_.size()) {
+        chain = &dense_[number];
+    } else if (const auto found = sparse_.find(number); found != sparse_.end()) {
+        chain = &found->second;
+    }
+    if (chain == nullptr || chain->count == 0) return IndexRange();
+    return IndexRange(&links_, chain->head, chain->tail, chain->count);
 }
 
 void NumberIndex::Clear() {
-    chains_.clear();
-    nodes_.clear();
+    dense_.clear();
+    denseNumbers_ = 0;
+    sparse_.clear();
+    sparseByWidth_.fill(0);
+    links_.next.clear();
+    links_.positions.clear();
 }
 
 }  // namespace tarvik

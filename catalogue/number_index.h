@@ -2,6 +2,7 @@
 // Maps a 32-bit number (an own number, a parent number) to the table positions added
 // under it, kept in the order they were added. Lookups by number then give the same
 // answers as a walk of the table in stored order, first match first, without the walk.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -12,7 +13,7 @@ namespace tarvik {
 
 // The positions stored under one number, in the order they were added.
 class IndexRange {
-    struct Node;
+    struct Links;
 
   public:
     class Iterator {
@@ -35,16 +36,16 @@ class IndexRange {
 
       private:
         friend class IndexRange;
-        Iterator(const std::vector<Node>* nodes, std::uint32_t at, std::uint32_t last)
-            : nodes_(nodes), at_(at), last_(last) {}
-        const std::vector<Node>* nodes_ = nullptr;
+        Iterator(const Links* links, std::uint32_t at, std::uint32_t last)
+            : links_(links), at_(at), last_(last) {}
+        const Links* links_ = nullptr;
         std::uint32_t at_ = kEnd;
         std::uint32_t last_ = kEnd;
     };
 
     IndexRange() = default;
-    Iterator begin() const { return Iterator(nodes_, head_, tail_); }
-    Iterator end() const { return Iterator(nodes_, kEnd, kEnd); }
+    Iterator begin() const { return Iterator(links_, head_, tail_); }
+    Iterator end() const { return Iterator(links_, kEnd, kEnd); }
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
     // The first and the last position; only when not empty.
@@ -55,20 +56,29 @@ class IndexRange {
   private:
     friend class NumberIndex;
     static constexpr std::uint32_t kEnd = 0xFFFFFFFF;
-    struct Node {
-        std::uint32_t value;
-        std::uint32_t next;
+    // One node per position added, in the order added.
+    struct Links {
+        std::vector<std::uint32_t> next;  // the next node under the same number
+        // The position of each node; empty while every position added was the count of
+        // those added before it (a table indexed as it fills), which needs no copy.
+        std::vector<std::uint32_t> positions;
+        std::size_t PositionOf(std::uint32_t node) const {
+            return positions.empty() ? node : positions[node];
+        }
     };
-    IndexRange(const std::vector<Node>* nodes, std::uint32_t head, std::uint32_t tail,
-               std::uint32_t count)
-        : nodes_(nodes), head_(head), tail_(tail), count_(count) {}
+    IndexRange(const Links* links, std::uint32_t head, std::uint32_t tail, std::uint32_t count)
+        : links_(links), head_(head), tail_(tail), count_(count) {}
 
-    const std::vector<Node>* nodes_ = nullptr;
+    const Links* links_ = nullptr;
     std::uint32_t head_ = kEnd;
     std::uint32_t tail_ = kEnd;
     std::uint32_t count_ = 0;
 };
 
+// Numbers are mostly dense from 0 (MFT record numbers), but an image may carry any
+// 32-bit number. The chains of the low numbers lie in a table indexed by number, grown
+// only while at least a quarter of its slots are in use, so its size stays tied to the
+// count of numbers added; every other number's chain is kept in a hash map.
 class NumberIndex {
   public:
     // Adds `position` as the last one under `number`.
@@ -76,16 +86,26 @@ class NumberIndex {
     // A snapshot: positions added later are not part of it. Valid while the index lives
     // and is not cleared or moved.
     IndexRange Find(std::uint32_t number) const;
+    // Room for this many positions set aside at once.
+    void Reserve(std::size_t positions) { links_.next.reserve(positions); }
     void Clear();
 
   private:
     struct Chain {
-        std::uint32_t head;
-        std::uint32_t tail;
-        std::uint32_t count;
+        std::uint32_t head = IndexRange::kEnd;
+        std::uint32_t tail = IndexRange::kEnd;
+        std::uint32_t count = 0;  // none: no position under the number
     };
-    std::unordered_map<std::uint32_t, Chain> chains_;
-    std::vector<IndexRange::Node> nodes_;
+    Chain& ChainOf(std::uint32_t number);
+    // Whether the table grew to hold `number`, a number not added before.
+    bool Widen(std::uint32_t number);
+
+    std::vector<Chain> dense_;  // by number, for numbers below its size
+    std::size_t denseNumbers_ = 0;
+    std::unordered_map<std::uint32_t, Chain> sparse_;
+    // The numbers in sparse_ by bit width: how many lie below each power of two.
+    std::array<std::uint32_t, 33> sparseByWidth_{};
+    IndexRange::Links links_;
 };
 
 }  // namespace tarvik
