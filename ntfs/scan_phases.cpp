@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "ntfs/directory_reader.h"
@@ -13,6 +12,7 @@
 #include "ntfs/number_confirmation.h"
 #include "ntfs/read_ahead.h"
 #include "ntfs/record_inspection.h"
+#include "ntfs/record_number_set.h"
 #include "ntfs/scan_state.h"
 #include "ntfs/scan_texts.h"
 
@@ -45,7 +45,9 @@ bool IsStoredNumber(std::uint32_t number) {
 
 class NormalScan {
   public:
-    NormalScan(ScanState& state, ProgressSink& progress) : state_(state), progress_(progress) {}
+    NormalScan(ScanState& state, ProgressSink& progress) : state_(state), progress_(progress) {
+        reached_.Insert(kMftRecord);
+    }
 
     void Run(Notifier& notifier);
 
@@ -71,15 +73,15 @@ class NormalScan {
     // records of a healthy volume are such, and need no further decoding.
     bool IsReachedInUseRecord(const RecordBuffer& bytes, std::uint64_t k) const {
         const auto header = FileRecordHeader::Parse(ByteView(bytes));
-        return header && header->inUse() && reached_.contains(Low32(k));
+        return header && header->inUse() && reached_.Contains(Low32(k));
     }
 
     ScanState& state_;
     ProgressSink& progress_;
     // Records the folder tree reached (the MFT's own record counts as reached), so the
     // record walk can take in-use records that no readable index lists.
-    std::unordered_set<std::uint32_t> reached_{0};
-    std::unordered_set<std::uint32_t> directoriesRead_;
+    RecordNumberSet reached_;
+    RecordNumberSet directoriesRead_;
     // What the one pass over the MFT leaves for the walks after it.
     std::vector<NamedRecord> deletedRecords_;
     // In-use named base records, by number only: most are reached by the tree walk, and
@@ -200,7 +202,7 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
         item.size = Low32(entry.realSize);
         ++counters.normalFiles;
     }
-    reached_.insert(entry.number);
+    reached_.Insert(entry.number);
     if (IsStoredNumber(entry.number)) state_.catalogue.Append(item);
 }
 
@@ -219,7 +221,7 @@ void NormalScan::TreeWalk(PhaseProgress& phase) {
         const CatalogueEntry& entry = state_.catalogue.At(i);
         if (entry.attribute == kAttributeDirectory) {
             const std::uint32_t number = entry.number;
-            if (directoriesRead_.insert(number).second) ReadDirectory(number);
+            if (directoriesRead_.Insert(number)) ReadDirectory(number);
         }
         if (phase.At(i)) ShowScanCounters(progress_, state_.counters);
     }
@@ -266,7 +268,7 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     if (directory) AddDirectoryId(number);
     if (confirmation.result == ConfirmationResult::Dropped) return;
     item.number = number;
-    if (!deleted) reached_.insert(number);
+    if (!deleted) reached_.Insert(number);
     if (IsStoredNumber(number)) state_.catalogue.Append(item);
 }
 
@@ -281,7 +283,7 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
         kind == RecordWalkKind::InUse ? records - 1 : (records > 10 ? records - 10 : 0));
     std::vector<std::uint32_t> again;
     for (const std::uint32_t number : inUseRecords_) {
-        if (kind == RecordWalkKind::InUse || !reached_.contains(number)) again.push_back(number);
+        if (kind == RecordWalkKind::InUse || !reached_.Contains(number)) again.push_back(number);
     }
     std::vector<NamedRecord> walk = ReadInUseRecords(again);
     if (kind == RecordWalkKind::Deleted) {
@@ -303,7 +305,7 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
         const InspectedRecord& record = named.record;
         const bool take = kind == RecordWalkKind::InUse
                               ? record.inUse()
-                              : (!record.inUse() || !reached_.contains(Low32(k)));
+                              : (!record.inUse() || !reached_.Contains(Low32(k)));
         if (take) CatalogueRecord(kind, k, record);
     }
     if (walkedTo == records && records > 0) phase.At(records - 1);
@@ -321,6 +323,8 @@ void NormalScan::Run(Notifier& notifier) {
         return;
     }
     const std::uint64_t records = state_.mftMap.recordCount();
+    reached_.Cover(records);
+    directoriesRead_.Cover(records);
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
     // About one entry per record: set aside at once rather than copied on growing.
     state_.catalogue.Reserve(records + records / 8 + 1000);
@@ -330,7 +334,7 @@ void NormalScan::Run(Notifier& notifier) {
     if (state_.StopRequested()) {
         // Cut short in the pass over the MFT: no walk has what it needs.
     } else if (ReadDirectory(kRootFolderNumber)) {
-        directoriesRead_.insert(kRootFolderNumber);
+        directoriesRead_.Insert(kRootFolderNumber);
         TreeWalk(phase);
     } else {
         RecordWalk(RecordWalkKind::InUse);
