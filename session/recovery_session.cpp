@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "common/memory_release.h"
 #include "disk/disk_check.h"
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
@@ -197,6 +198,9 @@ void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const Sto
     checks_.reset();  // placed again over the new catalogue when next asked for
     conditions_.reset();
     byNumber_.clear();
+    // The scan's many small temporaries are gone; what they took would otherwise still
+    // count while the next big step (the condition table) sets its own memory aside.
+    ReturnFreedMemory();
 }
 
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
@@ -332,6 +336,7 @@ const ConditionTable& RecoverySession::Conditions(ProgressSink& progress, const 
             return *stoppedConditions_;
         }
         conditions_ = std::move(table);
+        ReturnFreedMemory();  // the build's temporaries
     }
     return *conditions_;
 }
