@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # One fixture disk (the GPT disk with its NTFS data partition) as raw, E01 (in segment
-# files), VHD, VHDX, VMDK, QCOW2 and split raw (.001, .002, ...): every form lists the same drives and gives the same
+# files), VHD, VHDX, VMDK (one file, and a descriptor with its extent files), QCOW2 and
+# split raw (.001, .002, ...): every form lists the same drives and gives the same
 # scan and the same recovered bytes as the raw disk, and is named by its format in the
 # disk list whatever its file is called. The Sleuth Kit, which reads E01, VHD and VMDK
 # itself, lists the same files from those forms as from the raw one.
@@ -45,6 +46,27 @@ convert() {
         split)
             # Pieces of 3 MiB: NAME.001, NAME.002, ...
             split -b 3M -a 3 --numeric-suffixes=1 "$RAW" "${out%.001}."
+            ;;
+        vmdk-flat | vmdk-sparse-extents)
+            # A descriptor file naming its extent files (NAME-flat.vmdk, NAME-s001.vmdk).
+            command -v qemu-img >/dev/null || return 1
+            local subformat=monolithicFlat
+            [ "$format" = vmdk-sparse-extents ] && subformat=twoGbMaxExtentSparse
+            qemu-img convert -O vmdk -o subformat="$subformat" "$RAW" "$out"
+            ;;
+        vmdk-two-extents)
+            # A descriptor written by hand over two flat extents that split the disk
+            # where no partition or cluster boundary is.
+            local sectors first=10001 base
+            sectors=$(($(stat -c %s "$RAW") / 512))
+            base=$(basename "${out%.vmdk}")
+            head -c $((first * 512)) "$RAW" >"${out%.vmdk}-a.bin"
+            tail -c +$((first * 512 + 1)) "$RAW" >"${out%.vmdk}-b.bin"
+            printf '%s\n' "# Disk DescriptorFile" "version=1" "CID=fffffffe" \
+                "parentCID=ffffffff" 'createType="monolithicFlat"' "" "# Extent description" \
+                "RW $first FLAT \"$base-a.bin\" 0" \
+                "RW $((sectors - first)) FLAT \"$base-b.bin\" 0" "" \
+                "# The Disk Data Base" "#DDB" "" 'ddb.adapterType = "ide"' >"$out"
             ;;
         *)
             command -v qemu-img >/dev/null || return 1
@@ -108,6 +130,9 @@ main() {
     check_form VHD vpc disk-vhd.bin "VHD IMAGE" yes
     check_form VHDX vhdx disk-vhdx.bin "VHDX IMAGE" no
     check_form VMDK vmdk disk.vmdk "VMDK IMAGE" yes
+    check_form VMDK-flat vmdk-flat flat.vmdk "VMDK IMAGE" no
+    check_form VMDK-sparse-extents vmdk-sparse-extents extents.vmdk "VMDK IMAGE" no
+    check_form VMDK-two-extents vmdk-two-extents two.vmdk "VMDK IMAGE" no
     check_form QCOW2 qcow2 disk-qcow.img "QCOW2 IMAGE" no
     check_form split-raw split pieces.001 "DISK IMAGE" yes
     echo "$PASSED passed, $FAILED failed"
