@@ -41,12 +41,14 @@ std::optional<std::string> DescribeUnusableDisk(const std::string& path) {
     const int readError = errno;
     ::close(fd);
     if (bytes == 0) return WithReason(path, "is empty");
-    if (bytes < kSectorSize) {
+    // A container's file may be shorter than a sector (a VMDK descriptor naming its
+    // extent files is a few lines of text); its disk's size is the container's to tell.
+    const ImageFormat format = DetectImageFormatOfFile(path);
+    if (format == ImageFormat::kRaw && bytes < kSectorSize) {
         return WithReason(path, "is shorter than one sector (" + std::to_string(bytes) + " bytes)");
     }
     if (got < 0)
         return WithReason(path, std::string("cannot be read: ") + std::strerror(readError));
-    const ImageFormat format = DetectImageFormatOfFile(path);
     if (!ImageFormatBuiltIn(format)) {
         return WithReason(path, std::string("is a ") + ImageFormatName(format) +
                                     " image, and this build reads no " + ImageFormatName(format) +

@@ -20,8 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tarvik::NullNotifier notifier;
     tarvik::NullProgressSink progress;
     if (!engine.ValidateBootSector(notifier)) return 0;
-    engine.Scan(progress, notifier);
+    // The condition check's facts gathered in the scan's pass over the MFT, weighed first
+    // against the scan's own catalogue.
+    tarvik::ConditionFacts facts(engine);
+    engine.Scan(progress, notifier, nullptr, &facts);
     tarvik::PlaceEntries(engine.catalogue(), engine.folderTable());
+    tarvik::ConditionTable::Build(engine, progress, nullptr, &facts);
     // The records outside the MFT, an older volume's layout and their trees.
     if (engine.AdvanceSearch(progress))
         tarvik::PlaceEntries(engine.catalogue(), engine.folderTable());

@@ -11,6 +11,10 @@ bool HasFileSignature(std::span<const std::uint8_t> record) {
 
 std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record) {
     if (!PrepareFileRecord(record)) return std::nullopt;
+    return InspectPreparedRecord(record);
+}
+
+std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record) {
     const auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
     if (!summary) return std::nullopt;
     InspectedRecord inspected;

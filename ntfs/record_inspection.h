@@ -31,6 +31,8 @@ struct InspectedRecord {
 // Applies the fix-up in place and reads the record; nothing when it is not a FILE
 // record, its fix-up fails or its attributes cannot be walked.
 std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record);
+// The same for a record whose fix-up PrepareFileRecord has already applied.
+std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record);
 
 // The name of a stored record (fix-up applied to a copy), for number confirmation.
 std::optional<std::string> RecordName(std::span<const std::uint8_t> record);

@@ -93,10 +93,16 @@ bool ScanEngine::ValidateBootSector(Notifier& notifier) {
     return true;
 }
 
-void ScanEngine::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
-    if (state_->recordSize() == 0) return;  // not validated
+void ScanEngine::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop,
+                      MftRecordObserver* observer) {
+    if (state_->recordSize() == 0) {  // not validated
+        if (observer != nullptr) observer->PassEnded(false);
+        return;
+    }
     state_->stop = stop;
+    state_->mftObserver = observer;
     RunNormalScan(*state_, progress, notifier);
+    state_->mftObserver = nullptr;
     RunHousekeeping(*state_, progress);
     state_->stop = nullptr;
 }

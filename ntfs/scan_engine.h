@@ -50,6 +50,18 @@ struct DriveGeometry {
 
 struct ScanState;
 
+// Sees every record of the scan's one pass over the MFT, so that work which needs every
+// record need not read the MFT again.
+class MftRecordObserver {
+  public:
+    virtual ~MftRecordObserver() = default;
+    // Each readable record whose fix-up holds, fixed up, in number order.
+    virtual void Record(std::uint64_t number, std::span<const std::uint8_t> record) = 0;
+    // The pass is over: `whole` when it went to the MFT's last record (not when a stop
+    // request cut it short, nor when no MFT was found and nothing was passed over).
+    virtual void PassEnded(bool whole) = 0;
+};
+
 class ScanEngine {
   public:
     // The drive of `sizeInSectors` sectors from `firstSector` on the disk `code` names,
@@ -74,8 +86,10 @@ class ScanEngine {
     // root, or every in-use record when the root cannot be read), deleted entries, lost
     // ones, then the folder table and the total size. A stop request ends the reading
     // within a record or a chunk; what was catalogued until then stays, each entry whole
-    // and counted, and is given its folders as after a full scan.
-    void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
+    // and counted, and is given its folders as after a full scan. The observer, when
+    // given, is shown the records of the pass over the MFT as they are read.
+    void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr,
+              MftRecordObserver* observer = nullptr);
 
     // After Scan: adds the records found on the drive outside the MFT. True when it found
     // any (the folder table is then rebuilt); the catalogue is unchanged otherwise, and

@@ -95,8 +95,9 @@ class NormalScan {
 // The MFT is read once, front to back in large requests. Folder and extension records
 // are kept for the tree walk (within the record cache's bound; past it they are read
 // again when the walk asks), and deleted named base records as the record walks need
-// them; of in-use ones only the number is kept. A stop request ends the pass between
-// records.
+// them; of in-use ones only the number is kept. The state's MFT observer, if any, is
+// shown every record, so that nothing else has to read the MFT again. A stop request
+// ends the pass between records.
 void NormalScan::ReadMft() {
     const std::uint64_t records = state_.mftMap.recordCount();
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
@@ -104,7 +105,12 @@ void NormalScan::ReadMft() {
     RecordNumber number;
     RecordBuffer bytes(state_.recordSize());
     bool readable = false;
-    while (!state_.StopRequested() && stream.Next(number, bytes, readable)) {
+    bool whole = false;
+    while (!state_.StopRequested()) {
+        if (!stream.Next(number, bytes, readable)) {
+            whole = true;
+            break;
+        }
         const std::uint64_t k = number.value();
         phase.At(k);
         if (!readable) {
@@ -117,7 +123,9 @@ void NormalScan::ReadMft() {
             if (header->inUse() && header->isDirectory() && !header->isExtension())
                 folderRecords_.push_back(Low32(k));
         }
-        auto record = InspectRecord(bytes);
+        if (!PrepareFileRecord(bytes)) continue;
+        if (state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
+        auto record = InspectPreparedRecord(bytes);
         if (!record || !record->isBase || !record->name) continue;
         if (record->inUse() && k <= UINT32_MAX) {
             inUseRecords_.push_back(Low32(k));
@@ -125,6 +133,7 @@ void NormalScan::ReadMft() {
             deletedRecords_.push_back({k, std::move(*record)});
         }
     }
+    if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
 }
 
 // In-use records a record walk takes after all, read again in number order, a batch at
@@ -319,6 +328,7 @@ void NormalScan::RecordWalk(RecordWalkKind kind) {
 
 void NormalScan::Run(Notifier& notifier) {
     if (!state_.LocateMft()) {
+        if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(false);
         ScanWithoutMft(state_, progress_, notifier);
         return;
     }

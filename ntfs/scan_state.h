@@ -114,6 +114,9 @@ struct ScanState {
     std::uint32_t lostFolderCounter = 0;
     bool advanceSearched = false;
 
+    // Shown the records of the scan's pass over the MFT (none outside a scan).
+    MftRecordObserver* mftObserver = nullptr;
+
     // The stop request of the scan under way (none outside a scan).
     const StopFlag* stop = nullptr;
     bool StopRequested() const { return stop != nullptr && stop->load(); }

@@ -174,6 +174,124 @@ std::optional<EntryTimes> TimesOf(ByteView record) {
     return EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime, si->accessTime};
 }
 
+// The runs of a deleted file's data, with what orders its writing against others'.
+DeletedFile MapDeletedFile(ScanEngine& engine, std::uint64_t clusterBytes, std::uint32_t number,
+                           ByteView record, std::uint64_t logSequence, std::uint64_t recordChange) {
+    const RecordFetcher fetch = [&engine](std::uint32_t n, RecordBuffer& bytes) {
+        return engine.ReadCataloguedRecord(n, bytes);
+    };
+    const auto map =
+        MapFileData(record, number, fetch, engine.source(), engine.geometry().sectorsPerCluster);
+    DeletedFile file;
+    file.number = number;
+    file.logSequence = logSequence;
+    file.recordChange = recordChange;
+    file.mapped = map.has_value() && map->extentsMissed == 0;
+    if (map && !map->resident && clusterBytes != 0) {
+        // Only clusters below the data's end hold the file: an uncompressed file's
+        // clusters past its initialized size are read as zeros, and a compressed file
+        // keeps its data in the units up to its length.
+        const std::uint64_t dataBytes =
+            map->compressionUnitClusters ? map->realSize : map->initializedSize;
+        const std::uint64_t dataVcns = (dataBytes + clusterBytes - 1) / clusterBytes;
+        for (const DataRun& run : map->runs) {
+            if (run.sparse || run.vcn >= dataVcns) continue;
+            const std::uint64_t length = std::min(run.lengthClusters, dataVcns - run.vcn);
+            const std::uint64_t start = run.lcn.value();
+            if (start > UINT64_MAX - length) continue;
+            file.runs.push_back({start, start + length, number});
+        }
+    }
+    return file;
+}
+
+}  // namespace
+
+// What every MFT record tells, gathered in one walk over its attributes per record.
+struct MftFacts {
+    // Records numbered past this are not given a place of their own in the times: a
+    // damaged MFT may claim any size, and the list grows as records come instead.
+    static constexpr std::uint64_t kTimesSetAside = 1u << 22;
+
+    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {
+        clusterBytes = std::uint64_t{engine.geometry().sectorsPerCluster} * 512;
+    }
+
+    // The runs of a record in use (every non-resident attribute holds its clusters:
+    // data, named streams, folder indexes, attribute lists), the times of a base record,
+    // and the data runs of a base record not in use. `bytes` is fixed up.
+    void Record(std::uint64_t number, ByteView record) {
+        const auto header = FileRecordHeader::Parse(record);
+        if (!header || number > UINT32_MAX) return;
+        const auto own = static_cast<std::uint32_t>(number);
+        const std::uint32_t owner =
+            header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
+        std::optional<EntryTimes> times;
+        AttributeWalker walker(record);
+        while (const auto attribute = walker.Next()) {
+            if (attribute->isResident()) {
+                if (!times && attribute->type() == at::kStandardInformation)
+                    if (const auto si = StandardInformation::Parse(attribute->Value()))
+                        times = EntryTimes{si->creationTime, si->modificationTime,
+                                           si->recordChangeTime, si->accessTime};
+                continue;
+            }
+            if (!header->inUse()) continue;
+            for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
+                if (run.sparse || run.lengthClusters == 0) continue;
+                const std::uint64_t start = run.lcn.value();
+                if (start > UINT64_MAX - run.lengthClusters) continue;
+                live.push_back({start, start + run.lengthClusters, owner});
+            }
+        }
+        if (header->isExtension()) return;
+        if (times) {
+            if (timesByNumber.capacity() == 0)
+                timesByNumber.reserve(std::min(engine.mftRecordCount(), kTimesSetAside));
+            if (own >= timesByNumber.size()) timesByNumber.resize(std::size_t{own} + 1);
+            timesByNumber[own] = *times;
+        }
+        if (!header->inUse())
+            deleted.push_back(MapDeletedFile(engine, clusterBytes, own, record,
+                                             header->logSequenceNumber,
+                                             times ? times->recordChange : 0));
+    }
+
+    std::uint64_t Bytes() const {
+        std::uint64_t runs = 0;
+        for (const DeletedFile& f : deleted) runs += f.runs.capacity() * sizeof(Extent);
+        return timesByNumber.capacity() * sizeof(EntryTimes) + live.capacity() * sizeof(Extent) +
+               deleted.capacity() * sizeof(DeletedFile) + runs;
+    }
+
+    ScanEngine& engine;
+    std::uint64_t clusterBytes = 0;
+    // Indexed by record number; zero for records without times.
+    std::vector<EntryTimes> timesByNumber;
+    std::vector<Extent> live;
+    // Every base record not in use, in number order: which of them the catalogue holds
+    // as deleted files is known only after the scan.
+    std::vector<DeletedFile> deleted;
+    bool whole = false;
+};
+
+ConditionFacts::ConditionFacts(ScanEngine& engine) : facts_(std::make_unique<MftFacts>(engine)) {}
+ConditionFacts::~ConditionFacts() = default;
+
+void ConditionFacts::Record(std::uint64_t number, std::span<const std::uint8_t> record) {
+    facts_->Record(number, ByteView(record.data(), record.size()));
+}
+
+void ConditionFacts::PassEnded(bool whole) {
+    facts_->whole = whole;
+}
+
+bool ConditionFacts::whole() const {
+    return facts_->whole;
+}
+
+namespace {
+
 class ConditionBuilder {
   public:
     ConditionBuilder(ScanEngine& engine, ProgressSink& progress, const StopFlag* stop)
@@ -183,17 +301,16 @@ class ConditionBuilder {
         volumeClusters_ = g.sectorsPerCluster ? g.sizeInSectors / g.sectorsPerCluster : 0;
     }
 
-    void Run(std::vector<EntryTimes>& times, std::vector<EntryCondition>& conditions,
-             WriteOrder& order, std::uint64_t& peak);
+    void Run(MftFacts* gathered, std::vector<EntryTimes>& times,
+             std::vector<EntryCondition>& conditions, WriteOrder& order, std::uint64_t& peak);
 
   private:
     bool Stopped() const { return stop_ != nullptr && stop_->load(); }
     void IndexCatalogue();
-    void VisitRecord(std::uint64_t number, std::span<std::uint8_t> bytes);
+    bool GatherFacts(MftFacts& facts);
+    void TakeFacts(MftFacts& facts);
     void TakeRecord(std::uint32_t number, ByteView record, const FileRecordHeader& header,
                     const std::optional<EntryTimes>& times);
-    void TakeDeletedRuns(std::uint32_t number, ByteView record, std::uint64_t logSequence,
-                         std::uint64_t recordChange);
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
@@ -215,6 +332,7 @@ class ConditionBuilder {
     std::vector<bool> deletedEntry_;  // per catalogue entry: it is a deleted one
     VolumeBitmap bitmap_;
     ClaimMap claims_;
+    std::uint64_t factsPeak_ = 0;
 };
 
 void ConditionBuilder::IndexCatalogue() {
@@ -230,35 +348,41 @@ void ConditionBuilder::IndexCatalogue() {
     std::sort(byNumber_.begin(), byNumber_.end());
 }
 
-void ConditionBuilder::TakeDeletedRuns(std::uint32_t number, ByteView record,
-                                       std::uint64_t logSequence, std::uint64_t recordChange) {
-    const RecordFetcher fetch = [this](std::uint32_t n, RecordBuffer& bytes) {
-        return engine_.ReadCataloguedRecord(n, bytes);
-    };
-    const auto map =
-        MapFileData(record, number, fetch, engine_.source(), engine_.geometry().sectorsPerCluster);
-    DeletedFile file;
-    file.number = number;
-    file.logSequence = logSequence;
-    file.recordChange = recordChange;
-    file.mapped = map.has_value() && map->extentsMissed == 0;
-    if (map && !map->resident && clusterBytes_ != 0) {
-        // Only clusters below the data's end hold the file: an uncompressed file's
-        // clusters past its initialized size are read as zeros, and a compressed file
-        // keeps its data in the units up to its length.
-        const std::uint64_t dataBytes =
-            map->compressionUnitClusters ? map->realSize : map->initializedSize;
-        const std::uint64_t dataVcns = (dataBytes + clusterBytes_ - 1) / clusterBytes_;
-        const auto fileIndex = static_cast<std::uint32_t>(deleted_.size());
-        for (const DataRun& run : map->runs) {
-            if (run.sparse || run.vcn >= dataVcns) continue;
-            const std::uint64_t length = std::min(run.lengthClusters, dataVcns - run.vcn);
-            const std::uint64_t start = run.lcn.value();
-            if (start > UINT64_MAX - length) continue;
-            file.runs.push_back({start, start + length, fileIndex});
-        }
+// Reads the MFT for what the scan's pass did not gather (a scan cut short, or one made
+// without gathering). False when the drive has no MFT.
+bool ConditionBuilder::GatherFacts(MftFacts& facts) {
+    progress_.SetRange(0, engine_.mftRecordCount());
+    progress_.SetPosition(0);
+    return engine_.VisitMftRecords(
+        [&](std::uint64_t number, std::span<std::uint8_t> bytes) {
+            if ((number & 1023) == 0) progress_.SetPosition(number);
+            if (PrepareFileRecord(bytes)) facts.Record(number, ByteView(bytes));
+        },
+        stop_);
+}
+
+// Times go to every catalogued entry of the record's number; the runs of records not in
+// use are kept for the numbers the catalogue holds as deleted files.
+void ConditionBuilder::TakeFacts(MftFacts& facts) {
+    factsPeak_ = facts.Bytes();
+    const Catalogue& catalogue = engine_.catalogue();
+    for (const auto& [number, index] : byNumber_) {
+        if (number < facts.timesByNumber.size()) times_[index] = facts.timesByNumber[number];
     }
-    deleted_.push_back(std::move(file));
+    std::vector<EntryTimes>().swap(facts.timesByNumber);
+    live_ = std::move(facts.live);
+    auto range = byNumber_.begin();
+    for (DeletedFile& file : facts.deleted) {
+        range = std::lower_bound(range, byNumber_.end(), std::pair{file.number, std::uint32_t{0}});
+        bool catalogued = false;
+        for (auto it = range; it != byNumber_.end() && it->first == file.number; ++it) {
+            recordRead_[it->second] = true;
+            catalogued = catalogued || catalogue.At(it->second).IsDeleted();
+        }
+        if (catalogued) deleted_.push_back(std::move(file));
+    }
+    std::vector<DeletedFile>().swap(facts.deleted);
+    facts.whole = false;  // used up: a table made again reads the MFT
 }
 
 void ConditionBuilder::TakeRecord(std::uint32_t number, ByteView record,
@@ -275,40 +399,9 @@ void ConditionBuilder::TakeRecord(std::uint32_t number, ByteView record,
         wantsRuns = wantsRuns || deletedEntry_[it->second];
     }
     if (wantsRuns && !header.inUse())
-        TakeDeletedRuns(number, record, header.logSequenceNumber, times ? times->recordChange : 0);
-}
-
-// One walk over a record's attributes: the runs of a record in use (every non-resident
-// attribute holds its clusters: data, named streams, folder indexes, attribute lists)
-// and the times of a base record.
-void ConditionBuilder::VisitRecord(std::uint64_t number, std::span<std::uint8_t> bytes) {
-    if ((number & 1023) == 0) progress_.SetPosition(number);
-    if (!PrepareFileRecord(bytes)) return;
-    const ByteView record(bytes);
-    const auto header = FileRecordHeader::Parse(record);
-    if (!header) return;
-    const auto own = static_cast<std::uint32_t>(number);
-    const std::uint32_t owner =
-        header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
-    std::optional<EntryTimes> times;
-    AttributeWalker walker(record);
-    while (const auto attribute = walker.Next()) {
-        if (attribute->isResident()) {
-            if (!times && attribute->type() == at::kStandardInformation)
-                if (const auto si = StandardInformation::Parse(attribute->Value()))
-                    times = EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime,
-                                       si->accessTime};
-            continue;
-        }
-        if (!header->inUse()) continue;
-        for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
-            if (run.sparse || run.lengthClusters == 0) continue;
-            const std::uint64_t start = run.lcn.value();
-            if (start > UINT64_MAX - run.lengthClusters) continue;
-            live_.push_back({start, start + run.lengthClusters, owner});
-        }
-    }
-    if (!header->isExtension()) TakeRecord(own, record, *header, times);
+        deleted_.push_back(MapDeletedFile(engine_, clusterBytes_, number, record,
+                                          header.logSequenceNumber,
+                                          times ? times->recordChange : 0));
 }
 
 // Records the drive-wide searches found outside the MFT: read one by one, and taken as
@@ -415,15 +508,19 @@ void ConditionBuilder::Decide(WriteOrder& order) {
 std::uint64_t ConditionBuilder::Bytes() const {
     std::uint64_t runs = 0;
     for (const DeletedFile& f : deleted_) runs += f.runs.capacity() * sizeof(Extent);
-    return times_.capacity() * sizeof(EntryTimes) +
-           conditions_.capacity() * sizeof(EntryCondition) +
-           byNumber_.capacity() * sizeof(byNumber_[0]) + live_.capacity() * sizeof(Extent) +
-           deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() +
-           claims_.size() * 64 + recordRead_.capacity() / 8;
+    const std::uint64_t own =
+        times_.capacity() * sizeof(EntryTimes) + conditions_.capacity() * sizeof(EntryCondition) +
+        byNumber_.capacity() * sizeof(byNumber_[0]) + live_.capacity() * sizeof(Extent) +
+        deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() + claims_.size() * 64 +
+        recordRead_.capacity() / 8;
+    return std::max(own, factsPeak_ + times_.capacity() * sizeof(EntryTimes) +
+                             conditions_.capacity() * sizeof(EntryCondition) +
+                             byNumber_.capacity() * sizeof(byNumber_[0]));
 }
 
-void ConditionBuilder::Run(std::vector<EntryTimes>& times, std::vector<EntryCondition>& conditions,
-                           WriteOrder& order, std::uint64_t& peak) {
+void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
+                           std::vector<EntryCondition>& conditions, WriteOrder& order,
+                           std::uint64_t& peak) {
     const Catalogue& catalogue = engine_.catalogue();
     const std::size_t count = catalogue.Count();
     times_.assign(count, EntryTimes{});
@@ -432,11 +529,14 @@ void ConditionBuilder::Run(std::vector<EntryTimes>& times, std::vector<EntryCond
     deletedEntry_.assign(count, false);
     IndexCatalogue();
     progress_.SetText(kSlotPhase, kCheckingText);
-    progress_.SetRange(0, engine_.mftRecordCount());
-    progress_.SetPosition(0);
-    const bool haveMft = engine_.VisitMftRecords(
-        [this](std::uint64_t number, std::span<std::uint8_t> bytes) { VisitRecord(number, bytes); },
-        stop_);
+    bool haveMft = engine_.mftRecordCount() != 0;
+    if (gathered != nullptr && gathered->whole) {
+        TakeFacts(*gathered);
+    } else {
+        MftFacts facts(engine_);
+        haveMft = GatherFacts(facts);
+        if (!Stopped()) TakeFacts(facts);
+    }
     const bool stopped = Stopped();
     if (!stopped) ReadRecordsOutsideMft();
     const bool haveBitmap = haveMft && !stopped && bitmap_.Load(engine_);
@@ -471,10 +571,11 @@ void ConditionBuilder::Run(std::vector<EntryTimes>& times, std::vector<EntryCond
 }  // namespace
 
 ConditionTable ConditionTable::Build(ScanEngine& engine, ProgressSink& progress,
-                                     const StopFlag* stop) {
+                                     const StopFlag* stop, ConditionFacts* gathered) {
     ConditionTable table;
     ConditionBuilder(engine, progress, stop)
-        .Run(table.times_, table.conditions_, table.order_, table.peakBytes_);
+        .Run(gathered != nullptr ? &gathered->facts() : nullptr, table.times_, table.conditions_,
+             table.order_, table.peakBytes_);
     return table;
 }
 

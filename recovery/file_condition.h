@@ -9,14 +9,38 @@
 // claim the same cluster, by which record was written later: its data went there last.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "common/reporting.h"
+#include "ntfs/scan_engine.h"
 
 namespace tarvik {
 
-class ScanEngine;
+struct MftFacts;
+
+// What the condition check takes from every MFT record, gathered while the scan reads
+// the MFT (it is the scan's MFT observer), so that the MFT is read once for both. Memory:
+// four times per record number, the runs of the records in use and those of the records
+// not in use (both bounded by the volume's clusters), until the table is built from it.
+class ConditionFacts final : public MftRecordObserver {
+  public:
+    explicit ConditionFacts(ScanEngine& engine);
+    ~ConditionFacts() override;
+    ConditionFacts(const ConditionFacts&) = delete;
+    ConditionFacts& operator=(const ConditionFacts&) = delete;
+
+    void Record(std::uint64_t number, std::span<const std::uint8_t> record) override;
+    void PassEnded(bool whole) override;
+    // The pass went over the whole MFT: the table can be built without reading it.
+    bool whole() const;
+    MftFacts& facts() { return *facts_; }
+
+  private:
+    std::unique_ptr<MftFacts> facts_;
+};
 
 enum class FileCondition : std::uint8_t {
     kNotApplicable,  // a folder, or a folder made for lost entries
@@ -81,14 +105,14 @@ class ConditionTable {
   public:
     ConditionTable() = default;
 
-    // Reads the drive's MFT once more (every record: the runs of live files, the times
-    // and data runs of catalogued ones) and $Bitmap, and decides every catalogued
-    // entry's condition. Memory: one entry of times and condition per catalogue entry,
-    // the live files' runs and the deleted files' runs (both bounded by the volume's
-    // clusters) and $Bitmap (one bit per cluster). A stop request leaves the rest
-    // unknown (kNotComputed).
+    // Takes what the scan's pass over the MFT gathered (the runs of live files, the
+    // times and data runs of every record) or, without a whole gathering, reads the MFT
+    // again for it; reads $Bitmap and decides every catalogued entry's condition. The
+    // gathering is used up. Memory: one entry of times and condition per catalogue
+    // entry, the gathering, and $Bitmap (one bit per cluster). A stop request leaves the
+    // rest unknown (kNotComputed).
     static ConditionTable Build(ScanEngine& engine, ProgressSink& progress,
-                                const StopFlag* stop = nullptr);
+                                const StopFlag* stop = nullptr, ConditionFacts* gathered = nullptr);
 
     std::size_t Count() const { return conditions_.size(); }
     // Precondition: index < Count().

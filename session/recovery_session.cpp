@@ -169,6 +169,8 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
     list.DiscardPrevious();
     checks_.reset();
     filter_.reset();
+    facts_.reset();
+    conditions_.reset();
     engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
                                            DiskSector(drive.startSector), drive.sizeInSectors());
     if (!engine_->ValidateBootSector(notifier)) {
@@ -187,6 +189,8 @@ DriveOpening RecoverySession::OpenFirstNtfsDrive(Notifier& notifier) {
 void RecoverySession::CloseDrive() {
     checks_.reset();
     filter_.reset();
+    facts_.reset();
+    conditions_.reset();
     engine_.reset();
     DriveList& list = ProcessDriveList();
     list.DiscardCurrent();
@@ -194,7 +198,9 @@ void RecoverySession::CloseDrive() {
 }
 
 void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
-    engine_->Scan(progress, notifier, stop);
+    // The condition check takes what it needs from the scan's own pass over the MFT.
+    facts_ = std::make_unique<ConditionFacts>(*engine_);
+    engine_->Scan(progress, notifier, stop, facts_.get());
     checks_.reset();  // placed again over the new catalogue when next asked for
     conditions_.reset();
     byNumber_.clear();
@@ -328,8 +334,9 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
 
 const ConditionTable& RecoverySession::Conditions(ProgressSink& progress, const StopFlag* stop) {
     if (!conditions_) {
-        auto table =
-            std::make_unique<ConditionTable>(ConditionTable::Build(*engine_, progress, stop));
+        auto table = std::make_unique<ConditionTable>(
+            ConditionTable::Build(*engine_, progress, stop, facts_.get()));
+        facts_.reset();  // used up, whole or not
         if (stop != nullptr && stop->load()) {
             // Not kept: the next question makes it whole.
             stoppedConditions_ = std::move(table);

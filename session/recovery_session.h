@@ -219,6 +219,8 @@ class RecoverySession {
     mutable std::unique_ptr<CheckTree> checks_;
     std::unique_ptr<FileFilter> filter_;
     std::vector<RecoveryNotice> notices_;
+    // What the scan's pass over the MFT gathered for the condition table, until it is made.
+    std::unique_ptr<ConditionFacts> facts_;
     std::unique_ptr<ConditionTable> conditions_;
     std::unique_ptr<ConditionTable> stoppedConditions_;  // a table a stop cut short
     // Catalogue indexes by record number, for naming who holds a file's clusters.

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev googletest
   ntfs-3g ntfs-3g-dev sleuthkit libfsntfs-utils fdisk xz-utils
-  clang clang-format
+  clang clang-format python3
   libcli11-dev forensics-samples-multiple appstream dpkg-dev file man-db
   xvfb xdotool imagemagick
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev qemu-utils ewf-tools

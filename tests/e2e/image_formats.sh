@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # One fixture disk (the GPT disk with its NTFS data partition) as raw, E01 (in segment
-# files), VHD, VHDX, VMDK, QCOW2 and split raw (.001, .002, ...): every form lists the same drives and gives the same
-# scan and the same recovered bytes as the raw disk, and is named by its format in the
-# disk list whatever its file is called. The Sleuth Kit, which reads E01, VHD and VMDK
-# itself, lists the same files from those forms as from the raw one.
+# files), VHD, VHDX, VMDK (one file, and a descriptor with its extent files), QCOW2, split
+# raw (.001, .002, ...) and a differencing VHD over its parent: every form lists the same
+# drives and gives the same scan and the same recovered bytes as the raw disk, and is
+# named by its format in the disk list whatever its file is called. The Sleuth Kit,
+# which reads E01, VHD and VMDK itself, lists the same files from those forms as from
+# the raw one.
 set -euo pipefail
 
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
 FIXTURES=${TARVIK_FIXTURE_DIR:?}
+FIXTURE_SCRIPTS=$(cd "$(dirname "$0")/../fixtures" && pwd)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 PASSED=0
@@ -45,6 +48,27 @@ convert() {
         split)
             # Pieces of 3 MiB: NAME.001, NAME.002, ...
             split -b 3M -a 3 --numeric-suffixes=1 "$RAW" "${out%.001}."
+            ;;
+        vmdk-flat | vmdk-sparse-extents)
+            # A descriptor file naming its extent files (NAME-flat.vmdk, NAME-s001.vmdk).
+            command -v qemu-img >/dev/null || return 1
+            local subformat=monolithicFlat
+            [ "$format" = vmdk-sparse-extents ] && subformat=twoGbMaxExtentSparse
+            qemu-img convert -O vmdk -o subformat="$subformat" "$RAW" "$out"
+            ;;
+        vmdk-two-extents)
+            # A descriptor written by hand over two flat extents that split the disk
+            # where no partition or cluster boundary is.
+            local sectors first=10001 base
+            sectors=$(($(stat -c %s "$RAW") / 512))
+            base=$(basename "${out%.vmdk}")
+            head -c $((first * 512)) "$RAW" >"${out%.vmdk}-a.bin"
+            tail -c +$((first * 512 + 1)) "$RAW" >"${out%.vmdk}-b.bin"
+            printf '%s\n' "# Disk DescriptorFile" "version=1" "CID=fffffffe" \
+                "parentCID=ffffffff" 'createType="monolithicFlat"' "" "# Extent description" \
+                "RW $first FLAT \"$base-a.bin\" 0" \
+                "RW $((sectors - first)) FLAT \"$base-b.bin\" 0" "" \
+                "# The Disk Data Base" "#DDB" "" 'ddb.adapterType = "ide"' >"$out"
             ;;
         *)
             command -v qemu-img >/dev/null || return 1
@@ -94,6 +118,42 @@ check_form() {
     fi
 }
 
+# A differencing VHD over a dynamic parent that lacks the volume's first 2 MiB (its boot
+# sector) and half of another block: the child holds those sectors, so only the chain
+# read whole gives the raw disk. Without its parent beside it the child is refused with
+# the reason.
+check_differencing() {
+    command -v qemu-img >/dev/null && command -v python3 >/dev/null || {
+        skip_tool "differencing VHD: no qemu-img or python3"
+        return
+    }
+    local dir=$WORK/chain
+    mkdir -p "$dir"
+    cp --sparse=always "$RAW" "$WORK/damaged.raw"
+    dd if=/dev/zero of="$WORK/damaged.raw" bs=2M seek=1 count=1 conv=notrunc status=none
+    dd if=/dev/zero of="$WORK/damaged.raw" bs=512 seek=$((3 * 4096)) count=2048 conv=notrunc \
+        status=none
+    qemu-img convert -O vpc -o force_size=on "$WORK/damaged.raw" "$dir/base disk.vhd"
+    python3 "$FIXTURE_SCRIPTS/vhd_child.py" "$dir/base disk.vhd" "$RAW" "$dir/child.avhd" 1 3:2048
+    record "$dir/child.avhd" "$WORK/differencing"
+    local part
+    for part in drives scan recover files; do
+        if cmp -s "$WORK/raw/$part" "$WORK/differencing/$part"; then
+            pass
+        else
+            fail "differencing VHD: $part differs from the raw disk's:" \
+                "$(diff "$WORK/raw/$part" "$WORK/differencing/$part" | head -n 6)"
+        fi
+    done
+    mv "$dir/base disk.vhd" "$WORK/elsewhere.vhd"
+    if ! "$CLI" disks --disk "$dir/child.avhd" >/dev/null 2>"$WORK/err" &&
+        grep -q "parent file missing" "$WORK/err"; then
+        pass
+    else
+        fail "differencing VHD without its parent: $(head -c 300 "$WORK/err")"
+    fi
+}
+
 main() {
     [ -x "$CLI" ] || { echo "tarvik-cli not built at $CLI" >&2; exit 1; }
     RAW=$WORK/disk.img
@@ -108,8 +168,12 @@ main() {
     check_form VHD vpc disk-vhd.bin "VHD IMAGE" yes
     check_form VHDX vhdx disk-vhdx.bin "VHDX IMAGE" no
     check_form VMDK vmdk disk.vmdk "VMDK IMAGE" yes
+    check_form VMDK-flat vmdk-flat flat.vmdk "VMDK IMAGE" no
+    check_form VMDK-sparse-extents vmdk-sparse-extents extents.vmdk "VMDK IMAGE" no
+    check_form VMDK-two-extents vmdk-two-extents two.vmdk "VMDK IMAGE" no
     check_form QCOW2 qcow2 disk-qcow.img "QCOW2 IMAGE" no
     check_form split-raw split pieces.001 "DISK IMAGE" yes
+    check_differencing
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
 }

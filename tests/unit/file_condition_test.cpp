@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "disk/memory_sector_source.h"
+#include "ntfs/scan_engine.h"
 #include "recovery/file_condition.h"
 #include "recovery/recovery_report.h"
 #include "recovery/sha256.h"
@@ -137,6 +139,76 @@ TEST(SessionConditionTest, DeletedFilesOfAWindowsVolumeComeBackIntactWithTheirTi
         }
     }
     fs::remove_all(out);
+}
+
+// A drive in memory that tells whether a read touched the sectors it watches.
+class NotedSource final : public SectorSource {
+  public:
+    explicit NotedSource(std::vector<std::uint8_t> bytes) : memory_(std::move(bytes)) {}
+    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
+        const std::uint64_t end = sector.value() + buffer.size() / 512;
+        touched = touched || (sector.value() < watch.second && end > watch.first);
+        return memory_.Read(sector, buffer);
+    }
+    std::pair<std::uint64_t, std::uint64_t> watch;
+    bool touched = false;
+
+  private:
+    MemorySectorSource memory_;
+};
+
+// The condition table takes what the scan's own pass over the MFT gathered, reading no
+// record of the MFT again, and comes out as the table made by reading the MFT anew:
+// volumes whose deleted files have runs, attribute lists and compressed data.
+TEST(ConditionFactsTest, TheScanPassGivesTheTableThatReadingTheMftAgainGives) {
+    for (const char* name :
+         {"dftt-7-undel-ntfs.dd", "win10-compressed-attrlist.dd", "ntfs3-attribute-list.raw"}) {
+        SCOPED_TRACE(name);
+        const auto volume = testing::SharedImageBytes(name);
+        if (!volume) TARVIK_SKIP_WITHOUT_SHARED_DATA(name);
+        const std::uint64_t sectors = volume->size() / 512;
+        auto source = std::make_unique<NotedSource>(*volume);
+        NotedSource& drive = *source;
+        ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), sectors, std::move(source));
+        NullNotifier notifier;
+        NullProgressSink progress;
+        ASSERT_TRUE(engine.ValidateBootSector(notifier));
+        ConditionFacts facts(engine);
+        engine.Scan(progress, notifier, nullptr, &facts);
+        ASSERT_TRUE(facts.whole());
+
+        // The MFT's first records, which a pass over the MFT reads whatever else it does
+        // (record 6, $Bitmap's, is read again for its runs).
+        const std::uint64_t mftStart = engine.geometry().mftStart.value();
+        const std::uint64_t mftHead = mftStart + 6 * engine.geometry().recordSize / 512;
+        drive.touched = false;
+        drive.watch = {mftStart, mftHead};
+        const ConditionTable gathered = ConditionTable::Build(engine, progress, nullptr, &facts);
+        EXPECT_FALSE(drive.touched);
+        EXPECT_FALSE(facts.whole());  // used up
+        const ConditionTable reread = ConditionTable::Build(engine, progress);
+        EXPECT_TRUE(drive.touched);
+
+        ASSERT_EQ(gathered.Count(), engine.catalogue().Count());
+        ASSERT_EQ(reread.Count(), gathered.Count());
+        EXPECT_EQ(gathered.order(), reread.order());
+        std::size_t withTimes = 0;
+        for (std::size_t i = 0; i < gathered.Count(); ++i) {
+            const EntryTimes& a = gathered.Times(i);
+            const EntryTimes& b = reread.Times(i);
+            EXPECT_EQ(std::tie(a.creation, a.modification, a.recordChange, a.access),
+                      std::tie(b.creation, b.modification, b.recordChange, b.access));
+            withTimes += a.modification != 0;
+            const EntryCondition& c = gathered.Condition(i);
+            const EntryCondition& d = reread.Condition(i);
+            EXPECT_EQ(std::tie(c.condition, c.unknownCause, c.dataClusters, c.takenClusters,
+                               c.taker, c.takerRecord, c.takerClusters),
+                      std::tie(d.condition, d.unknownCause, d.dataClusters, d.takenClusters,
+                               d.taker, d.takerRecord, d.takerClusters))
+                << engine.catalogue().At(i).Name();
+        }
+        EXPECT_GT(withTimes * 2, gathered.Count());
+    }
 }
 
 }  // namespace
