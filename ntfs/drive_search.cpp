@@ -139,6 +139,7 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
     state.foundOrigins.resize(count);
     OlderVolumeClues clues;
     std::vector<FoundEntry> found;
+    std::vector<FoundEntry> renumbered;
     RecordBuffer bytes;
     // Records of NTFS 3.0 (and some that later drivers write) do not store their number:
     // it is taken from their place after the last record that did, or, in the live
@@ -180,9 +181,23 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         } else if (record->isDirectory()) {
             ++state.counters.normalDirectories;
         }
-        // Own numbers 5 and 1 would be read as the root's and the mirror's.
-        if (i == kRootFolderNumber || i == 1) continue;
+        // Own numbers 5 and 1 would be read as the root's and the mirror's. The mirror's
+        // own record is left out there, as the scan leaves it out; any other record is
+        // given a number past the table's end.
+        if (i == kRootFolderNumber || i == 1) {
+            const bool mirror =
+                *record->name == "$MFTMirr" && (!origin.numbered || origin.number == 1);
+            if (!mirror) renumbered.push_back(FoundEntry{i, origin.volume, std::move(*record)});
+            continue;
+        }
         found.push_back(FoundEntry{i, origin.volume, std::move(*record)});
+    }
+    for (FoundEntry& f : renumbered) {
+        const std::size_t index = state.foundRecords.size();
+        state.foundRecords.push_back(state.foundRecords[f.index]);
+        state.foundOrigins.push_back(state.foundOrigins[f.index]);
+        f.index = index;
+        found.push_back(std::move(f));
     }
     showCounters();
 
@@ -199,7 +214,7 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
             // Nothing says these records are not the live volume's (stale copies of its
             // records): they are read and placed as its own, by their MFT numbers.
             for (FoundEntry& f : found) f.volume = kLiveVolume;
-            for (std::size_t i = firstIndex; i < count; ++i) {
+            for (std::size_t i = firstIndex; i < state.foundOrigins.size(); ++i) {
                 state.foundOrigins[i].volume = kLiveVolume;
             }
         }

@@ -147,6 +147,19 @@ std::uint32_t ScanEngine::ClusterSectorsOf(std::uint32_t ownNumber) const {
 SectorSource& ScanEngine::SourceOf(std::uint32_t ownNumber) {
     return state_->SourceOf(ownNumber);
 }
+DriveSector ScanEngine::VolumeStartOf(std::uint32_t ownNumber) const {
+    const FoundVolume* volume = state_->VolumeOf(ownNumber);
+    return volume != nullptr ? volume->start : DriveSector(0);
+}
+std::optional<std::uint32_t> ScanEngine::LiveMftNumberOf(std::uint32_t ownNumber) const {
+    const ScanState& s = *state_;
+    const std::uint64_t records = s.mftMap.recordCount();
+    if (ownNumber < records || ownNumber >= s.foundOrigins.size()) return std::nullopt;
+    const FoundRecordOrigin& origin = s.foundOrigins[ownNumber];
+    if (!origin.numbered || origin.volume != kLiveVolume || origin.number >= records)
+        return std::nullopt;
+    return origin.number;
+}
 std::uint32_t ScanEngine::MftNumberOf(std::uint32_t ownNumber) const {
     return state_->MftNumberOf(ownNumber);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -116,6 +117,12 @@ class ScanEngine {
     // The sectors the record's runs count from: the drive, or the drive from where an
     // older volume began when that was elsewhere.
     SectorSource& SourceOf(std::uint32_t ownNumber);
+    // Where that is on the drive: sector 0 but for an older volume that began elsewhere.
+    DriveSector VolumeStartOf(std::uint32_t ownNumber) const;
+    // For a record found outside the MFT that belongs to this volume and stores its own
+    // number (a copy in $MFTMirr, or an earlier state of a record left elsewhere): the
+    // number of the MFT record it is a copy of. Nothing for every other record.
+    std::optional<std::uint32_t> LiveMftNumberOf(std::uint32_t ownNumber) const;
     // The MFT number the record behind an own number has on its volume (the number itself
     // for a record read through the MFT), and the record of that volume with another MFT
     // number, as stored: how the extension records of its attribute list are found.

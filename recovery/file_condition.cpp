@@ -35,8 +35,11 @@ struct DeletedFile {
     std::uint32_t number = 0;
     std::uint64_t logSequence = 0;
     std::uint64_t recordChange = 0;
-    std::vector<Extent> runs;  // owner: this file's index among the deleted files
-    bool mapped = false;       // its data (resident or runs) could be found
+    std::vector<Extent> runs;
+    bool mapped = false;  // its data (resident or runs) could be found
+    // A copy of a live record of the same file (same number and sequence), whose
+    // clusters are its own.
+    std::uint32_t liveTwin = UINT32_MAX;
 };
 
 class VectorOutput final : public DataOutput {
@@ -174,35 +177,58 @@ std::optional<EntryTimes> TimesOf(ByteView record) {
     return EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime, si->accessTime};
 }
 
-// The runs of a deleted file's data, with what orders its writing against others'.
-DeletedFile MapDeletedFile(ScanEngine& engine, std::uint64_t clusterBytes, std::uint32_t number,
-                           ByteView record, std::uint64_t logSequence, std::uint64_t recordChange) {
-    const RecordFetcher fetch = [&engine](std::uint32_t n, RecordBuffer& bytes) {
-        return engine.ReadCataloguedRecord(n, bytes);
-    };
-    const auto map =
-        MapFileData(record, number, fetch, engine.source(), engine.geometry().sectorsPerCluster);
+// A file's data clusters as clusters of the live volume, with what orders its writing
+// against others'. `map` was read with the cluster size of the volume the file belongs to
+// (`fileClusterSectors`), which began `volumeStart` sectors into the drive: an older
+// volume formatted over may differ in both, and a cluster of the live volume holds the
+// file's data when any of its sectors does.
+DeletedFile WeighedFile(const std::optional<FileDataMap>& map, std::uint32_t number,
+                        std::uint64_t logSequence, std::uint64_t recordChange,
+                        std::uint32_t fileClusterSectors, std::uint64_t volumeStart,
+                        std::uint32_t liveClusterSectors) {
     DeletedFile file;
     file.number = number;
     file.logSequence = logSequence;
     file.recordChange = recordChange;
     file.mapped = map.has_value() && map->extentsMissed == 0;
-    if (map && !map->resident && clusterBytes != 0) {
-        // Only clusters below the data's end hold the file: an uncompressed file's
-        // clusters past its initialized size are read as zeros, and a compressed file
-        // keeps its data in the units up to its length.
-        const std::uint64_t dataBytes =
-            map->compressionUnitClusters ? map->realSize : map->initializedSize;
-        const std::uint64_t dataVcns = (dataBytes + clusterBytes - 1) / clusterBytes;
-        for (const DataRun& run : map->runs) {
-            if (run.sparse || run.vcn >= dataVcns) continue;
-            const std::uint64_t length = std::min(run.lengthClusters, dataVcns - run.vcn);
-            const std::uint64_t start = run.lcn.value();
-            if (start > UINT64_MAX - length) continue;
-            file.runs.push_back({start, start + length, number});
+    if (!map || map->resident || fileClusterSectors == 0 || liveClusterSectors == 0) return file;
+    // Only clusters below the data's end hold the file: an uncompressed file's clusters
+    // past its initialized size are read as zeros, and a compressed file keeps its data
+    // in the units up to its length.
+    const std::uint64_t clusterBytes = std::uint64_t{fileClusterSectors} * 512;
+    const std::uint64_t dataBytes =
+        map->compressionUnitClusters ? map->realSize : map->initializedSize;
+    const std::uint64_t dataVcns = dataBytes / clusterBytes + (dataBytes % clusterBytes != 0);
+    for (const DataRun& run : map->runs) {
+        if (run.sparse || run.vcn >= dataVcns) continue;
+        const std::uint64_t length = std::min(run.lengthClusters, dataVcns - run.vcn);
+        const std::uint64_t lcn = run.lcn.value();
+        if (fileClusterSectors == liveClusterSectors && volumeStart == 0) {
+            if (lcn > UINT64_MAX - length) continue;
+            file.runs.push_back({lcn, lcn + length, number});
+            continue;
         }
+        // Sectors of the drive, then the live clusters over them.
+        constexpr std::uint64_t kLimit = UINT64_MAX / 2;
+        if (lcn > kLimit / fileClusterSectors || length > kLimit / fileClusterSectors) continue;
+        const std::uint64_t first = volumeStart + lcn * fileClusterSectors;
+        const std::uint64_t end = first + length * fileClusterSectors;
+        if (first < volumeStart || end < first || end > kLimit) continue;
+        file.runs.push_back({first / liveClusterSectors,
+                             (end + liveClusterSectors - 1) / liveClusterSectors, number});
     }
     return file;
+}
+
+// The runs of a deleted file of the live volume, read from its record.
+DeletedFile MapDeletedFile(ScanEngine& engine, std::uint32_t number, ByteView record,
+                           std::uint64_t logSequence, std::uint64_t recordChange) {
+    const RecordFetcher fetch = [&engine](std::uint32_t n, RecordBuffer& bytes) {
+        return engine.ReadCataloguedRecord(n, bytes);
+    };
+    const std::uint32_t clusterSectors = engine.geometry().sectorsPerCluster;
+    const auto map = MapFileData(record, number, fetch, engine.source(), clusterSectors);
+    return WeighedFile(map, number, logSequence, recordChange, clusterSectors, 0, clusterSectors);
 }
 
 }  // namespace
@@ -213,9 +239,7 @@ struct MftFacts {
     // damaged MFT may claim any size, and the list grows as records come instead.
     static constexpr std::uint64_t kTimesSetAside = 1u << 22;
 
-    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {
-        clusterBytes = std::uint64_t{engine.geometry().sectorsPerCluster} * 512;
-    }
+    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {}
 
     // The runs of a record in use (every non-resident attribute holds its clusters:
     // data, named streams, folder indexes, attribute lists), the times of a base record,
@@ -252,8 +276,7 @@ struct MftFacts {
             timesByNumber[own] = *times;
         }
         if (!header->inUse())
-            deleted.push_back(MapDeletedFile(engine, clusterBytes, own, record,
-                                             header->logSequenceNumber,
+            deleted.push_back(MapDeletedFile(engine, own, record, header->logSequenceNumber,
                                              times ? times->recordChange : 0));
     }
 
@@ -265,7 +288,6 @@ struct MftFacts {
     }
 
     ScanEngine& engine;
-    std::uint64_t clusterBytes = 0;
     // Indexed by record number; zero for records without times.
     std::vector<EntryTimes> timesByNumber;
     std::vector<Extent> live;
@@ -297,7 +319,6 @@ class ConditionBuilder {
     ConditionBuilder(ScanEngine& engine, ProgressSink& progress, const StopFlag* stop)
         : engine_(engine), progress_(progress), stop_(stop) {
         const DriveGeometry& g = engine.geometry();
-        clusterBytes_ = std::uint64_t{g.sectorsPerCluster} * 512;
         volumeClusters_ = g.sectorsPerCluster ? g.sizeInSectors / g.sectorsPerCluster : 0;
     }
 
@@ -309,8 +330,7 @@ class ConditionBuilder {
     void IndexCatalogue();
     bool GatherFacts(MftFacts& facts);
     void TakeFacts(MftFacts& facts);
-    void TakeRecord(std::uint32_t number, ByteView record, const FileRecordHeader& header,
-                    const std::optional<EntryTimes>& times);
+    void TakeFoundRecord(std::uint32_t number, ByteView record, const FileRecordHeader& header);
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
@@ -319,7 +339,6 @@ class ConditionBuilder {
     ScanEngine& engine_;
     ProgressSink& progress_;
     const StopFlag* stop_;
-    std::uint64_t clusterBytes_ = 0;
     std::uint64_t volumeClusters_ = 0;
     // Catalogue indexes by record number (a file with several names is catalogued once
     // per folder), sorted by number.
@@ -328,8 +347,10 @@ class ConditionBuilder {
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
     std::vector<DeletedFile> deleted_;
-    std::vector<bool> recordRead_;    // per catalogue entry: its record was read
-    std::vector<bool> deletedEntry_;  // per catalogue entry: it is a deleted one
+    std::vector<bool> recordRead_;  // per catalogue entry: its record was read
+    // Per catalogue entry: what is left of it is weighed (a deleted file, or one found
+    // outside the MFT of a volume that has one); every other file holds its clusters.
+    std::vector<bool> weighed_;
     VolumeBitmap bitmap_;
     ClaimMap claims_;
     std::uint64_t factsPeak_ = 0;
@@ -337,12 +358,13 @@ class ConditionBuilder {
 
 void ConditionBuilder::IndexCatalogue() {
     const Catalogue& catalogue = engine_.catalogue();
+    const std::uint64_t mftRecords = engine_.mftRecordCount();
     byNumber_.reserve(catalogue.Count());
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
-        deletedEntry_[i] = entry.IsDeleted();
         if (entry.IsMadeUp()) continue;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+        weighed_[i] = entry.IsDeleted() || (mftRecords != 0 && number >= mftRecords);
         byNumber_.emplace_back(number, static_cast<std::uint32_t>(i));
     }
     std::sort(byNumber_.begin(), byNumber_.end());
@@ -362,10 +384,9 @@ bool ConditionBuilder::GatherFacts(MftFacts& facts) {
 }
 
 // Times go to every catalogued entry of the record's number; the runs of records not in
-// use are kept for the numbers the catalogue holds as deleted files.
+// use are kept for the numbers whose entries are weighed.
 void ConditionBuilder::TakeFacts(MftFacts& facts) {
     factsPeak_ = facts.Bytes();
-    const Catalogue& catalogue = engine_.catalogue();
     for (const auto& [number, index] : byNumber_) {
         if (number < facts.timesByNumber.size()) times_[index] = facts.timesByNumber[number];
     }
@@ -377,7 +398,7 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
         bool catalogued = false;
         for (auto it = range; it != byNumber_.end() && it->first == file.number; ++it) {
             recordRead_[it->second] = true;
-            catalogued = catalogued || catalogue.At(it->second).IsDeleted();
+            catalogued = catalogued || weighed_[it->second];
         }
         if (catalogued) deleted_.push_back(std::move(file));
     }
@@ -385,27 +406,50 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
     facts.whole = false;  // used up: a table made again reads the MFT
 }
 
-void ConditionBuilder::TakeRecord(std::uint32_t number, ByteView record,
-                                  const FileRecordHeader& header,
-                                  const std::optional<EntryTimes>& times) {
+// A record found outside the MFT: its times go to every catalogued entry of its number,
+// and its runs, read as the volume it belongs to lays them out, are weighed as a deleted
+// file's.
+void ConditionBuilder::TakeFoundRecord(std::uint32_t number, ByteView record,
+                                       const FileRecordHeader& header) {
     const auto range =
         std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
                          [](const auto& a, const auto& b) { return a.first < b.first; });
     if (range.first == range.second) return;
+    const std::optional<EntryTimes> times = TimesOf(record);
     bool wantsRuns = false;
     for (auto it = range.first; it != range.second; ++it) {
         if (times) times_[it->second] = *times;
         recordRead_[it->second] = true;
-        wantsRuns = wantsRuns || deletedEntry_[it->second];
+        wantsRuns = wantsRuns || weighed_[it->second];
     }
-    if (wantsRuns && !header.inUse())
-        deleted_.push_back(MapDeletedFile(engine_, clusterBytes_, number, record,
-                                          header.logSequenceNumber,
-                                          times ? times->recordChange : 0));
+    if (!wantsRuns) return;
+    // Extension records are named by their MFT numbers on the record's own volume.
+    const RecordFetcher fetch = [this, number](std::uint32_t n, RecordBuffer& bytes) {
+        return engine_.ReadRecordBeside(number, n, bytes);
+    };
+    const std::uint32_t clusterSectors = engine_.ClusterSectorsOf(number);
+    const auto map = MapFileData(record, engine_.MftNumberOf(number), fetch,
+                                 engine_.SourceOf(number), clusterSectors);
+    DeletedFile file = WeighedFile(
+        map, number, header.logSequenceNumber, times ? times->recordChange : 0, clusterSectors,
+        engine_.VolumeStartOf(number).value(), engine_.geometry().sectorsPerCluster);
+    // A copy of a record the MFT still holds for the same file ($MFTMirr keeps the first
+    // few): the clusters that record holds are this file's own.
+    if (const auto mftNumber = engine_.LiveMftNumberOf(number)) {
+        RecordBuffer live;
+        if (engine_.ReadCataloguedRecord(*mftNumber, live) && PrepareFileRecord(live)) {
+            const auto liveHeader = FileRecordHeader::Parse(ByteView(live));
+            if (liveHeader && liveHeader->inUse() &&
+                liveHeader->sequenceNumber == header.sequenceNumber)
+                file.liveTwin = *mftNumber;
+        }
+    }
+    deleted_.push_back(std::move(file));
 }
 
-// Records the drive-wide searches found outside the MFT: read one by one, and taken as
-// deleted ones (no record in use of this volume lists them).
+// Records the drive-wide searches found outside the MFT, read one by one. No record in
+// use of this volume lists them, whatever their own flags say: an older volume's files
+// formatted over are weighed as deleted ones.
 void ConditionBuilder::ReadRecordsOutsideMft() {
     const std::uint64_t mftRecords = engine_.mftRecordCount();
     RecordBuffer record;
@@ -413,10 +457,8 @@ void ConditionBuilder::ReadRecordsOutsideMft() {
         if (it->first < mftRecords || recordRead_[it->second]) continue;
         if (!engine_.ReadCataloguedRecord(it->first, record) || !PrepareFileRecord(record))
             continue;
-        auto header = FileRecordHeader::Parse(ByteView(record));
-        if (!header) continue;
-        header->flags &= static_cast<std::uint16_t>(~FileRecordHeader::kFlagInUse);
-        TakeRecord(it->first, ByteView(record), *header, TimesOf(ByteView(record)));
+        const auto header = FileRecordHeader::Parse(ByteView(record));
+        if (header) TakeFoundRecord(it->first, ByteView(record), *header);
     }
 }
 
@@ -451,7 +493,8 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
                 const std::uint64_t b = std::min(to, live->end);
                 if (a >= b) continue;
                 rest(a);
-                tally.Add(ClusterTaker::kLiveFile, live->owner, b - a);
+                if (live->owner != file.liveTwin)
+                    tally.Add(ClusterTaker::kLiveFile, live->owner, b - a);
                 at = b;
             }
             rest(to);
@@ -488,7 +531,6 @@ void ConditionBuilder::Decide(WriteOrder& order) {
     for (std::uint32_t i : painting)
         for (const Extent& run : deleted_[i].runs) claims_.Paint(run.start, run.end, i);
 
-    const Catalogue& catalogue = engine_.catalogue();
     // Catalogue indexes of each deleted file, through its record number.
     for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
         EntryCondition decided;
@@ -501,7 +543,7 @@ void ConditionBuilder::Decide(WriteOrder& order) {
             byNumber_.begin(), byNumber_.end(), std::pair{deleted_[i].number, std::uint32_t{0}},
             [](const auto& a, const auto& b) { return a.first < b.first; });
         for (auto it = range.first; it != range.second; ++it)
-            if (catalogue.At(it->second).IsDeleted()) conditions_[it->second] = decided;
+            if (weighed_[it->second]) conditions_[it->second] = decided;
     }
 }
 
@@ -526,7 +568,7 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
     times_.assign(count, EntryTimes{});
     conditions_.assign(count, EntryCondition{});
     recordRead_.assign(count, false);
-    deletedEntry_.assign(count, false);
+    weighed_.assign(count, false);
     IndexCatalogue();
     progress_.SetText(kSlotPhase, kCheckingText);
     bool haveMft = engine_.mftRecordCount() != 0;
@@ -555,7 +597,7 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
         if (entry.IsDirectory() || entry.IsMadeUp()) {
             c = EntryCondition{};
             c.condition = FileCondition::kNotApplicable;
-        } else if (!entry.IsDeleted()) {
+        } else if (!weighed_[i]) {
             // A file in use holds its clusters.
             c = EntryCondition{};
             c.condition = FileCondition::kIntact;

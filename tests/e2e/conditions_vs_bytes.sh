@@ -5,7 +5,8 @@
 # and partly, two deleted files over the same clusters (the later one is whole), a
 # deleted compressed file and a deleted sparse file. Recovered files carry the
 # modification time istat gives, to the 100 ns; the report's SHA-256 is sha256sum's;
-# --condition writes only what it lets through.
+# --condition writes only what it lets through. The files of an older volume formatted
+# over are weighed against what the new one wrote over them.
 set -euo pipefail
 
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
@@ -129,6 +130,38 @@ listed() { (cd "$1/Root" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' '
 status=0
 "$CLI" recover --disk "$image" --deleted --condition some --out "$WORK/x" >/dev/null 2>&1 || status=$?
 [ "$status" -eq 2 ] && pass || fail "--condition some: status $status, expected 2"
+
+# An older volume of 4 KiB clusters that began 10 MiB into the disk, formatted over by a
+# volume of 1 KiB clusters over the whole disk whose own files now take part of it. The
+# older files the advance search finds say "in use" in their records, but no record of
+# the live volume lists them: what the new format wrote over is weighed in the live
+# volume's clusters, and every verdict holds against the bytes written back.
+older=$WORK/older.img
+moved=$WORK/moved.img
+truncate -s 32M "$older"
+mkntfs -F -q -Q -c 4096 "$older" >/dev/null 2>&1
+{ echo "mkdir /keep"; for i in $(seq 1 40); do echo "write /keep/k-$i.bin $((i * 20000 + 7)) $i"; done; } |
+    "$FIXTURE" "$older" -
+truncate -s 64M "$moved"
+dd if="$older" of="$moved" bs=512 seek=20480 conv=notrunc status=none
+mkntfs -F -q -Q -c 1024 "$moved" >/dev/null 2>&1
+echo "write /new.txt 1000 9" | "$FIXTURE" "$moved" -
+"$CLI" scan --disk "$moved" --advance >"$WORK/moved.scan" 2>/dev/null
+"$CLI" recover --disk "$moved" --advance --all --out "$WORK/moved-out" >/dev/null 2>&1
+damaged=0
+for i in $(seq 1 40); do
+    verdict=$(awk -F'\t' -v n="/keep/k-$i.bin" \
+        'substr($7, length($7) - length(n) + 1) == n { print $8; exit }' "$WORK/moved.scan")
+    written=$(find "$WORK/moved-out" -path "*/keep/k-$i.bin" | head -n 1)
+    "$FIXTURE" --bytes $((i * 20000 + 7)) "$i" >"$WORK/k.bin"
+    if [ -n "$written" ] && cmp -s "$written" "$WORK/k.bin"; then same=yes; else same=no; fi
+    case $verdict/$same in
+        intact/yes | overwritten/no | partial/no) pass ;;
+        *) fail "formatted over: k-$i.bin is '$verdict' but its bytes came back: $same" ;;
+    esac
+    [ "$verdict" = intact ] || damaged=$((damaged + 1))
+done
+[ "$damaged" -gt 0 ] && pass || fail "formatted over: no older file is weighed as written over"
 
 echo "conditions_vs_bytes: $PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

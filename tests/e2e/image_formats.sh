@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # One fixture disk (the GPT disk with its NTFS data partition) as raw, E01 (in segment
 # files), VHD, VHDX, VMDK (one file, and a descriptor with its extent files), QCOW2, split
-# raw (.001, .002, ...) and a differencing VHD over its parent: every form lists the same
-# drives and gives the same scan and the same recovered bytes as the raw disk, and is
-# named by its format in the disk list whatever its file is called. The Sleuth Kit,
-# which reads E01, VHD and VMDK itself, lists the same files from those forms as from
-# the raw one.
+# raw (.001, .002, ...), and differencing VHD and VHDX over their parents: every form
+# lists the same drives and gives the same scan and the same recovered bytes as the raw
+# disk, and is named by its format in the disk list whatever its file is called. The
+# Sleuth Kit, which reads E01, VHD and VMDK itself, lists the same files from those
+# forms as from the raw one.
 set -euo pipefail
 
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
@@ -118,39 +118,42 @@ check_form() {
     fi
 }
 
-# A differencing VHD over a dynamic parent that lacks the volume's first 2 MiB (its boot
+# A differencing VHD or VHDX over a parent that lacks the volume's first 2 MiB (its boot
 # sector) and half of another block: the child holds those sectors, so only the chain
 # read whole gives the raw disk. Without its parent beside it the child is refused with
 # the reason.
-check_differencing() {
+check_differencing() {  # LABEL QEMU-FORMAT EXTENSION
+    local label=$1 format=$2 ext=$3 options=()
     command -v qemu-img >/dev/null && command -v python3 >/dev/null || {
-        skip_tool "differencing VHD: no qemu-img or python3"
+        skip_tool "$label: no qemu-img or python3"
         return
     }
-    local dir=$WORK/chain
+    local dir=$WORK/$label-chain
     mkdir -p "$dir"
     cp --sparse=always "$RAW" "$WORK/damaged.raw"
     dd if=/dev/zero of="$WORK/damaged.raw" bs=2M seek=1 count=1 conv=notrunc status=none
     dd if=/dev/zero of="$WORK/damaged.raw" bs=512 seek=$((3 * 4096)) count=2048 conv=notrunc \
         status=none
-    qemu-img convert -O vpc -o force_size=on "$WORK/damaged.raw" "$dir/base disk.vhd"
-    python3 "$FIXTURE_SCRIPTS/vhd_child.py" "$dir/base disk.vhd" "$RAW" "$dir/child.avhd" 1 3:2048
-    record "$dir/child.avhd" "$WORK/differencing"
+    [ "$format" = vpc ] && options=(-o force_size=on)
+    qemu-img convert -O "$format" "${options[@]}" "$WORK/damaged.raw" "$dir/base disk.$ext"
+    python3 "$FIXTURE_SCRIPTS/${ext}_child.py" "$dir/base disk.$ext" "$RAW" "$dir/child.a$ext" \
+        1 3:2048
+    record "$dir/child.a$ext" "$WORK/$label"
     local part
     for part in drives scan recover files; do
-        if cmp -s "$WORK/raw/$part" "$WORK/differencing/$part"; then
+        if cmp -s "$WORK/raw/$part" "$WORK/$label/$part"; then
             pass
         else
-            fail "differencing VHD: $part differs from the raw disk's:" \
-                "$(diff "$WORK/raw/$part" "$WORK/differencing/$part" | head -n 6)"
+            fail "$label: $part differs from the raw disk's:" \
+                "$(diff "$WORK/raw/$part" "$WORK/$label/$part" | head -n 6)"
         fi
     done
-    mv "$dir/base disk.vhd" "$WORK/elsewhere.vhd"
-    if ! "$CLI" disks --disk "$dir/child.avhd" >/dev/null 2>"$WORK/err" &&
+    mv "$dir/base disk.$ext" "$WORK/elsewhere.$ext"
+    if ! "$CLI" disks --disk "$dir/child.a$ext" >/dev/null 2>"$WORK/err" &&
         grep -q "parent file missing" "$WORK/err"; then
         pass
     else
-        fail "differencing VHD without its parent: $(head -c 300 "$WORK/err")"
+        fail "$label without its parent: $(head -c 300 "$WORK/err")"
     fi
 }
 
@@ -173,7 +176,8 @@ main() {
     check_form VMDK-two-extents vmdk-two-extents two.vmdk "VMDK IMAGE" no
     check_form QCOW2 qcow2 disk-qcow.img "QCOW2 IMAGE" no
     check_form split-raw split pieces.001 "DISK IMAGE" yes
-    check_differencing
+    check_differencing differencing-VHD vpc vhd
+    check_differencing differencing-VHDX vhdx vhdx
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
 }

@@ -99,6 +99,27 @@ done <"$fixtures/bare-ntfs.img.manifest"
 [ "$mismatches" -eq 0 ]
 report $? "destroyed MFT record 0 and mirror: recover --all writes every file byte-identical at its path"
 
+# ... and when the MFT's first 64 records are gone as well, the records the search meets
+#    second and sixth (which a whole MFT would have as its mirror's and the root's) are
+#    user files and folders: every file is still listed at its path and comes back.
+image="$work/no-mft-head.img"
+cp "$fixtures/bare-ntfs.img" "$image"
+zero_sectors "$image" $(( $(le32_at "$image" 48) * spc )) 128
+zero_sectors "$image" $(( $(le32_at "$image" 56) * spc )) 2
+"$cli" scan --disk "$image" >"$work/no-mft-head.out" 2>/dev/null
+diff <(awk -F'\t' '$1 == "File" && $7 !~ /\$/ { print $2 "\t" $7 }' "$work/no-mft-head.out" | sort) \
+     <(awk -F'\t' '{ print $4 "\tRoot" $1 }' "$fixtures/bare-ntfs.img.manifest" | sort) >"$work/diff"
+report $? "MFT's first 64 records destroyed: every file is listed at its path"
+"$cli" recover --disk "$image" --all --out "$work/no-mft-head-out" >/dev/null 2>&1
+mismatches=0
+while IFS=$'\t' read -r path size md5 _; do
+  [ "$size" -eq 0 ] && continue
+  file="$work/no-mft-head-out/Root$path"
+  [ -f "$file" ] && [ "$(md5sum <"$file" | cut -d' ' -f1)" = "$md5" ] || mismatches=$((mismatches + 1))
+done <"$fixtures/bare-ntfs.img.manifest"
+[ "$mismatches" -eq 0 ]
+report $? "MFT's first 64 records destroyed: every file comes back byte-identical at its path"
+
 # 5. A volume quick-formatted over an older one with another cluster size: the older
 #    volume's records outside the new MFT are found by the advance search only.
 image="$work/reformatted.img"
