@@ -21,6 +21,7 @@ namespace {
 namespace at = attribute_type;
 
 constexpr std::uint32_t kBitmapRecord = 6;
+constexpr std::uint32_t kNoTimesSlot = UINT32_MAX;
 constexpr const char* kCheckingText = "Checking what remains of deleted files";
 
 // Clusters [start, end) on the volume that a record's runs list.
@@ -323,7 +324,8 @@ class ConditionBuilder {
     }
 
     void Run(MftFacts* gathered, std::vector<EntryTimes>& times,
-             std::vector<EntryCondition>& conditions, WriteOrder& order, std::uint64_t& peak);
+             std::vector<std::uint32_t>& timesSlots, std::vector<EntryCondition>& conditions,
+             WriteOrder& order, std::uint64_t& peak);
 
   private:
     bool Stopped() const { return stop_ != nullptr && stop_->load(); }
@@ -343,7 +345,10 @@ class ConditionBuilder {
     // Catalogue indexes by record number (a file with several names is catalogued once
     // per folder), sorted by number.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> byNumber_;
+    // Times by slot (the MFT's records' by number, then those of records found outside
+    // it), and each catalogue entry's slot.
     std::vector<EntryTimes> times_;
+    std::vector<std::uint32_t> timesSlot_;
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
     std::vector<DeletedFile> deleted_;
@@ -387,10 +392,10 @@ bool ConditionBuilder::GatherFacts(MftFacts& facts) {
 // use are kept for the numbers whose entries are weighed.
 void ConditionBuilder::TakeFacts(MftFacts& facts) {
     factsPeak_ = facts.Bytes();
+    times_ = std::move(facts.timesByNumber);
     for (const auto& [number, index] : byNumber_) {
-        if (number < facts.timesByNumber.size()) times_[index] = facts.timesByNumber[number];
+        if (number < times_.size()) timesSlot_[index] = number;
     }
-    std::vector<EntryTimes>().swap(facts.timesByNumber);
     live_ = std::move(facts.live);
     auto range = byNumber_.begin();
     for (DeletedFile& file : facts.deleted) {
@@ -416,9 +421,10 @@ void ConditionBuilder::TakeFoundRecord(std::uint32_t number, ByteView record,
                          [](const auto& a, const auto& b) { return a.first < b.first; });
     if (range.first == range.second) return;
     const std::optional<EntryTimes> times = TimesOf(record);
+    if (times) times_.push_back(*times);
     bool wantsRuns = false;
     for (auto it = range.first; it != range.second; ++it) {
-        if (times) times_[it->second] = *times;
+        if (times) timesSlot_[it->second] = static_cast<std::uint32_t>(times_.size() - 1);
         recordRead_[it->second] = true;
         wantsRuns = wantsRuns || weighed_[it->second];
     }
@@ -550,22 +556,24 @@ void ConditionBuilder::Decide(WriteOrder& order) {
 std::uint64_t ConditionBuilder::Bytes() const {
     std::uint64_t runs = 0;
     for (const DeletedFile& f : deleted_) runs += f.runs.capacity() * sizeof(Extent);
+    const std::uint64_t table = timesSlot_.capacity() * sizeof(std::uint32_t) +
+                                conditions_.capacity() * sizeof(EntryCondition) +
+                                byNumber_.capacity() * sizeof(byNumber_[0]) +
+                                (recordRead_.capacity() + weighed_.capacity()) / 8;
     const std::uint64_t own =
-        times_.capacity() * sizeof(EntryTimes) + conditions_.capacity() * sizeof(EntryCondition) +
-        byNumber_.capacity() * sizeof(byNumber_[0]) + live_.capacity() * sizeof(Extent) +
-        deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() + claims_.size() * 64 +
-        recordRead_.capacity() / 8;
-    return std::max(own, factsPeak_ + times_.capacity() * sizeof(EntryTimes) +
-                             conditions_.capacity() * sizeof(EntryCondition) +
-                             byNumber_.capacity() * sizeof(byNumber_[0]));
+        table + times_.capacity() * sizeof(EntryTimes) + live_.capacity() * sizeof(Extent) +
+        deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() + claims_.size() * 64;
+    // While the gathering is taken over, it is held whole beside the table.
+    return std::max(own, factsPeak_ + table);
 }
 
 void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
+                           std::vector<std::uint32_t>& timesSlots,
                            std::vector<EntryCondition>& conditions, WriteOrder& order,
                            std::uint64_t& peak) {
     const Catalogue& catalogue = engine_.catalogue();
     const std::size_t count = catalogue.Count();
-    times_.assign(count, EntryTimes{});
+    timesSlot_.assign(count, kNoTimesSlot);
     conditions_.assign(count, EntryCondition{});
     recordRead_.assign(count, false);
     weighed_.assign(count, false);
@@ -607,6 +615,7 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
         }
     }
     times = std::move(times_);
+    timesSlots = std::move(timesSlot_);
     conditions = std::move(conditions_);
 }
 
@@ -616,9 +625,16 @@ ConditionTable ConditionTable::Build(ScanEngine& engine, ProgressSink& progress,
                                      const StopFlag* stop, ConditionFacts* gathered) {
     ConditionTable table;
     ConditionBuilder(engine, progress, stop)
-        .Run(gathered != nullptr ? &gathered->facts() : nullptr, table.times_, table.conditions_,
-             table.order_, table.peakBytes_);
+        .Run(gathered != nullptr ? &gathered->facts() : nullptr, table.times_, table.timesSlot_,
+             table.conditions_, table.order_, table.peakBytes_);
     return table;
+}
+
+ConditionTable::ConditionTable(std::vector<EntryTimes> times,
+                               std::vector<EntryCondition> conditions)
+    : times_(std::move(times)), conditions_(std::move(conditions)) {
+    timesSlot_.resize(conditions_.size(), kNoTimesSlot);
+    for (std::uint32_t i = 0; i < timesSlot_.size() && i < times_.size(); ++i) timesSlot_[i] = i;
 }
 
 const char* ConditionWord(FileCondition condition) {

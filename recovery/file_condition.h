@@ -87,19 +87,21 @@ struct EntryTimes {
     std::uint64_t access = 0;
 };
 
+// One per catalogue entry: the fields are ordered so that it takes 32 bytes.
 struct EntryCondition {
-    FileCondition condition = FileCondition::kUnknown;
-    UnknownCause unknownCause = UnknownCause::kNone;
     // Clusters that hold the file's data (sparse parts and clusters past the data not
     // counted), and how many of them another holder has now.
     std::uint64_t dataClusters = 0;
     std::uint64_t takenClusters = 0;
-    // The holder of the most taken clusters: its kind, its record number (for a live
-    // or a later deleted file) and how many it holds.
-    ClusterTaker taker = ClusterTaker::kNone;
-    std::uint32_t takerRecord = 0;
+    // The holder of the most taken clusters: how many it holds, its record number (for
+    // a live or a later deleted file) and its kind.
     std::uint64_t takerClusters = 0;
+    std::uint32_t takerRecord = 0;
+    ClusterTaker taker = ClusterTaker::kNone;
+    FileCondition condition = FileCondition::kUnknown;
+    UnknownCause unknownCause = UnknownCause::kNone;
 };
+static_assert(sizeof(EntryCondition) == 32);
 
 class ConditionTable {
   public:
@@ -116,18 +118,25 @@ class ConditionTable {
 
     std::size_t Count() const { return conditions_.size(); }
     // Precondition: index < Count().
-    const EntryTimes& Times(std::size_t index) const { return times_[index]; }
+    const EntryTimes& Times(std::size_t index) const {
+        const std::uint32_t slot = timesSlot_[index];
+        return slot < times_.size() ? times_[slot] : kNoTimes;
+    }
     const EntryCondition& Condition(std::size_t index) const { return conditions_[index]; }
     WriteOrder order() const { return order_; }
     // The largest memory the build held at once, in bytes (for measurements).
     std::uint64_t peakBytes() const { return peakBytes_; }
 
     // For tests of what reads a table: one made by hand.
-    ConditionTable(std::vector<EntryTimes> times, std::vector<EntryCondition> conditions)
-        : times_(std::move(times)), conditions_(std::move(conditions)) {}
+    ConditionTable(std::vector<EntryTimes> times, std::vector<EntryCondition> conditions);
 
   private:
+    static constexpr EntryTimes kNoTimes{};
+    // The times of every record read, and per catalogue entry which of them are its
+    // record's (kNoTimesSlot: none). Entries of one record share its times, and the
+    // times of the MFT's records stay where the scan's pass put them, by number.
     std::vector<EntryTimes> times_;
+    std::vector<std::uint32_t> timesSlot_;
     std::vector<EntryCondition> conditions_;
     WriteOrder order_ = WriteOrder::kLogSequence;
     std::uint64_t peakBytes_ = 0;
