@@ -14,13 +14,8 @@ FIXTURE=${NTFS_FIXTURE:-$TARVIK_BUILD_DIR/ntfs-fixture}
 PATH=$PATH:/usr/sbin:/sbin
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-fail() {
-    FAILED=$((FAILED + 1))
-    echo "FAIL: $*" >&2
-}
-pass() { PASSED=$((PASSED + 1)); }
+# shellcheck source=lib/tally.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/tally.sh"
 
 image=$WORK/v.img
 truncate -s 8M "$image"

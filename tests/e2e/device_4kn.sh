@@ -16,13 +16,8 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-PASSED=0
-FAILED=0
-pass() { PASSED=$((PASSED + 1)); }
-fail() {
-    FAILED=$((FAILED + 1))
-    echo "FAIL: $*" >&2
-}
+# shellcheck source=lib/tally.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/tally.sh"
 
 image=$WORK/disk-4k.img
 cp --sparse=always "$FIXTURES/gpt-4k.img" "$image"

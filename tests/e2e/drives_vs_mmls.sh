@@ -9,14 +9,8 @@ FIXTURES=${TARVIK_FIXTURE_DIR:?}
 TESTDATA=${TARVIK_SHARED_DIR:-/nonexistent}/testdata
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-
-pass() { PASSED=$((PASSED + 1)); }
-fail() {
-    FAILED=$((FAILED + 1))
-    echo "FAIL: $*" >&2
-}
+# shellcheck source=lib/tally.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/tally.sh"
 skip() { echo "SKIP: $*"; }
 # Under CI the shared folder is always there: a missing real image is a failure.
 skip_real() { if [ "${CI:-}" = true ]; then fail "$* under CI"; else skip "$*"; fi; }

@@ -13,14 +13,8 @@ FIXTURES=${TARVIK_FIXTURE_DIR:?}
 FIXTURE_SCRIPTS=$(cd "$(dirname "$0")/../fixtures" && pwd)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-
-pass() { PASSED=$((PASSED + 1)); }
-fail() {
-    FAILED=$((FAILED + 1))
-    echo "FAIL: $*" >&2
-}
+# shellcheck source=lib/tally.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/tally.sh"
 # Under CI every tool and library is installed: a missing one is a failure there.
 skip_tool() { if [ "${CI:-}" = true ]; then fail "$* under CI"; else echo "SKIP: $*"; fi; }
 
@@ -36,34 +30,50 @@ record() {
     rm -rf "$dir/out"
 }
 
-# convert FORMAT OUTPUT: the raw disk in another form; false when the tool is missing.
+# same_as_raw IMAGE LABEL: the drive list, scan and recovered files of IMAGE are those
+# of the raw disk.
+same_as_raw() {
+    local image=$1 label=$2 part
+    record "$image" "$WORK/$label"
+    for part in drives scan recover files; do
+        if cmp -s "$WORK/raw/$part" "$WORK/$label/$part"; then
+            pass
+        else
+            fail "$label: $part differs from the raw disk's:" \
+                "$(diff "$WORK/raw/$part" "$WORK/$label/$part" | head -n 6)"
+        fi
+    done
+}
+
+# convert FORMAT OUTPUT [SOURCE]: the raw disk (or SOURCE) in another form; false when
+# the tool is missing.
 convert() {
-    local format=$1 out=$2
+    local format=$1 out=$2 source=${3:-$RAW}
     case $format in
         E01)
             command -v ewfacquire >/dev/null || return 1
             # Segments of 1 MiB: the disk spreads over several files (E01, E02, ...).
-            ewfacquire -u -q -t "${out%.*}" -S 1048576 -c fast "$RAW" >/dev/null 2>&1
+            ewfacquire -u -q -t "${out%.*}" -S 1048576 -c fast "$source" >/dev/null 2>&1
             ;;
         split)
             # Pieces of 3 MiB: NAME.001, NAME.002, ...
-            split -b 3M -a 3 --numeric-suffixes=1 "$RAW" "${out%.001}."
+            split -b 3M -a 3 --numeric-suffixes=1 "$source" "${out%.001}."
             ;;
         vmdk-flat | vmdk-sparse-extents)
             # A descriptor file naming its extent files (NAME-flat.vmdk, NAME-s001.vmdk).
             command -v qemu-img >/dev/null || return 1
             local subformat=monolithicFlat
             [ "$format" = vmdk-sparse-extents ] && subformat=twoGbMaxExtentSparse
-            qemu-img convert -O vmdk -o subformat="$subformat" "$RAW" "$out"
+            qemu-img convert -O vmdk -o subformat="$subformat" "$source" "$out"
             ;;
         vmdk-two-extents)
             # A descriptor written by hand over two flat extents that split the disk
             # where no partition or cluster boundary is.
             local sectors first=10001 base
-            sectors=$(($(stat -c %s "$RAW") / 512))
+            sectors=$(($(stat -c %s "$source") / 512))
             base=$(basename "${out%.vmdk}")
-            head -c $((first * 512)) "$RAW" >"${out%.vmdk}-a.bin"
-            tail -c +$((first * 512 + 1)) "$RAW" >"${out%.vmdk}-b.bin"
+            head -c $((first * 512)) "$source" >"${out%.vmdk}-a.bin"
+            tail -c +$((first * 512 + 1)) "$source" >"${out%.vmdk}-b.bin"
             printf '%s\n' "# Disk DescriptorFile" "version=1" "CID=fffffffe" \
                 "parentCID=ffffffff" 'createType="monolithicFlat"' "" "# Extent description" \
                 "RW $first FLAT \"$base-a.bin\" 0" \
@@ -75,7 +85,7 @@ convert() {
             local options=()
             # The VHD footer's geometry would round the size up; keep it exact.
             [ "$format" = vpc ] && options=(-o force_size=on)
-            qemu-img convert -O "$format" "${options[@]}" "$RAW" "$out"
+            qemu-img convert -O "$format" "${options[@]}" "$source" "$out"
             ;;
     esac
 }
@@ -98,16 +108,7 @@ check_form() {
     fi
     first=$(cut -f2 <<<"$line")
     [ "$first" = "$model" ] && pass || fail "$label: model '$first', expected '$model'"
-    record "$image" "$WORK/$label"
-    local part
-    for part in drives scan recover files; do
-        if cmp -s "$WORK/raw/$part" "$WORK/$label/$part"; then
-            pass
-        else
-            fail "$label: $part differs from the raw disk's:" \
-                "$(diff "$WORK/raw/$part" "$WORK/$label/$part" | head -n 6)"
-        fi
-    done
+    same_as_raw "$image" "$label"
     if [ "$tsk" = yes ]; then
         if fls -r -p -o 4096 "$image" >"$WORK/$label.fls" 2>&1 &&
             cmp -s "$WORK/raw.fls" "$WORK/$label.fls"; then
@@ -123,7 +124,7 @@ check_form() {
 # read whole gives the raw disk. Without its parent beside it the child is refused with
 # the reason.
 check_differencing() {  # LABEL QEMU-FORMAT EXTENSION
-    local label=$1 format=$2 ext=$3 options=()
+    local label=$1 format=$2 ext=$3
     command -v qemu-img >/dev/null && command -v python3 >/dev/null || {
         skip_tool "$label: no qemu-img or python3"
         return
@@ -134,20 +135,10 @@ check_differencing() {  # LABEL QEMU-FORMAT EXTENSION
     dd if=/dev/zero of="$WORK/damaged.raw" bs=2M seek=1 count=1 conv=notrunc status=none
     dd if=/dev/zero of="$WORK/damaged.raw" bs=512 seek=$((3 * 4096)) count=2048 conv=notrunc \
         status=none
-    [ "$format" = vpc ] && options=(-o force_size=on)
-    qemu-img convert -O "$format" "${options[@]}" "$WORK/damaged.raw" "$dir/base disk.$ext"
+    convert "$format" "$dir/base disk.$ext" "$WORK/damaged.raw"
     python3 "$FIXTURE_SCRIPTS/${ext}_child.py" "$dir/base disk.$ext" "$RAW" "$dir/child.a$ext" \
         1 3:2048
-    record "$dir/child.a$ext" "$WORK/$label"
-    local part
-    for part in drives scan recover files; do
-        if cmp -s "$WORK/raw/$part" "$WORK/$label/$part"; then
-            pass
-        else
-            fail "$label: $part differs from the raw disk's:" \
-                "$(diff "$WORK/raw/$part" "$WORK/$label/$part" | head -n 6)"
-        fi
-    done
+    same_as_raw "$dir/child.a$ext" "$label"
     mv "$dir/base disk.$ext" "$WORK/elsewhere.$ext"
     if ! "$CLI" disks --disk "$dir/child.a$ext" >/dev/null 2>"$WORK/err" &&
         grep -q "parent file missing" "$WORK/err"; then

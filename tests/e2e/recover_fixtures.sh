@@ -10,14 +10,8 @@ FIXTURES=${TARVIK_FIXTURE_DIR:?}
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
-PASSED=0
-FAILED=0
-
-fail() {
-    FAILED=$((FAILED + 1))
-    echo "FAIL: $*" >&2
-}
-pass() { PASSED=$((PASSED + 1)); }
+# shellcheck source=lib/tally.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib/tally.sh"
 
 md5_of() { md5sum <"$1" | cut -d' ' -f1; }
 
