@@ -170,23 +170,30 @@ class TakerTally {
     std::vector<Holder> holders_;
 };
 
-std::optional<EntryTimes> TimesOf(ByteView record) {
-    const auto attribute = FindAttribute(record, at::kStandardInformation);
-    if (!attribute || !attribute->isResident()) return std::nullopt;
-    const auto si = StandardInformation::Parse(attribute->Value());
+// The times a $STANDARD_INFORMATION attribute keeps.
+std::optional<EntryTimes> TimesOf(const Attribute& attribute) {
+    if (!attribute.isResident()) return std::nullopt;
+    const auto si = StandardInformation::Parse(attribute.Value());
     if (!si) return std::nullopt;
     return EntryTimes{si->creationTime, si->modificationTime, si->recordChangeTime, si->accessTime};
 }
 
+std::optional<EntryTimes> TimesOf(ByteView record) {
+    const auto attribute = FindAttribute(record, at::kStandardInformation);
+    return attribute ? TimesOf(*attribute) : std::nullopt;
+}
+
 // A file's data clusters as clusters of the live volume, with what orders its writing
-// against others'. `map` was read with the cluster size of the volume the file belongs to
-// (`fileClusterSectors`), which began `volumeStart` sectors into the drive: an older
-// volume formatted over may differ in both, and a cluster of the live volume holds the
-// file's data when any of its sectors does.
-DeletedFile WeighedFile(const std::optional<FileDataMap>& map, std::uint32_t number,
-                        std::uint64_t logSequence, std::uint64_t recordChange,
-                        std::uint32_t fileClusterSectors, std::uint64_t volumeStart,
-                        std::uint32_t liveClusterSectors) {
+// against others'. Its runs are read with the cluster size of the volume the record
+// belongs to, which began at its own place on the drive: an older volume formatted over
+// may differ in both, and a cluster of the live volume holds the file's data when any of
+// its sectors does. `record` is fixed up.
+DeletedFile WeighedFile(ScanEngine& engine, std::uint32_t number, ByteView record,
+                        std::uint64_t logSequence, std::uint64_t recordChange) {
+    const auto map = MapEngineFileData(engine, number, record);
+    const std::uint32_t fileClusterSectors = engine.ClusterSectorsOf(number);
+    const std::uint64_t volumeStart = engine.VolumeStartOf(number).value();
+    const std::uint32_t liveClusterSectors = engine.geometry().sectorsPerCluster;
     DeletedFile file;
     file.number = number;
     file.logSequence = logSequence;
@@ -221,17 +228,6 @@ DeletedFile WeighedFile(const std::optional<FileDataMap>& map, std::uint32_t num
     return file;
 }
 
-// The runs of a deleted file of the live volume, read from its record.
-DeletedFile MapDeletedFile(ScanEngine& engine, std::uint32_t number, ByteView record,
-                           std::uint64_t logSequence, std::uint64_t recordChange) {
-    const RecordFetcher fetch = [&engine](std::uint32_t n, RecordBuffer& bytes) {
-        return engine.ReadCataloguedRecord(n, bytes);
-    };
-    const std::uint32_t clusterSectors = engine.geometry().sectorsPerCluster;
-    const auto map = MapFileData(record, number, fetch, engine.source(), clusterSectors);
-    return WeighedFile(map, number, logSequence, recordChange, clusterSectors, 0, clusterSectors);
-}
-
 }  // namespace
 
 // What every MFT record tells, gathered in one walk over its attributes per record.
@@ -256,9 +252,7 @@ struct MftFacts {
         while (const auto attribute = walker.Next()) {
             if (attribute->isResident()) {
                 if (!times && attribute->type() == at::kStandardInformation)
-                    if (const auto si = StandardInformation::Parse(attribute->Value()))
-                        times = EntryTimes{si->creationTime, si->modificationTime,
-                                           si->recordChangeTime, si->accessTime};
+                    times = TimesOf(*attribute);
                 continue;
             }
             if (!header->inUse()) continue;
@@ -277,8 +271,8 @@ struct MftFacts {
             timesByNumber[own] = *times;
         }
         if (!header->inUse())
-            deleted.push_back(MapDeletedFile(engine, own, record, header->logSequenceNumber,
-                                             times ? times->recordChange : 0));
+            deleted.push_back(WeighedFile(engine, own, record, header->logSequenceNumber,
+                                          times ? times->recordChange : 0));
     }
 
     std::uint64_t Bytes() const {
@@ -429,16 +423,8 @@ void ConditionBuilder::TakeFoundRecord(std::uint32_t number, ByteView record,
         wantsRuns = wantsRuns || weighed_[it->second];
     }
     if (!wantsRuns) return;
-    // Extension records are named by their MFT numbers on the record's own volume.
-    const RecordFetcher fetch = [this, number](std::uint32_t n, RecordBuffer& bytes) {
-        return engine_.ReadRecordBeside(number, n, bytes);
-    };
-    const std::uint32_t clusterSectors = engine_.ClusterSectorsOf(number);
-    const auto map = MapFileData(record, engine_.MftNumberOf(number), fetch,
-                                 engine_.SourceOf(number), clusterSectors);
-    DeletedFile file = WeighedFile(
-        map, number, header.logSequenceNumber, times ? times->recordChange : 0, clusterSectors,
-        engine_.VolumeStartOf(number).value(), engine_.geometry().sectorsPerCluster);
+    DeletedFile file = WeighedFile(engine_, number, record, header.logSequenceNumber,
+                                   times ? times->recordChange : 0);
     // A copy of a record the MFT still holds for the same file ($MFTMirr keeps the first
     // few): the clusters that record holds are this file's own.
     if (const auto mftNumber = engine_.LiveMftNumberOf(number)) {

@@ -90,11 +90,16 @@ std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t r
     RecordBuffer record;
     if (!engine.ReadCataloguedRecord(recordNumber, record) || !PrepareFileRecord(record))
         return std::nullopt;
+    return MapEngineFileData(engine, recordNumber, ByteView(record));
+}
+
+std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber,
+                                             ByteView record) {
     // Extension records are named by their MFT numbers on the record's own volume.
     const RecordFetcher fetch = [&engine, recordNumber](std::uint32_t number, RecordBuffer& bytes) {
         return engine.ReadRecordBeside(recordNumber, number, bytes);
     };
-    return MapFileData(ByteView(record), engine.MftNumberOf(recordNumber), fetch,
+    return MapFileData(record, engine.MftNumberOf(recordNumber), fetch,
                        engine.SourceOf(recordNumber), engine.ClusterSectorsOf(recordNumber));
 }
 

@@ -43,5 +43,8 @@ std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumb
 // The data map of the file with record number `recordNumber` on the engine's drive:
 // the record must read, begin "FILE" and take its fix-up.
 std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber);
+// The same from that record, already read and fixed up.
+std::optional<FileDataMap> MapEngineFileData(ScanEngine& engine, std::uint32_t recordNumber,
+                                             ByteView record);
 
 }  // namespace tarvik
