@@ -35,6 +35,24 @@ scanned_names() {  # IMAGE [ARGS]
   "$cli" scan --disk "$@" 2>/dev/null | awk -F'\t' '$1 == "File" { n = split($7, p, "/"); print p[n] }' | sort
 }
 
+# The bare-ntfs fixture's files, normal and deleted, each at its path in a scan listing.
+lists_bare_files() {  # SCAN-OUTPUT
+  diff <(awk -F'\t' '$1 == "File" && $7 !~ /\$/ { print $2 "\t" $7 }' "$1" | sort) \
+       <(awk -F'\t' '{ print $4 "\tRoot" $1 }' "$fixtures/bare-ntfs.img.manifest" | sort) >"$work/diff"
+}
+# recover --all of IMAGE into OUT writes every bare-ntfs file byte-identical at its path.
+recovers_bare_files() {  # IMAGE OUT
+  local path size md5 file mismatches=0
+  "$cli" recover --disk "$1" --all --out "$2" >/dev/null 2>&1
+  while IFS=$'\t' read -r path size md5 _; do
+    [ "$size" -eq 0 ] && continue
+    file="$2/Root$path"
+    [ -f "$file" ] && [ "$(md5sum <"$file" | cut -d' ' -f1)" = "$md5" ] || {
+      echo "    not recovered intact: $path"; mismatches=$((mismatches + 1)); }
+  done <"$fixtures/bare-ntfs.img.manifest"
+  [ "$mismatches" -eq 0 ]
+}
+
 # 1. The partition table is wiped: the walk finds nothing and the search lists every
 #    NTFS volume with its start and size.
 image="$work/no-table.img"
@@ -78,8 +96,7 @@ spc=$(od -An -tu1 -j 13 -N 1 "$image" | tr -d ' ')
 zero_sectors "$image" $(( $(le32_at "$image" 48) * spc )) 2
 zero_sectors "$image" $(( $(le32_at "$image" 56) * spc )) 2
 "$cli" scan --disk "$image" >"$work/no-mft.out" 2>/dev/null
-diff <(awk -F'\t' '$1 == "File" && $7 !~ /\$/ { print $2 "\t" $7 }' "$work/no-mft.out" | sort) \
-     <(awk -F'\t' '{ print $4 "\tRoot" $1 }' "$fixtures/bare-ntfs.img.manifest" | sort) >"$work/diff"
+lists_bare_files "$work/no-mft.out"
 report $? "destroyed MFT record 0 and mirror: every file is listed at its path, deleted or not"
 diff <(awk -F'\t' '$1 == "Dir" && $2 != "made-up" && $7 !~ /\$/ { print $7 }' "$work/no-mft.out" | sort) \
      <(awk -F'\t' '{ n = split($1, p, "/"); path = "Root"
@@ -88,15 +105,7 @@ diff <(awk -F'\t' '$1 == "Dir" && $2 != "made-up" && $7 !~ /\$/ { print $7 }' "$
 report $? "destroyed MFT record 0 and mirror: every folder is listed with its name"
 
 # ... and they come back byte-identical at their paths.
-"$cli" recover --disk "$image" --all --out "$work/no-mft-out" >/dev/null 2>&1
-mismatches=0
-while IFS=$'\t' read -r path size md5 _; do
-  [ "$size" -eq 0 ] && continue
-  file="$work/no-mft-out/Root$path"
-  [ -f "$file" ] && [ "$(md5sum <"$file" | cut -d' ' -f1)" = "$md5" ] || {
-    echo "    not recovered intact: $path"; mismatches=$((mismatches + 1)); }
-done <"$fixtures/bare-ntfs.img.manifest"
-[ "$mismatches" -eq 0 ]
+recovers_bare_files "$image" "$work/no-mft-out"
 report $? "destroyed MFT record 0 and mirror: recover --all writes every file byte-identical at its path"
 
 # ... and when the MFT's first 64 records are gone as well, the records the search meets
@@ -107,17 +116,9 @@ cp "$fixtures/bare-ntfs.img" "$image"
 zero_sectors "$image" $(( $(le32_at "$image" 48) * spc )) 128
 zero_sectors "$image" $(( $(le32_at "$image" 56) * spc )) 2
 "$cli" scan --disk "$image" >"$work/no-mft-head.out" 2>/dev/null
-diff <(awk -F'\t' '$1 == "File" && $7 !~ /\$/ { print $2 "\t" $7 }' "$work/no-mft-head.out" | sort) \
-     <(awk -F'\t' '{ print $4 "\tRoot" $1 }' "$fixtures/bare-ntfs.img.manifest" | sort) >"$work/diff"
+lists_bare_files "$work/no-mft-head.out"
 report $? "MFT's first 64 records destroyed: every file is listed at its path"
-"$cli" recover --disk "$image" --all --out "$work/no-mft-head-out" >/dev/null 2>&1
-mismatches=0
-while IFS=$'\t' read -r path size md5 _; do
-  [ "$size" -eq 0 ] && continue
-  file="$work/no-mft-head-out/Root$path"
-  [ -f "$file" ] && [ "$(md5sum <"$file" | cut -d' ' -f1)" = "$md5" ] || mismatches=$((mismatches + 1))
-done <"$fixtures/bare-ntfs.img.manifest"
-[ "$mismatches" -eq 0 ]
+recovers_bare_files "$image" "$work/no-mft-head-out"
 report $? "MFT's first 64 records destroyed: every file comes back byte-identical at its path"
 
 # 5. A volume quick-formatted over an older one with another cluster size: the older
