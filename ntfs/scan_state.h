@@ -10,6 +10,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/directory_id_list.h"
 #include "catalogue/folder_table.h"
+#include "ntfs/mft_bitmap.h"
 #include "ntfs/mft_map.h"
 #include "ntfs/read_ahead.h"
 #include "ntfs/scan_engine.h"
@@ -72,6 +73,9 @@ struct ScanState {
     std::optional<DriveSector> mftRecordSector;
     std::optional<DriveSector> mirrorRecordSector;
     MftMap mftMap;
+    // Which MFT records the volume counts as in use; none when record 0 keeps no
+    // readable bitmap (record headers are then taken at their word).
+    std::optional<MftBitmap> mftBitmap;
     // Records kept from the scan's pass over the MFT for the folder tree walk; ReadRecord
     // takes a record from here when it is held.
     RecordCache recordCache;
