@@ -118,16 +118,15 @@ std::string CopyKey(const FoundRecordOrigin& origin, const std::string& name) {
            std::to_string(origin.sequence) + ':' + name;
 }
 
-// A found record of the live volume that is a copy of an MFT record the scan catalogued:
-// the same number, a name of an entry of that number, and the same file: the MFT record
-// has the copy's sequence, or the next one when it was freed since (freeing a record
-// advances its sequence). A record of that number from before it was reused for another
-// file is an entry of its own.
+// A found record that is a copy of an MFT record the scan catalogued: the same number, a
+// name of an entry of that number, and the same file: the MFT record has the copy's
+// sequence, or the next one when it was freed since (freeing a record advances its
+// sequence). A record of that number from before it was reused for another file is an
+// entry of its own. A record taken for another volume's (a snapshot's store keeps copies
+// of this volume's records) is a copy only when it was also created at the same instant:
+// a volume formatted over numbers its own files alike.
 bool CopiesCatalogued(ScanState& state, const FoundEntry& found, const FoundRecordOrigin& origin) {
-    if (origin.volume != kLiveVolume || !origin.numbered ||
-        origin.number >= state.mftMap.recordCount()) {
-        return false;
-    }
+    if (!origin.numbered || origin.number >= state.mftMap.recordCount()) return false;
     bool named = false;
     for (const std::size_t index : state.catalogue.WithNumber(origin.number)) {
         const CatalogueEntry& entry = state.catalogue.At(index);
@@ -135,13 +134,18 @@ bool CopiesCatalogued(ScanState& state, const FoundEntry& found, const FoundReco
     }
     if (!named) return false;
     RecordBuffer bytes;
+    const bool live = origin.volume == kLiveVolume;
     if (!state.ReadRecord(RecordNumber(origin.number), bytes) || !PrepareFileRecord(bytes))
-        return true;
+        return live;
     const auto header = FileRecordHeader::Parse(ByteView(bytes));
-    if (!header) return true;
+    if (!header) return live;
     const std::uint16_t sequence = header->sequenceNumber;
-    return sequence == origin.sequence ||
-           (!header->inUse() && sequence == static_cast<std::uint16_t>(origin.sequence + 1));
+    const bool sameFile =
+        sequence == origin.sequence ||
+        (!header->inUse() && sequence == static_cast<std::uint16_t>(origin.sequence + 1));
+    if (!sameFile || live) return sameFile;
+    const auto record = InspectPreparedRecord(bytes);
+    return record && record->creationTime != 0 && record->creationTime == found.record.creationTime;
 }
 
 // Each record the search found once: a copy of a record the scan catalogued from the MFT
