@@ -90,16 +90,34 @@ std::uint8_t VolumeAt(const ScanState& state, DriveSector sector, bool liveHasMf
 
 // The live volume's files that hold copies of its records: $MFTMirr (the first records)
 // and $LogFile (records as they were logged). A record found in them is a copy of one
-// the MFT holds, or held, never an entry of its own.
-constexpr std::uint32_t kLogFileRecord = 2;
-constexpr std::uint32_t kMirrorFileRecord = 1;
+// the MFT holds, or held, never an entry of its own. Their records are read through the
+// MFT, or without one, taken from the records found.
+struct CopyHolder {
+    std::uint32_t number;
+    const char* name;
+};
+constexpr CopyHolder kCopyHolders[] = {{1, "$MFTMirr"}, {2, "$LogFile"}};
 
-std::vector<PlacedRun> RecordCopyAreas(ScanState& state) {
+bool ReadCopyHolder(ScanState& state, const std::vector<FoundEntry>& found,
+                    const CopyHolder& holder, RecordBuffer& bytes) {
+    if (state.mftMap.recordCount() != 0)
+        return state.ReadRecord(RecordNumber(holder.number), bytes);
+    for (const FoundEntry& f : found) {
+        const FoundRecordOrigin& origin = state.foundOrigins[f.index];
+        if (origin.volume == kLiveVolume && origin.numbered && origin.number == holder.number &&
+            *f.record.name == holder.name) {
+            return state.ReadRecordAt(state.foundRecords[f.index], bytes);
+        }
+    }
+    return false;
+}
+
+std::vector<PlacedRun> RecordCopyAreas(ScanState& state, const std::vector<FoundEntry>& found) {
     std::vector<PlacedRun> areas;
     const std::uint32_t clusterSectors = state.geometry.sectorsPerCluster;
     RecordBuffer bytes;
-    for (const std::uint32_t number : {kMirrorFileRecord, kLogFileRecord}) {
-        if (!state.ReadRecord(RecordNumber(number), bytes) || !PrepareFileRecord(bytes)) continue;
+    for (const CopyHolder& holder : kCopyHolders) {
+        if (!ReadCopyHolder(state, found, holder, bytes) || !PrepareFileRecord(bytes)) continue;
         const auto data = FindAttribute(ByteView(bytes), attribute_type::kData);
         if (!data || data->isResident()) continue;
         for (const DataRun& run : DecodeRuns(data->RunList()).runs) {
@@ -111,11 +129,25 @@ std::vector<PlacedRun> RecordCopyAreas(ScanState& state) {
     return areas;
 }
 
-// What tells two found records apart as entries: the volume, the number and sequence the
-// record stores, and its name. Two records alike in all of them are copies of one file.
+// What tells two found records apart as entries: the volume, the number the record stores,
+// its name, and which use of the record it shows: freeing a record advances its sequence,
+// so a record in use with sequence s and a freed one with s + 1 show the same file. Two
+// records alike in all of them are copies of one file (the freed one its later state).
 std::string CopyKey(const FoundRecordOrigin& origin, const std::string& name) {
+    const auto use =
+        static_cast<std::uint16_t>(origin.inUse ? origin.sequence : origin.sequence - 1);
     return std::to_string(origin.volume) + ':' + std::to_string(origin.number) + ':' +
-           std::to_string(origin.sequence) + ':' + name;
+           std::to_string(use) + ':' + name;
+}
+
+// Without the MFT, where the boot sector puts it: the record found at its own number's
+// place there is the MFT's, and any other of the same file a copy.
+bool AtMftPlace(const ScanState& state, const FoundEntry& found) {
+    const FoundRecordOrigin& origin = state.foundOrigins[found.index];
+    return state.mftMap.recordCount() == 0 && origin.volume == kLiveVolume && origin.numbered &&
+           state.foundRecords[found.index].value() ==
+               state.geometry.mftStart.value() +
+                   std::uint64_t{origin.number} * state.recordSectors();
 }
 
 // A found record that is a copy of an MFT record the scan catalogued: the same number, a
@@ -148,15 +180,23 @@ bool CopiesCatalogued(ScanState& state, const FoundEntry& found, const FoundReco
     return record && record->creationTime != 0 && record->creationTime == found.record.creationTime;
 }
 
-// Each record the search found once: a copy of a record the scan catalogued from the MFT
-// is left out, and of records alike (CopyKey) the first is kept, unless it is the
-// mirror's copy and the other is not.
+// Each record the search found once: a record inside $LogFile or, with the MFT read,
+// $MFTMirr, and a copy of a record the scan catalogued from the MFT are left out, and of
+// records alike (CopyKey) the one at its place in the MFT is kept, else the freed one, else
+// the first.
 std::vector<FoundEntry> WithoutCopies(ScanState& state, std::vector<FoundEntry> found) {
+    const std::vector<PlacedRun> copyAreas = RecordCopyAreas(state, found);
+    const bool liveHasMft = state.mftMap.recordCount() != 0;
     std::vector<FoundEntry> kept;
     kept.reserve(found.size());
     std::unordered_map<std::string, std::size_t> taken;
     for (FoundEntry& f : found) {
         const FoundRecordOrigin& origin = state.foundOrigins[f.index];
+        const DriveSector at = state.foundRecords[f.index];
+        // Without the MFT, the mirror's copies are the first records' only copies left
+        // when the MFT's own are lost: they are weighed as copies below instead.
+        if (InsideRuns(copyAreas, at.value()) && (liveHasMft || !InMirrorCopies(state, at)))
+            continue;
         if (CopiesCatalogued(state, f, origin)) continue;
         if (!origin.numbered) {
             kept.push_back(std::move(f));
@@ -165,10 +205,13 @@ std::vector<FoundEntry> WithoutCopies(ScanState& state, std::vector<FoundEntry> 
         const auto [slot, added] = taken.try_emplace(CopyKey(origin, *f.record.name), kept.size());
         if (added) {
             kept.push_back(std::move(f));
-        } else if (InMirrorCopies(state, state.foundRecords[kept[slot->second].index]) &&
-                   !InMirrorCopies(state, state.foundRecords[f.index])) {
-            kept[slot->second] = std::move(f);
+            continue;
         }
+        FoundEntry& first = kept[slot->second];
+        const bool placed = AtMftPlace(state, f);
+        const bool firstPlaced = AtMftPlace(state, first);
+        if (placed != firstPlaced ? placed : (!f.record.inUse() && first.record.inUse()))
+            first = std::move(f);
     }
     return kept;
 }
@@ -240,8 +283,6 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
     if (!liveByMftNumbers) anchor = state.geometry.mftStart.value();
     const std::uint64_t recordSectors = state.recordSectors();
     const std::vector<std::uint64_t> olderMftStarts = OlderMftStarts(state);
-    const std::vector<PlacedRun> copyAreas =
-        liveByMftNumbers ? RecordCopyAreas(state) : std::vector<PlacedRun>();
     for (std::size_t i = firstIndex; i < count && !state.StopRequested(); ++i) {
         if (phase.At(i - firstIndex)) showCounters();
         if (!state.ReadRecordAt(state.foundRecords[i], bytes)) continue;
@@ -269,7 +310,6 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         if (origin.volume != kLiveVolume) clues.Take(state.foundRecords[i], origin, bytes);
         if (record->flags > 3 || !record->isBase || !record->name) continue;
         if (*record->name == ".") continue;  // a root: the tree's own root stands for it
-        if (InsideRuns(copyAreas, at)) continue;
         // Own number 5 would be read as the root's, and an own number an entry already
         // has (the lost-folder root of the scan before) would be shared: such a record is
         // given a number past the table's end.

@@ -147,7 +147,23 @@ expect_each_once "$WORK/lost-advance" "lost folder, advance search"
 diff <(cut -f1-4,7,8 "$WORK/lost" | sort) <(cut -f1-4,7,8 "$WORK/lost-advance" | sort) >"$WORK/diff" ||
     fail "lost folder, advance search: the listing changed: $(head -c 600 "$WORK/diff")"
 
-# 4. A Windows volume with a shadow copy: the snapshot's store keeps copies of the
+# 4. Record 0 is destroyed in the MFT and in its mirror: the drive-wide search lists each
+#    file once, the copies in $LogFile left out, and each deleted file as deleted.
+nomft=$WORK/no-mft.img
+cp "$image" "$nomft"
+mirror_cluster=$(istat -f ntfs "$image" 1 | awk '/^Type: \$DATA/ { getline; print $1; exit }')
+for cluster in "$mft_cluster" "$mirror_cluster"; do
+    dd if=/dev/zero of="$nomft" bs=4096 seek="$cluster" count=1 conv=notrunc status=none
+done
+scan "$WORK/no-mft" "$nomft"
+expect_counts_add_up "$WORK/no-mft" "no MFT"
+expect_each_once "$WORK/no-mft" "no MFT"
+[ "$(lines "$WORK/no-mft" '$2 == "deleted" && $7 ~ /^Root\/Work\/file/')" -eq 28 ] ||
+    fail "no MFT: $(lines "$WORK/no-mft" '$2 == "deleted" && $7 ~ /^Root\/Work\/file/') deleted files of /Work, not 28"
+[ "$(lines "$WORK/no-mft" '$2 == "normal" && $7 ~ /^Root\/Work\/file/')" -eq 2 ] ||
+    fail "no MFT: $(lines "$WORK/no-mft" '$2 == "normal" && $7 ~ /^Root\/Work\/file/') files of /Work in use, not 2"
+
+# 5. A Windows volume with a shadow copy: the snapshot's store keeps copies of the
 #    volume's records, which the advance search takes for another volume's. It adds none
 #    of them again, only the file the volume no longer lists (syslog, 1247 bytes).
 vss=${TARVIK_SHARED_DIR:-}/testdata/vsstest.qcow2
