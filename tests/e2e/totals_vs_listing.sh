@@ -120,6 +120,12 @@ diff <(cut -f1-8 "$WORK/plain" | sort) <(cut -f1-8 "$WORK/advance" | sort) >"$WO
     fail "recover --advance --all failed"
 written=$(find "$WORK/out" -name '* ([0-9]*)' | head -5 | tr '\n' ' ')
 [ -z "$written" ] || fail "recover --advance --all wrote a file twice: $written"
+# $MFT and $MFTMirr come back as icat reads them.
+for record in 0 1; do
+    name=$([ "$record" -eq 0 ] && echo '$MFT' || echo '$MFTMirr')
+    cmp -s <(icat -f ntfs "$image" "$record") "$WORK/out/Root/$name" ||
+        fail "recover: $name differs from icat's"
+done
 
 # 3. The folder /Work loses its record, and the root its index block: the files of /Work
 #    are in a folder made up for it, counted as a lost folder only; its live files are lost
