@@ -26,10 +26,6 @@ namespace {
 
 constexpr std::uint32_t kMftRecord = 0;
 constexpr std::uint16_t kInUseFlag = 0x01;
-// Folders made for children whose parent record now belongs to another file or folder
-// take numbers from the top down: no record has them, and the lost-folder root, found
-// records and other made-up folders are numbered from the MFT's end up.
-constexpr std::uint32_t kFirstStaleParentNumber = 0xFFFFFFFEu;
 
 std::uint32_t Low32(std::uint64_t value) {
     return static_cast<std::uint32_t>(value);
@@ -369,9 +365,10 @@ std::uint32_t NormalScan::ParentOf(const InspectedRecord& record) {
     if (!facts_.Find(record.parent) || facts_.IsFolderOf(record.parent, record.parentSequence))
         return record.parent;
     const std::uint64_t key = (std::uint64_t{record.parent} << 16) | record.parentSequence;
-    const auto [at, added] = staleParents_.try_emplace(
-        key, kFirstStaleParentNumber - static_cast<std::uint32_t>(staleParents_.size()));
-    return at->second;
+    const std::uint32_t next =
+        kStaleParentNumbersLast - static_cast<std::uint32_t>(staleParents_.size());
+    if (next < kStaleParentNumbersFirst && !staleParents_.contains(key)) return record.parent;
+    return staleParents_.try_emplace(key, next).first->second;
 }
 
 // Every record of the MFT in number order, as the pass over the MFT kept it. The in-use

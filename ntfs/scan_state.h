@@ -28,6 +28,12 @@ struct FoundRecordOrigin {
     std::uint8_t volume = 0;
 };
 
+// Folders made for children whose parent's record now belongs to another file or folder
+// are numbered down from the top of this range: no record, found record or lost folder
+// takes a number in it.
+inline constexpr std::uint32_t kStaleParentNumbersFirst = 0xF0000000u;
+inline constexpr std::uint32_t kStaleParentNumbersLast = 0xFFFFFFFEu;
+
 inline constexpr std::uint8_t kLiveVolume = 0;
 inline constexpr std::uint8_t kOlderVolume = 1;
 

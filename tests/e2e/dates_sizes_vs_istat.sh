@@ -23,7 +23,9 @@ check_image() {  # NAME OFFSET
     istat -f ntfs -o "$offset" "$image" "$id" >"$work/istat" 2>/dev/null || {
       echo "    istat cannot read record $id ($path)"; bad=$((bad + 1)); continue; }
     local si data
-    si=$(awk '/^\$STANDARD_INFORMATION/ {f = 1} f && /^Created:/ {print $2 "T" substr($3, 1, 8) "Z"; exit}' "$work/istat")
+    si=$(awk '/^\$STANDARD_INFORMATION/ {f = 1} f && /^Created:/ {
+                  if ($2 " " $3 == "2076-11-29 08:54:34.000000000") print "1601-01-01T00:00:00Z"
+                  else print $2 "T" substr($3, 1, 8) "Z"; exit}' "$work/istat")
     data=$(awk '/^Type: \$DATA \(128-[0-9]+\) +Name: N\/A/ {
                   for (i = 1; i <= NF; i++) if ($i == "size:") {print $(i + 1); exit}}' "$work/istat")
     [ "$kind" = Dir ] && data=0
@@ -31,9 +33,12 @@ check_image() {  # NAME OFFSET
       echo "    $path: date $date, istat $si"; bad=$((bad + 1))
     fi
     # MODIFIED: $STANDARD_INFORMATION's modification time, to the 100 ns istat shows
-    # (it prints nanoseconds, the last two digits always 0).
+    # (it prints nanoseconds, the last two digits always 0). A time of 0 (mkntfs leaves
+# $MFT's so) istat prints as 2076-11-29 08:54:34; we show it as 1601-01-01 and "-".
     local mod
-    mod=$(awk '/^\$STANDARD_INFORMATION/ {f = 1} f && /^File Modified:/ {print $3 "T" substr($4, 1, 16) "Z"; exit}' "$work/istat")
+    mod=$(awk '/^\$STANDARD_INFORMATION/ {f = 1} f && /^File Modified:/ {
+                   if ($3 " " $4 == "2076-11-29 08:54:34.000000000") print "-"
+                   else print $3 "T" substr($4, 1, 16) "Z"; exit}' "$work/istat")
     if [ -n "$mod" ] && [ "$modified" != "$mod" ]; then
       echo "    $path: modified $modified, istat $mod"; bad=$((bad + 1))
     fi
