@@ -4,7 +4,8 @@
 # compressed files of many runs (one of them deleted) whose $FILE_NAME and later data
 # extents lie in extension records named by a non-resident attribute list. The scan
 # follows the list on the intact volume and on a copy whose MFT's first 16 records and
-# mirror are zeroed; The Sleuth Kit's fls and istat give the paths, sizes and states.
+# mirror are zeroed; The Sleuth Kit's fls and istat give the paths, sizes and states. The
+# advance search follows it too, in the records of the volume once it is formatted over.
 set -uo pipefail
 : "${TARVIK_BUILD_DIR:?}"
 cli="$TARVIK_BUILD_DIR/tarvik-cli"
@@ -20,6 +21,8 @@ image="$work/lists.img"
 truncate -s 128M "$image"
 mkntfs -F -q -Q -c 4096 "$image" >/dev/null 2>&1
 {
+  # Small files first: the records that follow lie past what a later format overwrites.
+  for i in $(seq 1 300); do echo "write /pad-$i 100 $i"; done
   echo "mkdir /many"
   echo "mkdir /keep"
   for i in $(seq 1 "$files"); do echo "write /many/file-$i 5000 $i"; done
@@ -66,10 +69,11 @@ listing() {  # IMAGE
   fls -r -p -f ntfs "$image" | awk -F'\t' -v big="$(istat_size "$(inode_of keep/packed.bin)")" '
       $2 !~ /\$/ && $1 ~ /^[rd]\/[rd] [0-9]/ {
         dir = $1 ~ /^d/
-        print (dir ? "Dir" : "File") "\tnormal\t" (dir ? 0 : $2 ~ /packed/ ? big : 5000) "\tRoot/" $2 }'
+        size = $2 ~ /packed/ ? big : $2 ~ /^pad-/ ? 100 : 5000
+        print (dir ? "Dir" : "File") "\tnormal\t" (dir ? 0 : size) "\tRoot/" $2 }'
   printf 'File\tdeleted\t%s\tRoot/keep/gone.bin\n' "$(istat_size "$gone")"
 } | sort >"$work/expected"
-[ "$(grep -c '^File' "$work/expected")" -eq $((files + 2)) ] || fail "fls does not list every file"
+[ "$(grep -c '^File' "$work/expected")" -eq $((files + 302)) ] || fail "fls does not list every file"
 
 for copy in "$image" "$damaged"; do
   what=$([ "$copy" = "$image" ] && echo "intact volume" || echo "MFT's first records zeroed")
@@ -83,10 +87,18 @@ done
 # through the extension records its non-resident list names.
 "$cli" recover --disk "$damaged" --all --out "$work/out" >/dev/null 2>&1
 for pair in "packed.bin 3" "gone.bin 4"; do
-  set -- $pair
-  if cmp -s <("$fixture" --runs "$packed" "$2") "$work/out/Root/keep/$1"; then pass; else
-    fail "MFT's first records zeroed: keep/$1 is not recovered byte-identical"
+  read -r name seed <<<"$pair"
+  if cmp -s <("$fixture" --runs "$packed" "$seed") "$work/out/Root/keep/$name"; then pass; else
+    fail "MFT's first records zeroed: keep/$name is not recovered byte-identical"
   fi
 done
+# Formatted over with another cluster size: the old volume's records lie outside the new
+# MFT, and the advance search puts the folder's files and both big files at their old
+# paths under the older volume's made-up root.
+mkntfs -F -q -Q -c 1024 "$image" >/dev/null 2>&1
+"$cli" scan --disk "$image" --advance 2>/dev/null >"$work/advance"
+in_old=$(awk -F'\t' '$1 == "File" && $7 ~ /^Root\/Lost Folder 0001\/[^/]+\/many\/file-[0-9]+$/' "$work/advance" | wc -l)
+[ "$in_old" -eq "$files" ] && grep -qP '\tdeleted\t'"$packed"'\t.*\t[0-9]+\tRoot/Lost Folder 0001/[^/]+/keep/gone.bin\t' "$work/advance"
+if [ $? -eq 0 ]; then pass; else fail "formatted over: $in_old of $files files in the old folder, or keep/gone.bin missing"; fi
 echo "$PASSED checks passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
