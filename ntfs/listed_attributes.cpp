@@ -4,6 +4,7 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/file_name.h"
+#include "ntfs/record_summary.h"
 
 namespace tarvik {
 namespace {
@@ -39,6 +40,12 @@ std::optional<Attribute> ListedDataStart(const std::vector<AttributeListEntry>& 
     return std::nullopt;
 }
 
+// The record's own best name is a DOS 8.3 name: its long name may lie elsewhere.
+bool HoldsDosNameOnly(ByteView record) {
+    const auto summary = SummarizeRecord(record);
+    return summary && summary->fileName && summary->fileName->isDosOnly();
+}
+
 }  // namespace
 
 void TakeListedAttributes(InspectedRecord& inspected, ByteView record, std::uint32_t recordNumber,
@@ -49,8 +56,10 @@ void TakeListedAttributes(InspectedRecord& inspected, ByteView record, std::uint
     if (!value) return;
     const auto list = ParseAttributeList(ByteView(*value));
     ExtensionRecords records(record, recordNumber, fetch);
-    if (!inspected.name) {
-        if (const auto name = BestListedName(list, records)) {
+    const bool dosOnly = inspected.name && HoldsDosNameOnly(record);
+    if (!inspected.name || dosOnly) {
+        if (const auto name = BestListedName(list, records);
+            name && (!inspected.name || !name->isDosOnly())) {
             inspected.name = name->name;
             inspected.parent = name->parentRecord();
             inspected.parentSequence = static_cast<std::uint16_t>(name->parentReference >> 48);

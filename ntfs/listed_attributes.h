@@ -18,10 +18,10 @@ inline constexpr std::size_t kMaxListedNames = 16;
 // Fills in from the records the attribute list of `record` (a fixed-up base record,
 // number `recordNumber`) names what `inspected` lacks: the name and parent of the best
 // $FILE_NAME (the first outside the DOS namespace, else the first DOS one) when the
-// record itself holds none, and the real size of the unnamed $DATA when its first extent
-// lies in an extension record. A resident list is read from the record, a non-resident
-// one from `source` (clusters of `sectorsPerCluster` sectors). Nothing changes when the
-// record has no list, or the list or the records it names cannot be read.
+// record itself holds none or only a DOS one, and the real size of the unnamed $DATA when its first
+// extent lies in an extension record. A resident list is read from the record, a non-resident one
+// from `source` (clusters of `sectorsPerCluster` sectors). Nothing changes when the record has no
+// list, or the list or the records it names cannot be read.
 void TakeListedAttributes(InspectedRecord& inspected, ByteView record, std::uint32_t recordNumber,
                           const RecordFetcher& fetch, SectorSource& source,
                           std::uint32_t sectorsPerCluster);

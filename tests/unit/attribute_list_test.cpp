@@ -167,10 +167,14 @@ TEST(ListedAttributes, NameParentAndRealSizeComeFromTheExtensionRecords) {
     EXPECT_EQ(record.parentSequence, 4u);
     EXPECT_EQ(record.size, 5'000'000u);
 
-    // A name of the record's own is kept; a DOS name alone is taken when no other reads.
+    // A long name of the record's own is kept; a DOS one gives way to the listed long one.
     RecordBuilder named;
     named.Resident(0x30, testing::FileNameValue({u"own.txt", 1, 9}));
     EXPECT_EQ(spread.Inspect(spread.Base(named)).name, "own.txt");
+    RecordBuilder dosNamed;
+    dosNamed.Resident(0x30, testing::FileNameValue({u"OWN~1.TXT", 2, 9}));
+    EXPECT_EQ(spread.Inspect(spread.Base(dosNamed)).name, "long name.txt");
+    // A DOS name alone is taken when no other reads.
     testing::Put64(spread.disk[42], 0x20, 99);  // now another base record's extension
     const InspectedRecord dosOnly = spread.Inspect(base);
     EXPECT_EQ(dosOnly.name, "LONGNA~1.TXT");
