@@ -65,6 +65,19 @@ else
   "$cli" recover --disk "$image" --deleted --out "$work/gone-mnt/rec" --force-destination >/dev/null 2>&1 &&
     [ -f "$work/gone-mnt/rec/Root/a.bin" ]
   check $? "--force-destination writes there"
+  # Forced onto the image itself (mounted through a hard link since removed): the deleted
+  # records are overwritten under the recovery, whose files come out empty. A failure,
+  # never "Written N files".
+  cp "$image" "$work/victim.img"
+  ln "$work/victim.img" "$work/link.img"
+  mkdir -p "$work/victim-mnt"
+  ntfs-3g "$work/link.img" "$work/victim-mnt" && mounts+=("$work/victim-mnt")
+  rm "$work/link.img"
+  "$cli" recover --disk "$work/victim.img" --deleted --out "$work/victim-mnt/rec" --force-destination \
+    >"$work/victim.out" 2>"$work/victim.err"
+  status=$?
+  [ "$status" -eq 1 ] && ! grep -q 'Written' "$work/victim.out" && grep -q 'none of their bytes' "$work/victim.err"
+  check $? "files written with none of their bytes: status $status, $(cat "$work/victim.out" "$work/victim.err")"
 fi
 
 # --- signals: a closed terminal stops cleanly; a kill leaves nothing that looks whole
