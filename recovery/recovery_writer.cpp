@@ -218,6 +218,9 @@ int RenameWithoutReplacing(int folderFd, const std::string& from, const std::str
 // as the reading comes to each.
 constexpr std::size_t kOpenFolders = 8;
 constexpr std::size_t kOpenFiles = 16;
+// Finished files wait for their names in groups of this many, or of this many bytes.
+constexpr std::size_t kPublishFiles = 256;
+constexpr std::uint64_t kPublishBytes = 256u << 20;
 
 }  // namespace
 
@@ -242,8 +245,10 @@ struct RecoveryWriter::FileJob {
     // they were hashed on their way out.
     std::uint64_t unreadableSectors = 0;
     std::string sha256;
-    // The name the file is written under until it is whole (see PublishFile).
+    // The name the file is written under until it is whole (see PublishFile), and the
+    // bytes written into it.
     std::string partName;
+    std::uint64_t written = 0;
 };
 
 // Opens the planned folders again for the second pass, from the destination down, each
@@ -473,7 +478,7 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     struct stat existing {};
     while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         name = names.Claim(safeName);
-    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}});
+    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
@@ -636,6 +641,7 @@ void RecoveryWriter::WriteAll(FolderDescriptors& folders) {
         data.Forget();
         if (!Stopped()) WriteInDiskOrder(pending, folders);
     }
+    PublishFinished(folders);  // files finished before a stop are whole: they keep them
     data_ = nullptr;
 }
 
@@ -803,12 +809,11 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
     FinishFile(job, fd, written, folders);
 }
 
-// The file's last byte is written: it is closed and dated, and only then does it count as
-// written (and get its report row).
+// The file's last byte is written: it is closed and dated, and waits for its name (see
+// PublishFinished); only then does it count as written and get its report row.
 void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
                                 FolderDescriptors& folders) {
     const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
-    const std::uint32_t number = entry.number;  // a packed field: copied, not bound
     const int folderFd = folders.Open(job.folder);
     const std::string path = FilePath(job);
     UniqueFd owned(std::exchange(fd, -1));
@@ -818,32 +823,54 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
     }
     // A file written piece by piece in disk order is hashed from what was written. Reading
     // it back moves its access time: it is read before its times are set.
-    std::string sha256 = std::move(job.sha256);
-    if (report_ != nullptr && sha256.empty())
-        sha256 = HashWrittenFile(folderFd, job.partName, written);
+    if (report_ != nullptr && job.sha256.empty())
+        job.sha256 = HashWrittenFile(folderFd, job.partName, written);
     SetFileDate(entry, folderFd, job.partName, path);
-    if (const int error = PublishFile(job, folderFd); error != 0) {
-        FileFailed(folderFd, job, error);
-        return;
+    job.written = written;
+    finished_.push_back(static_cast<std::size_t>(&job - jobs_.data()));
+    finishedBytes_ += written;
+    if (finished_.size() >= kPublishFiles || finishedBytes_ >= kPublishBytes)
+        PublishFinished(folders);
+}
+
+// The files finished since the last time take their names, once the file system holds
+// their bytes: a power cut leaves a file under its own name only when it is whole. One
+// flush serves many files, so that small files do not each wait for the disk.
+void RecoveryWriter::PublishFinished(FolderDescriptors& folders) {
+    if (finished_.empty()) return;
+    ::syncfs(folders.Open(0));  // a file system that cannot flush is no reason to stop
+    for (const std::size_t index : finished_) {
+        FileJob& job = jobs_[index];
+        const int folderFd = folders.Open(job.folder);
+        if (const int error = PublishFile(job, folderFd); error != 0) {
+            FileFailed(folderFd, job, error);
+            continue;
+        }
+        ++result_.filesWritten;
+        result_.bytesWritten += job.written;
+        if (report_ != nullptr) AddReportRow(job);
     }
-    ++result_.filesWritten;
-    result_.bytesWritten += written;
-    if (report_ != nullptr) {
-        const std::uint64_t unreadable = job.unreadableSectors;
-        ReportRow row;
-        row.path = FilePath(job);
-        row.size = written;
-        row.sha256 = std::move(sha256);
-        const std::size_t index = IndexOf(entry);
-        const bool known = conditions_ != nullptr && index < conditions_->Count();
-        row.condition = unreadable != 0 ? "partly unreadable"
-                        : known         ? ConditionWord(conditions_->Condition(index).condition)
-                                        : ConditionWord(FileCondition::kUnknown);
-        row.record = number;
-        if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
-        row.unreadableSectors = unreadable;
-        report_->Add(std::move(row));
-    }
+    finished_.clear();
+    finishedBytes_ = 0;
+}
+
+void RecoveryWriter::AddReportRow(FileJob& job) {
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+    const std::uint64_t unreadable = job.unreadableSectors;
+    ReportRow row;
+    row.path = FilePath(job);
+    row.size = job.written;
+    row.sha256 = std::move(job.sha256);
+    const std::size_t index = IndexOf(entry);
+    const bool known = conditions_ != nullptr && index < conditions_->Count();
+    row.condition = unreadable != 0 ? "partly unreadable"
+                    : known         ? ConditionWord(conditions_->Condition(index).condition)
+                                    : ConditionWord(FileCondition::kUnknown);
+    row.record = number;
+    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    row.unreadableSectors = unreadable;
+    report_->Add(std::move(row));
 }
 
 // Gives a whole file its own name: until then it lies under its part name, so that a run
