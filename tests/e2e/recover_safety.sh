@@ -144,6 +144,19 @@ longest=$(awk '{ if (length($0) > n) n = length($0) } END { print n }' "$work/ch
 [ "$status" -eq 0 ] && [ "$longest" -le 4400 ] && grep -q 'paths longer than' "$work/chain.err" &&
   grep -q $'\tRoot/\\\\\\[2[0-9][0-9][0-9] folders\\]/a-folder' "$work/chain.out"
 check $? "a 3000-deep chain lists in lines of at most $longest bytes (status $status)"
+# Ctrl-C while the listing waits on a slow reader ends it with 130, not after every line.
+mkfifo "$work/slow"
+(exec 3<"$work/slow"; sleep 3; cat <&3 >/dev/null) &
+reader=$!
+"$cli" scan --disk "$chain" >"$work/slow" 2>/dev/null &
+pid=$!
+sleep 1.5
+kill -INT "$pid"
+wait "$pid"
+status=$?
+wait "$reader"
+[ "$status" -eq 130 ]
+check $? "Ctrl-C during the listing: status $status"
 "$cli" recover --disk "$chain" --all --out "$work/chain-out" >/dev/null 2>&1
 [ "$(find "$work/chain-out/Root" -type d -name 'a-folder-name-of-24-b' | wc -l)" -eq 3000 ]
 check $? "the 3000-deep chain is recovered whole"
