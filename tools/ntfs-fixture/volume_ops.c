@@ -116,6 +116,32 @@ int fx_mkdir(ntfs_volume* vol, const char* path) {
     return close_created(ni, &p, path);
 }
 
+/* Each new folder is opened by its record number for the next one: a chain thousands
+ * deep costs one step per folder, not a walk from the root. */
+int fx_chain(ntfs_volume* vol, const char* path, const char* name, uint64_t depth) {
+    ntfs_inode* dir = ntfs_pathname_to_inode(vol, NULL, path);
+    if (!dir) return fail_errno(path, "folder not found");
+    ntfschar* leaf = NULL;
+    const int leaf_len = ntfs_mbstoucs(name, &leaf);
+    int result = 0;
+    if (leaf_len <= 0 || leaf_len > 255) result = fail(name, "name cannot be converted to UTF-16");
+    for (uint64_t level = 0; level < depth && result == 0; ++level) {
+        ntfs_inode* ni = ntfs_create(dir, const_cpu_to_le32(0), leaf, (u8)leaf_len, S_IFDIR);
+        if (!ni) {
+            result = fail_errno(name, "create failed");
+            break;
+        }
+        const u64 number = ni->mft_no;
+        if (ntfs_inode_close_in_dir(ni, dir)) result = fail_errno(name, "close failed");
+        if (ntfs_inode_close(dir)) result = fail_errno(name, "close failed");
+        dir = ntfs_inode_open(vol, number);
+        if (!dir) return fail_errno(name, "cannot open the new folder");
+    }
+    if (dir && ntfs_inode_close(dir) && result == 0) result = fail_errno(name, "close failed");
+    free(leaf);
+    return result;
+}
+
 int fx_write(ntfs_volume* vol, const char* path, uint64_t size, enum content_kind kind,
              uint64_t seed, int compressed) {
     if (compressed && vol->cluster_size > MAX_COMPRESSED_CLUSTER)
