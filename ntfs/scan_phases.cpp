@@ -11,6 +11,7 @@
 #include "ntfs/drive_search.h"
 #include "ntfs/entry_counts.h"
 #include "ntfs/file_record.h"
+#include "ntfs/listed_attributes.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
 #include "ntfs/read_ahead.h"
@@ -71,6 +72,7 @@ class NormalScan {
     };
 
     void ReadMft();
+    void TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes, std::uint64_t k);
     void ReadIndexBlocksAhead();
     std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
     bool ReadDirectory(std::uint32_t number);
@@ -149,6 +151,7 @@ void NormalScan::ReadMft() {
         auto record = InspectPreparedRecord(bytes);
         if (!record) continue;
         if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
+        TakeExtensions(*record, bytes, k);
         NoteFacts(k, ByteView(bytes), *record);
         if (!record->isBase || !record->name) continue;
         if (record->inUse() && k <= UINT32_MAX) {
@@ -158,6 +161,18 @@ void NormalScan::ReadMft() {
         }
     }
     if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
+}
+
+// A record with an attribute list may hold its name or its data's sizes in extension
+// records only; they are read by their MFT numbers.
+void NormalScan::TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes,
+                                std::uint64_t k) {
+    if (!record.hasAttributeList || k > UINT32_MAX) return;
+    const RecordFetcher fetch = [this](std::uint32_t number, RecordBuffer& extension) {
+        return state_.ReadRecord(RecordNumber(number), extension);
+    };
+    TakeListedAttributes(record, ByteView(bytes), Low32(k), fetch, *state_.source,
+                         state_.geometry.sectorsPerCluster);
 }
 
 // In-use records a record walk takes after all, read again in number order, a batch at
@@ -185,6 +200,7 @@ std::vector<NormalScan::NamedRecord> NormalScan::ReadInUseRecords(
             const RecordPlace& place = places[i - first];
             if (place.count == 0 || !ReadRecordPieces(ahead, place, bytes)) continue;
             auto record = InspectRecord(bytes);
+            if (record) TakeExtensions(*record, bytes, numbers[i]);
             if (record && record->isBase && record->name)
                 found.push_back({numbers[i], std::move(*record)});
         }
@@ -234,7 +250,8 @@ void NormalScan::NoteFacts(std::uint64_t k, ByteView bytes, const InspectedRecor
     fact.sequence = record.sequence;
     fact.size = record.size;
     fact.creationTime = record.creationTime;
-    facts_.SetBase(Low32(k), fact, record.hasData);
+    // The list, when there is one, gave the size of the data's first piece wherever it is.
+    facts_.SetBase(Low32(k), fact, record.hasData || (record.hasAttributeList && record.size != 0));
 }
 
 // An index entry whose record was freed, or freed and used again, since the entry was
