@@ -15,7 +15,11 @@
 
 #include "catalogue/entry_date.h"
 #include "catalogue/tree_placement.h"
+#include "ntfs/attribute.h"
+#include "ntfs/file_record.h"
+#include "ntfs/record_summary.h"
 #include "ntfs/scan_engine.h"
+#include "ntfs/standard_information.h"
 #include "recovery/destination_check.h"
 #include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
@@ -193,6 +197,8 @@ class ForwardSource final : public SectorSource {
 };
 
 constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+// The planned folders begin with the destination, then the recovery's top folder.
+constexpr std::uint32_t kRootPlannedFolder = 1;
 // The name a file is written under until it is whole: hidden, short enough for any file
 // system, and never one a recovered file is given (those come from the catalogue, and a
 // clash only moves the part file on to the next number).
@@ -357,6 +363,7 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
             const int fd = folders.Open(folder);
             if (fd >= 0) SetFolderTimes(folders_[folder].entry, fd);
         }
+        if (const int fd = folders.Open(kRootPlannedFolder); fd >= 0) SetRootTimes(fd);
     }
     result_.stopped = stop_ != nullptr && stop_->load();
     jobs_.clear();
@@ -454,8 +461,8 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     FolderNames& names = folders_[folder].names;
     std::string name = names.Claim(safeName);
     std::unique_ptr<FileDataMap> map;
-    // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
-    // 4 GiB shows 0 there, and only its record tells it from an empty one.
+    // A size of 0 may come from a record the scan could not read whole (its data in an
+    // extension record): only the record tells an empty file from that.
     if (entry.size == 0) {
         auto found = MapEngineFileData(engine_, entry.number);
         if (!found || found->realSize == 0) {
@@ -904,6 +911,26 @@ void RecoveryWriter::SetFolderTimes(std::size_t entryIndex, int fd) {
     const timespec both[2] = {TimeSpecOf(times.access ? times.access : times.modification),
                               TimeSpecOf(times.modification)};
     ::futimens(fd, both);  // a folder keeps the time of now when it refuses: nothing is lost
+}
+
+void RecoveryWriter::SetRootTimes(int fd) {
+    RecordBuffer record;
+    if (!engine_.ReadCataloguedRecord(kRootFolderNumber, record) || !PrepareFileRecord(record))
+        return;
+    const ByteView view(record.data(), record.size());
+    // Only the root's own record: a drive searched without its MFT numbers found records
+    // otherwise, and number 5 may be any of them.
+    const auto summary = SummarizeRecord(view);
+    if (!summary || !summary->isDirectory || summary->name != "." ||
+        summary->parentRecord != kRootFolderNumber)
+        return;
+    const auto attribute = FindAttribute(view, attribute_type::kStandardInformation);
+    if (!attribute || !attribute->isResident()) return;
+    const auto si = StandardInformation::Parse(attribute->Value());
+    if (!si || si->modificationTime == 0) return;
+    const timespec both[2] = {TimeSpecOf(si->accessTime ? si->accessTime : si->modificationTime),
+                              TimeSpecOf(si->modificationTime)};
+    ::futimens(fd, both);
 }
 
 // The file's own modification and access times, to the 100 ns NTFS keeps, when its

@@ -132,6 +132,8 @@ class RecoveryWriter {
                      const std::string& path);
     // A folder's times, once everything inside it is written.
     void SetFolderTimes(std::size_t entryIndex, int fd);
+    // The recovery's top folder stands for the volume's root folder: it takes its times.
+    void SetRootTimes(int fd);
     std::size_t IndexOf(const CatalogueEntry& entry) const;
     const EntryTimes* TimesOf(const CatalogueEntry& entry) const;
     // A stop request, or a destination with no room left.

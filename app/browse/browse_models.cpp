@@ -378,6 +378,12 @@ void QuickSort(std::vector<std::size_t>& rows, std::ptrdiff_t first, std::ptrdif
     }
 }
 
+// Sizes are 64-bit; one past what the sort key holds sorts as the largest.
+std::int64_t SizeKey(const CatalogueEntry& entry) {
+    const std::uint64_t size = entry.size;
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX));
+}
+
 std::int64_t DayNumber(const CatalogueEntry& entry) {
     const CalendarDate date = EntryDate(entry);
     return std::int64_t{date.year} * 10000 + date.month * 100 + date.day;
@@ -415,7 +421,7 @@ void CFileListModel::SortRows(int column, bool ascending) {
         values.reserve(count);
         for (std::size_t k = 0; k < count; ++k) {
             const CatalogueEntry& entry = EntryOf(static_cast<int>(k));
-            if (column == kSize) values.push_back(std::int64_t{entry.size});
+            if (column == kSize) values.push_back(SizeKey(entry));
             if (column == kDate) values.push_back(DayNumber(entry));
             if (column == kFileId) values.push_back(std::int64_t{entry.number});
             if (column == kParentId) values.push_back(std::int64_t{entry.parent});
