@@ -70,6 +70,12 @@ int RunDrivesCommand(const DriveOptions& options) {
         // their six.
         if (entry.fromGpt) std::printf("\t%s", entry.gptName.c_str());
         std::printf("\n");
+        if (const std::uint64_t missing = session.DriveMissingSectors(row))
+            std::fprintf(stderr,
+                         "tarvik-cli: Logical Drive %zu: the image is shorter than its volume: "
+                         "its last %llu sectors are missing, and files there are partly "
+                         "unreadable\n",
+                         row + 1, static_cast<unsigned long long>(missing));
     }
     return FinishOutput(kExitOk);
 }

@@ -18,7 +18,9 @@ constexpr const char* kFooter =
     "Disks are only read, never written. --disk names a disk image or a block device;\n"
     "more may be given in TARVIK_DISKS, separated by ':'.\n"
     "Exit status: 0 success; 1 failure (one line on stderr says why); 2 usage error;\n"
-    "130 interrupted (Ctrl-C): a file the recovery was writing is removed.";
+    "3 recovered in part: some files unreadable (not written) or partly unreadable\n"
+    "(written with zeros where sectors could not be read); 130 interrupted (Ctrl-C):\n"
+    "a file the recovery was writing is removed.";
 
 void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
     command.add_option("--disk", options.disk, "disk image file or block device")

@@ -136,6 +136,10 @@ int RunRecoverCommand(const RecoverOptions& options) {
         static_cast<unsigned long long>(result.skippedFiltered),
         static_cast<unsigned long long>(result.skippedEmpty),
         static_cast<unsigned long long>(result.unreadableSectors));
+    if (result.filesUnreadable != 0 || result.filesPartlyUnreadable != 0)
+        std::printf("Unreadable files, not written: %llu; partly unreadable files: %llu\n",
+                    static_cast<unsigned long long>(result.filesUnreadable),
+                    static_cast<unsigned long long>(result.filesPartlyUnreadable));
     if (choice.condition != ConditionChoice::kAny)
         std::printf("Skipped %llu files by condition (%s)\n",
                     static_cast<unsigned long long>(result.skippedCondition),
@@ -146,7 +150,7 @@ int RunRecoverCommand(const RecoverOptions& options) {
         return Fail("the report could not be saved to " + options.report + ": " + reportError);
     // The file a stop cut short has been removed; what was written before it is whole.
     if (result.stopped) return ReportInterrupted();
-    if (result.filesWritten == 0)
+    if (result.filesWritten == 0 && result.filesUnreadable == 0)
         return Fail("nothing written: " + NothingWrittenReason(result, mode));
     if (result.filesFailed > 0) {
         return Fail(std::to_string(result.filesFailed) +
@@ -159,6 +163,16 @@ int RunRecoverCommand(const RecoverOptions& options) {
         return Fail(std::to_string(result.creationFailures) +
                     " folders could not be created (see the messages above); nothing inside "
                     "them was written");
+    }
+    if (result.filesUnreadable != 0 || result.filesPartlyUnreadable != 0 ||
+        result.unreadableSectors != 0) {
+        std::fprintf(stderr,
+                     "tarvik-cli: recovered in part: %llu files unreadable (not written), "
+                     "%llu partly unreadable (%llu sectors written as zeros)\n",
+                     static_cast<unsigned long long>(result.filesUnreadable),
+                     static_cast<unsigned long long>(result.filesPartlyUnreadable),
+                     static_cast<unsigned long long>(result.unreadableSectors));
+        return kExitIncomplete;
     }
     return kExitOk;
 }

@@ -1,12 +1,14 @@
 #include "recovery/file_condition.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <map>
 #include <optional>
 #include <utility>
 
 #include "catalogue/entry_date.h"
+#include "disk/disk_geometry.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
 #include "ntfs/scan_engine.h"
@@ -38,6 +40,13 @@ struct DeletedFile {
     std::uint64_t recordChange = 0;
     std::vector<Extent> runs;
     bool mapped = false;  // its data (resident or runs) could be found
+    // What of its data cannot be read (kNone: all of it can).
+    ReadGap readGap = ReadGap::kNone;
+    // The sector holding its last byte, when that byte ends short of the sector's end
+    // in a plain file (not compressed, initialized to its length): the bytes after it
+    // were zero when the file was written. Nothing otherwise.
+    std::optional<std::uint64_t> tailSector;
+    std::uint16_t tailOffset = 0;
     // A copy of a live record of the same file (same number and sequence), whose
     // clusters are its own.
     std::uint32_t liveTwin = UINT32_MAX;
@@ -183,6 +192,27 @@ std::optional<EntryTimes> TimesOf(ByteView record) {
     return attribute ? TimesOf(*attribute) : std::nullopt;
 }
 
+// The sector (of the file's own volume) holding a plain file's last byte, when that byte
+// is not the sector's last; `offset` is then where the bytes after the file begin.
+std::optional<std::uint64_t> TailSector(const FileDataMap& map, std::uint32_t clusterSectors,
+                                        std::uint16_t& offset) {
+    if (map.compressionUnitClusters != 0 || map.initializedSize < map.realSize ||
+        map.realSize % 512 == 0)
+        return std::nullopt;
+    const std::uint64_t clusterBytes = std::uint64_t{clusterSectors} * 512;
+    const std::uint64_t last = map.realSize - 1;
+    const std::uint64_t vcn = last / clusterBytes;
+    for (const DataRun& run : map.runs) {
+        if (run.sparse || vcn < run.vcn || vcn - run.vcn >= run.lengthClusters) continue;
+        const auto cluster = run.lcn.Plus(vcn - run.vcn);
+        const auto sector = cluster ? ClusterStart(*cluster, clusterSectors) : std::nullopt;
+        if (!sector) return std::nullopt;
+        offset = static_cast<std::uint16_t>(map.realSize % 512);
+        return sector->value() + (last % clusterBytes) / 512;
+    }
+    return std::nullopt;
+}
+
 // A file's data clusters as clusters of the live volume, with what orders its writing
 // against others'. Its runs are read with the cluster size of the volume the record
 // belongs to, which began at its own place on the drive: an older volume formatted over
@@ -198,8 +228,10 @@ DeletedFile WeighedFile(ScanEngine& engine, std::uint32_t number, ByteView recor
     file.number = number;
     file.logSequence = logSequence;
     file.recordChange = recordChange;
-    file.mapped = map.has_value() && map->extentsMissed == 0;
+    file.mapped = map.has_value();
+    if (map && (map->extentsMissed != 0 || !map->runsWhole)) file.readGap = ReadGap::kRunList;
     if (!map || map->resident || fileClusterSectors == 0 || liveClusterSectors == 0) return file;
+    file.tailSector = TailSector(*map, fileClusterSectors, file.tailOffset);
     // Only clusters below the data's end hold the file: an uncompressed file's clusters
     // past its initialized size are read as zeros, and a compressed file keeps its data
     // in the units up to its length.
@@ -236,7 +268,29 @@ struct MftFacts {
     // damaged MFT may claim any size, and the list grows as records come instead.
     static constexpr std::uint64_t kTimesSetAside = 1u << 22;
 
-    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {}
+    // Per record number, what the pass saw of a record in use (bits, or-ed).
+    static constexpr std::uint8_t kSeen = 1;       // a base record in use that decodes
+    static constexpr std::uint8_t kHasData = 2;    // with unnamed data, or an attribute list
+    static constexpr std::uint8_t kCutShort = 4;   // a data run list cut short
+    static constexpr std::uint8_t kPastImage = 8;  // data clusters past the image's end
+
+    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {
+        const DriveGeometry& g = engine.geometry();
+        std::uint64_t diskSectors = 0;
+        if (g.sectorsPerCluster != 0 && GetDiskSectorCount(g.driveCode, diskSectors) &&
+            diskSectors > 0) {
+            const std::uint64_t first = g.firstSector.value();
+            readableClusters =
+                diskSectors > first ? (diskSectors - first) / g.sectorsPerCluster : 0;
+        }
+    }
+
+    void Mark(std::uint32_t number, std::uint8_t bits) {
+        if (states.capacity() == 0)
+            states.reserve(std::min(engine.mftRecordCount(), kTimesSetAside));
+        if (number >= states.size()) states.resize(std::size_t{number} + 1);
+        states[number] |= bits;
+    }
 
     // The runs of a record in use (every non-resident attribute holds its clusters:
     // data, named streams, folder indexes, attribute lists), the times of a base record,
@@ -248,20 +302,30 @@ struct MftFacts {
         const std::uint32_t owner =
             header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
         std::optional<EntryTimes> times;
+        std::uint8_t state = header->isExtension() ? 0 : kSeen;
         AttributeWalker walker(record);
         while (const auto attribute = walker.Next()) {
+            const bool data = attribute->IsUnnamed(at::kData);
+            if (data || attribute->type() == at::kAttributeList) state |= kHasData;
             if (attribute->isResident()) {
                 if (!times && attribute->type() == at::kStandardInformation)
                     times = TimesOf(*attribute);
                 continue;
             }
             if (!header->inUse()) continue;
+            if (data && !RunListWhole(*attribute)) state |= kCutShort;
             for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
                 if (run.sparse || run.lengthClusters == 0) continue;
                 const std::uint64_t start = run.lcn.value();
                 if (start > UINT64_MAX - run.lengthClusters) continue;
+                if (data && start + run.lengthClusters > readableClusters) state |= kPastImage;
                 live.push_back({start, start + run.lengthClusters, owner});
             }
+        }
+        // An extension record adds what it holds of the data to its base record's state.
+        if (header->inUse()) {
+            if (header->isExtension()) state &= kCutShort | kPastImage;
+            if (state != 0) Mark(owner, state);
         }
         if (header->isExtension()) return;
         if (times) {
@@ -270,16 +334,22 @@ struct MftFacts {
             if (own >= timesByNumber.size()) timesByNumber.resize(std::size_t{own} + 1);
             timesByNumber[own] = *times;
         }
-        if (!header->inUse())
-            deleted.push_back(WeighedFile(engine, own, record, header->logSequenceNumber,
-                                          times ? times->recordChange : 0));
+        if (!header->inUse()) {
+            DeletedFile file = WeighedFile(engine, own, record, header->logSequenceNumber,
+                                           times ? times->recordChange : 0);
+            for (const Extent& run : file.runs) {
+                if (run.end > readableClusters && file.readGap == ReadGap::kNone)
+                    file.readGap = ReadGap::kPastImage;
+            }
+            deleted.push_back(std::move(file));
+        }
     }
 
     std::uint64_t Bytes() const {
         std::uint64_t runs = 0;
         for (const DeletedFile& f : deleted) runs += f.runs.capacity() * sizeof(Extent);
         return timesByNumber.capacity() * sizeof(EntryTimes) + live.capacity() * sizeof(Extent) +
-               deleted.capacity() * sizeof(DeletedFile) + runs;
+               deleted.capacity() * sizeof(DeletedFile) + runs + states.capacity();
     }
 
     ScanEngine& engine;
@@ -289,6 +359,10 @@ struct MftFacts {
     // Every base record not in use, in number order: which of them the catalogue holds
     // as deleted files is known only after the scan.
     std::vector<DeletedFile> deleted;
+    // Per record number: the kSeen... bits of the records in use.
+    std::vector<std::uint8_t> states;
+    // Clusters of the volume the disk (or image) holds: an image cut short holds fewer.
+    std::uint64_t readableClusters = UINT64_MAX;
     bool whole = false;
 };
 
@@ -330,6 +404,8 @@ class ConditionBuilder {
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
+    bool TailRewritten(const DeletedFile& file) const;
+    EntryCondition DecideLive(std::uint32_t number, bool empty) const;
     std::uint64_t Bytes() const;
 
     ScanEngine& engine_;
@@ -346,6 +422,10 @@ class ConditionBuilder {
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
     std::vector<DeletedFile> deleted_;
+    // What the MFT pass saw of each record in use (MftFacts' bits), when it went over
+    // the whole MFT.
+    std::vector<std::uint8_t> states_;
+    bool statesKnown_ = false;
     std::vector<bool> recordRead_;  // per catalogue entry: its record was read
     // Per catalogue entry: what is left of it is weighed (a deleted file, or one found
     // outside the MFT of a volume that has one); every other file holds its clusters.
@@ -391,6 +471,11 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
         if (number < times_.size()) timesSlot_[index] = number;
     }
     live_ = std::move(facts.live);
+    states_ = std::move(facts.states);
+    statesKnown_ = true;
+    // Every deleted record with clusters claims them, listed or not: one whose name lies
+    // in an extension record may be missing from the catalogue, yet its data went where
+    // it went.
     auto range = byNumber_.begin();
     for (DeletedFile& file : facts.deleted) {
         range = std::lower_bound(range, byNumber_.end(), std::pair{file.number, std::uint32_t{0}});
@@ -399,7 +484,7 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
             recordRead_[it->second] = true;
             catalogued = catalogued || weighed_[it->second];
         }
-        if (catalogued) deleted_.push_back(std::move(file));
+        if (catalogued || !file.runs.empty()) deleted_.push_back(std::move(file));
     }
     std::vector<DeletedFile>().swap(facts.deleted);
     facts.whole = false;  // used up: a table made again reads the MFT
@@ -500,7 +585,46 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
     } else {
         result.condition = FileCondition::kPartlyOverwritten;
     }
+    if (result.condition != FileCondition::kOverwritten && file.readGap != ReadGap::kNone) {
+        result.condition = FileCondition::kPartlyUnreadable;
+        result.readGap = file.readGap;
+    } else if (result.condition == FileCondition::kIntact && TailRewritten(file)) {
+        // No record lists another holder, yet its clusters were written again: a file
+        // written there and deleted in turn, whose record was then given to another.
+        result.condition = FileCondition::kUnknown;
+        result.unknownCause = UnknownCause::kWrittenAgain;
+    }
     return result;
+}
+
+// Whether the bytes after the file's end in its last sector are no longer the zeros the
+// file left there. A sector that cannot be read tells nothing.
+bool ConditionBuilder::TailRewritten(const DeletedFile& file) const {
+    if (!file.tailSector) return false;
+    std::array<std::uint8_t, 512> sector{};
+    if (!engine_.SourceOf(file.number).Read(DriveSector(*file.tailSector), sector)) return false;
+    return std::any_of(sector.begin() + file.tailOffset, sector.end(),
+                       [](std::uint8_t b) { return b != 0; });
+}
+
+// A file in use holds its clusters; what the MFT pass saw of its record tells whether
+// they can all be read.
+EntryCondition ConditionBuilder::DecideLive(std::uint32_t number, bool empty) const {
+    EntryCondition c;
+    c.condition = FileCondition::kIntact;
+    if (!statesKnown_ || number >= engine_.mftRecordCount()) return c;
+    const std::uint8_t state = number < states_.size() ? states_[number] : 0;
+    if (!(state & MftFacts::kSeen) || (!(state & MftFacts::kHasData) && !empty)) {
+        c.condition = FileCondition::kUnreadable;
+        c.readGap = ReadGap::kRecord;
+    } else if (state & MftFacts::kCutShort) {
+        c.condition = FileCondition::kPartlyUnreadable;
+        c.readGap = ReadGap::kRunList;
+    } else if (state & MftFacts::kPastImage) {
+        c.condition = FileCondition::kPartlyUnreadable;
+        c.readGap = ReadGap::kPastImage;
+    }
+    return c;
 }
 
 void ConditionBuilder::Decide(WriteOrder& order) {
@@ -525,15 +649,17 @@ void ConditionBuilder::Decide(WriteOrder& order) {
 
     // Catalogue indexes of each deleted file, through its record number.
     for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
+        const auto range = std::equal_range(
+            byNumber_.begin(), byNumber_.end(), std::pair{deleted_[i].number, std::uint32_t{0}},
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (range.first == range.second) continue;  // a claimant only
         EntryCondition decided;
         if (deleted_[i].mapped) {
             decided = DecideDeleted(deleted_[i], i);
         } else {
-            decided.unknownCause = UnknownCause::kNoRecord;
+            decided.condition = FileCondition::kUnreadable;
+            decided.readGap = ReadGap::kRecord;
         }
-        const auto range = std::equal_range(
-            byNumber_.begin(), byNumber_.end(), std::pair{deleted_[i].number, std::uint32_t{0}},
-            [](const auto& a, const auto& b) { return a.first < b.first; });
         for (auto it = range.first; it != range.second; ++it)
             if (weighed_[it->second]) conditions_[it->second] = decided;
     }
@@ -592,9 +718,7 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
             c = EntryCondition{};
             c.condition = FileCondition::kNotApplicable;
         } else if (!weighed_[i]) {
-            // A file in use holds its clusters.
-            c = EntryCondition{};
-            c.condition = FileCondition::kIntact;
+            c = DecideLive(entry.number, entry.size == 0);
         } else if (c.condition == FileCondition::kUnknown &&
                    c.unknownCause == UnknownCause::kNone) {
             c.unknownCause = cause;
@@ -635,6 +759,10 @@ const char* ConditionWord(FileCondition condition) {
             return "overwritten";
         case FileCondition::kUnknown:
             return "unknown";
+        case FileCondition::kPartlyUnreadable:
+            return "partly unreadable";
+        case FileCondition::kUnreadable:
+            return "unreadable";
     }
     return "unknown";
 }
@@ -646,7 +774,8 @@ bool ConditionPasses(FileCondition condition, ConditionChoice choice) {
         case ConditionChoice::kIntact:
             return condition == FileCondition::kIntact;
         case ConditionChoice::kPartial:
-            return condition != FileCondition::kOverwritten;
+            return condition != FileCondition::kOverwritten &&
+                   condition != FileCondition::kUnreadable;
     }
     return true;
 }

@@ -724,12 +724,14 @@ int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
 }
 
 void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDescriptors& folders) {
+    if (map == nullptr) {
+        FileUnreadable(job);
+        return;
+    }
     int fd = CreateFile(job, folders);
     if (fd < 0) return;
     std::uint64_t written = 0;
-    if (map == nullptr) {
-        ++result_.filesWithoutData;
-    } else {
+    {
         if (!map->resident) progress_.SetText(kSlotSavingText, FilePath(job));
         FdOutput output(fd);
         HashingOutput hashed(output, report_ != nullptr);
@@ -777,6 +779,12 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
     SetFileDate(entry, folderFd, job.name, path);
     ++result_.filesWritten;
     result_.bytesWritten += written;
+    const std::size_t index = IndexOf(entry);
+    const bool known = conditions_ != nullptr && index < conditions_->Count();
+    const bool partlyUnreadable =
+        job.unreadableSectors != 0 ||
+        (known && conditions_->Condition(index).condition == FileCondition::kPartlyUnreadable);
+    if (partlyUnreadable) ++result_.filesPartlyUnreadable;
     if (report_ != nullptr) {
         // A file written piece by piece in disk order is hashed from what was written.
         std::string sha256 = std::move(job.sha256);
@@ -786,16 +794,31 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
         row.path = path;
         row.size = written;
         row.sha256 = std::move(sha256);
-        const std::size_t index = IndexOf(entry);
-        const bool known = conditions_ != nullptr && index < conditions_->Count();
-        row.condition = unreadable != 0 ? "partly unreadable"
-                        : known         ? ConditionWord(conditions_->Condition(index).condition)
-                                        : ConditionWord(FileCondition::kUnknown);
+        row.condition = partlyUnreadable ? ConditionWord(FileCondition::kPartlyUnreadable)
+                        : known          ? ConditionWord(conditions_->Condition(index).condition)
+                                         : ConditionWord(FileCondition::kUnknown);
         row.record = number;
         if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
         row.unreadableSectors = unreadable;
         report_->Add(std::move(row));
     }
+}
+
+// A file whose record cannot be read or decoded: nothing is created for it, and the
+// report names it where it would have been written.
+void RecoveryWriter::FileUnreadable(const FileJob& job) {
+    ++result_.filesUnreadable;
+    notifier_.Notify(WithArgument(kFileUnreadableText, FilePath(job)), kUnreadableCaption,
+                     NoticeIcon::Warning);
+    if (report_ == nullptr) return;
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    ReportRow row;
+    row.path = FilePath(job);
+    row.sha256 = "-";
+    row.condition = ConditionWord(FileCondition::kUnreadable);
+    row.record = entry.number;
+    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    report_->Add(std::move(row));
 }
 
 std::size_t RecoveryWriter::IndexOf(const CatalogueEntry& entry) const {
