@@ -33,6 +33,29 @@ struct Extent {
     std::uint32_t owner = 0;  // record number
 };
 
+// Where a plain file (not compressed, initialized to its length) shows whether another
+// file was written over it since. A file is written in whole pages: what follows its
+// last byte up to the end of that page (or of its cluster, if smaller) is zeros. So
+// the bytes after its end that are not zeros, or a cluster inside it or its own end
+// reached by a run of zeros (where a shorter file written over it ended, the rest of
+// its page zeroed), tell of a later writer.
+struct WrittenData {
+    static constexpr std::uint32_t kClustersLooked = 16;
+    static constexpr std::uint64_t kPage = 4096;
+    // The first clusters of its first run, each full of its data: sector and count.
+    std::uint64_t headSector = 0;
+    std::uint32_t headClusters = 0;
+    std::uint32_t clusterBytes = 0;
+    // Around its end: the sectors from tailSector, tailSectors of them; its last bytes
+    // before endAt (from lastFrom, when they lie in the same cluster), and the rest of
+    // its last page after it, up to pageEndAt.
+    std::optional<std::uint64_t> tailSector;
+    std::uint16_t tailSectors = 0;
+    std::optional<std::uint16_t> lastFrom;
+    std::uint16_t endAt = 0;
+    std::uint16_t pageEndAt = 0;
+};
+
 // A deleted catalogued file whose data lies in clusters.
 struct DeletedFile {
     std::uint32_t number = 0;
@@ -42,11 +65,7 @@ struct DeletedFile {
     bool mapped = false;  // its data (resident or runs) could be found
     // What of its data cannot be read (kNone: all of it can).
     ReadGap readGap = ReadGap::kNone;
-    // The sector holding its last byte, when that byte ends short of the sector's end
-    // in a plain file (not compressed, initialized to its length): the bytes after it
-    // were zero when the file was written. Nothing otherwise.
-    std::optional<std::uint64_t> tailSector;
-    std::uint16_t tailOffset = 0;
+    WrittenData written;
     // A copy of a live record of the same file (same number and sequence), whose
     // clusters are its own.
     std::uint32_t liveTwin = UINT32_MAX;
@@ -192,25 +211,49 @@ std::optional<EntryTimes> TimesOf(ByteView record) {
     return attribute ? TimesOf(*attribute) : std::nullopt;
 }
 
-// The sector (of the file's own volume) holding a plain file's last byte, when that byte
-// is not the sector's last; `offset` is then where the bytes after the file begin.
-std::optional<std::uint64_t> TailSector(const FileDataMap& map, std::uint32_t clusterSectors,
-                                        std::uint16_t& offset) {
-    if (map.compressionUnitClusters != 0 || map.initializedSize < map.realSize ||
-        map.realSize % 512 == 0)
-        return std::nullopt;
+// Where to look, in sectors of the file's own volume.
+WrittenData WhereWritten(const FileDataMap& map, std::uint32_t clusterSectors) {
+    WrittenData where;
     const std::uint64_t clusterBytes = std::uint64_t{clusterSectors} * 512;
-    const std::uint64_t last = map.realSize - 1;
-    const std::uint64_t vcn = last / clusterBytes;
+    if (map.resident || map.compressionUnitClusters != 0 || map.initializedSize < map.realSize ||
+        map.realSize == 0 || clusterBytes == 0 || clusterBytes > (1u << 20))
+        return where;
+    where.clusterBytes = static_cast<std::uint32_t>(clusterBytes);
+    const std::uint64_t fullClusters = map.realSize / clusterBytes;
+    for (const DataRun& run : map.runs) {
+        if (run.vcn != 0 || run.sparse) continue;
+        const auto sector = ClusterStart(run.lcn, clusterSectors);
+        if (!sector) break;
+        where.headSector = sector->value();
+        where.headClusters = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            {run.lengthClusters, fullClusters, WrittenData::kClustersLooked}));
+        break;
+    }
+    // Byte offsets within the file: its last cluster, what is looked at in it.
+    const std::uint64_t end = map.realSize;
+    const std::uint64_t vcn = (end - 1) / clusterBytes;
+    const std::uint64_t clusterStart = vcn * clusterBytes;
+    const std::uint64_t clusterEnd = clusterStart + clusterBytes;
+    const std::uint64_t pageEnd = std::min(
+        (end + WrittenData::kPage - 1) / WrittenData::kPage * WrittenData::kPage, clusterEnd);
+    constexpr std::uint64_t kLastBytes = 64;
+    const bool lastInCluster = end >= clusterStart + kLastBytes;
+    const std::uint64_t from = lastInCluster ? (end - kLastBytes) / 512 * 512 : end / 512 * 512;
+    const std::uint64_t to = (pageEnd + 511) / 512 * 512;
+    if (to <= from || to - from > WrittenData::kPage + 512) return where;
     for (const DataRun& run : map.runs) {
         if (run.sparse || vcn < run.vcn || vcn - run.vcn >= run.lengthClusters) continue;
         const auto cluster = run.lcn.Plus(vcn - run.vcn);
         const auto sector = cluster ? ClusterStart(*cluster, clusterSectors) : std::nullopt;
-        if (!sector) return std::nullopt;
-        offset = static_cast<std::uint16_t>(map.realSize % 512);
-        return sector->value() + (last % clusterBytes) / 512;
+        if (!sector) break;
+        where.tailSector = sector->value() + (from - clusterStart) / 512;
+        where.tailSectors = static_cast<std::uint16_t>((to - from) / 512);
+        if (lastInCluster) where.lastFrom = static_cast<std::uint16_t>(end - kLastBytes - from);
+        where.endAt = static_cast<std::uint16_t>(end - from);
+        where.pageEndAt = static_cast<std::uint16_t>(pageEnd - from);
+        break;
     }
-    return std::nullopt;
+    return where;
 }
 
 // A file's data clusters as clusters of the live volume, with what orders its writing
@@ -231,7 +274,7 @@ DeletedFile WeighedFile(ScanEngine& engine, std::uint32_t number, ByteView recor
     file.mapped = map.has_value();
     if (map && (map->extentsMissed != 0 || !map->runsWhole)) file.readGap = ReadGap::kRunList;
     if (!map || map->resident || fileClusterSectors == 0 || liveClusterSectors == 0) return file;
-    file.tailSector = TailSector(*map, fileClusterSectors, file.tailOffset);
+    file.written = WhereWritten(*map, fileClusterSectors);
     // Only clusters below the data's end hold the file: an uncompressed file's clusters
     // past its initialized size are read as zeros, and a compressed file keeps its data
     // in the units up to its length.
@@ -404,7 +447,7 @@ class ConditionBuilder {
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
-    bool TailRewritten(const DeletedFile& file) const;
+    bool WrittenOver(const DeletedFile& file) const;
     EntryCondition DecideLive(std::uint32_t number, bool empty) const;
     std::uint64_t Bytes() const;
 
@@ -588,7 +631,7 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
     if (result.condition != FileCondition::kOverwritten && file.readGap != ReadGap::kNone) {
         result.condition = FileCondition::kPartlyUnreadable;
         result.readGap = file.readGap;
-    } else if (result.condition == FileCondition::kIntact && TailRewritten(file)) {
+    } else if (result.condition == FileCondition::kIntact && WrittenOver(file)) {
         // No record lists another holder, yet its clusters were written again: a file
         // written there and deleted in turn, whose record was then given to another.
         result.condition = FileCondition::kUnknown;
@@ -597,14 +640,29 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
     return result;
 }
 
-// Whether the bytes after the file's end in its last sector are no longer the zeros the
-// file left there. A sector that cannot be read tells nothing.
-bool ConditionBuilder::TailRewritten(const DeletedFile& file) const {
-    if (!file.tailSector) return false;
-    std::array<std::uint8_t, 512> sector{};
-    if (!engine_.SourceOf(file.number).Read(DriveSector(*file.tailSector), sector)) return false;
-    return std::any_of(sector.begin() + file.tailOffset, sector.end(),
-                       [](std::uint8_t b) { return b != 0; });
+// Whether its bytes show another file written over it (WrittenData). Sectors that
+// cannot be read tell nothing.
+bool ConditionBuilder::WrittenOver(const DeletedFile& file) const {
+    constexpr std::size_t kZeroEnd = 64;  // a shorter file's end: 98% of them leave more
+    const WrittenData& where = file.written;
+    SectorSource& source = engine_.SourceOf(file.number);
+    const auto zero = [](std::uint8_t b) { return b == 0; };
+    if (where.headClusters != 0 && where.clusterBytes >= kZeroEnd) {
+        std::vector<std::uint8_t> head(std::size_t{where.headClusters} * where.clusterBytes);
+        if (source.Read(DriveSector(where.headSector), head)) {
+            for (std::size_t end = where.clusterBytes; end <= head.size();
+                 end += where.clusterBytes) {
+                const auto tail = head.begin() + static_cast<std::ptrdiff_t>(end);
+                if (std::all_of(tail - kZeroEnd, tail, zero)) return true;
+            }
+        }
+    }
+    if (!where.tailSector) return false;
+    std::vector<std::uint8_t> tail(std::size_t{where.tailSectors} * 512);
+    if (!source.Read(DriveSector(*where.tailSector), tail)) return false;
+    const auto at = [&](std::uint16_t offset) { return tail.begin() + offset; };
+    if (where.lastFrom && std::all_of(at(*where.lastFrom), at(where.endAt), zero)) return true;
+    return !std::all_of(at(where.endAt), at(where.pageEndAt), zero);
 }
 
 // A file in use holds its clusters; what the MFT pass saw of its record tells whether
