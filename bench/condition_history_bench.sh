@@ -4,8 +4,9 @@
 # of its own (so new files take the first free records, those of files deleted before):
 #   - a share of the first files is deleted;
 #   - about two in five of the files written in earlier rounds are deleted in turn;
-#   - new files take a third of the bytes freed: small ones, and one large file that
-#     lands in the scattered holes and needs an attribute list and extension records.
+#   - new files take two thirds of the bytes freed: small ones, and one large file that
+#     lands in the scattered holes (as many runs as they are; an attribute list and
+#     extension records when its record cannot hold them).
 # So clusters of early deleted files are written by later files, some of which are
 # deleted too and whose records newer files then take: no record tells any more who
 # held those clusters. Every file's SHA-256 is taken from the generator before it is
@@ -79,21 +80,22 @@ with open(f"{work}/deleted.list", "a") as listed:
         lines.append(f"delete {path}")
         listed.write(f"{path}\t{size}\t{s}\n")
         freed += size
-budget = freed // 3
-big = min(budget // 2, 6 << 20)
+budget = freed * 2 // 3
+big = min(budget // 3, 1 << 20)
+budget -= big
 def write(path, size):
     state["seed"] += 1
     lines.append(f"write {path} {size} {state['seed']}")
     state["pending"].append((len(lines), (path, size, state["seed"])))
-if big > (64 << 10):
-    write(f"/new/r{r}-big.bin", big)
-    budget -= big
 k = 0
 while budget > 0:
     size = min(budget, int(math.exp(rng.uniform(math.log(700), math.log(48 * 1024)))))
     k += 1
     write(f"/new/r{r}-{k}.bin", size)
     budget -= size
+# Last, as it may find no room: ntfs-3g keeps part of the free space for the MFT.
+if big > (64 << 10):
+    write(f"/new/r{r}-big.bin", big)
 open(f"{work}/round-{r}.script", "w").write("\n".join(lines) + "\n")
 json.dump(state, open(state_path, "w"))
 EOF

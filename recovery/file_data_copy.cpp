@@ -36,9 +36,11 @@ class ClusterReader {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         const std::uint64_t end = first + count;
         const std::uint64_t clusterBytes = std::uint64_t{spc_} * kSectorBytes;
-        // Clusters no run places (a run list cut short, an extent not found) are missing.
-        const std::uint64_t placed = PlacedClusters(first, count);
-        if (placed < count) unreadable_ += (count - placed) * spc_;
+        // Clusters of the file no run places (a run list cut short, an extent not found)
+        // are missing.
+        const std::uint64_t owned = std::min(end, fileClusters_) - std::min(first, fileClusters_);
+        const std::uint64_t placed = PlacedClusters(first, owned);
+        if (placed < owned) unreadable_ += (owned - placed) * spc_;
         for (const DataRun& run : runs_) {
             const std::uint64_t runEnd = RunEnd(run);
             if (run.sparse || runEnd <= first || run.vcn >= end) continue;
@@ -90,6 +92,8 @@ class ClusterReader {
     }
 
     std::uint64_t unreadable() const { return unreadable_; }
+    // The clusters that hold the file's bytes: those past them are read, never missed.
+    void HoldsClusters(std::uint64_t clusters) { fileClusters_ = clusters; }
     void CountUnreadable(std::uint64_t sectors) { unreadable_ += sectors; }
 
   private:
@@ -121,6 +125,7 @@ class ClusterReader {
     std::uint64_t volumeSectors_;
     const StopFlag* stop_;
     std::uint64_t unreadable_ = 0;
+    std::uint64_t fileClusters_ = UINT64_MAX;
 };
 
 // Replaces each compression unit of `buffer` by its decompressed form: a unit whose
@@ -296,6 +301,7 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
     const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
 
     ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop);
+    reader.HoldsClusters(fileLength / clusterBytes + (fileLength % clusterBytes != 0));
     ProgressSteps progress(options.progress, fileLength);
     std::vector<std::uint8_t> buffer;
     std::vector<std::uint8_t> scratch;
