@@ -7,6 +7,14 @@
 // in use (those files own their clusters), by $Bitmap (a cluster marked in use that no
 // readable record lists is taken all the same), and, between deleted records that
 // claim the same cluster, by which record was written later: its data went there last.
+// Where no record claims them any more (a later file deleted in turn, its record given
+// to another), a file's own bytes may still tell: files are written in whole pages, so
+// zeros where a shorter file ended inside it, or anything but zeros after its own end,
+// make it "unknown" rather than intact.
+//
+// A file in use whose record cannot be read or decoded is "unreadable"; one whose run
+// list is cut short, or whose clusters lie past the end of the image, is "partly
+// unreadable", and so is a deleted one (unless it is wholly overwritten).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
