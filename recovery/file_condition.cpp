@@ -448,6 +448,7 @@ class ConditionBuilder {
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
     bool WrittenOver(const DeletedFile& file) const;
+    bool SetCondition(std::uint32_t number, const EntryCondition& condition);
     EntryCondition DecideLive(std::uint32_t number, bool empty) const;
     std::uint64_t Bytes() const;
 
@@ -631,11 +632,6 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
     if (result.condition != FileCondition::kOverwritten && file.readGap != ReadGap::kNone) {
         result.condition = FileCondition::kPartlyUnreadable;
         result.readGap = file.readGap;
-    } else if (result.condition == FileCondition::kIntact && WrittenOver(file)) {
-        // No record lists another holder, yet its clusters were written again: a file
-        // written there and deleted in turn, whose record was then given to another.
-        result.condition = FileCondition::kUnknown;
-        result.unknownCause = UnknownCause::kWrittenAgain;
     }
     return result;
 }
@@ -706,11 +702,14 @@ void ConditionBuilder::Decide(WriteOrder& order) {
         for (const Extent& run : deleted_[i].runs) claims_.Paint(run.start, run.end, i);
 
     // Catalogue indexes of each deleted file, through its record number.
+    // Files no record takes clusters from are looked at last, in the order of their
+    // place on the drive.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> unclaimed;
     for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
-        const auto range = std::equal_range(
-            byNumber_.begin(), byNumber_.end(), std::pair{deleted_[i].number, std::uint32_t{0}},
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-        if (range.first == range.second) continue;  // a claimant only
+        if (!std::binary_search(byNumber_.begin(), byNumber_.end(),
+                                std::pair{deleted_[i].number, std::uint32_t{0}},
+                                [](const auto& a, const auto& b) { return a.first < b.first; }))
+            continue;  // a claimant only
         EntryCondition decided;
         if (deleted_[i].mapped) {
             decided = DecideDeleted(deleted_[i], i);
@@ -718,9 +717,37 @@ void ConditionBuilder::Decide(WriteOrder& order) {
             decided.condition = FileCondition::kUnreadable;
             decided.readGap = ReadGap::kRecord;
         }
-        for (auto it = range.first; it != range.second; ++it)
-            if (weighed_[it->second]) conditions_[it->second] = decided;
+        if (SetCondition(deleted_[i].number, decided) &&
+            decided.condition == FileCondition::kIntact)
+            unclaimed.emplace_back(deleted_[i].written.headSector, i);
     }
+    std::sort(unclaimed.begin(), unclaimed.end());
+    for (const auto& [sector, i] : unclaimed) {
+        const bool stopped = Stopped();
+        if (!stopped && !WrittenOver(deleted_[i])) continue;
+        // No record lists another holder, yet its clusters were written again: a file
+        // written there and deleted in turn, whose record was then given to another.
+        EntryCondition decided;
+        decided.unknownCause = stopped ? UnknownCause::kNotComputed : UnknownCause::kWrittenAgain;
+        decided.dataClusters = 0;
+        for (const Extent& run : deleted_[i].runs) decided.dataClusters += run.end - run.start;
+        SetCondition(deleted_[i].number, decided);
+    }
+}
+
+// Gives every weighed catalogue entry of the record number its condition; false when
+// the catalogue holds none (a deleted record that only claims clusters).
+bool ConditionBuilder::SetCondition(std::uint32_t number, const EntryCondition& condition) {
+    const auto range =
+        std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    bool any = false;
+    for (auto it = range.first; it != range.second; ++it) {
+        if (!weighed_[it->second]) continue;
+        conditions_[it->second] = condition;
+        any = true;
+    }
+    return any;
 }
 
 std::uint64_t ConditionBuilder::Bytes() const {
