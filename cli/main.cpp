@@ -88,8 +88,10 @@ int main(int argc, char** argv) {
                            "scan a drive, then write all its files, its deleted files or the "
                            "selected ones into DIR/Root with their folders and dates. Prints: "
                            "Written N files, B bytes; skipped N filtered, N empty; unreadable "
-                           "sectors N; with --condition, a second line counts the files it passed "
-                           "over. An existing file is never overwritten: the new one is "
+                           "sectors N; a line counts the unreadable files (not written) and the "
+                           "partly unreadable ones when there are any; with --condition, a line "
+                           "counts the files it passed over. An existing file is never "
+                           "overwritten: the new one is "
                            "named \"NAME (2)\" and so on");
     AddDriveOptions(*recoverCommand, recoverOptions.drive, true);
     recoverCommand
@@ -120,8 +122,8 @@ int main(int argc, char** argv) {
     include->excludes(exclude);
     recoverCommand
         ->add_option("--condition", recoverOptions.condition,
-                     "write only intact files, all but the wholly overwritten (partial), or "
-                     "any (the default)")
+                     "write only intact files, all but the wholly overwritten and the "
+                     "unreadable (partial), or any (the default)")
         ->check(CLI::IsMember({"intact", "partial", "any"}))
         ->option_text("intact|partial|any");
     recoverCommand
