@@ -311,8 +311,8 @@ struct MftFacts {
     // damaged MFT may claim any size, and the list grows as records come instead.
     static constexpr std::uint64_t kTimesSetAside = 1u << 22;
 
-    // Per record number, what the pass saw of a record in use (bits, or-ed).
-    static constexpr std::uint8_t kSeen = 1;       // a base record in use that decodes
+    // Per record number, what the pass saw of a base record (bits, or-ed).
+    static constexpr std::uint8_t kSeen = 1;       // a base record that decodes
     static constexpr std::uint8_t kHasData = 2;    // with unnamed data, or an attribute list
     static constexpr std::uint8_t kCutShort = 4;   // a data run list cut short
     static constexpr std::uint8_t kPastImage = 8;  // data clusters past the image's end
@@ -365,11 +365,11 @@ struct MftFacts {
                 live.push_back({start, start + run.lengthClusters, owner});
             }
         }
-        // An extension record adds what it holds of the data to its base record's state.
-        if (header->inUse()) {
-            if (header->isExtension()) state &= kCutShort | kPastImage;
-            if (state != 0) Mark(owner, state);
-        }
+        // An extension record in use adds what it holds of the data to its base
+        // record's state. A base record counts as seen in use or not: a folder's index
+        // may still name one that is not, and its file is then listed from the record.
+        if (header->isExtension()) state = header->inUse() ? state & (kCutShort | kPastImage) : 0;
+        if (state != 0) Mark(owner, state);
         if (header->isExtension()) return;
         if (times) {
             if (timesByNumber.capacity() == 0)
@@ -402,7 +402,7 @@ struct MftFacts {
     // Every base record not in use, in number order: which of them the catalogue holds
     // as deleted files is known only after the scan.
     std::vector<DeletedFile> deleted;
-    // Per record number: the kSeen... bits of the records in use.
+    // Per record number: the kSeen... bits of the base records.
     std::vector<std::uint8_t> states;
     // Clusters of the volume the disk (or image) holds: an image cut short holds fewer.
     std::uint64_t readableClusters = UINT64_MAX;
@@ -466,8 +466,8 @@ class ConditionBuilder {
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
     std::vector<DeletedFile> deleted_;
-    // What the MFT pass saw of each record in use (MftFacts' bits), when it went over
-    // the whole MFT.
+    // What the MFT pass saw of each base record (MftFacts' bits), when it went over the
+    // whole MFT.
     std::vector<std::uint8_t> states_;
     bool statesKnown_ = false;
     std::vector<bool> recordRead_;  // per catalogue entry: its record was read
