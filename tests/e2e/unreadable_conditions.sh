@@ -6,7 +6,8 @@
 # missing part as zeros and counted; `drives` says the image is shorter than its volume.
 # The recovery of such a drive ends with status 3. Last, a deleted file whose clusters a
 # later file took, that later file deleted in turn and its record given to a newer file:
-# no record names the later holder, and the file is not called intact.
+# no record names the later holder, and the file is not called intact; and one whose
+# later holder's record has no name the scan can read: that record still claims them.
 set -uo pipefail
 : "${TARVIK_BUILD_DIR:?}"
 CLI=$TARVIK_BUILD_DIR/tarvik-cli
@@ -227,6 +228,38 @@ else
     pass
 fi
 check "history: old.bin listed '$got', not intact" [ "$got" = unknown ]
+
+# --- 5. a deleted file the list cannot name still holds what it wrote: old.bin's clusters
+# went to later.bin, deleted in turn, whose $FILE_NAME is made unreadable (its type
+# changed), as for a file whose names lie only in extension records.
+unnamed=$WORK/unnamed.img
+truncate -s 8M "$unnamed"
+mkntfs -F -q -Q -c 4096 "$unnamed" >/dev/null 2>&1
+printf 'write /keep.txt 700 1\nwrite /old.bin 32768 2\n' | "$FIXTURE" "$unnamed" -
+# One mount: later.bin takes the record after the filler's, not old.bin's.
+printf 'write /filler.bin %d 99\ndelete /old.bin\nwrite /later.bin 32768 4\ndelete /later.bin\n' \
+    $(($(free_clusters "$unnamed" 2048) * 4096)) | "$FIXTURE" "$unnamed" -
+"$CLI" scan --disk "$unnamed" >"$WORK/unnamed.scan" 2>/dev/null
+later=$(awk -F'\t' '$7 == "Root/later.bin" { print $5 }' "$WORK/unnamed.scan")
+old=$(awk -F'\t' '$7 == "Root/old.bin" { print $5 }' "$WORK/unnamed.scan")
+python3 - "$unnamed" "$(record_offset "$unnamed" "$later")" <<'EOF'
+import struct, sys
+path, offset = sys.argv[1], int(sys.argv[2])
+with open(path, "r+b") as image:
+    image.seek(offset)
+    record = image.read(1024)
+    at = struct.unpack_from("<H", record, 20)[0]
+    while struct.unpack_from("<I", record, at)[0] != 0x30:
+        at += struct.unpack_from("<I", record, at + 4)[0]
+    image.seek(offset + at)
+    image.write(struct.pack("<I", 0x38))
+EOF
+clusters() { istat -f ntfs "$unnamed" "$1" | awk '/^Type: \$DATA/ {f = 1; next} f' | tr -s ' \n' ' '; }
+check "unnamed: later.bin's record does not hold old.bin's clusters" [ "$(clusters "$later")" = "$(clusters "$old")" ]
+"$CLI" scan --disk "$unnamed" >"$WORK/unnamed.scan" 2>/dev/null
+check "unnamed: the scan still lists later.bin" [ -z "$(awk -F'\t' '$5 == '"$later"'' "$WORK/unnamed.scan")" ]
+got=$(condition_of "$WORK/unnamed.scan" Root/old.bin)
+check "unnamed: old.bin listed '$got', expected overwritten" [ "$got" = overwritten ]
 
 echo "unreadable_conditions: $PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]
