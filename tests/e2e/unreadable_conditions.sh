@@ -115,28 +115,20 @@ for kind in $kinds; do
         damage_record "$kind" "$image" "$offset"
     fi
     "${run[@]}" scan --disk "$image" >"$WORK/$kind.scan" 2>/dev/null
-    got=$(condition_of "$WORK/$kind.scan" Root/docs/big.bin)
-    check "$kind: big.bin listed '$got', expected unreadable" [ "$got" = unreadable ]
-    got=$(condition_of "$WORK/$kind.scan" Root/docs/small.txt)
-    check "$kind: small.txt listed '$got', expected intact" [ "$got" = intact ]
+    got="$(condition_of "$WORK/$kind.scan" Root/docs/big.bin)/$(condition_of "$WORK/$kind.scan" Root/docs/small.txt)"
+    check "$kind: big.bin/small.txt listed $got" [ "$got" = unreadable/intact ]
     status=0
     "${run[@]}" recover --disk "$image" --all --out "$WORK/$kind" --report "$WORK/$kind.tsv" \
-        >"$WORK/$kind.out" 2>"$WORK/$kind.err" || status=$?
-    check "$kind: recover ended $status, expected 3" [ "$status" -eq 3 ]
-    check "$kind: an empty big.bin was written" [ ! -e "$WORK/$kind/Root/docs/big.bin" ]
-    check "$kind: small.txt not recovered" cmp -s "$WORK/$kind/Root/docs/small.txt" <("$FIXTURE" --bytes 3000 6)
-    awk -F'\t' '$1 ~ /docs\/big\.bin$/ && $4 == "unreadable"' "$WORK/$kind.tsv" | grep -q .
-    check "$kind: the report does not call big.bin unreadable" [ $? -eq 0 ]
-    check "$kind: the summary does not count it" grep -q "Unreadable files, not written: 1;" "$WORK/$kind.out"
+        >"$WORK/$kind.out" 2>/dev/null || status=$?
+    [ "$status" -eq 3 ] && [ ! -e "$WORK/$kind/Root/docs/big.bin" ] &&
+        cmp -s "$WORK/$kind/Root/docs/small.txt" <("$FIXTURE" --bytes 3000 6)
+    check "$kind: recover ended $status, an empty big.bin written, or small.txt not" [ $? -eq 0 ]
+    awk -F'\t' '$1 ~ /docs\/big\.bin$/ && $4 == "unreadable"' "$WORK/$kind.tsv" | grep -q . &&
+        grep -q "Unreadable files, not written: 1;" "$WORK/$kind.out"
+    check "$kind: the report or the summary does not name big.bin unreadable" [ $? -eq 0 ]
 done
 # The Sleuth Kit agrees that the zeroed record holds no file (it reads past BAAD).
-for kind in zeroed; do
-    if istat -f ntfs "$WORK/$kind.img" "$big" >/dev/null 2>&1; then
-        fail "$kind: istat reads record $big"
-    else
-        pass
-    fi
-done
+check "zeroed: istat reads record $big" eval '! istat -f ntfs "$WORK/zeroed.img" "$big" >/dev/null 2>&1'
 
 # --- 2. a run list cut short: the second run's header byte made the terminator
 cut=$WORK/cut.img
