@@ -780,12 +780,14 @@ int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
 }
 
 void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDescriptors& folders) {
+    if (map == nullptr) {
+        FileUnreadable(job);
+        return;
+    }
     int fd = CreateFile(job, folders);
     if (fd < 0) return;
     std::uint64_t written = 0;
-    if (map == nullptr) {
-        ++result_.filesWithoutData;
-    } else {
+    {
         if (!map->resident) progress_.SetText(kSlotSavingText, FilePath(job));
         FdOutput output(fd);
         HashingOutput hashed(output, report_ != nullptr);
@@ -855,6 +857,7 @@ void RecoveryWriter::PublishFinished(FolderDescriptors& folders) {
         }
         ++result_.filesWritten;
         result_.bytesWritten += job.written;
+        if (PartlyUnreadable(job)) ++result_.filesPartlyUnreadable;
         if (report_ != nullptr) AddReportRow(job);
     }
     finished_.clear();
@@ -871,9 +874,9 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     row.sha256 = std::move(job.sha256);
     const std::size_t index = IndexOf(entry);
     const bool known = conditions_ != nullptr && index < conditions_->Count();
-    row.condition = unreadable != 0 ? "partly unreadable"
-                    : known         ? ConditionWord(conditions_->Condition(index).condition)
-                                    : ConditionWord(FileCondition::kUnknown);
+    row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
+                    : known               ? ConditionWord(conditions_->Condition(index).condition)
+                                          : ConditionWord(FileCondition::kUnknown);
     row.record = number;
     if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
     row.unreadableSectors = unreadable;
@@ -890,6 +893,31 @@ int RecoveryWriter::PublishFile(FileJob& job, int folderFd) {
         if (error != EEXIST) return error;
         job.name = folders_[job.folder].names.Claim(SafeName(entry.Name()));
     }
+}
+
+// A file written with zeros where its data cannot be read: sectors that could not be, or
+// clusters its condition says are missing (a run list cut short, past the image's end).
+bool RecoveryWriter::PartlyUnreadable(const FileJob& job) const {
+    if (job.unreadableSectors != 0) return true;
+    return conditions_ != nullptr && job.entry < conditions_->Count() &&
+           conditions_->Condition(job.entry).condition == FileCondition::kPartlyUnreadable;
+}
+
+// A file whose record cannot be read or decoded: nothing is created for it, and the
+// report names it where it would have been written.
+void RecoveryWriter::FileUnreadable(const FileJob& job) {
+    ++result_.filesUnreadable;
+    notifier_.Notify(WithArgument(kFileUnreadableText, FilePath(job)), kUnreadableCaption,
+                     NoticeIcon::Warning);
+    if (report_ == nullptr) return;
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    ReportRow row;
+    row.path = FilePath(job);
+    row.sha256 = "-";
+    row.condition = ConditionWord(FileCondition::kUnreadable);
+    row.record = entry.number;
+    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    report_->Add(std::move(row));
 }
 
 std::size_t RecoveryWriter::IndexOf(const CatalogueEntry& entry) const {

@@ -299,13 +299,18 @@ QString CFileListModel::ConditionText(std::size_t catalogueIndex) const {
             return QStringLiteral("Overwritten");
         case FileCondition::kUnknown:
             return QStringLiteral("Unknown");
+        case FileCondition::kPartlyUnreadable:
+            return QStringLiteral("Partly unreadable");
+        case FileCondition::kUnreadable:
+            return QStringLiteral("Unreadable");
         case FileCondition::kNotApplicable:
             break;
     }
     return {};
 }
 
-// Intact first, then partly overwritten, overwritten and unknown; folders last.
+// Intact first, then partly overwritten, partly unreadable, overwritten, unreadable and
+// unknown; folders last.
 std::int64_t CFileListModel::ConditionRank(std::size_t row) const {
     const ConditionTable* table = session_ ? session_->MadeConditions() : nullptr;
     const std::size_t at = tree_->Placed()[PositionOf(static_cast<int>(row))].catalogueIndex;
@@ -315,14 +320,18 @@ std::int64_t CFileListModel::ConditionRank(std::size_t row) const {
             return 1;
         case FileCondition::kPartlyOverwritten:
             return 2;
-        case FileCondition::kOverwritten:
+        case FileCondition::kPartlyUnreadable:
             return 3;
-        case FileCondition::kUnknown:
+        case FileCondition::kOverwritten:
             return 4;
+        case FileCondition::kUnreadable:
+            return 5;
+        case FileCondition::kUnknown:
+            return 6;
         case FileCondition::kNotApplicable:
             break;
     }
-    return 5;
+    return 7;
 }
 
 QString CFileListModel::ConditionTip(std::size_t catalogueIndex) const {
