@@ -5,16 +5,18 @@
 namespace tarvik {
 
 ScanCounters CountEntries(const Catalogue& catalogue) {
+    // The entry's fields are packed, so they are copied out before the set binds a
+    // reference to them.
     std::unordered_set<std::uint32_t> madeUp;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
-        if (entry.IsMadeUp()) madeUp.insert(entry.number);
+        if (entry.IsMadeUp()) madeUp.insert(std::uint32_t{entry.number});
     }
     ScanCounters counters;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
         const bool folder = entry.IsDirectory();
         if (entry.IsDeleted()) {
             ++(folder ? counters.deletedDirectories : counters.deletedFiles);
-        } else if (entry.IsMadeUp() || madeUp.contains(entry.parent)) {
+        } else if (entry.IsMadeUp() || madeUp.contains(std::uint32_t{entry.parent})) {
             ++(folder ? counters.lostDirectories : counters.lostFiles);
         } else {
             ++(folder ? counters.normalDirectories : counters.normalFiles);
