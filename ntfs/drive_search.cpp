@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "disk/chunked_read.h"
+#include "ntfs/attribute.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/found_tree.h"
 #include "ntfs/record_inspection.h"
@@ -26,7 +28,11 @@ constexpr std::uint64_t kMirrorRecords = 4;
 // the records of a 4 TiB MFT, and keeps every index a 32-bit own number.
 constexpr std::size_t kMaxFoundRecords = std::size_t{1} << 32;
 
-bool InsideMft(const std::vector<PlacedRun>& runs, std::uint64_t sector) {
+std::uint32_t Low32(std::uint64_t value) {
+    return static_cast<std::uint32_t>(value);
+}
+
+bool InsideRuns(const std::vector<PlacedRun>& runs, std::uint64_t sector) {
     return std::any_of(runs.begin(), runs.end(), [&](const PlacedRun& run) {
         return !run.sparse && sector >= run.start.value() &&
                sector - run.start.value() < run.lengthSectors;
@@ -59,6 +65,14 @@ struct FoundEntry {
     InspectedRecord record;
 };
 
+// The live volume's mirror keeps copies of the MFT's first records.
+bool InMirrorCopies(const ScanState& state, DriveSector sector) {
+    if (!state.mirrorRecordSector) return false;
+    const std::uint64_t mirror = state.mirrorRecordSector->value();
+    const std::uint64_t at = sector.value();
+    return at >= mirror && at - mirror < kMirrorRecords * std::uint64_t{state.recordSectors()};
+}
+
 // In the advance search every record outside the MFT is an older volume's, but for the
 // copy of the first records the live volume keeps in its mirror.
 // Without the live MFT, a record is an older volume's only when it lies in the MFT of a
@@ -71,14 +85,135 @@ std::uint8_t VolumeAt(const ScanState& state, DriveSector sector, bool liveHasMf
                                                      *recordAnchor) != olderMftStarts.end();
         return older ? kOlderVolume : kLiveVolume;
     }
-    if (state.mirrorRecordSector) {
-        const std::uint64_t mirror = state.mirrorRecordSector->value();
-        const std::uint64_t at = sector.value();
-        if (at >= mirror && at - mirror < kMirrorRecords * std::uint64_t{state.recordSectors()}) {
-            return kLiveVolume;
+    return InMirrorCopies(state, sector) ? kLiveVolume : kOlderVolume;
+}
+
+// The live volume's files that hold copies of its records: $MFTMirr (the first records)
+// and $LogFile (records as they were logged). A record found in them is a copy of one
+// the MFT holds, or held, never an entry of its own. Their records are read through the
+// MFT, or without one, taken from the records found.
+struct CopyHolder {
+    std::uint32_t number;
+    const char* name;
+};
+constexpr CopyHolder kCopyHolders[] = {{1, "$MFTMirr"}, {2, "$LogFile"}};
+
+bool ReadCopyHolder(ScanState& state, const std::vector<FoundEntry>& found,
+                    const CopyHolder& holder, RecordBuffer& bytes) {
+    if (state.mftMap.recordCount() != 0)
+        return state.ReadRecord(RecordNumber(holder.number), bytes);
+    for (const FoundEntry& f : found) {
+        const FoundRecordOrigin& origin = state.foundOrigins[f.index];
+        if (origin.volume == kLiveVolume && origin.numbered && origin.number == holder.number &&
+            *f.record.name == holder.name) {
+            return state.ReadRecordAt(state.foundRecords[f.index], bytes);
         }
     }
-    return kOlderVolume;
+    return false;
+}
+
+std::vector<PlacedRun> RecordCopyAreas(ScanState& state, const std::vector<FoundEntry>& found) {
+    std::vector<PlacedRun> areas;
+    const std::uint32_t clusterSectors = state.geometry.sectorsPerCluster;
+    RecordBuffer bytes;
+    for (const CopyHolder& holder : kCopyHolders) {
+        if (!ReadCopyHolder(state, found, holder, bytes) || !PrepareFileRecord(bytes)) continue;
+        const auto data = FindAttribute(ByteView(bytes), attribute_type::kData);
+        if (!data || data->isResident()) continue;
+        for (const DataRun& run : DecodeRuns(data->RunList()).runs) {
+            const auto start = ClusterStart(run.lcn, clusterSectors);
+            if (run.sparse || !start || run.lengthClusters > UINT64_MAX / clusterSectors) continue;
+            areas.push_back(PlacedRun{*start, run.lengthClusters * clusterSectors, false});
+        }
+    }
+    return areas;
+}
+
+// What tells two found records apart as entries: the volume, the number the record stores,
+// its name, and which use of the record it shows: freeing a record advances its sequence,
+// so a record in use with sequence s and a freed one with s + 1 show the same file. Two
+// records alike in all of them are copies of one file (the freed one its later state).
+std::string CopyKey(const FoundRecordOrigin& origin, const std::string& name) {
+    const auto use =
+        static_cast<std::uint16_t>(origin.inUse ? origin.sequence : origin.sequence - 1);
+    return std::to_string(origin.volume) + ':' + std::to_string(origin.number) + ':' +
+           std::to_string(use) + ':' + name;
+}
+
+// Without the MFT, where the boot sector puts it: the record found at its own number's
+// place there is the MFT's, and any other of the same file a copy.
+bool AtMftPlace(const ScanState& state, const FoundEntry& found) {
+    const FoundRecordOrigin& origin = state.foundOrigins[found.index];
+    return state.mftMap.recordCount() == 0 && origin.volume == kLiveVolume && origin.numbered &&
+           state.foundRecords[found.index].value() ==
+               state.geometry.mftStart.value() +
+                   std::uint64_t{origin.number} * state.recordSectors();
+}
+
+// A found record that is a copy of an MFT record the scan catalogued: the same number, a
+// name of an entry of that number, and the same file: the MFT record has the copy's
+// sequence, or the next one when it was freed since (freeing a record advances its
+// sequence). A record of that number from before it was reused for another file is an
+// entry of its own. A record taken for another volume's (a snapshot's store keeps copies
+// of this volume's records) is a copy only when it was also created at the same instant:
+// a volume formatted over numbers its own files alike.
+bool CopiesCatalogued(ScanState& state, const FoundEntry& found, const FoundRecordOrigin& origin) {
+    if (!origin.numbered || origin.number >= state.mftMap.recordCount()) return false;
+    bool named = false;
+    for (const std::size_t index : state.catalogue.WithNumber(origin.number)) {
+        const CatalogueEntry& entry = state.catalogue.At(index);
+        named = named || (!entry.IsMadeUp() && entry.Name() == *found.record.name);
+    }
+    if (!named) return false;
+    RecordBuffer bytes;
+    const bool live = origin.volume == kLiveVolume;
+    if (!state.ReadRecord(RecordNumber(origin.number), bytes) || !PrepareFileRecord(bytes))
+        return live;
+    const auto header = FileRecordHeader::Parse(ByteView(bytes));
+    if (!header) return live;
+    const std::uint16_t sequence = header->sequenceNumber;
+    const bool sameFile =
+        sequence == origin.sequence ||
+        (!header->inUse() && sequence == static_cast<std::uint16_t>(origin.sequence + 1));
+    if (!sameFile || live) return sameFile;
+    const auto record = InspectPreparedRecord(bytes);
+    return record && record->creationTime != 0 && record->creationTime == found.record.creationTime;
+}
+
+// Each record the search found once: a record inside $LogFile or, with the MFT read,
+// $MFTMirr, and a copy of a record the scan catalogued from the MFT are left out, and of
+// records alike (CopyKey) the one at its place in the MFT is kept, else the freed one, else
+// the first.
+std::vector<FoundEntry> WithoutCopies(ScanState& state, std::vector<FoundEntry> found) {
+    const std::vector<PlacedRun> copyAreas = RecordCopyAreas(state, found);
+    const bool liveHasMft = state.mftMap.recordCount() != 0;
+    std::vector<FoundEntry> kept;
+    kept.reserve(found.size());
+    std::unordered_map<std::string, std::size_t> taken;
+    for (FoundEntry& f : found) {
+        const FoundRecordOrigin& origin = state.foundOrigins[f.index];
+        const DriveSector at = state.foundRecords[f.index];
+        // Without the MFT, the mirror's copies are the first records' only copies left
+        // when the MFT's own are lost: they are weighed as copies below instead.
+        if (InsideRuns(copyAreas, at.value()) && (liveHasMft || !InMirrorCopies(state, at)))
+            continue;
+        if (CopiesCatalogued(state, f, origin)) continue;
+        if (!origin.numbered) {
+            kept.push_back(std::move(f));
+            continue;
+        }
+        const auto [slot, added] = taken.try_emplace(CopyKey(origin, *f.record.name), kept.size());
+        if (added) {
+            kept.push_back(std::move(f));
+            continue;
+        }
+        FoundEntry& first = kept[slot->second];
+        const bool placed = AtMftPlace(state, f);
+        const bool firstPlaced = AtMftPlace(state, first);
+        if (placed != firstPlaced ? placed : (!f.record.inUse() && first.record.inUse()))
+            first = std::move(f);
+    }
+    return kept;
 }
 
 }  // namespace
@@ -111,7 +246,7 @@ bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsid
                          const std::uint64_t at = first.value() + s;
                          NoteBootSector(state, at, sector);
                          if (std::memcmp(sector, "FILE", 4) != 0) continue;
-                         if (outsideMftOnly && InsideMft(mftRuns, at)) continue;
+                         if (outsideMftOnly && InsideRuns(mftRuns, at)) continue;
                          if (state.foundRecords.size() >= kMaxFoundRecords) break;
                          if (sector[kFlagsOffset] == 1) ++state.counters.normalFiles;
                          state.foundRecords.push_back(DriveSector(at));
@@ -178,24 +313,20 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         if (origin.volume != kLiveVolume) clues.Take(state.foundRecords[i], origin, bytes);
         if (record->flags > 3 || !record->isBase || !record->name) continue;
         if (*record->name == ".") continue;  // a root: the tree's own root stands for it
-        if (!record->inUse()) {
-            ++(record->isDirectory() ? state.counters.deletedDirectories
-                                     : state.counters.deletedFiles);
-        } else if (record->isDirectory()) {
-            ++state.counters.normalDirectories;
-        }
-        // Own numbers 5 and 1 would be read as the root's and the mirror's. The mirror's
-        // own record is left out there, as the scan leaves it out; any other record is
+        // Own number 5 would be read as the root's, and an own number an entry already
+        // has (the lost-folder root of the scan before) would be shared: such a record is
         // given a number past the table's end.
-        if (i == kRootFolderNumber || i == 1) {
-            const bool mirror =
-                *record->name == "$MFTMirr" && (!origin.numbered || origin.number == 1);
-            if (!mirror) renumbered.push_back(FoundEntry{i, origin.volume, std::move(*record)});
+        if (i == kRootFolderNumber || state.catalogue.FirstWithNumber(Low32(i))) {
+            renumbered.push_back(FoundEntry{i, origin.volume, std::move(*record)});
             continue;
         }
         found.push_back(FoundEntry{i, origin.volume, std::move(*record)});
     }
     for (FoundEntry& f : renumbered) {
+        while (state.catalogue.FirstWithNumber(Low32(state.foundRecords.size()))) {
+            state.foundRecords.push_back(DriveSector(0));
+            state.foundOrigins.emplace_back();
+        }
         const std::size_t index = state.foundRecords.size();
         state.foundRecords.push_back(state.foundRecords[f.index]);
         state.foundOrigins.push_back(state.foundOrigins[f.index]);
@@ -235,6 +366,8 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         }
     }
 
+    found = WithoutCopies(state, std::move(found));
+
     FoundTree tree(state, liveByMftNumbers);
     for (const FoundEntry& f : found) {
         if (!f.record.isDirectory()) continue;
@@ -261,6 +394,12 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
             entry.compressed = record.compressed ? 1 : 0;
         }
         if (!state.catalogue.Append(entry)) break;
+        if (!record.inUse()) {
+            ++(record.isDirectory() ? state.counters.deletedDirectories
+                                    : state.counters.deletedFiles);
+        } else if (record.isDirectory()) {
+            ++state.counters.normalDirectories;
+        }
         if (record.isDirectory()) state.directoryIds.Append(entry.number);
         if (f.volume != kLiveVolume && !older.verified) ++state.unverifiedEntries;
     }

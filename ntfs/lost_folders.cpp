@@ -48,27 +48,34 @@ void RunLostFilesPhase(ScanState& state, ProgressSink& progress, std::size_t fir
     Catalogue& catalogue = state.catalogue;
     PhaseProgress phase(progress, kPhase3, catalogue.Count());
 
+    // The root of this run's made-up folders is made with the first of them: a catalogue
+    // whose every parent is known gets none.
     const std::uint32_t lostRoot = UnusedFolderNumber(state);
-    state.directoryIds.Append(lostRoot);
-    if (catalogue.Append(MadeUpFolder("Lost Folder %04lu", state.lostFolderCounter, lostRoot,
-                                      kRootFolderNumber))) {
-        ++state.counters.lostFiles;
+    bool rootMade = false;
+    const auto makeRoot = [&] {
+        if (!catalogue.Append(MadeUpFolder("Lost Folder %04lu", state.lostFolderCounter, lostRoot,
+                                           kRootFolderNumber))) {
+            return false;
+        }
+        state.directoryIds.Append(lostRoot);
         ++state.counters.lostDirectories;
-    }
-    ++state.lostFolderCounter;
+        ++state.lostFolderCounter;
+        rootMade = true;
+        return true;
+    };
 
     for (std::size_t i = firstIndex; i < catalogue.Count(); ++i) {
         if (phase.At(i)) ShowLostCounters(progress, state.counters);
         const std::uint32_t parent = catalogue.At(i).parent;
         if (parent == kRootFolderNumber || parent == 0 || state.directoryIds.Contains(parent))
             continue;
-        state.directoryIds.Append(parent);
+        if (!rootMade && !makeRoot()) break;
         // Counted only once catalogued, so a full catalogue leaves the counters true.
         if (!catalogue.Append(
                 MadeUpFolder("Folder %04lu", state.folderCounter, parent, lostRoot))) {
             break;
         }
-        ++state.counters.lostFiles;
+        state.directoryIds.Append(parent);
         ++state.counters.lostDirectories;
         ++state.folderCounter;
     }

@@ -7,6 +7,7 @@
 
 #include "ntfs/directory_reader.h"
 #include "ntfs/drive_search.h"
+#include "ntfs/entry_counts.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
@@ -20,7 +21,6 @@ namespace tarvik {
 
 namespace {
 
-constexpr std::uint32_t kMirrorRecord = 1;
 constexpr std::uint32_t kMftRecord = 0;
 
 std::uint32_t Low32(std::uint64_t value) {
@@ -38,9 +38,16 @@ void ShowScanCounters(ProgressSink& progress, const ScanCounters& counters) {
     ShowCounter(progress, kSlotDeletedDirectories, counters.deletedDirectories);
 }
 
-// The root and the MFT mirror are counted but never stored.
+void ShowAllCounters(ProgressSink& progress, const ScanCounters& counters) {
+    ShowScanCounters(progress, counters);
+    ShowCounter(progress, kSlotLostFiles, counters.lostFiles);
+    ShowCounter(progress, kSlotLostDirectories, counters.lostDirectories);
+}
+
+// The root is the tree's own top, never an entry of its own (its index lists it as ".").
+// $MFT and $MFTMirr are files like any other, listed and recoverable.
 bool IsStoredNumber(std::uint32_t number) {
-    return number != kRootFolderNumber && number != kMirrorRecord && number != kMftRecord;
+    return number != kRootFolderNumber;
 }
 
 class NormalScan {
@@ -382,11 +389,17 @@ void RunNormalScan(ScanState& state, ProgressSink& progress, Notifier& notifier)
     NormalScan(state, progress).Run(notifier);
 }
 
-// Building the folder table moves the bar itself, over each entry in two passes.
+// Building the folder table moves the bar itself, over each entry in two passes. The
+// counters the phases kept while they went are then taken again from the catalogue, so
+// that what was shown at the end is what the catalogue holds.
 void RunHousekeeping(ScanState& state, ProgressSink& progress) {
     PhaseProgress(progress, kPhase4, 2 * static_cast<std::uint64_t>(state.catalogue.Count()));
     state.folderTable = BuildFolderTable(state.catalogue, &progress);
     state.totalSize = state.folderTable.TotalSize();
+    const std::uint32_t unreadable = state.counters.unreadableRecords;
+    state.counters = CountEntries(state.catalogue);
+    state.counters.unreadableRecords = unreadable;
+    ShowAllCounters(progress, state.counters);
 }
 
 }  // namespace tarvik

@@ -81,14 +81,13 @@ CheckTree::CheckTree(Catalogue& catalogue, const FolderTable& folders)
     positionOfIndex_.assign(catalogue_.Count(), 0);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         positionOfIndex_[placed_[p].catalogueIndex] = p;
-        if (placed_[p].unplaced) continue;
-        held_[p] = true;
+        held_[p] = !placed_[p].unplaced;
         const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
         if (entry.IsDirectory()) {
-            ++heldTotals_.folders;
+            ++allTotals_.folders;
         } else {
-            ++heldTotals_.files;
-            heldTotals_.bytes += entry.size;
+            ++allTotals_.files;
+            allTotals_.bytes += entry.size;
         }
     }
     BuildFolderNodes();
@@ -149,7 +148,6 @@ void CheckTree::BuildFolderNodes() {
 void CheckTree::RecountTotals() {
     totals_ = {};
     for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (!held_[p]) continue;
         const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
         if (entry.checkState != kCheckChecked) continue;
         if (entry.IsDirectory()) {
@@ -288,7 +286,7 @@ void CheckTree::SetEntryMark(std::size_t position, CheckMark mark) {
     const bool was = entry.checkState == kCheckChecked;
     catalogue_.SetCheckState(index, StateOf(mark));
     const bool now = mark == CheckMark::kChecked;
-    if (was == now || !held_[position]) return;
+    if (was == now) return;
     std::uint64_t& count = entry.IsDirectory() ? totals_.folders : totals_.files;
     const std::uint64_t size = entry.IsDirectory() ? 0 : entry.size;
     if (now) {
@@ -319,7 +317,7 @@ void CheckTree::SetChecked(std::size_t position, bool checked) {
 void CheckTree::SetAllChecked(bool checked) {
     catalogue_.SetAllCheckStates(checked ? kCheckChecked : kCheckUnchecked);
     rootMark_ = checked ? CheckMark::kChecked : CheckMark::kUnchecked;
-    totals_ = checked ? heldTotals_ : SelectionTotals{};
+    totals_ = checked ? allTotals_ : SelectionTotals{};
 }
 
 CheckMark CheckTree::MarkFromChildren(std::size_t folderPosition) const {

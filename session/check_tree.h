@@ -72,12 +72,12 @@ class CheckTree {
     // path that names no entry (what was checked before it stays checked).
     std::optional<std::string> SelectPaths(const std::vector<std::string>& treePaths);
 
-    // What the checked entries placed under the root add up to, the ones the folder
-    // tree shows. An entry no folder holds is written beside Root (into Unplaced) when it
-    // is checked, but is not counted here. Kept up to date by every change; no walk of
-    // the catalogue.
+    // What the checked entries add up to: what a recovery of the checked entries writes.
+    // An entry no folder holds is counted too: it is written beside Root (into Unplaced)
+    // when it is checked, and so Select All comes to the scan's totals. Kept up to date
+    // by every change; no walk of the catalogue.
     SelectionTotals Totals() const { return totals_; }
-    // True while some entry under the root is checked: what Recover Selected Files needs.
+    // True while some entry is checked: what Recover Selected Files needs.
     bool AnyChecked() const { return totals_.files + totals_.folders > 0; }
 
     // ---- the folder tree: node 0 is the root, every other node a placed folder
@@ -125,7 +125,6 @@ class CheckTree {
     void RecomputeRoot();
     void BuildFolderNodes();
     void RecountTotals();
-    bool Counts(std::size_t position) const { return held_[position]; }
     // The entry's name as a tree path spells it.
     bool NameIs(std::size_t position, std::string_view name) const;
 
@@ -148,7 +147,7 @@ class CheckTree {
     std::vector<bool> held_;
     std::vector<std::size_t> positionOfIndex_;
     SelectionTotals totals_;
-    SelectionTotals heldTotals_;  // every held entry: the totals of Select All
+    SelectionTotals allTotals_;  // every entry: the totals of Select All
     // Folder nodes: placement position (unused for the root), parent, place in the
     // parent's list, and the sorted sub-folders of node n at
     // subFolders_[subStart_[n] .. subStart_[n + 1]).

@@ -135,8 +135,8 @@ advanced=$(scanned_names "$image" --advance | grep -c '^old-' || true)
 [ "$advanced" -ge 100 ] && [ "$advanced" -gt "$plain" ]
 report $? "formatted over: $plain old files without, $advanced with the advance search"
 "$cli" scan --disk "$image" --advance >"$work/advance.out" 2>/dev/null
-grep -q $'\tRoot/Lost Folder 0001\t' "$work/advance.out"
-report $? "formatted over: the advance search makes Lost Folder 0001"
+grep -q $'\tRoot/Lost Folder 0000\t' "$work/advance.out"
+report $? "formatted over: the advance search makes Lost Folder 0000, the first one: the scan before found nothing lost"
 
 # 6. A 128 MiB volume of 8 KiB clusters quick-formatted again with 2 KiB clusters: the
 #    advance search reads the older volume's runs with its own cluster size (found from
@@ -158,7 +158,7 @@ fls -r -p -f ntfs "$image" | awk -F'\t' '/^r\/r [0-9]/ && $2 ~ /^old\// {
   done | sort -k2 >"$work/old.md5"
 mkntfs -F -q -Q -c 2048 "$image" >/dev/null 2>&1
 "$cli" recover --disk "$image" --advance --all --out "$work/reclustered-out" >/dev/null 2>"$work/err"
-(cd "$work/reclustered-out/Root/Lost Folder 0001" 2>/dev/null &&
+(cd "$work/reclustered-out/Root/Lost Folder 0000" 2>/dev/null &&
   find . -path '*/old/*' -type f -print0 | xargs -0 -r md5sum |
   sed 's|  \./[^/]*/|  |' | sort -k2) >"$work/old-recovered.md5"
 [ "$(wc -l <"$work/old.md5")" -eq 40 ] && diff "$work/old.md5" "$work/old-recovered.md5" >"$work/diff"
@@ -191,7 +191,7 @@ for copy in 20480 $((20480 + 65535)); do
     status=none
 done
 "$cli" recover --disk "$image" --advance --all --out "$work/moved-out" >/dev/null 2>&1
-(cd "$work/moved-out/Root/Lost Folder 0001" 2>/dev/null &&
+(cd "$work/moved-out/Root/Lost Folder 0000" 2>/dev/null &&
   find . -path '*/keep/*' -type f -print0 | xargs -0 -r md5sum |
   sed 's|  \./[^/]*/|  |' | sort -k2) >"$work/keep-recovered.md5"
 [ "$(wc -l <"$work/keep.md5")" -eq 20 ] && diff "$work/keep.md5" "$work/keep-recovered.md5" >"$work/diff"

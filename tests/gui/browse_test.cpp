@@ -64,7 +64,7 @@ class BrowseTest : public QObject {
     }
 
     // Every tree item and list row shows its entry's mark, and the selected totals are
-    // those of the checked entries.
+    // those of the checked entries (those no folder holds included: they are written too).
     void CheckViewsAgreeWithEntries() {
         const CheckTree& checks = Checks();
         const Catalogue& catalogue = Session().GetCatalogue();
@@ -80,7 +80,7 @@ class BrowseTest : public QObject {
         SelectionTotals totals;
         for (std::size_t p = 0; p < checks.Placed().size(); ++p) {
             const CatalogueEntry& entry = catalogue.At(checks.Placed()[p].catalogueIndex);
-            if (entry.checkState != kCheckChecked || checks.Placed()[p].unplaced) continue;
+            if (entry.checkState != kCheckChecked) continue;
             (entry.IsDirectory() ? totals.folders : totals.files) += 1;
             totals.bytes += entry.size;
         }
@@ -187,6 +187,10 @@ class BrowseTest : public QObject {
         QCOMPARE(App().AllSelected, 1);
         QVERIFY(!Frame()->MenuItemEnabled(ID_SELECT_ALL));
         CheckViewsAgreeWithEntries();
+        // Select All selects exactly the drive's total.
+        Frame()->ShowTotals();
+        QCOMPARE(Frame()->StatusPane(2)->text().mid(QString("Selected").size()),
+                 Frame()->StatusPane(1)->text().mid(QString("Total").size()));
         SaveShot(Frame(), "browse-checked");
     }
 

@@ -96,13 +96,18 @@ TEST_F(CheckTreeTest, AFolderTakesItsWholeSubtreeAndTheTotalsCountOnlyCheckedEnt
     EXPECT_EQ(Mark(tree, "Root/Docs"), CheckMark::kPartly);
     EXPECT_EQ(tree.Totals().folders, 0u);
 
-    // Select All: every entry the recovery can reach; x.txt, which no folder holds and
-    // the recovery never writes, is not counted.
+    // Select All: every entry, as the recovery writes them; x.txt, which no folder holds,
+    // is written into Unplaced and counted too, so Select All comes to the drive's total.
     tree.SetAllChecked(true);
     EXPECT_EQ(tree.RootMark(), CheckMark::kChecked);
-    EXPECT_EQ(tree.Totals().files, 5u);
+    EXPECT_EQ(tree.Totals().files, 6u);
     EXPECT_EQ(tree.Totals().folders, 3u);
-    EXPECT_EQ(tree.Totals().bytes, 10u + 20 + 30 + 35 + 50);
+    EXPECT_EQ(tree.Totals().bytes, 10u + 20 + 30 + 35 + 50 + 7);
+    tree.SetAllChecked(false);
+    Set(tree, "Root/d.txt", true);
+    EXPECT_EQ(tree.SelectPaths({"?/x.txt"}), std::nullopt);
+    EXPECT_EQ(tree.Totals().files, 1u);
+    EXPECT_EQ(tree.Totals().bytes, 7u);
 }
 
 TEST_F(CheckTreeTest, TreePathsSelectEveryEntryOfThatPathAndReportTheFirstUnknownOne) {
@@ -122,7 +127,7 @@ TEST_F(CheckTreeTest, TreePathsSelectEveryEntryOfThatPathAndReportTheFirstUnknow
 
     EXPECT_EQ(tree.SelectPaths({"Root"}), std::nullopt);
     EXPECT_EQ(tree.RootMark(), CheckMark::kChecked);
-    EXPECT_EQ(tree.Totals().files, 5u);
+    EXPECT_EQ(tree.Totals().files, 6u);
 }
 
 std::string NameOf(const Catalogue& catalogue, const CheckTree& tree, CheckTree::FolderNode node) {
@@ -192,8 +197,8 @@ TEST_F(CheckTreeTest, TogglesUncheckWhatIsPartlyCheckedAndRootStaysGreyWhileAnyt
 
 // Random catalogues with shared numbers, loops and unreachable folders, random clicks on
 // folders and entries: every folder's mark always follows its rows, and the totals are
-// the checked entries a recovery can reach.
-TEST(CheckTreeRandomTest, MarksFollowTheRowsAndTotalsCountTheReachableCheckedEntries) {
+// the checked entries, those no folder holds included (a recovery writes them too).
+TEST(CheckTreeRandomTest, MarksFollowTheRowsAndTotalsCountEveryCheckedEntry) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 40; ++round) {
         Catalogue catalogue;
@@ -221,7 +226,7 @@ TEST(CheckTreeRandomTest, MarksFollowTheRowsAndTotalsCountTheReachableCheckedEnt
             SelectionTotals expected;
             for (std::size_t p = 0; p < tree.Placed().size(); ++p) {
                 const CatalogueEntry& entry = catalogue.At(tree.Placed()[p].catalogueIndex);
-                if (!tree.HolderOf(p) || entry.checkState != kCheckChecked) continue;
+                if (entry.checkState != kCheckChecked) continue;
                 (entry.IsDirectory() ? expected.folders : expected.files) += 1;
                 expected.bytes += entry.size;
             }

@@ -70,6 +70,13 @@ TEST_F(SessionTest, FromTheDiskToTheSelectedFileOfTheChosenDrive) {
     EXPECT_EQ(properties.partitionStart, kNtfsStart);
     EXPECT_EQ(properties.sectorsPerCluster, 2u);
     EXPECT_GE(properties.deletedFiles, 8u);
+    // Select All selects exactly the drive's total, a lost folder and the file it holds
+    // included.
+    session_.Checks().SetAllChecked(true);
+    const SelectionTotals all = session_.Checks().Totals();
+    EXPECT_EQ(all.files, properties.totalFiles);
+    EXPECT_EQ(all.folders, properties.totalDirectories);
+    EXPECT_EQ(all.bytes, properties.totalBytes);
 
     ASSERT_EQ(session_.Checks().SelectPaths({"Root/dir1", "Root/frag1.dat"}), std::nullopt);
     EXPECT_EQ(session_.Checks().Totals().files, 3u);  // frag1, mult2 and dir2's frag3

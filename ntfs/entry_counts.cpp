@@ -1,0 +1,26 @@
+#include "ntfs/entry_counts.h"
+
+#include <unordered_set>
+
+namespace tarvik {
+
+ScanCounters CountEntries(const Catalogue& catalogue) {
+    std::unordered_set<std::uint32_t> madeUp;
+    for (const CatalogueEntry& entry : catalogue.Entries()) {
+        if (entry.IsMadeUp()) madeUp.insert(entry.number);
+    }
+    ScanCounters counters;
+    for (const CatalogueEntry& entry : catalogue.Entries()) {
+        const bool folder = entry.IsDirectory();
+        if (entry.IsDeleted()) {
+            ++(folder ? counters.deletedDirectories : counters.deletedFiles);
+        } else if (entry.IsMadeUp() || madeUp.contains(entry.parent)) {
+            ++(folder ? counters.lostDirectories : counters.lostFiles);
+        } else {
+            ++(folder ? counters.normalDirectories : counters.normalFiles);
+        }
+    }
+    return counters;
+}
+
+}  // namespace tarvik
