@@ -90,6 +90,7 @@ DiskHandle::~DiskHandle() {
 
 void DiskHandle::CloseLocked() {
     disk_.reset();
+    sectorCount_.reset();
 }
 
 DiskHandle::Outcome DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
@@ -125,11 +126,11 @@ bool DiskHandle::Read(DiskSector sector, std::span<std::uint8_t> buffer) {
 
 std::optional<std::uint64_t> DiskHandle::SectorCount() {
     const std::lock_guard lock(mutex_);
+    if (sectorCount_) return sectorCount_;
     if (!disk_) disk_ = OpenDiskReader(code_);
     if (!disk_) return std::nullopt;
-    const auto bytes = disk_->Size();
-    if (!bytes) return std::nullopt;
-    return *bytes / kSectorSize;
+    if (const auto bytes = disk_->Size()) sectorCount_ = *bytes / kSectorSize;
+    return sectorCount_;
 }
 
 bool ReadSectorsOnce(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh,

@@ -71,8 +71,8 @@ class DiskHandle {
     // zeroed), so a caller that reads sector by sector after a false finds exactly the
     // sectors the disk does not hold, as it finds its bad ones.
     bool Read(DiskSector sector, std::span<std::uint8_t> buffer);
-    // The disk's size in whole 512-byte sectors; nothing when it cannot be opened or
-    // does not tell.
+    // The disk's size in whole 512-byte sectors (taken once while the disk stays open);
+    // nothing when it cannot be opened or does not tell.
     std::optional<std::uint64_t> SectorCount();
 
   private:
@@ -81,6 +81,7 @@ class DiskHandle {
     const DriveCode code_;
     std::mutex mutex_;
     std::unique_ptr<DiskImage> disk_;
+    std::optional<std::uint64_t> sectorCount_;  // of the disk open now
 };
 
 // One attempt through a descriptor of its own: open, read byteCount bytes at
