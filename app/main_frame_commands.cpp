@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
@@ -254,6 +255,20 @@ QString DestinationRoot(const QString& chosen) {
     return chosen.endsWith('/') ? chosen + kRecoveryRootName : chosen + '/' + kRecoveryRootName;
 }
 
+// A destination that cannot be told apart from the scanned disk: the user decides, and
+// the safe answer is the default.
+static bool ConfirmUncertainDestination(const DestinationVerdict& verdict) {
+    const QString text = QString::fromUtf8(kDestinationUncertainText)
+                             .replace("%s", QString::fromStdString(verdict.why));
+    QMessageBox box(QMessageBox::Warning, kAppCaption,
+                    text + "\n\nWrite the recovered files there anyway?",
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setObjectName("uncertainDestination");
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString CMainFrame::ChooseDestinationFolder() {
     if (folderChooser_) return folderChooser_();
     return QFileDialog::getExistingDirectory(this, "Select the Destination folder for Saving Files",
@@ -267,10 +282,14 @@ void CMainFrame::RecoverCommand(RecoveryMode mode) {
     if (chosen.isEmpty()) return;
     // Refused before anything starts: files written there would land in the free
     // clusters that still hold the deleted data.
-    if (Session().DestinationOnScannedDisk(chosen.toStdString())) {
+    const DestinationVerdict verdict = Session().JudgeDestinationOf(chosen.toStdString());
+    if (verdict.standing == DestinationStanding::kOnDisk) {
         ShowNotice(kDestinationOnScannedDiskText, kAppCaption, NoticeIcon::Error);
         return;
     }
+    if (verdict.standing == DestinationStanding::kUncertain &&
+        !ConfirmUncertainDestination(verdict))
+        return;
     destinationPath_ = DestinationRoot(chosen);
     {
         CSavingFilesDlg saving(Session(), chosen.toStdString(), mode, this);

@@ -119,6 +119,32 @@ std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry
     return path;
 }
 
+std::string ShortenedFoldersName(std::size_t count) {
+    return "\\[" + std::to_string(count) + (count == 1 ? " folder]" : " folders]");
+}
+
+// Walks up only as far as the bytes allow: a deep entry costs what its shown path costs,
+// not its depth.
+std::string ShownPlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+                            std::size_t position, bool& shortened) {
+    std::vector<std::string> names;
+    std::size_t bytes = 0;
+    auto p = static_cast<std::uint32_t>(position);
+    for (; p != kNoFolder; p = placed[p].folder) {
+        std::string name = EscapeListingName(catalogue.At(placed[p].catalogueIndex).Name());
+        bytes += name.size() + 1;
+        if (bytes > kMaxShownPathBytes && !names.empty()) break;
+        names.push_back(std::move(name));
+    }
+    shortened = p != kNoFolder;
+    std::string path(placed[position].unplaced ? kListingUnplacedName : kListingRootName);
+    // Depths count from 1 for the root's own contents: the folder met last is that many
+    // folders below the root, all of them left out.
+    if (shortened) path += "/" + ShortenedFoldersName(placed[p].depth);
+    for (auto name = names.rbegin(); name != names.rend(); ++name) path += "/" + *name;
+    return path;
+}
+
 std::string EscapeListingName(std::string_view name) {
     std::string escaped;
     escaped.reserve(name.size());

@@ -61,6 +61,20 @@ std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTa
 std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
                        std::size_t position);
 
+// Paths longer than this are shown shortened: a chain of folders thousands deep would
+// otherwise make each line of a listing (and each message) as long as the whole chain.
+inline constexpr std::size_t kMaxShownPathBytes = 4096;
+
+// The name that stands in a shortened path for the `count` folders left out of it:
+// "\[12345 folders]". No escaped name begins with a backslash followed by '[', so it
+// cannot be taken for a folder's own name.
+std::string ShortenedFoldersName(std::size_t count);
+
+// As PlacedPath, but no longer than about kMaxShownPathBytes: when longer, the folders
+// nearest the root give way to one ShortenedFoldersName. `shortened` tells whether they did.
+std::string ShownPlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+                            std::size_t position, bool& shortened);
+
 // A name made safe for one line of a '/'-separated listing: a backslash becomes "\\";
 // '/', control bytes (below 0x20) and DEL become "\xHH" with two upper-case hex digits.
 // Every other byte, UTF-8 included, is kept. Names Windows can write contain none of

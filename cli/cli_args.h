@@ -30,6 +30,7 @@ struct RecoverOptions {
     std::vector<std::string> exclude;
     std::string condition = "any";  // --condition intact|partial|any
     std::string report;             // --report FILE
+    bool forceDestination = false;  // --force-destination
 };
 
 }  // namespace tarvik::cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "catalogue/tree_placement.h"
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
 #include "partition/drive_size_text.h"
@@ -67,8 +68,9 @@ int RunDrivesCommand(const DriveOptions& options) {
                     FormatDriveSize(entry.sizeInSectors()).c_str(),
                     session.DriveValidates(row) ? "valid" : "invalid");
         // A GPT partition has a name (possibly empty) as a last column; MBR rows keep
-        // their six.
-        if (entry.fromGpt) std::printf("\t%s", entry.gptName.c_str());
+        // their six. The name is the table's to choose: a tab or a newline in it must not
+        // split the row, nor an escape sequence reach the terminal.
+        if (entry.fromGpt) std::printf("\t%s", EscapeListingName(entry.gptName).c_str());
         std::printf("\n");
     }
     return FinishOutput(kExitOk);

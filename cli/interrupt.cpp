@@ -12,17 +12,19 @@ extern "C" void OnInterrupt(int) {
     gStop.store(true);
 }
 
+// A closed terminal (SIGHUP) ends the work as Ctrl-C does: whatever was being written is
+// finished or removed, and the report is kept.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 }  // namespace
 
 InterruptStop::InterruptStop() {
     gStop.store(false);
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
+    for (const int signal : kStopSignals) std::signal(signal, OnInterrupt);
 }
 
 InterruptStop::~InterruptStop() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int signal : kStopSignals) std::signal(signal, SIG_DFL);
 }
 
 const StopFlag* InterruptStop::flag() const {

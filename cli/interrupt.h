@@ -1,5 +1,5 @@
 #pragma once
-// Ctrl-C and SIGTERM as a stop request: while an InterruptStop lives, either signal sets
+// Ctrl-C, SIGTERM and SIGHUP as a stop request: while an InterruptStop lives, each sets
 // its flag, which the core tests between reads, records and files.
 #include "common/reporting.h"
 

@@ -129,6 +129,12 @@ int main(int argc, char** argv) {
                      "sectors")
         ->option_text("FILE");
 
+    recoverCommand->add_flag("--force-destination", recoverOptions.forceDestination,
+                             "write into --out (and --report) even when their file system keeps "
+                             "its data where it cannot be told apart from the disk being read "
+                             "(sshfs, zfs, an NFS share of this machine); never onto the disk "
+                             "itself");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

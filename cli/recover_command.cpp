@@ -2,6 +2,7 @@
 // selected files into DIR/Root.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
@@ -77,6 +78,28 @@ std::string NothingWrittenReason(const RecoveryResult& r, RecoveryMode mode) {
     return reason;
 }
 
+// Nothing is written onto the disk being read, nor, unless forced, where that cannot be
+// told. The reason when `path` (the --out folder or the report's) is refused.
+std::optional<std::string> RefusedDestination(const RecoverySession& session,
+                                              const std::string& path, const char* what,
+                                              bool force) {
+    const DestinationVerdict verdict = session.JudgeDestinationOf(path);
+    if (verdict.standing == DestinationStanding::kOnDisk)
+        return std::string(what) + " " + path +
+               " lies on the disk being recovered: writing there would overwrite the deleted "
+               "data being recovered; choose a folder on another disk";
+    if (verdict.standing == DestinationStanding::kUncertain && !force)
+        return std::string("whether ") + what + " " + path +
+               " lies on the disk being recovered cannot be told: " + verdict.why +
+               "; choose a folder on another disk, or give --force-destination";
+    return std::nullopt;
+}
+
+// Files written with none of their bytes are no recovery, whatever was created.
+bool WrittenWithoutBytes(const RecoveryResult& r, std::uint64_t chosenBytes) {
+    return r.filesWritten > 0 && r.bytesWritten == 0 && chosenBytes > 0;
+}
+
 }  // namespace
 
 int RunRecoverCommand(const RecoverOptions& options) {
@@ -102,11 +125,14 @@ int RunRecoverCommand(const RecoverOptions& options) {
                        : options.condition == "partial" ? ConditionChoice::kPartial
                                                         : ConditionChoice::kAny;
     choice.keepReport = !options.report.empty();
+    if (auto refused =
+            RefusedDestination(session, options.out, "the destination", options.forceDestination))
+        return Fail(*refused);
     if (choice.keepReport) {
         const std::string folder = std::filesystem::path(options.report).parent_path().string();
-        if (session.DestinationOnScannedDisk(folder.empty() ? "." : folder))
-            return Fail("the report " + options.report +
-                        " may not lie on the disk being read; choose another --report");
+        if (auto refused = RefusedDestination(session, folder.empty() ? "." : folder,
+                                              "the report's folder", options.forceDestination))
+            return Fail(*refused);
     }
 
     StderrNotifier notifier;
@@ -115,19 +141,24 @@ int RunRecoverCommand(const RecoverOptions& options) {
         // The check of what is left of each file comes first: its own progress line.
         TerminalProgress checking;
         checking.SetHeadlineSlot(kSlotPhase);
-        if (!session.DestinationOnScannedDisk(options.out))
-            session.Conditions(checking, stop.flag());
+        session.Conditions(checking, stop.flag());
         checking.Finish();
         if (stop.Requested()) return ReportInterrupted();
     }
     progress.SetHeadlineSlot(kSlotSavingText);
-    progress.CountBytes(ChosenBytes(session, mode));
+    const std::uint64_t chosenBytes = ChosenBytes(session, mode);
+    progress.CountBytes(chosenBytes);
     const RecoveryResult result =
         session.Recover(options.out, mode, choice, progress, notifier, stop.flag());
     progress.Finish();
     if (result.refused || !result.rootCreated) return kExitFailure;
     std::string reportError;
     if (choice.keepReport) reportError = session.LastReport().Save(options.report);
+    // Not announced as written: the files there are empty shells.
+    if (WrittenWithoutBytes(result, chosenBytes) && !result.stopped)
+        return Fail("the " + std::to_string(result.filesWritten) +
+                    " files created hold none of their bytes: their data could not be read "
+                    "from the drive");
     std::printf(
         "Written %llu files, %llu bytes; skipped %llu filtered, %llu empty; "
         "unreadable sectors %llu\n",
@@ -148,6 +179,7 @@ int RunRecoverCommand(const RecoverOptions& options) {
     if (result.stopped) return ReportInterrupted();
     if (result.filesWritten == 0)
         return Fail("nothing written: " + NothingWrittenReason(result, mode));
+
     if (result.filesFailed > 0) {
         return Fail(std::to_string(result.filesFailed) +
                     " files could not be created or written whole (see the messages above); "

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "catalogue/entry_date.h"
+#include "catalogue/tree_placement.h"
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
 #include "cli/terminal_progress.h"
@@ -30,7 +31,16 @@ int RunScanCommand(const DriveOptions& options) {
     if (stop.Requested()) return ReportInterrupted();
     const Catalogue& catalogue = session.GetCatalogue();
     const std::vector<PlacedEntry>& placed = session.Placement();
+    std::size_t shortenedPaths = 0;
     for (std::size_t position = 0; position < placed.size(); ++position) {
+        // The listing of a million entries takes a while on a slow terminal: Ctrl-C ends it.
+        if (stop.Requested()) {
+            std::fflush(stdout);
+            return ReportInterrupted();
+        }
+        bool shortened = false;
+        const std::string path = ShownPlacedPath(catalogue, placed, position, shortened);
+        shortenedPaths += shortened ? 1 : 0;
         const CatalogueEntry& entry = catalogue.At(placed[position].catalogueIndex);
         const std::uint32_t size = entry.size;
         const std::uint32_t number = entry.number;
@@ -38,13 +48,18 @@ int RunScanCommand(const DriveOptions& options) {
         const std::size_t index = placed[position].catalogueIndex;
         std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\t%s\t%s\n", entry.IsDirectory() ? "Dir" : "File",
                     StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
-                    PlacedPath(catalogue, placed, position).c_str(),
-                    ConditionWord(conditions.Condition(index).condition),
+                    path.c_str(), ConditionWord(conditions.Condition(index).condition),
                     FormatPreciseTime(conditions.Times(index).modification).c_str());
     }
     const int status = FinishOutput(kExitOk);
     if (status != kExitOk) return status;
     std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters()).c_str());
+    if (shortenedPaths > 0) {
+        std::fprintf(stderr,
+                     "tarvik-cli: %zu paths longer than %zu bytes are shortened: the folders "
+                     "nearest the root are left out, shown as one name \\[N folders]\n",
+                     shortenedPaths, kMaxShownPathBytes);
+    }
     return kExitOk;
 }
 

@@ -61,6 +61,10 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
+// Longer "extensions" are part of the name: a dot deep inside a long name does not
+// make the rest of it something to keep whole.
+constexpr std::size_t kMaxExtensionBytes = 32;
+
 std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes) {
     if (utf8.size() <= maxBytes) return utf8;
     // The byte at the cut is the first one dropped. When it continues a character, the
@@ -75,6 +79,19 @@ std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes) {
     // rather than eat further into the name.
     if (IsContinuationByte(utf8[cut])) return utf8.substr(0, maxBytes);
     return utf8.substr(0, cut);
+}
+
+std::string ShortenName(std::string_view utf8, std::size_t maxBytes) {
+    if (utf8.size() <= maxBytes) return std::string(utf8);
+    const std::size_t dot = utf8.rfind('.');
+    const bool hasExtension = dot != std::string_view::npos && dot != 0 &&
+                              utf8.size() - dot <= kMaxExtensionBytes &&
+                              utf8.size() - dot < maxBytes;
+    if (!hasExtension) return std::string(TruncateUtf8(utf8, maxBytes));
+    const std::string_view extension = utf8.substr(dot);
+    std::string name(TruncateUtf8(utf8.substr(0, dot), maxBytes - extension.size()));
+    name += extension;
+    return name;
 }
 
 }  // namespace tarvik

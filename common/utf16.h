@@ -19,9 +19,14 @@ std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
 // multi-byte character. Bytes that are not valid UTF-8 are kept as they are.
 std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes = kMaxNameBytes);
 
-// Both of the above: a name as the catalogue keeps it.
+// A name of more than `maxBytes` bytes shortened to fit: the stem is cut on a character
+// boundary and the extension (from the last dot, when it is short enough to leave room
+// for a stem and the name does not begin with it) is kept, so "photo.jpeg" stays a JPEG.
+std::string ShortenName(std::string_view utf8, std::size_t maxBytes = kMaxNameBytes);
+
+// Both decoding and shortening: a name as the catalogue keeps it.
 inline std::string DecodeName(std::span<const std::uint8_t> utf16le) {
-    return std::string(TruncateUtf8(Utf16LeToUtf8(utf16le)));
+    return ShortenName(Utf16LeToUtf8(utf16le));
 }
 
 }  // namespace tarvik

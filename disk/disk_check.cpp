@@ -65,7 +65,13 @@ std::optional<std::string> DescribeUnusableDisk(const std::string& path) {
 }
 
 int DiskOpenError(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a disk or an image file is opened: opening a FIFO would wait for a writer,
+    // and a character device or socket holds no sectors.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno;
+    if (S_ISDIR(info.st_mode)) return EISDIR;
+    if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) return ENOTBLK;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno;
     ::close(fd);
     return 0;
@@ -89,7 +95,9 @@ std::optional<std::string> DescribeUnreadableDisks(const std::vector<UnreadableD
                        (disks.size() == 1 ? " disk cannot be read (" : " disks cannot be read (");
     for (std::size_t i = 0; i < groups.size(); ++i) {
         if (i > 0) text += "; ";
-        text += groups[i].second + ": " + std::strerror(groups[i].first);
+        text += groups[i].second + ": " +
+                (groups[i].first == ENOTBLK ? "not a disk or an image file"
+                                            : std::strerror(groups[i].first));
     }
     text += ")";
     if (permission && ::geteuid() != 0) {

@@ -15,7 +15,8 @@ struct UnreadableDisk {
     int error = 0;
 };
 
-// The errno of opening a disk read-only, or 0 when it opens.
+// The errno of opening a disk read-only, or 0 when it opens. A path that is neither a
+// block device nor a regular file is not opened: EISDIR for a folder, ENOTBLK otherwise.
 int DiskOpenError(const std::string& path);
 
 // One line: how many disks cannot be read, which, why, and, when permission is what

@@ -10,6 +10,7 @@
 #include "ntfs/attribute.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/found_tree.h"
+#include "ntfs/listed_attributes.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/scan_phases.h"
 #include "ntfs/scan_state.h"
@@ -216,6 +217,35 @@ std::vector<FoundEntry> WithoutCopies(ScanState& state, std::vector<FoundEntry> 
     return kept;
 }
 
+// Keeps a found base record with a name to catalogue. Own number 5 would be read as the
+// root's, and an own number an entry already has (the lost-folder root of the scan
+// before) would be shared: such a record is given a number past the table's end.
+void TakeFoundEntry(const ScanState& state, FoundEntry&& f, std::vector<FoundEntry>& found,
+                    std::vector<FoundEntry>& renumbered) {
+    if (!f.record.name) return;
+    if (*f.record.name == ".") return;  // a root: the tree's own root stands for it
+    if (f.index == kRootFolderNumber || state.catalogue.FirstWithNumber(Low32(f.index))) {
+        renumbered.push_back(std::move(f));
+        return;
+    }
+    found.push_back(std::move(f));
+}
+
+// The name and data sizes a found record keeps in extension records, which are found by
+// the numbers they store on the record's volume (see ScanState::ReadRecordBeside).
+void TakeFoundExtensions(ScanState& state, FoundEntry& f) {
+    RecordBuffer bytes;
+    if (!state.ReadRecordAt(state.foundRecords[f.index], bytes) || !PrepareFileRecord(bytes)) {
+        return;
+    }
+    const auto own = static_cast<std::uint32_t>(f.index);
+    const RecordFetcher fetch = [&state, own](std::uint32_t number, RecordBuffer& extension) {
+        return state.ReadRecordBeside(own, number, extension);
+    };
+    TakeListedAttributes(f.record, ByteView(bytes), state.MftNumberOf(own), fetch,
+                         state.SourceOf(own), state.ClusterSectorsOf(own));
+}
+
 }  // namespace
 
 bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsideMftOnly) {
@@ -278,6 +308,7 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
     OlderVolumeClues clues;
     std::vector<FoundEntry> found;
     std::vector<FoundEntry> renumbered;
+    std::vector<FoundEntry> listed;
     RecordBuffer bytes;
     // Records of NTFS 3.0 (and some that later drivers write) do not store their number:
     // it is taken from their place after the last record that did, or, in the live
@@ -311,29 +342,14 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         origin.sequence = record->sequence;
         origin.inUse = record->inUse();
         if (origin.volume != kLiveVolume) clues.Take(state.foundRecords[i], origin, bytes);
-        if (record->flags > 3 || !record->isBase || !record->name) continue;
-        if (*record->name == ".") continue;  // a root: the tree's own root stands for it
-        // Own number 5 would be read as the root's, and an own number an entry already
-        // has (the lost-folder root of the scan before) would be shared: such a record is
-        // given a number past the table's end.
-        if (i == kRootFolderNumber || state.catalogue.FirstWithNumber(Low32(i))) {
-            renumbered.push_back(FoundEntry{i, origin.volume, std::move(*record)});
+        if (record->flags > 3 || !record->isBase) continue;
+        // Its name or data may lie in extension records, found once every record is.
+        if (record->hasAttributeList) {
+            listed.push_back(FoundEntry{i, origin.volume, std::move(*record)});
             continue;
         }
-        found.push_back(FoundEntry{i, origin.volume, std::move(*record)});
+        TakeFoundEntry(state, FoundEntry{i, origin.volume, std::move(*record)}, found, renumbered);
     }
-    for (FoundEntry& f : renumbered) {
-        while (state.catalogue.FirstWithNumber(Low32(state.foundRecords.size()))) {
-            state.foundRecords.push_back(DriveSector(0));
-            state.foundOrigins.emplace_back();
-        }
-        const std::size_t index = state.foundRecords.size();
-        state.foundRecords.push_back(state.foundRecords[f.index]);
-        state.foundOrigins.push_back(state.foundOrigins[f.index]);
-        f.index = index;
-        found.push_back(std::move(f));
-    }
-    showCounters();
 
     if (state.foundVolumes.empty()) {
         state.foundVolumes.push_back(
@@ -365,6 +381,28 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
             slot->second = static_cast<std::uint32_t>(i);
         }
     }
+    for (FoundEntry& f : listed) {
+        f.volume = state.foundOrigins[f.index].volume;
+        TakeFoundExtensions(state, f);
+        TakeFoundEntry(state, std::move(f), found, renumbered);
+    }
+    if (!listed.empty()) {
+        std::sort(found.begin(), found.end(),
+                  [](const FoundEntry& a, const FoundEntry& b) { return a.index < b.index; });
+    }
+    for (FoundEntry& f : renumbered) {
+        while (state.catalogue.FirstWithNumber(Low32(state.foundRecords.size()))) {
+            state.foundRecords.push_back(DriveSector(0));
+            state.foundOrigins.emplace_back();
+        }
+        const std::size_t index = state.foundRecords.size();
+        state.foundRecords.push_back(state.foundRecords[f.index]);
+        state.foundOrigins.push_back(state.foundOrigins[f.index]);
+        f.volume = state.foundOrigins[f.index].volume;
+        f.index = index;
+        found.push_back(std::move(f));
+    }
+    showCounters();
 
     found = WithoutCopies(state, std::move(found));
 

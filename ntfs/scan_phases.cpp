@@ -9,6 +9,7 @@
 #include "ntfs/drive_search.h"
 #include "ntfs/entry_counts.h"
 #include "ntfs/file_record.h"
+#include "ntfs/listed_attributes.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
 #include "ntfs/read_ahead.h"
@@ -67,6 +68,7 @@ class NormalScan {
     };
 
     void ReadMft();
+    void TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes, std::uint64_t k);
     void ReadIndexBlocksAhead();
     std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
     bool ReadDirectory(std::uint32_t number);
@@ -133,6 +135,7 @@ void NormalScan::ReadMft() {
         if (!PrepareFileRecord(bytes)) continue;
         if (state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
         auto record = InspectPreparedRecord(bytes);
+        if (record) TakeExtensions(*record, bytes, k);
         if (!record || !record->isBase || !record->name) continue;
         if (record->inUse() && k <= UINT32_MAX) {
             inUseRecords_.push_back(Low32(k));
@@ -141,6 +144,18 @@ void NormalScan::ReadMft() {
         }
     }
     if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
+}
+
+// A record with an attribute list may hold its name or its data's sizes in extension
+// records only; they are read by their MFT numbers.
+void NormalScan::TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes,
+                                std::uint64_t k) {
+    if (!record.hasAttributeList || k > UINT32_MAX) return;
+    const RecordFetcher fetch = [this](std::uint32_t number, RecordBuffer& extension) {
+        return state_.ReadRecord(RecordNumber(number), extension);
+    };
+    TakeListedAttributes(record, ByteView(bytes), Low32(k), fetch, *state_.source,
+                         state_.geometry.sectorsPerCluster);
 }
 
 // In-use records a record walk takes after all, read again in number order, a batch at
@@ -168,6 +183,7 @@ std::vector<NormalScan::NamedRecord> NormalScan::ReadInUseRecords(
             const RecordPlace& place = places[i - first];
             if (place.count == 0 || !ReadRecordPieces(ahead, place, bytes)) continue;
             auto record = InspectRecord(bytes);
+            if (record) TakeExtensions(*record, bytes, numbers[i]);
             if (record && record->isBase && record->name)
                 found.push_back({numbers[i], std::move(*record)});
         }

@@ -77,6 +77,7 @@ struct MountEntry {
     std::string mountPoint;
     std::string type;
     std::string source;
+    std::string options;  // the file system's own ("upperdir=..." for an overlay)
 };
 
 std::optional<MountEntry> ParseMountLine(const std::string& line) {
@@ -93,6 +94,7 @@ std::optional<MountEntry> ParseMountLine(const std::string& line) {
     entry.mountPoint = Unescape(fields[4]);
     entry.type = *(dash + 1);
     entry.source = Unescape(*(dash + 2));
+    if (fields.end() - dash > 3) entry.options = Unescape(*(dash + 3));
     return entry;
 }
 
@@ -146,6 +148,19 @@ std::optional<std::pair<std::string, dev_t>> NearestExisting(const std::string& 
     }
 }
 
+// The mount holding `path`: the longest mount point above it, the last one mounted when
+// several share it.
+std::optional<MountEntry> MountHolding(const std::string& path, const std::string& mountInfo) {
+    std::ifstream table(mountInfo);
+    std::optional<MountEntry> holder;
+    for (std::string line; std::getline(table, line);) {
+        auto entry = ParseMountLine(line);
+        if (!entry || !PathUnder(path, entry->mountPoint)) continue;
+        if (!holder || entry->mountPoint.size() >= holder->mountPoint.size()) holder = entry;
+    }
+    return holder;
+}
+
 }  // namespace
 
 std::vector<dev_t> FileSystemDevices(const std::string& path, const std::string& sysRoot,
@@ -154,15 +169,7 @@ std::vector<dev_t> FileSystemDevices(const std::string& path, const std::string&
     const auto existing = NearestExisting(path);
     if (!existing) return devices;
     devices.push_back(existing->second);
-    // The mount holding the path: the longest mount point above it, the last one mounted
-    // when several share it.
-    std::ifstream table(mountInfo);
-    std::optional<MountEntry> holder;
-    for (std::string line; std::getline(table, line);) {
-        auto entry = ParseMountLine(line);
-        if (!entry || !PathUnder(existing->first, entry->mountPoint)) continue;
-        if (!holder || entry->mountPoint.size() >= holder->mountPoint.size()) holder = entry;
-    }
+    const std::optional<MountEntry> holder = MountHolding(existing->first, mountInfo);
     if (!holder) return devices;
     if (holder->device) devices.push_back(*holder->device);
     if (const auto source = SourceDevice(holder->source, sysRoot)) {
@@ -207,20 +214,148 @@ bool DeviceOnDisks(dev_t device, const std::vector<dev_t>& disks, const std::str
     return false;
 }
 
+namespace {
+
+// File systems whose files live in memory: nothing they hold is on any disk.
+bool InMemory(const std::string& type) {
+    return type == "tmpfs" || type == "ramfs" || type == "devtmpfs";
+}
+
+// File systems served by another machine, named "host:/export" or "//host/share".
+bool Networked(const std::string& type) {
+    return type == "nfs" || type == "nfs4" || type == "cifs" || type == "smb3" || type == "smbfs" ||
+           type == "afs" || type == "ceph" || type == "glusterfs";
+}
+
+bool LocalHostSource(const std::string& source) {
+    std::string host = source.rfind("//", 0) == 0 ? source.substr(2) : source;
+    host = host.substr(0, host.find_first_of(":/"));
+    if (host.size() > 1 && host.front() == '[') host = host.substr(1);
+    return host.empty() || host == "localhost" || host.rfind("127.", 0) == 0 || host == "::1";
+}
+
+bool Fuse(const std::string& type) {
+    return type == "fuse" || type == "fuseblk" || type.rfind("fuse.", 0) == 0;
+}
+
+std::string OptionValue(const std::string& options, const std::string& key) {
+    std::size_t at = 0;
+    while (at < options.size()) {
+        const std::size_t end = std::min(options.find(',', at), options.size());
+        if (options.compare(at, key.size() + 1, key + "=") == 0)
+            return options.substr(at + key.size() + 1, end - at - key.size() - 1);
+        at = end + 1;
+    }
+    return {};
+}
+
+// Devices whose backing store sysfs does not show: a network block device may serve an
+// image file, or the very disk, from a local server.
+bool OpaqueDevice(dev_t device, const std::string& sysRoot) {
+    std::error_code error;
+    const fs::path dir = fs::canonical(SysDeviceDir(device, sysRoot), error);
+    return !error && dir.filename().string().rfind("nbd", 0) == 0;
+}
+
+// Where the path's file system keeps what is written to it, against the scanned disk.
+class DestinationJudge {
+  public:
+    DestinationJudge(const std::string& diskPath, const std::string& sysRoot,
+                     const std::string& mountInfo)
+        : sysRoot_(sysRoot), mountInfo_(mountInfo) {
+        if (::stat(diskPath.c_str(), &disk_) != 0) return;
+        known_ = true;
+        if (S_ISBLK(disk_.st_mode))
+            devices_.push_back(disk_.st_rdev);
+        else if (S_ISREG(disk_.st_mode))
+            devices_ = LoopDevicesBackedBy(diskPath, sysRoot);
+    }
+
+    DestinationVerdict Judge(const std::string& path, int depth = 0) const {
+        if (!known_) return {};
+        const auto existing = NearestExisting(path);
+        if (!existing) return Uncertain(path, "no part of it exists");
+        for (dev_t device : FileSystemDevices(existing->first, sysRoot_, mountInfo_)) {
+            if (DeviceOnDisks(device, devices_, sysRoot_))
+                return {DestinationStanding::kOnDisk, {}};
+        }
+        const std::optional<MountEntry> mount = MountHolding(existing->first, mountInfo_);
+        if (!mount) return Uncertain(existing->first, "no mount holds it");
+        return JudgeMount(*mount, mount->device.value_or(existing->second), depth);
+    }
+
+  private:
+    DestinationVerdict JudgeMount(const MountEntry& mount, dev_t device, int depth) const {
+        if (InMemory(mount.type)) return {};
+        if (Networked(mount.type)) {
+            if (!LocalHostSource(mount.source)) return {};
+            return Uncertain(mount, "is served by this machine");
+        }
+        // A file system over a file or a folder (ntfs-3g on an image, bindfs) keeps its
+        // data there: where that lies decides. One over a block device was judged above.
+        if (Fuse(mount.type) || mount.type == "overlay") {
+            const std::string store =
+                mount.type == "overlay" ? OptionValue(mount.options, "upperdir") : mount.source;
+            if (mount.type == "overlay" && store.empty()) return {};  // read-only
+            return JudgeStore(mount, store, depth);
+        }
+        if (major(device) != 0) {
+            if (OpaqueDevice(device, sysRoot_))
+                return Uncertain(mount, "lies on a network block device");
+            return {};
+        }
+        // btrfs and its like carry a device number of no block device: their source names it.
+        if (SourceDevice(mount.source, sysRoot_)) return {};
+        return Uncertain(mount, "keeps its data where it cannot be followed");
+    }
+
+    DestinationVerdict JudgeStore(const MountEntry& mount, const std::string& store,
+                                  int depth) const {
+        struct stat st {};
+        if (store.empty() || store.front() != '/' || ::stat(store.c_str(), &st) != 0)
+            return Uncertain(mount, "keeps its data where it cannot be followed");
+        if (S_ISREG(st.st_mode) && S_ISREG(disk_.st_mode) && st.st_dev == disk_.st_dev &&
+            st.st_ino == disk_.st_ino)
+            return {DestinationStanding::kOnDisk, {}};
+        if (S_ISBLK(st.st_mode)) {
+            if (DeviceOnDisks(st.st_rdev, devices_, sysRoot_))
+                return {DestinationStanding::kOnDisk, {}};
+            if (OpaqueDevice(st.st_rdev, sysRoot_))
+                return Uncertain(mount, "lies on a network block device");
+            return {};
+        }
+        // The store is itself a file or a folder on some file system: judged in turn.
+        if (depth >= kMaxStoreDepth) return Uncertain(mount, "lies on too many layers");
+        return Judge(store, depth + 1);
+    }
+
+    static DestinationVerdict Uncertain(const MountEntry& mount, const std::string& why) {
+        return {DestinationStanding::kUncertain,
+                mount.mountPoint + " (" + mount.type + " from " + mount.source + ") " + why};
+    }
+    static DestinationVerdict Uncertain(const std::string& path, const std::string& why) {
+        return {DestinationStanding::kUncertain, path + ": " + why};
+    }
+
+    static constexpr int kMaxStoreDepth = 8;
+    std::string sysRoot_;
+    std::string mountInfo_;
+    struct stat disk_ {};
+    bool known_ = false;
+    std::vector<dev_t> devices_;
+};
+
+}  // namespace
+
+DestinationVerdict JudgeDestination(const std::string& diskPath, const std::string& destination,
+                                    const std::string& sysRoot, const std::string& mountInfo) {
+    return DestinationJudge(diskPath, sysRoot, mountInfo).Judge(destination);
+}
+
 bool DestinationOnDisk(const std::string& diskPath, const std::string& destination,
                        const std::string& sysRoot, const std::string& mountInfo) {
-    struct stat disk {};
-    if (::stat(diskPath.c_str(), &disk) != 0) return false;
-    std::vector<dev_t> disks;
-    if (S_ISBLK(disk.st_mode))
-        disks.push_back(disk.st_rdev);
-    else if (S_ISREG(disk.st_mode))
-        disks = LoopDevicesBackedBy(diskPath, sysRoot);
-    if (disks.empty()) return false;
-    for (dev_t device : FileSystemDevices(destination, sysRoot, mountInfo)) {
-        if (DeviceOnDisks(device, disks, sysRoot)) return true;
-    }
-    return false;
+    return JudgeDestination(diskPath, destination, sysRoot, mountInfo).standing ==
+           DestinationStanding::kOnDisk;
 }
 
 }  // namespace tarvik

@@ -1,6 +1,7 @@
 #pragma once
 // Refusing a destination on the disk being scanned: files written there would land in
 // the free clusters that still hold the deleted data being recovered.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -9,6 +10,30 @@ namespace tarvik {
 inline constexpr const char* kDestinationOnScannedDiskText =
     "The destination folder lies on the disk being recovered. Writing there would "
     "overwrite the deleted data being recovered; choose a folder on another disk.";
+
+inline constexpr const char* kDestinationUncertainText =
+    "Whether the destination folder lies on the disk being recovered cannot be told: %s. "
+    "If it does, writing there would overwrite the deleted data being recovered.";
+
+enum class DestinationStanding : std::uint8_t {
+    kElsewhere,  // certainly not on the disk
+    kOnDisk,     // on the disk, or in a file system kept on it (a mounted image, a loop device)
+    kUncertain,  // a file system whose store cannot be followed (sshfs, zfs, a local NFS)
+};
+
+struct DestinationVerdict {
+    DestinationStanding standing = DestinationStanding::kElsewhere;
+    std::string why;  // for kUncertain: the mount, and what keeps it from being followed
+};
+
+// Where `destination` (or its nearest existing parent) is kept against the disk at
+// `diskPath`: on a device built on that disk (below), or in a file system whose store is
+// the disk or image itself (FUSE over the image file, as ntfs-3g mounts one), or a file or
+// folder that is in turn on it; followed down to a block device, a memory or another
+// machine's file system, or a store that cannot be followed (uncertain).
+DestinationVerdict JudgeDestination(const std::string& diskPath, const std::string& destination,
+                                    const std::string& sysRoot = "/sys",
+                                    const std::string& mountInfo = "/proc/self/mountinfo");
 
 // True when `destination` (or, when it does not exist yet, its nearest existing parent)
 // lies on the disk at `diskPath`: for a block device, on the device itself, one of its

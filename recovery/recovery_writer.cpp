@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "catalogue/entry_date.h"
+#include "catalogue/tree_placement.h"
 #include "ntfs/scan_engine.h"
 #include "recovery/destination_check.h"
 #include "recovery/file_filter.h"
@@ -192,12 +193,34 @@ class ForwardSource final : public SectorSource {
 };
 
 constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-constexpr std::uint32_t kNoFolder = UINT32_MAX;
+// The name a file is written under until it is whole: hidden, short enough for any file
+// system, and never one a recovered file is given (those come from the catalogue, and a
+// clash only moves the part file on to the next number).
+constexpr const char* kPartFilePrefix = ".tarvik-part-";
+
+// Renames `from` to `to` in one folder unless `to` exists: 0, or the errno (EEXIST when
+// the name is taken). File systems without the kernel's no-replace rename get a hard link
+// and an unlink, and those without hard links a look before the rename.
+int RenameWithoutReplacing(int folderFd, const std::string& from, const std::string& to) {
+    if (::renameat2(folderFd, from.c_str(), folderFd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+    if (::linkat(folderFd, from.c_str(), folderFd, to.c_str(), 0) == 0) {
+        ::unlinkat(folderFd, from.c_str(), 0);
+        return 0;
+    }
+    if (errno == EEXIST) return EEXIST;
+    struct stat existing {};
+    if (::fstatat(folderFd, to.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(folderFd, from.c_str(), folderFd, to.c_str()) == 0 ? 0 : errno;
+}
 // Descriptors the second pass keeps open: folders files are created in (the most
 // recently used ones), and files whose pieces lie apart on the drive and are written
 // as the reading comes to each.
 constexpr std::size_t kOpenFolders = 8;
 constexpr std::size_t kOpenFiles = 16;
+// Finished files wait for their names in groups of this many, or of this many bytes.
+constexpr std::size_t kPublishFiles = 256;
+constexpr std::uint64_t kPublishBytes = 256u << 20;
 
 }  // namespace
 
@@ -206,8 +229,7 @@ constexpr std::size_t kOpenFiles = 16;
 // the names given out in it.
 struct RecoveryWriter::PlannedFolder {
     std::uint32_t parent = kNoFolder;  // the destination itself has none
-    std::string name;
-    std::string path;  // for messages
+    std::string name;                  // the destination's own path for the destination
     FolderNames names;
     std::size_t entry = SIZE_MAX;  // in the catalogue; SIZE_MAX for folders it does not hold
 };
@@ -223,6 +245,10 @@ struct RecoveryWriter::FileJob {
     // they were hashed on their way out.
     std::uint64_t unreadableSectors = 0;
     std::string sha256;
+    // The name the file is written under until it is whole (see PublishFile), and the
+    // bytes written into it.
+    std::string partName;
+    std::uint64_t written = 0;
 };
 
 // Opens the planned folders again for the second pass, from the destination down, each
@@ -316,7 +342,7 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     }
     result_.rootCreated = true;
     foldersOpened_.insert(kRootFolderNumber);
-    folders_.push_back(PlannedFolder{kNoFolder, destination, destination, {}});
+    folders_.push_back(PlannedFolder{kNoFolder, destination, {}});
     PlanTree(rootFd, AddFolder(0, kRecoveryRootName));
     if (!Stopped()) PlanUnplaced(destinationFd.get(), destination);
     // Every name is given out: the sets of names taken are not needed any more (a name
@@ -340,7 +366,7 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
 
 std::uint32_t RecoveryWriter::AddFolder(std::uint32_t parent, const std::string& name,
                                         std::size_t entry) {
-    folders_.push_back(PlannedFolder{parent, name, folders_[parent].path + "/" + name, {}, entry});
+    folders_.push_back(PlannedFolder{parent, name, {}, entry});
     return static_cast<std::uint32_t>(folders_.size() - 1);
 }
 
@@ -407,7 +433,7 @@ void RecoveryWriter::PlanTree(int rootFd, std::uint32_t rootFolder) {
         const std::string name = folders_[level.folder].names.Claim(SafeName(entry.Name()));
         UniqueFd childFd(OpenFolder(level.fd.get(), name));
         if (!childFd.valid()) {
-            FolderFailed(folders_[level.folder].path + "/" + name, errno);
+            FolderFailed(FolderPath(level.folder) + "/" + name, errno);
             continue;
         }
         // A folder number met before (a loop of parents, a record catalogued twice)
@@ -452,7 +478,7 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     struct stat existing {};
     while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         name = names.Claim(safeName);
-    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}});
+    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
@@ -495,7 +521,7 @@ void RecoveryWriter::PlanUnplaced(int destinationFd, const std::string& destinat
         }
         const std::string name = folders_[folder].names.Claim(SafeName(entry.Name()));
         UniqueFd made(OpenFolder(folderFd.get(), name));
-        if (!made.valid()) FolderFailed(folders_[folder].path + "/" + name, errno);
+        if (!made.valid()) FolderFailed(FolderPath(folder) + "/" + name, errno);
     }
 }
 
@@ -520,20 +546,42 @@ void RecoveryWriter::DestinationIsFull(const std::string& where) {
 // A file that could not be written whole is removed: no file in the destination is
 // shorter than the one on the drive. It counts as failed, and a full destination ends
 // the recovery.
-void RecoveryWriter::FileFailed(int folderFd, const std::string& path, const std::string& name,
-                                int error) {
-    ::unlinkat(folderFd, name.c_str(), 0);
+void RecoveryWriter::FileFailed(int folderFd, const FileJob& job, int error) {
+    ::unlinkat(folderFd, job.partName.c_str(), 0);
     ++result_.filesFailed;
     if (DestinationFull(error)) {
-        DestinationIsFull(path + "/" + name);
+        DestinationIsFull(FilePath(job));
         return;
     }
-    notifier_.Notify(WithArguments(kFileNotWrittenText, path + "/" + name, std::strerror(error)),
+    notifier_.Notify(WithArguments(kFileNotWrittenText, FilePath(job), std::strerror(error)),
                      kDiskWriteProtectedCaption, NoticeIcon::Warning);
 }
 
 std::string RecoveryWriter::FilePath(const FileJob& job) const {
-    return folders_[job.folder].path + "/" + job.name;
+    return FolderPath(job.folder) + "/" + job.name;
+}
+
+// Built from the folder's parents when a message or a report row needs it: a path kept
+// per folder would hold a chain of folders n deep n times over. A path longer than
+// kMaxShownPathBytes keeps the destination and the folders nearest the file, and shows
+// how many were left out between them.
+std::string RecoveryWriter::FolderPath(std::uint32_t folder) const {
+    std::vector<const std::string*> names;
+    std::size_t bytes = 0;
+    std::uint32_t at = folder;
+    for (; at != 0 && at != kNoFolder; at = folders_[at].parent) {
+        bytes += folders_[at].name.size() + 1;
+        if (bytes > kMaxShownPathBytes && !names.empty()) break;
+        names.push_back(&folders_[at].name);
+    }
+    std::string path = folders_[0].name;
+    if (at != 0 && at != kNoFolder) {
+        std::size_t left = 0;
+        for (; at != 0 && at != kNoFolder; at = folders_[at].parent) ++left;
+        path += "/" + ShortenedFoldersName(left);
+    }
+    for (auto name = names.rbegin(); name != names.rend(); ++name) path += "/" + **name;
+    return path;
 }
 
 // The files go in batches of as many records as the engine reads ahead at once: the batch's
@@ -593,6 +641,7 @@ void RecoveryWriter::WriteAll(FolderDescriptors& folders) {
         data.Forget();
         if (!Stopped()) WriteInDiskOrder(pending, folders);
     }
+    PublishFinished(folders);  // files finished before a stop are whole: they keep them
     data_ = nullptr;
 }
 
@@ -683,8 +732,7 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
             release(file);
             file.done = true;
             if (apart) --openFiles;
-            FileFailed(folders.Open(job.folder), folders_[job.folder].path, job.name,
-                       output.error());
+            FileFailed(folders.Open(job.folder), job, output.error());
             continue;
         }
         if (--file.remaining == 0) {
@@ -697,18 +745,19 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
     for (PendingFile& file : pending) {
         if (file.fd < 0) continue;
         const FileJob& job = jobs_[file.job];
-        ::unlinkat(folders.Open(job.folder), job.name.c_str(), 0);
+        ::unlinkat(folders.Open(job.folder), job.partName.c_str(), 0);
         release(file);
     }
 }
 
 int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
-    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
     const int folderFd = folders.Open(job.folder);
-    int fd = folderFd < 0 ? -1 : ::openat(folderFd, job.name.c_str(), kCreateNew, 0644);
-    while (fd < 0 && folderFd >= 0 && errno == EEXIST) {
-        job.name = folders_[job.folder].names.Claim(SafeName(entry.Name()));
-        fd = ::openat(folderFd, job.name.c_str(), kCreateNew, 0644);
+    int fd = -1;
+    if (folderFd >= 0) {
+        do {
+            job.partName = kPartFilePrefix + std::to_string(nextPartNumber_++);
+            fd = ::openat(folderFd, job.partName.c_str(), kCreateNew, 0644);
+        } while (fd < 0 && errno == EEXIST);
     }
     if (fd >= 0) return fd;
     const int error = errno;
@@ -718,8 +767,8 @@ int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
         DestinationIsFull(FilePath(job));
         return -1;
     }
-    notifier_.Notify(WithArgument(kErrorCreatingFileText, job.name), kDiskWriteProtectedCaption,
-                     NoticeIcon::Warning);
+    notifier_.Notify(WithArgument(kErrorCreatingFileText, FilePath(job)),
+                     kDiskWriteProtectedCaption, NoticeIcon::Warning);
     return -1;
 }
 
@@ -743,7 +792,7 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
         const CopyResult copy =
             CopyFileData(*map, source, engine_.ClusterSectorsOf(number), hashed, options);
         if (copy.stopped) {
-            ::unlinkat(folders.Open(job.folder), job.name.c_str(), 0);
+            ::unlinkat(folders.Open(job.folder), job.partName.c_str(), 0);
             ::close(fd);
             return;
         }
@@ -751,8 +800,7 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
         result_.unreadableSectors += copy.unreadableSectors;
         if (copy.writeFailed) {
             ::close(fd);
-            FileFailed(folders.Open(job.folder), folders_[job.folder].path, job.name,
-                       output.error());
+            FileFailed(folders.Open(job.folder), job, output.error());
             return;
         }
         written = copy.bytesWritten;
@@ -761,40 +809,79 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
     FinishFile(job, fd, written, folders);
 }
 
-// The file's last byte is written: it is closed and dated, and only then does it count as
-// written (and get its report row).
+// The file's last byte is written: it is closed and dated, and waits for its name (see
+// PublishFinished); only then does it count as written and get its report row.
 void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
                                 FolderDescriptors& folders) {
     const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
-    const std::uint32_t number = entry.number;  // a packed field: copied, not bound
     const int folderFd = folders.Open(job.folder);
     const std::string path = FilePath(job);
     UniqueFd owned(std::exchange(fd, -1));
     if (const int error = owned.Close(); error != 0) {
-        FileFailed(folderFd, folders_[job.folder].path, job.name, error);
+        FileFailed(folderFd, job, error);
         return;
     }
-    SetFileDate(entry, folderFd, job.name, path);
-    ++result_.filesWritten;
-    result_.bytesWritten += written;
-    if (report_ != nullptr) {
-        // A file written piece by piece in disk order is hashed from what was written.
-        std::string sha256 = std::move(job.sha256);
-        if (sha256.empty()) sha256 = HashWrittenFile(folderFd, job.name, written);
-        const std::uint64_t unreadable = job.unreadableSectors;
-        ReportRow row;
-        row.path = path;
-        row.size = written;
-        row.sha256 = std::move(sha256);
-        const std::size_t index = IndexOf(entry);
-        const bool known = conditions_ != nullptr && index < conditions_->Count();
-        row.condition = unreadable != 0 ? "partly unreadable"
-                        : known         ? ConditionWord(conditions_->Condition(index).condition)
-                                        : ConditionWord(FileCondition::kUnknown);
-        row.record = number;
-        if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
-        row.unreadableSectors = unreadable;
-        report_->Add(std::move(row));
+    // A file written piece by piece in disk order is hashed from what was written. Reading
+    // it back moves its access time: it is read before its times are set.
+    if (report_ != nullptr && job.sha256.empty())
+        job.sha256 = HashWrittenFile(folderFd, job.partName, written);
+    SetFileDate(entry, folderFd, job.partName, path);
+    job.written = written;
+    finished_.push_back(static_cast<std::size_t>(&job - jobs_.data()));
+    finishedBytes_ += written;
+    if (finished_.size() >= kPublishFiles || finishedBytes_ >= kPublishBytes)
+        PublishFinished(folders);
+}
+
+// The files finished since the last time take their names, once the file system holds
+// their bytes: a power cut leaves a file under its own name only when it is whole. One
+// flush serves many files, so that small files do not each wait for the disk.
+void RecoveryWriter::PublishFinished(FolderDescriptors& folders) {
+    if (finished_.empty()) return;
+    ::syncfs(folders.Open(0));  // a file system that cannot flush is no reason to stop
+    for (const std::size_t index : finished_) {
+        FileJob& job = jobs_[index];
+        const int folderFd = folders.Open(job.folder);
+        if (const int error = PublishFile(job, folderFd); error != 0) {
+            FileFailed(folderFd, job, error);
+            continue;
+        }
+        ++result_.filesWritten;
+        result_.bytesWritten += job.written;
+        if (report_ != nullptr) AddReportRow(job);
+    }
+    finished_.clear();
+    finishedBytes_ = 0;
+}
+
+void RecoveryWriter::AddReportRow(FileJob& job) {
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    const std::uint32_t number = entry.number;  // a packed field: copied, not bound
+    const std::uint64_t unreadable = job.unreadableSectors;
+    ReportRow row;
+    row.path = FilePath(job);
+    row.size = job.written;
+    row.sha256 = std::move(job.sha256);
+    const std::size_t index = IndexOf(entry);
+    const bool known = conditions_ != nullptr && index < conditions_->Count();
+    row.condition = unreadable != 0 ? "partly unreadable"
+                    : known         ? ConditionWord(conditions_->Condition(index).condition)
+                                    : ConditionWord(FileCondition::kUnknown);
+    row.record = number;
+    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    row.unreadableSectors = unreadable;
+    report_->Add(std::move(row));
+}
+
+// Gives a whole file its own name: until then it lies under its part name, so that a run
+// cut short by anything (a signal that cannot be caught, a power cut) leaves no file that
+// looks whole and is not. A name taken since it was planned sends it to the next free one.
+int RecoveryWriter::PublishFile(FileJob& job, int folderFd) {
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    for (;;) {
+        const int error = RenameWithoutReplacing(folderFd, job.partName, job.name);
+        if (error != EEXIST) return error;
+        job.name = folders_[job.folder].names.Claim(SafeName(entry.Name()));
     }
 }
 

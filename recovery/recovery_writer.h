@@ -120,7 +120,12 @@ class RecoveryWriter {
     void FinishFile(FileJob& job, int& fd, std::uint64_t written, FolderDescriptors& folders);
     std::string FilePath(const FileJob& job) const;
 
-    void FileFailed(int folderFd, const std::string& path, const std::string& name, int error);
+    void FileFailed(int folderFd, const FileJob& job, int error);
+    // Renames a whole file from its part name to its own: 0, or the errno.
+    int PublishFile(FileJob& job, int folderFd);
+    void PublishFinished(FolderDescriptors& folders);
+    void AddReportRow(FileJob& job);
+    std::string FolderPath(std::uint32_t folder) const;
     void FolderFailed(const std::string& path, int error);
     void DestinationIsFull(const std::string& where);
     void SetFileDate(const CatalogueEntry& entry, int folderFd, const std::string& name,
@@ -142,6 +147,9 @@ class RecoveryWriter {
     RecoveryReport* report_ = nullptr;
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
+    std::uint64_t nextPartNumber_ = 0;
+    std::vector<std::size_t> finished_;  // jobs whole under their part names
+    std::uint64_t finishedBytes_ = 0;
     std::unordered_set<std::uint32_t> foldersOpened_;
     std::vector<PlannedFolder> folders_;
     std::vector<FileJob> jobs_;

@@ -297,9 +297,14 @@ std::string RecoverySession::ScannedDiskPath() const {
 }
 
 bool RecoverySession::DestinationOnScannedDisk(const std::string& destination) const {
-    if (!engine_) return false;
+    return JudgeDestinationOf(destination).standing == DestinationStanding::kOnDisk;
+}
+
+DestinationVerdict RecoverySession::JudgeDestinationOf(const std::string& destination) const {
+    if (!engine_) return {};
     const std::string diskPath = ScannedDiskPath();
-    return !diskPath.empty() && DestinationOnDisk(diskPath, destination, sysRoot_);
+    if (diskPath.empty()) return {};
+    return JudgeDestination(diskPath, destination, sysRoot_, mountInfo_);
 }
 
 RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,

@@ -15,6 +15,7 @@
 #include "common/reporting.h"
 #include "disk/disk_check.h"
 #include "partition/drive_list.h"
+#include "recovery/destination_check.h"
 #include "recovery/file_condition.h"
 #include "recovery/file_filter.h"
 #include "recovery/recovery_report.h"
@@ -200,8 +201,13 @@ class RecoverySession {
     // Whether a recovery into `destination` would be refused: it lies on the disk the
     // scanned drive is read from. Asked before a saving starts, so nothing runs at all.
     bool DestinationOnScannedDisk(const std::string& destination) const;
-    // Where sysfs is mounted, for that question (tests give a made-up tree).
+    // The whole answer: on the disk, certainly elsewhere, or kept where it cannot be told
+    // (the front ends ask, or refuse unless told to go on).
+    DestinationVerdict JudgeDestinationOf(const std::string& destination) const;
+    // Where sysfs is mounted and the mount table, for those questions (tests give
+    // made-up ones).
     void SetSystemRoot(std::string sysRoot) { sysRoot_ = std::move(sysRoot); }
+    void SetMountTable(std::string mountInfo) { mountInfo_ = std::move(mountInfo); }
     // The messages the last Recover gave, in order (each was also passed on).
     const std::vector<RecoveryNotice>& LastRecoveryNotices() const { return notices_; }
 
@@ -227,6 +233,7 @@ class RecoverySession {
     mutable std::vector<std::pair<std::uint32_t, std::size_t>> byNumber_;
     RecoveryReport report_;
     std::string sysRoot_ = "/sys";
+    std::string mountInfo_ = "/proc/self/mountinfo";
 };
 
 }  // namespace tarvik

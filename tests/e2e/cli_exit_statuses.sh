@@ -102,13 +102,15 @@ echo 'write /big.bin 400000000 7' | "$fixture" "$big" - >/dev/null
 "$cli" recover --disk "$big" --out "$work/stop" --all >"$work/stop.out" 2>"$work/stop.err" &
 pid=$!
 for _ in $(seq 1 200); do
-  [ -s "$work/stop/Root/big.bin" ] && break
+  # The file is written under a part name until it is whole.
+  [ -n "$(find "$work/stop/Root" -maxdepth 1 -name '.tarvik-part-*' -size +1k 2>/dev/null)" ] && break
   sleep 0.05
 done
 kill -INT "$pid"
 wait "$pid"
 status=$?
-[ "$status" -eq 130 ] && [ ! -e "$work/stop/Root/big.bin" ] && grep -q 'interrupted' "$work/stop.err"
+[ "$status" -eq 130 ] && [ ! -e "$work/stop/Root/big.bin" ] && grep -q 'interrupted' "$work/stop.err" &&
+  [ -z "$(find "$work/stop/Root" -name '.tarvik-part-*')" ]
 report $? "Ctrl-C during a recovery: status $status, partial file removed"
 
 echo "$passed passed, $failed failed"

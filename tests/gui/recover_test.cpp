@@ -323,6 +323,50 @@ class RecoverTest : public QObject {
         QVERIFY(QDir(destination).isEmpty());
     }
 
+    void aDestinationThatCannotBeToldApartIsAskedAboutAndNoIsTheDefault() {
+        // A made-up mount table where the destination is an sshfs mount: its store cannot
+        // be followed.
+        QTemporaryDir tables;
+        out_ = std::make_unique<QTemporaryDir>();
+        const QString destination = out_->path();
+        const std::string table = tables.path().toStdString() + "/mountinfo";
+        std::ofstream(table) << "1 0 254:0 / / rw - ext4 /dev/vda rw\n"
+                             << "60 1 0:60 / " << destination.toStdString()
+                             << " rw - fuse.sshfs user@host:/backup rw\n";
+        Session().SetMountTable(table);
+        Frame()->SetFolderChooser([destination] { return destination; });
+        QString question;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        {
+            ModalScript script;
+            script.Then([&](QWidget* window) {
+                auto* box = qobject_cast<QMessageBox*>(window);
+                if (!box) return;
+                question = box->text();
+                defaultButton = box->standardButton(box->defaultButton());
+                box->button(QMessageBox::No)->click();
+            });
+            Frame()->OnCommand(ID_RECOVER_ALL);
+            QVERIFY(!script.seen.contains(ControlName(IDD_SAVING_FILES)));
+        }
+        QVERIFY2(question.contains("user@host:/backup"), qPrintable(question));
+        QCOMPARE(defaultButton, QMessageBox::No);
+        QVERIFY(QDir(destination).isEmpty());
+        // Yes goes on with the recovery.
+        {
+            ModalScript script;
+            script.Then([](QWidget* window) {
+                if (auto* box = qobject_cast<QMessageBox*>(window))
+                    box->button(QMessageBox::Yes)->click();
+            });
+            script.Then([](QWidget* window) { static_cast<QDialog*>(window)->accept(); });
+            Frame()->OnCommand(ID_RECOVER_ALL);
+            QVERIFY(script.seen.contains(ControlName(IDD_SAVING_FILES)));
+        }
+        Session().SetMountTable("/proc/self/mountinfo");
+        QVERIFY(QDir(destination + "/Root").exists());
+    }
+
     void cancelInTheFolderBrowserDoesNothing() {
         Frame()->SetFolderChooser([] { return QString(); });
         ModalScript script;

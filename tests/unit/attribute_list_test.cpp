@@ -4,6 +4,8 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/attribute_list.h"
+#include "ntfs/listed_attributes.h"
+#include "ntfs/record_inspection.h"
 #include "ntfs/run_list.h"
 #include "ntfs_builders.h"
 
@@ -109,6 +111,103 @@ TEST(AttributeList, NonResidentListIsReadThroughItsRuns) {
     EXPECT_EQ(*bytes, value);
     source.failing.insert(20);
     EXPECT_FALSE(ReadAttributeListValue(ByteView(base), source, 2));
+}
+
+// Base record 40 whose names and data lie in records 41 and 42 only, as a file of many
+// runs keeps them: its non-resident list lies at cluster 10 (2 sectors a cluster).
+struct SpreadRecord {
+    Bytes list =
+        testing::Join({ListEntry(0x10, 40, 0), ListEntry(0x30, 41, 3), ListEntry(0x30, 42, 4),
+                       ListEntry(0x80, 42, 5), ListEntry(0x80, 41, 6, u"", 300)});
+    testing::MemorySource source{64};
+    std::map<std::uint32_t, Bytes> disk;
+    int fetches = 0;
+    RecordFetcher fetch = [this](std::uint32_t n, RecordBuffer& out) {
+        ++fetches;
+        if (!disk.count(n)) return false;
+        out = disk[n];
+        return true;
+    };
+
+    SpreadRecord() {
+        source.Place(20, list);
+        RecordBuilder dos;
+        dos.Resident(0x30, testing::FileNameValue({u"LONGNA~1.TXT", 2, 77}), u"", 3);
+        RecordBuilder win32;
+        win32.Resident(0x30, testing::FileNameValue({u"long name.txt", 1, 77 | (4ull << 48)}), u"",
+                       4);
+        win32.NonResidentExtent(0x80, {0x11, 0x10, 0x20, 0}, 0, 299, 5'000'000, 4096, 5'001'216, 5);
+        disk[41] = Extension(dos);
+        disk[42] = Extension(win32);
+    }
+    static Bytes Extension(RecordBuilder& builder) {
+        return builder.BaseReference(40 | (1ull << 48)).OnDisk();
+    }
+    Bytes Base(RecordBuilder builder = RecordBuilder()) const {
+        builder.Resident(0x10, testing::StandardInformationValue(1, 0));
+        builder.NonResident(0x20, {0x11, 0x01, 0x0A}, list.size());
+        return builder.Finished();
+    }
+    InspectedRecord Inspect(const Bytes& base) {
+        auto inspected = InspectPreparedRecord(base);
+        EXPECT_TRUE(inspected);
+        TakeListedAttributes(*inspected, ByteView(base), 40, fetch, source, 2);
+        return *inspected;
+    }
+};
+
+TEST(ListedAttributes, NameParentAndRealSizeComeFromTheExtensionRecords) {
+    SpreadRecord spread;
+    const Bytes base = spread.Base();
+    ASSERT_FALSE(InspectPreparedRecord(base)->name);
+    const InspectedRecord record = spread.Inspect(base);
+    // The long name, not the DOS one listed before it; the real size, not the initialized.
+    EXPECT_EQ(record.name, "long name.txt");
+    EXPECT_EQ(record.parent, 77u);
+    EXPECT_EQ(record.parentSequence, 4u);
+    EXPECT_EQ(record.size, 5'000'000u);
+
+    // A long name of the record's own is kept; a DOS one gives way to the listed long one.
+    RecordBuilder named;
+    named.Resident(0x30, testing::FileNameValue({u"own.txt", 1, 9}));
+    EXPECT_EQ(spread.Inspect(spread.Base(named)).name, "own.txt");
+    RecordBuilder dosNamed;
+    dosNamed.Resident(0x30, testing::FileNameValue({u"OWN~1.TXT", 2, 9}));
+    EXPECT_EQ(spread.Inspect(spread.Base(dosNamed)).name, "long name.txt");
+    // A DOS name alone is taken when no other reads.
+    testing::Put64(spread.disk[42], 0x20, 99);  // now another base record's extension
+    const InspectedRecord dosOnly = spread.Inspect(base);
+    EXPECT_EQ(dosOnly.name, "LONGNA~1.TXT");
+    EXPECT_EQ(dosOnly.size, 0u);
+
+    // A list that cannot be read leaves the record as it was.
+    spread.source.failing.insert(20);
+    EXPECT_FALSE(spread.Inspect(base).name);
+}
+
+TEST(ListedAttributes, AHostileListReadsAFewRecordsAtMost) {
+    SpreadRecord spread;
+    Bytes names;
+    for (std::uint32_t n = 0; n < 1000; ++n) names = testing::Join({names, ListEntry(0x30, n, 1)});
+    testing::MemorySource source(128);
+    source.Place(20, names);
+    RecordBuilder builder;
+    builder.NonResident(0x20, {0x11, 0x20, 0x0A}, names.size());
+    const Bytes base = builder.Finished();
+    auto inspected = InspectPreparedRecord(base);
+    ASSERT_TRUE(inspected);
+    TakeListedAttributes(*inspected, ByteView(base), 40, spread.fetch, source, 2);
+    EXPECT_FALSE(inspected->name);
+    EXPECT_LE(spread.fetches, static_cast<int>(kMaxListedNames));
+
+    // Runs past the drive's end: nothing is read, nothing is taken.
+    RecordBuilder far;
+    far.NonResident(0x20, {0x11, 0x20, 0x7F}, names.size());
+    const Bytes farBase = far.Finished();
+    inspected = InspectPreparedRecord(farBase);
+    ASSERT_TRUE(inspected);
+    TakeListedAttributes(*inspected, ByteView(farBase), 40, spread.fetch, source, 2);
+    EXPECT_FALSE(inspected->name);
 }
 
 }  // namespace

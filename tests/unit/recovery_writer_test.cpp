@@ -683,5 +683,52 @@ TEST(DestinationCheck, BtrfsIsFoundThroughTheMountTableAndItsDevices) {
     EXPECT_TRUE(DestinationOnDisk("/dev/loop0", destination, sys.path.string(), table.string()));
 }
 
+// A file system over a file or a folder keeps what is written to it there: ntfs-3g over the
+// image itself is the disk, over another file is not, and a store that cannot be followed
+// (a remote path given to sshfs, a pool name, a share this machine serves) is uncertain.
+TEST(DestinationCheck, FileSystemsOverFilesAreFollowedToTheirStore) {
+    TempDir work;
+    TempDir sys;
+    const fs::path image = work.path / "disk.img";
+    std::ofstream(image) << "image";
+    std::ofstream(work.path / "other.img") << "other";
+    std::string table = "1 0 254:0 / / rw - ext4 /dev/vda rw\n";
+    auto mount = [&](const std::string& name, const std::string& type, const std::string& source,
+                     const std::string& options = "rw") {
+        fs::create_directories(work.path / name);
+        table += "50 1 0:50 / " + (work.path / name).string() + " rw - " + type + " " + source +
+                 " " + options + "\n";
+    };
+    mount("fuse", "fuse", image.string());
+    fs::create_directories(work.path / "fuse/upper");
+    mount("copy", "fuse", (work.path / "other.img").string());
+    mount("layered", "overlay", "overlay",
+          "rw,lowerdir=/usr,upperdir=" + (work.path / "fuse/upper").string() + ",workdir=/w");
+    mount("ssh", "fuse.sshfs", "user@host:/home");
+    mount("memory", "tmpfs", "tmpfs");
+    mount("nas", "nfs4", "nas.lan:/export");
+    mount("loopback", "nfs4", "127.0.0.1:/export");
+    mount("pool", "zfs", "tank/data");
+    const fs::path mountInfo = work.path / "mountinfo";
+    std::ofstream(mountInfo) << table;
+    auto standing = [&](const std::string& folder) {
+        return JudgeDestination(image.string(), (work.path / folder / "out").string(),
+                                sys.path.string(), mountInfo.string())
+            .standing;
+    };
+    EXPECT_EQ(standing("fuse"), DestinationStanding::kOnDisk);
+    EXPECT_EQ(standing("layered"), DestinationStanding::kOnDisk);
+    EXPECT_EQ(standing("copy"), DestinationStanding::kElsewhere);
+    EXPECT_EQ(standing("memory"), DestinationStanding::kElsewhere);
+    EXPECT_EQ(standing("nas"), DestinationStanding::kElsewhere);
+    EXPECT_EQ(standing("ssh"), DestinationStanding::kUncertain);
+    EXPECT_EQ(standing("loopback"), DestinationStanding::kUncertain);
+    EXPECT_EQ(standing("pool"), DestinationStanding::kUncertain);
+    EXPECT_EQ(standing(""), DestinationStanding::kElsewhere);  // the image's own folder
+    const DestinationVerdict ssh = JudgeDestination(image.string(), (work.path / "ssh").string(),
+                                                    sys.path.string(), mountInfo.string());
+    EXPECT_NE(ssh.why.find("user@host:/home"), std::string::npos) << ssh.why;
+}
+
 }  // namespace
 }  // namespace tarvik

@@ -31,6 +31,20 @@ TEST(Utf16, NamesAreCutOnACharacterBoundaryAt255Bytes) {
     EXPECT_EQ(TruncateUtf8("\xF0\x9F\x98\x80", 3), "");
 }
 
+TEST(Utf16, AShortenedNameKeepsItsExtension) {
+    // 250 ASCII bytes, a two-byte character and ".jpeg": 257 bytes, two too many.
+    const std::string stem = std::string(250, 'p') + "\xC3\xA9";
+    EXPECT_EQ(ShortenName(stem + ".jpeg"), std::string(250, 'p') + ".jpeg");
+    // 86 CJK characters and ".jpg": 262 bytes; whole characters give way, not the extension.
+    std::u16string cjk(86, u'\u4E2D');
+    const std::string name = DecodeName(testing::Utf16(cjk + u".jpg"));
+    EXPECT_EQ(name, Utf16LeToUtf8(testing::Utf16(cjk.substr(0, 83))) + ".jpg");
+    // A name without an extension, or whose "extension" is most of it, is cut at the end.
+    EXPECT_EQ(ShortenName(std::string(300, 'x')), std::string(255, 'x'));
+    EXPECT_EQ(ShortenName("a." + std::string(300, 'y')), "a." + std::string(253, 'y'));
+    EXPECT_EQ(ShortenName("." + std::string(300, 'z')).size(), 255u);
+}
+
 TEST(Fixup, RestoresSectorTailsFromTheArrayTheHeaderNames) {
     for (std::size_t usaOffset : {std::size_t{0x2A}, std::size_t{0x30}}) {
         RecordBuilder builder(1, usaOffset);

@@ -15,6 +15,7 @@
  * a word with blanks is written in double quotes. Paths are absolute, '/'-separated,
  * UTF-8.
  *   mkdir PATH
+ *   chain PATH NAME DEPTH                     DEPTH folders NAME, each in the one before
  *   write PATH SIZE SEED                      random content (see content.h)
  *   append PATH SIZE SEED                     more random content at the end
  *   sparse PATH SIZE SEED OFFSET LEN [...]    holes but for the given ranges
@@ -92,6 +93,8 @@ static int run_command(ntfs_volume* vol, const struct script_line* line) {
     const int n = line->count;
     uint64_t v[3];
     if (!strcmp(cmd, "mkdir") && n == 2) return fx_mkdir(vol, w[1]);
+    if (!strcmp(cmd, "chain") && n == 4 && parse_numbers(line->words + 3, 1, v))
+        return fx_chain(vol, w[1], w[2], v[0]);
     if (!strcmp(cmd, "delete") && n == 2) return fx_delete(vol, w[1], 0);
     if (!strcmp(cmd, "rmdir") && n == 2) return fx_delete(vol, w[1], 1);
     if (!strcmp(cmd, "times") && n == 2) return fx_times(vol, w[1]);

@@ -116,6 +116,32 @@ int fx_mkdir(ntfs_volume* vol, const char* path) {
     return close_created(ni, &p, path);
 }
 
+/* Each new folder is opened by its record number for the next one: a chain thousands
+ * deep costs one step per folder, not a walk from the root. */
+int fx_chain(ntfs_volume* vol, const char* path, const char* name, uint64_t depth) {
+    ntfs_inode* dir = ntfs_pathname_to_inode(vol, NULL, path);
+    if (!dir) return fail_errno(path, "folder not found");
+    ntfschar* leaf = NULL;
+    const int leaf_len = ntfs_mbstoucs(name, &leaf);
+    int result = 0;
+    if (leaf_len <= 0 || leaf_len > 255) result = fail(name, "name cannot be converted to UTF-16");
+    for (uint64_t level = 0; level < depth && result == 0; ++level) {
+        ntfs_inode* ni = ntfs_create(dir, const_cpu_to_le32(0), leaf, (u8)leaf_len, S_IFDIR);
+        if (!ni) {
+            result = fail_errno(name, "create failed");
+            break;
+        }
+        const u64 number = ni->mft_no;
+        if (ntfs_inode_close_in_dir(ni, dir)) result = fail_errno(name, "close failed");
+        if (ntfs_inode_close(dir)) result = fail_errno(name, "close failed");
+        dir = ntfs_inode_open(vol, number);
+        if (!dir) return fail_errno(name, "cannot open the new folder");
+    }
+    if (dir && ntfs_inode_close(dir) && result == 0) result = fail_errno(name, "close failed");
+    free(leaf);
+    return result;
+}
+
 int fx_write(ntfs_volume* vol, const char* path, uint64_t size, enum content_kind kind,
              uint64_t seed, int compressed) {
     if (compressed && vol->cluster_size > MAX_COMPRESSED_CLUSTER)
@@ -242,6 +268,44 @@ static int restore_freed_record(ntfs_volume* vol, const char* path, u64 mft_no,
     return 0;
 }
 
+/* The records of a file as they stood before its deletion: the base record and the
+ * extension records its attribute list names. */
+struct saved_records {
+    int count;
+    u64* numbers;
+    MFT_RECORD** records;
+};
+
+static void free_saved(struct saved_records* saved) {
+    for (int i = 0; i < saved->count; ++i) free(saved->records[i]);
+    free(saved->records);
+    free(saved->numbers);
+}
+
+static int save_record(struct saved_records* saved, ntfs_volume* vol, const ntfs_inode* ni) {
+    MFT_RECORD* copy = malloc(vol->mft_record_size);
+    if (!copy) return -1;
+    memcpy(copy, ni->mrec, vol->mft_record_size);
+    saved->numbers[saved->count] = ni->mft_no;
+    saved->records[saved->count] = copy;
+    ++saved->count;
+    return 0;
+}
+
+static int save_records(struct saved_records* saved, ntfs_volume* vol, ntfs_inode* ni) {
+    saved->count = 0;
+    saved->numbers = NULL;
+    saved->records = NULL;
+    if (ntfs_inode_attach_all_extents(ni)) return -1;
+    const int total = 1 + (ni->nr_extents > 0 ? ni->nr_extents : 0);
+    saved->numbers = calloc((size_t)total, sizeof *saved->numbers);
+    saved->records = calloc((size_t)total, sizeof *saved->records);
+    if (!saved->numbers || !saved->records || save_record(saved, vol, ni)) return -1;
+    for (int i = 0; i + 1 < total; ++i)
+        if (save_record(saved, vol, ni->extent_nis[i])) return -1;
+    return 0;
+}
+
 int fx_delete(ntfs_volume* vol, const char* path, int is_folder) {
     /* Opened by path so that the library's path cache holds the entry it drops, and
      * before the folder: opening an inode that is already open gives a second copy,
@@ -259,25 +323,20 @@ int fx_delete(ntfs_volume* vol, const char* path, int is_folder) {
         release_parent(&p);
         return fail(path, is_folder ? "not an empty folder" : "not a file");
     }
-    if (ni->nr_extents != 0) {
+    struct saved_records saved;
+    if (save_records(&saved, vol, ni)) {
+        free_saved(&saved);
         ntfs_inode_close(ni);
         release_parent(&p);
-        return fail(path, "records with extents are not supported");
+        return fail(path, "cannot keep the records");
     }
-    MFT_RECORD* before = malloc(vol->mft_record_size);
-    if (!before) {
-        ntfs_inode_close(ni);
-        release_parent(&p);
-        return fail(path, "out of memory");
-    }
-    memcpy(before, ni->mrec, vol->mft_record_size);
-    const u64 mft_no = ni->mft_no;
     /* ntfs_delete closes both inodes whatever happens. */
     int result = ntfs_delete(vol, path, ni, p.dir, p.leaf, (u8)p.leaf_len);
     p.dir = NULL;
     if (result) result = fail_errno(path, "delete failed");
-    if (result == 0) result = restore_freed_record(vol, path, mft_no, before);
-    free(before);
+    for (int i = 0; result == 0 && i < saved.count; ++i)
+        result = restore_freed_record(vol, path, saved.numbers[i], saved.records[i]);
+    free_saved(&saved);
     release_parent(&p);
     return result;
 }

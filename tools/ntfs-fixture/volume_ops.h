@@ -18,6 +18,8 @@ struct byte_range {
 };
 
 int fx_mkdir(ntfs_volume* vol, const char* path);
+/* depth folders called name, each in the one before, the first in the folder at path. */
+int fx_chain(ntfs_volume* vol, const char* path, const char* name, uint64_t depth);
 /* A new file of size bytes of content. compressed: LZNT1, the file flagged compressed
  * before its first byte is written (needs clusters of 4 KiB at most). */
 int fx_write(ntfs_volume* vol, const char* path, uint64_t size, enum content_kind kind,

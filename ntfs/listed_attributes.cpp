@@ -1,0 +1,73 @@
+#include "ntfs/listed_attributes.h"
+
+#include <vector>
+
+#include "ntfs/attribute.h"
+#include "ntfs/file_name.h"
+#include "ntfs/record_summary.h"
+
+namespace tarvik {
+namespace {
+
+namespace at = attribute_type;
+
+std::optional<FileName> BestListedName(const std::vector<AttributeListEntry>& list,
+                                       ExtensionRecords& records) {
+    std::optional<FileName> best;
+    std::size_t looked = 0;
+    for (const AttributeListEntry& entry : list) {
+        if (entry.type != at::kFileName) continue;
+        if (++looked > kMaxListedNames) break;
+        const auto attribute = records.FindExtent(
+            {entry.recordNumber(), entry.attributeId, entry.startVcn}, at::kFileName, {});
+        if (!attribute || !attribute->isResident()) continue;
+        auto name = FileName::Parse(attribute->Value());
+        if (!name) continue;
+        if (!name->isDosOnly()) return name;
+        if (!best) best = std::move(name);
+    }
+    return best;
+}
+
+// The extent of the unnamed $DATA that starts it, when an extension record holds it.
+std::optional<Attribute> ListedDataStart(const std::vector<AttributeListEntry>& list,
+                                         std::uint32_t recordNumber, ExtensionRecords& records) {
+    for (const AttributeExtent& extent : UnnamedDataExtents(list)) {
+        if (extent.startVcn != 0) continue;
+        if (extent.recordNumber == recordNumber) return std::nullopt;
+        return records.FindExtent(extent, at::kData, {});
+    }
+    return std::nullopt;
+}
+
+// The record's own best name is a DOS 8.3 name: its long name may lie elsewhere.
+bool HoldsDosNameOnly(ByteView record) {
+    const auto summary = SummarizeRecord(record);
+    return summary && summary->fileName && summary->fileName->isDosOnly();
+}
+
+}  // namespace
+
+void TakeListedAttributes(InspectedRecord& inspected, ByteView record, std::uint32_t recordNumber,
+                          const RecordFetcher& fetch, SectorSource& source,
+                          std::uint32_t sectorsPerCluster) {
+    if (!inspected.hasAttributeList || !inspected.isBase) return;
+    const auto value = ReadAttributeListValue(record, source, sectorsPerCluster);
+    if (!value) return;
+    const auto list = ParseAttributeList(ByteView(*value));
+    ExtensionRecords records(record, recordNumber, fetch);
+    const bool dosOnly = inspected.name && HoldsDosNameOnly(record);
+    if (!inspected.name || dosOnly) {
+        if (const auto name = BestListedName(list, records);
+            name && (!inspected.name || !name->isDosOnly())) {
+            inspected.name = name->name;
+            inspected.parent = name->parentRecord();
+            inspected.parentSequence = static_cast<std::uint16_t>(name->parentReference >> 48);
+        }
+    }
+    if (const auto data = ListedDataStart(list, recordNumber, records)) {
+        inspected.size = data->isResident() ? data->Value().size() : data->header().realSize;
+    }
+}
+
+}  // namespace tarvik
