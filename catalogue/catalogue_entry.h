@@ -34,14 +34,13 @@ struct CatalogueEntry {
     char name[kEntryNameBytes] = {};  // UTF-8, NUL-terminated
     std::uint8_t attribute = 0;       // kAttributeDirectory or kAttributeFile
     std::uint64_t creationTime = 0;   // FILETIME: 100 ns units since 1601-01-01 UTC; 0 unknown
-    std::uint32_t size = 0;           // low 32 bits of the size in bytes; 0 for a directory
+    std::uint64_t size = 0;           // real size of the data in bytes; 0 for a directory
     std::uint32_t parent = 0;         // parent folder's number; kRootFolderNumber is the root
     std::uint32_t number = 0;         // own number (record number, or a made-up one)
     std::uint32_t deleted = 0;        // 1 deleted, 0 in use
     std::uint32_t madeUp = 0;         // 1 for a folder made for lost entries
     std::uint32_t madeUpSecond = 0;   // set together with madeUp
-    std::uint32_t reserved1 = 0;
-    std::uint32_t reserved2 = 0;
+    std::uint32_t reserved = 0;
     std::uint32_t compressed = 0;  // 1 when the file is marked compressed
     std::int32_t checkState = kCheckNeverSet;
 
@@ -63,13 +62,12 @@ static_assert(offsetof(CatalogueEntry, name) == 0);
 static_assert(offsetof(CatalogueEntry, attribute) == 256);
 static_assert(offsetof(CatalogueEntry, creationTime) == 257);
 static_assert(offsetof(CatalogueEntry, size) == 265);
-static_assert(offsetof(CatalogueEntry, parent) == 269);
-static_assert(offsetof(CatalogueEntry, number) == 273);
-static_assert(offsetof(CatalogueEntry, deleted) == 277);
-static_assert(offsetof(CatalogueEntry, madeUp) == 281);
-static_assert(offsetof(CatalogueEntry, madeUpSecond) == 285);
-static_assert(offsetof(CatalogueEntry, reserved1) == 289);
-static_assert(offsetof(CatalogueEntry, reserved2) == 293);
+static_assert(offsetof(CatalogueEntry, parent) == 273);
+static_assert(offsetof(CatalogueEntry, number) == 277);
+static_assert(offsetof(CatalogueEntry, deleted) == 281);
+static_assert(offsetof(CatalogueEntry, madeUp) == 285);
+static_assert(offsetof(CatalogueEntry, madeUpSecond) == 289);
+static_assert(offsetof(CatalogueEntry, reserved) == 293);
 static_assert(offsetof(CatalogueEntry, compressed) == 297);
 static_assert(offsetof(CatalogueEntry, checkState) == 301);
 

@@ -11,6 +11,9 @@ namespace tarvik::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// A recovery that wrote what it could, but not everything whole: files whose records
+// cannot be read were not written, or sectors that cannot be read were written as zeros.
+inline constexpr int kExitIncomplete = 3;
 
 // The options every command that reads a drive shares.
 struct DriveOptions {

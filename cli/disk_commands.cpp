@@ -72,6 +72,12 @@ int RunDrivesCommand(const DriveOptions& options) {
         // split the row, nor an escape sequence reach the terminal.
         if (entry.fromGpt) std::printf("\t%s", EscapeListingName(entry.gptName).c_str());
         std::printf("\n");
+        if (const std::uint64_t missing = session.DriveMissingSectors(row))
+            std::fprintf(stderr,
+                         "tarvik-cli: Logical Drive %zu: the image is shorter than its volume: "
+                         "its last %llu sectors are missing, and files there are partly "
+                         "unreadable\n",
+                         row + 1, static_cast<unsigned long long>(missing));
     }
     return FinishOutput(kExitOk);
 }

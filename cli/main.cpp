@@ -18,7 +18,9 @@ constexpr const char* kFooter =
     "Disks are only read, never written. --disk names a disk image or a block device;\n"
     "more may be given in TARVIK_DISKS, separated by ':'.\n"
     "Exit status: 0 success; 1 failure (one line on stderr says why); 2 usage error;\n"
-    "130 interrupted (Ctrl-C): a file the recovery was writing is removed.";
+    "3 recovered in part: some files unreadable (not written) or partly unreadable\n"
+    "(written with zeros where sectors could not be read); 130 interrupted (Ctrl-C):\n"
+    "a file the recovery was writing is removed.";
 
 void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
     command.add_option("--disk", options.disk, "disk image file or block device")
@@ -86,8 +88,10 @@ int main(int argc, char** argv) {
                            "scan a drive, then write all its files, its deleted files or the "
                            "selected ones into DIR/Root with their folders and dates. Prints: "
                            "Written N files, B bytes; skipped N filtered, N empty; unreadable "
-                           "sectors N; with --condition, a second line counts the files it passed "
-                           "over. An existing file is never overwritten: the new one is "
+                           "sectors N; a line counts the unreadable files (not written) and the "
+                           "partly unreadable ones when there are any; with --condition, a line "
+                           "counts the files it passed over. An existing file is never "
+                           "overwritten: the new one is "
                            "named \"NAME (2)\" and so on");
     AddDriveOptions(*recoverCommand, recoverOptions.drive, true);
     recoverCommand
@@ -118,8 +122,8 @@ int main(int argc, char** argv) {
     include->excludes(exclude);
     recoverCommand
         ->add_option("--condition", recoverOptions.condition,
-                     "write only intact files, all but the wholly overwritten (partial), or "
-                     "any (the default)")
+                     "write only intact files, all but the wholly overwritten and the "
+                     "unreadable (partial), or any (the default)")
         ->check(CLI::IsMember({"intact", "partial", "any"}))
         ->option_text("intact|partial|any");
     recoverCommand

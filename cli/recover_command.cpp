@@ -159,6 +159,11 @@ int RunRecoverCommand(const RecoverOptions& options) {
         return Fail("the " + std::to_string(result.filesWritten) +
                     " files created hold none of their bytes: their data could not be read "
                     "from the drive");
+    // Nothing came back, and not for want of files: their records cannot be read.
+    if (result.filesWritten == 0 && result.filesUnreadable != 0 && !result.stopped)
+        return Fail("none of their bytes could be recovered: the records of the " +
+                    std::to_string(result.filesUnreadable) +
+                    " files chosen cannot be read or decoded (see the messages above)");
     std::printf(
         "Written %llu files, %llu bytes; skipped %llu filtered, %llu empty; "
         "unreadable sectors %llu\n",
@@ -167,6 +172,10 @@ int RunRecoverCommand(const RecoverOptions& options) {
         static_cast<unsigned long long>(result.skippedFiltered),
         static_cast<unsigned long long>(result.skippedEmpty),
         static_cast<unsigned long long>(result.unreadableSectors));
+    if (result.filesUnreadable != 0 || result.filesPartlyUnreadable != 0)
+        std::printf("Unreadable files, not written: %llu; partly unreadable files: %llu\n",
+                    static_cast<unsigned long long>(result.filesUnreadable),
+                    static_cast<unsigned long long>(result.filesPartlyUnreadable));
     if (choice.condition != ConditionChoice::kAny)
         std::printf("Skipped %llu files by condition (%s)\n",
                     static_cast<unsigned long long>(result.skippedCondition),
@@ -191,6 +200,16 @@ int RunRecoverCommand(const RecoverOptions& options) {
         return Fail(std::to_string(result.creationFailures) +
                     " folders could not be created (see the messages above); nothing inside "
                     "them was written");
+    }
+    if (result.filesUnreadable != 0 || result.filesPartlyUnreadable != 0 ||
+        result.unreadableSectors != 0) {
+        std::fprintf(stderr,
+                     "tarvik-cli: recovered in part: %llu files unreadable (not written), "
+                     "%llu partly unreadable (%llu sectors written as zeros)\n",
+                     static_cast<unsigned long long>(result.filesUnreadable),
+                     static_cast<unsigned long long>(result.filesPartlyUnreadable),
+                     static_cast<unsigned long long>(result.unreadableSectors));
+        return kExitIncomplete;
     }
     return kExitOk;
 }

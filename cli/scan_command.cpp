@@ -42,11 +42,11 @@ int RunScanCommand(const DriveOptions& options) {
         const std::string path = ShownPlacedPath(catalogue, placed, position, shortened);
         shortenedPaths += shortened ? 1 : 0;
         const CatalogueEntry& entry = catalogue.At(placed[position].catalogueIndex);
-        const std::uint32_t size = entry.size;
+        const auto size = static_cast<unsigned long long>(entry.size);
         const std::uint32_t number = entry.number;
         const std::uint32_t parent = entry.parent;
         const std::size_t index = placed[position].catalogueIndex;
-        std::printf("%s\t%s\t%u\t%s\t%u\t%u\t%s\t%s\t%s\n", entry.IsDirectory() ? "Dir" : "File",
+        std::printf("%s\t%s\t%llu\t%s\t%u\t%u\t%s\t%s\t%s\n", entry.IsDirectory() ? "Dir" : "File",
                     StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
                     path.c_str(), ConditionWord(conditions.Condition(index).condition),
                     FormatPreciseTime(conditions.Times(index).modification).c_str());

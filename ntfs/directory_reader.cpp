@@ -23,6 +23,7 @@ IndexedName NameOf(const IndexEntry& entry) {
     const FileName& key = *entry.fileName;
     IndexedName name;
     name.number = entry.recordNumber();
+    name.sequence = static_cast<std::uint16_t>(entry.fileReference >> 48);
     name.parent = key.parentRecord();
     name.creationTime = key.creationTime;
     name.realSize = key.realSize;

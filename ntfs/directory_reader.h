@@ -10,7 +10,8 @@ namespace tarvik {
 struct ScanState;
 
 struct IndexedName {
-    std::uint32_t number = 0;  // low 32 bits of the file reference
+    std::uint32_t number = 0;    // low 32 bits of the file reference
+    std::uint16_t sequence = 0;  // the record's sequence the reference names
     std::uint32_t parent = 0;
     std::uint64_t creationTime = 0;
     std::uint64_t realSize = 0;

@@ -428,7 +428,7 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
             entry.attribute = kAttributeDirectory;
         } else {
             entry.attribute = kAttributeFile;
-            entry.size = static_cast<std::uint32_t>(record.size);
+            entry.size = record.size;
             entry.compressed = record.compressed ? 1 : 0;
         }
         if (!state.catalogue.Append(entry)) break;

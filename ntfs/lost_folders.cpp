@@ -32,6 +32,7 @@ std::uint32_t UnusedFolderNumber(const ScanState& state) {
         1;
     for (const CatalogueEntry& entry : state.catalogue.Entries()) {
         const std::uint64_t own = entry.number;
+        if (entry.IsMadeUp() && own >= kStaleParentNumbersFirst) continue;
         number = std::max(number, own + 1);
     }
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(number, 0xFFFFFFFFu));

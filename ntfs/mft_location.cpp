@@ -40,9 +40,12 @@ bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
         runs = DecodeRuns(data->RunList()).runs;
     }
     mftMap = MftMap(runs, spc, recordSectors(), volumeSectors());
-    if (mftMap.recordCount() != 0) return true;
-    mftMap = MftMap();
-    return false;
+    if (mftMap.recordCount() == 0) {
+        mftMap = MftMap();
+        return false;
+    }
+    mftBitmap = MftBitmap::Read(view, *source, spc, mftMap.recordCount());
+    return true;
 }
 
 }  // namespace tarvik

@@ -26,7 +26,9 @@ std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_
     inspected.ownNumber = summary->header.recordNumber;
     inspected.sequence = summary->header.sequenceNumber;
     inspected.creationTime = summary->creationTime;
-    inspected.size = summary->initializedSize;
+    inspected.size = summary->realSize;
+    inspected.hasData = summary->hasData;
+    inspected.baseNumber = static_cast<std::uint32_t>(summary->baseReference);
     inspected.compressed = summary->compressed;
     inspected.hasAttributeList = summary->hasAttributeList;
     return inspected;

@@ -1,10 +1,12 @@
 #include "ntfs/scan_phases.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ntfs/attribute.h"
 #include "ntfs/directory_reader.h"
 #include "ntfs/drive_search.h"
 #include "ntfs/entry_counts.h"
@@ -13,6 +15,7 @@
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/number_confirmation.h"
 #include "ntfs/read_ahead.h"
+#include "ntfs/record_facts.h"
 #include "ntfs/record_inspection.h"
 #include "ntfs/record_number_set.h"
 #include "ntfs/scan_state.h"
@@ -23,6 +26,7 @@ namespace tarvik {
 namespace {
 
 constexpr std::uint32_t kMftRecord = 0;
+constexpr std::uint16_t kInUseFlag = 0x01;
 
 std::uint32_t Low32(std::uint64_t value) {
     return static_cast<std::uint32_t>(value);
@@ -78,6 +82,9 @@ class NormalScan {
     void RecordWalk(RecordWalkKind kind);
     void CatalogueRecord(RecordWalkKind kind, std::uint64_t k, const InspectedRecord& record);
     void AddDirectoryId(std::uint32_t number) { state_.directoryIds.Append(number); }
+    void NoteFacts(std::uint64_t k, ByteView bytes, const InspectedRecord& record);
+    bool CatalogueStaleIndexEntry(const IndexedName& entry, const RecordFact& fact);
+    std::uint32_t ParentOf(const InspectedRecord& record);
     // The header alone tells an in-use record the folder tree already catalogued; most
     // records of a healthy volume are such, and need no further decoding.
     bool IsReachedInUseRecord(const RecordBuffer& bytes, std::uint64_t k) const {
@@ -98,6 +105,11 @@ class NormalScan {
     std::vector<std::uint32_t> inUseRecords_;
     std::vector<std::uint64_t> unreadableRecords_;
     std::vector<std::uint32_t> folderRecords_;  // in use, in number order
+    // Every record's use, sequence, size and time, as the pass over the MFT read them.
+    RecordFacts facts_;
+    // A parent reference (number and sequence) whose record is now someone else's, and the
+    // made-up folder number its children are placed under instead.
+    std::map<std::uint64_t, std::uint32_t> staleParents_;
     std::unique_ptr<ReadAheadSource> indexBlocks_;
 };
 
@@ -126,17 +138,22 @@ void NormalScan::ReadMft() {
             unreadableRecords_.push_back(k);
             continue;
         }
+        // A record the MFT's bitmap calls free is not in use, whatever its header says.
+        const bool listedInUse = !state_.mftBitmap || state_.mftBitmap->InUse(k);
         if (const auto header = FileRecordHeader::Parse(ByteView(bytes));
             header && k <= UINT32_MAX && (header->isDirectory() || header->isExtension())) {
             state_.recordCache.Keep(Low32(k), bytes);
-            if (header->inUse() && header->isDirectory() && !header->isExtension())
+            if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
                 folderRecords_.push_back(Low32(k));
         }
         if (!PrepareFileRecord(bytes)) continue;
         if (state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
         auto record = InspectPreparedRecord(bytes);
-        if (record) TakeExtensions(*record, bytes, k);
-        if (!record || !record->isBase || !record->name) continue;
+        if (!record) continue;
+        if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
+        TakeExtensions(*record, bytes, k);
+        NoteFacts(k, ByteView(bytes), *record);
+        if (!record->isBase || !record->name) continue;
         if (record->inUse() && k <= UINT32_MAX) {
             inUseRecords_.push_back(Low32(k));
         } else {
@@ -216,6 +233,46 @@ void NormalScan::ReadIndexBlocksAhead() {
     state_.indexSource = indexBlocks_.get();
 }
 
+void NormalScan::NoteFacts(std::uint64_t k, ByteView bytes, const InspectedRecord& record) {
+    if (k > UINT32_MAX) return;
+    if (!record.isBase) {
+        // The first piece of the base record's data, when its list put it here.
+        if (!record.inUse()) return;
+        const auto data = FindAttribute(bytes, attribute_type::kData);
+        if (data && !data->isResident() && data->header().startVcn == 0)
+            facts_.SetSizeFromExtension(record.baseNumber, data->header().realSize);
+        return;
+    }
+    RecordFact fact;
+    fact.inUse = record.inUse();
+    fact.directory = record.isDirectory();
+    fact.named = record.name.has_value();
+    fact.sequence = record.sequence;
+    fact.size = record.size;
+    fact.creationTime = record.creationTime;
+    // The list, when there is one, gave the size of the data's first piece wherever it is.
+    facts_.SetBase(Low32(k), fact, record.hasData || (record.hasAttributeList && record.size != 0));
+}
+
+// An index entry whose record was freed, or freed and used again, since the entry was
+// written. Its record, when it still has a name, is the deleted entry the record walk
+// lists; a freed file record without one is listed from the index entry, as deleted.
+// True when the entry was catalogued.
+bool NormalScan::CatalogueStaleIndexEntry(const IndexedName& entry, const RecordFact& fact) {
+    if (fact.inUse || fact.directory || entry.directory || fact.named) return false;
+    CatalogueEntry item{};
+    item.SetName(entry.name);
+    item.number = entry.number;
+    item.parent = entry.parent;
+    item.creationTime = fact.creationTime;
+    item.attribute = kAttributeFile;
+    item.size = fact.size;
+    item.deleted = 1;
+    ++state_.counters.deletedFiles;
+    if (IsStoredNumber(entry.number)) state_.catalogue.Append(item);
+    return true;
+}
+
 void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
     ScanCounters& counters = state_.counters;
     CatalogueEntry item{};
@@ -223,7 +280,20 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
     item.number = entry.number;
     item.parent = entry.parent;
     item.creationTime = entry.creationTime;
+    item.size = entry.realSize;
     item.compressed = entry.compressed ? 1 : 0;
+    // The record, not the entry, tells the size and times and whether the entry is live.
+    // A record that could not be read leaves the entry's own figures.
+    if (const auto fact = facts_.Find(entry.number)) {
+        if (!fact->inUse || fact->sequence != entry.sequence) {
+            if (!fact->named && !reached_.Contains(entry.number) &&
+                CatalogueStaleIndexEntry(entry, *fact))
+                reached_.Insert(entry.number);
+            return;
+        }
+        item.creationTime = fact->creationTime;
+        item.size = fact->size;
+    }
     if (entry.directory) {
         item.attribute = kAttributeDirectory;
         item.size = 0;
@@ -231,7 +301,6 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
         AddDirectoryId(entry.number);
     } else {
         item.attribute = kAttributeFile;
-        item.size = Low32(entry.realSize);
         ++counters.normalFiles;
     }
     reached_.Insert(entry.number);
@@ -265,9 +334,9 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     ScanCounters& counters = state_.counters;
     CatalogueEntry item{};
     item.SetName(*record.name);
-    item.parent = record.parent;
+    item.parent = ParentOf(record);
     item.creationTime = record.creationTime;
-    item.size = Low32(record.size);
+    item.size = record.size;
     const bool deleted = kind == RecordWalkKind::Deleted && !record.inUse();
     item.deleted = deleted ? 1 : 0;
     item.compressed = (!deleted && record.compressed) ? 1 : 0;
@@ -302,6 +371,21 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     item.number = number;
     if (!deleted) reached_.Insert(number);
     if (IsStoredNumber(number)) state_.catalogue.Append(item);
+}
+
+// A record belongs in its parent folder only while that folder's record is the one it
+// names: the sequence must match (or be the one before, for a folder deleted since:
+// freeing a record moves its sequence on). A parent whose record was reused for another
+// file or folder is not this record's parent; its children are gathered under a made-up
+// folder of their own instead of being shown inside a stranger.
+std::uint32_t NormalScan::ParentOf(const InspectedRecord& record) {
+    if (!facts_.Find(record.parent) || facts_.IsFolderOf(record.parent, record.parentSequence))
+        return record.parent;
+    const std::uint64_t key = (std::uint64_t{record.parent} << 16) | record.parentSequence;
+    const std::uint32_t next =
+        kStaleParentNumbersLast - static_cast<std::uint32_t>(staleParents_.size());
+    if (next < kStaleParentNumbersFirst && !staleParents_.contains(key)) return record.parent;
+    return staleParents_.try_emplace(key, next).first->second;
 }
 
 // Every record of the MFT in number order, as the pass over the MFT kept it. The in-use
@@ -358,6 +442,7 @@ void NormalScan::Run(Notifier& notifier) {
     const std::uint64_t records = state_.mftMap.recordCount();
     reached_.Cover(records);
     directoriesRead_.Cover(records);
+    facts_.Cover(records);
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
     // About one entry per record: set aside at once rather than copied on growing.
     state_.catalogue.Reserve(records + records / 8 + 1000);
@@ -378,6 +463,7 @@ void NormalScan::Run(Notifier& notifier) {
     if (!state_.StopRequested()) RecordWalk(RecordWalkKind::Deleted);
     deletedRecords_.clear();
     inUseRecords_.clear();
+    facts_.Clear();
     RunLostFilesPhase(state_, progress_, 0);
 }
 

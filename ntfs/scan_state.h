@@ -11,6 +11,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/directory_id_list.h"
 #include "catalogue/folder_table.h"
+#include "ntfs/mft_bitmap.h"
 #include "ntfs/mft_map.h"
 #include "ntfs/read_ahead.h"
 #include "ntfs/scan_engine.h"
@@ -27,6 +28,12 @@ struct FoundRecordOrigin {
     bool inUse = false;
     std::uint8_t volume = 0;
 };
+
+// Folders made for children whose parent's record now belongs to another file or folder
+// are numbered down from the top of this range: no record, found record or lost folder
+// takes a number in it.
+inline constexpr std::uint32_t kStaleParentNumbersFirst = 0xF0000000u;
+inline constexpr std::uint32_t kStaleParentNumbersLast = 0xFFFFFFFEu;
 
 inline constexpr std::uint8_t kLiveVolume = 0;
 inline constexpr std::uint8_t kOlderVolume = 1;
@@ -78,6 +85,9 @@ struct ScanState {
     std::optional<DriveSector> mftRecordSector;
     std::optional<DriveSector> mirrorRecordSector;
     MftMap mftMap;
+    // Which MFT records the volume counts as in use; none when record 0 keeps no
+    // readable bitmap (record headers are then taken at their word).
+    std::optional<MftBitmap> mftBitmap;
     // Records kept from the scan's pass over the MFT for the folder tree walk; ReadRecord
     // takes a record from here when it is held.
     RecordCache recordCache;

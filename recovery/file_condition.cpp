@@ -1,12 +1,14 @@
 #include "recovery/file_condition.h"
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 #include <map>
 #include <optional>
 #include <utility>
 
 #include "catalogue/entry_date.h"
+#include "disk/disk_geometry.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
 #include "ntfs/scan_engine.h"
@@ -31,6 +33,29 @@ struct Extent {
     std::uint32_t owner = 0;  // record number
 };
 
+// Where a plain file (not compressed, initialized to its length) shows whether another
+// file was written over it since. A file is written in whole pages: what follows its
+// last byte up to the end of that page (or of its cluster, if smaller) is zeros. So
+// the bytes after its end that are not zeros, or a cluster inside it or its own end
+// reached by a run of zeros (where a shorter file written over it ended, the rest of
+// its page zeroed), tell of a later writer.
+struct WrittenData {
+    static constexpr std::uint32_t kClustersLooked = 16;
+    static constexpr std::uint64_t kPage = 4096;
+    // The first clusters of its first run, each full of its data: sector and count.
+    std::uint64_t headSector = 0;
+    std::uint32_t headClusters = 0;
+    std::uint32_t clusterBytes = 0;
+    // Around its end: the sectors from tailSector, tailSectors of them; its last bytes
+    // before endAt (from lastFrom, when they lie in the same cluster), and the rest of
+    // its last page after it, up to pageEndAt.
+    std::optional<std::uint64_t> tailSector;
+    std::uint16_t tailSectors = 0;
+    std::optional<std::uint16_t> lastFrom;
+    std::uint16_t endAt = 0;
+    std::uint16_t pageEndAt = 0;
+};
+
 // A deleted catalogued file whose data lies in clusters.
 struct DeletedFile {
     std::uint32_t number = 0;
@@ -38,6 +63,9 @@ struct DeletedFile {
     std::uint64_t recordChange = 0;
     std::vector<Extent> runs;
     bool mapped = false;  // its data (resident or runs) could be found
+    // What of its data cannot be read (kNone: all of it can).
+    ReadGap readGap = ReadGap::kNone;
+    WrittenData written;
     // A copy of a live record of the same file (same number and sequence), whose
     // clusters are its own.
     std::uint32_t liveTwin = UINT32_MAX;
@@ -183,6 +211,51 @@ std::optional<EntryTimes> TimesOf(ByteView record) {
     return attribute ? TimesOf(*attribute) : std::nullopt;
 }
 
+// Where to look, in sectors of the file's own volume.
+WrittenData WhereWritten(const FileDataMap& map, std::uint32_t clusterSectors) {
+    WrittenData where;
+    const std::uint64_t clusterBytes = std::uint64_t{clusterSectors} * 512;
+    if (map.resident || map.compressionUnitClusters != 0 || map.initializedSize < map.realSize ||
+        map.realSize == 0 || clusterBytes == 0 || clusterBytes > (1u << 20))
+        return where;
+    where.clusterBytes = static_cast<std::uint32_t>(clusterBytes);
+    const std::uint64_t fullClusters = map.realSize / clusterBytes;
+    for (const DataRun& run : map.runs) {
+        if (run.vcn != 0 || run.sparse) continue;
+        const auto sector = ClusterStart(run.lcn, clusterSectors);
+        if (!sector) break;
+        where.headSector = sector->value();
+        where.headClusters = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+            {run.lengthClusters, fullClusters, WrittenData::kClustersLooked}));
+        break;
+    }
+    // Byte offsets within the file: its last cluster, what is looked at in it.
+    const std::uint64_t end = map.realSize;
+    const std::uint64_t vcn = (end - 1) / clusterBytes;
+    const std::uint64_t clusterStart = vcn * clusterBytes;
+    const std::uint64_t clusterEnd = clusterStart + clusterBytes;
+    const std::uint64_t pageEnd = std::min(
+        (end + WrittenData::kPage - 1) / WrittenData::kPage * WrittenData::kPage, clusterEnd);
+    constexpr std::uint64_t kLastBytes = 64;
+    const bool lastInCluster = end >= clusterStart + kLastBytes;
+    const std::uint64_t from = lastInCluster ? (end - kLastBytes) / 512 * 512 : end / 512 * 512;
+    const std::uint64_t to = (pageEnd + 511) / 512 * 512;
+    if (to <= from || to - from > WrittenData::kPage + 512) return where;
+    for (const DataRun& run : map.runs) {
+        if (run.sparse || vcn < run.vcn || vcn - run.vcn >= run.lengthClusters) continue;
+        const auto cluster = run.lcn.Plus(vcn - run.vcn);
+        const auto sector = cluster ? ClusterStart(*cluster, clusterSectors) : std::nullopt;
+        if (!sector) break;
+        where.tailSector = sector->value() + (from - clusterStart) / 512;
+        where.tailSectors = static_cast<std::uint16_t>((to - from) / 512);
+        if (lastInCluster) where.lastFrom = static_cast<std::uint16_t>(end - kLastBytes - from);
+        where.endAt = static_cast<std::uint16_t>(end - from);
+        where.pageEndAt = static_cast<std::uint16_t>(pageEnd - from);
+        break;
+    }
+    return where;
+}
+
 // A file's data clusters as clusters of the live volume, with what orders its writing
 // against others'. Its runs are read with the cluster size of the volume the record
 // belongs to, which began at its own place on the drive: an older volume formatted over
@@ -198,8 +271,10 @@ DeletedFile WeighedFile(ScanEngine& engine, std::uint32_t number, ByteView recor
     file.number = number;
     file.logSequence = logSequence;
     file.recordChange = recordChange;
-    file.mapped = map.has_value() && map->extentsMissed == 0;
+    file.mapped = map.has_value();
+    if (map && (map->extentsMissed != 0 || !map->runsWhole)) file.readGap = ReadGap::kRunList;
     if (!map || map->resident || fileClusterSectors == 0 || liveClusterSectors == 0) return file;
+    file.written = WhereWritten(*map, fileClusterSectors);
     // Only clusters below the data's end hold the file: an uncompressed file's clusters
     // past its initialized size are read as zeros, and a compressed file keeps its data
     // in the units up to its length.
@@ -236,7 +311,29 @@ struct MftFacts {
     // damaged MFT may claim any size, and the list grows as records come instead.
     static constexpr std::uint64_t kTimesSetAside = 1u << 22;
 
-    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {}
+    // Per record number, what the pass saw of a base record (bits, or-ed).
+    static constexpr std::uint8_t kSeen = 1;       // a base record that decodes
+    static constexpr std::uint8_t kHasData = 2;    // with unnamed data, or an attribute list
+    static constexpr std::uint8_t kCutShort = 4;   // a data run list cut short
+    static constexpr std::uint8_t kPastImage = 8;  // data clusters past the image's end
+
+    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {
+        const DriveGeometry& g = engine.geometry();
+        std::uint64_t diskSectors = 0;
+        if (g.sectorsPerCluster != 0 && GetDiskSectorCount(g.driveCode, diskSectors) &&
+            diskSectors > 0) {
+            const std::uint64_t first = g.firstSector.value();
+            readableClusters =
+                diskSectors > first ? (diskSectors - first) / g.sectorsPerCluster : 0;
+        }
+    }
+
+    void Mark(std::uint32_t number, std::uint8_t bits) {
+        if (states.capacity() == 0)
+            states.reserve(std::min(engine.mftRecordCount(), kTimesSetAside));
+        if (number >= states.size()) states.resize(std::size_t{number} + 1);
+        states[number] |= bits;
+    }
 
     // The runs of a record in use (every non-resident attribute holds its clusters:
     // data, named streams, folder indexes, attribute lists), the times of a base record,
@@ -248,21 +345,31 @@ struct MftFacts {
         const std::uint32_t owner =
             header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
         std::optional<EntryTimes> times;
+        std::uint8_t state = header->isExtension() ? 0 : kSeen;
         AttributeWalker walker(record);
         while (const auto attribute = walker.Next()) {
+            const bool data = attribute->IsUnnamed(at::kData);
+            if (data || attribute->type() == at::kAttributeList) state |= kHasData;
             if (attribute->isResident()) {
                 if (!times && attribute->type() == at::kStandardInformation)
                     times = TimesOf(*attribute);
                 continue;
             }
             if (!header->inUse()) continue;
+            if (data && !RunListWhole(*attribute)) state |= kCutShort;
             for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
                 if (run.sparse || run.lengthClusters == 0) continue;
                 const std::uint64_t start = run.lcn.value();
                 if (start > UINT64_MAX - run.lengthClusters) continue;
+                if (data && start + run.lengthClusters > readableClusters) state |= kPastImage;
                 live.push_back({start, start + run.lengthClusters, owner});
             }
         }
+        // An extension record in use adds what it holds of the data to its base
+        // record's state. A base record counts as seen in use or not: a folder's index
+        // may still name one that is not, and its file is then listed from the record.
+        if (header->isExtension()) state = header->inUse() ? state & (kCutShort | kPastImage) : 0;
+        if (state != 0) Mark(owner, state);
         if (header->isExtension()) return;
         if (times) {
             if (timesByNumber.capacity() == 0)
@@ -270,16 +377,22 @@ struct MftFacts {
             if (own >= timesByNumber.size()) timesByNumber.resize(std::size_t{own} + 1);
             timesByNumber[own] = *times;
         }
-        if (!header->inUse())
-            deleted.push_back(WeighedFile(engine, own, record, header->logSequenceNumber,
-                                          times ? times->recordChange : 0));
+        if (!header->inUse()) {
+            DeletedFile file = WeighedFile(engine, own, record, header->logSequenceNumber,
+                                           times ? times->recordChange : 0);
+            for (const Extent& run : file.runs) {
+                if (run.end > readableClusters && file.readGap == ReadGap::kNone)
+                    file.readGap = ReadGap::kPastImage;
+            }
+            deleted.push_back(std::move(file));
+        }
     }
 
     std::uint64_t Bytes() const {
         std::uint64_t runs = 0;
         for (const DeletedFile& f : deleted) runs += f.runs.capacity() * sizeof(Extent);
         return timesByNumber.capacity() * sizeof(EntryTimes) + live.capacity() * sizeof(Extent) +
-               deleted.capacity() * sizeof(DeletedFile) + runs;
+               deleted.capacity() * sizeof(DeletedFile) + runs + states.capacity();
     }
 
     ScanEngine& engine;
@@ -289,6 +402,10 @@ struct MftFacts {
     // Every base record not in use, in number order: which of them the catalogue holds
     // as deleted files is known only after the scan.
     std::vector<DeletedFile> deleted;
+    // Per record number: the kSeen... bits of the base records.
+    std::vector<std::uint8_t> states;
+    // Clusters of the volume the disk (or image) holds: an image cut short holds fewer.
+    std::uint64_t readableClusters = UINT64_MAX;
     bool whole = false;
 };
 
@@ -330,6 +447,9 @@ class ConditionBuilder {
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
+    bool WrittenOver(const DeletedFile& file) const;
+    bool SetCondition(std::uint32_t number, const EntryCondition& condition);
+    EntryCondition DecideLive(std::uint32_t number, bool empty) const;
     std::uint64_t Bytes() const;
 
     ScanEngine& engine_;
@@ -346,6 +466,10 @@ class ConditionBuilder {
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
     std::vector<DeletedFile> deleted_;
+    // What the MFT pass saw of each base record (MftFacts' bits), when it went over the
+    // whole MFT.
+    std::vector<std::uint8_t> states_;
+    bool statesKnown_ = false;
     std::vector<bool> recordRead_;  // per catalogue entry: its record was read
     // Per catalogue entry: what is left of it is weighed (a deleted file, or one found
     // outside the MFT of a volume that has one); every other file holds its clusters.
@@ -391,6 +515,11 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
         if (number < times_.size()) timesSlot_[index] = number;
     }
     live_ = std::move(facts.live);
+    states_ = std::move(facts.states);
+    statesKnown_ = true;
+    // Every deleted record with clusters claims them, listed or not: one whose name lies
+    // in an extension record may be missing from the catalogue, yet its data went where
+    // it went.
     auto range = byNumber_.begin();
     for (DeletedFile& file : facts.deleted) {
         range = std::lower_bound(range, byNumber_.end(), std::pair{file.number, std::uint32_t{0}});
@@ -399,7 +528,7 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
             recordRead_[it->second] = true;
             catalogued = catalogued || weighed_[it->second];
         }
-        if (catalogued) deleted_.push_back(std::move(file));
+        if (catalogued || !file.runs.empty()) deleted_.push_back(std::move(file));
     }
     std::vector<DeletedFile>().swap(facts.deleted);
     facts.whole = false;  // used up: a table made again reads the MFT
@@ -500,7 +629,56 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
     } else {
         result.condition = FileCondition::kPartlyOverwritten;
     }
+    if (result.condition != FileCondition::kOverwritten && file.readGap != ReadGap::kNone) {
+        result.condition = FileCondition::kPartlyUnreadable;
+        result.readGap = file.readGap;
+    }
     return result;
+}
+
+// Whether its bytes show another file written over it (WrittenData). Sectors that
+// cannot be read tell nothing.
+bool ConditionBuilder::WrittenOver(const DeletedFile& file) const {
+    constexpr std::size_t kZeroEnd = 64;  // a shorter file's end: 98% of them leave more
+    const WrittenData& where = file.written;
+    SectorSource& source = engine_.SourceOf(file.number);
+    const auto zero = [](std::uint8_t b) { return b == 0; };
+    if (where.headClusters != 0 && where.clusterBytes >= kZeroEnd) {
+        std::vector<std::uint8_t> head(std::size_t{where.headClusters} * where.clusterBytes);
+        if (source.Read(DriveSector(where.headSector), head)) {
+            for (std::size_t end = where.clusterBytes; end <= head.size();
+                 end += where.clusterBytes) {
+                const auto tail = head.begin() + static_cast<std::ptrdiff_t>(end);
+                if (std::all_of(tail - kZeroEnd, tail, zero)) return true;
+            }
+        }
+    }
+    if (!where.tailSector) return false;
+    std::vector<std::uint8_t> tail(std::size_t{where.tailSectors} * 512);
+    if (!source.Read(DriveSector(*where.tailSector), tail)) return false;
+    const auto at = [&](std::uint16_t offset) { return tail.begin() + offset; };
+    if (where.lastFrom && std::all_of(at(*where.lastFrom), at(where.endAt), zero)) return true;
+    return !std::all_of(at(where.endAt), at(where.pageEndAt), zero);
+}
+
+// A file in use holds its clusters; what the MFT pass saw of its record tells whether
+// they can all be read.
+EntryCondition ConditionBuilder::DecideLive(std::uint32_t number, bool empty) const {
+    EntryCondition c;
+    c.condition = FileCondition::kIntact;
+    if (!statesKnown_ || number >= engine_.mftRecordCount()) return c;
+    const std::uint8_t state = number < states_.size() ? states_[number] : 0;
+    if (!(state & MftFacts::kSeen) || (!(state & MftFacts::kHasData) && !empty)) {
+        c.condition = FileCondition::kUnreadable;
+        c.readGap = ReadGap::kRecord;
+    } else if (state & MftFacts::kCutShort) {
+        c.condition = FileCondition::kPartlyUnreadable;
+        c.readGap = ReadGap::kRunList;
+    } else if (state & MftFacts::kPastImage) {
+        c.condition = FileCondition::kPartlyUnreadable;
+        c.readGap = ReadGap::kPastImage;
+    }
+    return c;
 }
 
 void ConditionBuilder::Decide(WriteOrder& order) {
@@ -524,19 +702,52 @@ void ConditionBuilder::Decide(WriteOrder& order) {
         for (const Extent& run : deleted_[i].runs) claims_.Paint(run.start, run.end, i);
 
     // Catalogue indexes of each deleted file, through its record number.
+    // Files no record takes clusters from are looked at last, in the order of their
+    // place on the drive.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> unclaimed;
     for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
+        if (!std::binary_search(byNumber_.begin(), byNumber_.end(),
+                                std::pair{deleted_[i].number, std::uint32_t{0}},
+                                [](const auto& a, const auto& b) { return a.first < b.first; }))
+            continue;  // a claimant only
         EntryCondition decided;
         if (deleted_[i].mapped) {
             decided = DecideDeleted(deleted_[i], i);
         } else {
-            decided.unknownCause = UnknownCause::kNoRecord;
+            decided.condition = FileCondition::kUnreadable;
+            decided.readGap = ReadGap::kRecord;
         }
-        const auto range = std::equal_range(
-            byNumber_.begin(), byNumber_.end(), std::pair{deleted_[i].number, std::uint32_t{0}},
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto it = range.first; it != range.second; ++it)
-            if (weighed_[it->second]) conditions_[it->second] = decided;
+        if (SetCondition(deleted_[i].number, decided) &&
+            decided.condition == FileCondition::kIntact)
+            unclaimed.emplace_back(deleted_[i].written.headSector, i);
     }
+    std::sort(unclaimed.begin(), unclaimed.end());
+    for (const auto& [sector, i] : unclaimed) {
+        const bool stopped = Stopped();
+        if (!stopped && !WrittenOver(deleted_[i])) continue;
+        // No record lists another holder, yet its clusters were written again: a file
+        // written there and deleted in turn, whose record was then given to another.
+        EntryCondition decided;
+        decided.unknownCause = stopped ? UnknownCause::kNotComputed : UnknownCause::kWrittenAgain;
+        decided.dataClusters = 0;
+        for (const Extent& run : deleted_[i].runs) decided.dataClusters += run.end - run.start;
+        SetCondition(deleted_[i].number, decided);
+    }
+}
+
+// Gives every weighed catalogue entry of the record number its condition; false when
+// the catalogue holds none (a deleted record that only claims clusters).
+bool ConditionBuilder::SetCondition(std::uint32_t number, const EntryCondition& condition) {
+    const auto range =
+        std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    bool any = false;
+    for (auto it = range.first; it != range.second; ++it) {
+        if (!weighed_[it->second]) continue;
+        conditions_[it->second] = condition;
+        any = true;
+    }
+    return any;
 }
 
 std::uint64_t ConditionBuilder::Bytes() const {
@@ -592,9 +803,7 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
             c = EntryCondition{};
             c.condition = FileCondition::kNotApplicable;
         } else if (!weighed_[i]) {
-            // A file in use holds its clusters.
-            c = EntryCondition{};
-            c.condition = FileCondition::kIntact;
+            c = DecideLive(entry.number, entry.size == 0);
         } else if (c.condition == FileCondition::kUnknown &&
                    c.unknownCause == UnknownCause::kNone) {
             c.unknownCause = cause;
@@ -635,6 +844,10 @@ const char* ConditionWord(FileCondition condition) {
             return "overwritten";
         case FileCondition::kUnknown:
             return "unknown";
+        case FileCondition::kPartlyUnreadable:
+            return "partly unreadable";
+        case FileCondition::kUnreadable:
+            return "unreadable";
     }
     return "unknown";
 }
@@ -646,7 +859,8 @@ bool ConditionPasses(FileCondition condition, ConditionChoice choice) {
         case ConditionChoice::kIntact:
             return condition == FileCondition::kIntact;
         case ConditionChoice::kPartial:
-            return condition != FileCondition::kOverwritten;
+            return condition != FileCondition::kOverwritten &&
+                   condition != FileCondition::kUnreadable;
     }
     return true;
 }

@@ -7,6 +7,14 @@
 // in use (those files own their clusters), by $Bitmap (a cluster marked in use that no
 // readable record lists is taken all the same), and, between deleted records that
 // claim the same cluster, by which record was written later: its data went there last.
+// Where no record claims them any more (a later file deleted in turn, its record given
+// to another), a file's own bytes may still tell: files are written in whole pages, so
+// zeros where a shorter file ended inside it, or anything but zeros after its own end,
+// make it "unknown" rather than intact.
+//
+// A file in use whose record cannot be read or decoded is "unreadable"; one whose run
+// list is cut short, or whose clusters lie past the end of the image, is "partly
+// unreadable", and so is a deleted one (unless it is wholly overwritten).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -48,6 +56,19 @@ enum class FileCondition : std::uint8_t {
     kPartlyOverwritten,
     kOverwritten,
     kUnknown,
+    // Part of the data cannot be read from the drive: the run list is cut short, an
+    // extension record holding runs is missing, or clusters lie past the image's end.
+    kPartlyUnreadable,
+    // The file's record cannot be read or decoded: where its data lies is not known.
+    kUnreadable,
+};
+
+// What of a file cannot be read, for a partly unreadable or unreadable one.
+enum class ReadGap : std::uint8_t {
+    kNone,
+    kRecord,     // the record cannot be read, or holds no data attribute that decodes
+    kRunList,    // a run list is cut short, or an extension record of runs is missing
+    kPastImage,  // clusters lie past the end of the disk image (or device)
 };
 
 // Who holds (most of) the clusters a deleted file lost.
@@ -66,6 +87,9 @@ enum class UnknownCause : std::uint8_t {
     kNoBitmap,     // $Bitmap could not be read
     kNoRecord,     // the file's own record could not be read again
     kNotComputed,  // a stop request came first
+    // Its clusters are free and no record claims them since, yet the bytes after its
+    // end were written again: another file held them, whose record was reused.
+    kWrittenAgain,
 };
 
 // How two deleted records claiming one cluster are ordered.
@@ -100,6 +124,7 @@ struct EntryCondition {
     ClusterTaker taker = ClusterTaker::kNone;
     FileCondition condition = FileCondition::kUnknown;
     UnknownCause unknownCause = UnknownCause::kNone;
+    ReadGap readGap = ReadGap::kNone;
 };
 static_assert(sizeof(EntryCondition) == 32);
 
@@ -142,14 +167,15 @@ class ConditionTable {
     std::uint64_t peakBytes_ = 0;
 };
 
-// "intact", "partial", "overwritten", "unknown"; "-" for a folder.
+// "intact", "partial", "overwritten", "unknown", "partly unreadable", "unreadable";
+// "-" for a folder.
 const char* ConditionWord(FileCondition condition);
 
 // Which files a recovery takes by their condition.
 enum class ConditionChoice : std::uint8_t {
     kAny,
     kIntact,   // intact files only
-    kPartial,  // all but the wholly overwritten
+    kPartial,  // all but the wholly overwritten and the unreadable
 };
 bool ConditionPasses(FileCondition condition, ConditionChoice choice);
 

@@ -39,6 +39,11 @@ class ClusterReader {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         const std::uint64_t end = first + count;
         const std::uint64_t clusterBytes = std::uint64_t{spc_} * kSectorBytes;
+        // Clusters of the file no run places (a run list cut short, an extent not found)
+        // are missing.
+        const std::uint64_t owned = std::min(end, fileClusters_) - std::min(first, fileClusters_);
+        const std::uint64_t placed = PlacedClusters(first, owned);
+        if (placed < owned) unreadable_ += (owned - placed) * spc_;
         for (const DataRun& run : runs_) {
             const std::uint64_t runEnd = RunEnd(run);
             if (run.sparse || runEnd <= first || run.vcn >= end) continue;
@@ -74,7 +79,24 @@ class ClusterReader {
         return allocated;
     }
 
+    // Clusters in [first, first + count) that some run, sparse or not, places.
+    std::uint64_t PlacedClusters(std::uint64_t first, std::uint64_t count) const {
+        std::uint64_t placed = 0;
+        std::uint64_t at = first;  // runs are in VCN order: what lies before `at` is counted
+        const std::uint64_t end = first + count;
+        for (const DataRun& run : runs_) {
+            const std::uint64_t from = std::max(at, run.vcn);
+            const std::uint64_t to = std::min(end, RunEnd(run));
+            if (from >= to) continue;
+            placed += to - from;
+            at = to;
+        }
+        return placed;
+    }
+
     std::uint64_t unreadable() const { return unreadable_; }
+    // The clusters that hold the file's bytes: those past them are read, never missed.
+    void HoldsClusters(std::uint64_t clusters) { fileClusters_ = clusters; }
     void CountUnreadable(std::uint64_t sectors) { unreadable_ += sectors; }
 
   private:
@@ -106,6 +128,7 @@ class ClusterReader {
     std::uint64_t volumeSectors_;
     const StopFlag* stop_;
     std::uint64_t unreadable_ = 0;
+    std::uint64_t fileClusters_ = UINT64_MAX;
 };
 
 // Replaces each compression unit of `buffer` by its decompressed form: a unit whose
@@ -154,7 +177,7 @@ class ProgressSteps {
 
 // How much of the file the map can place: a damaged record's real size may claim far
 // more than its runs cover, and no more than the runs' extent (or, when extents are
-// missing, the allocation the record states) is ever written.
+// missing or a run list is cut short, the allocation the record states) is ever written.
 std::uint64_t WritableLength(const FileDataMap& map, std::uint64_t clusterBytes) {
     std::uint64_t mappedEnd = 0;
     for (const DataRun& run : map.runs) {
@@ -164,7 +187,8 @@ std::uint64_t WritableLength(const FileDataMap& map, std::uint64_t clusterBytes)
     }
     std::uint64_t mappedBytes = 0;
     if (__builtin_mul_overflow(mappedEnd, clusterBytes, &mappedBytes)) mappedBytes = UINT64_MAX;
-    if (map.extentsMissed != 0) mappedBytes = std::max(mappedBytes, map.allocatedSize);
+    if (map.extentsMissed != 0 || !map.runsWhole)
+        mappedBytes = std::max(mappedBytes, map.allocatedSize);
     return std::min(map.realSize, mappedBytes);
 }
 
@@ -182,7 +206,7 @@ std::optional<std::vector<DataPiece>> PlainPieces(const FileDataMap& map,
                                                   std::uint32_t sectorsPerCluster,
                                                   std::uint64_t volumeSectors) {
     if (map.resident || sectorsPerCluster == 0 || map.compressionUnitClusters != 0 ||
-        map.extentsMissed != 0)
+        map.extentsMissed != 0 || !map.runsWhole)
         return std::nullopt;
     const std::uint64_t clusterBytes = std::uint64_t{sectorsPerCluster} * kSectorBytes;
     const std::uint64_t length = CopyLength(map, sectorsPerCluster, volumeSectors);
@@ -290,6 +314,7 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
     const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
 
     ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop);
+    reader.HoldsClusters(fileLength / clusterBytes + (fileLength % clusterBytes != 0));
     ProgressSteps progress(options.progress, fileLength);
     std::vector<std::uint8_t> buffer;
     std::vector<std::uint8_t> scratch;

@@ -9,6 +9,19 @@ namespace {
 
 namespace at = attribute_type;
 
+bool RunListWhole(const Attribute& attribute, const DecodedRunList& decoded) {
+    if (!decoded.complete) return false;
+    const AttributeHeader& h = attribute.header();
+    // An empty attribute says its last VCN is -1.
+    if (h.lastVcn < h.startVcn || h.lastVcn == UINT64_MAX) return true;
+    const std::uint64_t wanted = h.lastVcn - h.startVcn + 1;
+    std::uint64_t placed = 0;
+    for (const DataRun& run : decoded.runs) {
+        if (__builtin_add_overflow(placed, run.lengthClusters, &placed)) return true;
+    }
+    return placed >= wanted;
+}
+
 void TakeSizes(const Attribute& attribute, FileDataMap& map) {
     const AttributeHeader& h = attribute.header();
     map.realSize = h.realSize;
@@ -22,7 +35,9 @@ void TakeSizes(const Attribute& attribute, FileDataMap& map) {
 // Appends the extent's runs placed at its starting VCN. False when they do not fit.
 bool AppendRuns(const Attribute& attribute, FileDataMap& map) {
     const std::uint64_t base = attribute.header().startVcn;
-    for (DataRun run : DecodeRuns(attribute.RunList()).runs) {
+    const DecodedRunList decoded = DecodeRuns(attribute.RunList());
+    if (!RunListWhole(attribute, decoded)) map.runsWhole = false;
+    for (DataRun run : decoded.runs) {
         const auto vcn = CheckedAdd(run.vcn, base);
         if (!vcn) return false;
         run.vcn = *vcn;
@@ -70,6 +85,10 @@ std::optional<FileDataMap> FromExtents(ByteView record, std::uint32_t recordNumb
 }
 
 }  // namespace
+
+bool RunListWhole(const Attribute& attribute) {
+    return attribute.isResident() || RunListWhole(attribute, DecodeRuns(attribute.RunList()));
+}
 
 std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumber,
                                        const RecordFetcher& fetch, SectorSource& source,

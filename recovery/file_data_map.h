@@ -9,6 +9,7 @@
 
 #include "common/byte_view.h"
 #include "disk/sector_source.h"
+#include "ntfs/attribute.h"
 #include "ntfs/attribute_list.h"
 #include "ntfs/run_list.h"
 
@@ -31,7 +32,15 @@ struct FileDataMap {
     // Extents the attribute list names that could not be found; their clusters are
     // missing from `runs` and read as zeros.
     std::size_t extentsMissed = 0;
+    // Every extent's run list decoded whole. A list cut short (a fault in its bytes, or
+    // runs that stop before the extent's last VCN) leaves clusters no run places: they
+    // are missing, read as zeros and counted as unreadable.
+    bool runsWhole = true;
 };
+
+// Whether a non-resident attribute's run list decodes whole: it ends at its terminator
+// and its runs place every cluster from the extent's first VCN to its last.
+bool RunListWhole(const Attribute& attribute);
 
 // The data map of a fixed-up base record. `fetch` gets extension records by number (raw
 // bytes; they are fixed up here and must name `recordNumber` as their base). Nothing

@@ -22,6 +22,10 @@ inline constexpr const char* kDestinationFullText =
     "removed; free some space or choose another destination and recover again.";
 inline constexpr const char* kFileNotWrittenText =
     "Could not write %s whole (%s); the incomplete file was removed.";
+inline constexpr const char* kFileUnreadableText =
+    "Did not write %s: its MFT record cannot be read or decoded, so where its data lies is "
+    "not known.";
+inline constexpr const char* kUnreadableCaption = "Unreadable";
 inline constexpr const char* kDateNotSetText = "Could not set the date of %s (%s).";
 inline constexpr const char* kTooDeepText =
     "Can Not Create Directory %s: too many folders open at once (the system's limit of "

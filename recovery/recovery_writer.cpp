@@ -15,7 +15,11 @@
 
 #include "catalogue/entry_date.h"
 #include "catalogue/tree_placement.h"
+#include "ntfs/attribute.h"
+#include "ntfs/file_record.h"
+#include "ntfs/record_summary.h"
 #include "ntfs/scan_engine.h"
+#include "ntfs/standard_information.h"
 #include "recovery/destination_check.h"
 #include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
@@ -193,6 +197,8 @@ class ForwardSource final : public SectorSource {
 };
 
 constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+// The planned folders begin with the destination, then the recovery's top folder.
+constexpr std::uint32_t kRootPlannedFolder = 1;
 // The name a file is written under until it is whole: hidden, short enough for any file
 // system, and never one a recovered file is given (those come from the catalogue, and a
 // clash only moves the part file on to the next number).
@@ -357,6 +363,7 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
             const int fd = folders.Open(folder);
             if (fd >= 0) SetFolderTimes(folders_[folder].entry, fd);
         }
+        if (const int fd = folders.Open(kRootPlannedFolder); fd >= 0) SetRootTimes(fd);
     }
     result_.stopped = stop_ != nullptr && stop_->load();
     jobs_.clear();
@@ -454,8 +461,8 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     FolderNames& names = folders_[folder].names;
     std::string name = names.Claim(safeName);
     std::unique_ptr<FileDataMap> map;
-    // The catalogue keeps the low 32 bits of the size: a file of a whole multiple of
-    // 4 GiB shows 0 there, and only its record tells it from an empty one.
+    // A size of 0 may come from a record the scan could not read whole (its data in an
+    // extension record): only the record tells an empty file from that.
     if (entry.size == 0) {
         auto found = MapEngineFileData(engine_, entry.number);
         if (!found || found->realSize == 0) {
@@ -773,12 +780,14 @@ int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
 }
 
 void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDescriptors& folders) {
+    if (map == nullptr) {
+        FileUnreadable(job);
+        return;
+    }
     int fd = CreateFile(job, folders);
     if (fd < 0) return;
     std::uint64_t written = 0;
-    if (map == nullptr) {
-        ++result_.filesWithoutData;
-    } else {
+    {
         if (!map->resident) progress_.SetText(kSlotSavingText, FilePath(job));
         FdOutput output(fd);
         HashingOutput hashed(output, report_ != nullptr);
@@ -848,6 +857,7 @@ void RecoveryWriter::PublishFinished(FolderDescriptors& folders) {
         }
         ++result_.filesWritten;
         result_.bytesWritten += job.written;
+        if (PartlyUnreadable(job)) ++result_.filesPartlyUnreadable;
         if (report_ != nullptr) AddReportRow(job);
     }
     finished_.clear();
@@ -864,9 +874,9 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     row.sha256 = std::move(job.sha256);
     const std::size_t index = IndexOf(entry);
     const bool known = conditions_ != nullptr && index < conditions_->Count();
-    row.condition = unreadable != 0 ? "partly unreadable"
-                    : known         ? ConditionWord(conditions_->Condition(index).condition)
-                                    : ConditionWord(FileCondition::kUnknown);
+    row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
+                    : known               ? ConditionWord(conditions_->Condition(index).condition)
+                                          : ConditionWord(FileCondition::kUnknown);
     row.record = number;
     if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
     row.unreadableSectors = unreadable;
@@ -883,6 +893,31 @@ int RecoveryWriter::PublishFile(FileJob& job, int folderFd) {
         if (error != EEXIST) return error;
         job.name = folders_[job.folder].names.Claim(SafeName(entry.Name()));
     }
+}
+
+// A file written with zeros where its data cannot be read: sectors that could not be, or
+// clusters its condition says are missing (a run list cut short, past the image's end).
+bool RecoveryWriter::PartlyUnreadable(const FileJob& job) const {
+    if (job.unreadableSectors != 0) return true;
+    return conditions_ != nullptr && job.entry < conditions_->Count() &&
+           conditions_->Condition(job.entry).condition == FileCondition::kPartlyUnreadable;
+}
+
+// A file whose record cannot be read or decoded: nothing is created for it, and the
+// report names it where it would have been written.
+void RecoveryWriter::FileUnreadable(const FileJob& job) {
+    ++result_.filesUnreadable;
+    notifier_.Notify(WithArgument(kFileUnreadableText, FilePath(job)), kUnreadableCaption,
+                     NoticeIcon::Warning);
+    if (report_ == nullptr) return;
+    const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
+    ReportRow row;
+    row.path = FilePath(job);
+    row.sha256 = "-";
+    row.condition = ConditionWord(FileCondition::kUnreadable);
+    row.record = entry.number;
+    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    report_->Add(std::move(row));
 }
 
 std::size_t RecoveryWriter::IndexOf(const CatalogueEntry& entry) const {
@@ -904,6 +939,26 @@ void RecoveryWriter::SetFolderTimes(std::size_t entryIndex, int fd) {
     const timespec both[2] = {TimeSpecOf(times.access ? times.access : times.modification),
                               TimeSpecOf(times.modification)};
     ::futimens(fd, both);  // a folder keeps the time of now when it refuses: nothing is lost
+}
+
+void RecoveryWriter::SetRootTimes(int fd) {
+    RecordBuffer record;
+    if (!engine_.ReadCataloguedRecord(kRootFolderNumber, record) || !PrepareFileRecord(record))
+        return;
+    const ByteView view(record.data(), record.size());
+    // Only the root's own record: a drive searched without its MFT numbers found records
+    // otherwise, and number 5 may be any of them.
+    const auto summary = SummarizeRecord(view);
+    if (!summary || !summary->isDirectory || summary->name != "." ||
+        summary->parentRecord != kRootFolderNumber)
+        return;
+    const auto attribute = FindAttribute(view, attribute_type::kStandardInformation);
+    if (!attribute || !attribute->isResident()) return;
+    const auto si = StandardInformation::Parse(attribute->Value());
+    if (!si || si->modificationTime == 0) return;
+    const timespec both[2] = {TimeSpecOf(si->accessTime ? si->accessTime : si->modificationTime),
+                              TimeSpecOf(si->modificationTime)};
+    ::futimens(fd, both);
 }
 
 // The file's own modification and access times, to the 100 ns NTFS keeps, when its

@@ -30,8 +30,14 @@ struct RecoveryResult {
     std::uint64_t skippedEmpty = 0;
     // Files passed over for their condition (the condition choice lets them not through).
     std::uint64_t skippedCondition = 0;
-    // Files created but whose record or data map could not be read: left empty.
-    std::uint64_t filesWithoutData = 0;
+    // Files whose record could not be read or decoded: where their data lies is not
+    // known, so none is written (an empty file would pass for a recovered one). Each
+    // has a report row saying "unreadable".
+    std::uint64_t filesUnreadable = 0;
+    // Files written whole in length but with zeros where their data cannot be read
+    // (unreadable sectors, a run list cut short, clusters past the image's end); counted
+    // in filesWritten too.
+    std::uint64_t filesPartlyUnreadable = 0;
     // Files that could not be created, or whose data could not all be written, closed
     // or whose descriptor failed to close; not counted as written. A file not written
     // whole is removed again, so none is left shorter than on the drive.
@@ -121,6 +127,8 @@ class RecoveryWriter {
     std::string FilePath(const FileJob& job) const;
 
     void FileFailed(int folderFd, const FileJob& job, int error);
+    void FileUnreadable(const FileJob& job);
+    bool PartlyUnreadable(const FileJob& job) const;
     // Renames a whole file from its part name to its own: 0, or the errno.
     int PublishFile(FileJob& job, int folderFd);
     void PublishFinished(FolderDescriptors& folders);
@@ -132,6 +140,8 @@ class RecoveryWriter {
                      const std::string& path);
     // A folder's times, once everything inside it is written.
     void SetFolderTimes(std::size_t entryIndex, int fd);
+    // The recovery's top folder stands for the volume's root folder: it takes its times.
+    void SetRootTimes(int fd);
     std::size_t IndexOf(const CatalogueEntry& entry) const;
     const EntryTimes* TimesOf(const CatalogueEntry& entry) const;
     // A stop request, or a destination with no room left.

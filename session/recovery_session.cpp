@@ -1,6 +1,7 @@
 #include "session/recovery_session.h"
 
 #include <algorithm>
+#include <array>
 
 #include <filesystem>
 
@@ -9,6 +10,8 @@
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
 #include "disk/disk_table.h"
+#include "disk/sector_source.h"
+#include "ntfs/boot_sector.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_texts.h"
 #include "partition/drive_size_text.h"
@@ -119,9 +122,32 @@ std::vector<DriveSummary> RecoverySession::ListDrives() const {
     for (const LogicalDriveEntry& entry : Drives()) {
         rows.push_back({DriveFileSystemName(entry), entry.startSector, entry.sizeInSectors(),
                         FormatDriveSize(entry.sizeInSectors()), IsScannedType(entry.partitionType),
-                        entry.gptName});
+                        entry.gptName, DriveMissingSectors(rows.size())});
     }
     return rows;
+}
+
+std::uint64_t RecoverySession::DriveMissingSectors(std::size_t row) const {
+    const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
+    std::uint64_t diskSectors = 0;
+    if (!drive ||
+        !GetDiskSectorCount(PhysicalDiskCode(static_cast<unsigned>(disk_)), diskSectors) ||
+        diskSectors == 0)
+        return 0;
+    // The volume's own size when its boot sector says it (NTFS keeps the backup copy in
+    // the sector after it), else the partition's.
+    std::uint64_t volumeSectors = drive->sizeInSectors();
+    DiskSectorSource source(PhysicalDiskCode(static_cast<unsigned>(disk_)),
+                            DiskSector(drive->startSector));
+    std::array<std::uint8_t, NtfsBootSector::kSize> bytes{};
+    if (IsScannedType(drive->partitionType) && source.Read(DriveSector(0), bytes)) {
+        const auto boot = NtfsBootSector::Parse(ByteView(bytes.data(), bytes.size()));
+        if (boot && boot->IsPlausibleVolume()) {
+            if (const auto units = boot->VolumeUnits()) volumeSectors = *units;
+        }
+    }
+    const std::uint64_t end = CheckedAdd(drive->startSector, volumeSectors).value_or(UINT64_MAX);
+    return end > diskSectors ? end - diskSectors : 0;
 }
 
 std::optional<std::size_t> RecoverySession::FirstNtfsDrive() const {
@@ -370,6 +396,9 @@ std::string RecoverySession::ConditionReason(std::size_t index) const {
                            "not known";
                 case UnknownCause::kNotComputed:
                     return "Not checked: the check was stopped";
+                case UnknownCause::kWrittenAgain:
+                    return "Its clusters are free and no record claims them, but the bytes "
+                           "after its end were written again: another file held them since";
                 default:
                     return "The file's record or its list of clusters could not be read";
             }
@@ -377,6 +406,18 @@ std::string RecoverySession::ConditionReason(std::size_t index) const {
             if (!GetCatalogue().At(index).IsDeleted()) return "In use: its clusters are its own";
             if (c.dataClusters == 0) return "Its data is kept in its record, which is intact";
             return "All " + clusters(c.dataClusters) + " are free and claimed by no later file";
+        case FileCondition::kUnreadable:
+            return "Its MFT record cannot be read or decoded: where its data lies is not known, "
+                   "and it is not written";
+        case FileCondition::kPartlyUnreadable:
+            switch (c.readGap) {
+                case ReadGap::kPastImage:
+                    return "Part of its data lies past the end of the image: the image is "
+                           "shorter than its volume, and that part is written as zeros";
+                default:
+                    return "Its list of clusters is cut short: the clusters it does not place "
+                           "are written as zeros";
+            }
         case FileCondition::kPartlyOverwritten:
         case FileCondition::kOverwritten:
             break;

@@ -49,6 +49,9 @@ struct DriveSummary {
     std::string sizeText;    // "1.51GB", "1MB"
     bool scannable = false;  // a type a scan accepts (NTFS); others get the FAT-drive message
     std::string name;        // a GPT partition's own name; empty for MBR drives and finds
+    // Sectors of the drive's volume (as its boot sector, else its partition, states)
+    // that lie past the end of the disk: an image cut short. Reading them fails.
+    std::uint64_t missingSectors = 0;
 };
 
 // How the drive list of a disk is found.
@@ -119,6 +122,9 @@ class RecoverySession {
     std::vector<LogicalDriveEntry> Drives() const;
     // The same list with the texts the drive list shows.
     std::vector<DriveSummary> ListDrives() const;
+    // How many sectors of drive `row`'s volume lie past the disk's end (0 when the disk
+    // holds it all, or its size is not known). Reads the drive's boot sector.
+    std::uint64_t DriveMissingSectors(std::size_t row) const;
     // The row of the first drive a scan accepts.
     std::optional<std::size_t> FirstNtfsDrive() const;
     // Whether drive `row` is of a type a scan accepts and one of its boot sector copies

@@ -299,13 +299,18 @@ QString CFileListModel::ConditionText(std::size_t catalogueIndex) const {
             return QStringLiteral("Overwritten");
         case FileCondition::kUnknown:
             return QStringLiteral("Unknown");
+        case FileCondition::kPartlyUnreadable:
+            return QStringLiteral("Partly unreadable");
+        case FileCondition::kUnreadable:
+            return QStringLiteral("Unreadable");
         case FileCondition::kNotApplicable:
             break;
     }
     return {};
 }
 
-// Intact first, then partly overwritten, overwritten and unknown; folders last.
+// Intact first, then partly overwritten, partly unreadable, overwritten, unreadable and
+// unknown; folders last.
 std::int64_t CFileListModel::ConditionRank(std::size_t row) const {
     const ConditionTable* table = session_ ? session_->MadeConditions() : nullptr;
     const std::size_t at = tree_->Placed()[PositionOf(static_cast<int>(row))].catalogueIndex;
@@ -315,14 +320,18 @@ std::int64_t CFileListModel::ConditionRank(std::size_t row) const {
             return 1;
         case FileCondition::kPartlyOverwritten:
             return 2;
-        case FileCondition::kOverwritten:
+        case FileCondition::kPartlyUnreadable:
             return 3;
-        case FileCondition::kUnknown:
+        case FileCondition::kOverwritten:
             return 4;
+        case FileCondition::kUnreadable:
+            return 5;
+        case FileCondition::kUnknown:
+            return 6;
         case FileCondition::kNotApplicable:
             break;
     }
-    return 5;
+    return 7;
 }
 
 QString CFileListModel::ConditionTip(std::size_t catalogueIndex) const {
@@ -378,6 +387,12 @@ void QuickSort(std::vector<std::size_t>& rows, std::ptrdiff_t first, std::ptrdif
     }
 }
 
+// Sizes are 64-bit; one past what the sort key holds sorts as the largest.
+std::int64_t SizeKey(const CatalogueEntry& entry) {
+    const std::uint64_t size = entry.size;
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX));
+}
+
 std::int64_t DayNumber(const CatalogueEntry& entry) {
     const CalendarDate date = EntryDate(entry);
     return std::int64_t{date.year} * 10000 + date.month * 100 + date.day;
@@ -415,7 +430,7 @@ void CFileListModel::SortRows(int column, bool ascending) {
         values.reserve(count);
         for (std::size_t k = 0; k < count; ++k) {
             const CatalogueEntry& entry = EntryOf(static_cast<int>(k));
-            if (column == kSize) values.push_back(std::int64_t{entry.size});
+            if (column == kSize) values.push_back(SizeKey(entry));
             if (column == kDate) values.push_back(DayNumber(entry));
             if (column == kFileId) values.push_back(std::int64_t{entry.number});
             if (column == kParentId) values.push_back(std::int64_t{entry.parent});

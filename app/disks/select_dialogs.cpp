@@ -130,13 +130,23 @@ CSelectLogicalDriveDlg::CSelectLogicalDriveDlg(const std::vector<DriveSummary>& 
                          {"Size", 60, Qt::AlignHCenter}},
                         parent) {
     int number = 0;
+    QStringList shortened;
     for (const DriveSummary& drive : drives) {
         QString name = QString("Logical Drive %1").arg(++number);
+        if (drive.missingSectors != 0) shortened << name;
         if (!drive.name.empty()) name += QString(" (%1)").arg(QString::fromStdString(drive.name));
         AddRow({name, QString::fromStdString(drive.fileSystem), QString::number(drive.startSector),
                 QString::fromStdString(drive.sizeText)});
     }
-    FinishLayout(IDC_DRIVE_OK, "Ok", IDC_DRIVE_CANCEL);
+    QLabel* note = nullptr;
+    if (!shortened.isEmpty()) {
+        note = new QLabel(QString("The image is shorter than the volume of %1: the sectors past "
+                                  "its end are missing, and files there are partly unreadable.")
+                              .arg(shortened.join(", ")),
+                          this);
+        note->setWordWrap(true);
+    }
+    FinishLayout(IDC_DRIVE_OK, "Ok", IDC_DRIVE_CANCEL, note);
 }
 
 }  // namespace tarvik

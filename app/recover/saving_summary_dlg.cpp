@@ -40,9 +40,14 @@ QStringList SavingSummaryLines(const RecoveryResult& result, const QString& root
                                             : 0;
     if (foldersFailed != 0)
         lines << QString("Folders that could not be created: %1").arg(Count(foldersFailed));
-    if (result.filesWithoutData != 0)
-        lines << QString("Files created empty, their data could not be located: %1")
-                     .arg(Count(result.filesWithoutData));
+    if (result.filesUnreadable != 0)
+        lines << QString("Unreadable files, not written (their records cannot be read): %1")
+                     .arg(Count(result.filesUnreadable));
+    if (result.filesPartlyUnreadable != 0)
+        lines << QString(
+                     "Partly unreadable files, written with zeros where they cannot be "
+                     "read: %1")
+                     .arg(Count(result.filesPartlyUnreadable));
     if (result.unreadableSectors != 0)
         lines << QString("Unreadable sectors, written as zeros: %1")
                      .arg(Count(result.unreadableSectors));

@@ -70,6 +70,12 @@ run truncated scan --disk "$work/truncated.img"
 expect truncated 1 'no NTFS record could be read' "scan of a truncated image"
 [ ! -s "$work/truncated.out" ]
 report $? "the truncated scan lists nothing"
+# Cut in its second half: what lies past the cut is written as zeros, and the status says
+# that not everything came back whole.
+head -c $(($(stat -c %s "$image") / 2)) "$image" >"$work/half.img"
+run half recover --disk "$work/half.img" --out "$work/half" --all
+expect half 3 'recovered in part: 0 files unreadable (not written), [1-9][0-9]* partly unreadable' \
+  "recover of an image cut in half"
 
 # --- usage and pattern errors come before the disk is read (the disk does not exist)
 run pattern recover --disk "$work/absent.img" --out "$work/p" --all --include "$(printf 'x%.0s' {1..200})"

@@ -57,6 +57,12 @@ TEST(ConditionTextTest, PreciseTimesAndTheChoiceOfFiles) {
     EXPECT_TRUE(ConditionPasses(FileCondition::kPartlyOverwritten, ConditionChoice::kPartial));
     EXPECT_TRUE(ConditionPasses(FileCondition::kUnknown, ConditionChoice::kPartial));
     EXPECT_FALSE(ConditionPasses(FileCondition::kOverwritten, ConditionChoice::kPartial));
+    // Nothing of an unreadable file can be written; a partly unreadable one is partial.
+    EXPECT_FALSE(ConditionPasses(FileCondition::kUnreadable, ConditionChoice::kPartial));
+    EXPECT_TRUE(ConditionPasses(FileCondition::kPartlyUnreadable, ConditionChoice::kPartial));
+    EXPECT_FALSE(ConditionPasses(FileCondition::kPartlyUnreadable, ConditionChoice::kIntact));
+    EXPECT_STREQ(ConditionWord(FileCondition::kPartlyUnreadable), "partly unreadable");
+    EXPECT_STREQ(ConditionWord(FileCondition::kUnreadable), "unreadable");
 }
 
 TEST(RecoveryReportTest, EveryRowIsOneLineOfTenFields) {

@@ -348,5 +348,37 @@ TEST(FileDataCopy, RealSizeBeyondTheRunsIsNotWritten) {
     EXPECT_EQ(CopyFileData(*map, source, 1, out, {}).bytesWritten, 512u);
 }
 
+TEST(FileDataCopy, ARunListCutShortIsWrittenToItsLengthWithTheMissingClustersCounted) {
+    // Four clusters by the extent's last VCN; the runs place one (at sector 4), then end:
+    // at the terminator, and at a header whose length field is wider than eight bytes.
+    for (const Bytes& runs : {Bytes{0x11, 0x01, 0x04, 0x00}, Bytes{0x11, 0x01, 0x04, 0x09}}) {
+        auto record =
+            RecordBuilder().NonResidentExtent(0x80, runs, 0, 3, 2000, 2000, 4 * 512).OnDisk(0x0101);
+        PatternSource source(16);
+        const auto map = MapRecord(record, source);
+        ASSERT_TRUE(map);
+        EXPECT_FALSE(map->runsWhole);
+        BytesOutput out;
+        const CopyResult result = CopyFileData(*map, source, 1, out, {});
+        ASSERT_EQ(out.data.size(), 2000u);
+        EXPECT_TRUE(std::equal(out.data.begin(), out.data.begin() + 512, Sectors({4}).begin()));
+        EXPECT_TRUE(std::all_of(out.data.begin() + 512, out.data.end(),
+                                [](std::uint8_t b) { return b == 0; }));
+        EXPECT_EQ(result.unreadableSectors, 3u);
+        EXPECT_FALSE(PlainPieces(*map, 1, 16));
+    }
+    // A whole list of the same file is plain and has nothing unreadable.
+    auto whole = RecordBuilder()
+                     .NonResidentExtent(0x80, {0x11, 0x04, 0x04, 0x00}, 0, 3, 2000, 2000, 4 * 512)
+                     .OnDisk(0x0101);
+    PatternSource source(16);
+    const auto map = MapRecord(whole, source);
+    ASSERT_TRUE(map);
+    EXPECT_TRUE(map->runsWhole);
+    BytesOutput out;
+    EXPECT_EQ(CopyFileData(*map, source, 1, out, {}).unreadableSectors, 0u);
+    EXPECT_TRUE(PlainPieces(*map, 1, 16));
+}
+
 }  // namespace
 }  // namespace tarvik

@@ -1,0 +1,61 @@
+#include "ntfs/mft_bitmap.h"
+
+#include <algorithm>
+
+#include "common/positions.h"
+#include "ntfs/attribute.h"
+#include "ntfs/run_list.h"
+
+namespace tarvik {
+
+namespace {
+
+constexpr std::uint64_t kSectorBytes = 512;
+constexpr std::uint64_t kMftRecord = 0;
+constexpr std::uint64_t kRootRecord = 5;
+
+bool AppendRun(SectorSource& source, const DataRun& run, std::uint32_t sectorsPerCluster,
+               std::size_t wanted, std::vector<std::uint8_t>& out) {
+    const std::size_t sectors = (wanted + kSectorBytes - 1) / kSectorBytes;
+    std::vector<std::uint8_t> buffer(sectors * kSectorBytes, 0);
+    if (!run.sparse) {
+        const auto start = ClusterStart(run.lcn, sectorsPerCluster);
+        if (!start || !source.Read(*start, buffer)) return false;
+    }
+    out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(wanted));
+    return true;
+}
+
+}  // namespace
+
+std::optional<MftBitmap> MftBitmap::Read(ByteView mftRecord, SectorSource& source,
+                                         std::uint32_t sectorsPerCluster, std::uint64_t records) {
+    const auto attribute = FindAttribute(mftRecord, attribute_type::kBitmap);
+    if (!attribute || sectorsPerCluster == 0) return std::nullopt;
+    const std::uint64_t wantedBytes = (records + 7) / 8;
+    std::vector<std::uint8_t> bits;
+    if (attribute->isResident()) {
+        const ByteView value = attribute->Value();
+        const auto kept =
+            static_cast<std::size_t>(std::min<std::uint64_t>(value.size(), wantedBytes));
+        bits.assign(value.data(), value.data() + kept);
+    } else {
+        const std::uint64_t total = std::min(attribute->header().realSize, wantedBytes);
+        const std::uint64_t clusterBytes = sectorsPerCluster * kSectorBytes;
+        for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
+            if (bits.size() >= total) break;
+            const std::uint64_t runBytes =
+                CheckedMul(run.lengthClusters, clusterBytes).value_or(UINT64_MAX);
+            const auto wanted =
+                static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bits.size()));
+            if (!AppendRun(source, run, sectorsPerCluster, wanted, bits)) return std::nullopt;
+        }
+    }
+    MftBitmap bitmap(std::move(bits));
+    // A bitmap that disowns the MFT's own record or the root folder is damaged, not a
+    // description of the volume.
+    if (!bitmap.InUse(kMftRecord) || !bitmap.InUse(kRootRecord)) return std::nullopt;
+    return bitmap;
+}
+
+}  // namespace tarvik
