@@ -423,7 +423,11 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         entry.parent = tree.ParentOf(f.volume, record.parent, record.parentSequence);
         entry.creationTime = record.creationTime;
         entry.number = static_cast<std::uint32_t>(f.index);
-        entry.deleted = record.inUse() ? 0 : 1;
+        // A record in use is a live file only while nothing else holds the live volume's
+        // files: one of an older volume formatted over, or found outside a readable MFT,
+        // is what is left of a file that is gone.
+        const bool live = record.inUse() && f.volume == kLiveVolume && !liveByMftNumbers;
+        entry.deleted = live ? 0 : 1;
         if (record.isDirectory()) {
             entry.attribute = kAttributeDirectory;
         } else {
@@ -432,7 +436,7 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
             entry.compressed = record.compressed ? 1 : 0;
         }
         if (!state.catalogue.Append(entry)) break;
-        if (!record.inUse()) {
+        if (!live) {
             ++(record.isDirectory() ? state.counters.deletedDirectories
                                     : state.counters.deletedFiles);
         } else if (record.isDirectory()) {

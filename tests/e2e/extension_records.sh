@@ -97,7 +97,8 @@ done
 # paths under the older volume's made-up root.
 mkntfs -F -q -Q -c 1024 "$image" >/dev/null 2>&1
 "$cli" scan --disk "$image" --advance 2>/dev/null >"$work/advance"
-in_old=$(awk -F'\t' '$1 == "File" && $7 ~ /^Root\/Lost Folder [0-9]+\/[^/]+\/many\/file-[0-9]+$/' "$work/advance" | wc -l)
+# They are what is left of files that are gone: deleted, never normal.
+in_old=$(awk -F'\t' '$1 == "File" && $2 == "deleted" && $7 ~ /^Root\/Lost Folder [0-9]+\/[^/]+\/many\/file-[0-9]+$/' "$work/advance" | wc -l)
 [ "$in_old" -eq "$files" ] && grep -qP '\tdeleted\t'"$packed"'\t.*\t[0-9]+\tRoot/Lost Folder [0-9]+/[^/]+/keep/gone.bin\t' "$work/advance"
 if [ $? -eq 0 ]; then pass; else fail "formatted over: $in_old of $files files in the old folder, or keep/gone.bin missing"; fi
 echo "$PASSED checks passed, $FAILED failed"
