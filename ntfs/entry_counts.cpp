@@ -7,14 +7,15 @@ namespace tarvik {
 ScanCounters CountEntries(const Catalogue& catalogue) {
     std::unordered_set<std::uint32_t> madeUp;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
-        if (entry.IsMadeUp()) madeUp.insert(entry.number);
+        // Copies: the packed entry's fields are not aligned for a reference.
+        if (entry.IsMadeUp()) madeUp.insert(std::uint32_t{entry.number});
     }
     ScanCounters counters;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
         const bool folder = entry.IsDirectory();
         if (entry.IsDeleted()) {
             ++(folder ? counters.deletedDirectories : counters.deletedFiles);
-        } else if (entry.IsMadeUp() || madeUp.contains(entry.parent)) {
+        } else if (entry.IsMadeUp() || madeUp.contains(std::uint32_t{entry.parent})) {
             ++(folder ? counters.lostDirectories : counters.lostFiles);
         } else {
             ++(folder ? counters.normalDirectories : counters.normalFiles);
