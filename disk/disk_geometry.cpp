@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <limits>
 
 #include "disk/sector_reader.h"
 
@@ -86,11 +85,6 @@ bool GetDiskSectorCount(DriveCode code, std::uint64_t& totalSectors, Notifier* n
     if (!bytes) return false;
     totalSectors = *bytes / kSectorSize;
     return true;
-}
-
-std::uint32_t CappedSectorCount(std::uint64_t sectors) {
-    constexpr std::uint64_t kMax = std::numeric_limits<std::uint32_t>::max();
-    return static_cast<std::uint32_t>(sectors > kMax ? kMax : sectors);
 }
 
 }  // namespace tarvik

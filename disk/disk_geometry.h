@@ -40,10 +40,6 @@ bool GetDiskParameters(DriveCode code, std::uint16_t& cylinders, std::uint8_t& h
 // it would leave most of it unsearched.
 bool GetDiskSectorCount(DriveCode code, std::uint64_t& totalSectors, Notifier* notifier = nullptr);
 
-// A sector count where a 32-bit field shows it (the disk list): 2^32 - 1 for a disk
-// with more sectors than that.
-std::uint32_t CappedSectorCount(std::uint64_t sectors);
-
 DiskGeometry GeometryForSectors(std::uint64_t sectors);
 
 }  // namespace tarvik

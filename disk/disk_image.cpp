@@ -47,6 +47,9 @@ class RawDiskImage final : public DiskImage {
 
 // A raw image cut into pieces named NAME.001, NAME.002, ... (as split and imaging tools
 // write them), read as one disk in name order. Every piece is held open read-only.
+// Every piece but the last is as long as the first: one shorter than that was cut
+// short, and the disk's bytes it lacks are missing (the pieces after it still hold the
+// bytes at their own places, not moved up into the gap).
 class SplitRawImage final : public DiskImage {
   public:
     // Nothing when `first` is not a .001 piece with a .002 beside it.
@@ -54,15 +57,22 @@ class SplitRawImage final : public DiskImage {
         const std::vector<std::string> names = SplitRawPieces(first);
         if (names.size() < 2) return nullptr;
         auto image = std::unique_ptr<SplitRawImage>(new SplitRawImage);
+        std::uint64_t pieceSize = 0;
         for (const std::string& name : names) {
             const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) return nullptr;
             image->pieces_.push_back(std::make_unique<RawDiskImage>(fd));
             const auto size = image->pieces_.back()->Size();
             if (!size) return nullptr;
+            if (image->starts_.empty()) pieceSize = *size;
             image->starts_.push_back(image->size_);
-            image->size_ += *size;
+            image->lengths_.push_back(*size);
+            // A piece longer than the first: the pieces are not of one size, and each
+            // is taken as it is.
+            image->size_ += std::max(*size, pieceSize);
         }
+        // The last piece ends the disk where it ends.
+        image->size_ = image->starts_.back() + image->lengths_.back();
         return image;
     }
 
@@ -72,11 +82,11 @@ class SplitRawImage final : public DiskImage {
             const std::uint64_t at = offset + done;
             std::size_t piece = starts_.size() - 1;
             while (starts_[piece] > at) --piece;
-            const std::uint64_t pieceEnd = piece + 1 < starts_.size() ? starts_[piece + 1] : size_;
+            const std::uint64_t inPiece = at - starts_[piece];
+            if (inPiece >= lengths_[piece]) break;  // in the part a cut piece lacks
             const std::size_t want = static_cast<std::size_t>(
-                std::min<std::uint64_t>(buffer.size() - done, pieceEnd - at));
-            const long long got =
-                pieces_[piece]->ReadAt(at - starts_[piece], buffer.subspan(done, want));
+                std::min<std::uint64_t>(buffer.size() - done, lengths_[piece] - inPiece));
+            const long long got = pieces_[piece]->ReadAt(inPiece, buffer.subspan(done, want));
             if (got < 0) return -1;
             if (got == 0) break;
             done += static_cast<std::size_t>(got);
@@ -88,7 +98,8 @@ class SplitRawImage final : public DiskImage {
   private:
     SplitRawImage() = default;
     std::vector<std::unique_ptr<RawDiskImage>> pieces_;
-    std::vector<std::uint64_t> starts_;
+    std::vector<std::uint64_t> starts_;   // where each piece's bytes belong on the disk
+    std::vector<std::uint64_t> lengths_;  // what each piece holds
     std::uint64_t size_ = 0;
 };
 

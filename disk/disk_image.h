@@ -16,8 +16,11 @@ namespace tarvik {
 class DiskImage {
   public:
     virtual ~DiskImage() = default;
-    // Reads up to buffer.size() bytes at a byte offset: the count delivered (fewer only
-    // where the disk ends), or -1 when the read failed.
+    // Reads up to buffer.size() bytes at a byte offset: the count delivered from the
+    // front, or -1 when the read failed (another attempt may do better). Fewer bytes
+    // than asked for where the image holds no more: the disk's end, a piece of a split
+    // image cut short, a container's chunk that is missing or fails its checksum. The
+    // bytes past the count are then not the disk's.
     virtual long long ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) = 0;
     // The disk's size in bytes: the device's, the raw file's, or the media size the
     // container holds (not the container file's own size).

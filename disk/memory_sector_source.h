@@ -19,8 +19,9 @@ class MemorySectorSource final : public SectorSource {
         const std::uint64_t available = std::min<std::uint64_t>(buffer.size(), size - offset);
         std::memcpy(buffer.data(), bytes_.data() + offset, available);
         std::memset(buffer.data() + available, 0, buffer.size() - available);
-        return true;
+        return available == buffer.size();
     }
+    std::optional<std::uint64_t> SectorCount() override { return bytes_.size() / 512; }
     std::vector<std::uint8_t>& bytes() { return bytes_; }
 
   private:

@@ -90,40 +90,55 @@ DiskHandle::~DiskHandle() {
 
 void DiskHandle::CloseLocked() {
     disk_.reset();
+    sectorCount_.reset();
 }
 
-bool DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
-    // pread takes a signed offset: a request past it can only fail.
+DiskHandle::Outcome DiskHandle::ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer) {
+    // pread takes a signed offset: no disk holds anything past it.
     const auto offset = ByteOffsetOf(sector, kSectorSize);
     constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-    if (!offset || offset->value() > kMaxOffset - buffer.size()) return false;
+    if (!offset || offset->value() > kMaxOffset - buffer.size()) {
+        std::memset(buffer.data(), 0, buffer.size());
+        return Outcome::kShort;
+    }
 
     const std::lock_guard lock(mutex_);
     if (!disk_) disk_ = OpenDiskReader(code_);
-    if (!disk_) return false;
+    if (!disk_) return Outcome::kFailed;
     TraceRead(offset->value(), buffer.size());
     const long long got = disk_->ReadAt(offset->value(), buffer);
-    if (got < 0 || (got == 0 && !buffer.empty())) {
+    if (got < 0) {
         CloseLocked();
-        return false;
+        return Outcome::kFailed;
     }
     const auto filled = static_cast<std::size_t>(got);
     std::memset(buffer.data() + filled, 0, buffer.size() - filled);
-    return true;
+    return filled == buffer.size() ? Outcome::kRead : Outcome::kShort;
 }
 
 bool DiskHandle::Read(DiskSector sector, std::span<std::uint8_t> buffer) {
     for (int tries = 0; tries < kReadAttempts; ++tries) {
-        if (ReadOnce(sector, buffer)) return true;
+        const Outcome outcome = ReadOnce(sector, buffer);
+        if (outcome != Outcome::kFailed) return outcome == Outcome::kRead;
     }
     return false;
+}
+
+std::optional<std::uint64_t> DiskHandle::SectorCount() {
+    const std::lock_guard lock(mutex_);
+    if (sectorCount_) return sectorCount_;
+    if (!disk_) disk_ = OpenDiskReader(code_);
+    if (!disk_) return std::nullopt;
+    if (const auto bytes = disk_->Size()) sectorCount_ = *bytes / kSectorSize;
+    return sectorCount_;
 }
 
 bool ReadSectorsOnce(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh,
                      void* buffer, std::uint32_t byteCount) {
     DiskHandle disk(code);
     return disk.ReadOnce(DiskSector(JoinSector(sectorLow, sectorHigh)),
-                         std::span(static_cast<std::uint8_t*>(buffer), byteCount));
+                         std::span(static_cast<std::uint8_t*>(buffer), byteCount)) ==
+           DiskHandle::Outcome::kRead;
 }
 
 int ReadSectorsWith(const ReadAttempt& attempt, DriveCode code, std::uint32_t sectorLow,

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 
 #include "common/positions.h"
@@ -54,13 +55,25 @@ class DiskHandle {
 
     DriveCode code() const { return code_; }
 
+    // What one attempt gave.
+    enum class Outcome : std::uint8_t {
+        kRead,    // every byte asked for
+        kShort,   // the disk holds no more there (its end, a piece or chunk missing from
+                  // its image): what it held is in front, the rest zeroed; another
+                  // attempt would give the same
+        kFailed,  // the read failed: the buffer holds nothing to use
+    };
     // One attempt: reads buffer.size() bytes at sector x 512, opening the device first
-    // when it is not open. A short read counts as success and the part of the buffer it
-    // did not fill is zeroed, so no caller ever sees bytes left over from an earlier
-    // read. Nothing read at all is a failure.
-    bool ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer);
-    // Up to three attempts, no pause and no message.
+    // when it is not open. A failed attempt closes the disk.
+    Outcome ReadOnce(DiskSector sector, std::span<std::uint8_t> buffer);
+    // Up to three attempts while they fail, no pause and no message. True only when
+    // every byte was read; a short read is not tried again (the part not read is
+    // zeroed), so a caller that reads sector by sector after a false finds exactly the
+    // sectors the disk does not hold, as it finds its bad ones.
     bool Read(DiskSector sector, std::span<std::uint8_t> buffer);
+    // The disk's size in whole 512-byte sectors (taken once while the disk stays open);
+    // nothing when it cannot be opened or does not tell.
+    std::optional<std::uint64_t> SectorCount();
 
   private:
     void CloseLocked();
@@ -68,10 +81,11 @@ class DiskHandle {
     const DriveCode code_;
     std::mutex mutex_;
     std::unique_ptr<DiskImage> disk_;
+    std::optional<std::uint64_t> sectorCount_;  // of the disk open now
 };
 
 // One attempt through a descriptor of its own: open, read byteCount bytes at
-// sector x 512, close. Short reads are handled as by DiskHandle::ReadOnce.
+// sector x 512, close. True only when every byte was read (the rest zeroed otherwise).
 bool ReadSectorsOnce(DriveCode code, std::uint32_t sectorLow, std::uint32_t sectorHigh,
                      void* buffer, std::uint32_t byteCount);
 

@@ -7,4 +7,10 @@ bool DiskSectorSource::Read(DriveSector sector, std::span<std::uint8_t> buffer) 
     return onDisk && disk_.Read(*onDisk, buffer);
 }
 
+std::optional<std::uint64_t> DiskSectorSource::SectorCount() {
+    const auto disk = disk_.SectorCount();
+    if (!disk) return std::nullopt;
+    return *disk > first_.value() ? *disk - first_.value() : 0;
+}
+
 }  // namespace tarvik

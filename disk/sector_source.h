@@ -6,6 +6,7 @@
 // sector size: partition tables, the searches and the NTFS readers all count in them, so
 // a volume with 4096-byte sectors is addressed at eight units per sector.
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "common/positions.h"
@@ -18,8 +19,13 @@ class SectorSource {
   public:
     virtual ~SectorSource() = default;
     // Reads buffer.size() bytes (a multiple of 512) at a sector of the drive. False when
-    // the read failed; a short read is zero-filled.
+    // the read failed, and when the drive holds fewer of the bytes (it ends, or its image
+    // lacks them): that part is zeroed then, and a caller that reads the request again
+    // sector by sector learns which sectors are not there.
     virtual bool Read(DriveSector sector, std::span<std::uint8_t> buffer) = 0;
+    // The sectors from the drive's first one to the end of the disk under it: what a
+    // walk of the drive can read, whatever its volume claims. Nothing when not known.
+    virtual std::optional<std::uint64_t> SectorCount() { return std::nullopt; }
 };
 
 // Reads a drive on a physical disk (three attempts per request) through one read-only
@@ -30,6 +36,7 @@ class DiskSectorSource final : public SectorSource {
     DiskSectorSource(DriveCode code, DiskSector firstSector) : disk_(code), first_(firstSector) {}
     // False, without reading, when the sector lies past the last one a disk can have.
     bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override;
+    std::optional<std::uint64_t> SectorCount() override;
     DiskSector firstSector() const { return first_; }
     // The descriptor the source reads through, for reads by disk sector beside it.
     DiskHandle& handle() { return disk_; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/utf16.h"
+#include "ntfs/run_bytes.h"
 
 namespace tarvik {
 namespace {
@@ -40,18 +41,6 @@ std::vector<AttributeExtent> Extents(const std::vector<AttributeListEntry>& list
         extents.push_back({entry.recordNumber(), entry.attributeId, entry.startVcn});
     }
     return extents;
-}
-
-bool ReadRunBytes(SectorSource& source, const DataRun& run, std::uint32_t sectorsPerCluster,
-                  std::size_t wanted, std::vector<std::uint8_t>& out) {
-    const std::size_t sectors = (wanted + kSectorBytes - 1) / kSectorBytes;
-    std::vector<std::uint8_t> buffer(sectors * kSectorBytes, 0);
-    if (!run.sparse) {
-        const auto start = ClusterStart(run.lcn, sectorsPerCluster);
-        if (!start || !source.Read(*start, buffer)) return false;
-    }
-    out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(wanted));
-    return true;
 }
 
 }  // namespace
@@ -134,7 +123,7 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
             CheckedMul(run.lengthClusters, sectorsPerCluster * kSectorBytes).value_or(UINT64_MAX);
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bytes.size()));
-        if (!ReadRunBytes(source, run, sectorsPerCluster, wanted, bytes)) return std::nullopt;
+        if (!AppendRunBytes(source, run, sectorsPerCluster, wanted, bytes)) return std::nullopt;
     }
     return bytes;
 }

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "disk/chunked_read.h"
-#include "disk/disk_geometry.h"
 #include "ntfs/attribute.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/found_tree.h"
@@ -247,22 +246,13 @@ void TakeFoundExtensions(ScanState& state, FoundEntry& f) {
                          state.SourceOf(own), state.ClusterSectorsOf(own));
 }
 
-// The sectors of the drive that the disk holds. A boot sector or partition entry may
-// claim far more than the disk has (2^63 sectors): a walk that went as far as the claim
-// would read past the disk's end without end.
-std::uint64_t SectorsOnDisk(const DriveGeometry& geometry) {
-    const auto bytes = DiskByteSize(geometry.driveCode);
-    if (!bytes) return geometry.sizeInSectors;
-    const std::uint64_t diskSectors = *bytes / 512 + (*bytes % 512 != 0 ? 1 : 0);
-    const std::uint64_t first = geometry.firstSector.value();
-    if (diskSectors <= first) return 0;
-    return std::min(geometry.sizeInSectors, diskSectors - first);
-}
-
 }  // namespace
 
 bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsideMftOnly) {
-    const std::uint64_t driveSectors = SectorsOnDisk(state.geometry);
+    // As far as the volume reaches, but never past the disk's end: a boot sector may
+    // claim any size, and the sectors past the end cannot hold a record.
+    const std::uint64_t driveSectors =
+        std::min(state.geometry.sizeInSectors, state.source->SectorCount().value_or(UINT64_MAX));
     PhaseProgress phase(progress, kPhase1Drive, driveSectors);
     const std::vector<PlacedRun> noRuns;
     const auto& mftRuns = outsideMftOnly ? state.mftMap.runs() : noRuns;

@@ -5,10 +5,9 @@
 namespace tarvik {
 
 ScanCounters CountEntries(const Catalogue& catalogue) {
-    // The entry's fields are packed, so they are copied out before the set binds a
-    // reference to them.
     std::unordered_set<std::uint32_t> madeUp;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
+        // Copies: the packed entry's fields are not aligned for a reference.
         if (entry.IsMadeUp()) madeUp.insert(std::uint32_t{entry.number});
     }
     ScanCounters counters;

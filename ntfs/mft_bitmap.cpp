@@ -4,6 +4,7 @@
 
 #include "common/positions.h"
 #include "ntfs/attribute.h"
+#include "ntfs/run_bytes.h"
 #include "ntfs/run_list.h"
 
 namespace tarvik {
@@ -13,18 +14,6 @@ namespace {
 constexpr std::uint64_t kSectorBytes = 512;
 constexpr std::uint64_t kMftRecord = 0;
 constexpr std::uint64_t kRootRecord = 5;
-
-bool AppendRun(SectorSource& source, const DataRun& run, std::uint32_t sectorsPerCluster,
-               std::size_t wanted, std::vector<std::uint8_t>& out) {
-    const std::size_t sectors = (wanted + kSectorBytes - 1) / kSectorBytes;
-    std::vector<std::uint8_t> buffer(sectors * kSectorBytes, 0);
-    if (!run.sparse) {
-        const auto start = ClusterStart(run.lcn, sectorsPerCluster);
-        if (!start || !source.Read(*start, buffer)) return false;
-    }
-    out.insert(out.end(), buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(wanted));
-    return true;
-}
 
 }  // namespace
 
@@ -48,7 +37,7 @@ std::optional<MftBitmap> MftBitmap::Read(ByteView mftRecord, SectorSource& sourc
                 CheckedMul(run.lengthClusters, clusterBytes).value_or(UINT64_MAX);
             const auto wanted =
                 static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bits.size()));
-            if (!AppendRun(source, run, sectorsPerCluster, wanted, bits)) return std::nullopt;
+            if (!AppendRunBytes(source, run, sectorsPerCluster, wanted, bits)) return std::nullopt;
         }
     }
     MftBitmap bitmap(std::move(bits));

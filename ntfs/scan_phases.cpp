@@ -291,8 +291,12 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
                 reached_.Insert(entry.number);
             return;
         }
-        item.creationTime = fact->creationTime;
-        item.size = fact->size;
+        // A record in use without a name could not be decoded (its attributes are
+        // damaged): its figures are not the file's, and the entry's own tell what is lost.
+        if (fact->named) {
+            item.creationTime = fact->creationTime;
+            item.size = fact->size;
+        }
     }
     if (entry.directory) {
         item.attribute = kAttributeDirectory;

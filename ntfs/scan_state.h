@@ -1,6 +1,7 @@
 #pragma once
 // What a scan engine holds, for the scan's phases inside ntfs/ (and tests that build a
 // scanned drive by hand). Everything outside ntfs/ goes through ScanEngine.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -59,6 +60,11 @@ class ShiftedSectorSource final : public SectorSource {
     ShiftedSectorSource(SectorSource& drive, std::uint64_t shift) : drive_(drive), shift_(shift) {}
     bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
         return drive_.Read(DriveSector(sector.value() + shift_), buffer);
+    }
+    std::optional<std::uint64_t> SectorCount() override {
+        const auto drive = drive_.SectorCount();
+        if (!drive) return std::nullopt;
+        return *drive > shift_ ? *drive - shift_ : 0;
     }
     std::uint64_t shift() const { return shift_; }
 
@@ -134,9 +140,13 @@ struct ScanState {
     std::uint32_t recordSize() const { return geometry.recordSize; }
     std::uint32_t recordSectors() const { return geometry.recordSize / 512; }
     // What the drive can hold, the bound of every count taken from the volume's own
-    // fields (unbounded for a state made by hand without a size).
+    // fields (unbounded for a state made by hand without a size): the volume's size, and
+    // never more than the disk under it holds, whatever the boot sector claims.
     std::uint64_t volumeSectors() const {
-        return geometry.sizeInSectors != 0 ? geometry.sizeInSectors : UINT64_MAX;
+        const std::uint64_t volume =
+            geometry.sizeInSectors != 0 ? geometry.sizeInSectors : UINT64_MAX;
+        const std::uint64_t disk = source ? source->SectorCount().value_or(UINT64_MAX) : UINT64_MAX;
+        return std::min(volume, disk);
     }
 
     // Finds the MFT's runs from record 0 (or its mirror), extension records included.

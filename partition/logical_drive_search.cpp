@@ -95,7 +95,7 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     std::snprintf(status, sizeof status, "Searching Hard Disk %d for Logical Drives",
                   static_cast<int>(code) - 0x7F);
     progress.SetText(kSlotSearchStatus, status);
-    ShowNumber(progress, kSlotSearchTotal, CappedSectorCount(total));  // a 32-bit field
+    ShowNumber(progress, kSlotSearchTotal, total);
     ShowNumber(progress, kSlotSearchFound, 0);
 
     // From sector 0, so that a volume at the very start of a disk is found as well. The

@@ -15,7 +15,8 @@ constexpr std::uint64_t kMaxCompressedCluster = 4096;
 
 // Reads a range of clusters of the file (by VCN) into a buffer: runs are read in whole
 // requests, sparse runs and clusters no run covers stay zero, and a request that fails
-// is retried sector by sector, the unreadable ones left zero and counted.
+// or comes back short (an image that lacks part of it) is retried sector by sector, the
+// sectors that cannot be read left zero and counted.
 class ClusterReader {
   public:
     ClusterReader(const FileDataMap& map, SectorSource& source, std::uint32_t sectorsPerCluster,
@@ -23,7 +24,8 @@ class ClusterReader {
         : runs_(map.runs),
           source_(source),
           spc_(sectorsPerCluster),
-          volumeSectors_(volumeSectors != 0 ? volumeSectors : UINT64_MAX),
+          volumeSectors_(std::min(volumeSectors != 0 ? volumeSectors : UINT64_MAX,
+                                  source.SectorCount().value_or(UINT64_MAX))),
           stop_(stop) {
         std::stable_sort(runs_.begin(), runs_.end(),
                          [](const DataRun& a, const DataRun& b) { return a.vcn < b.vcn; });
@@ -31,7 +33,8 @@ class ClusterReader {
 
     // Fills `buffer` (count clusters) from cluster `first`. False when stopped. A run
     // whose place on the drive overflows is not read: its clusters stay zero and count
-    // as unreadable.
+    // as unreadable, as do clusters past the volume's end or the disk's (an image
+    // shorter than its volume).
     bool Read(std::uint64_t first, std::uint64_t count, std::span<std::uint8_t> buffer) {
         std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
         const std::uint64_t end = first + count;
@@ -240,6 +243,8 @@ CopyResult CopyPiece(const DataPiece& piece, std::uint64_t fileLength, SectorSou
     const std::uint64_t perRequest =
         std::max<std::uint64_t>(1, options.maxRequestBytes / clusterBytes);
     const auto stopped = [&] { return options.stop != nullptr && options.stop->load(); };
+    // Sectors past the disk's end are not asked for: they are missing (zeros, counted).
+    const std::uint64_t diskSectors = source.SectorCount().value_or(UINT64_MAX);
     std::vector<std::uint8_t> buffer;
     for (std::uint64_t done = 0; done < piece.clusters; done += perRequest) {
         const std::uint64_t offset = piece.offset + done * clusterBytes;
@@ -251,13 +256,21 @@ CopyResult CopyPiece(const DataPiece& piece, std::uint64_t fileLength, SectorSou
             result.stopped = true;
             break;
         }
-        if (!source.Read(sector, buffer)) {
-            for (std::size_t at = 0; at < buffer.size(); at += kSectorBytes) {
+        const std::uint64_t onDisk = sector.value() >= diskSectors
+                                         ? 0
+                                         : std::min<std::uint64_t>(buffer.size() / kSectorBytes,
+                                                                   diskSectors - sector.value());
+        const auto readable = std::span(buffer).first(onDisk * kSectorBytes);
+        std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(readable.size()), buffer.end(),
+                  std::uint8_t{0});
+        result.unreadableSectors += buffer.size() / kSectorBytes - onDisk;
+        if (!readable.empty() && !source.Read(sector, readable)) {
+            for (std::size_t at = 0; at < readable.size(); at += kSectorBytes) {
                 if (stopped()) {
                     result.stopped = true;
                     return result;
                 }
-                auto one = std::span(buffer).subspan(at, kSectorBytes);
+                auto one = readable.subspan(at, kSectorBytes);
                 if (!source.Read(DriveSector(sector.value() + at / kSectorBytes), one)) {
                     std::fill(one.begin(), one.end(), std::uint8_t{0});
                     ++result.unreadableSectors;

@@ -81,8 +81,9 @@ class PositionedOutput {
 };
 
 // Copies one piece of a plain file whose length is fileLength: read in requests of up to
-// maxRequestBytes, a request that fails retried sector by sector (the unreadable ones
-// written as zeros and counted), each request written at its place in the file as it
+// maxRequestBytes, a request that fails or comes back short retried sector by sector
+// (the unreadable ones, and those past the disk's end, written as zeros and counted),
+// each request written at its place in the file as it
 // comes in. `written` is told the bytes of each request written. The progress in the
 // options is not used.
 CopyResult CopyPiece(const DataPiece& piece, std::uint64_t fileLength, SectorSource& source,

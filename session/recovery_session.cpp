@@ -84,9 +84,7 @@ std::vector<DiskSummary> RecoverySession::ListDisks() const {
         const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(n));
         std::uint64_t sectors = 0;
         GetDiskSectorCount(PhysicalDiskCode(n), sectors);
-        // The disk list has always shown a 32-bit count.
-        disks.push_back(
-            {identity.model, identity.serial, CappedSectorCount(sectors), entries[n].path});
+        disks.push_back({identity.model, identity.serial, sectors, entries[n].path});
     }
     return disks;
 }

@@ -153,10 +153,23 @@ test_fixture_disks() {
     check_gpt_list "$FIXTURES/gpt.img"
     check_gpt_list "$FIXTURES/gpt-4k.img"
     check_gpt_list "$FIXTURES/gpt-big.img"
+    check_disk_sectors "$FIXTURES/gpt-big.img"
     check_gpt_list "$FIXTURES/gpt-backup.img" "Partition Table: The primary GUID partition table \
 is damaged; the partitions were read from its backup copy at the end of the disk"
     # Both GPT copies damaged: the bad-table message, then the search.
     check_search_fallback "$FIXTURES/gpt-lost.img" "NTFS|4096|16384"
+}
+
+# The disk list gives a disk's whole sector count, past 2^32 (2 TiB) too.
+check_disk_sectors() {
+    local image=$1 listed expected
+    expected=$(($(stat -c %s "$image") / 512))
+    listed=$("$CLI" disks --disk "$image" 2>/dev/null | cut -f4)
+    if [ "$listed" = "$expected" ]; then
+        pass
+    else
+        fail "$(basename "$image"): disks lists $listed sectors, the image has $expected"
+    fi
 }
 
 # A GPT disk lists its partitions, names and all, as built, and says nothing on stderr

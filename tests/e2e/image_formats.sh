@@ -6,6 +6,12 @@
 # disk, and is named by its format in the disk list whatever its file is called. The
 # Sleuth Kit, which reads E01, VHD and VMDK itself, lists the same files from those
 # forms as from the raw one.
+#
+# Images that lack part of their disk (a raw image or a fixed VHD cut short, a split
+# image with a piece cut short, an E01 with a segment missing or cut or a chunk that
+# fails its checksum, a compressed QCOW2 cut short) recover what they hold, count the
+# sectors they lack, and name every file whose bytes differ from the whole disk's as
+# having unreadable sectors: nothing is lost silently.
 set -euo pipefail
 
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
@@ -148,6 +154,99 @@ check_differencing() {  # LABEL QEMU-FORMAT EXTENSION
     fi
 }
 
+# silent_losses WHOLE DAMAGED REPORT: the files under DAMAGED whose bytes differ from
+# those under WHOLE while the report gives them no unreadable sector, one a line.
+silent_losses() {
+    python3 - "$@" <<'PY'
+import csv, hashlib, os, sys
+def digests(root):
+    found = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            with open(path, 'rb') as f:
+                found[os.path.relpath(path, root)] = hashlib.md5(f.read()).hexdigest()
+    return found
+whole, damaged, report = sys.argv[1:4]
+with open(report, newline='') as f:
+    rows = csv.reader(f, delimiter='\t', quoting=csv.QUOTE_NONE)
+    next(rows)
+    unreadable = {os.path.relpath(row[0], damaged): int(row[-1]) for row in rows}
+expected = digests(whole)
+for path, digest in sorted(digests(damaged).items()):
+    if expected.get(path) != digest and unreadable.get(path, 0) == 0:
+        print(path)
+PY
+}
+
+# check_lacking LABEL IMAGE: IMAGE lacks part of the bare volume's disk. Its recovery
+# counts unreadable sectors, ends with the status that says not everything was written
+# whole (3), and loses nothing silently.
+check_lacking() {
+    local label=$1 image=$2 dir=$WORK/lacking-$1 unreadable losses status=0
+    mkdir -p "$dir"
+    timeout 300 "$CLI" recover --disk "$image" --all --out "$dir/out" --report "$dir/report" \
+        >"$dir/summary" 2>&1 || status=$?
+    if [ "$status" -ne 0 ] && [ "$status" -ne 3 ]; then
+        fail "$label: recover ended $status: $(tail -n 3 "$dir/summary")"
+        return
+    fi
+    unreadable=$(sed -n 's/.*unreadable sectors \([0-9]*\)$/\1/p' "$dir/summary")
+    if [ "${unreadable:-0}" -gt 0 ] && [ "$status" -eq 3 ]; then
+        pass
+    else
+        fail "$label: status $status, $(grep 'unreadable sectors' "$dir/summary")"
+    fi
+    losses=$(silent_losses "$WORK/lacking-whole/out" "$dir/out" "$dir/report")
+    [ -z "$losses" ] && pass || fail "$label: bytes differ, no unreadable sector said:" "$losses"
+}
+
+# The bare volume's disk (its 4 MiB file lies from 10 to 14 MiB) in forms that lack part
+# of it.
+check_lacking_forms() {
+    local whole=$WORK/volume.img size
+    cp --sparse=always "$FIXTURES/bare-ntfs.img" "$whole"
+    "$CLI" recover --disk "$whole" --all --out "$WORK/lacking-whole/out" >/dev/null 2>&1
+    head -c 12000000 "$whole" >"$WORK/cut.img"
+    check_lacking raw-cut "$WORK/cut.img"
+    # Pieces of 3 MiB, the fourth (9 to 12 MiB) cut to 2 MiB.
+    mkdir -p "$WORK/split-cut"
+    split -b 3M -a 3 --numeric-suffixes=1 "$whole" "$WORK/split-cut/volume."
+    truncate -s 2M "$WORK/split-cut/volume.004"
+    check_lacking split-piece-cut "$WORK/split-cut/volume.001"
+    if command -v qemu-img >/dev/null; then
+        qemu-img convert -O vpc -o subformat=fixed,force_size=on "$whole" "$WORK/fixed.vhd"
+        size=$(stat -c %s "$WORK/fixed.vhd")
+        head -c $((size - 5000000)) "$WORK/fixed.vhd" >"$WORK/fixed-cut.vhd"
+        check_lacking fixed-VHD-cut "$WORK/fixed-cut.vhd"
+        # Clusters of stored (incompressible) data at the end of the file: the library
+        # would copy a whole cluster out of what it read of a cut one.
+        qemu-img convert -c -O qcow2 "$whole" "$WORK/compressed.qcow2"
+        size=$(stat -c %s "$WORK/compressed.qcow2")
+        head -c $((size - size / 1000)) "$WORK/compressed.qcow2" >"$WORK/cut.qcow2"
+        check_lacking QCOW2-cut "$WORK/cut.qcow2"
+    else
+        skip_tool "fixed VHD and QCOW2 cut short: no qemu-img"
+    fi
+    if command -v ewfacquire >/dev/null; then
+        local form
+        for form in missing cut corrupt; do
+            mkdir -p "$WORK/e01-$form"
+            ewfacquire -u -q -t "$WORK/e01-$form/volume" -S 1048576 -c fast "$whole" \
+                >/dev/null 2>&1
+        done
+        rm "$WORK/e01-missing/volume.E03"
+        truncate -s 500000 "$WORK/e01-cut/volume.E03"
+        printf 'XXXXXXXXXXXXXXXX' |
+            dd of="$WORK/e01-corrupt/volume.E03" bs=1 seek=400000 conv=notrunc status=none
+        check_lacking E01-segment-missing "$WORK/e01-missing/volume.E01"
+        check_lacking E01-segment-cut "$WORK/e01-cut/volume.E01"
+        check_lacking E01-chunk-corrupt "$WORK/e01-corrupt/volume.E01"
+    else
+        skip_tool "E01 with a segment lacking: no ewfacquire"
+    fi
+}
+
 main() {
     [ -x "$CLI" ] || { echo "tarvik-cli not built at $CLI" >&2; exit 1; }
     RAW=$WORK/disk.img
@@ -169,6 +268,7 @@ main() {
     check_form split-raw split pieces.001 "DISK IMAGE" yes
     check_differencing differencing-VHD vpc vhd
     check_differencing differencing-VHDX vhdx vhdx
+    check_lacking_forms
     echo "$PASSED passed, $FAILED failed"
     [ "$FAILED" -eq 0 ]
 }

@@ -102,6 +102,80 @@ TEST(FileDataCopy, UnreadableSectorsAreZerosCountedAndTheRestIsRead) {
     EXPECT_EQ(source.requests, 1 + 8);
 }
 
+// An image that holds `sectors` sectors but for `missing` ones (a piece of it cut short):
+// a read gives what lies before the first sector it lacks, the rest zeroed, and fails.
+class ShortImage final : public SectorSource {
+  public:
+    explicit ShortImage(std::uint64_t sectors, std::set<std::uint64_t> missing = {})
+        : sectors_(sectors), missing_(std::move(missing)) {}
+    bool Read(DriveSector first, std::span<std::uint8_t> buffer) override {
+        ++requests;
+        std::fill(buffer.begin(), buffer.end(), std::uint8_t{0});
+        for (std::size_t i = 0; i < buffer.size() / 512; ++i) {
+            const std::uint64_t sector = first.value() + i;
+            if (sector >= sectors_ || missing_.count(sector)) return false;
+            std::fill_n(buffer.begin() + static_cast<std::ptrdiff_t>(i * 512), 512,
+                        PatternSource::Fill(sector));
+        }
+        return true;
+    }
+    std::optional<std::uint64_t> SectorCount() override { return sectors_; }
+    int requests = 0;
+
+  private:
+    std::uint64_t sectors_;
+    std::set<std::uint64_t> missing_;
+};
+
+class PlacedOutput final : public PositionedOutput {
+  public:
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
+        if (data.size() < offset + bytes.size()) data.resize(offset + bytes.size());
+        std::copy(bytes.begin(), bytes.end(), data.begin() + static_cast<std::ptrdiff_t>(offset));
+        return true;
+    }
+    Bytes data;
+};
+
+// Sectors an image does not hold (it ends inside a run, or lacks a piece) are zeros and
+// counted on both roads a file's data takes; those past the disk's end are not asked for.
+TEST(FileDataCopy, SectorsTheImageDoesNotHoldAreZerosAndCounted) {
+    const Bytes runs = {0x11, 0x08, 0x10, 0x00};  // 8 clusters at 16
+    auto record =
+        RecordBuilder().NonResidentExtent(0x80, runs, 0, 7, 4096, 4096, 4096).OnDisk(0x0101);
+    PatternSource drive(64);
+    const auto map = MapRecord(record, drive);
+    ASSERT_TRUE(map);
+    const auto pieces = PlainPieces(*map, 1, 0);
+    ASSERT_TRUE(pieces && pieces->size() == 1);
+
+    struct Case {
+        std::uint64_t sectors;
+        std::set<std::uint64_t> missing;
+        int pieceRequests;
+    };
+    const Case cases[] = {{20, {}, 1}, {64, {18, 19}, 1 + 8}};
+    for (const Case& c : cases) {
+        Bytes expected = Sectors({16, 17, 18, 19, 20, 21, 22, 23});
+        for (std::uint64_t s = 16; s < 24; ++s) {
+            if (s >= c.sectors || c.missing.count(s))
+                std::fill_n(expected.begin() + static_cast<std::ptrdiff_t>((s - 16) * 512), 512, 0);
+        }
+        ShortImage image(c.sectors, c.missing);
+        BytesOutput out;
+        const CopyResult whole = CopyFileData(*map, image, 1, out, {});
+        EXPECT_EQ(out.data, expected);
+        EXPECT_EQ(whole.unreadableSectors, 4u - 2u * (c.sectors == 64));
+
+        ShortImage again(c.sectors, c.missing);
+        PlacedOutput placed;
+        const CopyResult piece = CopyPiece(pieces->front(), 4096, again, 1, placed, {}, {});
+        EXPECT_EQ(placed.data, expected);
+        EXPECT_EQ(piece.unreadableSectors, whole.unreadableSectors);
+        EXPECT_EQ(again.requests, c.pieceRequests);
+    }
+}
+
 TEST(FileDataCopy, DataSplitOverExtensionRecordsInListOrder) {
     // The base record holds only the list; record 41 holds VCN 0-2, record 42 VCN 3-4.
     Bytes list = DataListEntry(0, 41, 3);

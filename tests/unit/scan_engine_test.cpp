@@ -176,6 +176,23 @@ TEST_F(Dftt7Engine, StoppedAdvanceSearchLeavesTheCatalogueAsItWas) {
     ExpectConsistent(*full_);
 }
 
+// A boot sector may claim any size (a bit flip, or 2^63 sectors): the search of the drive
+// and the MFT's runs end at the disk's end, and find what they find on the true size.
+TEST_F(Dftt7Engine, SearchesEndAtTheDisksEndWhateverTheVolumeClaims) {
+    ASSERT_TRUE(full_->AdvanceSearch(progress_, nullptr));
+    const std::uint64_t sectors = Dftt7().size() / 512;
+    for (const std::uint64_t claimed :
+         {sectors + (std::uint64_t{64} << 31), std::uint64_t{1} << 63}) {
+        ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), claimed,
+                          std::make_unique<MemorySectorSource>(Dftt7()));
+        ASSERT_TRUE(engine.ValidateBootSector(notifier_));
+        engine.Scan(progress_, notifier_);
+        EXPECT_EQ(engine.counters().unreadableRecords, 0u);
+        ASSERT_TRUE(engine.AdvanceSearch(progress_, nullptr));
+        EXPECT_EQ(engine.catalogue().Count(), full_->catalogue().Count()) << claimed;
+    }
+}
+
 // A boot sector for a volume of `bytesPerSector` sectors.
 Bytes BootSector(std::uint16_t bytesPerSector, std::uint8_t sectorsPerCluster,
                  std::uint8_t clustersPerRecord) {

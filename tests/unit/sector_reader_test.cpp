@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
@@ -49,16 +50,67 @@ TEST(ReadSectors, ReadsTheSectorAtItsByteOffsetAndFailsAtTheEndOfTheDisk) {
     EXPECT_EQ(ReadSectors(0x80, 0, 1, buffer.data(), 512), 0);  // 2^32 sectors in
 }
 
-TEST(ReadSectors, ShortReadSucceedsAndZeroesWhatTheDiskCouldNotFill) {
+// A read the disk ends inside gives what the disk holds and zeros after it, and fails:
+// the sectors past the end are not the disk's, and a caller that reads sector by sector
+// then finds exactly those. It is not tried again, and the disk stays open.
+TEST(ReadSectors, AShortReadZeroesWhatTheDiskCouldNotFillAndFails) {
     TempImage image(2);
     std::vector<std::uint8_t> marked(512, 0x77);
     image.WriteSector(1, marked);
     UseDisks({image.path()});
 
     std::vector<std::uint8_t> buffer(2048, 0xCC);  // stale bytes of an earlier read
-    ASSERT_EQ(ReadSectors(0x80, 1, 0, buffer.data(), 2048), 1);
+    EXPECT_EQ(ReadSectors(0x80, 1, 0, buffer.data(), 2048), 0);
     EXPECT_EQ(buffer[511], 0x77);
     EXPECT_TRUE(std::all_of(buffer.begin() + 512, buffer.end(), [](auto b) { return b == 0; }));
+
+    DiskHandle disk(0x80);
+    std::fill(buffer.begin(), buffer.end(), 0xCC);
+    EXPECT_EQ(disk.ReadOnce(DiskSector(1), buffer), DiskHandle::Outcome::kShort);
+    EXPECT_EQ(buffer[0], 0x77);
+    EXPECT_EQ(buffer[512], 0);
+    EXPECT_TRUE(disk.Read(DiskSector(1), std::span(buffer).first(512)));
+    EXPECT_FALSE(disk.Read(DiskSector(2), std::span(buffer).first(512)));
+    EXPECT_EQ(disk.SectorCount(), 2u);
+
+    // A last sector the image holds only part of is not a whole sector of the disk.
+    image.WriteBytes(1024, marked.data(), 100);
+    EXPECT_EQ(disk.ReadOnce(DiskSector(2), std::span(buffer).first(512)),
+              DiskHandle::Outcome::kShort);
+    EXPECT_EQ(buffer[99], 0x77);
+    EXPECT_EQ(buffer[100], 0);
+    EXPECT_EQ(disk.SectorCount(), 2u);
+}
+
+// Pieces of 4 sectors, the second cut to 2: its last two sectors are missing, and the
+// third piece's sectors stay where they belong.
+TEST(SplitRawImage, APieceCutShortLacksItsTailAndMovesNothingAfterIt) {
+    const TempImage stem;  // a unique name; the pieces are made beside it
+    std::vector<std::string> pieces;
+    for (int piece = 1; piece <= 3; ++piece) {
+        pieces.push_back(stem.path() + ".00" + std::to_string(piece));
+        std::ofstream file(pieces.back(), std::ios::binary);
+        for (int s = 0; s < (piece == 2 ? 2 : 4); ++s) {
+            const std::vector<char> sector(512, static_cast<char>(0x10 * piece + s));
+            file.write(sector.data(), 512);
+        }
+    }
+    UseDisks({pieces.front()});
+    DiskHandle disk(0x80);
+    EXPECT_EQ(disk.SectorCount(), 12u);
+    std::vector<std::uint8_t> buffer(12 * 512);
+    EXPECT_FALSE(disk.Read(DiskSector(0), buffer));
+    EXPECT_EQ(buffer[5 * 512], 0x21);
+    EXPECT_EQ(buffer[6 * 512], 0);
+    const auto one = std::span(buffer).first(512);
+    EXPECT_TRUE(disk.Read(DiskSector(5), one));
+    EXPECT_FALSE(disk.Read(DiskSector(6), one));
+    EXPECT_FALSE(disk.Read(DiskSector(7), one));
+    ASSERT_TRUE(disk.Read(DiskSector(8), one));
+    EXPECT_EQ(one[0], 0x30);
+    ASSERT_TRUE(disk.Read(DiskSector(11), one));
+    EXPECT_EQ(one[0], 0x33);
+    for (const std::string& piece : pieces) std::filesystem::remove(piece);
 }
 
 // A device that hands over part of a request and then fails (a bad sector inside it):
@@ -104,8 +156,7 @@ std::vector<std::uint8_t> Filled(std::uint8_t byte) {
 }
 
 // The image behind the disk's path is replaced while a handle is open: the handle goes
-// on reading the file it opened until an attempt fails, and the attempt after that
-// opens the path again.
+// on reading the file it opened (only a failed attempt would open the path again).
 TEST(DiskHandle, KeepsOneDescriptorAndReopensOnlyAfterAFailedAttempt) {
     TempImage first(4);
     first.WriteSector(0, Filled(0x11));
@@ -125,9 +176,10 @@ TEST(DiskHandle, KeepsOneDescriptorAndReopensOnlyAfterAFailedAttempt) {
         std::filesystem::rename(second.path(), first.path());
         ASSERT_TRUE(disk.Read(DiskSector(0), buffer));
         EXPECT_EQ(buffer[0], 0x11);  // still the file opened first
+        // Past the end the disk holds nothing: no failure of the disk, no reopening.
         EXPECT_FALSE(disk.Read(DiskSector(4), buffer));
         ASSERT_TRUE(disk.Read(DiskSector(0), buffer));
-        EXPECT_EQ(buffer[0], 0x22);
+        EXPECT_EQ(buffer[0], 0x11);
         EXPECT_EQ(OpenDescriptors(), before + 1);
     }
     EXPECT_EQ(OpenDescriptors(), before);
@@ -186,14 +238,12 @@ TEST(DiskGeometry, SectorCountIsTheTrueSizeWhileTheCylinderFieldKeepsItsLow16Bit
     EXPECT_EQ(total, sectors);
 }
 
-TEST(DiskGeometry, SectorCountPast32BitsIsWholeAndOnlyAFieldOf32BitsIsCapped) {
+TEST(DiskGeometry, SectorCountPast32BitsIsWhole) {
     TempImage image(0x100000000ull + 17);  // sparse: 2 TiB that cost no space
     UseDisks({image.path()});
     std::uint64_t total = 0;
     ASSERT_TRUE(GetDiskSectorCount(0x80, total));
     EXPECT_EQ(total, 0x100000000ull + 17);
-    EXPECT_EQ(CappedSectorCount(total), 0xFFFFFFFFu);
-    EXPECT_EQ(CappedSectorCount(70000), 70000u);
 
     std::vector<std::uint8_t> last(512, 0x3C);
     image.WriteSector(0x100000000ull + 16, last);

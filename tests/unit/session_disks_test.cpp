@@ -68,6 +68,15 @@ TEST_F(SessionDisksTest, DisksThatCannotBeOpenedAreLeftOutAndSaidInOneLine) {
     EXPECT_EQ(session_.UnreadableDisksNote(), std::nullopt);
 }
 
+TEST_F(SessionDisksTest, ADiskOverTwoTebibytesIsListedWithAllItsSectors) {
+    const std::uint64_t sectors = 3ull << 31;  // 3 TiB, sparse: it costs no space
+    TempImage big(sectors);
+    ASSERT_EQ(session_.LoadDisks({big.path()}, false), std::nullopt);
+    const auto disks = session_.ListDisks();
+    ASSERT_EQ(disks.size(), 1u);
+    EXPECT_EQ(disks[0].sectors, sectors);
+}
+
 TEST_F(SessionDisksTest, ASearchThatFindsNothingLeavesNoDrivesOfTheDiskBefore) {
     const auto fat = DiskWithEntry(0x0B, 64, 2048);
     TempImage blank(2048);
