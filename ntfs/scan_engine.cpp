@@ -57,11 +57,20 @@ std::optional<VolumeLayout> ReadBootCopy(SectorSource& source, DriveSector secto
 }
 
 // A cluster size or MFT cluster changed to another plausible value (a bit flip) points
-// at sectors that hold no record: every file would then be read from the wrong place.
+// at sectors that hold no record, or another record of the MFT: every file would then be
+// read from the wrong place. The record there must be in use and, when records carry
+// their own number (update sequence at 0x30 or later), be record 0.
 bool MftWhereItSays(SectorSource& source, const VolumeLayout& layout) {
     std::array<std::uint8_t, 512> sector{};
-    return layout.mft && source.Read(*layout.mft, sector) &&
-           std::memcmp(sector.data(), "FILE", 4) == 0;
+    if (!layout.mft || !source.Read(*layout.mft, sector)) return false;
+    if (std::memcmp(sector.data(), "FILE", 4) != 0) return false;
+    const std::uint16_t usaOffset = static_cast<std::uint16_t>(sector[4] | sector[5] << 8);
+    const std::uint32_t number = static_cast<std::uint32_t>(sector[0x2C]) |
+                                 static_cast<std::uint32_t>(sector[0x2D]) << 8 |
+                                 static_cast<std::uint32_t>(sector[0x2E]) << 16 |
+                                 static_cast<std::uint32_t>(sector[0x2F]) << 24;
+    const bool inUse = (sector[0x16] & 1) != 0;
+    return inUse && (usaOffset < 0x30 || number == 0);
 }
 
 }  // namespace
