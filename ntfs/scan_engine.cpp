@@ -1,6 +1,8 @@
 #include "ntfs/scan_engine.h"
 
 #include <array>
+#include <cstring>
+#include <vector>
 
 #include "ntfs/boot_sector.h"
 #include "ntfs/drive_search.h"
@@ -54,6 +56,23 @@ std::optional<VolumeLayout> ReadBootCopy(SectorSource& source, DriveSector secto
     return layout;
 }
 
+// A cluster size or MFT cluster changed to another plausible value (a bit flip) points
+// at sectors that hold no record, or another record of the MFT: every file would then be
+// read from the wrong place. The record there must be in use and, when records carry
+// their own number (update sequence at 0x30 or later), be record 0.
+bool MftWhereItSays(SectorSource& source, const VolumeLayout& layout) {
+    std::array<std::uint8_t, 512> sector{};
+    if (!layout.mft || !source.Read(*layout.mft, sector)) return false;
+    if (std::memcmp(sector.data(), "FILE", 4) != 0) return false;
+    const std::uint16_t usaOffset = static_cast<std::uint16_t>(sector[4] | sector[5] << 8);
+    const std::uint32_t number = static_cast<std::uint32_t>(sector[0x2C]) |
+                                 static_cast<std::uint32_t>(sector[0x2D]) << 8 |
+                                 static_cast<std::uint32_t>(sector[0x2E]) << 16 |
+                                 static_cast<std::uint32_t>(sector[0x2F]) << 24;
+    const bool inUse = (sector[0x16] & 1) != 0;
+    return inUse && (usaOffset < 0x30 || number == 0);
+}
+
 }  // namespace
 
 ScanEngine::ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors)
@@ -73,10 +92,19 @@ bool ScanEngine::ValidateBootSector(Notifier& notifier) {
     ScanState& s = *state_;
     const std::uint64_t size = s.geometry.sizeInSectors;
     if (!s.source || size == 0) return false;
-    auto layout = ReadBootCopy(*s.source, DriveSector(0));
-    if (!layout) layout = ReadBootCopy(*s.source, DriveSector(size - 1));
-    if (!layout && size >= kLargeSectorUnits) {
-        layout = ReadBootCopy(*s.source, DriveSector(size - kLargeSectorUnits));
+    // The boot sector, else its backup; but a backup whose MFT is where it says is
+    // preferred to a boot sector whose MFT is not.
+    std::optional<VolumeLayout> layout;
+    std::vector<DriveSector> copies{DriveSector(0), DriveSector(size - 1)};
+    if (size >= kLargeSectorUnits) copies.push_back(DriveSector(size - kLargeSectorUnits));
+    for (const DriveSector at : copies) {
+        auto copy = ReadBootCopy(*s.source, at);
+        if (!copy) continue;
+        if (MftWhereItSays(*s.source, *copy)) {
+            layout = copy;
+            break;
+        }
+        if (!layout) layout = copy;
     }
     if (!layout) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);

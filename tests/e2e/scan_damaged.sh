@@ -60,5 +60,18 @@ status=0
 [ "$status" -eq 0 ] && grep -q 'Root/many_subdirs' "$work/garbage.out"
 report $? "garbage in 93 records: scan finishes (status $status) and lists the rest"
 
+# 4. The boot sector claims more sectors than the disk holds (2^63; 64 TiB): the advance
+# search walks to the disk's end and stops there.
+for claim in '\x00\x00\x00\x00\x00\x00\x00\x80' '\x00\x00\x00\x00\x20\x00\x00\x00'; do
+  image="$work/huge-claim.dd"
+  cp "$pristine" "$image"
+  printf "$claim" >"$work/claim"
+  overwrite "$image" $((0x28)) 8 "$work/claim"
+  status=0
+  timeout 60 "$cli" scan --disk "$image" --advance >"$work/huge.out" 2>&1 || status=$?
+  [ "$status" -ne 124 ] && grep -q 'Root/many_subdirs' "$work/huge.out"
+  report $? "boot sector claiming $(od -An -tu8 "$work/claim" | tr -d ' ') sectors: advance search ends (status $status)"
+done
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

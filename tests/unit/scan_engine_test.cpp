@@ -224,6 +224,21 @@ class BadSectorSource final : public SectorSource {
     std::uint64_t bad_;
 };
 
+// A cluster size flipped to another power of two in the boot sector points the MFT at
+// sectors that hold no record: the backup copy, whose MFT is where it says, gives the
+// geometry, so no file is read with the wrong cluster size.
+TEST_F(Dftt7Engine, ABootSectorWhoseMftIsNotWhereItSaysGivesWayToItsBackup) {
+    Bytes bytes = Dftt7();
+    bytes.insert(bytes.end(), Dftt7().begin(), Dftt7().begin() + 512);  // the backup copy
+    ASSERT_EQ(bytes[0x0D], 2);
+    bytes[0x0D] = 4;
+    ScanEngine flipped(kFirstPhysicalDisk, DiskSector(0), bytes.size() / 512,
+                       std::make_unique<MemorySectorSource>(bytes));
+    ASSERT_TRUE(flipped.ValidateBootSector(notifier_));
+    EXPECT_EQ(flipped.geometry().sectorsPerCluster, full_->geometry().sectorsPerCluster);
+    EXPECT_EQ(flipped.geometry().mftStart.value(), full_->geometry().mftStart.value());
+}
+
 TEST_F(Dftt7Engine, AnUnreadableMftSectorCostsOnlyItsRecord) {
     const std::uint64_t mftStart = full_->geometry().mftStart.value();
     const std::uint32_t lost = 10;  // a record of the first MFT run (records 0-15)
