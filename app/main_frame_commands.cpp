@@ -25,6 +25,7 @@
 #include "app/recover/saving_summary_dlg.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
+#include "app/view_settings.h"
 #include "app/worker_reporting.h"
 #include "recovery/destination_check.h"
 #include "recovery/recovery_texts.h"
@@ -119,7 +120,7 @@ void CMainFrame::InstallShellHandlers() {
     SetCommandHandler(ID_ARRANGE_NAME, [this] { OnArrange(0); });
     SetCommandHandler(ID_ARRANGE_TYPE, [this] { OnArrange(1); });
     SetCommandHandler(ID_ARRANGE_SIZE, [this] { OnArrange(2); });
-    SetCommandHandler(ID_ARRANGE_FILEID, [] {});
+    SetCommandHandler(ID_ARRANGE_FILEID, [this] { OnArrange(CFileListModel::kFileId); });
     SetCommandHandler(ID_DRIVE_PARAMETERS, [this] {
         CDrivePropertiesDlg dialog(Session().Properties(), this);
         dialog.exec();
@@ -271,8 +272,11 @@ static bool ConfirmUncertainDestination(const DestinationVerdict& verdict) {
 
 QString CMainFrame::ChooseDestinationFolder() {
     if (folderChooser_) return folderChooser_();
-    return QFileDialog::getExistingDirectory(this, "Select the Destination folder for Saving Files",
-                                             QString(), QFileDialog::ShowDirsOnly);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, "Select the Destination Folder for Saving Files",
+                                          LastDestinationFolder(), QFileDialog::ShowDirsOnly);
+    if (!chosen.isEmpty()) RememberDestinationFolder(chosen);
+    return chosen;
 }
 
 void CMainFrame::RecoverCommand(RecoveryMode mode) {

@@ -43,16 +43,32 @@ class CRowView : public Base {
             Base::mouseDoubleClickEvent(event);
     }
     void keyPressEvent(QKeyEvent* event) override {
+        const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        // Space ticks the current row, Backspace goes up to the parent folder.
+        if (plain && event->key() == Qt::Key_Space && this->currentIndex().isValid()) {
+            owner_.ToggleRow(this->currentIndex().row());
+            event->accept();
+            return;
+        }
+        if (plain && event->key() == Qt::Key_Backspace) {
+            owner_.OpenParentFolder();
+            event->accept();
+            return;
+        }
         Base::keyPressEvent(event);
         if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
             this->currentIndex().isValid())
             owner_.OpenRow(this->currentIndex().row());
     }
     void contextMenuEvent(QContextMenuEvent* event) override {
-        // Only a point inside the rows' area opens the menu; a keyboard request has none.
-        if (event->reason() == QContextMenuEvent::Keyboard ||
-            !this->viewport()->rect().contains(event->pos()))
+        // The menu key opens the menu at the current row; a click only inside the rows.
+        if (event->reason() == QContextMenuEvent::Keyboard) {
+            const QRect row = this->visualRect(this->currentIndex());
+            const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+            owner_.ShowContextMenu(this->viewport()->mapToGlobal(at));
             return;
+        }
+        if (!this->viewport()->rect().contains(event->pos())) return;
         owner_.ShowContextMenu(event->globalPos());
     }
 
@@ -60,7 +76,8 @@ class CRowView : public Base {
     CTarvikView& owner_;
 };
 
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70, 80, 110, 80, 100, 120};
+// Starting widths; the name takes whatever room the others leave.
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {200, 50, 80, 140, 70, 70, 120};
 
 }  // namespace
 
@@ -74,18 +91,12 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
       details_(new CRowView<QTreeView>(*this)),
       icons_(new CRowView<QListView>(*this)) {
     setObjectName("CTarvikView");
-    auto* checkStyle = new CCheckBoxStyle;
-    checkStyle->setParent(this);
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(details_), static_cast<QAbstractItemView*>(icons_)}) {
-        view->setStyle(checkStyle);
         view->setItemDelegate(delegate_);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        QPalette white = view->palette();
-        white.setColor(QPalette::Base, Qt::white);
-        view->setPalette(white);
     }
     details_->setObjectName("details");
     details_->setModel(model_);
@@ -94,11 +105,15 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
     details_->setAllColumnsShowFocus(true);
     details_->setItemsExpandable(false);
     details_->setIconSize(QSize(16, 16));
-    details_->header()->setSectionsClickable(true);
-    details_->header()->setSortIndicatorShown(false);
-    details_->header()->setStretchLastSection(false);
+    QHeaderView* header = details_->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
     for (int c = 0; c < CFileListModel::kColumnCount; ++c)
-        details_->header()->resizeSection(c, kColumnWidths[c]);
+        header->resizeSection(c, kColumnWidths[c]);
+    header->setSectionResizeMode(CFileListModel::kName, QHeaderView::Stretch);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &CTarvikView::OnHeaderClick);
     icons_->setObjectName("icons");
     icons_->setModel(model_);
@@ -123,7 +138,7 @@ void CTarvikView::FillList(CheckTree::FolderNode node) {
     app_.ViewsFilled = 1;
     model_->Fill(node);
     app_.ListFilled = 1;
-    if (app_.SortActive == 1) model_->SortRows(app_.SortColumn, app_.SortDirection == 1);
+    if (app_.SortActive == 1) SortRows(app_.SortColumn, app_.SortDirection);
     frame_.ShowTotals();
     frame_.UpdateToolbarState();
 }
@@ -164,11 +179,22 @@ void CTarvikView::OnHeaderClick(int column) {
     if (column != lastHeaderColumn_) app_.SortDirection = app_.SortToggle;
     lastHeaderColumn_ = column;
     app_.SortColumn = column;
+    ShowSortIndicator(column, app_.SortToggle);
     model_->SortRows(column, app_.SortToggle == 1);
 }
 
 void CTarvikView::SortRows(int column, int direction) {
+    ShowSortIndicator(column, direction);
     model_->SortRows(column, direction == 1);
+}
+
+void CTarvikView::ShowSortIndicator(int column, int direction) {
+    details_->header()->setSortIndicator(column,
+                                         direction == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void CTarvikView::OpenParentFolder() {
+    if (tree_) tree_->OpenParentFolder();
 }
 
 void CTarvikView::ToggleRow(int row) {

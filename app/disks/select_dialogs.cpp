@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/control_id.h"
+#include "app/dialog_flags.h"
 #include "app/pictures.h"
 
 namespace tarvik {
@@ -17,7 +18,7 @@ namespace tarvik {
 
 CSelectionDlgBase::CSelectionDlgBase(int dialogId, const char* title, int listId,
                                      const std::vector<Column>& columns, QWidget* parent)
-    : QDialog(parent), columns_(columns) {
+    : QDialog(parent, kModalDialogFlags), columns_(columns) {
     SetControlId(this, dialogId);
     setWindowTitle(title);
     list_ = new QTreeWidget(this);

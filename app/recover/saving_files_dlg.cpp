@@ -9,6 +9,7 @@
 
 #include "app/busy_key_filter.h"
 #include "app/control_id.h"
+#include "app/time_left.h"
 #include "app/worker_reporting.h"
 #include "recovery/recovery_texts.h"
 #include "session/recovery_session.h"
@@ -103,8 +104,11 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     cancel_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, &CSavingFilesDlg::OnCancel);
 
+    auto* estimate = new QLabel(this);
+    estimate->setObjectName("estimate");
+    new CTimeLeft(bar, estimate, this);
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    buttons->addWidget(estimate, 1);
     buttons->addWidget(cancel_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
@@ -115,6 +119,7 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     relay_->SetLabel(kSlotSavingText, text);
 
     keys_ = new CBusyKeyFilter(this, kCannotStopText);
+    keys_->SetEscapeAction([this] { OnCancel(); });
     notices_ = std::make_unique<CWorkerNoticeRelay>();
     worker_ = std::make_unique<MyThread>(session, std::move(destination), mode, *tee_, *notices_);
     notices_->SetStop(worker_->Stop());

@@ -172,7 +172,7 @@ class DriveChoiceTest : public QObject {
         });
         Run(script, ID_SELECT_PHYSICAL_DISK);
         QCOMPARE(script.seen, QStringList({"171", "155", "173", "146"}));
-        QCOMPARE(title, QString("Scanning  NTFS Drive"));
+        QCOMPARE(title, QString("Scanning NTFS Drive"));
         QVERIFY(Session().HasDrive());
         QCOMPARE(App().ListFilled, 1);
 

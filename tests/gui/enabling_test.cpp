@@ -225,7 +225,7 @@ class EnablingTest : public QObject {
         QCOMPARE(App().SortColumn, 1);
         QCOMPARE(App().SortDirection, 1);
         frame.OnCommand(ID_ARRANGE_FILEID);
-        QCOMPARE(App().SortColumn, 1);
+        QCOMPARE(App().SortColumn, 4);
     }
 
     void acceleratorsRunOnlyUsableCommands() {
