@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -103,12 +104,19 @@ CSelectPhysicalDiskDlg::CSelectPhysicalDiskDlg(const std::vector<DiskSummary>& d
     : CSelectionDlgBase(IDD_SELECT_PHYSICAL_DISK, "Select Physical Disk", IDC_DISK_LIST,
                         {{"Disk No.", 120, Qt::AlignRight},
                          {"Model No. ", 100, Qt::AlignRight},
-                         {"Serial No.", 100, Qt::AlignRight}},
+                         {"Serial No.", 100, Qt::AlignRight},
+                         {"Size", 80, Qt::AlignRight},
+                         {"Path", 200, Qt::AlignLeft}},
                         parent) {
     int number = 0;
     for (const DiskSummary& disk : disks) {
+        // The disk table counts 512-byte sectors.
+        const qint64 bytes =
+            static_cast<qint64>(std::min<std::uint64_t>(disk.sectors, INT64_MAX / 512) * 512);
         AddRow({QString("HardDisk %1").arg(++number), QString::fromStdString(disk.model),
-                QString::fromStdString(disk.serial)});
+                QString::fromStdString(disk.serial),
+                QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat),
+                QString::fromStdString(disk.path)});
         List()->topLevelItem(number - 1)->setToolTip(0, QString::fromStdString(disk.path));
     }
     QLabel* note = nullptr;
@@ -147,7 +155,7 @@ CSelectLogicalDriveDlg::CSelectLogicalDriveDlg(const std::vector<DriveSummary>& 
                           this);
         note->setWordWrap(true);
     }
-    FinishLayout(IDC_DRIVE_OK, "Ok", IDC_DRIVE_CANCEL, note);
+    FinishLayout(IDC_DRIVE_OK, "OK", IDC_DRIVE_CANCEL, note);
 }
 
 }  // namespace tarvik

@@ -69,8 +69,11 @@ class NativeTest : public QObject {
 
     void everyViewTakesItsColoursFromThePalette() {
         const QPalette light = QApplication::palette();
+        Tree()->SelectNode(CheckTree::kRootNode);
+        Frame()->OnCommand(ID_ARRANGE_NAME);
         for (const QPalette& palette : {DarkPalette(), light}) {
             QApplication::setPalette(palette);
+            SaveShot(Frame(), palette == light ? "main-light" : "main-dark");
             CMainFrame frame(App());
             frame.show();
             QAbstractItemView* rows = frame.ListView()->DetailsView();
