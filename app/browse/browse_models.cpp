@@ -343,27 +343,44 @@ int Order(T a, T b) {
 
 }  // namespace
 
+namespace {
+
+bool IsAsciiDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+// Plain ASCII letters fold without a table lookup; the sort meets them most.
+char32_t Folded(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80) return u >= u'A' && u <= u'Z' ? char32_t{u} + 32 : char32_t{u};
+    return QChar::toCaseFolded(char32_t{u});
+}
+
+}  // namespace
+
 int NaturalCompare(QStringView a, QStringView b) {
     qsizetype i = 0;
     qsizetype j = 0;
     while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
+        if (IsAsciiDigit(a[i]) && IsAsciiDigit(b[j])) {
             // Runs of digits compare by value: leading zeros are skipped, then the longer
             // run is the larger number, then the first differing digit decides.
             while (i < a.size() && a[i] == u'0') ++i;
             while (j < b.size() && b[j] == u'0') ++j;
             qsizetype endA = i;
             qsizetype endB = j;
-            while (endA < a.size() && a[endA].isDigit()) ++endA;
-            while (endB < b.size() && b[endB].isDigit()) ++endB;
+            while (endA < a.size() && IsAsciiDigit(a[endA])) ++endA;
+            while (endB < b.size() && IsAsciiDigit(b[endB])) ++endB;
             if (endA - i != endB - j) return endA - i < endB - j ? -1 : 1;
             for (; i < endA; ++i, ++j)
                 if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
             continue;
         }
-        const char32_t x = QChar::toCaseFolded(a[i].unicode());
-        const char32_t y = QChar::toCaseFolded(b[j].unicode());
-        if (x != y) return x < y ? -1 : 1;
+        if (a[i] != b[j]) {
+            const char32_t x = Folded(a[i]);
+            const char32_t y = Folded(b[j]);
+            if (x != y) return x < y ? -1 : 1;
+        }
         ++i;
         ++j;
     }
@@ -409,10 +426,13 @@ void CFileListModel::SortRows(int column, bool ascending) {
         }
         compare = [&values](std::size_t a, std::size_t b) { return Order(values[a], values[b]); };
     }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    // Equal keys keep the order they had (the row numbers decide), which std::sort
+    // reaches faster than a stable sort over rows spread across the catalogue.
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
         if (folder[a] != folder[b]) return folder[a] > folder[b];
         const int key = compare(a, b);
-        return ascending ? key < 0 : key > 0;
+        if (key != 0) return ascending ? key < 0 : key > 0;
+        return a < b;
     });
 
     std::vector<std::size_t> sorted(count);

@@ -77,7 +77,7 @@ class CRowView : public Base {
 };
 
 // Starting widths; the name takes whatever room the others leave.
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {200, 45, 75, 130, 60, 70, 100};
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {200, 45, 75, 145, 60, 70, 100};
 
 }  // namespace
 

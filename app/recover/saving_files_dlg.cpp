@@ -119,7 +119,6 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     relay_->SetLabel(kSlotSavingText, text);
 
     keys_ = new CBusyKeyFilter(this, kCannotStopText);
-    keys_->SetEscapeAction([this] { OnCancel(); });
     notices_ = std::make_unique<CWorkerNoticeRelay>();
     worker_ = std::make_unique<MyThread>(session, std::move(destination), mode, *tee_, *notices_);
     notices_->SetStop(worker_->Stop());

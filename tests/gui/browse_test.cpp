@@ -145,7 +145,7 @@ class BrowseTest : public QObject {
                     .data(Qt::TextAlignmentRole)
                     .toInt() &
                 Qt::AlignRight);
-        QCOMPARE(List()->DetailsView()->header()->sectionSize(3), 130);
+        QCOMPARE(List()->DetailsView()->header()->sectionSize(3), 145);
         QCOMPARE(List()->Model()->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(),
                  QString("Parent Id"));
         // The seventh column: what is left of each file, and why in its tooltip.

@@ -73,6 +73,9 @@ class NativeTest : public QObject {
         Frame()->OnCommand(ID_ARRANGE_NAME);
         for (const QPalette& palette : {DarkPalette(), light}) {
             QApplication::setPalette(palette);
+            QTest::qWait(50);
+            QCOMPARE(List()->DetailsView()->palette().color(QPalette::Base),
+                     palette.color(QPalette::Base));
             SaveShot(Frame(), palette == light ? "main-light" : "main-dark");
             CMainFrame frame(App());
             frame.show();
