@@ -70,8 +70,13 @@ CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         positionOfIndex_[placed_[p].catalogueIndex] = p;
         held_[p] = !placed_[p].unplaced;
-        const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
+    }
+    // Every entry is placed once: the totals of all of them are those of the catalogue.
+    folderAt_.assign(catalogue_.Count(), false);
+    for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
+        const CatalogueEntry& entry = catalogue_.At(i);
         if (entry.IsDirectory()) {
+            folderAt_[i] = true;
             ++allTotals_.folders;
         } else {
             ++allTotals_.files;
@@ -86,7 +91,7 @@ void CheckTree::BuildFolderNodes() {
     nodePosition_.assign(1, 0);
     nodeOfPosition_.assign(placed_.size(), kNoNode);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (!held_[p] || !catalogue_.IsDirectoryAt(placed_[p].catalogueIndex)) continue;
+        if (!held_[p] || !folderAt_[placed_[p].catalogueIndex]) continue;
         nodeOfPosition_[p] = static_cast<FolderNode>(nodePosition_.size());
         nodePosition_.push_back(p);
     }
@@ -283,7 +288,7 @@ std::size_t CheckTree::SubtreeEnd(std::size_t position) const {
 void CheckTree::SetChecked(std::size_t position, bool checked) {
     if (position >= placed_.size()) return;
     const CheckMark mark = checked ? CheckMark::kChecked : CheckMark::kUnchecked;
-    const bool folder = catalogue_.IsDirectoryAt(placed_[position].catalogueIndex);
+    const bool folder = folderAt_[placed_[position].catalogueIndex];
     const std::size_t end = folder ? SubtreeEnd(position) : position + 1;
     for (std::size_t p = position; p < end; ++p) SetEntryMark(p, mark);
     RecomputeAbove(position);

@@ -149,6 +149,9 @@ class CheckTree {
 
     // Entries placed under the root (the ones the folder tree shows).
     std::vector<bool> held_;
+    // Folders by catalogue index: read in one pass, so that the walks in placement order
+    // do not jump about the catalogue to ask.
+    std::vector<bool> folderAt_;
     std::vector<std::size_t> positionOfIndex_;
     SelectionTotals totals_;
     SelectionTotals allTotals_;  // every entry: the totals of Select All
