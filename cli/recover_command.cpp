@@ -34,7 +34,7 @@ std::unique_ptr<FileFilter> BuildFilter(const RecoverOptions& options, std::stri
     return filter;
 }
 
-bool Chosen(const CatalogueEntry& entry, RecoveryMode mode) {
+bool Chosen(const CatalogueEntry& entry, bool checked, RecoveryMode mode) {
     if (entry.IsDirectory()) return false;
     switch (mode) {
         case RecoveryMode::kAll:
@@ -42,7 +42,7 @@ bool Chosen(const CatalogueEntry& entry, RecoveryMode mode) {
         case RecoveryMode::kDeleted:
             return entry.IsDeleted();
         case RecoveryMode::kSelected:
-            return entry.checkState == kCheckChecked;
+            return checked;
     }
     return false;
 }
@@ -53,7 +53,9 @@ std::uint64_t ChosenBytes(const RecoverySession& session, RecoveryMode mode) {
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
-        if (Chosen(entry, mode) && FilterPasses(entry.Name(), session.GetFileFilter()))
+        const bool checked =
+            mode == RecoveryMode::kSelected && session.Checks().Marks().IsChecked(i);
+        if (Chosen(entry, checked, mode) && FilterPasses(entry.Name(), session.GetFileFilter()))
             total += entry.size;
     }
     return total;

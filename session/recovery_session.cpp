@@ -235,12 +235,11 @@ void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const Sto
 
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
-    checks_.reset();  // placed again over the new catalogue when next asked for
+    // Placed again over the new catalogue when next asked for, with nothing checked:
+    // marks made before the search would leave folders checked over entries it added.
+    checks_.reset();
     conditions_.reset();
     byNumber_.clear();
-    // Marks made before the search would leave folders checked over entries it added
-    // unchecked; the new catalogue starts with nothing checked, as it is shown.
-    engine_->catalogue().SetAllCheckStates(kCheckNeverSet);
     return true;
 }
 
@@ -347,6 +346,8 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     RecordingNotifier recording(notifier, notices_);
     RecoveryWriter writer(*engine_, progress, recording, stop);
     writer.SetFileFilter(filter_.get());
+    // No tree yet: nothing was checked.
+    if (checks_) writer.SetSelection(&checks_->Marks());
     // Refused destinations are refused before the MFT is read again.
     if (!DestinationOnScannedDisk(destination)) {
         const ConditionTable& table = Conditions(progress, stop);
