@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -117,7 +118,8 @@ struct ShadowCopyStore::Library {
         std::int64_t base = 0;
         if (whence == SEEK_CUR) base = static_cast<std::int64_t>(self.position);
         if (whence == SEEK_END) base = static_cast<std::int64_t>(self.volumeBytes);
-        if (offset < 0 && -offset > base) return -1;
+        // Offsets come from the store's own catalogue: neither may leave the 64-bit range.
+        if (offset < 0 ? offset < -base : offset > INT64_MAX - base) return -1;
         self.position = static_cast<std::uint64_t>(base + offset);
         return static_cast<off64_t>(self.position);
     }
