@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 #include "disk/vss_volume_header.h"
 
@@ -148,13 +149,12 @@ class ShadowCopySource final : public SectorSource {
                 static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), bytes_ - offset));
             const std::lock_guard lock(library_->mutex);
             while (done < wanted) {
-                libvshadow_error_t* error = nullptr;
-                const ssize_t got = libvshadow_store_read_buffer_at_offset(
-                    store_, buffer.data() + done, wanted - done,
-                    static_cast<off64_t>(offset + done), &error);
-                if (error != nullptr) libvshadow_error_free(&error);
-                if (got <= 0) break;
-                done += static_cast<std::size_t>(got);
+                const std::uint64_t at = offset + done;
+                const std::uint64_t block = at / kStoreBlockBytes;
+                const std::size_t piece = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(wanted - done, (block + 1) * kStoreBlockBytes - at));
+                if (!ReadPiece(block, buffer.data() + done, piece, at)) break;
+                done += piece;
             }
         }
         std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(done), buffer.end(), 0);
@@ -163,9 +163,35 @@ class ShadowCopySource final : public SectorSource {
     std::optional<std::uint64_t> SectorCount() override { return bytes_ / kSectorSize; }
 
   private:
+    // The store keeps the volume in blocks of this size.
+    static constexpr std::uint64_t kStoreBlockBytes = 0x4000;
+    // The library leaks a block's buffer on every failed read of a damaged store block: a
+    // block that failed is not asked for again, and after this many the copy's store is
+    // taken as unreadable (nothing more is asked of it).
+    static constexpr std::size_t kMaxFailedBlocks = 64;
+
+    // The bytes of one store block's piece; false when it cannot be read.
+    bool ReadPiece(std::uint64_t block, std::uint8_t* to, std::size_t size, std::uint64_t at) {
+        if (failed_.size() >= kMaxFailedBlocks || failed_.count(block) != 0) return false;
+        std::size_t done = 0;
+        while (done < size) {
+            libvshadow_error_t* error = nullptr;
+            const ssize_t got = libvshadow_store_read_buffer_at_offset(
+                store_, to + done, size - done, static_cast<off64_t>(at + done), &error);
+            if (error != nullptr) libvshadow_error_free(&error);
+            if (got <= 0) {
+                failed_.insert(block);
+                return false;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return true;
+    }
+
     std::shared_ptr<ShadowCopyStore::Library> library_;
     libvshadow_store_t* store_;
     std::uint64_t bytes_;
+    std::set<std::uint64_t> failed_;
 };
 
 }  // namespace
@@ -199,6 +225,19 @@ std::unique_ptr<SectorSource> ShadowCopyStore::CopySource(std::size_t) {
 
 #endif
 
+namespace {
+
+// Sectors of 512 to 4096 bytes and a cluster of at least one sector.
+bool SizesUsable(ByteView boot) {
+    constexpr std::size_t kBytesPerSectorOffset = 11;
+    constexpr std::size_t kSectorsPerClusterOffset = 13;
+    const std::uint16_t sectorBytes = boot.u16(kBytesPerSectorOffset).value_or(0);
+    return sectorBytes >= 512 && sectorBytes <= 4096 && (sectorBytes & (sectorBytes - 1)) == 0 &&
+           boot.u8(kSectorsPerClusterOffset).value_or(0) != 0;
+}
+
+}  // namespace
+
 ShadowStoreOpening ShadowCopyStore::Open(std::unique_ptr<SectorSource> volume,
                                          std::uint64_t volumeBytes) {
     std::array<std::uint8_t, kSectorSize> sector{};
@@ -207,6 +246,13 @@ ShadowStoreOpening ShadowCopyStore::Open(std::unique_ptr<SectorSource> volume,
         return {};
     const auto header = VssVolumeHeader::Parse(ByteView(sector.data(), sector.size()));
     if (!header || !header->HasCatalogue()) return {};
+    // The library reads the volume's boot sector and divides by its sector and cluster
+    // sizes: a boot sector without them is refused here.
+    std::array<std::uint8_t, kSectorSize> boot{};
+    if (!volume->Read(DriveSector(0), boot) || !SizesUsable(ByteView(boot.data(), boot.size())))
+        return {nullptr,
+                "its boot sector gives no usable sector or cluster size, so its shadow "
+                "copies cannot be read; they are skipped"};
     if (header->catalogueOffset >= volumeBytes)
         return {nullptr,
                 "its shadow copy store is damaged (the catalogue lies past the "

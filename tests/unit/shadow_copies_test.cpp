@@ -40,6 +40,8 @@ std::string VssImage() {
 // A volume of 8 MiB whose header at 0x1E00 names a catalogue at 1 MiB.
 std::vector<std::uint8_t> VolumeWithHeader(std::uint64_t catalogue) {
     std::vector<std::uint8_t> volume(8u << 20, 0);
+    volume[12] = 2;  // 512 bytes per sector
+    volume[13] = 8;  // sectors per cluster
     std::uint8_t* header = volume.data() + VssVolumeHeader::kVolumeOffset;
     std::copy(std::begin(VssVolumeHeader::kIdentifier), std::end(VssVolumeHeader::kIdentifier),
               header);
@@ -87,6 +89,14 @@ TEST(ShadowCopyStoreTest, AVolumeWithoutHeaderOrWithADamagedStoreGivesNoCopies) 
         ShadowCopyStore::Open(std::make_unique<MemorySectorSource>(std::move(garbage)), 8u << 20);
     EXPECT_FALSE(damaged.store);
     EXPECT_FALSE(damaged.problem.empty());
+    // The library divides by the boot sector's sizes: a boot sector without them is refused
+    // before the library reads it.
+    auto noSizes = VolumeWithHeader(0x100000);
+    noSizes[12] = 0;
+    auto refused =
+        ShadowCopyStore::Open(std::make_unique<MemorySectorSource>(std::move(noSizes)), 8u << 20);
+    EXPECT_FALSE(refused.store);
+    EXPECT_NE(refused.problem.find("boot sector"), std::string::npos);
 }
 
 TEST(ShadowCopyStoreTest, ListsAndReadsTheCopiesOfAWindowsVolume) {
