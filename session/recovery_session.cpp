@@ -120,9 +120,17 @@ std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
 std::vector<DriveSummary> RecoverySession::ListDrives() const {
     std::vector<DriveSummary> rows;
     for (const LogicalDriveEntry& entry : Drives()) {
-        rows.push_back({DriveFileSystemName(entry), entry.startSector, entry.sizeInSectors(),
-                        FormatDriveSize(entry.sizeInSectors()), IsScannedType(entry.partitionType),
-                        entry.gptName, DriveMissingSectors(rows.size())});
+        rows.push_back({DriveFileSystemName(entry),
+                        entry.startSector,
+                        entry.sizeInSectors(),
+                        FormatDriveSize(entry.sizeInSectors()),
+                        IsScannedType(entry.partitionType),
+                        entry.gptName,
+                        DriveMissingSectors(rows.size()),
+                        {},
+                        {}});
+        if (rows.back().scannable)
+            rows.back().shadowCopies = ShadowCopies(rows.size() - 1, &rows.back().shadowProblem);
     }
     return rows;
 }
@@ -201,6 +209,8 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
         engine_.reset();
         return DriveOpening::kInvalidDrive;
     }
+    openRow_ = row;
+    openCopy_ = 0;
     return DriveOpening::kOpened;
 }
 
@@ -359,7 +369,9 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
         writer.SetConditions(&table, choice.condition);
     }
     if (choice.keepReport) writer.SetReport(&report_);
-    return writer.Run(destination, mode, ScannedDiskPath());
+    const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
+    report_.NameSource(SourceName());
+    return result;
 }
 
 const ConditionTable& RecoverySession::Conditions(ProgressSink& progress, const StopFlag* stop) {
