@@ -33,16 +33,6 @@ QString LocalTimeText(std::uint64_t fileTime) {
     return QLocale().toString(local, QLocale::ShortFormat);
 }
 
-namespace {
-
-CheckMark MarkOfState(std::int32_t state) {
-    if (state == kCheckChecked) return CheckMark::kChecked;
-    if (state == kCheckPartly) return CheckMark::kPartly;
-    return CheckMark::kUnchecked;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------- CFolderTreeModel
 
 CFolderTreeModel::CFolderTreeModel(QObject* parent) : QAbstractItemModel(parent) {
@@ -182,7 +172,7 @@ void CFileListModel::Clear() {
     endResetModel();
 }
 
-const CatalogueEntry& CFileListModel::EntryOf(int row) const {
+CatalogueEntry CFileListModel::EntryOf(int row) const {
     return catalogue_->At(tree_->Placed()[PositionOf(row)].catalogueIndex);
 }
 
@@ -249,7 +239,7 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
             return icons_.value(IconOf(entry));
         case Qt::CheckStateRole:
             if (index.column() != kName) return {};
-            return CheckStateOf(MarkOfState(entry.checkState));
+            return CheckStateOf(tree_->MarkOf(PositionOf(index.row())));
         case Qt::TextAlignmentRole:
             return QVariant::fromValue((index.column() <= kType || index.column() == kCondition
                                             ? Qt::AlignLeft
