@@ -21,6 +21,8 @@ struct DriveOptions {
     std::optional<std::size_t> drive;  // --drive N, from 1
     bool search = false;               // --search
     bool advance = false;              // --advance
+    std::string saveScan;              // --save FILE: keep the scan (scan)
+    std::string savedScan;             // --scan FILE: a kept scan instead of scanning (recover)
 };
 
 struct RecoverOptions {

@@ -1,0 +1,93 @@
+// The session's reads of an entry's bytes, and the keeping and reopening of a scan.
+#include <array>
+#include <cstdio>
+#include <fstream>
+
+#include "disk/disk_geometry.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs/scan_snapshot.h"
+#include "recovery/file_data_map.h"
+#include "recovery/sha256.h"
+#include "session/recovery_session.h"
+#include "session/saved_scan.h"
+
+namespace tarvik {
+
+std::optional<DataWindow> RecoverySession::ReadEntryData(std::size_t index, std::uint64_t offset,
+                                                         std::size_t length, const StopFlag* stop) {
+    if (!engine_ || index >= engine_->catalogue().Count()) return std::nullopt;
+    const CatalogueEntry& entry = engine_->catalogue().At(index);
+    if (entry.IsDirectory()) return std::nullopt;
+    const std::uint32_t number = entry.number;
+    const std::optional<FileDataMap> map = MapEngineFileData(*engine_, number);
+    if (!map) return std::nullopt;
+    return ReadDataWindow(*map, engine_->SourceOf(number), engine_->ClusterSectorsOf(number),
+                          engine_->geometry().sizeInSectors, offset, length, stop);
+}
+
+SavedDiskIdentity RecoverySession::DriveIdentity() const {
+    SavedDiskIdentity identity;
+    if (!engine_) return identity;
+    const DriveGeometry& geometry = engine_->geometry();
+    identity.diskBytes = DiskByteSize(geometry.driveCode).value_or(0);
+    identity.sectorSize = DeviceLogicalSectorSize(geometry.driveCode).value_or(0);
+    identity.driveStart = geometry.firstSector.value();
+    identity.driveSectors = geometry.sizeInSectors;
+    identity.volumeSerial = engine_->volumeSerial();
+    std::array<std::uint8_t, 512> boot{};
+    if (!engine_->source().Read(DriveSector(0), boot)) boot.fill(0);
+    Sha256 hash;
+    hash.Update(boot);
+    identity.bootSectorHash = hash.HexDigest();
+    return identity;
+}
+
+std::optional<std::string> RecoverySession::SaveScan(const std::string& path) const {
+    if (!engine_) return std::string("no drive has been scanned");
+    const std::vector<std::uint8_t> file = EncodeSavedScan(DriveIdentity(), engine_->Snapshot(),
+                                                           engine_->catalogue(), conditions_.get());
+    const std::string partial = path + ".part";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        if (!out) return "it cannot be created";
+        out.write(reinterpret_cast<const char*>(file.data()),
+                  static_cast<std::streamsize>(file.size()));
+        out.flush();
+        if (!out) {
+            std::remove(partial.c_str());
+            return std::string("it cannot be written whole (is the disk full?)");
+        }
+    }
+    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::remove(partial.c_str());
+        return std::string("it cannot be given its name");
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RecoverySession::ReopenScan(const SavedScan& saved) {
+    if (!engine_) return std::string("no drive is open");
+    if (auto mismatch = IdentityMismatch(saved.identity(), DriveIdentity())) return mismatch;
+    if (!engine_->Reopen(saved.snapshot(), saved.Entries()))
+        return std::string("the drive's layout is not the scanned one's");
+    checks_.reset();
+    facts_.reset();
+    byNumber_.clear();
+    stoppedConditions_.reset();
+    conditions_.reset();
+    if (!saved.conditions().empty())
+        conditions_ = std::make_unique<ConditionTable>(saved.times(), saved.conditions());
+    return std::nullopt;
+}
+
+std::optional<std::size_t> RecoverySession::DriveRowOf(const SavedDiskIdentity& identity) const {
+    const std::vector<LogicalDriveEntry> drives = Drives();
+    for (std::size_t row = 0; row < drives.size(); ++row) {
+        if (drives[row].startSector == identity.driveStart &&
+            drives[row].sizeInSectors() == identity.driveSectors)
+            return row;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tarvik
