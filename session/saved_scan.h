@@ -2,7 +2,7 @@
 // A scan kept in one file: the disk's identity, the engine's state besides its
 // catalogue, every catalogue entry and, when they were weighed, the entries' conditions
 // and times. The file begins with a fixed header (a signature, the format's version, the
-// length of what follows and its SHA-256), so a file cut short, damaged or of another
+// length of what follows and its checksum), so a file cut short, damaged or of another
 // kind is told apart before anything of it is used; the reader checks every length
 // against the bytes it holds.
 #include <cstddef>
