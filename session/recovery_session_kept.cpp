@@ -44,6 +44,9 @@ SavedDiskIdentity RecoverySession::DriveIdentity() const {
 
 std::optional<std::string> RecoverySession::SaveScan(const std::string& path) const {
     if (!engine_) return std::string("no drive has been scanned");
+    // The identity names the disk and the volume, not the shadow copy: reopened, the
+    // scan would be read from the live volume.
+    if (OpenCopy() != 0) return std::string("a scan of a shadow copy cannot be kept");
     const std::vector<std::uint8_t> file = EncodeSavedScan(DriveIdentity(), engine_->Snapshot(),
                                                            engine_->catalogue(), conditions_.get());
     const std::string partial = path + ".part";
