@@ -292,6 +292,8 @@ class RecoverySession {
     std::optional<std::size_t> DriveRowOf(const SavedDiskIdentity& identity) const;
 
   private:
+    // Checks the entries a kept scan had checked.
+    void RestoreMarks(const std::vector<CheckMark>& marks);
     // The image file or device the scanned drive is read from.
     std::string ScannedDiskPath() const;
     // Writes the versions one shadow copy holds (RecoverVersions).

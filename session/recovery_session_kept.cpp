@@ -1,4 +1,5 @@
 // The session's reads of an entry's bytes, and the keeping and reopening of a scan.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -80,7 +81,22 @@ std::optional<std::string> RecoverySession::ReopenScan(const SavedScan& saved) {
     conditions_.reset();
     if (!saved.conditions().empty())
         conditions_ = std::make_unique<ConditionTable>(saved.times(), saved.conditions());
+    RestoreMarks(saved.marks());
     return std::nullopt;
+}
+
+void RecoverySession::RestoreMarks(const std::vector<CheckMark>& marks) {
+    if (std::find(marks.begin(), marks.end(), CheckMark::kChecked) == marks.end()) return;
+    CheckTree& tree = Checks();
+    // Checking a folder checks what it holds, so an entry inside one checked already is
+    // passed over; the marks of the folders above follow from their contents.
+    for (std::size_t position = 0; position < tree.Placed().size(); ++position) {
+        const std::size_t index = tree.Placed()[position].catalogueIndex;
+        if (index >= marks.size() || marks[index] != CheckMark::kChecked) continue;
+        const auto parent = tree.ParentOf(position);
+        if (parent && tree.MarkOf(*parent) == CheckMark::kChecked) continue;
+        tree.SetChecked(position, true);
+    }
 }
 
 std::optional<std::size_t> RecoverySession::DriveRowOf(const SavedDiskIdentity& identity) const {

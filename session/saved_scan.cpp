@@ -26,9 +26,9 @@ constexpr std::uint8_t kDeletedBit = 1;
 constexpr std::uint8_t kMadeUpBit = 2;
 constexpr std::uint8_t kMadeUpSecondBit = 4;
 constexpr std::uint8_t kCompressedBit = 8;
-// The bytes of an entry after its name: attribute, two 64-bit and two 32-bit numbers,
-// the flags and the check state.
-constexpr std::size_t kEntryFixedBytes = 1 + 8 + 8 + 4 + 4 + 1 + 4;
+// The bytes of an entry besides its name: the name's length, attribute, two 64-bit and
+// two 32-bit numbers, the flags and the check mark.
+constexpr std::size_t kEntryFixedBytes = 2 + 1 + 8 + 8 + 4 + 4 + 1 + 1;
 constexpr std::size_t kTimesBytes = 4 * 8;
 constexpr std::size_t kConditionBytes = 3 * 8 + 4 + 4;
 constexpr std::size_t kOriginBytes = 4 + 2 + 1 + 1 + 1;
@@ -254,9 +254,10 @@ bool TakeSnapshot(Cursor& in, ScanSnapshot& s) {
     return in.ok();
 }
 
-void PutEntry(ByteSink& out, std::vector<std::uint8_t>& bytes, const CatalogueEntry& entry) {
+void PutEntry(ByteSink& out, std::vector<std::uint8_t>& bytes, const CatalogueEntry& entry,
+              CheckMark mark) {
     const std::string_view name = entry.Name();
-    out.U8(name.size());
+    out.U16(name.size());
     bytes.insert(bytes.end(), name.begin(), name.end());
     out.U8(entry.attribute);
     out.U64(entry.creationTime);
@@ -266,13 +267,14 @@ void PutEntry(ByteSink& out, std::vector<std::uint8_t>& bytes, const CatalogueEn
     out.U8((entry.deleted != 0 ? kDeletedBit : 0) | (entry.madeUp != 0 ? kMadeUpBit : 0) |
            (entry.madeUpSecond != 0 ? kMadeUpSecondBit : 0) |
            (entry.compressed != 0 ? kCompressedBit : 0));
-    out.U32(static_cast<std::uint32_t>(entry.checkState));
+    out.U8(static_cast<std::uint8_t>(mark));
 }
 
 // Decodes the entry at the cursor; false when it does not fit or holds a value no
 // entry can have.
-bool TakeEntry(Cursor& in, ByteView file, CatalogueEntry& entry) {
-    const std::uint8_t nameBytes = in.U8();
+bool TakeEntry(Cursor& in, ByteView file, CatalogueEntry& entry, CheckMark& mark) {
+    const std::uint16_t nameBytes = in.U16();
+    if (nameBytes > kEntryNameMaxBytes) return false;
     const std::size_t nameAt = in.at();
     if (!in.Skip(nameBytes)) return false;
     entry.SetName(std::string_view(reinterpret_cast<const char*>(file.data() + nameAt), nameBytes));
@@ -286,8 +288,9 @@ bool TakeEntry(Cursor& in, ByteView file, CatalogueEntry& entry) {
     entry.madeUp = (flags & kMadeUpBit) != 0 ? 1 : 0;
     entry.madeUpSecond = (flags & kMadeUpSecondBit) != 0 ? 1 : 0;
     entry.compressed = (flags & kCompressedBit) != 0 ? 1 : 0;
-    const auto check = static_cast<std::int32_t>(in.U32());
-    entry.checkState = check >= kCheckNeverSet && check <= kCheckUnchecked ? check : kCheckNeverSet;
+    const std::uint8_t check = in.U8();
+    if (check > static_cast<std::uint8_t>(CheckMark::kPartly)) return false;
+    mark = static_cast<CheckMark>(check);
     return in.ok();
 }
 
@@ -379,7 +382,8 @@ void SealSavedScan(std::vector<std::uint8_t>& file) {
 
 std::vector<std::uint8_t> EncodeSavedScan(const SavedDiskIdentity& identity,
                                           const ScanSnapshot& snapshot, const Catalogue& catalogue,
-                                          const ConditionTable* conditions) {
+                                          const ConditionTable* conditions,
+                                          const CheckMarks* marks) {
     std::vector<std::uint8_t> file(kHeaderBytes, 0);
     std::copy(kSignature.begin(), kSignature.end(), file.begin());
     ByteSink out(file);
@@ -387,7 +391,8 @@ std::vector<std::uint8_t> EncodeSavedScan(const SavedDiskIdentity& identity,
     PutIdentity(out, identity);
     PutSnapshot(out, snapshot);
     out.U64(catalogue.Count());
-    for (std::size_t i = 0; i < catalogue.Count(); ++i) PutEntry(out, file, catalogue.At(i));
+    for (std::size_t i = 0; i < catalogue.Count(); ++i)
+        PutEntry(out, file, catalogue.At(i), marks ? marks->Of(i) : CheckMark::kUnchecked);
     const bool weighed = conditions != nullptr && conditions->Count() == catalogue.Count();
     out.U8(weighed ? 1 : 0);
     if (weighed) PutConditions(out, *conditions);
@@ -431,11 +436,12 @@ std::optional<SavedScan> SavedScan::Parse(std::vector<std::uint8_t> file, std::s
     bool sound = TakeIdentity(in, scan.identity_) && TakeSnapshot(in, scan.snapshot_);
     if (sound) {
         // Every entry is walked once here, so that handing them out later cannot fail.
-        scan.entryCount_ = in.Count(1 + kEntryFixedBytes);
+        scan.entryCount_ = in.Count(kEntryFixedBytes);
         scan.entriesAt_ = in.at();
+        scan.marks_.resize(scan.entryCount_);
         CatalogueEntry entry;
         for (std::size_t i = 0; sound && i < scan.entryCount_; ++i)
-            sound = TakeEntry(in, view, entry);
+            sound = TakeEntry(in, view, entry, scan.marks_[i]);
     }
     if (sound) {
         const std::uint8_t weighed = in.U8();
@@ -482,7 +488,8 @@ std::function<const CatalogueEntry*()> SavedScan::Entries() const {
         if (state->left == 0) return nullptr;
         --state->left;
         state->entry = CatalogueEntry{};
-        return TakeEntry(state->cursor, view, state->entry) ? &state->entry : nullptr;
+        CheckMark mark = CheckMark::kUnchecked;
+        return TakeEntry(state->cursor, view, state->entry, mark) ? &state->entry : nullptr;
     };
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/check_marks.h"
 #include "ntfs/scan_snapshot.h"
 #include "recovery/file_condition.h"
 
@@ -35,10 +36,12 @@ struct SavedDiskIdentity {
 std::optional<std::string> IdentityMismatch(const SavedDiskIdentity& saved,
                                             const SavedDiskIdentity& actual);
 
-// The whole file's bytes for a scan. `conditions` may be null (not weighed).
+// The whole file's bytes for a scan. `conditions` may be null (not weighed), and so may
+// `marks` (nothing checked).
 std::vector<std::uint8_t> EncodeSavedScan(const SavedDiskIdentity& identity,
                                           const ScanSnapshot& snapshot, const Catalogue& catalogue,
-                                          const ConditionTable* conditions);
+                                          const ConditionTable* conditions,
+                                          const CheckMarks* marks = nullptr);
 
 // Sets the header's length and checksum to those of the bytes after it (the encoder
 // does; the fuzz target does it to reach past the checksum).
@@ -59,6 +62,8 @@ class SavedScan {
     // The conditions and times, indexed like the entries; empty when not weighed.
     const std::vector<EntryTimes>& times() const { return times_; }
     const std::vector<EntryCondition>& conditions() const { return conditions_; }
+    // The entries' check marks, indexed like them.
+    const std::vector<CheckMark>& marks() const { return marks_; }
 
   private:
     std::vector<std::uint8_t> file_;
@@ -68,6 +73,7 @@ class SavedScan {
     std::size_t entryCount_ = 0;
     std::vector<EntryTimes> times_;
     std::vector<EntryCondition> conditions_;
+    std::vector<CheckMark> marks_;
 };
 
 }  // namespace tarvik

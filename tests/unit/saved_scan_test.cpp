@@ -3,8 +3,6 @@
 // and Find share; the window a preview reads, with the ranges it could not read.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 #include "ntfs_builders.h"
 #include "recovery/file_data_window.h"
 #include "session/entry_filter.h"
@@ -39,7 +37,6 @@ class SavedScanTest : public ::testing::Test {
         made.madeUp = 1;
         made.madeUpSecond = 1;
         made.compressed = 1;
-        made.checkState = kCheckPartly;
         ASSERT_TRUE(catalogue_.Append(made));
         identity_ = {1u << 30, 512, 2048, 409600, 0x1234ABCD5678EF00ULL, std::string(64, 'a')};
         snapshot_.sectorsPerCluster = 8;
@@ -67,8 +64,11 @@ class SavedScanTest : public ::testing::Test {
     }
 
     std::vector<std::uint8_t> Encoded(bool withConditions = true) const {
+        CheckMarks marks(catalogue_.Count());
+        marks.Set(1, CheckMark::kChecked);
+        marks.Set(4, CheckMark::kPartly);
         return EncodeSavedScan(identity_, snapshot_, catalogue_,
-                               withConditions ? &conditions_ : nullptr);
+                               withConditions ? &conditions_ : nullptr, &marks);
     }
 
     static std::string Refusal(std::vector<std::uint8_t> file) {
@@ -99,9 +99,21 @@ TEST_F(SavedScanTest, EveryFieldComesBackAsItWasSaved) {
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
         const CatalogueEntry* entry = next();
         ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(std::memcmp(entry, &catalogue_.At(i), sizeof(CatalogueEntry)), 0) << i;
+        const CatalogueEntry original = catalogue_.At(i);
+        EXPECT_EQ(entry->Name(), original.Name());
+        EXPECT_EQ(+entry->attribute, +original.attribute);
+        EXPECT_EQ(entry->creationTime, original.creationTime);
+        EXPECT_EQ(entry->size, original.size);
+        EXPECT_EQ(entry->parent, original.parent);
+        EXPECT_EQ(entry->number, original.number);
+        EXPECT_EQ(entry->deleted, original.deleted);
+        EXPECT_EQ(entry->madeUp + entry->madeUpSecond + entry->compressed,
+                  original.madeUp + original.madeUpSecond + original.compressed);
     }
     EXPECT_EQ(next(), nullptr);
+    EXPECT_EQ(scan->marks(), (std::vector<CheckMark>{CheckMark::kUnchecked, CheckMark::kChecked,
+                                                     CheckMark::kUnchecked, CheckMark::kUnchecked,
+                                                     CheckMark::kPartly}));
     ASSERT_EQ(scan->conditions().size(), catalogue_.Count());
     EXPECT_EQ(scan->conditions()[2].takerRecord, 77u);
     EXPECT_EQ(scan->conditions()[2].condition, FileCondition::kPartlyOverwritten);
