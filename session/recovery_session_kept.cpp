@@ -48,8 +48,9 @@ std::optional<std::string> RecoverySession::SaveScan(const std::string& path) co
     // The identity names the disk and the volume, not the shadow copy: reopened, the
     // scan would be read from the live volume.
     if (OpenCopy() != 0) return std::string("a scan of a shadow copy cannot be kept");
-    const std::vector<std::uint8_t> file = EncodeSavedScan(DriveIdentity(), engine_->Snapshot(),
-                                                           engine_->catalogue(), conditions_.get());
+    const std::vector<std::uint8_t> file =
+        EncodeSavedScan(DriveIdentity(), engine_->Snapshot(), engine_->catalogue(),
+                        conditions_.get(), checks_ ? &checks_->Marks() : nullptr);
     const std::string partial = path + ".part";
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
