@@ -50,6 +50,7 @@ struct DriveGeometry {
 };
 
 struct ScanState;
+struct ScanSnapshot;
 
 // Sees every record of the scan's one pass over the MFT, so that work which needs every
 // record need not read the MFT again.
@@ -148,6 +149,16 @@ class ScanEngine {
     bool VisitMftRecords(const RecordVisitor& visit, const StopFlag* stop = nullptr);
     // The MFT's record count (0 when no MFT was found).
     std::uint64_t mftRecordCount() const;
+
+    // The scan's state besides the catalogue, for keeping it (ntfs/scan_snapshot.h).
+    ScanSnapshot Snapshot() const;
+    // Takes a kept scan over this validated drive: its state and the entries `next`
+    // hands out one by one until it gives nothing; the MFT's place is read from the
+    // drive and the folder table made again. False, keeping nothing, when the drive's
+    // layout is not the snapshot's or its MFT cannot be found.
+    bool Reopen(const ScanSnapshot& snapshot, const std::function<const CatalogueEntry*()>& next);
+    // The volume's serial number, as its boot sector states it.
+    std::uint64_t volumeSerial() const;
 
   private:
     std::unique_ptr<ScanState> state_;
