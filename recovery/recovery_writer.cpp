@@ -877,7 +877,7 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
                     : known               ? ConditionWord(conditions_->Condition(index).condition)
                                           : ConditionWord(FileCondition::kUnknown);
-    row.record = number;
+    row.record = engine_.RecordNumberOf(number);
     if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
     row.unreadableSectors = unreadable;
     report_->Add(std::move(row));
@@ -915,7 +915,7 @@ void RecoveryWriter::FileUnreadable(const FileJob& job) {
     row.path = FilePath(job);
     row.sha256 = "-";
     row.condition = ConditionWord(FileCondition::kUnreadable);
-    row.record = entry.number;
+    row.record = engine_.RecordNumberOf(entry.number);
     if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
     report_->Add(std::move(row));
 }
