@@ -47,6 +47,9 @@ struct DriveGeometry {
     std::uint32_t recordSize = 0;      // bytes per MFT record, 1024 or 4096
     DriveSector mftStart;
     DriveSector mftMirrorStart;
+    // No cluster size put the MFT where the boot sector says: the boot sector's own is
+    // used, and nothing read with it can be called right.
+    bool clusterSizeUnverified = false;
 };
 
 struct ScanState;
@@ -124,6 +127,11 @@ class ScanEngine {
     // number (a copy in $MFTMirr, or an earlier state of a record left elsewhere): the
     // number of the MFT record it is a copy of. Nothing for every other record.
     std::optional<std::uint32_t> LiveMftNumberOf(std::uint32_t ownNumber) const;
+    // The record number to name a catalogued entry by where a user compares it with the
+    // volume's MFT (a recovery report): its own number, but for the live volume's records
+    // that a scan without a readable MFT found by searching the drive (numbered there by
+    // the search's table), the MFT number the record stores or its place tells.
+    std::uint32_t RecordNumberOf(std::uint32_t ownNumber) const;
     // The MFT number the record behind an own number has on its volume (the number itself
     // for a record read through the MFT), and the record of that volume with another MFT
     // number, as stored: how the extension records of its attribute list are found.
