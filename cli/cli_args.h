@@ -22,6 +22,8 @@ struct DriveOptions {
     bool search = false;                // --search
     bool advance = false;               // --advance
     std::optional<std::size_t> shadow;  // --shadow K: the drive's shadow copy K, from 1
+    std::string saveScan;               // --save FILE: keep the scan (scan)
+    std::string savedScan;              // --scan FILE: a kept scan instead of scanning (recover)
 };
 
 struct RecoverOptions {
