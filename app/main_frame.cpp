@@ -46,6 +46,7 @@ CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), chooser_(std::make_unique<CDriveChooser>(app, *this)) {
     SetControlId(this, IDR_MAINFRAME);
     setWindowTitle(kMainTitle);
+    ShowFileFilter();
     setWindowIcon(ProgramIcon());
     app_.ListFilled = 0;
     CreateToolBar();
@@ -113,6 +114,22 @@ void CMainFrame::CreateStatusBar() {
     bar->addWidget(panes_[0]);
     bar->addWidget(totals);
     bar->addWidget(panes_[2], 1);
+    filterPane_ = new QLabel(bar);
+    filterPane_->setObjectName("filterPane");
+    filterPane_->setTextFormat(Qt::PlainText);
+    filterPane_->hide();
+    bar->addPermanentWidget(filterPane_);
+}
+
+void CMainFrame::ShowFileFilter() {
+    if (filterPane_ == nullptr) return;
+    const FileFilter* filter = Session().HasDrive() ? Session().GetFileFilter() : nullptr;
+    const QString summary = QString::fromStdString(FileFilterSummary(filter));
+    filterPane_->setText(summary.isEmpty() ? QString() : "File filter: " + summary);
+    filterPane_->setToolTip(summary.isEmpty() ? QString()
+                                              : "Recoveries write only the files this filter "
+                                                "lets through (File > Remove File Filter)");
+    filterPane_->setVisible(!summary.isEmpty());
 }
 
 void CMainFrame::CreateClient() {

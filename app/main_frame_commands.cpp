@@ -151,6 +151,7 @@ void CMainFrame::OnCommand(int id) {
     if (found == handlers_.end()) return;
     const CommandHandler handler = found->second;  // a handler may replace itself
     handler();
+    ShowFileFilter();
     UpdateToolbarState();
 }
 
@@ -279,7 +280,13 @@ QString CMainFrame::ChooseDestinationFolder() {
     return chosen;
 }
 
-void CMainFrame::RecoverCommand(RecoveryMode mode) {
+void CMainFrame::RecoverEntry(std::size_t position) {
+    if (!Session().HasDrive() || position >= Session().Checks().Placed().size()) return;
+    const CheckMarks marks = Session().Checks().MarksOfOne(position);
+    RecoverCommand(RecoveryMode::kSelected, &marks);
+}
+
+void CMainFrame::RecoverCommand(RecoveryMode mode, const CheckMarks* marks) {
     if (!Session().HasDrive()) return;
     recoveryMode_ = mode;
     const QString chosen = ChooseDestinationFolder();
@@ -297,6 +304,7 @@ void CMainFrame::RecoverCommand(RecoveryMode mode) {
     destinationPath_ = DestinationRoot(chosen);
     {
         CSavingFilesDlg saving(Session(), chosen.toStdString(), mode, this);
+        saving.SetMarks(marks);
         lastRecovery_ = saving.Run();
     }
     // A refusal or a Root that could not be made has been told in a message already.

@@ -20,13 +20,17 @@ constexpr const char* kGeometryKey = "window/geometry";
 constexpr const char* kWindowStateKey = "window/state";
 constexpr const char* kSplitterKey = "window/splitter";
 constexpr const char* kListStyleKey = "list/style";
-constexpr const char* kSortColumnKey = "list/sortColumn";
 constexpr const char* kSortDirectionKey = "list/sortDirection";
 constexpr const char* kDestinationKey = "folders/destination";
 constexpr const char* kImageFolderKey = "folders/image";
 
+// The header and the sort column are kept per set of columns: those of a list of other
+// columns would land on the wrong ones.
 QString HeaderKey() {
     return QStringLiteral("list/header%1").arg(CFileListModel::kColumnCount);
+}
+QString SortColumnKey() {
+    return QStringLiteral("list/sortColumn%1").arg(CFileListModel::kColumnCount);
 }
 
 }  // namespace
@@ -52,7 +56,7 @@ void RestoreViewSettings(CMainFrame& frame, CTarvikApp& app) {
         // The name keeps taking the room the other columns leave.
         header->setSectionResizeMode(CFileListModel::kName, QHeaderView::Stretch);
     }
-    const int column = settings.value(kSortColumnKey, -1).toInt();
+    const int column = settings.value(SortColumnKey(), -1).toInt();
     const int direction = settings.value(kSortDirectionKey, 1).toInt();
     if (column >= 0 && column < CFileListModel::kColumnCount &&
         (direction == 0 || direction == 1)) {
@@ -75,7 +79,7 @@ void SaveViewSettings(const CMainFrame& frame, const CTarvikApp& app) {
     if (!list) return;
     settings.setValue(kListStyleKey, static_cast<int>(list->ViewStyle()));
     settings.setValue(HeaderKey(), list->DetailsView()->header()->saveState());
-    settings.setValue(kSortColumnKey, app.SortActive == 1 ? app.SortColumn : -1);
+    settings.setValue(SortColumnKey(), app.SortActive == 1 ? app.SortColumn : -1);
     settings.setValue(kSortDirectionKey, app.SortDirection);
 }
 

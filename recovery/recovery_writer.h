@@ -14,6 +14,7 @@
 #include "recovery/file_condition.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/recovery_report.h"
+#include "recovery/recovery_tally.h"
 #include "recovery/safe_names.h"
 
 namespace tarvik {
@@ -92,6 +93,10 @@ class RecoveryWriter {
     // keeps no report and hashes nothing.
     void SetReport(RecoveryReport* report) { report_ = report; }
 
+    // Counts the files to write and those done, for a display on another thread; none (the
+    // default) counts nothing.
+    void SetTally(RecoveryTally* tally) { tally_ = tally; }
+
     // The largest read request (tests use small ones to stop mid-file).
     void SetMaxRequestBytes(std::size_t bytes) { maxRequestBytes_ = bytes; }
 
@@ -134,6 +139,9 @@ class RecoveryWriter {
 
     void FileFailed(int folderFd, const FileJob& job, int error);
     void FileUnreadable(const FileJob& job);
+    // A file is done with, whichever way: counted once in the tally.
+    void Settle(const FileJob& job);
+    void TallyPlanned();
     bool PartlyUnreadable(const FileJob& job) const;
     // Renames a whole file from its part name to its own: 0, or the errno.
     int PublishFile(FileJob& job, int folderFd);
@@ -161,6 +169,8 @@ class RecoveryWriter {
     const ConditionTable* conditions_ = nullptr;
     ConditionChoice choice_ = ConditionChoice::kAny;
     RecoveryReport* report_ = nullptr;
+    RecoveryTally* tally_ = nullptr;
+    std::vector<char> settled_;  // by job
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
     std::uint64_t nextPartNumber_ = 0;

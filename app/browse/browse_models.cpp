@@ -210,6 +210,8 @@ QString CFileListModel::ColumnText(const CatalogueEntry& entry, int column) {
                 1, QLocale::DataSizeTraditionalFormat);
         case kDate:
             return LocalTimeText(entry.creationTime);
+        case kModified:
+            return LocalTimeText(entry.modificationTime);
         case kFileId:
             return QString::number(std::uint32_t{entry.number});
         case kParentId:
@@ -263,8 +265,8 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeadings[kColumnCount] = {"Name",    "Type",      "Size",     "Date",
-                                                        "File Id", "Parent Id", "Condition"};
+    static const char* const kHeadings[kColumnCount] = {
+        "Name", "Type", "Size", "Created", "Modified", "File Id", "Parent Id", "Condition"};
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
     if (role == Qt::DisplayRole) return QString::fromLatin1(kHeadings[section]);
     if (role == Qt::TextAlignmentRole)
@@ -422,6 +424,8 @@ void CFileListModel::SortRows(int column, bool ascending) {
             if (column == kSize) values.push_back(SizeKey(entry));
             if (column == kDate)
                 values.push_back(std::int64_t(std::uint64_t{entry.creationTime} >> 1));
+            if (column == kModified)
+                values.push_back(std::int64_t(std::uint64_t{entry.modificationTime} >> 1));
             if (column == kFileId) values.push_back(std::int64_t{entry.number});
             if (column == kParentId) values.push_back(std::int64_t{entry.parent});
             if (column == kCondition) values.push_back(ConditionRank(k));

@@ -63,7 +63,17 @@ class CFolderTreeModel : public QAbstractItemModel {
 class CFileListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { kName, kType, kSize, kDate, kFileId, kParentId, kCondition, kColumnCount };
+    enum Column {
+        kName,
+        kType,
+        kSize,
+        kDate,
+        kModified,
+        kFileId,
+        kParentId,
+        kCondition,
+        kColumnCount
+    };
     // Row icons: 0 folder, 1 file, 2 deleted folder, 3 deleted file, 4 made-up folder.
     static int IconOf(const CatalogueEntry& entry);
     static QString ColumnText(const CatalogueEntry& entry, int column);

@@ -77,7 +77,7 @@ class CRowView : public Base {
 };
 
 // Starting widths; the name takes whatever room the others leave.
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {200, 45, 75, 145, 60, 70, 100};
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {200, 45, 75, 145, 145, 60, 70, 100};
 
 }  // namespace
 
@@ -261,6 +261,16 @@ QRect CTarvikView::CheckRectOf(const QModelIndex& index) const {
 
 void CTarvikView::ShowContextMenu(const QPoint& globalPos) {
     QMenu menu(this);
+    // The highlighted row alone, ticked or not.
+    const QModelIndex current = RowView()->currentIndex();
+    QAction* recoverThis = menu.addAction("Recover &This");
+    recoverThis->setObjectName("recoverThis");
+    recoverThis->setEnabled(current.isValid());
+    if (current.isValid()) {
+        const std::size_t position = model_->PositionOf(current.row());
+        connect(recoverThis, &QAction::triggered, &frame_,
+                [this, position] { frame_.RecoverEntry(position); });
+    }
     const std::pair<int, const char*> items[] = {{ID_RECOVER_SELECTED, "&Recover Selected"},
                                                  {ID_RECOVER_ALL, "&Recover All"},
                                                  {ID_RECOVER_DELETED, "&Recover Deleted Files"},

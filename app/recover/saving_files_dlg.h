@@ -1,12 +1,14 @@
 #pragma once
 // The saving of the chosen files behind its progress dialog: the worker runs the
-// recovery through the session; the dialog shows what is being written and how far the
-// current file has got, stops the writer on Cancel, and closes when the worker ends.
+// recovery through the session; the dialog shows what is being written, how far the
+// current file has got and how far the whole recovery has (files and bytes of the total,
+// the rate, the time left), stops the writer on Cancel, and closes when the worker ends.
 #include <QDialog>
 #include <memory>
 #include <string>
 
 #include "app/worker_thread.h"
+#include "recovery/recovery_tally.h"
 #include "recovery/recovery_writer.h"
 
 class QCloseEvent;
@@ -31,8 +33,10 @@ class MyThread final : public CWorkerThread {
   public:
     // `destination` is the chosen folder; the writer makes Root inside it.
     MyThread(RecoverySession& session, std::string destination, RecoveryMode mode,
-             ProgressSink& progress, Notifier& notifier, QObject* parent = nullptr);
+             ProgressSink& progress, Notifier& notifier, RecoveryTally& tally,
+             QObject* parent = nullptr);
 
+    void SetMarks(const CheckMarks* marks) { marks_ = marks; }
     // What the writer did; read once the thread has ended.
     const RecoveryResult& Result() const { return result_; }
 
@@ -45,6 +49,8 @@ class MyThread final : public CWorkerThread {
     RecoveryMode mode_;
     ProgressSink& progress_;
     Notifier& notifier_;
+    RecoveryTally& tally_;
+    const CheckMarks* marks_ = nullptr;
     RecoveryResult result_;
 };
 
@@ -60,7 +66,11 @@ class CSavingFilesDlg final : public QDialog {
     RecoveryResult Run();
 
     CProgressRelay& Progress() const { return *relay_; }
+    const RecoveryTally& Tally() const { return tally_; }
     MyThread* Worker() const { return worker_.get(); }
+    // Recovers with these marks instead of the check tree's (RecoveryMode::kSelected);
+    // they must outlive Run. Set before Run.
+    void SetMarks(const CheckMarks* marks);
     // Also hands every progress call to `observer`, on the worker's thread, after the
     // dialog's own relay; set before Run. Tests use it to act at a chosen point.
     void SetProgressObserver(ProgressSink* observer);
@@ -75,6 +85,7 @@ class CSavingFilesDlg final : public QDialog {
     void OnWorkerFinished();
 
     class Tee;
+    RecoveryTally tally_;
     std::unique_ptr<CProgressRelay> relay_;
     std::unique_ptr<Tee> tee_;
     std::unique_ptr<CWorkerNoticeRelay> notices_;

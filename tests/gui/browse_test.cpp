@@ -145,12 +145,18 @@ class BrowseTest : public QObject {
                     .toInt() &
                 Qt::AlignRight);
         QCOMPARE(List()->DetailsView()->header()->sectionSize(3), 145);
-        QCOMPARE(List()->Model()->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(List()
+                     ->Model()
+                     ->headerData(CFileListModel::kParentId, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
                  QString("Parent Id"));
-        // The seventh column: what is left of each file, and why in its tooltip.
+        // The last column: what is left of each file, and why in its tooltip.
         const QModelIndex readmeCondition =
             List()->Model()->index(readme, CFileListModel::kCondition);
-        QCOMPARE(List()->Model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(List()
+                     ->Model()
+                     ->headerData(CFileListModel::kCondition, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
                  QString("Condition"));
         QCOMPARE(readmeCondition.data().toString(), QString("Intact"));
         QCOMPARE(readmeCondition.data(Qt::ToolTipRole).toString(),

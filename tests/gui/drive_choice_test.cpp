@@ -185,7 +185,7 @@ class DriveChoiceTest : public QObject {
         QCOMPARE(counters.size(), 7);
         QCOMPARE(counters[0].toULongLong() + counters[2].toULongLong() + counters[5].toULongLong(),
                  drive.totalFiles);
-        QCOMPARE(counters[6], QString("Phase 4 of 4  Doing House Keeping jobs"));
+        QCOMPARE(counters[6], QString("Phase 4 of 4: Housekeeping"));
         QCOMPARE(Frame()->StatusPane(1)->text(),
                  QString::fromStdString(TotalsText("Total", drive.totalBytes, drive.totalFiles,
                                                    drive.totalDirectories)));
@@ -222,7 +222,7 @@ class DriveChoiceTest : public QObject {
             });
         Run(script, ID_SELECT_PHYSICAL_DISK);
         QCOMPARE(notices,
-                 QStringList({"Corrupted Partation Table: Bad Partition Table, Searching Logical "
+                 QStringList({"Corrupted Partition Table: Bad Partition Table, Searching Logical "
                               "Drive"}));
         QCOMPARE(starts, QStringList({"2048", "28672", "63488", "83968"}));
         QVERIFY(!Session().HasDrive());

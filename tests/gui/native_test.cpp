@@ -1,21 +1,35 @@
 // The desktop program as a person meets it on any desktop: colours from the palette's
 // roles under a light and a dark palette, windows that fit the screen, the keys of the
 // tree, the list and the manual, the settings kept between runs, the list's natural
-// sort with folders first, and the line that says how long the work has left.
+// sort with folders first, and the line that says how long the work has left; what the
+// list shows and leaves out (the modified time, the volume's own files), Recover This on
+// the highlighted row, the file filter named in the status bar, and the saving's overall
+// progress.
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <filesystem>
 
+#include "app/browse/browse_tools.h"
+#include "app/browse/filter_bar.h"
 #include "app/browse/left_view.h"
 #include "app/browse/tarvik_view.h"
 #include "app/command_ids.h"
 #include "app/help_window.h"
 #include "app/main_frame.h"
+#include "app/recover/overall_progress.h"
+#include "app/recover/saving_files_dlg.h"
 #include "app/time_left.h"
 #include "app/view_settings.h"
 #include "app/window_fit.h"
@@ -41,6 +55,25 @@ QPalette DarkPalette() {
     return dark;
 }
 
+// The whole screen into TARVIK_SHOT_DIR when that is set (menus and dialogs included,
+// under a real display).
+void SaveScreen(const QString& name) {
+    const QString folder = qEnvironmentVariable("TARVIK_SHOT_DIR");
+    if (folder.isEmpty()) return;
+    QDir().mkpath(folder);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QDir(folder).filePath(name + ".png"));
+}
+
+bool TakingShots() {
+    return !qEnvironmentVariable("TARVIK_SHOT_DIR").isEmpty();
+}
+
+// Holds the saving up at each file, so that a picture catches it half way.
+class SlowSaving final : public NullProgressSink {
+  public:
+    void SetText(int, const std::string&) override { QThread::msleep(700); }
+};
+
 }  // namespace
 
 class NativeTest : public QObject {
@@ -51,6 +84,8 @@ class NativeTest : public QObject {
     RecoverySession& Session() { return *App().Session; }
     CLeftView* Tree() { return Frame()->LeftView(); }
     CTarvikView* List() { return Frame()->ListView(); }
+    CBrowseTools* Tools() { return Frame()->findChild<CBrowseTools*>(); }
+    int ListRow(const QString& name) { return static_cast<int>(Names().indexOf(name)); }
     QStringList Names() {
         QStringList names;
         for (int row = 0; row < List()->Model()->rowCount(); ++row)
@@ -63,6 +98,9 @@ class NativeTest : public QObject {
         if (!fs::exists(Fixture("sample-disk.img"))) QSKIP("sample-disk.img not made");
         QVERIFY(ScanFirstDrive(Session(), "sample-disk.img"));
         CLeftView::SetImportantNoteShown(false);
+        // Pictures under a dark palette are asked for by TARVIK_SHOT_PALETTE=dark.
+        if (qEnvironmentVariable("TARVIK_SHOT_PALETTE") == "dark")
+            QApplication::setPalette(DarkPalette());
         Frame()->show();
         Frame()->ShowScannedDrive();
     }
@@ -217,6 +255,165 @@ class NativeTest : public QObject {
         QCOMPARE(TimeLeftText(0.005, 90000), QString("0% done, 1 min 30 s so far"));
         QCOMPARE(TimeLeftText(1.0, 5000), QString("100% done, 5 s so far"));
         QCOMPARE(TimeLeftText(std::nan(""), 5000), QString("0% done, 5 s so far"));
+    }
+
+    // Beside the created date, the list shows the time the record says the file was last
+    // modified, and sorts by it.
+    void theListShowsWhenEachFileWasModified() {
+        Tree()->SelectNode(Tree()->Model()->NodeOf(TreeItemAt(Tree(), {"Documents"})));
+        CFileListModel* model = List()->Model();
+        QCOMPARE(
+            model->headerData(CFileListModel::kDate, Qt::Horizontal, Qt::DisplayRole).toString(),
+            QString("Created"));
+        QCOMPARE(model->headerData(CFileListModel::kModified, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
+                 QString("Modified"));
+        QVERIFY(model->rowCount() >= 4);
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const CatalogueEntry entry = model->EntryOf(row);
+            QVERIFY2(entry.modificationTime >= entry.creationTime && entry.creationTime != 0,
+                     entry.Name().data());
+            QCOMPARE(model->index(row, CFileListModel::kModified).data().toString(),
+                     LocalTimeText(entry.modificationTime));
+            QVERIFY(!model->index(row, CFileListModel::kModified).data().toString().isEmpty());
+        }
+        QTest::qWait(TakingShots() ? 300 : 0);
+        SaveScreen("main-modified");
+        List()->SortRows(CFileListModel::kModified, 1);
+        for (int row = 1; row < model->rowCount(); ++row)
+            QVERIFY(model->EntryOf(row - 1).modificationTime <=
+                    model->EntryOf(row).modificationTime);
+    }
+
+    // View > Hide System Files leaves $MFT, $Extend and the like out of the list, with the
+    // deleted-only toggle of the filter bar still narrowing what is left; it is kept.
+    void systemFilesCanBeHiddenAndTheChoiceIsKept() {
+        QAction* hide = Tools()->HideSystemAction();
+        QVERIFY(hide && hide->isCheckable());
+        hide->setChecked(false);
+        Tree()->SelectNode(CheckTree::kRootNode);
+        QVERIFY2(Names().contains("$MFT"), qPrintable(Names().join(", ")));
+        QVERIFY(Names().contains("$Extend"));
+        const int before = List()->Model()->rowCount();
+        hide->setChecked(true);
+        QCOMPARE(QSettings().value("view/hideSystemFiles").toBool(), true);
+        for (const QString& name : Names()) QVERIFY2(!name.startsWith('$'), qPrintable(name));
+        QVERIFY(Names().contains("readme.txt") && Names().contains("Documents"));
+        QVERIFY(List()->Model()->rowCount() <= before - 8);
+        // Another folder is shown without them too, and a filter narrows what is left.
+        Tree()->SelectNode(Tree()->Model()->NodeOf(TreeItemAt(Tree(), {"Documents"})));
+        Tree()->SelectNode(CheckTree::kRootNode);
+        QVERIFY(!Names().contains("$MFT"));
+        Tools()->FilterBar()->Open();
+        Tools()->FilterBar()->DeletedBox()->setChecked(true);
+        Tools()->ApplyFilter();
+        for (int row = 0; row < List()->Model()->rowCount(); ++row)
+            QVERIFY(List()->Model()->EntryOf(row).IsDeleted());
+        QVERIFY(List()->Model()->rowCount() > 0);
+        Tools()->FilterBar()->Close();
+        hide->setChecked(false);
+        QVERIFY(Names().contains("$MFT"));
+        // The next window starts as this one was left.
+        hide->setChecked(true);
+        {
+            CMainFrame again(App());
+            QVERIFY(again.findChild<CBrowseTools*>()->HidesSystemFiles());
+        }
+        hide->setChecked(false);
+        QCOMPARE(QSettings().value("view/hideSystemFiles").toBool(), false);
+    }
+
+    // The context menu offers Recover This for the highlighted row, which writes that row
+    // alone (a folder with everything below it) and leaves the ticks as they were.
+    void recoverThisWritesTheHighlightedRowAlone() {
+        Frame()->OnCommand(ID_UNSELECT_ALL);
+        Tree()->SelectNode(CheckTree::kRootNode);
+        const int documents = ListRow("Documents");
+        QVERIFY(documents >= 0);
+        List()->RowView()->setCurrentIndex(List()->Model()->index(documents, 0));
+        QStringList offered;
+        bool enabled = false;
+        QTimer::singleShot(TakingShots() ? 500 : 50, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu) return;
+            SaveScreen("context-menu");
+            for (QAction* action : menu->actions()) {
+                offered << action->text();
+                if (action->objectName() == "recoverThis") enabled = action->isEnabled();
+            }
+            menu->close();
+        });
+        const QRect row = List()->RowView()->visualRect(List()->Model()->index(documents, 0));
+        List()->ShowContextMenu(List()->RowView()->viewport()->mapToGlobal(row.center()));
+        QCOMPARE(offered.value(0), QString("Recover &This"));
+        QVERIFY(enabled);
+
+        QTemporaryDir out;
+        Frame()->SetFolderChooser([&out] { return out.path(); });
+        Frame()->SetShowSavingSummary(false);
+        ModalScript script;
+        SlowSaving slow;
+        if (TakingShots())
+            script.OnShow("145", [&slow](QDialog* dialog) {
+                static_cast<CSavingFilesDlg*>(dialog)->SetProgressObserver(&slow);
+                QTimer::singleShot(1800, dialog, [dialog] {
+                    SaveScreen("saving-overall");
+                    SaveShot(dialog, "saving-dialog");
+                });
+            });
+        Frame()->RecoverEntry(List()->Model()->PositionOf(documents));
+        Frame()->SetShowSavingSummary(true);
+        QVERIFY(Frame()->LastRecovery().has_value());
+        QCOMPARE(Frame()->LastRecovery()->filesWritten, std::uint64_t{4});
+        QStringList written;
+        for (const auto& item : fs::recursive_directory_iterator(out.path().toStdString()))
+            if (item.is_regular_file()) written << QString::fromStdString(item.path().string());
+        QCOMPARE(written.size(), 4);
+        for (const QString& path : written)
+            QVERIFY2(path.contains("/Root/Documents/"), qPrintable(path));
+        QCOMPARE(App().AnySelected, 0);
+        QCOMPARE(Session().Checks().RootMark(), CheckMark::kUnchecked);
+    }
+
+    // A file filter set with Add File Filter stays in sight in the status bar until it is
+    // removed.
+    void theFileFilterIsShownWhileItIsSet() {
+        auto* pane = Frame()->findChild<QLabel*>("filterPane");
+        QVERIFY(pane);
+        QVERIFY(pane->isHidden());
+        auto filter = std::make_unique<FileFilter>();
+        QVERIFY(filter->AddPattern("*.jpg"));
+        Session().SetFileFilter(std::move(filter));
+        App().FilterActive = 1;
+        Frame()->ShowFileFilter();
+        QVERIFY(!pane->isHidden());
+        QCOMPARE(pane->text(), QString("File filter: Only *.jpg"));
+        Frame()->OnCommand(ID_REMOVE_FILE_FILTER);
+        QVERIFY(pane->isHidden());
+    }
+
+    // The saving dialog's overall line: files and bytes of the total, the rate and the time
+    // left once there is something to go by; its bar goes by bytes, or by files when
+    // there are none.
+    void theSavingShowsItsOverallProgress() {
+        QLocale::setDefault(QLocale::c());
+        TallyFigures figures;
+        QCOMPARE(OverallProgressText(figures, 5000), QString("Counting the files to write..."));
+        QCOMPARE(OverallPermille(figures), 0);
+        figures = {true, 3, 40, 1024 * 1024, 4 * 1024 * 1024};
+        QCOMPARE(OverallProgressText(figures, 500), QString("3 of 40 files, 1.0 MB of 4.0 MB"));
+        QCOMPARE(OverallProgressText(figures, 2000),
+                 QString("3 of 40 files, 1.0 MB of 4.0 MB, 512.0 kB/s, about 6 s left"));
+        QCOMPARE(OverallPermille(figures), 250);
+        figures = {true, 40, 40, 4 * 1024 * 1024, 4 * 1024 * 1024};
+        QCOMPARE(OverallProgressText(figures, 4000),
+                 QString("40 of 40 files, 4.0 MB of 4.0 MB, 1.0 MB/s"));
+        QCOMPARE(OverallPermille(figures), 1000);
+        figures = {true, 1, 4, 0, 0};
+        QCOMPARE(OverallPermille(figures), 250);
+        figures = {true, 9, 4, 9, 4};  // never past the whole
+        QCOMPARE(OverallPermille(figures), 1000);
+        QLocale::setDefault(QLocale::system());
     }
 };
 
