@@ -60,7 +60,7 @@ CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateToolbarState);
     idle->start(kToolbarUpdateMs);
-    FitToScreen(this, QSize(860, 600));
+    FitToScreen(this, QSize(1040, 640));
     RestoreViewSettings(*this, app_);
 }
 

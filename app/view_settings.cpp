@@ -54,7 +54,7 @@ void RestoreViewSettings(CMainFrame& frame, CTarvikApp& app) {
     if (settings.contains(HeaderKey())) {
         header->restoreState(settings.value(HeaderKey()).toByteArray());
         // The name keeps taking the room the other columns leave.
-        header->setSectionResizeMode(CFileListModel::kName, QHeaderView::Stretch);
+        list->FitNameColumn();
     }
     const int column = settings.value(SortColumnKey(), -1).toInt();
     const int direction = settings.value(kSortDirectionKey, 1).toInt();

@@ -115,6 +115,10 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
         header->resizeSection(c, kColumnWidths[c]);
     header->setSectionResizeMode(CFileListModel::kName, QHeaderView::Stretch);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &CTarvikView::OnHeaderClick);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+        if (column != CFileListModel::kName) FitNameColumn();
+    });
+    details_->viewport()->installEventFilter(this);
     icons_->setObjectName("icons");
     icons_->setModel(model_);
     icons_->setSelectionModel(details_->selectionModel());
@@ -124,6 +128,30 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
     stack_->addWidget(details_);
     stack_->addWidget(icons_);
     stack_->setCurrentWidget(details_);
+}
+
+int CTarvikView::NameRoom() const {
+    return fontMetrics().averageCharWidth() * 28;
+}
+
+void CTarvikView::FitNameColumn() {
+    QHeaderView* header = details_->header();
+    int others = 0;
+    for (int c = 0; c < header->count(); ++c)
+        if (c != CFileListModel::kName && !header->isSectionHidden(c))
+            others += header->sectionSize(c);
+    const int room = details_->viewport()->width() - others;
+    const bool stretch = room >= NameRoom();
+    const auto mode = stretch ? QHeaderView::Stretch : QHeaderView::Interactive;
+    if (header->sectionResizeMode(CFileListModel::kName) != mode)
+        header->setSectionResizeMode(CFileListModel::kName, mode);
+    if (!stretch && header->sectionSize(CFileListModel::kName) < NameRoom())
+        header->resizeSection(CFileListModel::kName, NameRoom());
+}
+
+bool CTarvikView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == details_->viewport() && event->type() == QEvent::Resize) FitNameColumn();
+    return QWidget::eventFilter(watched, event);
 }
 
 QAbstractItemView* CTarvikView::RowView() const {

@@ -60,6 +60,14 @@ class CTarvikView : public QWidget, public FileListPane {
 
     QRect CheckRectOf(const QModelIndex& index) const;
     void ShowContextMenu(const QPoint& globalPos);
+    // The name takes the room the other columns leave, but never less than a name
+    // needs: in a narrow window it keeps that width and the list scrolls sideways.
+    void FitNameColumn();
+    // The least width the name column is given.
+    int NameRoom() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     CTarvikApp& app_;

@@ -225,15 +225,25 @@ class NativeTest : public QObject {
         QCOMPARE(again.ListView()->ViewStyle(), ListViewStyle::List);
         QCOMPARE(again.ListView()->DetailsView()->header()->sectionSize(CFileListModel::kSize),
                  123);
-        QCOMPARE(
-            again.ListView()->DetailsView()->header()->sectionResizeMode(CFileListModel::kName),
-            QHeaderView::Stretch);
         QCOMPARE(App().SortActive, 1);
         QCOMPARE(App().SortColumn, int(CFileListModel::kSize));
         QCOMPARE(App().SortDirection, 0);
         QCOMPARE(again.ListView()->DetailsView()->header()->sortIndicatorOrder(),
                  Qt::DescendingOrder);
         QCOMPARE(again.Splitter()->saveState(), splitter);
+        // The name takes the room the other columns leave, and in a window too narrow for
+        // every column it keeps room for a name and the list scrolls sideways.
+        again.ListView()->SetViewStyle(ListViewStyle::Details);
+        again.resize(1400, 700);
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QHeaderView* columns = again.ListView()->DetailsView()->header();
+        QTRY_COMPARE(columns->sectionResizeMode(CFileListModel::kName), QHeaderView::Stretch);
+        again.resize(520, 400);
+        QTRY_COMPARE(columns->sectionResizeMode(CFileListModel::kName), QHeaderView::Interactive);
+        QVERIFY(columns->sectionSize(CFileListModel::kName) >= again.ListView()->NameRoom());
+        again.resize(1400, 700);
+        QTRY_COMPARE(columns->sectionResizeMode(CFileListModel::kName), QHeaderView::Stretch);
         QCOMPARE(LastDestinationFolder(), QString("/tmp/recovered"));
         QCOMPARE(LastImageFolder(), QString("/tmp/images"));
 
