@@ -68,10 +68,10 @@ bool TakingShots() {
     return !qEnvironmentVariable("TARVIK_SHOT_DIR").isEmpty();
 }
 
-// Holds the saving up at each file, so that a picture catches it half way.
+// Holds the saving up at each file it writes, so that a picture catches it half way.
 class SlowSaving final : public NullProgressSink {
   public:
-    void SetText(int, const std::string&) override { QThread::msleep(700); }
+    void SetRange(std::uint64_t, std::uint64_t) override { QThread::msleep(700); }
 };
 
 }  // namespace
