@@ -35,6 +35,11 @@ QString TimeLeftText(double fraction, qint64 elapsedMs) {
 
 CTimeLeft::CTimeLeft(QProgressBar* bar, QLabel* label, QObject* parent)
     : QObject(parent), bar_(bar), label_(label) {
+    if (bar_) {
+        lastMinimum_ = bar_->minimum();
+        lastMaximum_ = bar_->maximum();
+        lastValue_ = bar_->value();
+    }
     clock_.start();
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &CTimeLeft::Refresh);
@@ -44,6 +49,12 @@ CTimeLeft::CTimeLeft(QProgressBar* bar, QLabel* label, QObject* parent)
 
 void CTimeLeft::Refresh() {
     if (!bar_ || !label_) return;
+    if (bar_->minimum() != lastMinimum_ || bar_->maximum() != lastMaximum_ ||
+        bar_->value() < lastValue_)
+        clock_.restart();
+    lastMinimum_ = bar_->minimum();
+    lastMaximum_ = bar_->maximum();
+    lastValue_ = bar_->value();
     const int span = bar_->maximum() - bar_->minimum();
     const double fraction = span > 0 ? double(bar_->value() - bar_->minimum()) / span : 0;
     label_->setText(TimeLeftText(fraction, clock_.elapsed()));

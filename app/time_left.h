@@ -15,7 +15,9 @@ namespace tarvik {
 // before 1% or a second of work has passed.
 QString TimeLeftText(double fraction, qint64 elapsedMs);
 
-// Refreshes `label` from `bar` twice a second for as long as both exist.
+// Refreshes `label` from `bar` twice a second for as long as both exist. Work in phases
+// that each fill the bar anew (a scan) is timed from the start of the phase shown: the
+// clock starts again when the bar's range changes or its position goes back.
 class CTimeLeft final : public QObject {
     Q_OBJECT
   public:
@@ -27,6 +29,9 @@ class CTimeLeft final : public QObject {
     QPointer<QProgressBar> bar_;
     QPointer<QLabel> label_;
     QElapsedTimer clock_;
+    int lastMinimum_ = 0;
+    int lastMaximum_ = 0;
+    int lastValue_ = 0;
 };
 
 }  // namespace tarvik

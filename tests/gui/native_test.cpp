@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
@@ -265,6 +266,20 @@ class NativeTest : public QObject {
         QCOMPARE(TimeLeftText(0.005, 90000), QString("0% done, 1 min 30 s so far"));
         QCOMPARE(TimeLeftText(1.0, 5000), QString("100% done, 5 s so far"));
         QCOMPARE(TimeLeftText(std::nan(""), 5000), QString("0% done, 5 s so far"));
+
+        // A phase that fills the bar anew is timed from its own start.
+        QProgressBar bar;
+        bar.setRange(0, 100);
+        bar.setValue(0);
+        QLabel line;
+        CTimeLeft timeLeft(&bar, &line, nullptr);
+        bar.setValue(60);
+        QTRY_COMPARE_WITH_TIMEOUT(line.text().left(25), QString("60% done, 1 s so far, abo"), 3000);
+        bar.setValue(10);
+        QTRY_COMPARE(line.text(), QString("10% done, 0 s so far"));
+        bar.setValue(50);
+        bar.setRange(0, 200);
+        QTRY_COMPARE(line.text(), QString("25% done, 0 s so far"));
     }
 
     // Beside the created date, the list shows the time the record says the file was last
