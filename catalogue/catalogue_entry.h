@@ -26,6 +26,11 @@ inline constexpr std::int32_t kCheckChecked = 1;
 inline constexpr std::int32_t kCheckPartly = 2;
 inline constexpr std::int32_t kCheckUnchecked = 3;
 
+// How a file was found by its content in free clusters (the `carved` field): whole, or
+// cut where its structure broke. 0: found through the file system.
+inline constexpr std::uint32_t kCarvedWhole = 1;
+inline constexpr std::uint32_t kCarvedPartial = 2;
+
 inline constexpr std::size_t kEntryNameBytes = 256;  // including the NUL
 inline constexpr std::size_t kEntryNameMaxBytes = kEntryNameBytes - 1;
 
@@ -40,8 +45,8 @@ struct CatalogueEntry {
     std::uint32_t deleted = 0;        // 1 deleted, 0 in use
     std::uint32_t madeUp = 0;         // 1 for a folder made for lost entries
     std::uint32_t madeUpSecond = 0;   // set together with madeUp
-    std::uint32_t reserved = 0;
-    std::uint32_t compressed = 0;  // 1 when the file is marked compressed
+    std::uint32_t carved = 0;         // kCarvedWhole or kCarvedPartial; also on their folders
+    std::uint32_t compressed = 0;     // 1 when the file is marked compressed
     std::int32_t checkState = kCheckNeverSet;
 
     // Stores the name, cut to at most 255 bytes without splitting a UTF-8 character.
@@ -53,6 +58,7 @@ struct CatalogueEntry {
     bool IsDirectory() const { return (attribute & kAttributeDirectory) != 0; }
     bool IsMadeUp() const { return madeUp != 0; }
     bool IsDeleted() const { return deleted != 0; }
+    bool IsCarved() const { return carved != 0; }
 };
 #pragma pack(pop)
 
@@ -67,7 +73,7 @@ static_assert(offsetof(CatalogueEntry, number) == 277);
 static_assert(offsetof(CatalogueEntry, deleted) == 281);
 static_assert(offsetof(CatalogueEntry, madeUp) == 285);
 static_assert(offsetof(CatalogueEntry, madeUpSecond) == 289);
-static_assert(offsetof(CatalogueEntry, reserved) == 293);
+static_assert(offsetof(CatalogueEntry, carved) == 293);
 static_assert(offsetof(CatalogueEntry, compressed) == 297);
 static_assert(offsetof(CatalogueEntry, checkState) == 301);
 

@@ -39,6 +39,10 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
     if (withDrive) {
         command.add_flag("--advance", options.advance,
                          "add the records found outside the MFT (the Advance Search)");
+        command.add_flag("--carve", options.carve,
+                         "add the files found by their content in free clusters, under "
+                         "\"Carved Files\" (JPEG, PNG, GIF, BMP, PDF, ZIP and Office, WAV, "
+                         "AVI, MP4, SQLite)");
     }
 }
 

@@ -3,7 +3,7 @@
 # before it in this order, and the two front ends include the core but not each other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-order=(common disk catalogue ntfs partition recovery session)
+order=(common disk catalogue ntfs partition recovery carve session)
 status=0
 for ((i = 0; i < ${#order[@]}; i++)); do
   folder=${order[$i]}

@@ -1,0 +1,143 @@
+#include "carve/carve_pass.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarvik {
+namespace {
+
+constexpr std::uint64_t kSectorBytes = 512;
+
+// The bytes of one extent held from a cluster on: read in requests, moved to the front
+// when a candidate needs more than is left of them.
+class ExtentWindow {
+  public:
+    ExtentWindow(SectorSource& source, std::uint32_t sectorsPerCluster, CarveOutcome& outcome)
+        : source_(source),
+          spc_(sectorsPerCluster),
+          clusterBytes_(spc_ * kSectorBytes),
+          outcome_(outcome) {}
+
+    void Start(const ClusterExtent& extent) {
+        end_ = extent.first + extent.count;
+        first_ = extent.first;
+        held_ = 0;
+    }
+
+    // Holds clusters [cluster, cluster + want) where the extent has them; keeps what is
+    // held of them already.
+    void Hold(std::uint64_t cluster, std::uint64_t want) {
+        want = std::min(want, end_ - cluster);
+        if (cluster >= first_ && cluster + want <= first_ + held_) return;
+        std::uint64_t kept = 0;
+        if (cluster >= first_ && cluster < first_ + held_) {
+            kept = first_ + held_ - cluster;
+            std::memmove(bytes_.data(), bytes_.data() + (cluster - first_) * clusterBytes_,
+                         kept * clusterBytes_);
+        }
+        bytes_.resize(want * clusterBytes_);
+        const std::uint64_t from = cluster + kept;
+        std::span<std::uint8_t> target(bytes_.data() + kept * clusterBytes_,
+                                       (want - kept) * clusterBytes_);
+        if (!target.empty() && !source_.Read(DriveSector(from * spc_), target))
+            ++outcome_.failedReads;
+        first_ = cluster;
+        held_ = want;
+    }
+
+    // The held bytes from `cluster` on (it must be held).
+    ByteView From(std::uint64_t cluster) const {
+        const std::size_t offset = (cluster - first_) * clusterBytes_;
+        return ByteView(bytes_.data() + offset, held_ * clusterBytes_ - offset);
+    }
+    bool Holds(std::uint64_t cluster) const {
+        return cluster >= first_ && cluster < first_ + held_;
+    }
+    std::uint64_t end() const { return end_; }
+    std::uint32_t clusterBytes() const { return clusterBytes_; }
+
+  private:
+    SectorSource& source_;
+    std::uint32_t spc_;
+    std::uint32_t clusterBytes_;
+    CarveOutcome& outcome_;
+    std::vector<std::uint8_t> bytes_;
+    std::uint64_t first_ = 0;
+    std::uint64_t held_ = 0;
+    std::uint64_t end_ = 0;
+};
+
+// A quick look at the first byte before the signatures are compared.
+bool MayBeginFile(std::uint8_t first) {
+    switch (first) {
+        case 0xFF:
+        case 0x89:
+        case 'G':
+        case 'B':
+        case '%':
+        case 'P':
+        case 'R':
+        case 'S':
+            return true;
+        default:
+            return first == 0;  // a box size of an MP4's "ftyp"
+    }
+}
+
+}  // namespace
+
+CarveOutcome CarveClusters(SectorSource& source, std::span<const ClusterExtent> extents,
+                           std::uint32_t sectorsPerCluster, ProgressSink& progress,
+                           const StopFlag* stop, const CarveOptions& options) {
+    CarveOutcome outcome;
+    if (sectorsPerCluster == 0) return outcome;
+    std::uint64_t total = 0;
+    for (const ClusterExtent& extent : extents) total += extent.count;
+    progress.SetRange(0, total);
+    progress.SetPosition(0);
+    ExtentWindow window(source, sectorsPerCluster, outcome);
+    const std::uint64_t clusterBytes = window.clusterBytes();
+    const std::uint64_t requestClusters =
+        std::max<std::uint64_t>(1, options.requestBytes / clusterBytes);
+    const std::uint64_t windowClusters =
+        std::max<std::uint64_t>(requestClusters, options.windowBytes / clusterBytes);
+    std::uint64_t done = 0;
+    for (const ClusterExtent& extent : extents) {
+        window.Start(extent);
+        std::uint64_t cluster = extent.first;
+        while (cluster < window.end()) {
+            if (!window.Holds(cluster)) {
+                if (stop != nullptr && stop->load()) {
+                    outcome.stopped = true;
+                    return outcome;
+                }
+                window.Hold(cluster, requestClusters);
+                outcome.clustersRead += std::min(requestClusters, window.end() - cluster);
+                progress.SetPosition(done + (cluster - extent.first));
+            }
+            const ByteView here = window.From(cluster);
+            const auto type = MayBeginFile(here.data()[0]) ? SignatureType(here) : std::nullopt;
+            if (!type) {
+                ++cluster;
+                continue;
+            }
+            window.Hold(cluster, windowClusters);
+            const CarveInput input{window.From(cluster), (window.end() - cluster) * clusterBytes,
+                                   static_cast<std::uint32_t>(clusterBytes)};
+            const auto match = ReadCarved(*type, input);
+            if (!match || match->length == 0 || match->length > input.room) {
+                ++cluster;
+                continue;
+            }
+            const std::string_view extension =
+                match->extension.empty() ? CarvedExtension(*type) : match->extension;
+            outcome.files.push_back({*type, cluster, match->length, match->partial, extension});
+            cluster += (match->length + clusterBytes - 1) / clusterBytes;
+        }
+        done += extent.count;
+        progress.SetPosition(done);
+    }
+    return outcome;
+}
+
+}  // namespace tarvik
