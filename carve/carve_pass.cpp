@@ -84,6 +84,32 @@ bool MayBeginFile(std::uint8_t first) {
     }
 }
 
+// Formats whose header states their length but whose body the reader cannot check
+// (pixels, samples, pages, media data).
+bool StatesLengthOnly(CarvedType type) {
+    return type == CarvedType::kBmp || type == CarvedType::kRiff || type == CarvedType::kSqlite ||
+           type == CarvedType::kMp4;
+}
+
+// A stated length may run over clusters that were given to another file since: where a
+// whole file of any format begins inside it, the earlier file is cut there.
+void CutAtNextFile(const ExtentWindow& window, std::uint64_t first, CarveMatch& match) {
+    const std::uint64_t clusterBytes = window.clusterBytes();
+    const std::uint64_t clusters = (match.length + clusterBytes - 1) / clusterBytes;
+    for (std::uint64_t c = first + 1; c < first + clusters && window.Holds(c); ++c) {
+        const ByteView here = window.From(c);
+        const auto type = SignatureType(here);
+        if (!type) continue;
+        const CarveInput input{here, (window.end() - c) * clusterBytes,
+                               static_cast<std::uint32_t>(clusterBytes)};
+        const auto inner = ReadCarved(*type, input);
+        if (!inner || inner->partial || inner->length > here.size()) continue;
+        match.length = (c - first) * clusterBytes;
+        match.partial = true;
+        return;
+    }
+}
+
 }  // namespace
 
 CarveOutcome CarveClusters(SectorSource& source, std::span<const ClusterExtent> extents,
@@ -129,9 +155,11 @@ CarveOutcome CarveClusters(SectorSource& source, std::span<const ClusterExtent> 
                 ++cluster;
                 continue;
             }
+            CarveMatch found = *match;
+            if (StatesLengthOnly(*type)) CutAtNextFile(window, cluster, found);
             const std::string_view extension =
-                match->extension.empty() ? CarvedExtension(*type) : match->extension;
-            outcome.files.push_back({*type, cluster, match->length, match->partial, extension});
+                found.extension.empty() ? CarvedExtension(*type) : found.extension;
+            outcome.files.push_back({*type, cluster, found.length, found.partial, extension});
             cluster += (match->length + clusterBytes - 1) / clusterBytes;
         }
         done += extent.count;
