@@ -160,7 +160,7 @@ CarveOutcome CarveClusters(SectorSource& source, std::span<const ClusterExtent> 
             const std::string_view extension =
                 found.extension.empty() ? CarvedExtension(*type) : found.extension;
             outcome.files.push_back({*type, cluster, found.length, found.partial, extension});
-            cluster += (match->length + clusterBytes - 1) / clusterBytes;
+            cluster += (found.length + clusterBytes - 1) / clusterBytes;
         }
         done += extent.count;
         progress.SetPosition(done);

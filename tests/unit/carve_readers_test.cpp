@@ -234,5 +234,29 @@ TEST(CarvePass, FilesAreFoundAtClusterStartsAndSkipped) {
     EXPECT_EQ(outcome.files[0].extension, "pdf");
 }
 
+TEST(CarvePass, AStatedLengthRunningIntoAnotherFileIsCutThere) {
+    // A WAV header stating eight clusters, whose fifth cluster now begins a PDF.
+    Bytes volume(32 * 4096, 0);
+    const std::string wav = "RIFF"s + std::string("\xF4\x7C\x00\x00", 4) + "WAVEfmt "s +
+                            std::string(
+                                "\x10\0\0\0\x01\0\x01\0\x40\x1F\0\0\x80\x3E\0\0"
+                                "\x02\0\x10\0",
+                                20) +
+                            "data"s + std::string("\xD0\x7C\x00\x00", 4);
+    std::copy(wav.begin(), wav.end(), volume.begin() + 4096);
+    const Bytes pdf = Pdf(false);
+    std::copy(pdf.begin(), pdf.end(), volume.begin() + 5 * 4096);
+    MemorySectorSource source(volume);
+    NullProgressSink progress;
+    const std::vector<ClusterExtent> extents = {{0, 32}};
+    const CarveOutcome outcome = CarveClusters(source, extents, 8, progress, nullptr);
+    ASSERT_EQ(outcome.files.size(), 2u);
+    EXPECT_EQ(outcome.files[0].extension, "wav");
+    EXPECT_TRUE(outcome.files[0].partial);
+    EXPECT_EQ(outcome.files[0].length, 4u * 4096);
+    EXPECT_EQ(outcome.files[1].firstCluster, 5u);
+    EXPECT_EQ(outcome.files[1].length, pdf.size());
+}
+
 }  // namespace
 }  // namespace tarvik
