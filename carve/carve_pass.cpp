@@ -110,6 +110,29 @@ void CutAtNextFile(const ExtentWindow& window, std::uint64_t first, CarveMatch& 
     }
 }
 
+// The reader's answer on the bytes held from `cluster`; when that is no whole file within
+// them and more of the free space could be shown, again over a window of up to
+// windowClusters.
+// Most files end within what is held, so the window is moved only for the few that do not.
+std::optional<CarveMatch> ReadCandidate(ExtentWindow& window, std::uint64_t cluster,
+                                        CarvedType type, std::uint64_t windowClusters) {
+    const std::uint64_t clusterBytes = window.clusterBytes();
+    const auto read = [&]() -> std::optional<CarveMatch> {
+        const CarveInput input{window.From(cluster), (window.end() - cluster) * clusterBytes,
+                               static_cast<std::uint32_t>(clusterBytes)};
+        const auto match = ReadCarved(type, input);
+        if (!match || match->length == 0 || match->length > input.room) return std::nullopt;
+        return match;
+    };
+    auto match = read();
+    const std::uint64_t shown = window.From(cluster).size() / clusterBytes;
+    const std::uint64_t could = std::min(windowClusters, window.end() - cluster);
+    const bool whole = match && !match->partial && match->length <= shown * clusterBytes;
+    if (whole || shown >= could) return match;
+    window.Hold(cluster, windowClusters);
+    return read();
+}
+
 }  // namespace
 
 CarveOutcome CarveClusters(SectorSource& source, std::span<const ClusterExtent> extents,
@@ -147,11 +170,8 @@ CarveOutcome CarveClusters(SectorSource& source, std::span<const ClusterExtent> 
                 ++cluster;
                 continue;
             }
-            window.Hold(cluster, windowClusters);
-            const CarveInput input{window.From(cluster), (window.end() - cluster) * clusterBytes,
-                                   static_cast<std::uint32_t>(clusterBytes)};
-            const auto match = ReadCarved(*type, input);
-            if (!match || match->length == 0 || match->length > input.room) {
+            const auto match = ReadCandidate(window, cluster, *type, windowClusters);
+            if (!match) {
                 ++cluster;
                 continue;
             }
