@@ -67,13 +67,17 @@ awk 'NR == FNR { gone[$1] = 1; next } !($2 in gone) { print $1 }' "$work/gone" "
   sort -u >"$work/known.sha256"
 
 hashes() { (cd "$1" && find . -type f -print0 | xargs -0 -r sha256sum | awk '{ print $1 }' | sort); }
-start=$(date +%s.%N)
-"$cli" recover --disk "$image" --carve --select "Root/Carved Files" --out "$work/ours" >/dev/null 2>"$work/ours.err" || true
-middle=$(date +%s.%N)
+# Each run's wall time and processor time (user + system): the machine may be shared, and
+# the processor time tells the work apart from the waiting.
+timed() {  # NAME COMMAND...: runs it, its times in $work/NAME.time
+  local name=$1
+  shift
+  /usr/bin/time -f '%e %U %S' -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" || true
+}
+timed ours "$cli" recover --disk "$image" --carve --select "Root/Carved Files" --out "$work/ours"
 mkdir -p "$work/photorec"
-(cd "$work" && photorec /log /d "$work/photorec/recup" /cmd "$image" wholespace,fileopt,everything,enable,search \
-  >"$work/photorec.out" 2>&1) || true
-end=$(date +%s.%N)
+(cd "$work" && timed photorec photorec /log /d "$work/photorec/recup" /cmd "$image" \
+  wholespace,fileopt,everything,enable,search)
 hashes "$work/ours" >"$work/ours.sha256"
 hashes "$work/photorec" >"$work/photorec.sha256"
 
@@ -81,13 +85,13 @@ count_in() { comm -12 <(sort -u "$1") "$2" | wc -l; }
 gone_total=$(wc -l <"$work/gone.sha256")
 echo "files made: $(wc -l <"$work/files.sha256"), deleted: $(wc -l <"$work/deleted"), records gone: $gone_total"
 grep -h "carved" "$work/ours.err" || true
-printf '%-9s %6s %10s %12s %14s %8s\n' tool files identical "of-gone" "MFT-known-again" seconds
+printf '%-9s %6s %10s %12s %16s %8s %8s\n' tool files identical "of-gone" "MFT-known-again" "wall s" "cpu s"
 for tool in ours photorec; do
-  if [ $tool = ours ]; then t=$(echo "$middle - $start" | bc); else t=$(echo "$end - $middle" | bc); fi
-  printf '%-9s %6d %10d %12s %14d %8.2f\n' $tool "$(wc -l <"$work/$tool.sha256")" \
+  read -r wall user system <"$work/$tool.time"
+  printf '%-9s %6d %10d %12s %16d %8.2f %8.2f\n' $tool "$(wc -l <"$work/$tool.sha256")" \
     "$(count_in "$work/$tool.sha256" <(cat "$work/gone.sha256" "$work/known.sha256" | sort -u))" \
     "$(count_in "$work/$tool.sha256" "$work/gone.sha256")/$gone_total" \
-    "$(count_in "$work/$tool.sha256" "$work/known.sha256")" "$t"
+    "$(count_in "$work/$tool.sha256" "$work/known.sha256")" "$wall" "$(echo "$user + $system" | bc)"
 done
 # Per type, the gone files each gives back.
 for ext in jpg png gif bmp pdf zip sqlite wav; do

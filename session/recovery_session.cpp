@@ -300,6 +300,10 @@ CarveSummary RecoverySession::CarveFreeSpace(ProgressSink& progress, Notifier& n
     return summary;
 }
 
+const EntryDataMaps* RecoverySession::CarvedDataMaps() const {
+    return carved_.get();
+}
+
 const CarvedFile* RecoverySession::CarvedFileOf(std::size_t index) const {
     return carved_ ? carved_->Find(index) : nullptr;
 }

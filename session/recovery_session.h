@@ -179,6 +179,9 @@ class RecoverySession {
                                 const StopFlag* stop = nullptr);
     // The carved file behind catalogue entry `index` (its first cluster, length, type).
     const CarvedFile* CarvedFileOf(std::size_t index) const;
+    // Where the carved entries' bytes lie, as the recovery reads them (a preview reads
+    // them the same way); nothing before a carving.
+    const EntryDataMaps* CarvedDataMaps() const;
 
     // Read-only views of the chosen drive (a drive must be open).
     const ScanEngine& Engine() const { return *engine_; }
