@@ -39,6 +39,12 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
     if (withDrive) {
         command.add_flag("--advance", options.advance,
                          "add the records found outside the MFT (the Advance Search)");
+        command
+            .add_option("--shadow", options.shadow,
+                        "read the drive's Volume Shadow Copy K as `drives` lists it: the "
+                        "volume as it was when the copy was made")
+            ->check(CLI::PositiveNumber)
+            ->option_text("K");
         command.add_flag("--carve", options.carve,
                          "add the files found by their content in free clusters, under "
                          "\"Carved Files\" (JPEG, PNG, GIF, BMP, PDF, ZIP and Office, WAV, "
@@ -75,7 +81,8 @@ int main(int argc, char** argv) {
         app.add_subcommand("drives",
                            "list the logical drives of a disk: number, file system, start sector, "
                            "sectors, size, and whether the boot sector validates as NTFS "
-                           "(valid/invalid)");
+                           "(valid/invalid); under an NTFS drive, a line per Volume Shadow "
+                           "Copy with its creation time");
     AddDriveOptions(*drivesCommand, drivesOptions, false);
 
     DriveOptions scanOptions;
@@ -137,6 +144,11 @@ int main(int argc, char** argv) {
                      "sectors")
         ->option_text("FILE");
 
+    recoverCommand->add_flag(
+        "--all-versions", recoverOptions.allVersions,
+        "also write every other version of the chosen files that the drive's shadow copies "
+        "hold, beside the live file: \"report (shadow 2013-12-03 0637).docx\"; the report's "
+        "SOURCE column names where each file was read from");
     recoverCommand->add_flag("--force-destination", recoverOptions.forceDestination,
                              "write into --out (and --report) even when their file system keeps "
                              "its data where it cannot be told apart from the disk being read "

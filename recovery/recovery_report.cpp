@@ -42,14 +42,14 @@ std::string RecordField(const ReportRow& row) {
 std::string RecoveryReport::Text() const {
     std::string text =
         "PATH\tSIZE\tSHA256\tCONDITION\tRECORD\tCREATED\tMODIFIED\tMFT CHANGED\tACCESSED\t"
-        "UNREADABLE SECTORS\n";
+        "UNREADABLE SECTORS\tSOURCE\n";
     for (const ReportRow& row : rows_) {
         text +=
             Escaped(row.path) + '\t' + std::to_string(row.size) + '\t' + row.sha256 + '\t' +
             row.condition + '\t' + RecordField(row) + '\t' + FormatPreciseTime(row.times.creation) +
             '\t' + FormatPreciseTime(row.times.modification) + '\t' +
             FormatPreciseTime(row.times.recordChange) + '\t' + FormatPreciseTime(row.times.access) +
-            '\t' + std::to_string(row.unreadableSectors) + '\n';
+            '\t' + std::to_string(row.unreadableSectors) + '\t' + Escaped(row.source) + '\n';
     }
     return text;
 }

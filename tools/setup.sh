@@ -12,6 +12,7 @@ packages=(
   libcli11-dev zlib1g-dev forensics-samples-multiple appstream dpkg-dev file man-db
   xvfb xdotool imagemagick zip
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev qemu-utils ewf-tools
+  libvshadow-dev libbfio-dev
 )
 
 missing=()
