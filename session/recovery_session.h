@@ -30,6 +30,23 @@ namespace tarvik {
 class ScanEngine;
 class SavedScan;
 struct SavedDiskIdentity;
+class CarvedFiles;
+struct CarvedFile;
+
+inline constexpr const char* kCarveCaption = "Carve Free Space";
+inline constexpr const char* kCarvingMapText = "Finding free clusters...";
+inline constexpr const char* kCarvingText = "Carving free clusters...";
+
+// What carving the free space found.
+struct CarveSummary {
+    std::uint64_t files = 0;
+    std::uint64_t partial = 0;  // cut where their structure broke
+    std::uint64_t freeClusters = 0;
+    std::uint64_t failedReads = 0;
+    bool alreadyCarved = false;  // the drive's free space was carved before: nothing new
+    bool stopped = false;
+    bool failed = false;  // the free clusters could not be told (announced)
+};
 
 // A message a recovery gave its notifier (a folder or file that could not be created,
 // a date that could not be set), kept for the end-of-recovery summary.
@@ -193,6 +210,17 @@ class RecoverySession {
     // with a cluster size not found on the drive (their bytes are then unverified).
     bool AdvanceSearch(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
 
+    // After Scan: finds files by their content in the clusters $Bitmap marks free and no
+    // catalogued file claims, and adds them under "Carved Files". Once per scan; a stop
+    // keeps the files found until then.
+    CarveSummary CarveFreeSpace(ProgressSink& progress, Notifier& notifier,
+                                const StopFlag* stop = nullptr);
+    // The carved file behind catalogue entry `index` (its first cluster, length, type).
+    const CarvedFile* CarvedFileOf(std::size_t index) const;
+    // Where the carved entries' bytes lie, as the recovery reads them (a preview reads
+    // them the same way); nothing before a carving.
+    const EntryDataMaps* CarvedDataMaps() const;
+
     // Read-only views of the chosen drive (a drive must be open).
     const ScanEngine& Engine() const { return *engine_; }
     const Catalogue& GetCatalogue() const;
@@ -320,7 +348,8 @@ class RecoverySession {
     // What the scan's pass over the MFT gathered for the condition table, until it is made.
     std::unique_ptr<ConditionFacts> facts_;
     std::unique_ptr<ConditionTable> conditions_;
-    std::unique_ptr<ConditionTable> stoppedConditions_;  // a table a stop cut short
+    std::unique_ptr<ConditionTable> stoppedConditions_;
+    std::unique_ptr<CarvedFiles> carved_;  // a table a stop cut short
     // Catalogue indexes by record number, for naming who holds a file's clusters.
     mutable std::vector<std::pair<std::uint32_t, std::size_t>> byNumber_;
     RecoveryReport report_;

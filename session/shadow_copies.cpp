@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "carve/carved_files.h"
 #include "catalogue/tree_placement.h"
 #include "disk/shadow_copy_store.h"
 #include "ntfs/scan_engine.h"
@@ -136,6 +137,7 @@ DriveOpening RecoverySession::OpenShadowCopy(std::size_t row, std::size_t copy,
     filter_.reset();
     facts_.reset();
     conditions_.reset();
+    carved_.reset();
     engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
                                            DiskSector(drive.startSector), drive.sizeInSectors(),
                                            std::move(source));
