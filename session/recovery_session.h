@@ -29,6 +29,7 @@ namespace tarvik {
 
 class ScanEngine;
 class SavedScan;
+class VersionMarks;
 struct SavedDiskIdentity;
 class CarvedFiles;
 struct CarvedFile;
@@ -86,6 +87,9 @@ struct DriveSummary {
     std::vector<ShadowCopySummary> shadowCopies;
     std::string shadowProblem;
 };
+
+// The versions of each tree path met so far (a version two copies hold is taken once).
+using VersionsSeen = std::unordered_map<std::string, std::vector<FileVersionKey>>;
 
 // What writing the versions the shadow copies hold did.
 struct VersionsResult {
@@ -267,10 +271,26 @@ class RecoverySession {
     // (the mode's, through the file filter) that the drive's shadow copies hold and the
     // live volume does not (VersionDiffers), written beside the live file under its
     // version name ("report (shadow 2013-12-03 0637).docx"), each distinct version once.
+    // With the checked entries, a file the live volume no longer has is chosen when the
+    // nearest folder above it that the live volume has is checked.
     // Their report rows are added to LastReport(), each naming its copy.
     VersionsResult RecoverVersions(const std::string& destination, RecoveryMode mode,
                                    ProgressSink& progress, Notifier& notifier,
                                    const StopFlag* stop = nullptr);
+    // After a scan of a live drive: the entries that have older versions in the drive's
+    // shadow copies (each copy opened and scanned once, on the caller's thread, without a
+    // message for a copy that cannot be read). Nothing, at the cost of one read, for a
+    // drive without shadow copies and for a shadow copy opened as the drive. Reads the
+    // condition table: call it after Conditions() has made it.
+    VersionMarks FindVersions(ProgressSink& progress, const StopFlag* stop = nullptr);
+    // Writes the entries at these tree paths ("Root", a folder, a file) as a recovery of
+    // the checked entries does, then their versions as RecoverVersions does (a folder's
+    // include the files the live volume no longer has). The check marks are the user's
+    // again afterwards. `live` receives what the first recovery did.
+    VersionsResult RecoverWithVersions(const std::vector<std::string>& treePaths,
+                                       const std::string& destination, ProgressSink& progress,
+                                       Notifier& notifier, const StopFlag* stop,
+                                       RecoveryResult& live);
     // The shadow copy the chosen drive is read from (0: the live volume), and where its
     // files come from in words: "live volume", "shadow copy 2 (2013-12-03 06:37 UTC)".
     std::size_t OpenCopy() const { return openCopy_; }
@@ -324,10 +344,13 @@ class RecoverySession {
     void RestoreMarks(const std::vector<CheckMark>& marks);
     // The image file or device the scanned drive is read from.
     std::string ScannedDiskPath() const;
+    // Opens shadow copy `copy` of the open drive in `old` and scans it; false (after a
+    // message) when it cannot be opened.
+    bool ScanOwnCopy(RecoverySession& old, std::size_t copy, ProgressSink& progress,
+                     Notifier& notifier, const StopFlag* stop) const;
     // Writes the versions one shadow copy holds (RecoverVersions).
     void RecoverCopyVersions(const std::string& destination, RecoveryMode mode,
-                             const ShadowCopySummary& copy,
-                             std::unordered_map<std::string, std::vector<FileVersionKey>>& seen,
+                             const ShadowCopySummary& copy, VersionsSeen& seen,
                              ProgressSink& progress, Notifier& notifier, const StopFlag* stop,
                              VersionsResult& result);
 
