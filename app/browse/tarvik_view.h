@@ -10,6 +10,8 @@
 #include <QTreeView>
 #include <QWidget>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "app/browse/browse_models.h"
 #include "app/file_list_pane.h"
@@ -19,6 +21,7 @@ namespace tarvik {
 class CCheckDelegate;
 class CLeftView;
 class CMainFrame;
+class CPreviousVersions;
 class CTarvikApp;
 
 class CTarvikView : public QWidget, public FileListPane {
@@ -60,6 +63,11 @@ class CTarvikView : public QWidget, public FileListPane {
 
     QRect CheckRectOf(const QModelIndex& index) const;
     void ShowContextMenu(const QPoint& globalPos);
+    // The older versions of the shown drive's files, and the tree paths Recover Previous
+    // Versions takes: the selected rows, or the folder shown when none is selected.
+    CPreviousVersions& PreviousVersions() const { return *versions_; }
+    std::vector<std::string> ChosenPaths() const;
+
     // The name takes the room the other columns leave, but never less than a name
     // needs: in a narrow window it keeps that width and the list scrolls sideways.
     void FitNameColumn();
@@ -74,6 +82,7 @@ class CTarvikView : public QWidget, public FileListPane {
     CMainFrame& frame_;
     QPointer<CLeftView> tree_;
     CFileListModel* model_;
+    CPreviousVersions* versions_;
     CCheckDelegate* delegate_;
     QStackedLayout* stack_;
     QTreeView* details_;

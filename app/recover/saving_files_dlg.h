@@ -4,6 +4,7 @@
 // current file has got and how far the whole recovery has (files and bytes of the total,
 // the rate, the time left), stops the writer on Cancel, and closes when the worker ends.
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,10 @@ class MyThread final : public CWorkerThread {
              QObject* parent = nullptr);
 
     void SetMarks(const CheckMarks* marks) { marks_ = marks; }
+    // Another writing than the recovery of the mode's files (set before the start).
+    using Job = std::function<RecoveryResult(ProgressSink&, Notifier&, const StopFlag*)>;
+    void SetJob(Job job) { job_ = std::move(job); }
+
     // What the writer did; read once the thread has ended.
     const RecoveryResult& Result() const { return result_; }
 
@@ -52,6 +57,7 @@ class MyThread final : public CWorkerThread {
     RecoveryTally& tally_;
     const CheckMarks* marks_ = nullptr;
     RecoveryResult result_;
+    Job job_;
 };
 
 class CSavingFilesDlg final : public QDialog {
@@ -74,6 +80,8 @@ class CSavingFilesDlg final : public QDialog {
     // Also hands every progress call to `observer`, on the worker's thread, after the
     // dialog's own relay; set before Run. Tests use it to act at a chosen point.
     void SetProgressObserver(ProgressSink* observer);
+    // Runs `job` on the worker instead of the recovery of the mode's files; set before Run.
+    void SetJob(MyThread::Job job) { worker_->SetJob(std::move(job)); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
