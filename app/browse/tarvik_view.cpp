@@ -78,7 +78,7 @@ class CRowView : public Base {
 };
 
 // Starting widths; the name takes whatever room the others leave.
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70,  80,  110, 110,
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70,  80,  145, 145,
                                                              80,  100, 120, 70};
 
 }  // namespace
