@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/control_id.h"
+#include "app/dialog_flags.h"
 #include "app/pictures.h"
 #include "app/resource_ids.h"
 #include "common/version.h"
@@ -44,14 +45,13 @@ CMailLink::CMailLink(const QString& address, QWidget* parent)
 
 void CMailLink::SetVisited(bool visited) {
     visited_ = visited;
-    QPalette colours = palette();
-    colours.setColor(QPalette::WindowText, visited ? kVisited : kUnvisited);
-    setPalette(colours);
+    // The link roles follow the desktop's palette, dark ones included.
+    setForegroundRole(visited ? QPalette::LinkVisited : QPalette::Link);
     update();
 }
 
 QColor CMailLink::LinkColour() const {
-    return palette().color(QPalette::WindowText);
+    return palette().color(foregroundRole());
 }
 
 void CMailLink::mouseReleaseEvent(QMouseEvent* event) {
@@ -68,7 +68,7 @@ void CAboutDlg::SetFailureReporter(FailureReporter reporter) {
     Reporter() = std::move(reporter);
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, kModalDialogFlags) {
     SetControlId(this, IDD_ABOUTBOX);
     setWindowTitle("About Corvane Miravel NTFS");
 

@@ -8,8 +8,8 @@
 
 namespace tarvik {
 
-// A mail address drawn as a link: underlined, blue until visited, purple after, with
-// the hand cursor over it.
+// A mail address drawn as a link: underlined, in the palette's link colour until
+// visited and its visited-link colour after, with the hand cursor over it.
 class CMailLink : public QLabel {
     Q_OBJECT
   public:
@@ -18,9 +18,6 @@ class CMailLink : public QLabel {
     bool Visited() const { return visited_; }
     void SetVisited(bool visited);
     QColor LinkColour() const;
-
-    static constexpr QColor kUnvisited{0, 0, 255};
-    static constexpr QColor kVisited{128, 0, 128};
 
   signals:
     void Clicked();

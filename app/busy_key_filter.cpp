@@ -41,6 +41,7 @@ bool CBusyKeyFilter::eventFilter(QObject* watched, QEvent* event) {
     const bool endingKey = key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter;
     if (!functionKey && !endingKey) return false;
     if (functionKey && type == QEvent::KeyPress) Warn();
+    if (key == Qt::Key_Escape && type == QEvent::KeyPress && escape_) escape_();
     // A shortcut override is accepted so that no shortcut takes the key; the key press
     // that follows is the one swallowed.
     if (type == QEvent::ShortcutOverride) {

@@ -1,9 +1,12 @@
 #pragma once
-// The keys of a dialog that shows a running operation: Escape and Enter do nothing, F1
-// to F12 (alone or with Alt, so Alt+F4 too) answer with a warning under "!Warning", and
-// a close request from the window manager is refused with the same warning.
+// The keys of a dialog that shows a running operation: Enter does nothing, Escape does
+// nothing unless the operation can be stopped (then it stops it, as the dialog's button
+// does), F1 to F12 (alone or with Alt, so Alt+F4 too) answer with a warning under
+// "!Warning", and a close request from the window manager is refused with the same
+// warning.
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <string>
 
 class QDialog;
@@ -26,6 +29,8 @@ class CBusyKeyFilter final : public QObject {
 
     // For the dialog's closeEvent: refuses a close asked for by the user.
     void RefuseClose(QCloseEvent* event);
+    // What Escape does: stop the operation.
+    void SetEscapeAction(std::function<void()> action) { escape_ = std::move(action); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,6 +41,7 @@ class CBusyKeyFilter final : public QObject {
     QPointer<QDialog> dialog_;
     std::string warning_;
     bool warning_shown_ = false;
+    std::function<void()> escape_;
 };
 
 }  // namespace tarvik

@@ -1,6 +1,10 @@
 #include "app/help_window.h"
 
+#include "app/window_fit.h"
+
+#include <QKeySequence>
 #include <QPointer>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 
@@ -16,7 +20,10 @@ QWidget* ShowManual(QWidget* parent) {
         manual->setOpenExternalLinks(true);
         manual->setWindowTitle("Corvane Miravel NTFS Help");
         manual->setSource(QUrl("qrc:/manual/index.html"));
-        manual->resize(640, 560);
+        FitToScreen(manual, QSize(640, 560));
+        // Esc closes the manual as it closes a dialog.
+        auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), manual);
+        QObject::connect(close, &QShortcut::activated, manual, &QWidget::close);
     }
     manual->show();
     manual->raise();

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSplitter>
@@ -20,6 +21,8 @@
 #include "app/resource_ids.h"
 #include "app/status_totals.h"
 #include "app/tarvik_app.h"
+#include "app/view_settings.h"
+#include "app/window_fit.h"
 #include "app/worker_thread.h"
 #include "session/recovery_session.h"
 
@@ -32,7 +35,7 @@ constexpr int kToolbarUpdateMs = 200;
 
 QLabel* Pane(QWidget* parent, const QString& text) {
     auto* pane = new QLabel(text, parent);
-    pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     pane->setContentsMargins(3, 0, 3, 0);
     return pane;
 }
@@ -43,6 +46,7 @@ CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), chooser_(std::make_unique<CDriveChooser>(app, *this)) {
     SetControlId(this, IDR_MAINFRAME);
     setWindowTitle(kMainTitle);
+    ShowFileFilter();
     setWindowIcon(ProgramIcon());
     app_.ListFilled = 0;
     CreateToolBar();
@@ -56,7 +60,8 @@ CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateToolbarState);
     idle->start(kToolbarUpdateMs);
-    resize(860, 600);
+    FitToScreen(this, QSize(1040, 640));
+    RestoreViewSettings(*this, app_);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -86,11 +91,6 @@ void CMainFrame::CreateToolBar() {
 
 void CMainFrame::CreateStatusBar() {
     QStatusBar* bar = statusBar();
-    QPalette grey = bar->palette();
-    grey.setColor(QPalette::Window, QColor(164, 164, 164));
-    bar->setPalette(grey);
-    bar->setAutoFillBackground(true);
-
     panes_[0] = Pane(bar, "Ready");
     panes_[0]->setFixedWidth(kPromptPaneWidth);
 
@@ -114,6 +114,22 @@ void CMainFrame::CreateStatusBar() {
     bar->addWidget(panes_[0]);
     bar->addWidget(totals);
     bar->addWidget(panes_[2], 1);
+    filterPane_ = new QLabel(bar);
+    filterPane_->setObjectName("filterPane");
+    filterPane_->setTextFormat(Qt::PlainText);
+    filterPane_->hide();
+    bar->addPermanentWidget(filterPane_);
+}
+
+void CMainFrame::ShowFileFilter() {
+    if (filterPane_ == nullptr) return;
+    const FileFilter* filter = Session().HasDrive() ? Session().GetFileFilter() : nullptr;
+    const QString summary = QString::fromStdString(FileFilterSummary(filter));
+    filterPane_->setText(summary.isEmpty() ? QString() : "File filter: " + summary);
+    filterPane_->setToolTip(summary.isEmpty() ? QString()
+                                              : "Recoveries write only the files this filter "
+                                                "lets through (File > Remove File Filter)");
+    filterPane_->setVisible(!summary.isEmpty());
 }
 
 void CMainFrame::CreateClient() {
@@ -169,7 +185,7 @@ void CMainFrame::ShowTotals() {
 
 void CMainFrame::ShowSelectedTotals() {
     panes_[2]->setText(QString::fromStdString(TotalsText(
-        "Selected", app_.SelectedBytes, app_.SelectedFileCount, app_.SelectedFolderCount)));
+        "Checked", app_.SelectedBytes, app_.SelectedFileCount, app_.SelectedFolderCount)));
     panes_[2]->repaint();
 }
 
@@ -199,6 +215,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 
 void CMainFrame::OnClose() {
     closing_ = true;
+    SaveViewSettings(*this, app_);
     // A scan or search still running is stopped and waited for before its drive goes.
     CWorkerThread::StopAll();
     // The views let go of the catalogue before the drive goes.
@@ -207,6 +224,7 @@ void CMainFrame::OnClose() {
 }
 
 void CMainFrame::ClearViews() {
+    setWindowTitle(kMainTitle);
     // The views let go of the session's catalogue and check tree, which a new drive or
     // search replaces.
     if (CLeftView* tree = LeftView()) tree->ClearTree();
@@ -220,6 +238,17 @@ void CMainFrame::ClearViews() {
 
 void CMainFrame::ShowScannedDrive() {
     app_.ListFilled = 1;
+    // The title names the disk and where on it the drive starts.
+    const DriveProperties drive = Session().Properties();
+    // Disks are numbered from 0x80 in the order of the disk list.
+    const std::vector<DiskSummary> disks = Session().ListDisks();
+    const std::size_t at = drive.driveCode >= 0x80 ? drive.driveCode - 0x80 : disks.size();
+    const QString disk = at < disks.size()
+                             ? QFileInfo(QString::fromStdString(disks[at].path)).fileName()
+                             : QString("disk %1").arg(drive.driveCode);
+    setWindowTitle(QStringLiteral("%1 \u2014 %2, drive at sector %3")
+                       .arg(kMainTitle, disk)
+                       .arg(drive.partitionStart));
     if (CLeftView* tree = LeftView()) tree->BuildTree();
     ShowTotals();
     UpdateToolbarState();
@@ -227,9 +256,14 @@ void CMainFrame::ShowScannedDrive() {
 
 void CMainFrame::OnOpenDiskImage() {
     const QString path = QFileDialog::getOpenFileName(
-        this, "Open Disk Image", QString(),
-        "Disk images (*.img *.dd *.raw *.bin *.iso *.001);;All files (*)");
-    if (!path.isEmpty()) chooser_->OpenDiskImage(path.toStdString());
+        this, "Open Disk Image", LastImageFolder(),
+        "Disk images (*.img *.dd *.raw *.bin *.iso *.001 *.E01 *.e01 *.vhd *.vhdx *.vmdk "
+        "*.qcow *.qcow2);;Raw and split raw images (*.img *.dd *.raw *.bin *.iso *.001);;"
+        "EnCase images (*.E01 *.e01);;Virtual disks (*.vhd *.vhdx *.vmdk *.qcow *.qcow2);;"
+        "All files (*)");
+    if (path.isEmpty()) return;
+    RememberImageFolder(QFileInfo(path).absolutePath());
+    chooser_->OpenDiskImage(path.toStdString());
 }
 
 }  // namespace tarvik

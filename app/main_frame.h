@@ -89,8 +89,14 @@ class CMainFrame : public QMainWindow {
     void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
     QString ChooseDestinationFolder();
     // Recover Selected Files, Recover All and Recover Deleted Files: destination,
-    // refusal of a folder on the scanned disk, the saving, then its summary.
-    void RecoverCommand(RecoveryMode mode);
+    // refusal of a folder on the scanned disk, the saving, then its summary. `marks`, with
+    // kSelected, stand for the tree's ticks.
+    void RecoverCommand(RecoveryMode mode, const CheckMarks* marks = nullptr);
+    // Recover This: the entry at a tree position (a file, or a folder with all below it)
+    // alone, whatever is ticked.
+    void RecoverEntry(std::size_t position);
+    // The status bar names the recovery's file filter while one is set.
+    void ShowFileFilter();
     // The folder the last recovery wrote into (the chosen one with Root appended).
     const QString& DestinationPath() const { return destinationPath_; }
     RecoveryMode CurrentRecoveryMode() const { return recoveryMode_; }
@@ -138,6 +144,7 @@ class CMainFrame : public QMainWindow {
     QSplitter* splitter_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QLabel* panes_[3] = {};
+    QLabel* filterPane_ = nullptr;  // the recovery's file filter, while one is set
     std::map<int, QAction*> menuActions_;
     std::map<int, QAction*> toolbarActions_;
     std::map<int, CommandHandler> handlers_;

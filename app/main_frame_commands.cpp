@@ -25,6 +25,7 @@
 #include "app/recover/saving_summary_dlg.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
+#include "app/view_settings.h"
 #include "app/worker_reporting.h"
 #include "recovery/destination_check.h"
 #include "recovery/recovery_texts.h"
@@ -120,7 +121,7 @@ void CMainFrame::InstallShellHandlers() {
     SetCommandHandler(ID_ARRANGE_NAME, [this] { OnArrange(0); });
     SetCommandHandler(ID_ARRANGE_TYPE, [this] { OnArrange(1); });
     SetCommandHandler(ID_ARRANGE_SIZE, [this] { OnArrange(2); });
-    SetCommandHandler(ID_ARRANGE_FILEID, [] {});
+    SetCommandHandler(ID_ARRANGE_FILEID, [this] { OnArrange(CFileListModel::kFileId); });
     SetCommandHandler(ID_DRIVE_PARAMETERS, [this] {
         CDrivePropertiesDlg dialog(Session().Properties(), this);
         dialog.exec();
@@ -151,6 +152,7 @@ void CMainFrame::OnCommand(int id) {
     if (found == handlers_.end()) return;
     const CommandHandler handler = found->second;  // a handler may replace itself
     handler();
+    ShowFileFilter();
     UpdateToolbarState();
 }
 
@@ -272,11 +274,20 @@ static bool ConfirmUncertainDestination(const DestinationVerdict& verdict) {
 
 QString CMainFrame::ChooseDestinationFolder() {
     if (folderChooser_) return folderChooser_();
-    return QFileDialog::getExistingDirectory(this, "Select the Destination folder for Saving Files",
-                                             QString(), QFileDialog::ShowDirsOnly);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, "Select the Destination Folder for Saving Files",
+                                          LastDestinationFolder(), QFileDialog::ShowDirsOnly);
+    if (!chosen.isEmpty()) RememberDestinationFolder(chosen);
+    return chosen;
 }
 
-void CMainFrame::RecoverCommand(RecoveryMode mode) {
+void CMainFrame::RecoverEntry(std::size_t position) {
+    if (!Session().HasDrive() || position >= Session().Checks().Placed().size()) return;
+    const CheckMarks marks = Session().Checks().MarksOfOne(position);
+    RecoverCommand(RecoveryMode::kSelected, &marks);
+}
+
+void CMainFrame::RecoverCommand(RecoveryMode mode, const CheckMarks* marks) {
     if (!Session().HasDrive()) return;
     recoveryMode_ = mode;
     const QString chosen = ChooseDestinationFolder();
@@ -294,6 +305,7 @@ void CMainFrame::RecoverCommand(RecoveryMode mode) {
     destinationPath_ = DestinationRoot(chosen);
     {
         CSavingFilesDlg saving(Session(), chosen.toStdString(), mode, this);
+        saving.SetMarks(marks);
         lastRecovery_ = saving.Run();
     }
     // A refusal or a Root that could not be made has been told in a message already.

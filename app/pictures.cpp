@@ -2,6 +2,7 @@
 
 #include <QBitmap>
 #include <QImage>
+#include <QMap>
 
 #include "app/resource_ids.h"
 
@@ -54,24 +55,22 @@ QIcon ProgramIcon() {
 }
 
 QIcon ToolbarIcon(int index) {
-    static const QList<QPixmap> normal = CutStrip(PicturePath("bitmap_192.png"), 30, Qt::magenta);
-    static const QList<QPixmap> hot = CutStrip(PicturePath("bitmap_189.png"), 30, Qt::magenta);
-    static const QList<QPixmap> disabled = CutStrip(PicturePath("bitmap_191.png"), 30, Qt::magenta);
+    // One drawing at three sizes: the icon engine picks the one that matches the screen's
+    // scale, and greys the disabled state itself.
     QIcon icon;
-    if (index < 0 || index >= normal.size() || index >= hot.size() || index >= disabled.size())
-        return icon;
-    icon.addPixmap(normal[index], QIcon::Normal);
-    icon.addPixmap(hot[index], QIcon::Active);
-    icon.addPixmap(disabled[index], QIcon::Disabled);
+    for (int size : {30, 45, 60}) {
+        static QMap<int, QPixmap> strips;
+        if (!strips.contains(size))
+            strips.insert(size, QPixmap(PicturePath("toolbar_%1.png").arg(size)));
+        const QPixmap& strip = strips[size];
+        if (index < 0 || (index + 1) * size > strip.width()) return {};
+        icon.addPixmap(strip.copy(index * size, 0, size, size));
+    }
     return icon;
 }
 
 QList<QPixmap> TreeImages() {
     return CutStrip(PicturePath("tree_images.png"), 16, Qt::white);
-}
-
-QList<QPixmap> CheckBoxImages() {
-    return CutStrip(PicturePath("check_strip.png"), 14, Qt::white);
 }
 
 QList<QPixmap> ListIcons(int size) {

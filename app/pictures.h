@@ -13,15 +13,12 @@ QPixmap Picture(int resourceId);
 // The program's icon in its sizes, for windows and the desktop.
 QIcon ProgramIcon();
 
-// The toolbar's button `index` (0 to 8) with its normal, hot and disabled images.
+// The toolbar's button `index` (0 to 8), drawn at 1x, 1.5x and 2x.
 QIcon ToolbarIcon(int index);
 
 // The folder tree's seven 16 x 16 images: disk, folder, open folder, deleted folder
 // (red cross), deleted open folder (blue cross), made-up folder, made-up open folder.
 QList<QPixmap> TreeImages();
-
-// The check-box strip: blank, empty box, black tick, grey tick (14 x 13 each).
-QList<QPixmap> CheckBoxImages();
 
 // The file list's icons (folder, file, deleted folder, deleted file, made-up folder) at
 // 16 or 32 pixels.

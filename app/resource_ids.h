@@ -5,7 +5,7 @@ namespace tarvik {
 
 // Texts shown in several places.
 inline constexpr const char* kProgramCaption = "Corvane Miravel NTFS";
-inline constexpr const char* kMainTitle = "Corvane Miravel NTFS Version 2.0 for Windows NT/2000/XP";
+inline constexpr const char* kMainTitle = "Corvane Miravel NTFS";
 inline constexpr const char* kApplicationTitle = "Tarvik";  // string 57344
 
 // Menu, accelerators, frame icon, document template and toolbar.

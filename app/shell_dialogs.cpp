@@ -1,5 +1,6 @@
 #include "app/shell_dialogs.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +11,7 @@
 #include <array>
 
 #include "app/control_id.h"
+#include "app/dialog_flags.h"
 #include "app/resource_ids.h"
 
 namespace tarvik {
@@ -32,15 +34,17 @@ CDrivePropertiesDlg::CDrivePropertiesDlg(const DriveProperties& v, QWidget* pare
     SetControlId(this, IDD_DRIVE_PROPERTIES);
     setWindowTitle("Logical Drive Properties");
     const std::array<std::pair<const char*, QString>, 9> rows = {{
-        {" Hard Disk Drive", "0X" + QString::number(v.driveCode, 16)},
+        // BIOS numbers count hard disks from 0x80; people count them from 1.
+        {"Hard Disk",
+         QString("Disk %1").arg(v.driveCode >= 0x80 ? v.driveCode - 0x80 + 1 : v.driveCode)},
         {"Sectors Per Cluster", QString::number(v.sectorsPerCluster)},
-        {" Partition Start", QString::number(v.partitionStart)},
-        {" Partition Size", QString::number(v.partitionSize)},
-        {" Master File Table", QString::number(v.mftStart)},
-        {" Total Number Of Files", QString::number(v.totalFiles)},
-        {" Total Number Of Directories", QString::number(v.totalDirectories)},
-        {" Number Of Deleted Files", QString::number(v.deletedFiles)},
-        {" Number Of Deleted Directories", QString::number(v.deletedDirectories)},
+        {"Partition Start", QString::number(v.partitionStart)},
+        {"Partition Size", QString::number(v.partitionSize)},
+        {"Master File Table", QString::number(v.mftStart)},
+        {"Total Number Of Files", QString::number(v.totalFiles)},
+        {"Total Number Of Directories", QString::number(v.totalDirectories)},
+        {"Number Of Deleted Files", QString::number(v.deletedFiles)},
+        {"Number Of Deleted Directories", QString::number(v.deletedDirectories)},
     }};
     auto* grid = new QGridLayout;
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
@@ -67,7 +71,7 @@ CDrivePropertiesDlg::CDrivePropertiesDlg(const DriveProperties& v, QWidget* pare
 }
 
 CSearchTypeDlg::CSearchTypeDlg(std::int32_t& searchType, QWidget* parent)
-    : QDialog(parent), searchType_(searchType) {
+    : QDialog(parent, kModalDialogFlags), searchType_(searchType) {
     searchType_ = 1;
     SetControlId(this, IDD_SEARCH_TYPE);
     setWindowTitle("Select Search Type");
@@ -84,7 +88,7 @@ CSearchTypeDlg::CSearchTypeDlg(std::int32_t& searchType, QWidget* parent)
     groupLayout->addWidget(table);
     groupLayout->addWidget(search);
 
-    auto* ok = Button(this, IDC_SEARCH_TYPE_OK, "Ok");
+    auto* ok = Button(this, IDC_SEARCH_TYPE_OK, "OK");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* cancel = Button(this, IDC_SEARCH_TYPE_CANCEL, "Cancel");
@@ -101,22 +105,28 @@ CSearchTypeDlg::CSearchTypeDlg(std::int32_t& searchType, QWidget* parent)
     layout->addLayout(buttons);
 }
 
-CImportantNoteDlg::CImportantNoteDlg(QWidget* parent) : QDialog(parent) {
+CImportantNoteDlg::CImportantNoteDlg(QWidget* parent) : QDialog(parent, kModalDialogFlags) {
     SetControlId(this, IDD_IMPORTANT_NOTE);
     setWindowTitle("Important Note");
     auto* text = new QLabel(kText, this);
     text->setWordWrap(true);
     text->setMinimumWidth(300);
-    auto* ok = Button(this, IDOK, "Ok");
+    dontShowAgain_ = new QCheckBox("&Do not show this again", this);
+    dontShowAgain_->setObjectName("dontShowAgain");
+    auto* ok = Button(this, IDOK, "OK");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(dontShowAgain_);
     buttons->addStretch(1);
     buttons->addWidget(ok);
-    buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addLayout(buttons);
+}
+
+bool CImportantNoteDlg::DontShowAgain() const {
+    return dontShowAgain_->isChecked();
 }
 
 }  // namespace tarvik

@@ -3,6 +3,8 @@
 // Important Note shown before a scanned drive's tree.
 #include <QDialog>
 
+class QCheckBox;
+
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -32,10 +34,15 @@ class CImportantNoteDlg : public QDialog {
   public:
     explicit CImportantNoteDlg(QWidget* parent = nullptr);
 
+    // Whether the user asked not to see the note again.
+    bool DontShowAgain() const;
+
     static constexpr const char* kText =
-        "If The Desired File And Directories Are Missing From The Tree Displayed, You are Adviced "
-        "To "
-        "Use Advance Search Option From The Tools Menu";
+        "If files or folders you are looking for are missing from the tree, try Advance "
+        "Search on the Tools menu: it searches the whole drive for them.";
+
+  private:
+    QCheckBox* dontShowAgain_ = nullptr;
 };
 
 }  // namespace tarvik

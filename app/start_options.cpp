@@ -16,6 +16,21 @@ struct Parser {
         parser.addOption(disk);
         parser.addOption(screenshot);
         parser.addOption(delay);
+        // Qt's own options ("-style fusion", "-platform xcb", ...) are the toolkit's:
+        // accepted here, hidden from the help, and left for the application object.
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        for (const char* name : {"style", "platform", "platformtheme", "platformpluginpath",
+                                 "stylesheet", "display", "geometry", "qwindowgeometry",
+                                 "qwindowtitle", "qwindowicon", "plugin", "session", "title"})
+            AddToolkitOption(name, true);
+        for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+            AddToolkitOption(name, false);
+    }
+    void AddToolkitOption(const char* name, bool takesValue) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        if (takesValue) option.setValueName("VALUE");
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
     }
     QCommandLineParser parser;
     QCommandLineOption help{{"h", "help"}, "Show this help and quit."};

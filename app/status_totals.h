@@ -13,6 +13,6 @@ std::string TotalsText(const char* prefix, std::uint64_t bytes, std::uint64_t fi
 
 // The texts the two panes show until the first totals are written.
 inline constexpr const char* kStartTotalText = "Total 0 Bytes in 0 Files in 0 Folders";
-inline constexpr const char* kStartSelectedText = "Selected 0 Bytes in 0 Files in 0 Folders";
+inline constexpr const char* kStartSelectedText = "Checked 0 Bytes in 0 Files in 0 Folders";
 
 }  // namespace tarvik

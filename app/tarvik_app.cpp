@@ -2,6 +2,7 @@
 
 #include "common/version.h"
 
+#include <QMessageBox>
 #include <cstdio>
 
 #include "app/about_dlg.h"
@@ -25,6 +26,8 @@ namespace tarvik {
 CTarvikApp::CTarvikApp(int& argc, char** argv)
     : QApplication(argc, argv), Session(std::make_unique<RecoverySession>()) {
     InitTarvikResources();
+    // The settings file lives under the organisation's folder of the user's config.
+    setOrganizationName("Corvane Miravel");
     setApplicationName(kApplicationTitle);
     // No display name: the toolkit would append it to every window title, and the
     // titles are the program's own texts.
@@ -58,6 +61,8 @@ bool CTarvikApp::InitInstance(const StartOptions& options, int splashMillisecond
     // as the command line does, rather than leaving the user to find it missing.
     if (const auto problem = Session->LoadDisks(options.diskPaths, true)) {
         std::fprintf(stderr, "tarvik: %s\n", problem->c_str());
+        // Started from a desktop menu nobody sees standard error: the box says it too.
+        QMessageBox::critical(nullptr, kMainTitle, QString::fromStdString(*problem));
         return false;
     }
     if (splashMilliseconds > 0) {

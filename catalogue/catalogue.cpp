@@ -36,7 +36,8 @@ bool Catalogue::Append(const CatalogueEntry& entry) {
     const std::uint64_t word = reference | (std::uint64_t{entry.Name().size()} << kLengthShift) |
                                (FlagsOf(entry) << kFlagShift) |
                                (std::uint64_t{entry.attribute} << kAttributeShift);
-    entries_.push_back({entry.creationTime, entry.size, entry.parent, entry.number, word});
+    entries_.push_back(
+        {entry.creationTime, entry.modificationTime, entry.size, entry.parent, entry.number, word});
     byNumber_.Add(entry.number, position);
     byParent_.Add(entry.parent, position);
     return true;
@@ -48,6 +49,7 @@ CatalogueEntry Catalogue::At(std::size_t index) const {
     CatalogueEntry entry;
     entry.attribute = static_cast<std::uint8_t>(stored.word >> kAttributeShift);
     entry.creationTime = stored.creationTime;
+    entry.modificationTime = stored.modificationTime;
     entry.size = stored.size;
     entry.parent = stored.parent;
     entry.number = stored.number;

@@ -4,8 +4,8 @@
 // twice, a made-up folder sharing a real record's number), so every lookup answers in
 // stored order and "the" entry with a number is the first one.
 //
-// Each entry is kept in 32 bytes: the two 64-bit numbers, the two 32-bit numbers, and one
-// word holding the name's place in the name store, its length, the flags and the
+// Each entry is kept in 40 bytes: the three 64-bit numbers (two times and a size), the two 32-bit
+// numbers, and one word holding the name's place in the name store, its length, the flags and the
 // attribute byte. Names lie back to back in the store. Once appended, an entry does not
 // change: check marks belong to whoever shows them (session/check_tree.h).
 //
@@ -125,12 +125,13 @@ class Catalogue {
     // the attribute byte.
     struct Stored {
         std::uint64_t creationTime;
+        std::uint64_t modificationTime;
         std::uint64_t size;
         std::uint32_t parent;
         std::uint32_t number;
         std::uint64_t word;
     };
-    static_assert(sizeof(Stored) == 32);
+    static_assert(sizeof(Stored) == 40);
     static constexpr std::uint64_t kNameReferenceMask = (std::uint64_t{1} << 40) - 1;
     static constexpr int kLengthShift = 40;
     static constexpr int kFlagShift = 50;

@@ -26,16 +26,17 @@ inline constexpr std::uint32_t kCarvedWhole = 1;
 inline constexpr std::uint32_t kCarvedPartial = 2;
 
 struct CatalogueEntry {
-    std::uint8_t attribute = 0;      // kAttributeDirectory or kAttributeFile
-    std::uint64_t creationTime = 0;  // FILETIME: 100 ns units since 1601-01-01 UTC; 0 unknown
-    std::uint64_t size = 0;          // real size of the data in bytes; 0 for a directory
-    std::uint32_t parent = 0;        // parent folder's number; kRootFolderNumber is the root
-    std::uint32_t number = 0;        // own number (record number, or a made-up one)
-    std::uint32_t deleted = 0;       // 1 deleted, 0 in use
-    std::uint32_t madeUp = 0;        // 1 for a folder made for lost entries
-    std::uint32_t madeUpSecond = 0;  // set together with madeUp
-    std::uint32_t compressed = 0;    // 1 when the file is marked compressed
-    std::uint32_t carved = 0;        // kCarvedWhole or kCarvedPartial; also on their folders
+    std::uint8_t attribute = 0;          // kAttributeDirectory or kAttributeFile
+    std::uint64_t creationTime = 0;      // FILETIME: 100 ns units since 1601-01-01 UTC; 0 unknown
+    std::uint64_t modificationTime = 0;  // FILETIME, as creationTime
+    std::uint64_t size = 0;              // real size of the data in bytes; 0 for a directory
+    std::uint32_t parent = 0;            // parent folder's number; kRootFolderNumber is the root
+    std::uint32_t number = 0;            // own number (record number, or a made-up one)
+    std::uint32_t deleted = 0;           // 1 deleted, 0 in use
+    std::uint32_t madeUp = 0;            // 1 for a folder made for lost entries
+    std::uint32_t madeUpSecond = 0;      // set together with madeUp
+    std::uint32_t compressed = 0;        // 1 when the file is marked compressed
+    std::uint32_t carved = 0;            // kCarvedWhole or kCarvedPartial; also on their folders
 
     // Stores the name, cut to at most kEntryNameMaxBytes without splitting a UTF-8
     // character. A NUL inside the text ends the name there.

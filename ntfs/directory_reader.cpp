@@ -26,6 +26,7 @@ IndexedName NameOf(const IndexEntry& entry) {
     name.sequence = static_cast<std::uint16_t>(entry.fileReference >> 48);
     name.parent = key.parentRecord();
     name.creationTime = key.creationTime;
+    name.modificationTime = key.modificationTime;
     name.realSize = key.realSize;
     name.directory = key.isDirectory();
     name.compressed = (key.flags & kFileAttributeCompressed) != 0;

@@ -14,6 +14,7 @@ struct IndexedName {
     std::uint16_t sequence = 0;  // the record's sequence the reference names
     std::uint32_t parent = 0;
     std::uint64_t creationTime = 0;
+    std::uint64_t modificationTime = 0;
     std::uint64_t realSize = 0;
     bool directory = false;
     bool compressed = false;

@@ -421,6 +421,7 @@ void CatalogueFoundRecords(ScanState& state, ProgressSink& progress, std::size_t
         entry.SetName(*record.name);
         entry.parent = tree.ParentOf(f.volume, record.parent, record.parentSequence);
         entry.creationTime = record.creationTime;
+        entry.modificationTime = record.modificationTime;
         entry.number = static_cast<std::uint32_t>(f.index);
         // A record in use is a live file only while nothing else holds the live volume's
         // files: one of an older volume formatted over, or found outside a readable MFT,

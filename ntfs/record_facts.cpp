@@ -10,6 +10,7 @@ void RecordFacts::Cover(std::uint64_t records) {
     sequences_.assign(count, 0);
     sizes_.assign(count, 0);
     times_.assign(count, 0);
+    modificationTimes_.assign(count, 0);
 }
 
 void RecordFacts::SetBase(std::uint32_t number, const RecordFact& fact, bool hasData) {
@@ -25,6 +26,7 @@ void RecordFacts::SetBase(std::uint32_t number, const RecordFact& fact, bool has
     flags_[number] = flags;
     sequences_[number] = fact.sequence;
     times_[number] = fact.creationTime;
+    modificationTimes_[number] = fact.modificationTime;
 }
 
 void RecordFacts::SetSizeFromExtension(std::uint32_t base, std::uint64_t realSize) {
@@ -41,6 +43,7 @@ std::optional<RecordFact> RecordFacts::Find(std::uint32_t number) const {
     fact.sequence = sequences_[number];
     fact.size = fact.directory ? 0 : sizes_[number];
     fact.creationTime = times_[number];
+    fact.modificationTime = modificationTimes_[number];
     return fact;
 }
 
@@ -61,6 +64,7 @@ void RecordFacts::Clear() {
     sequences_ = {};
     sizes_ = {};
     times_ = {};
+    modificationTimes_ = {};
 }
 
 }  // namespace tarvik

@@ -1,9 +1,9 @@
 #pragma once
 // What the scan's pass over the MFT learnt of each record, by record number, for the
 // walks after it: whether the record is a base record in use, its sequence, the real
-// size of its unnamed data and its creation time. A folder's index entry may be stale
-// (Windows does not update the sizes and times it copies there, and an entry may outlive
-// its record); the record itself is what a scan shows.
+// size of its unnamed data and its creation and modification times. A folder's index entry may be
+// stale (Windows does not update the sizes and times it copies there, and an entry may outlive its
+// record); the record itself is what a scan shows.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -17,9 +17,10 @@ struct RecordFact {
     std::uint16_t sequence = 0;
     std::uint64_t size = 0;          // real size of the unnamed data; 0 for a folder
     std::uint64_t creationTime = 0;  // $STANDARD_INFORMATION, FILETIME
+    std::uint64_t modificationTime = 0;
 };
 
-// Four parallel arrays, 19 bytes a record.
+// Five parallel arrays, 27 bytes a record.
 class RecordFacts {
   public:
     void Cover(std::uint64_t records);
@@ -50,6 +51,7 @@ class RecordFacts {
     std::vector<std::uint16_t> sequences_;
     std::vector<std::uint64_t> sizes_;
     std::vector<std::uint64_t> times_;
+    std::vector<std::uint64_t> modificationTimes_;
 };
 
 }  // namespace tarvik

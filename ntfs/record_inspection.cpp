@@ -26,6 +26,7 @@ std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_
     inspected.ownNumber = summary->header.recordNumber;
     inspected.sequence = summary->header.sequenceNumber;
     inspected.creationTime = summary->creationTime;
+    inspected.modificationTime = summary->modificationTime;
     inspected.size = summary->realSize;
     inspected.hasData = summary->hasData;
     inspected.baseNumber = static_cast<std::uint32_t>(summary->baseReference);

@@ -20,6 +20,7 @@ struct InspectedRecord {
     std::optional<std::uint32_t> ownNumber;
     std::uint16_t sequence = 0;
     std::uint64_t creationTime = 0;
+    std::uint64_t modificationTime = 0;
     std::uint64_t size = 0;        // real size of the unnamed data (a resident value's length)
     bool hasData = false;          // the unnamed data (its first piece) is in this record
     std::uint32_t baseNumber = 0;  // an extension record's base record (low 32 bits)

@@ -58,6 +58,7 @@ std::optional<RecordSummary> SummarizeRecord(ByteView record) {
         if (a->type() == at::kStandardInformation && !haveTimes) {
             if (const auto si = StandardInformation::Parse(a->Value())) {
                 summary.creationTime = si->creationTime;
+                summary.modificationTime = si->modificationTime;
                 summary.compressed = si->compressed();
                 haveTimes = true;
             }

@@ -30,7 +30,8 @@ struct RecordSummary {
     bool hasData = false;  // the unnamed $DATA is in this record
     bool residentData = false;
     std::uint64_t creationTime = 0;  // $STANDARD_INFORMATION, FILETIME
-    bool compressed = false;         // $STANDARD_INFORMATION says compressed
+    std::uint64_t modificationTime = 0;
+    bool compressed = false;  // $STANDARD_INFORMATION says compressed
     // The record has an $ATTRIBUTE_LIST: its data or index may lie in extension records
     // only.
     bool hasAttributeList = false;

@@ -250,6 +250,7 @@ void NormalScan::NoteFacts(std::uint64_t k, ByteView bytes, const InspectedRecor
     fact.sequence = record.sequence;
     fact.size = record.size;
     fact.creationTime = record.creationTime;
+    fact.modificationTime = record.modificationTime;
     // The list, when there is one, gave the size of the data's first piece wherever it is.
     facts_.SetBase(Low32(k), fact, record.hasData || (record.hasAttributeList && record.size != 0));
 }
@@ -265,6 +266,7 @@ bool NormalScan::CatalogueStaleIndexEntry(const IndexedName& entry, const Record
     item.number = entry.number;
     item.parent = entry.parent;
     item.creationTime = fact.creationTime;
+    item.modificationTime = fact.modificationTime;
     item.attribute = kAttributeFile;
     item.size = fact.size;
     item.deleted = 1;
@@ -280,6 +282,7 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
     item.number = entry.number;
     item.parent = entry.parent;
     item.creationTime = entry.creationTime;
+    item.modificationTime = entry.modificationTime;
     item.size = entry.realSize;
     item.compressed = entry.compressed ? 1 : 0;
     // The record, not the entry, tells the size and times and whether the entry is live.
@@ -295,6 +298,7 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
         // damaged): its figures are not the file's, and the entry's own tell what is lost.
         if (fact->named) {
             item.creationTime = fact->creationTime;
+            item.modificationTime = fact->modificationTime;
             item.size = fact->size;
         }
     }
@@ -340,6 +344,7 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     item.SetName(*record.name);
     item.parent = ParentOf(record);
     item.creationTime = record.creationTime;
+    item.modificationTime = record.modificationTime;
     item.size = record.size;
     const bool deleted = kind == RecordWalkKind::Deleted && !record.inUse();
     item.deleted = deleted ? 1 : 0;

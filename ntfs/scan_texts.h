@@ -13,13 +13,13 @@ enum ScanSlot : int {
     kSlotPhase = 1027,
 };
 
-inline constexpr const char* kPhase1Mft = "Phase 1 of 4  Searching Normal Files and Directories";
-inline constexpr const char* kPhase1Drive = "Phase 1 of 4  Searching Normal Files in Drive";
-inline constexpr const char* kPhase2Mft = "Phase 2 of 4  Searching Deleted Files and Directories";
-inline constexpr const char* kPhase2Drive = "Phase 2 of 4  Searching Deleted Files in Drive";
-inline constexpr const char* kPhase2Disk = "Phase 2 of 4  Searching Deleted Files in Disk";
-inline constexpr const char* kPhase3 = "Phase 3 of 4  Searching Lost Files and Directories";
-inline constexpr const char* kPhase4 = "Phase 4 of 4  Doing House Keeping jobs";
+inline constexpr const char* kPhase1Mft = "Phase 1 of 4: Searching Normal Files and Directories";
+inline constexpr const char* kPhase1Drive = "Phase 1 of 4: Searching Normal Files in Drive";
+inline constexpr const char* kPhase2Mft = "Phase 2 of 4: Searching Deleted Files and Directories";
+inline constexpr const char* kPhase2Drive = "Phase 2 of 4: Searching Deleted Files in Drive";
+inline constexpr const char* kPhase2Disk = "Phase 2 of 4: Searching Deleted Files in Disk";
+inline constexpr const char* kPhase3 = "Phase 3 of 4: Searching Lost Files and Directories";
+inline constexpr const char* kPhase4 = "Phase 4 of 4: Housekeeping";
 
 inline constexpr const char* kFatDriveText = "Use Corvane Miravel FAT to Recover FAT Drive";
 inline constexpr const char* kInvalidDriveCaption = "Invalid Drive";

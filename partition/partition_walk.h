@@ -44,7 +44,7 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
 std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromBackup = nullptr);
 
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
-inline constexpr const char* kBadTableCaption = "Corrupted Partation Table";
+inline constexpr const char* kBadTableCaption = "Corrupted Partition Table";
 inline constexpr const char* kGptBackupText =
     "The primary GUID partition table is damaged; the partitions were read from its backup "
     "copy at the end of the disk";

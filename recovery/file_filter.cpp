@@ -104,4 +104,14 @@ bool FilterPasses(std::string_view name, const FileFilter* filter) {
     return !include;
 }
 
+std::string FileFilterSummary(const FileFilter* filter) {
+    if (filter == nullptr || filter->empty()) return {};
+    std::string text = filter->mode() == FilterMode::kInclude ? "Only " : "All but ";
+    for (std::size_t i = 0; i < filter->count(); ++i) {
+        if (i > 0) text += "; ";
+        text += filter->Pattern(i);
+    }
+    return text;
+}
+
 }  // namespace tarvik

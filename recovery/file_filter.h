@@ -59,4 +59,8 @@ bool MatchPattern(std::string_view fileName, std::string_view pattern);
 // and a name matching none passes only an exclude filter.
 bool FilterPasses(std::string_view fileName, const FileFilter* filter);
 
+// The filter in a few words for a status line: "Only *.jpg; *.png" or "All but *.tmp";
+// an empty text for no filter or one without patterns.
+std::string FileFilterSummary(const FileFilter* filter);
+
 }  // namespace tarvik

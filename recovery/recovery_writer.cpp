@@ -255,6 +255,7 @@ struct RecoveryWriter::FileJob {
     // bytes written into it.
     std::string partName;
     std::uint64_t written = 0;
+    std::uint64_t length = 0;  // as planned: what the tally counts
 };
 
 // Opens the planned folders again for the second pass, from the destination down, each
@@ -354,6 +355,7 @@ RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode 
     // Every name is given out: the sets of names taken are not needed any more (a name
     // that turns up taken when its file is created sends it to the next free one).
     for (PlannedFolder& folder : folders_) folder.names = FolderNames();
+    TallyPlanned();
     if (!Stopped()) {
         FolderDescriptors folders(folders_, destinationFd.get());
         WriteAll(folders);
@@ -490,7 +492,8 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     struct stat existing {};
     while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         name = names.Claim(safeName);
-    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0});
+    const std::uint64_t length = map ? map->realSize : entry.size;
+    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0, length});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
@@ -559,6 +562,7 @@ void RecoveryWriter::DestinationIsFull(const std::string& where) {
 // shorter than the one on the drive. It counts as failed, and a full destination ends
 // the recovery.
 void RecoveryWriter::FileFailed(int folderFd, const FileJob& job, int error) {
+    Settle(job);
     ::unlinkat(folderFd, job.partName.c_str(), 0);
     ++result_.filesFailed;
     if (DestinationFull(error)) {
@@ -773,6 +777,7 @@ int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {
     }
     if (fd >= 0) return fd;
     const int error = errno;
+    Settle(job);
     ++result_.creationFailures;
     ++result_.filesFailed;
     if (DestinationFull(error)) {
@@ -841,6 +846,7 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
         job.sha256 = HashWrittenFile(folderFd, job.partName, written);
     SetFileDate(entry, job.entry, folderFd, job.partName, path);
     job.written = written;
+    Settle(job);
     finished_.push_back(static_cast<std::size_t>(&job - jobs_.data()));
     finishedBytes_ += written;
     if (finished_.size() >= kPublishFiles || finishedBytes_ >= kPublishBytes)
@@ -915,6 +921,7 @@ bool RecoveryWriter::PartlyUnreadable(const FileJob& job) const {
 // A file whose record cannot be read or decoded: nothing is created for it, and the
 // report names it where it would have been written.
 void RecoveryWriter::FileUnreadable(const FileJob& job) {
+    Settle(job);
     ++result_.filesUnreadable;
     notifier_.Notify(WithArgument(kFileUnreadableText, FilePath(job)), kUnreadableCaption,
                      NoticeIcon::Warning);
@@ -927,6 +934,27 @@ void RecoveryWriter::FileUnreadable(const FileJob& job) {
     row.record = engine_.RecordNumberOf(entry.number);
     if (const EntryTimes* times = TimesOf(job.entry)) row.times = *times;
     report_->Add(std::move(row));
+}
+
+void RecoveryWriter::TallyPlanned() {
+    settled_.assign(jobs_.size(), 0);
+    if (tally_ == nullptr) return;
+    std::uint64_t bytes = 0;
+    for (const FileJob& job : jobs_) bytes += job.length;
+    tally_->filesTotal = jobs_.size();
+    tally_->bytesTotal = bytes;
+    tally_->filesDone = 0;
+    tally_->bytesDone = 0;
+    tally_->planned = true;
+}
+
+void RecoveryWriter::Settle(const FileJob& job) {
+    const auto index = static_cast<std::size_t>(&job - jobs_.data());
+    if (index >= settled_.size() || settled_[index] != 0) return;
+    settled_[index] = 1;
+    if (tally_ == nullptr) return;
+    tally_->filesDone += 1;
+    tally_->bytesDone += job.length;
 }
 
 const EntryTimes* RecoveryWriter::TimesOf(std::size_t index) const {

@@ -15,6 +15,7 @@
 #include "recovery/file_condition.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/recovery_report.h"
+#include "recovery/recovery_tally.h"
 #include "recovery/safe_names.h"
 
 namespace tarvik {
@@ -93,6 +94,9 @@ class RecoveryWriter {
     // keeps no report and hashes nothing.
     void SetReport(RecoveryReport* report) { report_ = report; }
 
+    // Counts the files to write and those done, for a display on another thread; none (the
+    // default) counts nothing.
+    void SetTally(RecoveryTally* tally) { tally_ = tally; }
     // Where entries without a record of their own (carved files) keep their data; none
     // (the default): every file is mapped from its record.
     void SetEntryDataMaps(const EntryDataMaps* maps) { maps_ = maps; }
@@ -139,6 +143,9 @@ class RecoveryWriter {
 
     void FileFailed(int folderFd, const FileJob& job, int error);
     void FileUnreadable(const FileJob& job);
+    // A file is done with, whichever way: counted once in the tally.
+    void Settle(const FileJob& job);
+    void TallyPlanned();
     bool PartlyUnreadable(const FileJob& job) const;
     // Renames a whole file from its part name to its own: 0, or the errno.
     int PublishFile(FileJob& job, int folderFd);
@@ -166,6 +173,8 @@ class RecoveryWriter {
     const ConditionTable* conditions_ = nullptr;
     ConditionChoice choice_ = ConditionChoice::kAny;
     RecoveryReport* report_ = nullptr;
+    RecoveryTally* tally_ = nullptr;
+    std::vector<char> settled_;  // by job
     const EntryDataMaps* maps_ = nullptr;
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;

@@ -294,6 +294,18 @@ void CheckTree::SetChecked(std::size_t position, bool checked) {
     RecomputeAbove(position);
 }
 
+CheckMarks CheckTree::MarksOfOne(std::size_t position) const {
+    CheckMarks marks(marks_.Count());
+    if (position >= placed_.size()) return marks;
+    const bool folder = folderAt_[placed_[position].catalogueIndex];
+    const std::size_t end = folder ? SubtreeEnd(position) : position + 1;
+    for (std::size_t p = position; p < end; ++p)
+        marks.Set(placed_[p].catalogueIndex, CheckMark::kChecked);
+    for (std::size_t p = parent_[position]; p != kNoParent; p = parent_[p])
+        marks.Set(placed_[p].catalogueIndex, CheckMark::kPartly);
+    return marks;
+}
+
 void CheckTree::SetAllChecked(bool checked) {
     marks_.SetAll(checked ? CheckMark::kChecked : CheckMark::kUnchecked);
     rootMark_ = checked ? CheckMark::kChecked : CheckMark::kUnchecked;

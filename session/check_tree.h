@@ -69,6 +69,10 @@ class CheckTree {
     void SetChecked(std::size_t position, bool checked);
     // Select All and Unselect All: every entry, and the root.
     void SetAllChecked(bool checked);
+    // The marks a recovery of the entry at `position` alone reads: it and everything
+    // below it checked, the folders on the way to it partly checked. The tree's own
+    // marks are left as they are.
+    CheckMarks MarksOfOne(std::size_t position) const;
 
     // Unchecks everything, then checks each tree path: "Root" for everything, a folder
     // with everything inside it, or one file. Trailing '/' are ignored. Returns the first

@@ -10,6 +10,28 @@ bool EntryFilter::NameOnly() const {
     return conditions.empty() && !minSize && !maxSize && !createdFrom && !createdTo;
 }
 
+bool IsSystemEntry(const Catalogue& catalogue, std::size_t index) {
+    constexpr std::uint32_t kFirstUserRecord = 16;
+    // Folders of a damaged volume may loop: the walk up gives up rather than going round.
+    constexpr int kDeepest = 256;
+    if (index >= catalogue.Count()) return false;
+    CatalogueEntry entry = catalogue.At(index);
+    for (int depth = 0; depth < kDeepest; ++depth) {
+        if (entry.IsMadeUp() || entry.number == kRootFolderNumber) return false;
+        if (entry.parent == kRootFolderNumber) {
+            const std::string_view name = entry.Name();
+            const bool metafile =
+                entry.number < kFirstUserRecord && !name.empty() && name.front() == '$';
+            // Below the root, only $Extend holds system files.
+            return metafile && (depth == 0 || entry.IsDirectory());
+        }
+        const auto parent = catalogue.FirstWithNumber(entry.parent);
+        if (!parent) return false;
+        entry = catalogue.At(*parent);
+    }
+    return false;
+}
+
 bool EntryPasses(const Catalogue& catalogue, std::size_t index, const EntryFilter& filter,
                  const ConditionTable* conditions) {
     if (index >= catalogue.Count()) return false;
@@ -33,7 +55,8 @@ bool EntryPasses(const Catalogue& catalogue, std::size_t index, const EntryFilte
                 return false;
         }
     }
-    return NameFits(entry.Name(), filter.text, filter.matchCase);
+    if (!NameFits(entry.Name(), filter.text, filter.matchCase)) return false;
+    return !filter.hideSystem || !IsSystemEntry(catalogue, index);
 }
 
 std::vector<std::size_t> FilterCatalogue(const Catalogue& catalogue, const EntryFilter& filter,

@@ -407,7 +407,10 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     RecoveryWriter writer(*engine_, progress, recording, stop);
     writer.SetFileFilter(filter_.get());
     // No tree yet: nothing was checked.
-    if (checks_) writer.SetSelection(&checks_->Marks());
+    if (choice.marks != nullptr)
+        writer.SetSelection(choice.marks);
+    else if (checks_)
+        writer.SetSelection(&checks_->Marks());
     // Refused destinations are refused before the MFT is read again.
     if (!DestinationOnScannedDisk(destination)) {
         const ConditionTable& table = Conditions(progress, stop);
@@ -419,6 +422,7 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
         writer.SetConditions(&table, choice.condition);
     }
     if (choice.keepReport) writer.SetReport(&report_);
+    writer.SetTally(choice.tally);
     writer.SetEntryDataMaps(carved_.get());
     const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
     report_.NameSource(SourceName());

@@ -263,6 +263,10 @@ class RecoverySession {
     struct RecoverChoice {
         ConditionChoice condition = ConditionChoice::kAny;
         bool keepReport = false;
+        RecoveryTally* tally = nullptr;  // counts the files to write and those done
+        // With RecoveryMode::kSelected: these marks instead of the check tree's
+        // (CheckTree::MarksOfOne recovers one entry without touching the ticks).
+        const CheckMarks* marks = nullptr;
     };
     RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
                            const RecoverChoice& choice, ProgressSink& progress, Notifier& notifier,

@@ -261,6 +261,7 @@ void PutEntry(ByteSink& out, std::vector<std::uint8_t>& bytes, const CatalogueEn
     bytes.insert(bytes.end(), name.begin(), name.end());
     out.U8(entry.attribute);
     out.U64(entry.creationTime);
+    out.U64(entry.modificationTime);
     out.U64(entry.size);
     out.U32(entry.parent);
     out.U32(entry.number);
@@ -280,6 +281,7 @@ bool TakeEntry(Cursor& in, ByteView file, CatalogueEntry& entry, CheckMark& mark
     entry.SetName(std::string_view(reinterpret_cast<const char*>(file.data() + nameAt), nameBytes));
     entry.attribute = in.U8();
     entry.creationTime = in.U64();
+    entry.modificationTime = in.U64();
     entry.size = in.U64();
     entry.parent = in.U32();
     entry.number = in.U32();

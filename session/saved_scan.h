@@ -19,7 +19,7 @@
 
 namespace tarvik {
 
-inline constexpr std::uint32_t kSavedScanVersion = 1;
+inline constexpr std::uint32_t kSavedScanVersion = 2;
 
 // What tells the scanned drive apart from any other: a reopened scan is only read from a
 // drive that matches it in every field.

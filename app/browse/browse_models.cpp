@@ -1,13 +1,12 @@
 #include "app/browse/browse_models.h"
 
-#include <QPainter>
-#include <QStyleOption>
+#include <QDateTime>
+#include <QLocale>
 #include <algorithm>
 #include <functional>
 
 #include "app/browse/type_icons.h"
 #include "app/pictures.h"
-#include "catalogue/entry_date.h"
 
 namespace tarvik {
 
@@ -23,39 +22,16 @@ Qt::CheckState CheckStateOf(CheckMark mark) {
     return Qt::Unchecked;
 }
 
-namespace {
-
-// The strip's images: 1 empty box, 2 black tick, 3 grey tick.
-constexpr int kStripEmpty = 1;
-constexpr int kStripChecked = 2;
-constexpr int kStripPartly = 3;
-
-}  // namespace
-
-// ---------------------------------------------------------------- CCheckBoxStyle
-
-CCheckBoxStyle::CCheckBoxStyle() : strip_(CheckBoxImages()) {}
-
-void CCheckBoxStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* option,
-                                   QPainter* painter, const QWidget* widget) const {
-    if (element != PE_IndicatorItemViewItemCheck || strip_.size() <= kStripPartly) {
-        QProxyStyle::drawPrimitive(element, option, painter, widget);
-        return;
-    }
-    int image = kStripEmpty;
-    if (option->state & State_On) image = kStripChecked;
-    if (option->state & State_NoChange) image = kStripPartly;
-    const QPixmap& picture = strip_[image];
-    const QRect box = option->rect;
-    painter->drawPixmap(box.x() + (box.width() - picture.width()) / 2,
-                        box.y() + (box.height() - picture.height()) / 2, picture);
-}
-
-int CCheckBoxStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
-                                const QWidget* widget) const {
-    if (metric == PM_IndicatorWidth) return 14;
-    if (metric == PM_IndicatorHeight) return 13;
-    return QProxyStyle::pixelMetric(metric, option, widget);
+QString LocalTimeText(std::uint64_t fileTime) {
+    // FILETIME counts 100 ns ticks from 1601; 0 means the time is not known.
+    constexpr std::uint64_t kTicksTo1970 = 116444736000000000ull;
+    constexpr std::uint64_t kTicksPerMs = 10000;
+    if (fileTime == 0) return {};
+    const qint64 ms = fileTime >= kTicksTo1970
+                          ? static_cast<qint64>((fileTime - kTicksTo1970) / kTicksPerMs)
+                          : -static_cast<qint64>((kTicksTo1970 - fileTime) / kTicksPerMs);
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toLocalTime();
+    return QLocale().toString(local, QLocale::ShortFormat);
 }
 
 // ---------------------------------------------------------------- CFolderTreeModel
@@ -228,9 +204,14 @@ QString CFileListModel::ColumnText(const CatalogueEntry& entry, int column) {
         case kType:
             return entry.IsDirectory() ? QStringLiteral("Dir") : QStringLiteral("File");
         case kSize:
-            return QStringLiteral("%1").arg(qulonglong{entry.size}, 7);
+            if (entry.IsDirectory()) return {};
+            return QLocale().formattedDataSize(
+                static_cast<qint64>(std::min<std::uint64_t>(entry.size, std::uint64_t{INT64_MAX})),
+                1, QLocale::DataSizeTraditionalFormat);
         case kDate:
-            return QString::fromStdString(FormatEntryDate(entry));
+            return LocalTimeText(entry.creationTime);
+        case kModified:
+            return LocalTimeText(entry.modificationTime);
         case kFileId:
             return QString::number(std::uint32_t{entry.number});
         case kParentId:
@@ -262,6 +243,8 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
             }
             return ColumnText(entry, index.column());
         case Qt::ToolTipRole:
+            if (index.column() == kSize && !entry.IsDirectory())
+                return QLocale().toString(qulonglong{entry.size}) + QStringLiteral(" bytes");
             if (index.column() == kVersions && versions_)
                 return QString::fromStdString(
                     VersionMarks::Describe(versions_->Of(catalogueIndex), entry.IsDirectory()));
@@ -289,8 +272,9 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeadings[kColumnCount] = {
-        "Name", "Type", "Size", "Date", "File Id", "Parent Id", "Condition", "Versions"};
+    static const char* const kHeadings[kColumnCount] = {"Name",      "Type",      "Size",
+                                                        "Created",   "Modified",  "File Id",
+                                                        "Parent Id", "Condition", "Versions"};
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
     if (role == Qt::DisplayRole) return QString::fromLatin1(kHeadings[section]);
     if (role == Qt::TextAlignmentRole)
@@ -369,57 +353,10 @@ Qt::ItemFlags CFileListModel::flags(const QModelIndex& index) const {
 
 namespace {
 
-// The quicksort the list has always used: the pivot is the middle row, and two rows
-// meeting as i and j are swapped only when they differ exactly, so rows whose keys are
-// equal ignoring case still change places. `compare` orders keys (< 0, 0, > 0), `differ`
-// tells rows apart exactly.
-void QuickSort(std::vector<std::size_t>& rows, std::ptrdiff_t first, std::ptrdiff_t last,
-               bool ascending, const std::function<int(std::size_t, std::size_t)>& compare,
-               const std::function<bool(std::size_t, std::size_t)>& differ) {
-    while (first < last) {
-        const std::size_t pivot = rows[static_cast<std::size_t>((first + last) / 2)];
-        const auto below = [&](std::ptrdiff_t at) {
-            const int order = compare(rows[static_cast<std::size_t>(at)], pivot);
-            return ascending ? order < 0 : order > 0;
-        };
-        const auto above = [&](std::ptrdiff_t at) {
-            const int order = compare(rows[static_cast<std::size_t>(at)], pivot);
-            return ascending ? order > 0 : order < 0;
-        };
-        std::ptrdiff_t i = first;
-        std::ptrdiff_t j = last;
-        while (j >= i) {
-            while (i < last && below(i)) ++i;
-            if (first < j)
-                while (j > first && above(j)) --j;
-            if (j >= i) {
-                auto& a = rows[static_cast<std::size_t>(i)];
-                auto& b = rows[static_cast<std::size_t>(j)];
-                if (differ(a, b)) std::swap(a, b);
-                ++i;
-                --j;
-            }
-        }
-        // The smaller side recurses, the larger one loops: the stack stays shallow.
-        if (j - first < last - i) {
-            if (first < j) QuickSort(rows, first, j, ascending, compare, differ);
-            first = i;
-        } else {
-            if (i < last) QuickSort(rows, i, last, ascending, compare, differ);
-            last = j;
-        }
-    }
-}
-
 // Sizes are 64-bit; one past what the sort key holds sorts as the largest.
 std::int64_t SizeKey(const CatalogueEntry& entry) {
     const std::uint64_t size = entry.size;
     return static_cast<std::int64_t>(std::min<std::uint64_t>(size, INT64_MAX));
-}
-
-std::int64_t DayNumber(const CatalogueEntry& entry) {
-    const CalendarDate date = EntryDate(entry);
-    return std::int64_t{date.year} * 10000 + date.month * 100 + date.day;
 }
 
 template <typename T>
@@ -429,17 +366,67 @@ int Order(T a, T b) {
 
 }  // namespace
 
+namespace {
+
+bool IsAsciiDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+// Plain ASCII letters fold without a table lookup; the sort meets them most.
+char32_t Folded(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80) return u >= u'A' && u <= u'Z' ? char32_t{u} + 32 : char32_t{u};
+    return QChar::toCaseFolded(char32_t{u});
+}
+
+}  // namespace
+
+int NaturalCompare(QStringView a, QStringView b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (IsAsciiDigit(a[i]) && IsAsciiDigit(b[j])) {
+            // Runs of digits compare by value: leading zeros are skipped, then the longer
+            // run is the larger number, then the first differing digit decides.
+            while (i < a.size() && a[i] == u'0') ++i;
+            while (j < b.size() && b[j] == u'0') ++j;
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && IsAsciiDigit(a[endA])) ++endA;
+            while (endB < b.size() && IsAsciiDigit(b[endB])) ++endB;
+            if (endA - i != endB - j) return endA - i < endB - j ? -1 : 1;
+            for (; i < endA; ++i, ++j)
+                if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
+            continue;
+        }
+        if (a[i] != b[j]) {
+            const char32_t x = Folded(a[i]);
+            const char32_t y = Folded(b[j]);
+            if (x != y) return x < y ? -1 : 1;
+        }
+        ++i;
+        ++j;
+    }
+    if (i < a.size()) return 1;
+    if (j < b.size()) return -1;
+    return 0;
+}
+
 void CFileListModel::SortRows(int column, bool ascending) {
     if (!tree_ || column < 0 || column >= kColumnCount || rows_.size() < 2) return;
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
 
-    // Keys are taken once per row; the sort moves row numbers k into `order`.
+    // Keys are taken once per row; the sort moves row numbers k into `order`. Folders
+    // stay above files in either direction, and rows of equal keys keep their order.
     const std::size_t count = rows_.size();
     std::vector<std::size_t> order(count);
-    for (std::size_t k = 0; k < count; ++k) order[k] = k;
+    std::vector<char> folder(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        order[k] = k;
+        folder[k] = EntryOf(static_cast<int>(k)).IsDirectory() ? 1 : 0;
+    }
     std::function<int(std::size_t, std::size_t)> compare;
-    std::function<bool(std::size_t, std::size_t)> differ;
     std::vector<QString> texts;
     std::vector<std::int64_t> values;
     if (column == kName || column == kType) {
@@ -447,15 +434,17 @@ void CFileListModel::SortRows(int column, bool ascending) {
         for (std::size_t k = 0; k < count; ++k)
             texts.push_back(ColumnText(EntryOf(static_cast<int>(k)), column));
         compare = [&texts](std::size_t a, std::size_t b) {
-            return QString::compare(texts[a], texts[b], Qt::CaseInsensitive);
+            return NaturalCompare(texts[a], texts[b]);
         };
-        differ = [&texts](std::size_t a, std::size_t b) { return texts[a] != texts[b]; };
     } else {
         values.reserve(count);
         for (std::size_t k = 0; k < count; ++k) {
             const CatalogueEntry& entry = EntryOf(static_cast<int>(k));
             if (column == kSize) values.push_back(SizeKey(entry));
-            if (column == kDate) values.push_back(DayNumber(entry));
+            if (column == kDate)
+                values.push_back(std::int64_t(std::uint64_t{entry.creationTime} >> 1));
+            if (column == kModified)
+                values.push_back(std::int64_t(std::uint64_t{entry.modificationTime} >> 1));
             if (column == kFileId) values.push_back(std::int64_t{entry.number});
             if (column == kParentId) values.push_back(std::int64_t{entry.parent});
             if (column == kCondition) values.push_back(ConditionRank(k));
@@ -464,9 +453,15 @@ void CFileListModel::SortRows(int column, bool ascending) {
                     VersionCount(tree_->Placed()[PositionOf(static_cast<int>(k))].catalogueIndex)));
         }
         compare = [&values](std::size_t a, std::size_t b) { return Order(values[a], values[b]); };
-        differ = [&values](std::size_t a, std::size_t b) { return values[a] != values[b]; };
     }
-    QuickSort(order, 0, static_cast<std::ptrdiff_t>(count) - 1, ascending, compare, differ);
+    // Equal keys keep the order they had (the row numbers decide), which std::sort
+    // reaches faster than a stable sort over rows spread across the catalogue.
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (folder[a] != folder[b]) return folder[a] > folder[b];
+        const int key = compare(a, b);
+        if (key != 0) return ascending ? key < 0 : key > 0;
+        return a < b;
+    });
 
     std::vector<std::size_t> sorted(count);
     std::vector<int> newRowOf(count);

@@ -5,7 +5,6 @@
 // model adds nothing per entry; the list model keeps only the rows of the folder it shows.
 #include <QAbstractItemModel>
 #include <QIcon>
-#include <QProxyStyle>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,22 +15,16 @@
 
 namespace tarvik {
 
+// Orders names as a person reads them: case is ignored and runs of digits compare by
+// value, so "file2" comes before "File10". Returns < 0, 0 or > 0.
+int NaturalCompare(QStringView a, QStringView b);
+
+// A FILETIME as the user's locale writes a date and time, in local time; empty for 0
+// (a time that is not known, as for the made-up folders of lost entries).
+QString LocalTimeText(std::uint64_t fileTime);
+
 // Qt's three check states for a mark.
 Qt::CheckState CheckStateOf(CheckMark mark);
-
-// Draws the check boxes of both views with the program's own strip: an empty box, a
-// black tick for checked, a grey tick for partly checked.
-class CCheckBoxStyle : public QProxyStyle {
-  public:
-    CCheckBoxStyle();
-    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
-                       const QWidget* widget = nullptr) const override;
-    int pixelMetric(PixelMetric metric, const QStyleOption* option = nullptr,
-                    const QWidget* widget = nullptr) const override;
-
-  private:
-    QList<QPixmap> strip_;
-};
 
 // The folder tree: "Root" on top, each folder's sub-folders in name order.
 class CFolderTreeModel : public QAbstractItemModel {
@@ -76,6 +69,7 @@ class CFileListModel : public QAbstractTableModel {
         kType,
         kSize,
         kDate,
+        kModified,
         kFileId,
         kParentId,
         kCondition,
@@ -113,8 +107,8 @@ class CFileListModel : public QAbstractTableModel {
     CatalogueEntry EntryOf(int row) const;
     void MarksChanged();
 
-    // The sorts of the header and the Arrange commands. Names and types by text
-    // ignoring case; sizes and numbers by value; dates by day.
+    // The sorts of the header and the Arrange commands, folders above files. Names and
+    // types in natural order ignoring case; sizes, numbers and dates by value.
     void SortRows(int column, bool ascending);
 
     int rowCount(const QModelIndex& parent = {}) const override;

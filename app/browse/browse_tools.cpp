@@ -27,6 +27,7 @@ namespace tarvik {
 namespace {
 
 const char* const kPreviewSetting = "view/previewPane";
+const char* const kHideSystemSetting = "view/hideSystemFiles";
 const char* const kScanFilter = "Saved scans (*.tarvikscan);;All files (*)";
 constexpr int kPreviewWidth = 320;
 
@@ -94,6 +95,15 @@ void CBrowseTools::InstallMenus() {
             SetPreviewShown(shown);
             QSettings().setValue(kPreviewSetting, shown);
         });
+        hideSystemAction_ = view->addAction(QStringLiteral("&Hide System Files"));
+        hideSystemAction_->setCheckable(true);
+        hideSystemAction_->setChecked(QSettings().value(kHideSystemSetting, false).toBool());
+        hideSystemAction_->setStatusTip(QStringLiteral(
+            "Leave the volume's own files ($MFT, $LogFile, $Extend...) out of the list"));
+        connect(hideSystemAction_, &QAction::toggled, this, [this](bool hide) {
+            QSettings().setValue(kHideSystemSetting, hide);
+            ApplyFilter();
+        });
         QAction* filter = view->addAction(QStringLiteral("&Filter Bar\tCtrl+F"));
         connect(filter, &QAction::triggered, filterBar_, &CFilterBar::Open);
     }
@@ -113,6 +123,10 @@ void CBrowseTools::InstallMenus() {
             saveScanAction_->setEnabled(app_.Session->HasDrive() && app_.ListFilled != 0);
         });
     }
+}
+
+bool CBrowseTools::HidesSystemFiles() const {
+    return hideSystemAction_ != nullptr && hideSystemAction_->isChecked();
 }
 
 void CBrowseTools::SetPreviewShown(bool shown) {
@@ -152,7 +166,8 @@ void CBrowseTools::OnListReset() {
     // lets go of both at once.
     preview_->ShowEntry(std::nullopt);
     // A folder shown while a filter is set is filtered as well.
-    if (!filling_ && !filterBar_->Idle() && app_.Session->HasDrive() && app_.ListFilled != 0) {
+    if (!filling_ && (!filterBar_->Idle() || HidesSystemFiles()) && app_.Session->HasDrive() &&
+        app_.ListFilled != 0) {
         ApplyFilter();
         return;
     }
@@ -182,17 +197,18 @@ void CBrowseTools::ApplyFilter() {
     if (!session.HasDrive() || !list || app_.ListFilled == 0) return;
     filling_ = true;
     CFileListModel* model = list->Model();
-    if (filterBar_->Idle()) {
+    if (filterBar_->Idle() && !HidesSystemFiles()) {
         list->FillList(model->Folder());
         filling_ = false;
         return;
     }
-    const EntryFilter filter = filterBar_->Filter();
+    EntryFilter filter = filterBar_->Idle() ? EntryFilter{} : filterBar_->Filter();
+    filter.hideSystem = HidesSystemFiles();
     const Catalogue& catalogue = session.GetCatalogue();
     const ConditionTable* conditions = session.MadeConditions();
     const CheckTree& tree = session.Checks();
     std::vector<std::size_t> positions;
-    if (filterBar_->WholeVolume()) {
+    if (!filterBar_->Idle() && filterBar_->WholeVolume()) {
         for (const std::size_t index : FilterCatalogue(catalogue, filter, conditions))
             positions.push_back(tree.PositionOfIndex(index));
     } else {

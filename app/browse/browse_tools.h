@@ -26,6 +26,9 @@ class CBrowseTools : public QObject {
     CFilterBar* FilterBar() const { return filterBar_; }
     CBreadcrumbs* Breadcrumbs() const { return breadcrumbs_; }
     QAction* PreviewAction() const { return previewAction_; }
+    // View > Hide System Files (remembered): the list leaves out the volume's own files.
+    QAction* HideSystemAction() const { return hideSystemAction_; }
+    bool HidesSystemFiles() const;
     void SetPreviewShown(bool shown);
 
     // Writes the scan shown to `path`; the reason when it could not.
@@ -52,6 +55,7 @@ class CBrowseTools : public QObject {
     CBreadcrumbs* breadcrumbs_;
     QAction* previewAction_ = nullptr;
     QAction* saveScanAction_ = nullptr;
+    QAction* hideSystemAction_ = nullptr;
     bool filling_ = false;
 };
 

@@ -10,6 +10,7 @@
 
 #include "app/browse/left_view.h"
 #include "app/control_id.h"
+#include "app/dialog_flags.h"
 #include "app/tarvik_app.h"
 #include "session/find_entry.h"
 #include "session/recovery_session.h"
@@ -29,7 +30,7 @@ QCheckBox* OptionBox(QWidget* parent, int id, const char* text, std::int32_t& me
 }  // namespace
 
 CFindDlg::CFindDlg(CTarvikApp& app, CLeftView& tree, QWidget* parent)
-    : QDialog(parent), app_(app), tree_(tree) {
+    : QDialog(parent, kModalDialogFlags), app_(app), tree_(tree) {
     SetControlId(this, IDD_FIND);
     setWindowTitle("Find");
     app_.MatchCase = 0;

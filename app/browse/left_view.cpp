@@ -1,8 +1,10 @@
 #include "app/browse/left_view.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QSettings>
 
 #include "app/browse/find_dlg.h"
 #include "app/browse/tarvik_view.h"
@@ -18,13 +20,7 @@ namespace tarvik {
 namespace {
 
 bool importantNoteShown = true;
-
-// A proxy style of its own per view: the style is not shared with other widgets.
-CCheckBoxStyle* NewCheckBoxStyle(QWidget* owner) {
-    auto* style = new CCheckBoxStyle;
-    style->setParent(owner);
-    return style;
-}
+constexpr const char* kHideImportantNoteKey = "notes/hideImportantNote";
 
 }  // namespace
 
@@ -43,7 +39,6 @@ CLeftView::CLeftView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
       model_(new CFolderTreeModel(this)),
       delegate_(new CCheckDelegate(this)) {
     setObjectName("CLeftView");
-    setStyle(NewCheckBoxStyle(this));
     setHeaderHidden(true);
     setRootIsDecorated(true);
     setUniformRowHeights(true);
@@ -72,9 +67,11 @@ CheckTree* CLeftView::MutableTree() const {
 void CLeftView::BuildTree() {
     RecoverySession& session = *app_.Session;
     if (!session.HasDrive()) return;
-    if (importantNoteShown && !session.Engine().advanceSearched()) {
+    if (importantNoteShown && !session.Engine().advanceSearched() &&
+        !QSettings().value(kHideImportantNoteKey).toBool()) {
         CImportantNoteDlg note(this);
         note.exec();
+        if (note.DontShowAgain()) QSettings().setValue(kHideImportantNoteKey, true);
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     model_->SetTree(&session.Checks(), &session.GetCatalogue());
@@ -213,6 +210,28 @@ void CLeftView::mousePressEvent(QMouseEvent* event) {
         return;
     }
     QTreeView::mousePressEvent(event);
+}
+
+void CLeftView::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && event->key() == Qt::Key_Space && currentIndex().isValid()) {
+        ApplyFolderCheck(currentIndex(), 0);
+        event->accept();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Backspace) {
+        OpenParentFolder();
+        event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void CLeftView::OpenParentFolder() {
+    const QModelIndex above = currentIndex().parent();
+    if (!above.isValid()) return;
+    setCurrentIndex(above);
+    scrollTo(above);
 }
 
 void CLeftView::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -57,6 +57,8 @@ class CLeftView : public QTreeView {
 
     // Expands the tree down to a node and selects it (the list follows).
     void SelectNode(FolderNode node);
+    // Selects the folder above the current one; nothing at Root.
+    void OpenParentFolder();
     // The sub-folder shown at a list row, when the row is a folder with a tree item.
     bool OpenChildFolder(std::size_t position);
     // Root for 5; else the last folder with that number in a depth-first walk.
@@ -73,6 +75,8 @@ class CLeftView : public QTreeView {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Space ticks the current folder's box; Backspace goes up a folder.
+    void keyPressEvent(QKeyEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   private:

@@ -44,16 +44,32 @@ class CRowView : public Base {
             Base::mouseDoubleClickEvent(event);
     }
     void keyPressEvent(QKeyEvent* event) override {
+        const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        // Space ticks the current row, Backspace goes up to the parent folder.
+        if (plain && event->key() == Qt::Key_Space && this->currentIndex().isValid()) {
+            owner_.ToggleRow(this->currentIndex().row());
+            event->accept();
+            return;
+        }
+        if (plain && event->key() == Qt::Key_Backspace) {
+            owner_.OpenParentFolder();
+            event->accept();
+            return;
+        }
         Base::keyPressEvent(event);
         if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
             this->currentIndex().isValid())
             owner_.OpenRow(this->currentIndex().row());
     }
     void contextMenuEvent(QContextMenuEvent* event) override {
-        // Only a point inside the rows' area opens the menu; a keyboard request has none.
-        if (event->reason() == QContextMenuEvent::Keyboard ||
-            !this->viewport()->rect().contains(event->pos()))
+        // The menu key opens the menu at the current row; a click only inside the rows.
+        if (event->reason() == QContextMenuEvent::Keyboard) {
+            const QRect row = this->visualRect(this->currentIndex());
+            const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+            owner_.ShowContextMenu(this->viewport()->mapToGlobal(at));
             return;
+        }
+        if (!this->viewport()->rect().contains(event->pos())) return;
         owner_.ShowContextMenu(event->globalPos());
     }
 
@@ -61,7 +77,9 @@ class CRowView : public Base {
     CTarvikView& owner_;
 };
 
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70, 80, 110, 80, 100, 120, 70};
+// Starting widths; the name takes whatever room the others leave.
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70,  80,  145, 145,
+                                                             80,  100, 120, 70};
 
 }  // namespace
 
@@ -76,18 +94,12 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
       details_(new CRowView<QTreeView>(*this)),
       icons_(new CRowView<QListView>(*this)) {
     setObjectName("CTarvikView");
-    auto* checkStyle = new CCheckBoxStyle;
-    checkStyle->setParent(this);
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(details_), static_cast<QAbstractItemView*>(icons_)}) {
-        view->setStyle(checkStyle);
         view->setItemDelegate(delegate_);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setSelectionBehavior(QAbstractItemView::SelectRows);
-        QPalette white = view->palette();
-        white.setColor(QPalette::Base, Qt::white);
-        view->setPalette(white);
     }
     details_->setObjectName("details");
     details_->setModel(model_);
@@ -96,12 +108,20 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
     details_->setAllColumnsShowFocus(true);
     details_->setItemsExpandable(false);
     details_->setIconSize(QSize(16, 16));
-    details_->header()->setSectionsClickable(true);
-    details_->header()->setSortIndicatorShown(false);
-    details_->header()->setStretchLastSection(false);
+    QHeaderView* header = details_->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
     for (int c = 0; c < CFileListModel::kColumnCount; ++c)
-        details_->header()->resizeSection(c, kColumnWidths[c]);
+        header->resizeSection(c, kColumnWidths[c]);
+    header->setSectionResizeMode(CFileListModel::kName, QHeaderView::Stretch);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &CTarvikView::OnHeaderClick);
+    connect(header, &QHeaderView::sectionResized, this, [this](int column) {
+        if (column != CFileListModel::kName) FitNameColumn();
+    });
+    details_->viewport()->installEventFilter(this);
     icons_->setObjectName("icons");
     icons_->setModel(model_);
     icons_->setSelectionModel(details_->selectionModel());
@@ -111,6 +131,30 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
     stack_->addWidget(details_);
     stack_->addWidget(icons_);
     stack_->setCurrentWidget(details_);
+}
+
+int CTarvikView::NameRoom() const {
+    return fontMetrics().averageCharWidth() * 28;
+}
+
+void CTarvikView::FitNameColumn() {
+    QHeaderView* header = details_->header();
+    int others = 0;
+    for (int c = 0; c < header->count(); ++c)
+        if (c != CFileListModel::kName && !header->isSectionHidden(c))
+            others += header->sectionSize(c);
+    const int room = details_->viewport()->width() - others;
+    const bool stretch = room >= NameRoom();
+    const auto mode = stretch ? QHeaderView::Stretch : QHeaderView::Interactive;
+    if (header->sectionResizeMode(CFileListModel::kName) != mode)
+        header->setSectionResizeMode(CFileListModel::kName, mode);
+    if (!stretch && header->sectionSize(CFileListModel::kName) < NameRoom())
+        header->resizeSection(CFileListModel::kName, NameRoom());
+}
+
+bool CTarvikView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == details_->viewport() && event->type() == QEvent::Resize) FitNameColumn();
+    return QWidget::eventFilter(watched, event);
 }
 
 QAbstractItemView* CTarvikView::RowView() const {
@@ -139,7 +183,7 @@ void CTarvikView::FillList(CheckTree::FolderNode node) {
     app_.ViewsFilled = 1;
     model_->Fill(node);
     app_.ListFilled = 1;
-    if (app_.SortActive == 1) model_->SortRows(app_.SortColumn, app_.SortDirection == 1);
+    if (app_.SortActive == 1) SortRows(app_.SortColumn, app_.SortDirection);
     frame_.ShowTotals();
     frame_.UpdateToolbarState();
 }
@@ -180,11 +224,22 @@ void CTarvikView::OnHeaderClick(int column) {
     if (column != lastHeaderColumn_) app_.SortDirection = app_.SortToggle;
     lastHeaderColumn_ = column;
     app_.SortColumn = column;
+    ShowSortIndicator(column, app_.SortToggle);
     model_->SortRows(column, app_.SortToggle == 1);
 }
 
 void CTarvikView::SortRows(int column, int direction) {
+    ShowSortIndicator(column, direction);
     model_->SortRows(column, direction == 1);
+}
+
+void CTarvikView::ShowSortIndicator(int column, int direction) {
+    details_->header()->setSortIndicator(column,
+                                         direction == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void CTarvikView::OpenParentFolder() {
+    if (tree_) tree_->OpenParentFolder();
 }
 
 void CTarvikView::ToggleRow(int row) {
@@ -251,6 +306,16 @@ QRect CTarvikView::CheckRectOf(const QModelIndex& index) const {
 
 void CTarvikView::ShowContextMenu(const QPoint& globalPos) {
     QMenu menu(this);
+    // The highlighted row alone, ticked or not.
+    const QModelIndex current = RowView()->currentIndex();
+    QAction* recoverThis = menu.addAction("Recover &This");
+    recoverThis->setObjectName("recoverThis");
+    recoverThis->setEnabled(current.isValid());
+    if (current.isValid()) {
+        const std::size_t position = model_->PositionOf(current.row());
+        connect(recoverThis, &QAction::triggered, &frame_,
+                [this, position] { frame_.RecoverEntry(position); });
+    }
     const std::pair<int, const char*> items[] = {{ID_RECOVER_SELECTED, "&Recover Selected"},
                                                  {ID_RECOVER_ALL, "&Recover All"},
                                                  {ID_RECOVER_DELETED, "&Recover Deleted Files"},
@@ -277,7 +342,7 @@ void CTarvikView::ShowContextMenu(const QPoint& globalPos) {
     versions->setObjectName("recoverPreviousVersions");
     versions->setEnabled(versions_->AnyVersions(chosen));
     connect(versions, &QAction::triggered, this, [this, chosen] { versions_->Recover(chosen); });
-    menu.insertAction(menu.actions().value(3), versions);
+    menu.insertAction(menu.actions().value(4), versions);
     menu.exec(globalPos);
 }
 

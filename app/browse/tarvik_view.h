@@ -1,7 +1,8 @@
 #pragma once
-// The file list: the entries of the folder selected in the tree, with six columns, icons
-// by kind, a check box per row, sorting, a context menu, and the opening of a sub-folder
-// by double click or Enter. Details show in a table; the icon and list styles in a list
+// The file list: the entries of the folder selected in the tree, with seven columns,
+// icons by kind, a check box per row (Space ticks the current one), sorting, a context
+// menu (also on the menu key), the opening of a sub-folder by double click or Enter and
+// of the parent folder by Backspace. Details show in a table; the icon and list styles in a list
 // view over the same model and selection.
 #include <QListView>
 #include <QPointer>
@@ -49,6 +50,10 @@ class CTarvikView : public QWidget, public FileListPane {
     void ToggleRow(int row);
     // Double click or Enter on a row: a folder row opens in the tree.
     void OpenRow(int row);
+    // Backspace: the folder above the one shown opens in the tree.
+    void OpenParentFolder();
+    // The header's arrow shows the sort: direction 1 ascending, 0 descending.
+    void ShowSortIndicator(int column, int direction);
 
     // FileListPane
     ListViewStyle ViewStyle() const override { return style_; }
@@ -62,6 +67,15 @@ class CTarvikView : public QWidget, public FileListPane {
     // Versions takes: the selected rows, or the folder shown when none is selected.
     CPreviousVersions& PreviousVersions() const { return *versions_; }
     std::vector<std::string> ChosenPaths() const;
+
+    // The name takes the room the other columns leave, but never less than a name
+    // needs: in a narrow window it keeps that width and the list scrolls sideways.
+    void FitNameColumn();
+    // The least width the name column is given.
+    int NameRoom() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     CTarvikApp& app_;

@@ -141,7 +141,9 @@ void CDriveChooser::ScanOpenDrive(bool advanceSearch) {
         CScanningDlg scanning(Session(), advanceSearch, &frame_);
         completed = scanning.Run();
     }
-    // A scan stopped because the program is closing leaves nothing to show.
+    // A scan stopped (by the user, or because the program is closing) leaves nothing to
+    // show; a stopped advance search may be started again.
+    if (!completed && advanceSearch) app_.AdvanceSearchDone = 0;
     if (!completed || frame_.Closing() || !Session().HasDrive()) return;
     frame_.ShowScannedDrive();
     // Records lost to bad sectors leave no trace in the tree: say how many there were.

@@ -100,6 +100,7 @@ CSearchLogDrivesDlg::CSearchLogDrivesDlg(RecoverySession& session, std::size_t d
         relay_->SetLabel(slot, FindControl<QLabel>(this, slot));
 
     keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
+    keys_->SetEscapeAction([this] { OnAbort(); });
     worker_ = std::make_unique<CSearchLogDrivesThread>(session, disk, *relay_, *notices_);
     connect(worker_.get(), &QThread::finished, this, &CSearchLogDrivesDlg::OnWorkerFinished,
             Qt::QueuedConnection);

@@ -4,11 +4,13 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "app/control_id.h"
+#include "app/dialog_flags.h"
 #include "app/pictures.h"
 
 namespace tarvik {
@@ -17,7 +19,7 @@ namespace tarvik {
 
 CSelectionDlgBase::CSelectionDlgBase(int dialogId, const char* title, int listId,
                                      const std::vector<Column>& columns, QWidget* parent)
-    : QDialog(parent), columns_(columns) {
+    : QDialog(parent, kModalDialogFlags), columns_(columns) {
     SetControlId(this, dialogId);
     setWindowTitle(title);
     list_ = new QTreeWidget(this);
@@ -105,12 +107,19 @@ CSelectPhysicalDiskDlg::CSelectPhysicalDiskDlg(const std::vector<DiskSummary>& d
     : CSelectionDlgBase(IDD_SELECT_PHYSICAL_DISK, "Select Physical Disk", IDC_DISK_LIST,
                         {{"Disk No.", 120, Qt::AlignRight},
                          {"Model No. ", 100, Qt::AlignRight},
-                         {"Serial No.", 100, Qt::AlignRight}},
+                         {"Serial No.", 100, Qt::AlignRight},
+                         {"Size", 80, Qt::AlignRight},
+                         {"Path", 200, Qt::AlignLeft}},
                         parent) {
     int number = 0;
     for (const DiskSummary& disk : disks) {
+        // The disk table counts 512-byte sectors.
+        const qint64 bytes =
+            static_cast<qint64>(std::min<std::uint64_t>(disk.sectors, INT64_MAX / 512) * 512);
         AddRow({QString("HardDisk %1").arg(++number), QString::fromStdString(disk.model),
-                QString::fromStdString(disk.serial)});
+                QString::fromStdString(disk.serial),
+                QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat),
+                QString::fromStdString(disk.path)});
         List()->topLevelItem(number - 1)->setToolTip(0, QString::fromStdString(disk.path));
     }
     QLabel* note = nullptr;
@@ -162,7 +171,7 @@ CSelectLogicalDriveDlg::CSelectLogicalDriveDlg(const std::vector<DriveSummary>& 
                           this);
         note->setWordWrap(true);
     }
-    FinishLayout(IDC_DRIVE_OK, "Ok", IDC_DRIVE_CANCEL, note);
+    FinishLayout(IDC_DRIVE_OK, "OK", IDC_DRIVE_CANCEL, note);
 }
 
 }  // namespace tarvik

@@ -54,7 +54,10 @@ CPreviewPane::CPreviewPane(RecoverySession& session, QWidget* parent)
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("previewNote"));
     note_->setWordWrap(true);
-    note_->setStyleSheet(QStringLiteral("color: #a00000"));
+    // Bold rather than a colour of its own, which a dark palette would make unreadable.
+    QFont noteFont = note_->font();
+    noteFont.setBold(true);
+    note_->setFont(noteFont);
     note_->hide();
     stack_ = new QStackedWidget(this);
     image_ = new QLabel(stack_);

@@ -9,6 +9,7 @@
 
 #include "app/busy_key_filter.h"
 #include "app/control_id.h"
+#include "app/recover/overall_progress.h"
 #include "app/worker_reporting.h"
 #include "recovery/recovery_texts.h"
 #include "session/recovery_session.h"
@@ -26,13 +27,15 @@ constexpr Qt::WindowFlags kBusyDialogFlags =
 // ---- MyThread
 
 MyThread::MyThread(RecoverySession& session, std::string destination, RecoveryMode mode,
-                   ProgressSink& progress, Notifier& notifier, QObject* parent)
+                   ProgressSink& progress, Notifier& notifier, RecoveryTally& tally,
+                   QObject* parent)
     : CWorkerThread(parent),
       session_(session),
       destination_(std::move(destination)),
       mode_(mode),
       progress_(progress),
-      notifier_(notifier) {}
+      notifier_(notifier),
+      tally_(tally) {}
 
 void MyThread::run() {
     RunGuarded(notifier_, [this] {
@@ -43,6 +46,8 @@ void MyThread::run() {
         }
         RecoverySession::RecoverChoice choice;
         choice.keepReport = true;
+        choice.tally = &tally_;
+        choice.marks = marks_;
         result_ = session_.Recover(destination_, mode_, choice, progress_, notifier_, Stop());
     });
 }
@@ -107,12 +112,23 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     cancel_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, &CSavingFilesDlg::OnCancel);
 
+    auto* overallTitle = new QLabel("All files to save:", this);
+    auto* overall = new QProgressBar(this);
+    overall->setObjectName("overall");
+    overall->setTextVisible(true);
+    auto* estimate = new QLabel(this);
+    estimate->setObjectName("estimate");
+    estimate->setTextFormat(Qt::PlainText);
+    new COverallProgress(tally_, overall, estimate, this);
     auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
+    buttons->addWidget(estimate, 1);
     buttons->addWidget(cancel_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addWidget(bar);
+    layout->addSpacing(fontMetrics().lineSpacing() / 2);
+    layout->addWidget(overallTitle);
+    layout->addWidget(overall);
     layout->addLayout(buttons);
 
     relay_->SetBar(bar);
@@ -120,7 +136,8 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
 
     keys_ = new CBusyKeyFilter(this, kCannotStopText);
     notices_ = std::make_unique<CWorkerNoticeRelay>();
-    worker_ = std::make_unique<MyThread>(session, std::move(destination), mode, *tee_, *notices_);
+    worker_ =
+        std::make_unique<MyThread>(session, std::move(destination), mode, *tee_, *notices_, tally_);
     notices_->SetStop(worker_->Stop());
     connect(worker_.get(), &QThread::finished, this, &CSavingFilesDlg::OnWorkerFinished,
             Qt::QueuedConnection);
@@ -132,6 +149,10 @@ CSavingFilesDlg::~CSavingFilesDlg() {
         worker_->RequestStop();
         worker_->Join();
     }
+}
+
+void CSavingFilesDlg::SetMarks(const CheckMarks* marks) {
+    worker_->SetMarks(marks);
 }
 
 void CSavingFilesDlg::SetProgressObserver(ProgressSink* observer) {

@@ -1,13 +1,15 @@
 #pragma once
 // The saving of the chosen files behind its progress dialog: the worker runs the
-// recovery through the session; the dialog shows what is being written and how far the
-// current file has got, stops the writer on Cancel, and closes when the worker ends.
+// recovery through the session; the dialog shows what is being written, how far the
+// current file has got and how far the whole recovery has (files and bytes of the total,
+// the rate, the time left), stops the writer on Cancel, and closes when the worker ends.
 #include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/worker_thread.h"
+#include "recovery/recovery_tally.h"
 #include "recovery/recovery_writer.h"
 
 class QCloseEvent;
@@ -32,8 +34,10 @@ class MyThread final : public CWorkerThread {
   public:
     // `destination` is the chosen folder; the writer makes Root inside it.
     MyThread(RecoverySession& session, std::string destination, RecoveryMode mode,
-             ProgressSink& progress, Notifier& notifier, QObject* parent = nullptr);
+             ProgressSink& progress, Notifier& notifier, RecoveryTally& tally,
+             QObject* parent = nullptr);
 
+    void SetMarks(const CheckMarks* marks) { marks_ = marks; }
     // Another writing than the recovery of the mode's files (set before the start).
     using Job = std::function<RecoveryResult(ProgressSink&, Notifier&, const StopFlag*)>;
     void SetJob(Job job) { job_ = std::move(job); }
@@ -50,6 +54,8 @@ class MyThread final : public CWorkerThread {
     RecoveryMode mode_;
     ProgressSink& progress_;
     Notifier& notifier_;
+    RecoveryTally& tally_;
+    const CheckMarks* marks_ = nullptr;
     RecoveryResult result_;
     Job job_;
 };
@@ -66,7 +72,11 @@ class CSavingFilesDlg final : public QDialog {
     RecoveryResult Run();
 
     CProgressRelay& Progress() const { return *relay_; }
+    const RecoveryTally& Tally() const { return tally_; }
     MyThread* Worker() const { return worker_.get(); }
+    // Recovers with these marks instead of the check tree's (RecoveryMode::kSelected);
+    // they must outlive Run. Set before Run.
+    void SetMarks(const CheckMarks* marks);
     // Also hands every progress call to `observer`, on the worker's thread, after the
     // dialog's own relay; set before Run. Tests use it to act at a chosen point.
     void SetProgressObserver(ProgressSink* observer);
@@ -83,6 +93,7 @@ class CSavingFilesDlg final : public QDialog {
     void OnWorkerFinished();
 
     class Tee;
+    RecoveryTally tally_;
     std::unique_ptr<CProgressRelay> relay_;
     std::unique_ptr<Tee> tee_;
     std::unique_ptr<CWorkerNoticeRelay> notices_;

@@ -12,6 +12,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "app/dialog_flags.h"
+
 namespace tarvik {
 
 namespace {
@@ -69,7 +71,7 @@ QStringList SavingSummaryLines(const RecoveryResult& result, const QString& root
 CSavingSummaryDlg::CSavingSummaryDlg(const RecoveryResult& result,
                                      const std::vector<RecoveryNotice>& notices, QString rootPath,
                                      QWidget* parent, const RecoveryReport* report)
-    : QDialog(parent), rootPath_(std::move(rootPath)), report_(report) {
+    : QDialog(parent, kModalDialogFlags), rootPath_(std::move(rootPath)), report_(report) {
     setObjectName(kSavingSummaryName);
     setWindowTitle(result.stopped ? kSavingStoppedTitle : kSavingDoneTitle);
 
@@ -122,7 +124,12 @@ bool CSavingSummaryDlg::SaveReportTo(const QString& path) {
 }
 
 void CSavingSummaryDlg::OpenDestination() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(rootPath_));
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(rootPath_))) return;
+    // Without a file manager nothing would happen at all: say where the files are.
+    QMessageBox::information(this, windowTitle(),
+                             QString("No file manager could be started to show the folder. "
+                                     "The recovered files are in:\n%1")
+                                 .arg(QDir::toNativeSeparators(rootPath_)));
 }
 
 }  // namespace tarvik

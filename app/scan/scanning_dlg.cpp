@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
 
@@ -13,6 +14,7 @@
 #include "app/control_id.h"
 #include "app/pictures.h"
 #include "app/tarvik_app.h"
+#include "app/time_left.h"
 #include "app/worker_reporting.h"
 #include "ntfs/scan_texts.h"
 #include "session/recovery_session.h"
@@ -132,10 +134,22 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
     bar->setRange(0, 100);
     bar->setValue(0);
 
+    auto* estimate = new QLabel(this);
+    estimate->setObjectName("estimate");
+    cancel_ = new QPushButton("Cancel", this);
+    cancel_->setObjectName("cancel");
+    cancel_->setAutoDefault(false);
+    connect(cancel_, &QPushButton::clicked, this, &CScanningDlg::OnCancel);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(estimate, 1);
+    bottom->addWidget(cancel_);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(boxes);
     layout->addWidget(bar);
+    layout->addLayout(bottom);
+    new CTimeLeft(bar, estimate, this);
 
     // The worker reports to the bar, the six counters and the phase line; the spare box
     // is never written.
@@ -144,7 +158,8 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
                      kSlotDeletedDirectories, kSlotLostFiles, kSlotLostDirectories, kSlotPhase})
         relay_->SetLabel(slot, FindControl<QLabel>(this, slot));
 
-    keys_ = new CBusyKeyFilter(this, kCannotStopText);
+    keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
+    keys_->SetEscapeAction([this] { OnCancel(); });
     notices_ = std::make_unique<CWorkerNoticeRelay>();
     worker_ = std::make_unique<CScanningHDDThread>(session, advanceSearch, *relay_, *notices_);
     notices_->SetStop(worker_->Stop());
@@ -169,6 +184,12 @@ bool CScanningDlg::Run() {
     if (worker_->isRunning()) worker_->Join();
     relay_->Flush();
     return !worker_->StopRequested();
+}
+
+void CScanningDlg::OnCancel() {
+    // The scan looks at the request between records; its end closes the dialog.
+    worker_->RequestStop();
+    cancel_->setEnabled(false);
 }
 
 void CScanningDlg::OnWorkerFinished() {

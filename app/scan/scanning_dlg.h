@@ -1,13 +1,15 @@
 #pragma once
 // The scan of the chosen drive behind its progress dialog: the worker runs the normal
 // scan (or the advance search) and phase 4 through the session; the dialog shows the
-// six counters, the phase line and the bar, and closes itself when the worker ends.
+// six counters, the phase line, the bar with the time left, and closes itself when the
+// worker ends. Cancel (or Escape) stops the scan.
 #include <QDialog>
 #include <memory>
 
 #include "app/worker_thread.h"
 
 class QCloseEvent;
+class QPushButton;
 
 namespace tarvik {
 
@@ -23,7 +25,7 @@ inline constexpr int IDC_SCAN_PHASE = 1027;
 inline constexpr int IDC_SCAN_SPARE = 1029;
 inline constexpr int IDC_SCAN_PICTURE = 1087;
 inline constexpr int IDB_SCANNING = 179;
-inline constexpr const char* kScanningTitle = "Scanning  NTFS Drive";
+inline constexpr const char* kScanningTitle = "Scanning NTFS Drive";
 inline constexpr const char* kAdvanceSearchTitle = "Advance Search";
 
 class CScanningHDDThread final : public CWorkerThread {
@@ -62,11 +64,13 @@ class CScanningDlg final : public QDialog {
 
   private:
     void OnWorkerFinished();
+    void OnCancel();
 
     std::unique_ptr<CProgressRelay> relay_;
     std::unique_ptr<CWorkerNoticeRelay> notices_;
     std::unique_ptr<CScanningHDDThread> worker_;
     CBusyKeyFilter* keys_ = nullptr;
+    QPushButton* cancel_ = nullptr;
     bool finished_ = false;
 };
 

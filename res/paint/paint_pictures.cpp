@@ -262,6 +262,25 @@ QImage ToolbarStrip(const std::function<QColor(QColor)>& tone) {
     return OnKeyColour(strip, kMagenta, kToolbarFace);
 }
 
+// The toolbar buttons drawn at `size` pixels (30 is the layout size; 45 and 60 serve
+// screens scaled by 1.5 and 2) on a transparent background, so they stay sharp and sit
+// on any palette's toolbar.
+QImage ToolbarStripAt(int size) {
+    const auto buttons = ToolbarButtons();
+    QImage strip = Transparent(size * static_cast<int>(buttons.size()), size);
+    QPainter p(&strip);
+    p.setRenderHint(QPainter::Antialiasing);
+    const double scale = size / 30.0;
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        p.save();
+        p.translate(static_cast<double>(i) * size, 0);
+        p.scale(scale, scale);
+        buttons[i](p);
+        p.restore();
+    }
+    return strip;
+}
+
 // ---- tree images (16 by 16, white mask) and the list icons ----
 
 std::vector<Painter> TreeImages() {
@@ -433,6 +452,8 @@ int main(int argc, char** argv) {
     ok &= Save(ToolbarStrip([](QColor c) { return c; }), out, "bitmap_192.png");
     ok &= Save(ToolbarStrip(Brighter), out, "bitmap_189.png");
     ok &= Save(ToolbarStrip(Greyed), out, "bitmap_191.png");
+    for (int size : {30, 45, 60})
+        ok &= Save(ToolbarStripAt(size), out, QString("toolbar_%1.png").arg(size));
     ok &= Save(Splash(), out, "bitmap_181.png");
     ok &= Save(AboutBitmap(), out, "bitmap_200.png");
     ok &= Save(ScanningBitmap(), out, "bitmap_179.png");

@@ -229,7 +229,7 @@ check_search_fallback() {
     found=$(awk -F'\t' '{ print $2 "|" $3 "|" $4 }' "$WORK/out")
     if [ "$status" -ne 0 ]; then
         fail "$(basename "$image"): exit status $status, expected 0 ($(head -c 300 "$WORK/err"))"
-    elif [ "$(cat "$WORK/err")" != "Corrupted Partation Table: Bad Partition Table, Searching Logical Drive" ]; then
+    elif [ "$(cat "$WORK/err")" != "Corrupted Partition Table: Bad Partition Table, Searching Logical Drive" ]; then
         fail "$(basename "$image"): stderr '$(cat "$WORK/err")'"
     elif [ "$found" != "$wanted" ]; then
         fail "$(basename "$image"): the search listed '$found', expected '$wanted'"

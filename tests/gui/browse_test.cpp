@@ -85,7 +85,7 @@ class BrowseTest : public QObject {
         }
         QCOMPARE(Frame()->StatusPane(2)->text(),
                  QString::fromStdString(
-                     TotalsText("Selected", totals.bytes, totals.files, totals.folders)));
+                     TotalsText("Checked", totals.bytes, totals.files, totals.folders)));
         QCOMPARE(App().AnySelected, totals.files + totals.folders > 0 ? 1 : 0);
         // Recover Selected Files is usable exactly while something is checked.
         QCOMPARE(Frame()->ToolbarButtonEnabled(ID_RECOVER_SELECTED),
@@ -134,20 +134,29 @@ class BrowseTest : public QObject {
         QCOMPARE(List()->Model()->index(readme, CFileListModel::kType).data().toString(),
                  QString("File"));
         QCOMPARE(List()->Model()->index(readme, CFileListModel::kSize).data().toString(),
-                 QString("    300"));
+                 QLocale().formattedDataSize(300, 1, QLocale::DataSizeTraditionalFormat));
+        QCOMPARE(
+            List()->Model()->index(readme, CFileListModel::kSize).data(Qt::ToolTipRole).toString(),
+            QString("300 bytes"));
         QVERIFY(List()
                     ->Model()
                     ->index(readme, CFileListModel::kSize)
                     .data(Qt::TextAlignmentRole)
                     .toInt() &
                 Qt::AlignRight);
-        QCOMPARE(List()->DetailsView()->header()->sectionSize(3), 110);
-        QCOMPARE(List()->Model()->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(List()->DetailsView()->header()->sectionSize(3), 145);
+        QCOMPARE(List()
+                     ->Model()
+                     ->headerData(CFileListModel::kParentId, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
                  QString("Parent Id"));
-        // The seventh column: what is left of each file, and why in its tooltip.
+        // The last column: what is left of each file, and why in its tooltip.
         const QModelIndex readmeCondition =
             List()->Model()->index(readme, CFileListModel::kCondition);
-        QCOMPARE(List()->Model()->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+        QCOMPARE(List()
+                     ->Model()
+                     ->headerData(CFileListModel::kCondition, Qt::Horizontal, Qt::DisplayRole)
+                     .toString(),
                  QString("Condition"));
         QCOMPARE(readmeCondition.data().toString(), QString("Intact"));
         QCOMPARE(readmeCondition.data(Qt::ToolTipRole).toString(),
@@ -188,7 +197,7 @@ class BrowseTest : public QObject {
         CheckViewsAgreeWithEntries();
         // Select All selects exactly the drive's total.
         Frame()->ShowTotals();
-        QCOMPARE(Frame()->StatusPane(2)->text().mid(QString("Selected").size()),
+        QCOMPARE(Frame()->StatusPane(2)->text().mid(QString("Checked").size()),
                  Frame()->StatusPane(1)->text().mid(QString("Total").size()));
         SaveShot(Frame(), "browse-checked");
     }

@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "app/browse/browse_models.h"
 #include "app/command_ids.h"
 #include "app/command_state.h"
 #include "app/command_table.h"
@@ -225,7 +226,7 @@ class EnablingTest : public QObject {
         QCOMPARE(App().SortColumn, 1);
         QCOMPARE(App().SortDirection, 1);
         frame.OnCommand(ID_ARRANGE_FILEID);
-        QCOMPARE(App().SortColumn, 1);
+        QCOMPARE(App().SortColumn, int(CFileListModel::kFileId));
     }
 
     void acceleratorsRunOnlyUsableCommands() {

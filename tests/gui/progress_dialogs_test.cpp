@@ -86,7 +86,7 @@ class ProgressDialogsTest : public QObject {
         QCOMPARE(bar.value(), 2);
     }
 
-    void busyDialogsSwallowEscapeAndEnterAndWarnOnFunctionKeys() {
+    void busyDialogsStopOnEscapeSwallowEnterAndWarnOnFunctionKeys() {
         RecoverySession& session = *App().Session;
         CScanningDlg scanning(session, false);
         CSearchLogDrivesDlg search(session, 0);
@@ -96,13 +96,16 @@ class ProgressDialogsTest : public QObject {
         SaveShot(&search, "search_drives_dlg");
 
         const std::pair<QDialog*, QString> cases[] = {
-            {&scanning, "!Warning: This Operation Cannot Be Stopped In Between"},
+            {&scanning, "!Warning: Stop Current Operation Before Closing Miravel NTFS"},
             {&search, "!Warning: Stop Current Operation Before Closing Miravel NTFS"}};
+        QVERIFY(!scanning.Worker()->StopRequested());
         for (const auto& [dialog, warning] : cases) {
             dialog->show();
             QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            QTest::keyClick(dialog, Qt::Key_Escape);
             QTest::keyClick(dialog, Qt::Key_Return);
+            QVERIFY(dialog->isVisible());
+            // Escape asks the work to stop; the dialog stays until the worker has ended.
+            QTest::keyClick(dialog, Qt::Key_Escape);
             QVERIFY(dialog->isVisible());
 
             QStringList notices;
@@ -117,6 +120,7 @@ class ProgressDialogsTest : public QObject {
             QVERIFY(dialog->isVisible());
             dialog->hide();
         }
+        QVERIFY(scanning.Worker()->StopRequested());
     }
 };
 

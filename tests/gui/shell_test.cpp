@@ -1,6 +1,7 @@
 // The shell's windows: start texts, status panes, toolbar and menu layout, the splash
 // screen, the About box's links and the small dialogs.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -33,11 +34,10 @@ class ShellTest : public QObject {
         CMainFrame* frame = App().CreateMainFrame();
         frame->setWindowTitle(kMainTitle);
         frame->show();
-        QCOMPARE(frame->windowTitle(),
-                 QString("Corvane Miravel NTFS Version 2.0 for Windows NT/2000/XP"));
+        QCOMPARE(frame->windowTitle(), QString("Corvane Miravel NTFS"));
         QCOMPARE(frame->StatusPane(0)->text(), QString("Ready"));
         QCOMPARE(frame->StatusPane(1)->text(), QString("Total 0 Bytes in 0 Files in 0 Folders"));
-        QCOMPARE(frame->StatusPane(2)->text(), QString("Selected 0 Bytes in 0 Files in 0 Folders"));
+        QCOMPARE(frame->StatusPane(2)->text(), QString("Checked 0 Bytes in 0 Files in 0 Folders"));
         QCOMPARE(frame->StatusPane(0)->width(), 195);
         QCOMPARE(frame->StatusPane(1)->parentWidget()->width(), 275);
         QVERIFY(!FindControl<QLabel>(frame, IDI_STATUS)->pixmap().isNull());
@@ -77,7 +77,7 @@ class ShellTest : public QObject {
         QStringList titles;
         for (QAction* action : frame->menuBar()->actions()) titles << action->text();
         QCOMPARE(titles, QStringList({"&Drive", "&File", "&Tools", "&View", "&Help"}));
-        QCOMPARE(frame->MenuAction(ID_UNSELECT_ALL)->text(), QString("&Unselect  All"));
+        QCOMPARE(frame->MenuAction(ID_UNSELECT_ALL)->text(), QString("&Unselect All"));
         QCOMPARE(frame->MenuAction(ID_SELECT_PHYSICAL_DISK)->text(),
                  QString("S&elect Physical Disk\tCtrl+O"));
         QMenu* tools = frame->menuBar()->actions()[2]->menu();
@@ -85,7 +85,16 @@ class ShellTest : public QObject {
         for (QAction* action : tools->actions())
             items << (action->isSeparator() ? "-" : action->objectName());
         QCOMPARE(items.join(' '), QString("32776 32777 - 32774 32775 - 32782 - 32787 32794"));
-        QCOMPARE(frame->MenuAction(ID_ARRANGE_FILEID)->text(), QString("By &Fileid"));
+        QCOMPARE(frame->MenuAction(ID_ARRANGE_FILEID)->text(), QString("By &File Id"));
+        // Every item can be reached from the keyboard: each carries a mnemonic.
+        QList<QMenu*> menus;
+        for (QAction* action : frame->menuBar()->actions()) menus << action->menu();
+        for (int i = 0; i < menus.size(); ++i)
+            for (QAction* action : menus[i]->actions()) {
+                if (action->isSeparator()) continue;
+                QVERIFY2(action->text().contains('&'), qPrintable(action->text()));
+                if (action->menu()) menus << action->menu();
+            }
         QCOMPARE(frame->MenuAction(ID_SELECT_ALL)->statusTip(), QString("Select All Items"));
     }
 
@@ -109,7 +118,7 @@ class ShellTest : public QObject {
         App().SelectedFileCount = 4;
         App().SelectedFolderCount = 1;
         frame->ShowSelectedTotals();
-        QCOMPARE(frame->StatusPane(2)->text(), QString("Selected 1.50 KB in 4 Files in 1 Folders"));
+        QCOMPARE(frame->StatusPane(2)->text(), QString("Checked 1.50 KB in 4 Files in 1 Folders"));
         App().SelectedBytes = App().SelectedFileCount = App().SelectedFolderCount = 0;
     }
 
@@ -156,30 +165,31 @@ class ShellTest : public QObject {
         });
         CAboutDlg::SetFailureReporter(
             [&](const QString& text, const QString& caption) { reported = caption + ": " + text; });
+        const QPalette palette = QApplication::palette();
         {
             CAboutDlg about;
             about.show();
             SaveShot(&about, "about");
             auto* sales = FindControl<CMailLink>(&about, IDC_ABOUT_SALES_MAIL);
             auto* support = FindControl<CMailLink>(&about, IDC_ABOUT_SUPPORT_MAIL);
-            QCOMPARE(sales->LinkColour(), QColor(0, 0, 255));
+            QCOMPARE(sales->LinkColour(), palette.color(QPalette::Link));
             QCOMPARE(sales->cursor().shape(), Qt::PointingHandCursor);
             QVERIFY(sales->font().underline());
             QTest::mouseClick(sales, Qt::LeftButton);
             QCOMPARE(opened.last(), QString("mailto:") + CAboutDlg::kSalesMail);
-            QCOMPARE(sales->LinkColour(), QColor(128, 0, 128));
-            QCOMPARE(support->LinkColour(), QColor(0, 0, 255));
+            QCOMPARE(sales->LinkColour(), palette.color(QPalette::LinkVisited));
+            QCOMPARE(support->LinkColour(), palette.color(QPalette::Link));
             mailWorks = false;
             QTest::mouseClick(support, Qt::LeftButton);
             QCOMPARE(reported, QString("Corvane Miravel NTFS: Unable To Open Mail Client."));
-            QCOMPARE(support->LinkColour(), QColor(0, 0, 255));
+            QCOMPARE(support->LinkColour(), palette.color(QPalette::Link));
             QTest::mouseClick(FindControl<QAbstractButton>(&about, IDC_ABOUT_VISIT),
                               Qt::LeftButton);
             QCOMPARE(opened.last(), QString(CAboutDlg::kWebAddress));
         }
         CAboutDlg again;
         QCOMPARE(FindControl<CMailLink>(&again, IDC_ABOUT_SALES_MAIL)->LinkColour(),
-                 QColor(0, 0, 255));
+                 palette.color(QPalette::Link));
         CAboutDlg::SetUrlOpener([](const QUrl&) { return false; });
     }
 
@@ -194,13 +204,13 @@ class ShellTest : public QObject {
         dialog.show();
         SaveShot(&dialog, "drive_properties");
         QCOMPARE(dialog.windowTitle(), QString("Logical Drive Properties"));
-        QCOMPARE(FindControl<QLabel>(&dialog, 1057)->text(), QString(" Hard Disk Drive"));
-        QCOMPARE(FindControl<QLabel>(&dialog, 1066)->text(), QString("0X8a"));
+        QCOMPARE(FindControl<QLabel>(&dialog, 1057)->text(), QString("Hard Disk"));
+        QCOMPARE(FindControl<QLabel>(&dialog, 1066)->text(), QString("Disk 11"));
         QCOMPARE(FindControl<QLabel>(&dialog, 1058)->text(), QString("Sectors Per Cluster"));
         QCOMPARE(FindControl<QLabel>(&dialog, 1068)->text(), QString("2048"));
         QCOMPARE(FindControl<QLabel>(&dialog, 1071)->text(), QString("12"));
         QCOMPARE(FindControl<QLabel>(&dialog, 1065)->text(),
-                 QString(" Number Of Deleted Directories"));
+                 QString("Number Of Deleted Directories"));
         QCOMPARE(FindControl<QLabel>(&dialog, 1074)->text(), QString("3"));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
         QTest::keyClick(&dialog, Qt::Key_Escape);
@@ -247,12 +257,9 @@ class ShellTest : public QObject {
         CImportantNoteDlg note;
         note.show();
         SaveShot(&note, "important_note");
-        QCOMPARE(
-            note.findChildren<QLabel*>().first()->text(),
-            QString(
-                "If The Desired File And Directories Are Missing From The Tree Displayed, You are "
-                "Adviced To Use Advance Search Option From The Tools Menu"));
-        QCOMPARE(FindControl<QAbstractButton>(&note, IDOK)->text(), QString("Ok"));
+        QCOMPARE(note.findChildren<QLabel*>().first()->text(), QString(CImportantNoteDlg::kText));
+        QCOMPARE(FindControl<QAbstractButton>(&note, IDOK)->text(), QString("OK"));
+        QVERIFY(!note.DontShowAgain());
     }
 };
 

@@ -99,6 +99,7 @@ TEST(EntryName, CatalogueGivesBackEveryFieldAndNamesStayPut) {
     first.SetName("r\xC3\xA9sum\xC3\xA9.txt");
     first.attribute = kAttributeFile;
     first.creationTime = 0x01D9'1234'5678'9ABCull;
+    first.modificationTime = 0x01DA'8765'4321'0FEDull;
     first.size = 0x12'3456'789Aull;  // past 32 bits
     first.parent = 0xFFFFFFFEu;
     first.number = 0x8000'0001u;
@@ -121,6 +122,7 @@ TEST(EntryName, CatalogueGivesBackEveryFieldAndNamesStayPut) {
     EXPECT_EQ(name, "r\xC3\xA9sum\xC3\xA9.txt");
     EXPECT_EQ(back.size, first.size);
     EXPECT_EQ(back.creationTime, first.creationTime);
+    EXPECT_EQ(back.modificationTime, first.modificationTime);
     EXPECT_EQ(back.parent, first.parent);
     EXPECT_EQ(back.number, first.number);
     EXPECT_EQ(back.attribute, kAttributeFile);

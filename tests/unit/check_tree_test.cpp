@@ -198,6 +198,30 @@ TEST_F(CheckTreeTest, TogglesUncheckWhatIsPartlyCheckedAndRootStaysGreyWhileAnyt
 // Random catalogues with shared numbers, loops and unreachable folders, random clicks on
 // folders and entries: every folder's mark always follows its rows, and the totals are
 // the checked entries, those no folder holds included (a recovery writes them too).
+// Recover This: one entry's marks, a folder with all below it, the folders on the way
+// partly checked, and the ticks a user made left alone.
+TEST_F(CheckTreeTest, TheMarksOfOneEntryLeaveTheTicksAlone) {
+    CheckTree tree(catalogue_, folders_);
+    Set(tree, "Root/d.txt", true);
+    const auto old = tree.Find("Root/Docs/Old");
+    ASSERT_TRUE(old);
+    const CheckMarks folder = tree.MarksOfOne(*old);
+    EXPECT_EQ(folder.Of(0), CheckMark::kPartly);   // Docs
+    EXPECT_EQ(folder.Of(1), CheckMark::kChecked);  // Old
+    EXPECT_EQ(folder.Of(2), CheckMark::kChecked);  // a.txt
+    EXPECT_EQ(folder.Of(3), CheckMark::kChecked);  // b.txt
+    for (std::size_t i = 4; i < catalogue_.Count(); ++i)
+        EXPECT_EQ(folder.Of(i), CheckMark::kUnchecked) << i;
+    const CheckMarks file = tree.MarksOfOne(*tree.Find("Root/Docs/c.txt"));
+    EXPECT_EQ(file.Of(4), CheckMark::kChecked);
+    EXPECT_EQ(file.Of(0), CheckMark::kPartly);
+    EXPECT_EQ(file.Of(1), CheckMark::kUnchecked);
+    EXPECT_EQ(file.Of(6), CheckMark::kUnchecked);
+    EXPECT_EQ(Mark(tree, "Root/d.txt"), CheckMark::kChecked);
+    EXPECT_EQ(Mark(tree, "Root/Docs/Old"), CheckMark::kUnchecked);
+    EXPECT_EQ(tree.MarksOfOne(tree.Placed().size()).Of(0), CheckMark::kUnchecked);
+}
+
 TEST(CheckTreeRandomTest, MarksFollowTheRowsAndTotalsCountEveryCheckedEntry) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 40; ++round) {

@@ -83,7 +83,7 @@ TEST(PartitionWalk, NoRecognisedTypeGivesTheBadTableMessage) {
     EXPECT_TRUE(Walk(image.path(), notifier).empty());
     EXPECT_EQ(notifier.count, 1);
     EXPECT_EQ(notifier.last,
-              "Corrupted Partation Table: Bad Partition Table, Searching Logical Drive");
+              "Corrupted Partition Table: Bad Partition Table, Searching Logical Drive");
 }
 
 TEST(PartitionWalk, UnreadableExtendedTableEndsOnlyThatBranch) {

@@ -15,7 +15,9 @@ using testing::RecordBuilder;
 const Bytes kRuns = {0x11, 0x04, 0x40, 0x00};
 
 Bytes Si(std::uint32_t attributes = 0) {
-    return testing::StandardInformationValue(0x01D5'0000'0000'0000ull, attributes);
+    Bytes value = testing::StandardInformationValue(0x01D5'0000'0000'0000ull, attributes);
+    testing::Put64(value, 0x08, 0x01D6'0000'0000'0042ull);  // modified after its creation
+    return value;
 }
 
 TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
@@ -31,6 +33,7 @@ TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
     EXPECT_EQ(summary->parentRecord, 7u);
     EXPECT_EQ(summary->size, 5000u);
     EXPECT_EQ(summary->creationTime, 0x01D5'0000'0000'0000ull);
+    EXPECT_EQ(summary->modificationTime, 0x01D6'0000'0000'0042ull);
 
     const Bytes dosOnly = RecordBuilder()
                               .Resident(0x30, FileNameValue({u"SHORT.TXT", 2, 9}))

@@ -97,5 +97,18 @@ TEST(FileFilter, AddTakeBackAndLimits) {
     EXPECT_TRUE(FilterPasses("x.a", &list));
 }
 
+// The status bar's words for the filter: its mode and every pattern, nothing without one.
+TEST(FileFilterSummary, NamesTheModeAndEveryPattern) {
+    EXPECT_EQ(FileFilterSummary(nullptr), "");
+    FileFilter filter;
+    EXPECT_EQ(FileFilterSummary(&filter), "");
+    ASSERT_TRUE(filter.AddPattern("*.jpg"));
+    ASSERT_TRUE(filter.AddPattern("report?.doc"));
+    EXPECT_EQ(FileFilterSummary(&filter), "Only *.jpg; report?.doc");
+    filter.SetMode(FilterMode::kExclude);
+    ASSERT_TRUE(filter.TakeBackLast());
+    EXPECT_EQ(FileFilterSummary(&filter), "All but *.jpg");
+}
+
 }  // namespace
 }  // namespace tarvik

@@ -107,7 +107,7 @@ TEST_F(SessionTest, ACancelledChoiceBringsTheDriveListBackAndANewDriveStartsClea
     EXPECT_EQ(
         notifier_.notices,
         (std::vector<std::string>{
-            "Corrupted Partation Table: Bad Partition Table, Searching Logical Drive", kFatDrive}));
+            "Corrupted Partition Table: Bad Partition Table, Searching Logical Drive", kFatDrive}));
     ASSERT_TRUE(session_.RestorePreviousDrives());
     EXPECT_EQ(session_.Drives().size(), 2u);
     EXPECT_TRUE(session_.HasDrive());

@@ -307,6 +307,62 @@ TEST(RecoveryWriter, SelectedAndDeletedModes) {
     EXPECT_TRUE(fs::is_directory(deleted.path / "Root/unchecked"));  // every folder made
 }
 
+// The tally a progress display reads: the files and bytes a recovery will write once it
+// has planned them, each file counted once when it is done with, a file that cannot be
+// created too; files the mode, the marks or an empty size leave out are not counted.
+TEST(RecoveryWriter, TheTallyCountsEveryFileToWriteOnceWhateverBecomesOfIt) {
+    MemoryDrive drive;
+    drive.AddFolder(20, kRootFolderNumber, "docs");
+    drive.AddFile(21, 20, "a.bin", 2, 'a');
+    drive.AddFile(22, 20, "b.bin", 3, 'b');
+    drive.AddFile(23, kRootFolderNumber, "c.bin", 1, 'c');
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    RecoveryTally tally;
+    writer.SetTally(&tally);
+    TempDir all;
+    const RecoveryResult result = writer.Run(all.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(result.filesWritten, 3u);
+    EXPECT_TRUE(tally.planned);
+    EXPECT_EQ(tally.filesTotal, 3u);
+    EXPECT_EQ(tally.bytesTotal, 6u * 512);
+    EXPECT_EQ(tally.filesDone, 3u);
+    EXPECT_EQ(tally.bytesDone, 6u * 512);
+
+    // One file chosen: the totals are that file's alone.
+    CheckMarks marks(drive.engine.catalogue().Count());
+    marks.Set(0, CheckMark::kPartly);
+    marks.Set(2, CheckMark::kChecked);
+    writer.SetSelection(&marks);
+    TempDir one;
+    EXPECT_EQ(writer.Run(one.path.string(), RecoveryMode::kSelected, "").filesWritten, 1u);
+    EXPECT_EQ(tally.filesTotal, 1u);
+    EXPECT_EQ(tally.bytesTotal, 3u * 512);
+    EXPECT_EQ(tally.bytesDone, 3u * 512);
+
+    // A file that cannot be written whole (past the size the process may write) fails,
+    // and still counts as done.
+    MemoryDrive limited;
+    limited.AddFile(20, kRootFolderNumber, "small.bin", 2, 's');
+    limited.AddFile(21, kRootFolderNumber, "big.bin", 16, 'b');
+    RecoveryWriter cut(limited.engine, progress, notifier);
+    cut.SetTally(&tally);
+    TempDir full;
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{4096, saved.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const RecoveryResult failed = cut.Run(full.path.string(), RecoveryMode::kAll, "");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(failed.filesFailed, 1u);
+    EXPECT_EQ(tally.filesTotal, 2u);
+    EXPECT_EQ(tally.filesDone, 2u);
+    EXPECT_EQ(tally.bytesDone, 18u * 512);
+}
+
 TEST(RecoveryWriter, StopMidFileRemovesThePartialFileAndLeavesNothingOpen) {
     MemoryDrive drive;
     drive.AddFile(20, kRootFolderNumber, "big.bin", 64, 'b');

@@ -1,6 +1,7 @@
 // A kept scan read back field for field, and refused whole when it is cut, damaged, of
 // another format or of another drive; the filter and the name matching the filter bar
-// and Find share; the window a preview reads, with the ranges it could not read.
+// and Find share, with the volume's own files left out on request; the window a preview
+// reads, with the ranges it could not read.
 #include <gtest/gtest.h>
 
 #include "ntfs_builders.h"
@@ -22,6 +23,7 @@ CatalogueEntry Entry(const char* name, std::uint32_t number, std::uint32_t paren
     entry.deleted = deleted ? 1 : 0;
     entry.size = size;
     entry.creationTime = 132000000000000000ULL + number;
+    entry.modificationTime = 133000000000000000ULL + number;
     return entry;
 }
 
@@ -103,6 +105,7 @@ TEST_F(SavedScanTest, EveryFieldComesBackAsItWasSaved) {
         EXPECT_EQ(entry->Name(), original.Name());
         EXPECT_EQ(+entry->attribute, +original.attribute);
         EXPECT_EQ(entry->creationTime, original.creationTime);
+        EXPECT_EQ(entry->modificationTime, original.modificationTime);
         EXPECT_EQ(entry->size, original.size);
         EXPECT_EQ(entry->parent, original.parent);
         EXPECT_EQ(entry->number, original.number);
@@ -133,8 +136,14 @@ TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason
     flipped[flipped.size() / 2] ^= 0x40;
     EXPECT_EQ(Refusal(flipped), "its checksum does not match: the file is damaged");
     auto later = whole;
-    later[8] = 2;
-    EXPECT_NE(Refusal(later).find("format 2"), std::string::npos);
+    later[8] = 3;
+    EXPECT_NE(Refusal(later).find("format 3"), std::string::npos);
+    // A scan kept before entries held their modification time.
+    auto older = whole;
+    older[8] = 1;
+    SealSavedScan(older);
+    EXPECT_NE(Refusal(older).find("format 1, which this version cannot read (it reads format 2)"),
+              std::string::npos);
     // Sealed again, so only the reader's own checks stand between the bytes and the
     // catalogue: a count of found records far past the file (after the 64-byte header,
     // the identity's 104 bytes and the snapshot's 69), and a condition no table has.
@@ -195,6 +204,45 @@ TEST_F(SavedScanTest, TheFilterLetsThroughWhatItNamesAndFindMatchesPartOfAName) 
     filter.createdFrom = 132000000000000042ULL;
     filter.createdTo = 132000000000000043ULL;
     EXPECT_EQ(FilterCatalogue(catalogue_, filter, nullptr), (std::vector<std::size_t>{2, 3}));
+}
+
+// The volume's own files are its metafiles in the root and all below $Extend; a user's
+// name beginning with "$", a low number away from the root, a loop of folders and a
+// made-up folder are not.
+TEST(SystemEntries, MetafilesAndExtendAreHiddenAndNothingElse) {
+    Catalogue catalogue;
+    const auto add = [&](const char* name, std::uint32_t number, std::uint32_t parent, bool folder,
+                         bool madeUp = false) {
+        CatalogueEntry entry = Entry(name, number, parent, folder, false, folder ? 0 : 10);
+        entry.madeUp = madeUp ? 1 : 0;
+        ASSERT_TRUE(catalogue.Append(entry));
+    };
+    add("$MFT", 0, 5, false);             // 0
+    add("$LogFile", 2, 5, false);         // 1
+    add("$Extend", 11, 5, true);          // 2
+    add("$ObjId", 24, 11, false);         // 3
+    add("$RmMetadata", 27, 11, true);     // 4
+    add("$Txf", 28, 27, true);            // 5
+    add("$TxfLog.blf", 29, 28, false);    // 6
+    add("$Recycle.Bin", 40, 5, true);     // 7: a user's folder
+    add("$I30 copy.txt", 12, 40, false);  // 8: low number, not in the root
+    add("notes.txt", 41, 5, false);       // 9
+    add("a", 50, 51, true);               // 10: a loop of folders
+    add("b", 51, 50, true);               // 11
+    add("Lost Files", 3, 5, true, true);  // 12: made up, low number
+    add("found.bin", 60, 3, false);       // 13
+    std::vector<std::size_t> system;
+    for (std::size_t i = 0; i < catalogue.Count(); ++i)
+        if (IsSystemEntry(catalogue, i)) system.push_back(i);
+    EXPECT_EQ(system, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_FALSE(IsSystemEntry(catalogue, catalogue.Count()));
+
+    EntryFilter filter;
+    filter.hideSystem = true;
+    EXPECT_EQ(FilterCatalogue(catalogue, filter, nullptr),
+              (std::vector<std::size_t>{7, 8, 9, 10, 11, 12, 13}));
+    filter.text = "$";
+    EXPECT_EQ(FilterCatalogue(catalogue, filter, nullptr), (std::vector<std::size_t>{7, 8}));
 }
 
 TEST(DataWindowTest, AWindowHoldsTheFilesBytesAndNamesTheSectorsThatCouldNotBeRead) {
