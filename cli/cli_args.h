@@ -21,6 +21,7 @@ struct DriveOptions {
     std::optional<std::size_t> drive;  // --drive N, from 1
     bool search = false;               // --search
     bool advance = false;              // --advance
+    bool deep = false;                 // --deep
 };
 
 struct RecoverOptions {

@@ -39,6 +39,10 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
     if (withDrive) {
         command.add_flag("--advance", options.advance,
                          "add the records found outside the MFT (the Advance Search)");
+        command.add_flag("--deep", options.deep,
+                         "walk every folder's index too, for names that only a stale "
+                         "index entry still holds (slower: index blocks lie all over the "
+                         "disk)");
     }
 }
 

@@ -11,9 +11,10 @@
 
 namespace tarvik {
 
-// $FILE_NAME attributes of one record looked at, at most: a record has few names, and a
-// hostile list must not make the scan read thousands of records for one.
-inline constexpr std::size_t kMaxListedNames = 16;
+// $FILE_NAME attributes of one record looked at, at most: as many as NTFS allows hard
+// links (each a name of its own), and a hostile list must not make the scan read more
+// records than that for one.
+inline constexpr std::size_t kMaxListedNames = 1024;
 
 // Fills in from the records the attribute list of `record` (a fixed-up base record,
 // number `recordNumber`) names what `inspected` lacks: the name and parent of the best

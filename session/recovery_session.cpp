@@ -233,6 +233,10 @@ void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const Sto
     ReturnFreedMemory();
 }
 
+void RecoverySession::SetReadFolderIndexes(bool read) {
+    if (engine_) engine_->SetReadFolderIndexes(read);
+}
+
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
     checks_.reset();  // placed again over the new catalogue when next asked for
