@@ -114,6 +114,8 @@ class RecoveryWriter {
 
     // The second pass: files in batches of records read ahead in MFT order.
     void WriteAll(FolderDescriptors& folders);
+    void MapBatch(const std::vector<std::size_t>& order, std::size_t first, std::size_t last,
+                  std::vector<PendingFile>& pending, FolderDescriptors& folders);
     void WriteInDiskOrder(std::vector<PendingFile>& pending, FolderDescriptors& folders);
     // Creates a planned file under its name, or under the next free " (n)" name when one
     // of that name appeared since: nothing there is overwritten. -1 when it could not be
