@@ -11,6 +11,7 @@
 #include "disk/disk_geometry.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
+#include "ntfs/read_ahead.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_texts.h"
 #include "ntfs/standard_information.h"
@@ -447,7 +448,8 @@ class ConditionBuilder {
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
-    bool WrittenOver(const DeletedFile& file) const;
+    bool WrittenOver(const DeletedFile& file, SectorSource& source) const;
+    void LookAtUnclaimed(const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed);
     bool SetCondition(std::uint32_t number, const EntryCondition& condition);
     EntryCondition DecideLive(std::uint32_t number, bool empty) const;
     std::uint64_t Bytes() const;
@@ -638,10 +640,9 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
 
 // Whether its bytes show another file written over it (WrittenData). Sectors that
 // cannot be read tell nothing.
-bool ConditionBuilder::WrittenOver(const DeletedFile& file) const {
+bool ConditionBuilder::WrittenOver(const DeletedFile& file, SectorSource& source) const {
     constexpr std::size_t kZeroEnd = 64;  // a shorter file's end: 98% of them leave more
     const WrittenData& where = file.written;
-    SectorSource& source = engine_.SourceOf(file.number);
     const auto zero = [](std::uint8_t b) { return b == 0; };
     if (where.headClusters != 0 && where.clusterBytes >= kZeroEnd) {
         std::vector<std::uint8_t> head(std::size_t{where.headClusters} * where.clusterBytes);
@@ -722,16 +723,48 @@ void ConditionBuilder::Decide(WriteOrder& order) {
             unclaimed.emplace_back(deleted_[i].written.headSector, i);
     }
     std::sort(unclaimed.begin(), unclaimed.end());
-    for (const auto& [sector, i] : unclaimed) {
-        const bool stopped = Stopped();
-        if (!stopped && !WrittenOver(deleted_[i])) continue;
-        // No record lists another holder, yet its clusters were written again: a file
-        // written there and deleted in turn, whose record was then given to another.
-        EntryCondition decided;
-        decided.unknownCause = stopped ? UnknownCause::kNotComputed : UnknownCause::kWrittenAgain;
-        decided.dataClusters = 0;
-        for (const Extent& run : deleted_[i].runs) decided.dataClusters += run.end - run.start;
-        SetCondition(deleted_[i].number, decided);
+    LookAtUnclaimed(unclaimed);
+}
+
+// The bytes of files no record takes clusters from, read in sweeps over the drive: each
+// sweep reads the heads and tails of a group of them (in the order of their place, up to
+// kSweepBytes wanted) in disk order, small gaps read through, so that thousands of
+// deleted files cost a few passes of the head rather than two jumps each.
+void ConditionBuilder::LookAtUnclaimed(
+    const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed) {
+    constexpr std::uint64_t kSweepBytes = 64u << 20;
+    for (std::size_t first = 0; first < unclaimed.size();) {
+        std::vector<RequestRecorder::Request> requests;
+        std::uint64_t wanted = 0;
+        std::size_t last = first;
+        for (; last < unclaimed.size() && (last == first || wanted < kSweepBytes); ++last) {
+            const DeletedFile& file = deleted_[unclaimed[last].second];
+            if (&engine_.SourceOf(file.number) != &engine_.source()) continue;
+            const WrittenData& where = file.written;
+            const std::uint64_t head = std::uint64_t{where.headClusters} * where.clusterBytes;
+            if (head != 0) requests.push_back({where.headSector, head});
+            if (where.tailSector)
+                requests.push_back({*where.tailSector, std::uint64_t{where.tailSectors} * 512});
+            wanted += head + std::uint64_t{where.tailSectors} * 512;
+        }
+        ReadAheadSource ahead(engine_.source());
+        if (!Stopped()) ahead.Fill(std::move(requests), stop_);
+        for (std::size_t u = first; u < last; ++u) {
+            const std::uint32_t i = unclaimed[u].second;
+            const bool stopped = Stopped();
+            SectorSource& own = engine_.SourceOf(deleted_[i].number);
+            SectorSource& source = &own == &engine_.source() ? ahead : own;
+            if (!stopped && !WrittenOver(deleted_[i], source)) continue;
+            // No record lists another holder, yet its clusters were written again: a file
+            // written there and deleted in turn, whose record was then given to another.
+            EntryCondition decided;
+            decided.unknownCause =
+                stopped ? UnknownCause::kNotComputed : UnknownCause::kWrittenAgain;
+            decided.dataClusters = 0;
+            for (const Extent& run : deleted_[i].runs) decided.dataClusters += run.end - run.start;
+            SetCondition(deleted_[i].number, decided);
+        }
+        first = last;
     }
 }
 
