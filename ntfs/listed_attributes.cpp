@@ -1,5 +1,6 @@
 #include "ntfs/listed_attributes.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -17,10 +18,16 @@ std::vector<FileName> ListedNames(const std::vector<AttributeListEntry>& list,
                                   ExtensionRecords& records) {
     std::vector<FileName> names;
     std::optional<FileName> dos;
+    std::vector<std::uint64_t> recordsLooked;
     std::size_t looked = 0;
     for (const AttributeListEntry& entry : list) {
         if (entry.type != at::kFileName) continue;
         if (++looked > kMaxListedNames) break;
+        const std::uint64_t number = entry.recordNumber();
+        if (std::find(recordsLooked.begin(), recordsLooked.end(), number) == recordsLooked.end()) {
+            if (recordsLooked.size() == kMaxListedNameRecords) continue;
+            recordsLooked.push_back(number);
+        }
         const auto attribute = records.FindExtent(
             {entry.recordNumber(), entry.attributeId, entry.startVcn}, at::kFileName, {});
         if (!attribute || !attribute->isResident()) continue;

@@ -556,7 +556,10 @@ void NormalScan::Run(Notifier& notifier) {
 // read, so a name that survives only in an index is not listed.
 void NormalScan::RunOnePass() {
     ReadMft();
-    CatalogueWaitingRecords();
+    // A scan cut short keeps the entries it made in order: those that waited are left out.
+    if (!state_.StopRequested()) CatalogueWaitingRecords();
+    std::vector<NamedRecord>().swap(waiting_);
+    state_.recordCache.Clear();
     state_.counters.unreadableRecords = static_cast<std::uint32_t>(unreadableRecords_.size());
     ShowScanCounters(progress_, state_.counters);
 }
