@@ -732,7 +732,7 @@ void ConditionBuilder::Decide(WriteOrder& order) {
 // deleted files cost a few passes of the head rather than two jumps each.
 void ConditionBuilder::LookAtUnclaimed(
     const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed) {
-    constexpr std::uint64_t kSweepBytes = 64u << 20;
+    constexpr std::uint64_t kSweepBytes = 16u << 20;
     for (std::size_t first = 0; first < unclaimed.size();) {
         std::vector<RequestRecorder::Request> requests;
         std::uint64_t wanted = 0;
