@@ -26,6 +26,8 @@ namespace tarvik {
 namespace {
 
 constexpr std::uint32_t kMftRecord = 0;
+// Records below this are the volume's own, in use without a name on a healthy volume.
+constexpr std::uint64_t kFirstUserRecord = 24;
 constexpr std::uint16_t kInUseFlag = 0x01;
 
 std::uint32_t Low32(std::uint64_t value) {
@@ -81,6 +83,10 @@ class NormalScan {
     void CatalogueLink(std::uint64_t k, const InspectedRecord& record, const std::string& name,
                        std::uint32_t parent, std::uint16_t parentSequence);
     void CatalogueWaitingRecords();
+    void NoteDamaged(std::uint64_t k) {
+        if (!readIndexes_ && k >= kFirstUserRecord && k <= UINT32_MAX) damaged_.push_back(Low32(k));
+    }
+    void CatalogueDamagedFromIndexes();
     void TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes, std::uint64_t k);
     void ReadIndexBlocksAhead();
     std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
@@ -127,6 +133,9 @@ class NormalScan {
     // facts are not known yet), or one with an attribute list (its extension records may
     // lie further on). Few on most volumes.
     std::vector<NamedRecord> waiting_;
+    // Records in use that could not be read or decoded, in number order: the one pass
+    // looks for their names in the folders' indexes (the only place left that has them).
+    std::vector<std::uint32_t> damaged_;
 };
 
 // The MFT is read once, front to back in large requests. Folder and extension records
@@ -150,26 +159,35 @@ void NormalScan::ReadMft() {
         }
         const std::uint64_t k = number.value();
         if (phase.At(k) && !readIndexes_) ShowScanCounters(progress_, state_.counters);
-        if (!readable) {
-            unreadableRecords_.push_back(k);
-            continue;
-        }
         // A record the MFT's bitmap calls free is not in use, whatever its header says.
         const bool listedInUse = !state_.mftBitmap || state_.mftBitmap->InUse(k);
-        // Extension records are kept as stored for the attribute lists that name them,
-        // and folders for the walks over their indexes.
+        if (!readable) {
+            unreadableRecords_.push_back(k);
+            if (listedInUse) NoteDamaged(k);
+            continue;
+        }
         if (const auto header = FileRecordHeader::Parse(ByteView(bytes));
-            header && k <= UINT32_MAX &&
-            (header->isExtension() || (readIndexes_ && header->isDirectory()))) {
-            state_.recordCache.Keep(Low32(k), bytes);
+            header && k <= UINT32_MAX) {
+            // Extension records are kept as stored for the attribute lists that name them,
+            // and folders for the walks over their indexes.
+            if (header->isExtension() || (readIndexes_ && header->isDirectory()))
+                state_.recordCache.Keep(Low32(k), bytes);
             if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
                 folderRecords_.push_back(Low32(k));
         }
-        if (!PrepareFileRecord(bytes)) continue;
+        if (!PrepareFileRecord(bytes)) {
+            if (listedInUse) NoteDamaged(k);
+            continue;
+        }
         if (state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
         auto record = InspectPreparedRecord(bytes);
-        if (!record) continue;
+        if (!record) {
+            if (listedInUse) NoteDamaged(k);
+            continue;
+        }
         if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
+        // In use, yet no name could be decoded: its attributes are damaged.
+        if (record->inUse() && record->isBase && !record->name) NoteDamaged(k);
         TakeRecord(k, bytes, std::move(*record));
     }
     if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
@@ -560,8 +578,28 @@ void NormalScan::RunOnePass() {
     if (!state_.StopRequested()) CatalogueWaitingRecords();
     std::vector<NamedRecord>().swap(waiting_);
     state_.recordCache.Clear();
+    if (!state_.StopRequested()) CatalogueDamagedFromIndexes();
     state_.counters.unreadableRecords = static_cast<std::uint32_t>(unreadableRecords_.size());
     ShowScanCounters(progress_, state_.counters);
+}
+
+// A file in use whose record is damaged is still named in its folder's index: when the
+// pass met such records, every folder's index is read for them (only then: a healthy
+// volume costs no read past the MFT), and each is listed once from its index entry, with
+// the entry's figures and nothing recoverable.
+void NormalScan::CatalogueDamagedFromIndexes() {
+    if (damaged_.empty()) return;
+    reached_.Cover(state_.mftMap.recordCount());
+    for (const std::uint32_t folder : folderRecords_) {
+        if (state_.StopRequested()) break;
+        ReadDirectoryIndex(state_, folder, [this](const IndexedName& entry) {
+            if (!std::binary_search(damaged_.begin(), damaged_.end(), entry.number) ||
+                reached_.Contains(entry.number))
+                return;
+            CatalogueIndexEntry(entry);
+        });
+    }
+    std::vector<std::uint32_t>().swap(damaged_);
 }
 
 // The deeper scan: the folder tree walked from the root through every folder's index,
