@@ -28,7 +28,7 @@ part="$image.partition"
 
 model() {  # TRACE: "reads jumps bytes modelled_seconds"
   awk '{ if (NR == 1 || $1 != last) jumps++; bytes += $2; last = $1 + $2; reads++ }
-       END { printf "%d %d %d %.3f\n", reads, jumps, bytes, bytes / 150e6 + jumps * 0.008 }' "$1"
+       END { printf "%d %d %.0f %.3f\n", reads, jumps, bytes, bytes / 150e6 + jumps * 0.008 }' "$1"
 }
 in_order() { awk -v b="$1" 'BEGIN { printf "%.3f", b / 150e6 + 0.008 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
@@ -100,7 +100,7 @@ read -r recover_wall _ <"$work/recover.time"
 # What it must read: the MFT, and the clusters of every file too large to live in its
 # record (files of up to 700 bytes are taken as resident: they are read with the MFT).
 data_bytes=$(find "$work/out" -type f -printf '%s\n' |
-  awk '$1 > 700 { total += int(($1 + 4095) / 4096) * 4096 } END { printf "%d", total }')
+  awk '$1 > 700 { total += int(($1 + 4095) / 4096) * 4096 } END { printf "%.0f", total }')
 must=$((data_bytes + mft_bytes))
 echo "recover --all: $reads reads, $jumps jumps, $((bytes >> 20)) MiB read, must read" \
   "$((must >> 20)) MiB: $(ratio "$bytes" "$must")x (target <= 1.05x); wall $recover_wall s"
