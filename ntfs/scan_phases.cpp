@@ -186,8 +186,10 @@ void NormalScan::ReadMft() {
             continue;
         }
         if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
-        // In use, yet no name could be decoded: its attributes are damaged.
-        if (record->inUse() && record->isBase && !record->name) NoteDamaged(k);
+        // In use, yet no name could be decoded: its attributes are damaged (unless its
+        // names lie in extension records, looked at after the pass).
+        if (record->inUse() && record->isBase && !record->name && !record->hasAttributeList)
+            NoteDamaged(k);
         TakeRecord(k, bytes, std::move(*record));
     }
     if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
@@ -235,7 +237,11 @@ void NormalScan::CatalogueWaitingRecords() {
             NoteFacts(k, ByteView(waiting.bytes), waiting.record);
             RecordBuffer().swap(waiting.bytes);
         }
-        if (waiting.record.name) CatalogueNamedRecord(k, waiting.record);
+        if (waiting.record.name) {
+            CatalogueNamedRecord(k, waiting.record);
+        } else if (waiting.record.inUse()) {
+            NoteDamaged(k);
+        }
     }
     std::vector<NamedRecord>().swap(waiting_);
     state_.recordCache.Clear();
@@ -589,6 +595,7 @@ void NormalScan::RunOnePass() {
 // the entry's figures and nothing recoverable.
 void NormalScan::CatalogueDamagedFromIndexes() {
     if (damaged_.empty()) return;
+    std::sort(damaged_.begin(), damaged_.end());
     reached_.Cover(state_.mftMap.recordCount());
     for (const std::uint32_t folder : folderRecords_) {
         if (state_.StopRequested()) break;
