@@ -4,18 +4,61 @@
 
 namespace tarvik {
 
+namespace {
+
+constexpr std::uint64_t kDeletedFlag = 1;
+constexpr std::uint64_t kMadeUpFlag = 2;
+constexpr std::uint64_t kMadeUpSecondFlag = 4;
+constexpr std::uint64_t kCompressedFlag = 8;
+
+std::uint64_t FlagsOf(const CatalogueEntry& entry) {
+    return (entry.deleted != 0 ? kDeletedFlag : 0) | (entry.madeUp != 0 ? kMadeUpFlag : 0) |
+           (entry.madeUpSecond != 0 ? kMadeUpSecondFlag : 0) |
+           (entry.compressed != 0 ? kCompressedFlag : 0);
+}
+
+}  // namespace
+
 Catalogue::Catalogue(std::size_t capacity) : capacity_(std::min(capacity, kMaxCapacity)) {}
 
 bool Catalogue::Append(const CatalogueEntry& entry) {
-    if (Full()) {
+    std::uint64_t reference = 0;
+    // A name store out of room (a terabyte of names) refuses as a full catalogue does.
+    if (Full() || !names_.Add(entry.Name(), reference)) {
         ++refused_;
         return false;
     }
     const auto position = static_cast<std::uint32_t>(entries_.size());
-    entries_.push_back(entry);
+    const std::uint64_t word = reference | (std::uint64_t{entry.Name().size()} << kLengthShift) |
+                               (FlagsOf(entry) << kFlagShift) |
+                               (std::uint64_t{entry.attribute} << kAttributeShift);
+    entries_.push_back({entry.creationTime, entry.size, entry.parent, entry.number, word});
     byNumber_.Add(entry.number, position);
     byParent_.Add(entry.parent, position);
     return true;
+}
+
+CatalogueEntry Catalogue::At(std::size_t index) const {
+    const Stored& stored = entries_[index];
+    const std::uint64_t flags = stored.word >> kFlagShift;
+    CatalogueEntry entry;
+    entry.attribute = static_cast<std::uint8_t>(stored.word >> kAttributeShift);
+    entry.creationTime = stored.creationTime;
+    entry.size = stored.size;
+    entry.parent = stored.parent;
+    entry.number = stored.number;
+    entry.deleted = (flags & kDeletedFlag) != 0 ? 1 : 0;
+    entry.madeUp = (flags & kMadeUpFlag) != 0 ? 1 : 0;
+    entry.madeUpSecond = (flags & kMadeUpSecondFlag) != 0 ? 1 : 0;
+    entry.compressed = (flags & kCompressedFlag) != 0 ? 1 : 0;
+    entry.storedName_ = NameAt(index);
+    entry.stored_ = true;
+    return entry;
+}
+
+bool Catalogue::IsDirectoryAt(std::size_t index) const {
+    const auto attribute = static_cast<std::uint8_t>(entries_[index].word >> kAttributeShift);
+    return (attribute & kAttributeDirectory) != 0;
 }
 
 void Catalogue::SetCapacity(std::size_t capacity) {
@@ -35,18 +78,14 @@ std::optional<std::size_t> Catalogue::FirstWithNumber(std::uint32_t number) cons
     return found.front();
 }
 
-bool Catalogue::SetCheckState(std::size_t index, std::int32_t state) {
-    if (index >= entries_.size()) return false;
-    entries_[index].checkState = state;
-    return true;
-}
-
-void Catalogue::SetAllCheckStates(std::int32_t state) {
-    for (CatalogueEntry& entry : entries_) entry.checkState = state;
+std::size_t Catalogue::MemoryBytes() const {
+    return entries_.capacity() * sizeof(Stored) + names_.BlockBytes() + byNumber_.MemoryBytes() +
+           byParent_.MemoryBytes();
 }
 
 void Catalogue::Clear() {
     entries_.clear();
+    names_.Clear();
     byNumber_.Clear();
     byParent_.Clear();
     refused_ = 0;

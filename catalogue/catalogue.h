@@ -4,18 +4,69 @@
 // twice, a made-up folder sharing a real record's number), so every lookup answers in
 // stored order and "the" entry with a number is the first one.
 //
+// Each entry is kept in 32 bytes: the two 64-bit numbers, the two 32-bit numbers, and one
+// word holding the name's place in the name store, its length, the flags and the
+// attribute byte. Names lie back to back in the store. Once appended, an entry does not
+// change: check marks belong to whoever shows them (session/check_tree.h).
+//
 // The lookups by own number and by parent number are kept as indexes built while the
 // entries are appended, so they cost no walk of the catalogue.
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
-#include <span>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue_entry.h"
+#include "catalogue/name_store.h"
 #include "catalogue/number_index.h"
 
 namespace tarvik {
+
+class Catalogue;
+
+// Every entry of a catalogue in stored order, each read as a CatalogueEntry value.
+class EntryRange {
+  public:
+    class Iterator {
+      public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = CatalogueEntry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = CatalogueEntry;
+
+        Iterator() = default;
+        CatalogueEntry operator*() const;
+        Iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        Iterator operator++(int) {
+            Iterator before = *this;
+            ++at_;
+            return before;
+        }
+        friend bool operator==(const Iterator& a, const Iterator& b) { return a.at_ == b.at_; }
+
+      private:
+        friend class EntryRange;
+        Iterator(const Catalogue* catalogue, std::size_t at) : catalogue_(catalogue), at_(at) {}
+        const Catalogue* catalogue_ = nullptr;
+        std::size_t at_ = 0;
+    };
+
+    explicit EntryRange(const Catalogue& catalogue) : catalogue_(&catalogue) {}
+    Iterator begin() const { return Iterator(catalogue_, 0); }
+    Iterator end() const;
+    std::size_t size() const;
+    bool empty() const { return size() == 0; }
+    CatalogueEntry operator[](std::size_t index) const;
+
+  private:
+    const Catalogue* catalogue_;
+};
 
 class Catalogue {
   public:
@@ -23,6 +74,11 @@ class Catalogue {
     static constexpr std::size_t kMaxCapacity = 0xFFFFFFFE;
 
     explicit Catalogue(std::size_t capacity = kMaxCapacity);
+    // The names of entries read from a catalogue point into it: it is not copied.
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+    Catalogue(Catalogue&&) = default;
+    Catalogue& operator=(Catalogue&&) = default;
 
     // Copies the entry to the end. A full catalogue refuses the entry, writes nothing
     // and counts it in RefusedCount(); the result says which happened.
@@ -40,9 +96,16 @@ class Catalogue {
     // Entries refused by Append because the catalogue was full, since the last Clear.
     std::size_t RefusedCount() const { return refused_; }
 
-    // Precondition: index < Count().
-    const CatalogueEntry& At(std::size_t index) const { return entries_[index]; }
-    std::span<const CatalogueEntry> Entries() const { return entries_; }
+    // Precondition: index < Count(). The value's name points into the catalogue.
+    CatalogueEntry At(std::size_t index) const;
+    // The name alone, without building the entry. Precondition: index < Count().
+    std::string_view NameAt(std::size_t index) const {
+        const Stored& stored = entries_[index];
+        return names_.Name(stored.word & kNameReferenceMask, NameLength(stored.word));
+    }
+    std::uint32_t NumberAt(std::size_t index) const { return entries_[index].number; }
+    bool IsDirectoryAt(std::size_t index) const;
+    EntryRange Entries() const { return EntryRange(*this); }
 
     // The first entry in stored order whose own number is `number`.
     std::optional<std::size_t> FirstWithNumber(std::uint32_t number) const;
@@ -51,20 +114,48 @@ class Catalogue {
     // Every entry whose parent number is `parent`, files and folders, in stored order.
     IndexRange ChildrenOf(std::uint32_t parent) const { return byParent_.Find(parent); }
 
-    // Check marks are the one part of an entry written after cataloguing; they do not
-    // touch the indexes. Returns false (and writes nothing) for an index out of range.
-    bool SetCheckState(std::size_t index, std::int32_t state);
-    void SetAllCheckStates(std::int32_t state);
+    // The bytes the entries, their names and their indexes take, set aside or used.
+    std::size_t MemoryBytes() const;
 
     // Empties the catalogue and its indexes; the capacity stays.
     void Clear();
 
   private:
+    // word: bits 0-39 the name's reference, 40-49 its length, 50-53 the flags, 56-63
+    // the attribute byte.
+    struct Stored {
+        std::uint64_t creationTime;
+        std::uint64_t size;
+        std::uint32_t parent;
+        std::uint32_t number;
+        std::uint64_t word;
+    };
+    static_assert(sizeof(Stored) == 32);
+    static constexpr std::uint64_t kNameReferenceMask = (std::uint64_t{1} << 40) - 1;
+    static constexpr int kLengthShift = 40;
+    static constexpr int kFlagShift = 50;
+    static constexpr int kAttributeShift = 56;
+    static std::size_t NameLength(std::uint64_t word) { return (word >> kLengthShift) & 0x3FF; }
+
     std::size_t capacity_;
     std::size_t refused_ = 0;
-    std::vector<CatalogueEntry> entries_;
+    std::vector<Stored> entries_;
+    NameStore names_;
     NumberIndex byNumber_;
     NumberIndex byParent_;
 };
+
+inline CatalogueEntry EntryRange::Iterator::operator*() const {
+    return catalogue_->At(at_);
+}
+inline EntryRange::Iterator EntryRange::end() const {
+    return Iterator(catalogue_, catalogue_->Count());
+}
+inline std::size_t EntryRange::size() const {
+    return catalogue_->Count();
+}
+inline CatalogueEntry EntryRange::operator[](std::size_t index) const {
+    return catalogue_->At(index);
+}
 
 }  // namespace tarvik

@@ -28,12 +28,11 @@ FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress)
     }
 
     table.folders_.reserve(directories);
-    const std::span<const CatalogueEntry> entries = catalogue.Entries();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].IsDirectory()) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (catalogue.IsDirectoryAt(i)) {
             const auto position = static_cast<std::uint32_t>(i);
             table.folders_.push_back(position);
-            table.byParent_.Add(entries[i].parent, position);
+            table.byParent_.Add(catalogue.At(i).parent, position);
         }
         ++passed;
         Report(progress, passed, passed == 2 * count);

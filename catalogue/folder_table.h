@@ -2,11 +2,9 @@
 // The folders of a catalogue, in catalogue order, as the housekeeping phase gathers
 // them for the folder tree.
 //
-// The table holds positions into the catalogue, not copies of the entries: a check mark
-// the tree writes for a folder then lands in the catalogue entry itself, the one the
-// file list shows and the recovery writer reads, and there is no second copy to keep in
-// step. Positions stay valid when the catalogue grows; the table must be rebuilt when
-// the catalogue is cleared or replaced.
+// The table holds positions into the catalogue, not copies of the entries, so there is
+// no second copy to keep in step. Positions stay valid when the catalogue grows; the
+// table must be rebuilt when the catalogue is cleared or replaced.
 #include <cstddef>
 #include <cstdint>
 #include <span>

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <numeric>
+#include <utility>
 
 namespace tarvik {
 
@@ -103,6 +104,14 @@ IndexRange NumberIndex::Find(std::uint32_t number) const {
     }
     if (chain == nullptr || chain->count == 0) return IndexRange();
     return IndexRange(&links_, chain->head, chain->tail, chain->count);
+}
+
+std::size_t NumberIndex::MemoryBytes() const {
+    constexpr std::size_t kNodeOverhead = 2 * sizeof(void*);
+    return dense_.capacity() * sizeof(Chain) +
+           (links_.next.capacity() + links_.positions.capacity()) * sizeof(std::uint32_t) +
+           sparse_.size() * (sizeof(std::pair<const std::uint32_t, Chain>) + kNodeOverhead) +
+           sparse_.bucket_count() * sizeof(void*);
 }
 
 void NumberIndex::Clear() {

@@ -88,6 +88,8 @@ class NumberIndex {
     IndexRange Find(std::uint32_t number) const;
     // Room for this many positions set aside at once.
     void Reserve(std::size_t positions) { links_.next.reserve(positions); }
+    // About what the index takes: its tables set aside, and each hash entry with its node.
+    std::size_t MemoryBytes() const;
     void Clear();
 
   private:

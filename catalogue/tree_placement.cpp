@@ -67,12 +67,12 @@ class Placer {
         if (placed_[index]) return;
         const std::uint32_t depth = top.depth + 1;
         const std::uint32_t position = Place(index, depth, top.position, false);
-        Open(catalogue_.At(index).number, depth, position);  // may move `top`
+        Open(catalogue_.NumberAt(index), depth, position);  // may move `top`
     }
 
     void PlaceFiles(const OpenFolder& folder) {
         for (const std::size_t index : catalogue_.ChildrenOf(folder.number)) {
-            if (!catalogue_.At(index).IsDirectory() && !placed_[index]) {
+            if (!catalogue_.IsDirectoryAt(index) && !placed_[index]) {
                 Place(index, folder.depth + 1, folder.position, false);
             }
         }
@@ -114,7 +114,7 @@ std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry
     std::string path(placed[position].unplaced ? kListingUnplacedName : kListingRootName);
     for (auto p = chain.rbegin(); p != chain.rend(); ++p) {
         path += '/';
-        AppendEscaped(path, catalogue.At(placed[*p].catalogueIndex).Name());
+        AppendEscaped(path, catalogue.NameAt(placed[*p].catalogueIndex));
     }
     return path;
 }
@@ -131,7 +131,7 @@ std::string ShownPlacedPath(const Catalogue& catalogue, const std::vector<Placed
     std::size_t bytes = 0;
     auto p = static_cast<std::uint32_t>(position);
     for (; p != kNoFolder; p = placed[p].folder) {
-        std::string name = EscapeListingName(catalogue.At(placed[p].catalogueIndex).Name());
+        std::string name = EscapeListingName(catalogue.NameAt(placed[p].catalogueIndex));
         bytes += name.size() + 1;
         if (bytes > kMaxShownPathBytes && !names.empty()) break;
         names.push_back(std::move(name));

@@ -17,11 +17,12 @@ inline constexpr int kExitIncomplete = 3;
 
 // The options every command that reads a drive shares.
 struct DriveOptions {
-    std::string disk;                  // --disk PATH
-    std::optional<std::size_t> drive;  // --drive N, from 1
-    bool search = false;               // --search
-    bool advance = false;              // --advance
-    bool deep = false;                 // --deep
+    std::string disk;                   // --disk PATH
+    std::optional<std::size_t> drive;   // --drive N, from 1
+    bool search = false;                // --search
+    bool advance = false;               // --advance
+    bool deep = false;                  // --deep
+    std::optional<std::size_t> shadow;  // --shadow K: the drive's shadow copy K, from 1
 };
 
 struct RecoverOptions {
@@ -35,6 +36,7 @@ struct RecoverOptions {
     std::string condition = "any";  // --condition intact|partial|any
     std::string report;             // --report FILE
     bool forceDestination = false;  // --force-destination
+    bool allVersions = false;       // --all-versions
 };
 
 }  // namespace tarvik::cli

@@ -78,6 +78,11 @@ int RunDrivesCommand(const DriveOptions& options) {
                          "its last %llu sectors are missing, and files there are partly "
                          "unreadable\n",
                          row + 1, static_cast<unsigned long long>(missing));
+        std::string problem;
+        for (const ShadowCopySummary& copy : session.ShadowCopies(row, &problem))
+            std::printf("%s\n", copy.label.c_str());
+        if (!problem.empty())
+            std::fprintf(stderr, "tarvik-cli: Logical Drive %zu: %s\n", row + 1, problem.c_str());
     }
     return FinishOutput(kExitOk);
 }

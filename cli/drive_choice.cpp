@@ -88,7 +88,10 @@ std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession&
             " --disk " +
             options.disk + "`, or try --search");
     }
-    if (session.OpenDrive(row, notifier) != DriveOpening::kOpened) return kExitFailure;
+    const DriveOpening opening = options.shadow
+                                     ? session.OpenShadowCopy(row, *options.shadow, notifier)
+                                     : session.OpenDrive(row, notifier);
+    if (opening != DriveOpening::kOpened) return kExitFailure;
 
     TerminalProgress progress;
     progress.SetHeadlineSlot(kSlotPhase);

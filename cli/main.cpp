@@ -43,6 +43,12 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
                          "walk every folder's index too, for names that only a stale "
                          "index entry still holds (slower: index blocks lie all over the "
                          "disk)");
+        command
+            .add_option("--shadow", options.shadow,
+                        "read the drive's Volume Shadow Copy K as `drives` lists it: the "
+                        "volume as it was when the copy was made")
+            ->check(CLI::PositiveNumber)
+            ->option_text("K");
     }
 }
 
@@ -75,7 +81,8 @@ int main(int argc, char** argv) {
         app.add_subcommand("drives",
                            "list the logical drives of a disk: number, file system, start sector, "
                            "sectors, size, and whether the boot sector validates as NTFS "
-                           "(valid/invalid)");
+                           "(valid/invalid); under an NTFS drive, a line per Volume Shadow "
+                           "Copy with its creation time");
     AddDriveOptions(*drivesCommand, drivesOptions, false);
 
     DriveOptions scanOptions;
@@ -137,6 +144,11 @@ int main(int argc, char** argv) {
                      "sectors")
         ->option_text("FILE");
 
+    recoverCommand->add_flag(
+        "--all-versions", recoverOptions.allVersions,
+        "also write every other version of the chosen files that the drive's shadow copies "
+        "hold, beside the live file: \"report (shadow 2013-12-03 0637).docx\"; the report's "
+        "SOURCE column names where each file was read from");
     recoverCommand->add_flag("--force-destination", recoverOptions.forceDestination,
                              "write into --out (and --report) even when their file system keeps "
                              "its data where it cannot be told apart from the disk being read "

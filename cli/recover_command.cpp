@@ -34,7 +34,7 @@ std::unique_ptr<FileFilter> BuildFilter(const RecoverOptions& options, std::stri
     return filter;
 }
 
-bool Chosen(const CatalogueEntry& entry, RecoveryMode mode) {
+bool Chosen(const CatalogueEntry& entry, bool checked, RecoveryMode mode) {
     if (entry.IsDirectory()) return false;
     switch (mode) {
         case RecoveryMode::kAll:
@@ -42,7 +42,7 @@ bool Chosen(const CatalogueEntry& entry, RecoveryMode mode) {
         case RecoveryMode::kDeleted:
             return entry.IsDeleted();
         case RecoveryMode::kSelected:
-            return entry.checkState == kCheckChecked;
+            return checked;
     }
     return false;
 }
@@ -53,7 +53,9 @@ std::uint64_t ChosenBytes(const RecoverySession& session, RecoveryMode mode) {
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
-        if (Chosen(entry, mode) && FilterPasses(entry.Name(), session.GetFileFilter()))
+        const bool checked =
+            mode == RecoveryMode::kSelected && session.Checks().Marks().IsChecked(i);
+        if (Chosen(entry, checked, mode) && FilterPasses(entry.Name(), session.GetFileFilter()))
             total += entry.size;
     }
     return total;
@@ -105,6 +107,10 @@ bool WrittenWithoutBytes(const RecoveryResult& r, std::uint64_t chosenBytes) {
 int RunRecoverCommand(const RecoverOptions& options) {
     if (int(options.all) + int(options.deleted) + int(!options.select.empty()) != 1)
         return UsageError("recover needs exactly one of --all, --deleted, --select TREEPATH...");
+    if (options.allVersions && options.drive.shadow)
+        return UsageError(
+            "--all-versions writes the versions of the live volume's files; "
+            "it cannot be given with --shadow");
     std::string patternError;
     std::unique_ptr<FileFilter> filter = BuildFilter(options, patternError);
     if (!patternError.empty()) return UsageError(patternError);
@@ -152,6 +158,14 @@ int RunRecoverCommand(const RecoverOptions& options) {
         session.Recover(options.out, mode, choice, progress, notifier, stop.flag());
     progress.Finish();
     if (result.refused || !result.rootCreated) return kExitFailure;
+    VersionsResult versions;
+    if (options.allVersions && !result.stopped) {
+        TerminalProgress versionProgress;
+        versionProgress.SetHeadlineSlot(kSlotPhase);
+        versions =
+            session.RecoverVersions(options.out, mode, versionProgress, notifier, stop.flag());
+        versionProgress.Finish();
+    }
     std::string reportError;
     if (choice.keepReport) reportError = session.LastReport().Save(options.report);
     // Not announced as written: the files there are empty shells.
@@ -176,6 +190,10 @@ int RunRecoverCommand(const RecoverOptions& options) {
         std::printf("Unreadable files, not written: %llu; partly unreadable files: %llu\n",
                     static_cast<unsigned long long>(result.filesUnreadable),
                     static_cast<unsigned long long>(result.filesPartlyUnreadable));
+    if (options.allVersions)
+        std::printf("Older versions from shadow copies: written %llu, %llu bytes\n",
+                    static_cast<unsigned long long>(versions.versionsWritten),
+                    static_cast<unsigned long long>(versions.bytesWritten));
     if (choice.condition != ConditionChoice::kAny)
         std::printf("Skipped %llu files by condition (%s)\n",
                     static_cast<unsigned long long>(result.skippedCondition),
@@ -185,7 +203,7 @@ int RunRecoverCommand(const RecoverOptions& options) {
     if (!reportError.empty())
         return Fail("the report could not be saved to " + options.report + ": " + reportError);
     // The file a stop cut short has been removed; what was written before it is whole.
-    if (result.stopped) return ReportInterrupted();
+    if (result.stopped || versions.stopped) return ReportInterrupted();
     if (result.filesWritten == 0)
         return Fail("nothing written: " + NothingWrittenReason(result, mode));
 
@@ -200,6 +218,14 @@ int RunRecoverCommand(const RecoverOptions& options) {
         return Fail(std::to_string(result.creationFailures) +
                     " folders could not be created (see the messages above); nothing inside "
                     "them was written");
+    }
+    if (versions.copiesSkipped != 0 || versions.versionsNotMoved != 0) {
+        std::fprintf(stderr,
+                     "tarvik-cli: recovered in part: %llu shadow copies could not be read, %llu "
+                     "versions were left in their copy's folder (see the messages above)\n",
+                     static_cast<unsigned long long>(versions.copiesSkipped),
+                     static_cast<unsigned long long>(versions.versionsNotMoved));
+        return kExitIncomplete;
     }
     if (result.filesUnreadable != 0 || result.filesPartlyUnreadable != 0 ||
         result.unreadableSectors != 0) {

@@ -17,3 +17,22 @@ foreach(lib IN ITEMS libewf libvhdi libvmdk libqcow)
   endif()
 endforeach()
 message(STATUS "Image formats through: ${TARVIK_IMAGE_FORMATS}")
+
+# The Volume Shadow Copies inside an NTFS volume, read through libvshadow over a libbfio
+# handle of our own (Debian: libvshadow-dev, libbfio-dev). Without them a volume's shadow
+# copies are reported with a message naming the package, and not read.
+option(TARVIK_WITH_LIBVSHADOW "Read Volume Shadow Copies through libvshadow" ON)
+if(TARVIK_WITH_LIBVSHADOW AND PKG_CONFIG_FOUND)
+  pkg_check_modules(TARVIK_LIBVSHADOW QUIET IMPORTED_TARGET libvshadow libbfio)
+  if(TARVIK_LIBVSHADOW_FOUND)
+    target_link_libraries(tarvik_core PUBLIC PkgConfig::TARVIK_LIBVSHADOW)
+    # Only the store's reader asks: the rest of the core builds the same either way.
+    set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/disk/shadow_copy_store.cpp
+                                PROPERTIES COMPILE_DEFINITIONS TARVIK_HAVE_LIBVSHADOW)
+  endif()
+endif()
+if(TARVIK_LIBVSHADOW_FOUND)
+  message(STATUS "Volume Shadow Copies through: libvshadow")
+else()
+  message(STATUS "Volume Shadow Copies: not read (install libvshadow-dev and libbfio-dev)")
+endif()

@@ -8,7 +8,7 @@
 
 namespace tarvik {
 
-// The catalogue's name field holds at most this many bytes (and Linux file names too).
+// The longest file name Linux file systems take, in bytes.
 inline constexpr std::size_t kMaxNameBytes = 255;
 
 // Decodes UTF-16LE bytes to UTF-8. Surrogate pairs become one 4-byte character; an
@@ -24,9 +24,10 @@ std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes = kMax
 // for a stem and the name does not begin with it) is kept, so "photo.jpeg" stays a JPEG.
 std::string ShortenName(std::string_view utf8, std::size_t maxBytes = kMaxNameBytes);
 
-// Both decoding and shortening: a name as the catalogue keeps it.
+// A name as the catalogue keeps it: whole. At most 255 UTF-16 units, so at most 765
+// bytes; whoever writes it to a file system shortens it there.
 inline std::string DecodeName(std::span<const std::uint8_t> utf16le) {
-    return ShortenName(Utf16LeToUtf8(utf16le));
+    return Utf16LeToUtf8(utf16le);
 }
 
 }  // namespace tarvik

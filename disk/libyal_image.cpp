@@ -38,9 +38,11 @@
 #ifdef TARVIK_LEAK_CHECKED
 // The library does not free the buffer it allocates for a chunk it cannot read (one in a
 // missing segment): a leak of the library's own, once per such chunk (EwfImage reads no
-// bad chunk twice), that the leak checker of a sanitized build is told to pass over.
+// bad chunk twice), that the leak checker of a sanitized build is told to pass over. libvshadow
+// does the same with a damaged store block (a shadow copy's source bounds how often).
 extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libewf_chunk_data_initialize\n";
+    return "leak:libewf_chunk_data_initialize\n"
+           "leak:libvshadow_store_block_initialize\n";
 }
 #endif
 #endif

@@ -43,7 +43,7 @@ struct FileName {
     std::uint32_t reparseTag = 0;  // never part of the flags
     std::uint8_t nameLength = 0;   // UTF-16 units
     std::uint8_t nameSpace = 0;
-    std::string name;  // UTF-8, cut on a character boundary to kMaxNameBytes
+    std::string name;  // UTF-8, whole
 
     std::uint32_t parentRecord() const { return static_cast<std::uint32_t>(parentReference); }
     // Only the directory bit counts: the field after the flags is a reparse tag.

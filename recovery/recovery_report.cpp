@@ -36,7 +36,7 @@ std::string Escaped(const std::string& text) {
 std::string RecoveryReport::Text() const {
     std::string text =
         "PATH\tSIZE\tSHA256\tCONDITION\tRECORD\tCREATED\tMODIFIED\tMFT CHANGED\tACCESSED\t"
-        "UNREADABLE SECTORS\n";
+        "UNREADABLE SECTORS\tSOURCE\n";
     for (const ReportRow& row : rows_) {
         text += Escaped(row.path) + '\t' + std::to_string(row.size) + '\t' + row.sha256 + '\t' +
                 row.condition + '\t' + std::to_string(row.record) + '\t' +
@@ -44,7 +44,7 @@ std::string RecoveryReport::Text() const {
                 FormatPreciseTime(row.times.modification) + '\t' +
                 FormatPreciseTime(row.times.recordChange) + '\t' +
                 FormatPreciseTime(row.times.access) + '\t' + std::to_string(row.unreadableSectors) +
-                '\n';
+                '\t' + Escaped(row.source) + '\n';
     }
     return text;
 }

@@ -19,6 +19,8 @@ struct ReportRow {
     std::uint32_t record = 0;
     EntryTimes times;
     std::uint64_t unreadableSectors = 0;
+    // Where the file was read from: "live volume", "shadow copy 2 (...)".
+    std::string source;
 };
 
 class RecoveryReport {
@@ -26,9 +28,15 @@ class RecoveryReport {
     void Add(ReportRow row) { rows_.push_back(std::move(row)); }
     const std::vector<ReportRow>& Rows() const { return rows_; }
     void Clear() { rows_.clear(); }
+    // Names the source of every row that names none yet.
+    void NameSource(const std::string& source) {
+        for (ReportRow& row : rows_)
+            if (row.source.empty()) row.source = source;
+    }
+    std::vector<ReportRow>& EditRows() { return rows_; }
 
     // The header line and one line per row. A tab, line break or backslash in a path is
-    // written as \t, \n, \r or \\ so every row stays one line of ten fields.
+    // written as \t, \n, \r or \\ so every row stays one line of eleven fields.
     std::string Text() const;
     // Writes Text() to `path` (replacing a file there). Empty on success, else why not.
     std::string Save(const std::string& path) const;

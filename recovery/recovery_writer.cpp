@@ -378,15 +378,16 @@ std::uint32_t RecoveryWriter::AddFolder(std::uint32_t parent, const std::string&
     return static_cast<std::uint32_t>(folders_.size() - 1);
 }
 
-bool RecoveryWriter::Wanted(const CatalogueEntry& entry) const {
+bool RecoveryWriter::Wanted(const CatalogueEntry& entry, std::size_t index) const {
     switch (mode_) {
         case RecoveryMode::kAll:
             return true;
         case RecoveryMode::kDeleted:
             return entry.IsDirectory() || entry.IsDeleted();
         case RecoveryMode::kSelected:
-            return entry.checkState == kCheckChecked ||
-                   (entry.IsDirectory() && entry.checkState == kCheckPartly);
+            if (marks_ == nullptr) return false;
+            return marks_->Of(index) == CheckMark::kChecked ||
+                   (entry.IsDirectory() && marks_->Of(index) == CheckMark::kPartly);
     }
     return false;
 }
@@ -412,7 +413,7 @@ bool RecoveryWriter::PlanFiles(FolderLevel& level) {
         const CatalogueEntry& entry = catalogue.At(index);
         if (entry.IsDirectory()) continue;
         if (Stopped()) return false;
-        if (!Wanted(entry)) {
+        if (!Wanted(entry, index)) {
             progress_.SetText(kSlotSavingText, std::string(kFilteringNormalFileText) +
                                                    kElidedFolders + std::string(entry.Name()));
             continue;
@@ -435,7 +436,7 @@ void RecoveryWriter::PlanTree(int rootFd, std::uint32_t rootFolder) {
         }
         const std::size_t entryIndex = level.children[level.nextChild++];
         const CatalogueEntry& entry = catalogue.At(entryIndex);
-        if (!entry.IsDirectory() || !Wanted(entry)) continue;
+        if (!entry.IsDirectory() || !Wanted(entry, entryIndex)) continue;
         if (Stopped()) return;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
         const std::string name = folders_[level.folder].names.Claim(SafeName(entry.Name()));
@@ -511,7 +512,7 @@ void RecoveryWriter::PlanUnplaced(int destinationFd, const std::string& destinat
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
         const std::uint32_t parent = entry.parent;
-        if (!reached.contains(parent) && Wanted(entry)) unplaced.push_back(i);
+        if (!reached.contains(parent) && Wanted(entry, i)) unplaced.push_back(i);
     }
     if (unplaced.empty()) return;
     UniqueFd folderFd(OpenFolder(destinationFd, kUnplacedFolderName));
@@ -849,7 +850,7 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
     // it back moves its access time: it is read before its times are set.
     if (report_ != nullptr && job.sha256.empty())
         job.sha256 = HashWrittenFile(folderFd, job.partName, written);
-    SetFileDate(entry, folderFd, job.partName, path);
+    SetFileDate(entry, job.entry, folderFd, job.partName, path);
     job.written = written;
     finished_.push_back(static_cast<std::size_t>(&job - jobs_.data()));
     finishedBytes_ += written;
@@ -887,13 +888,13 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     row.path = FilePath(job);
     row.size = job.written;
     row.sha256 = std::move(job.sha256);
-    const std::size_t index = IndexOf(entry);
+    const std::size_t index = job.entry;
     const bool known = conditions_ != nullptr && index < conditions_->Count();
     row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
                     : known               ? ConditionWord(conditions_->Condition(index).condition)
                                           : ConditionWord(FileCondition::kUnknown);
     row.record = number;
-    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    if (const EntryTimes* times = TimesOf(index)) row.times = *times;
     row.unreadableSectors = unreadable;
     report_->Add(std::move(row));
 }
@@ -931,18 +932,11 @@ void RecoveryWriter::FileUnreadable(const FileJob& job) {
     row.sha256 = "-";
     row.condition = ConditionWord(FileCondition::kUnreadable);
     row.record = entry.number;
-    if (const EntryTimes* times = TimesOf(entry)) row.times = *times;
+    if (const EntryTimes* times = TimesOf(job.entry)) row.times = *times;
     report_->Add(std::move(row));
 }
 
-std::size_t RecoveryWriter::IndexOf(const CatalogueEntry& entry) const {
-    const Catalogue& catalogue = engine_.catalogue();
-    if (catalogue.Count() == 0) return SIZE_MAX;
-    return static_cast<std::size_t>(&entry - &catalogue.At(0));
-}
-
-const EntryTimes* RecoveryWriter::TimesOf(const CatalogueEntry& entry) const {
-    const std::size_t index = IndexOf(entry);
+const EntryTimes* RecoveryWriter::TimesOf(std::size_t index) const {
     if (conditions_ == nullptr || index >= conditions_->Count()) return nullptr;
     return &conditions_->Times(index);
 }
@@ -978,10 +972,10 @@ void RecoveryWriter::SetRootTimes(int fd) {
 
 // The file's own modification and access times, to the 100 ns NTFS keeps, when its
 // record gave them; else its creation day.
-void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, int folderFd, const std::string& name,
-                                 const std::string& path) {
+void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, std::size_t index, int folderFd,
+                                 const std::string& name, const std::string& path) {
     timespec times[2];
-    const EntryTimes* known = TimesOf(entry);
+    const EntryTimes* known = TimesOf(index);
     if (known != nullptr && known->modification != 0) {
         times[0] = TimeSpecOf(known->access ? known->access : known->modification);
         times[1] = TimeSpecOf(known->modification);

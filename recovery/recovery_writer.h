@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_entry.h"
+#include "catalogue/check_marks.h"
 #include "common/reporting.h"
 #include "disk/sector_source.h"
 #include "recovery/file_condition.h"
@@ -72,6 +73,11 @@ class RecoveryWriter {
     RecoveryResult Run(const std::string& destination, RecoveryMode mode,
                        const std::string& diskPath);
 
+    // The marks a recovery of the checked entries (RecoveryMode::kSelected) writes: checked
+    // entries, and partly checked folders for the way to them. None (the default): nothing
+    // is checked.
+    void SetSelection(const CheckMarks* marks) { marks_ = marks; }
+
     // The file-name filter applied to each file; none (the default) lets every file through.
     void SetFileFilter(const FileFilter* filter) { filter_ = filter; }
 
@@ -110,7 +116,7 @@ class RecoveryWriter {
     void PlanUnplaced(int destinationFd, const std::string& destination);
     std::uint32_t AddFolder(std::uint32_t parent, const std::string& name,
                             std::size_t entry = SIZE_MAX);
-    bool Wanted(const CatalogueEntry& entry) const;
+    bool Wanted(const CatalogueEntry& entry, std::size_t index) const;
 
     // The second pass: files in batches of records read ahead in MFT order.
     void WriteAll(FolderDescriptors& folders);
@@ -138,14 +144,13 @@ class RecoveryWriter {
     std::string FolderPath(std::uint32_t folder) const;
     void FolderFailed(const std::string& path, int error);
     void DestinationIsFull(const std::string& where);
-    void SetFileDate(const CatalogueEntry& entry, int folderFd, const std::string& name,
-                     const std::string& path);
+    void SetFileDate(const CatalogueEntry& entry, std::size_t index, int folderFd,
+                     const std::string& name, const std::string& path);
     // A folder's times, once everything inside it is written.
     void SetFolderTimes(std::size_t entryIndex, int fd);
     // The recovery's top folder stands for the volume's root folder: it takes its times.
     void SetRootTimes(int fd);
-    std::size_t IndexOf(const CatalogueEntry& entry) const;
-    const EntryTimes* TimesOf(const CatalogueEntry& entry) const;
+    const EntryTimes* TimesOf(std::size_t index) const;
     // A stop request, or a destination with no room left.
     bool Stopped() const { return result_.destinationFull || (stop_ != nullptr && stop_->load()); }
 
@@ -154,6 +159,7 @@ class RecoveryWriter {
     Notifier& notifier_;
     const StopFlag* stop_;
     const FileFilter* filter_ = nullptr;
+    const CheckMarks* marks_ = nullptr;
     const ConditionTable* conditions_ = nullptr;
     ConditionChoice choice_ = ConditionChoice::kAny;
     RecoveryReport* report_ = nullptr;

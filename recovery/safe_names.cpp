@@ -3,7 +3,7 @@
 namespace tarvik {
 
 std::string SafeName(std::string_view name) {
-    std::string safe(name);
+    std::string safe = ShortenName(name, kMaxNameBytes);
     for (char& c : safe) {
         if (c == '/' || c == '\0') c = '_';
     }

@@ -6,20 +6,21 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "common/utf16.h"
+
 namespace tarvik {
 
 // The name made safe to create in a folder: '/' and NUL become '_', "." and ".." (and
-// an empty name) get a leading '_'. Every other byte is kept.
+// an empty name) get a leading '_'. A name longer than a Linux file name may be
+// (kMaxNameBytes) is shortened as ShortenName does, its extension kept; every other
+// byte is kept.
 std::string SafeName(std::string_view name);
 
 // The names given out in one folder. The first claim of a name gets it unchanged; later
 // claims get " (2)", " (3)" ... before the extension ("a (2).txt"), or at the end when
 // the name has no extension or begins with its only dot.
-// The longest name a Linux file system takes, in bytes.
-inline constexpr std::size_t kMaxNameBytes = 255;
-
-// Names longer than kMaxNameBytes never reach here (names are cut to fit when decoded);
-// a numbered name is cut on a character boundary before its number so that it fits too.
+// Safe names are at most kMaxNameBytes long; a numbered name is cut on a character
+// boundary before its number so that it fits too.
 class FolderNames {
   public:
     std::string Claim(const std::string& safeName);

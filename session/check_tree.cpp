@@ -7,18 +7,6 @@ namespace tarvik {
 
 namespace {
 
-std::int32_t StateOf(CheckMark mark) {
-    switch (mark) {
-        case CheckMark::kChecked:
-            return kCheckChecked;
-        case CheckMark::kPartly:
-            return kCheckPartly;
-        case CheckMark::kUnchecked:
-            break;
-    }
-    return kCheckUnchecked;
-}
-
 // The names of a '/'-separated tree path.
 std::vector<std::string_view> SplitPath(std::string_view path) {
     std::vector<std::string_view> parts;
@@ -45,8 +33,8 @@ bool NameBefore(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-CheckTree::CheckTree(Catalogue& catalogue, const FolderTable& folders)
-    : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)) {
+CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
+    : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)), marks_(catalogue.Count()) {
     parent_.assign(placed_.size(), kNoParent);
     std::vector<std::size_t> childCount(placed_.size() + 1, 0);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
@@ -82,8 +70,13 @@ CheckTree::CheckTree(Catalogue& catalogue, const FolderTable& folders)
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         positionOfIndex_[placed_[p].catalogueIndex] = p;
         held_[p] = !placed_[p].unplaced;
-        const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
+    }
+    // Every entry is placed once: the totals of all of them are those of the catalogue.
+    folderAt_.assign(catalogue_.Count(), false);
+    for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
+        const CatalogueEntry& entry = catalogue_.At(i);
         if (entry.IsDirectory()) {
+            folderAt_[i] = true;
             ++allTotals_.folders;
         } else {
             ++allTotals_.files;
@@ -98,7 +91,7 @@ void CheckTree::BuildFolderNodes() {
     nodePosition_.assign(1, 0);
     nodeOfPosition_.assign(placed_.size(), kNoNode);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (!held_[p] || !catalogue_.At(placed_[p].catalogueIndex).IsDirectory()) continue;
+        if (!held_[p] || !folderAt_[placed_[p].catalogueIndex]) continue;
         nodeOfPosition_[p] = static_cast<FolderNode>(nodePosition_.size());
         nodePosition_.push_back(p);
     }
@@ -117,10 +110,8 @@ void CheckTree::BuildFolderNodes() {
     std::vector<std::size_t> filled(subStart_.begin(), subStart_.end() - 1);
     for (FolderNode n = 1; n < count; ++n) subFolders_[filled[nodeParent_[n]]++] = n;
     const auto byName = [this](FolderNode a, FolderNode b) {
-        const std::string_view nameA =
-            catalogue_.At(placed_[nodePosition_[a]].catalogueIndex).Name();
-        const std::string_view nameB =
-            catalogue_.At(placed_[nodePosition_[b]].catalogueIndex).Name();
+        const std::string_view nameA = catalogue_.NameAt(placed_[nodePosition_[a]].catalogueIndex);
+        const std::string_view nameB = catalogue_.NameAt(placed_[nodePosition_[b]].catalogueIndex);
         if (NameBefore(nameA, nameB)) return true;
         if (NameBefore(nameB, nameA)) return false;
         return a < b;
@@ -148,8 +139,8 @@ void CheckTree::BuildFolderNodes() {
 void CheckTree::RecountTotals() {
     totals_ = {};
     for (std::size_t p = 0; p < placed_.size(); ++p) {
+        if (MarkOf(p) != CheckMark::kChecked) continue;
         const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
-        if (entry.checkState != kCheckChecked) continue;
         if (entry.IsDirectory()) {
             ++totals_.folders;
         } else {
@@ -177,7 +168,7 @@ std::optional<std::size_t> CheckTree::FolderPosition(FolderNode node) const {
 
 std::uint32_t CheckTree::FolderNumber(FolderNode node) const {
     if (node == kRootNode || node >= FolderNodeCount()) return kRootFolderNumber;
-    return catalogue_.At(placed_[nodePosition_[node]].catalogueIndex).number;
+    return catalogue_.NumberAt(placed_[nodePosition_[node]].catalogueIndex);
 }
 
 CheckMark CheckTree::FolderMark(FolderNode node) const {
@@ -266,27 +257,16 @@ std::vector<std::size_t> CheckTree::FindAll(const std::string& treePath) const {
 }
 
 bool CheckTree::NameIs(std::size_t position, std::string_view name) const {
-    return EscapeListingName(catalogue_.At(placed_[position].catalogueIndex).Name()) == name;
-}
-
-CheckMark CheckTree::MarkOf(std::size_t position) const {
-    switch (catalogue_.At(placed_[position].catalogueIndex).checkState) {
-        case kCheckChecked:
-            return CheckMark::kChecked;
-        case kCheckPartly:
-            return CheckMark::kPartly;
-        default:
-            return CheckMark::kUnchecked;
-    }
+    return EscapeListingName(catalogue_.NameAt(placed_[position].catalogueIndex)) == name;
 }
 
 void CheckTree::SetEntryMark(std::size_t position, CheckMark mark) {
     const std::size_t index = placed_[position].catalogueIndex;
-    const CatalogueEntry& entry = catalogue_.At(index);
-    const bool was = entry.checkState == kCheckChecked;
-    catalogue_.SetCheckState(index, StateOf(mark));
+    const bool was = marks_.IsChecked(index);
+    marks_.Set(index, mark);
     const bool now = mark == CheckMark::kChecked;
     if (was == now) return;
+    const CatalogueEntry& entry = catalogue_.At(index);
     std::uint64_t& count = entry.IsDirectory() ? totals_.folders : totals_.files;
     const std::uint64_t size = entry.IsDirectory() ? 0 : entry.size;
     if (now) {
@@ -308,14 +288,14 @@ std::size_t CheckTree::SubtreeEnd(std::size_t position) const {
 void CheckTree::SetChecked(std::size_t position, bool checked) {
     if (position >= placed_.size()) return;
     const CheckMark mark = checked ? CheckMark::kChecked : CheckMark::kUnchecked;
-    const bool folder = catalogue_.At(placed_[position].catalogueIndex).IsDirectory();
+    const bool folder = folderAt_[placed_[position].catalogueIndex];
     const std::size_t end = folder ? SubtreeEnd(position) : position + 1;
     for (std::size_t p = position; p < end; ++p) SetEntryMark(p, mark);
     RecomputeAbove(position);
 }
 
 void CheckTree::SetAllChecked(bool checked) {
-    catalogue_.SetAllCheckStates(checked ? kCheckChecked : kCheckUnchecked);
+    marks_.SetAll(checked ? CheckMark::kChecked : CheckMark::kUnchecked);
     rootMark_ = checked ? CheckMark::kChecked : CheckMark::kUnchecked;
     totals_ = checked ? allTotals_ : SelectionTotals{};
 }

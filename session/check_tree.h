@@ -4,8 +4,9 @@
 // command line's selected tree paths, so that what is shown checked is what is written.
 //
 // The tree is the folder placement of the catalogue (catalogue/tree_placement.h): every
-// entry once, each folder directly followed by its whole subtree. A mark is kept in the
-// entry's own check state; the root, which is no entry, keeps its mark here. Checking or
+// entry once, each folder directly followed by its whole subtree. The tree owns the
+// marks, one per catalogue entry (catalogue/check_marks.h); the root, which is no entry,
+// keeps its own. Checking or
 // unchecking a folder marks its whole subtree; every change then recomputes the folders
 // above it from their direct children: all checked gives checked, none checked (and none
 // partly) gives unchecked, anything else partly checked.
@@ -23,12 +24,11 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/check_marks.h"
 #include "catalogue/folder_table.h"
 #include "catalogue/tree_placement.h"
 
 namespace tarvik {
-
-enum class CheckMark : std::uint8_t { kUnchecked, kChecked, kPartly };
 
 // What the checked entries add up to; partly checked folders are not counted.
 struct SelectionTotals {
@@ -39,9 +39,8 @@ struct SelectionTotals {
 
 class CheckTree {
   public:
-    // Places the catalogue's entries; the catalogue must outlive the tree and keep its
-    // entries (marks are written into them).
-    CheckTree(Catalogue& catalogue, const FolderTable& folders);
+    // Places the catalogue's entries, none checked; the catalogue must outlive the tree.
+    CheckTree(const Catalogue& catalogue, const FolderTable& folders);
 
     // Every entry in placement order, with its folder's position.
     const std::vector<PlacedEntry>& Placed() const { return placed_; }
@@ -59,7 +58,11 @@ class CheckTree {
     // Every placement position of a tree path, in placement order.
     std::vector<std::size_t> FindAll(const std::string& treePath) const;
 
-    CheckMark MarkOf(std::size_t position) const;
+    CheckMark MarkOf(std::size_t position) const {
+        return marks_.Of(placed_[position].catalogueIndex);
+    }
+    // The marks by catalogue index: what a recovery of the checked entries reads.
+    const CheckMarks& Marks() const { return marks_; }
     CheckMark RootMark() const { return rootMark_; }
 
     // Checks or unchecks one entry: a folder with everything below it, or one file.
@@ -128,8 +131,9 @@ class CheckTree {
     // The entry's name as a tree path spells it.
     bool NameIs(std::size_t position, std::string_view name) const;
 
-    Catalogue& catalogue_;
+    const Catalogue& catalogue_;
     std::vector<PlacedEntry> placed_;
+    CheckMarks marks_;
     // Placement position of each entry's folder; kNoParent for the root's contents and
     // for unplaced entries.
     static constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
@@ -145,6 +149,9 @@ class CheckTree {
 
     // Entries placed under the root (the ones the folder tree shows).
     std::vector<bool> held_;
+    // Folders by catalogue index: read in one pass, so that the walks in placement order
+    // do not jump about the catalogue to ask.
+    std::vector<bool> folderAt_;
     std::vector<std::size_t> positionOfIndex_;
     SelectionTotals totals_;
     SelectionTotals allTotals_;  // every entry: the totals of Select All

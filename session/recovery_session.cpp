@@ -120,9 +120,17 @@ std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
 std::vector<DriveSummary> RecoverySession::ListDrives() const {
     std::vector<DriveSummary> rows;
     for (const LogicalDriveEntry& entry : Drives()) {
-        rows.push_back({DriveFileSystemName(entry), entry.startSector, entry.sizeInSectors(),
-                        FormatDriveSize(entry.sizeInSectors()), IsScannedType(entry.partitionType),
-                        entry.gptName, DriveMissingSectors(rows.size())});
+        rows.push_back({DriveFileSystemName(entry),
+                        entry.startSector,
+                        entry.sizeInSectors(),
+                        FormatDriveSize(entry.sizeInSectors()),
+                        IsScannedType(entry.partitionType),
+                        entry.gptName,
+                        DriveMissingSectors(rows.size()),
+                        {},
+                        {}});
+        if (rows.back().scannable)
+            rows.back().shadowCopies = ShadowCopies(rows.size() - 1, &rows.back().shadowProblem);
     }
     return rows;
 }
@@ -201,6 +209,8 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
         engine_.reset();
         return DriveOpening::kInvalidDrive;
     }
+    openRow_ = row;
+    openCopy_ = 0;
     return DriveOpening::kOpened;
 }
 
@@ -239,12 +249,11 @@ void RecoverySession::SetReadFolderIndexes(bool read) {
 
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
-    checks_.reset();  // placed again over the new catalogue when next asked for
+    // Placed again over the new catalogue when next asked for, with nothing checked:
+    // marks made before the search would leave folders checked over entries it added.
+    checks_.reset();
     conditions_.reset();
     byNumber_.clear();
-    // Marks made before the search would leave folders checked over entries it added
-    // unchecked; the new catalogue starts with nothing checked, as it is shown.
-    engine_->catalogue().SetAllCheckStates(kCheckNeverSet);
     return true;
 }
 
@@ -351,6 +360,8 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     RecordingNotifier recording(notifier, notices_);
     RecoveryWriter writer(*engine_, progress, recording, stop);
     writer.SetFileFilter(filter_.get());
+    // No tree yet: nothing was checked.
+    if (checks_) writer.SetSelection(&checks_->Marks());
     // Refused destinations are refused before the MFT is read again.
     if (!DestinationOnScannedDisk(destination)) {
         const ConditionTable& table = Conditions(progress, stop);
@@ -362,7 +373,9 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
         writer.SetConditions(&table, choice.condition);
     }
     if (choice.keepReport) writer.SetReport(&report_);
-    return writer.Run(destination, mode, ScannedDiskPath());
+    const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
+    report_.NameSource(SourceName());
+    return result;
 }
 
 const ConditionTable& RecoverySession::Conditions(ProgressSink& progress, const StopFlag* stop) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/reporting.h"
@@ -18,6 +19,7 @@
 #include "recovery/destination_check.h"
 #include "recovery/file_condition.h"
 #include "recovery/file_filter.h"
+#include "recovery/file_versions.h"
 #include "recovery/recovery_report.h"
 #include "recovery/recovery_writer.h"
 #include "session/check_tree.h"
@@ -41,6 +43,13 @@ struct DiskSummary {
     std::string path;
 };
 
+// One Volume Shadow Copy of a drive, as the drive lists show it under its drive.
+struct ShadowCopySummary {
+    std::size_t number = 0;          // from 1, oldest first
+    std::uint64_t creationTime = 0;  // FILETIME, UTC
+    std::string label;               // "Shadow copy 2 of drive 1, 2013-12-03 06:37 UTC"
+};
+
 // One drive of the drive list, as the drive list shows it.
 struct DriveSummary {
     std::string fileSystem;  // "NTFS", "FAT32", ... from the partition type
@@ -52,6 +61,22 @@ struct DriveSummary {
     // Sectors of the drive's volume (as its boot sector, else its partition, states)
     // that lie past the end of the disk: an image cut short. Reading them fails.
     std::uint64_t missingSectors = 0;
+    // The drive's Volume Shadow Copies, oldest first (none on a drive without them), and
+    // why copies the drive has cannot be read (empty when they can, or there are none).
+    std::vector<ShadowCopySummary> shadowCopies;
+    std::string shadowProblem;
+};
+
+// What writing the versions the shadow copies hold did.
+struct VersionsResult {
+    std::uint64_t versionsWritten = 0;
+    std::uint64_t bytesWritten = 0;
+    // Copies that could not be opened or scanned (each reported), and versions whose
+    // file could not be moved beside the live one (left in the copy's own folder).
+    std::uint64_t copiesSkipped = 0;
+    std::uint64_t versionsNotMoved = 0;
+    std::uint64_t unreadableSectors = 0;
+    bool stopped = false;
 };
 
 // How the drive list of a disk is found.
@@ -134,6 +159,11 @@ class RecoverySession {
     // partition holds another file system (exFAT shares the type) still has its NTFS
     // drive found.
     std::optional<std::size_t> FirstValidDrive() const;
+    // The Volume Shadow Copies of drive `row`, oldest first. A drive without them costs
+    // one sector read; `problem`, when given, receives why copies the drive has cannot
+    // be read (a damaged store: its copies are left out).
+    std::vector<ShadowCopySummary> ShadowCopies(std::size_t row,
+                                                std::string* problem = nullptr) const;
     // Brings back the list that stood before the last FindDrives (a cancelled choice).
     bool RestorePreviousDrives();
 
@@ -141,6 +171,11 @@ class RecoverySession {
     // Type check, a new engine for the drive, the boot sector validation. A new drive
     // drops the previous one's engine, check marks and file filter.
     DriveOpening OpenDrive(std::size_t row, Notifier& notifier);
+    // Opens shadow copy `copy` (from 1, as ShadowCopies numbers them) of drive `row` as
+    // the chosen drive: scanned, browsed and recovered like the drive, read from the
+    // volume as it was when the copy was made. kNoSuchDrive, after a message, when the
+    // drive has no such copy.
+    DriveOpening OpenShadowCopy(std::size_t row, std::size_t copy, Notifier& notifier);
     // Opens the first drive a scan accepts; the FAT-drive message when there is none.
     DriveOpening OpenFirstNtfsDrive(Notifier& notifier);
     bool HasDrive() const { return engine_ != nullptr; }
@@ -199,6 +234,18 @@ class RecoverySession {
     RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
                            const RecoverChoice& choice, ProgressSink& progress, Notifier& notifier,
                            const StopFlag* stop = nullptr);
+    // After a recovery of the live drive into destination: every version of a chosen file
+    // (the mode's, through the file filter) that the drive's shadow copies hold and the
+    // live volume does not (VersionDiffers), written beside the live file under its
+    // version name ("report (shadow 2013-12-03 0637).docx"), each distinct version once.
+    // Their report rows are added to LastReport(), each naming its copy.
+    VersionsResult RecoverVersions(const std::string& destination, RecoveryMode mode,
+                                   ProgressSink& progress, Notifier& notifier,
+                                   const StopFlag* stop = nullptr);
+    // The shadow copy the chosen drive is read from (0: the live volume), and where its
+    // files come from in words: "live volume", "shadow copy 2 (2013-12-03 06:37 UTC)".
+    std::size_t OpenCopy() const { return openCopy_; }
+    std::string SourceName() const;
     // The report of the last Recover that kept one (rows of the files written).
     const RecoveryReport& LastReport() const { return report_; }
     // Writes the chosen files of the scanned drive into destination/Root. The
@@ -222,11 +269,21 @@ class RecoverySession {
   private:
     // The image file or device the scanned drive is read from.
     std::string ScannedDiskPath() const;
+    // Writes the versions one shadow copy holds (RecoverVersions).
+    void RecoverCopyVersions(const std::string& destination, RecoveryMode mode,
+                             const ShadowCopySummary& copy,
+                             std::unordered_map<std::string, std::vector<FileVersionKey>>& seen,
+                             ProgressSink& progress, Notifier& notifier, const StopFlag* stop,
+                             VersionsResult& result);
 
     // The disk the current drive list belongs to, and the one of the list set aside:
     // a drive is opened on the disk its list was made from, also after a cancelled
     // choice on another disk brought the older list back.
     std::size_t disk_ = 0;
+    // The row of the chosen drive and its shadow copy (0: the live volume).
+    std::size_t openRow_ = 0;
+    std::size_t openCopy_ = 0;
+    std::uint64_t openCopyTime_ = 0;
     std::size_t previousDisk_ = 0;
     std::vector<UnreadableDisk> unreadable_;
     std::unique_ptr<ScanEngine> engine_;

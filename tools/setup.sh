@@ -12,6 +12,7 @@ packages=(
   libcli11-dev forensics-samples-multiple appstream dpkg-dev file man-db
   xvfb xdotool imagemagick
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev qemu-utils ewf-tools
+  libvshadow-dev libbfio-dev
 )
 
 missing=()

@@ -24,12 +24,6 @@ Qt::CheckState CheckStateOf(CheckMark mark) {
 
 namespace {
 
-CheckMark MarkOfState(std::int32_t state) {
-    if (state == kCheckChecked) return CheckMark::kChecked;
-    if (state == kCheckPartly) return CheckMark::kPartly;
-    return CheckMark::kUnchecked;
-}
-
 // The strip's images: 1 empty box, 2 black tick, 3 grey tick.
 constexpr int kStripEmpty = 1;
 constexpr int kStripChecked = 2;
@@ -202,7 +196,7 @@ void CFileListModel::Clear() {
     endResetModel();
 }
 
-const CatalogueEntry& CFileListModel::EntryOf(int row) const {
+CatalogueEntry CFileListModel::EntryOf(int row) const {
     return catalogue_->At(tree_->Placed()[PositionOf(row)].catalogueIndex);
 }
 
@@ -264,7 +258,7 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
             return icons_.value(IconOf(entry));
         case Qt::CheckStateRole:
             if (index.column() != kName) return {};
-            return CheckStateOf(MarkOfState(entry.checkState));
+            return CheckStateOf(tree_->MarkOf(PositionOf(index.row())));
         case Qt::TextAlignmentRole:
             return QVariant::fromValue((index.column() <= kType || index.column() == kCondition
                                             ? Qt::AlignLeft

@@ -1,8 +1,8 @@
 #pragma once
 // The models behind the folder tree and the file list: thin readers of the session's
 // check tree and catalogue. They copy no entry and cache no mark, so what they show is
-// always what the catalogue holds, the marks the recovery reads included. The tree model
-// adds nothing per entry; the list model keeps only the rows of the folder it shows.
+// always what the catalogue and the tree hold, the marks the recovery reads included. The tree
+// model adds nothing per entry; the list model keeps only the rows of the folder it shows.
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <QProxyStyle>
@@ -91,7 +91,7 @@ class CFileListModel : public QAbstractTableModel {
 
     // The placement position and the catalogue entry of a row.
     std::size_t PositionOf(int row) const { return rows_[static_cast<std::size_t>(row)]; }
-    const CatalogueEntry& EntryOf(int row) const;
+    CatalogueEntry EntryOf(int row) const;
     void MarksChanged();
 
     // The sorts of the header and the Arrange commands. Names and types by text

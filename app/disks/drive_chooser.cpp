@@ -86,10 +86,12 @@ void CDriveChooser::OpenDrive() {
 void CDriveChooser::SelectLogicalDrive() {
     const std::vector<DriveSummary> drives = Session().ListDrives();
     int row = -1;
+    int copy = 0;
     {
         CSelectLogicalDriveDlg dialog(drives, &frame_);
         dialog.exec();
         row = dialog.ChosenRow();
+        copy = dialog.ChosenSubRow();
     }
     if (row < 0) {
         // Cancel brings back the list that stood before this disk's walk.
@@ -104,7 +106,10 @@ void CDriveChooser::SelectLogicalDrive() {
     }
     CNoticeBox notifier;
     // A FAT drive or a drive that fails validation has been announced by the session.
-    if (Session().OpenDrive(chosen, notifier) != DriveOpening::kOpened) return;
+    const DriveOpening opening =
+        copy > 0 ? Session().OpenShadowCopy(chosen, static_cast<std::size_t>(copy), notifier)
+                 : Session().OpenDrive(chosen, notifier);
+    if (opening != DriveOpening::kOpened) return;
     ScanOpenDrive(false);
 }
 

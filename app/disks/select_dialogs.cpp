@@ -83,7 +83,9 @@ void CSelectionDlgBase::FinishLayout(int okId, const char* okText, int cancelId,
 
 int CSelectionDlgBase::SelectedRow() const {
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-    return selected.isEmpty() ? -1 : list_->indexOfTopLevelItem(selected.first());
+    if (selected.isEmpty()) return -1;
+    QTreeWidgetItem* item = selected.first();
+    return list_->indexOfTopLevelItem(item->parent() != nullptr ? item->parent() : item);
 }
 
 void CSelectionDlgBase::OnOk() {
@@ -91,6 +93,7 @@ void CSelectionDlgBase::OnOk() {
     const int row = SelectedRow();
     if (row < 0) return;
     chosenRow_ = row;
+    chosenSubRow_ = list_->selectedItems().first()->data(0, Qt::UserRole).toInt();
     accept();
 }
 
@@ -137,7 +140,20 @@ CSelectLogicalDriveDlg::CSelectLogicalDriveDlg(const std::vector<DriveSummary>& 
         if (!drive.name.empty()) name += QString(" (%1)").arg(QString::fromStdString(drive.name));
         AddRow({name, QString::fromStdString(drive.fileSystem), QString::number(drive.startSector),
                 QString::fromStdString(drive.sizeText)});
+        QTreeWidgetItem* row = List()->topLevelItem(number - 1);
+        for (const ShadowCopySummary& copy : drive.shadowCopies) {
+            auto* sub = new QTreeWidgetItem(
+                row, {QString::fromStdString(copy.label), QString::fromStdString(drive.fileSystem),
+                      QString::number(drive.startSector), QString::fromStdString(drive.sizeText)});
+            sub->setData(0, Qt::UserRole, static_cast<int>(copy.number));
+            sub->setToolTip(0, sub->text(0));
+        }
+        if (!drive.shadowProblem.empty())
+            row->setToolTip(0, QString::fromStdString("Logical Drive " + std::to_string(number) +
+                                                      ": " + drive.shadowProblem));
     }
+    List()->setItemsExpandable(true);
+    List()->expandAll();
     QLabel* note = nullptr;
     if (!shortened.isEmpty()) {
         note = new QLabel(QString("The image is shorter than the volume of %1: the sectors past "

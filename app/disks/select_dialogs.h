@@ -36,6 +36,8 @@ class CSelectionDlgBase : public QDialog {
   public:
     // The row chosen with OK, a double-click or Enter; -1 when none.
     int ChosenRow() const { return chosenRow_; }
+    // The number a sub-row of the chosen row carries (a drive's shadow copy); 0 for a row.
+    int ChosenSubRow() const { return chosenSubRow_; }
     QTreeWidget* List() const { return list_; }
 
   protected:
@@ -57,6 +59,7 @@ class CSelectionDlgBase : public QDialog {
     QTreeWidget* list_ = nullptr;
     std::vector<Column> columns_;
     int chosenRow_ = -1;
+    int chosenSubRow_ = 0;
 };
 
 class CSelectPhysicalDiskDlg final : public CSelectionDlgBase {
@@ -70,7 +73,8 @@ class CSelectPhysicalDiskDlg final : public CSelectionDlgBase {
 class CSelectLogicalDriveDlg final : public CSelectionDlgBase {
     Q_OBJECT
   public:
-    // One row per entry of the drive list, "Logical Drive n" from 1.
+    // One row per entry of the drive list, "Logical Drive n" from 1, and under an NTFS
+    // drive a sub-row per shadow copy (ChosenSubRow gives its number).
     explicit CSelectLogicalDriveDlg(const std::vector<DriveSummary>& drives,
                                     QWidget* parent = nullptr);
 };

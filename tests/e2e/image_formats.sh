@@ -171,7 +171,7 @@ whole, damaged, report = sys.argv[1:4]
 with open(report, newline='') as f:
     rows = csv.reader(f, delimiter='\t', quoting=csv.QUOTE_NONE)
     next(rows)
-    unreadable = {os.path.relpath(row[0], damaged): int(row[-1]) for row in rows}
+    unreadable = {os.path.relpath(row[0], damaged): int(row[9]) for row in rows}
 expected = digests(whole)
 for path, digest in sorted(digests(damaged).items()):
     if expected.get(path) != digest and unreadable.get(path, 0) == 0:

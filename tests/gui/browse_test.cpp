@@ -71,16 +71,15 @@ class BrowseTest : public QObject {
         for (CheckTree::FolderNode node = 0; node < checks.FolderNodeCount(); ++node)
             QCOMPARE(Shown(Tree()->Model()->IndexOf(node)), CheckStateOf(checks.FolderMark(node)));
         for (int row = 0; row < List()->Model()->rowCount(); ++row) {
-            const std::int32_t state = List()->Model()->EntryOf(row).checkState;
-            const Qt::CheckState expected = state == kCheckChecked  ? Qt::Checked
-                                            : state == kCheckPartly ? Qt::PartiallyChecked
-                                                                    : Qt::Unchecked;
-            QCOMPARE(Shown(List()->Model()->index(row, 0)), expected);
+            const std::size_t index =
+                checks.Placed()[List()->Model()->PositionOf(row)].catalogueIndex;
+            QCOMPARE(Shown(List()->Model()->index(row, 0)), CheckStateOf(checks.Marks().Of(index)));
         }
         SelectionTotals totals;
         for (std::size_t p = 0; p < checks.Placed().size(); ++p) {
-            const CatalogueEntry& entry = catalogue.At(checks.Placed()[p].catalogueIndex);
-            if (entry.checkState != kCheckChecked) continue;
+            const std::size_t index = checks.Placed()[p].catalogueIndex;
+            if (!checks.Marks().IsChecked(index)) continue;
+            const CatalogueEntry& entry = catalogue.At(index);
             (entry.IsDirectory() ? totals.folders : totals.files) += 1;
             totals.bytes += entry.size;
         }
@@ -297,7 +296,7 @@ class BrowseTest : public QObject {
         for (std::size_t p = 0; p < checks.Placed().size(); ++p) {
             const CatalogueEntry& entry =
                 Session().GetCatalogue().At(checks.Placed()[p].catalogueIndex);
-            if (!entry.IsDirectory() && entry.checkState == kCheckChecked &&
+            if (!entry.IsDirectory() && checks.MarkOf(p) == CheckMark::kChecked &&
                 !checks.Placed()[p].unplaced && entry.size > 0)
                 expected.insert(checks.PathOf(p));
         }

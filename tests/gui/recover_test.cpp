@@ -216,7 +216,8 @@ class RecoverTest : public QObject {
         QCOMPARE(lines.size(), 4);
         for (const QString& line : lines.mid(1)) {
             const QStringList fields = line.split('\t');
-            QCOMPARE(fields.size(), 10);
+            QCOMPARE(fields.size(), 11);
+            QCOMPARE(fields[10], QString("live volume"));
             QFile written(fields[0]);
             QVERIFY(written.open(QIODevice::ReadOnly));
             QCOMPARE(fields[2],

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/catalogue_entry.h"
 #include "catalogue/entry_date.h"
 #include "common/utf16.h"
@@ -63,38 +64,81 @@ TEST(EntryDate, FirstAndLastSecondOfEveryDayTo2100GiveThatDay) {
     }
 }
 
-TEST(EntryName, CutOnACharacterBoundaryAt255Bytes) {
-    CatalogueEntry entry;
-    const std::string euro = "\xE2\x82\xAC";      // 3 bytes
+// NTFS names run to 255 UTF-16 units, up to 765 UTF-8 bytes: every one is kept whole,
+// through the catalogue too, and only a longer text is cut, never inside a character.
+TEST(EntryName, LongNamesKeptWholeAndLongerTextCutOnACharacterBoundary) {
     const std::string grin = "\xF0\x9F\x98\x80";  // 4 bytes
-
-    entry.SetName(std::string(254, 'a') + euro);  // bytes 254-256 straddle the limit
-    EXPECT_EQ(entry.Name(), std::string(254, 'a'));
-
-    entry.SetName(std::string(253, 'b') + grin);  // bytes 253-256
-    EXPECT_EQ(entry.Name(), std::string(253, 'b'));
-
-    entry.SetName(std::string(252, 'c') + grin + "d");  // the character ends at byte 255
-    EXPECT_EQ(entry.Name(), std::string(252, 'c'));
-
-    entry.SetName(std::string(251, 'e') + grin + "fg");  // fits exactly in 255 bytes
-    EXPECT_EQ(entry.Name(), std::string(251, 'e') + grin);
-    EXPECT_EQ(entry.name[255], '\0');
-}
-
-TEST(EntryName, ShortNamesKeptWholeAndNoStaleBytesRemain) {
+    std::string longest;
+    for (int i = 0; i < 255; ++i) longest += "\xE4\xB8\xAD";  // 765 bytes
     CatalogueEntry entry;
-    entry.SetName(std::string(300, 'x'));
-    EXPECT_EQ(entry.Name().size(), 255u);
-    entry.SetName("r\xC3\xA9sum\xC3\xA9.txt");
-    EXPECT_EQ(entry.Name(), "r\xC3\xA9sum\xC3\xA9.txt");
-    for (std::size_t i = entry.Name().size(); i < kEntryNameBytes; ++i) {
-        ASSERT_EQ(entry.name[i], '\0') << i;
-    }
+    entry.SetName(longest);
+    EXPECT_EQ(entry.Name(), longest);
+
+    entry.SetName(std::string(kEntryNameMaxBytes - 2, 'b') + grin);  // straddles the limit
+    EXPECT_EQ(entry.Name(), std::string(kEntryNameMaxBytes - 2, 'b'));
+    entry.SetName(std::string(kEntryNameMaxBytes - 4, 'e') + grin + "fg");  // fits exactly
+    EXPECT_EQ(entry.Name(), std::string(kEntryNameMaxBytes - 4, 'e') + grin);
+
     entry.SetName(std::string_view("ab\0cd", 5));
     EXPECT_EQ(entry.Name(), "ab");
     // Continuation bytes without a lead byte: no character to keep whole, no further loss.
     EXPECT_EQ(TruncateUtf8(std::string(300, '\x80'), 255).size(), 255u);
+
+    Catalogue catalogue;
+    entry.SetName(longest);
+    ASSERT_TRUE(catalogue.Append(entry));
+    EXPECT_EQ(catalogue.At(0).Name(), longest);
+}
+
+// What the scan sets is what a reader gets back, whatever the packing: 64-bit sizes and
+// times, every number, flag and attribute byte, and the name; and a name read before
+// many more appends still reads the same after them.
+TEST(EntryName, CatalogueGivesBackEveryFieldAndNamesStayPut) {
+    Catalogue catalogue;
+    CatalogueEntry first;
+    first.SetName("r\xC3\xA9sum\xC3\xA9.txt");
+    first.attribute = kAttributeFile;
+    first.creationTime = 0x01D9'1234'5678'9ABCull;
+    first.size = 0x12'3456'789Aull;  // past 32 bits
+    first.parent = 0xFFFFFFFEu;
+    first.number = 0x8000'0001u;
+    first.deleted = 1;
+    first.compressed = 1;
+    ASSERT_TRUE(catalogue.Append(first));
+    CatalogueEntry made;
+    made.attribute = kAttributeDirectory;
+    made.madeUp = made.madeUpSecond = 1;
+    ASSERT_TRUE(catalogue.Append(made));  // no name at all
+
+    const CatalogueEntry& back = catalogue.At(0);
+    const std::string_view name = back.Name();
+    for (int i = 0; i < 200000; ++i) {
+        CatalogueEntry more;
+        more.SetName("file" + std::to_string(i) + ".dat");
+        more.number = static_cast<std::uint32_t>(100 + i);
+        ASSERT_TRUE(catalogue.Append(more));
+    }
+    EXPECT_EQ(name, "r\xC3\xA9sum\xC3\xA9.txt");
+    EXPECT_EQ(back.size, first.size);
+    EXPECT_EQ(back.creationTime, first.creationTime);
+    EXPECT_EQ(back.parent, first.parent);
+    EXPECT_EQ(back.number, first.number);
+    EXPECT_EQ(back.attribute, kAttributeFile);
+    EXPECT_TRUE(back.IsDeleted());
+    EXPECT_EQ(back.compressed, 1u);
+    EXPECT_EQ(back.madeUp, 0u);
+
+    const CatalogueEntry folder = catalogue.At(1);
+    EXPECT_TRUE(folder.IsDirectory());
+    EXPECT_TRUE(folder.IsMadeUp());
+    EXPECT_EQ(folder.madeUpSecond, 1u);
+    EXPECT_FALSE(folder.IsDeleted());
+    EXPECT_EQ(folder.Name(), "");
+    EXPECT_EQ(catalogue.At(199'999 + 2).Name(), "file199999.dat");
+    EXPECT_EQ(catalogue.NameAt(2), "file0.dat");
+    EXPECT_EQ(catalogue.NumberAt(3), 101u);
+    // Entries, names and indexes: far below the fixed record of old.
+    EXPECT_LT(catalogue.MemoryBytes() / catalogue.Count(), 120u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/check_marks.h"
 #include "catalogue/directory_id_list.h"
 #include "catalogue/folder_table.h"
 
@@ -86,16 +87,15 @@ TEST(Catalogue, AFullCatalogueRefusesAndWritesNothing) {
     EXPECT_TRUE(catalogue.ChildrenOf(5).empty());
 }
 
-TEST(Catalogue, CheckStatesAreWrittenInPlace) {
-    Catalogue catalogue = DuplicateNumbers();
-    EXPECT_TRUE(catalogue.SetCheckState(3, kCheckPartly));
-    EXPECT_FALSE(catalogue.SetCheckState(catalogue.Count(), kCheckChecked));
-    EXPECT_EQ(+catalogue.At(3).checkState, kCheckPartly);
-    EXPECT_EQ(+catalogue.At(0).checkState, kCheckNeverSet);
-    catalogue.SetAllCheckStates(kCheckUnchecked);
-    for (const CatalogueEntry& entry : catalogue.Entries()) {
-        ASSERT_EQ(+entry.checkState, kCheckUnchecked);
-    }
+TEST(CheckMarks, AreKeptByIndexAndIgnoreIndexesPastTheEnd) {
+    CheckMarks marks(4);
+    marks.Set(3, CheckMark::kPartly);
+    marks.Set(4, CheckMark::kChecked);
+    EXPECT_EQ(marks.Of(3), CheckMark::kPartly);
+    EXPECT_EQ(marks.Of(0), CheckMark::kUnchecked);
+    EXPECT_EQ(marks.Of(4), CheckMark::kUnchecked);
+    marks.SetAll(CheckMark::kChecked);
+    for (std::size_t i = 0; i < marks.Count(); ++i) ASSERT_TRUE(marks.IsChecked(i));
 }
 
 TEST(FolderTable, HoldsTheFoldersInCatalogueOrderAndTheTotals) {
@@ -112,10 +112,6 @@ TEST(FolderTable, HoldsTheFoldersInCatalogueOrderAndTheTotals) {
     EXPECT_EQ(table.TotalSize(), 0x100000001ull);  // does not wrap at 32 bits
     EXPECT_EQ(table.FoldersWithParent(5).ToVector(), (Indexes{0, 2, 3}));
     EXPECT_EQ(table.FoldersWithParent(40).ToVector(), (Indexes{4}));
-
-    // A check written through the table's position lands in the catalogue entry.
-    catalogue.SetCheckState(table.CatalogueIndex(3), kCheckChecked);
-    EXPECT_EQ(+catalogue.At(4).checkState, kCheckChecked);
 
     EXPECT_TRUE(BuildFolderTable(Catalogue()).Empty());
 }

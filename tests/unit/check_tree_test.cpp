@@ -113,8 +113,8 @@ TEST_F(CheckTreeTest, AFolderTakesItsWholeSubtreeAndTheTotalsCountOnlyCheckedEnt
 TEST_F(CheckTreeTest, TreePathsSelectEveryEntryOfThatPathAndReportTheFirstUnknownOne) {
     CheckTree tree(catalogue_, folders_);
     EXPECT_EQ(tree.SelectPaths({"Root/Docs/c.txt", "Root/Empty/"}), std::nullopt);
-    EXPECT_EQ(+catalogue_.At(4).checkState, kCheckChecked);  // both files named c.txt
-    EXPECT_EQ(+catalogue_.At(5).checkState, kCheckChecked);
+    EXPECT_TRUE(tree.Marks().IsChecked(4));  // both files named c.txt
+    EXPECT_TRUE(tree.Marks().IsChecked(5));
     EXPECT_EQ(Mark(tree, "Root/Empty"), CheckMark::kChecked);
     EXPECT_EQ(Mark(tree, "Root/Docs"), CheckMark::kPartly);
     EXPECT_EQ(Mark(tree, "Root/Docs/Old/a.txt"), CheckMark::kUnchecked);
@@ -225,8 +225,8 @@ TEST(CheckTreeRandomTest, MarksFollowTheRowsAndTotalsCountEveryCheckedEntry) {
 
             SelectionTotals expected;
             for (std::size_t p = 0; p < tree.Placed().size(); ++p) {
+                if (tree.MarkOf(p) != CheckMark::kChecked) continue;
                 const CatalogueEntry& entry = catalogue.At(tree.Placed()[p].catalogueIndex);
-                if (entry.checkState != kCheckChecked) continue;
                 (entry.IsDirectory() ? expected.folders : expected.files) += 1;
                 expected.bytes += entry.size;
             }

@@ -65,7 +65,7 @@ TEST(ConditionTextTest, PreciseTimesAndTheChoiceOfFiles) {
     EXPECT_STREQ(ConditionWord(FileCondition::kUnreadable), "unreadable");
 }
 
-TEST(RecoveryReportTest, EveryRowIsOneLineOfTenFields) {
+TEST(RecoveryReportTest, EveryRowIsOneLineOfElevenFields) {
     RecoveryReport report;
     ReportRow row;
     row.path = "out/Root/a\tb\nc\\d";
@@ -76,16 +76,17 @@ TEST(RecoveryReportTest, EveryRowIsOneLineOfTenFields) {
     row.times.modification = 127225584171234567ull;
     row.unreadableSectors = 3;
     report.Add(row);
+    report.NameSource("shadow copy 1\t(x)");
     const std::string text = report.Text();
     std::istringstream lines(text);
     std::string header, line, rest;
     std::getline(lines, header);
     std::getline(lines, line);
     EXPECT_FALSE(std::getline(lines, rest));
-    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 9);
+    EXPECT_EQ(std::count(header.begin(), header.end(), '\t'), 10);
     EXPECT_EQ(line,
               "out/Root/a\\tb\\nc\\\\d\t5\tab\tpartly unreadable\t42\t-\t"
-              "2004-02-29T20:00:17.1234567Z\t-\t-\t3");
+              "2004-02-29T20:00:17.1234567Z\t-\t-\t3\tshadow copy 1\\t(x)");
     EXPECT_FALSE(report.Save("/nonexistent-folder/report.tsv").empty());
 }
 

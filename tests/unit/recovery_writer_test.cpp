@@ -288,15 +288,15 @@ TEST(RecoveryWriter, SelectedAndDeletedModes) {
     drive.AddFile(22, 20, "unchecked.bin", 1, 'u');
     drive.AddFolder(23, kRootFolderNumber, "unchecked");
     drive.AddFile(24, 23, "checked-below-unchecked.bin", 1, 'x');
-    Catalogue& c = drive.engine.catalogue();
-    c.SetCheckState(0, kCheckPartly);
-    c.SetCheckState(1, kCheckChecked);
-    c.SetCheckState(2, kCheckUnchecked);
-    c.SetCheckState(4, kCheckChecked);
+    CheckMarks marks(drive.engine.catalogue().Count());
+    marks.Set(0, CheckMark::kPartly);
+    marks.Set(1, CheckMark::kChecked);
+    marks.Set(4, CheckMark::kChecked);
     TempDir out;
     NullProgressSink progress;
     NullNotifier notifier;
     RecoveryWriter writer(drive.engine, progress, notifier);
+    writer.SetSelection(&marks);
     EXPECT_EQ(writer.Run(out.path.string(), RecoveryMode::kSelected, "").filesWritten, 1u);
     EXPECT_TRUE(fs::exists(out.path / "Root/partly/checked.bin"));
     EXPECT_FALSE(fs::exists(out.path / "Root/unchecked"));
@@ -593,12 +593,37 @@ TEST(RecoveryWriter, EntriesInsideAParentLoopAreWrittenIntoUnplaced) {
     EXPECT_TRUE(fs::is_directory(all.path / "Unplaced/ring-a"));
     EXPECT_TRUE(fs::is_directory(all.path / "Unplaced/ring-b"));
 
-    drive.engine.catalogue().SetCheckState(2, kCheckChecked);  // inside.bin alone
+    CheckMarks marks(drive.engine.catalogue().Count());
+    marks.Set(2, CheckMark::kChecked);  // inside.bin alone
+    writer.SetSelection(&marks);
     TempDir selected;
     EXPECT_EQ(writer.Run(selected.path.string(), RecoveryMode::kSelected, "").filesWritten, 1u);
     EXPECT_EQ(fs::file_size(selected.path / "Unplaced/inside.bin"), 1024u);
     EXPECT_FALSE(fs::exists(selected.path / "Unplaced/ring-a"));
     EXPECT_FALSE(fs::exists(selected.path / "Root/top.bin"));
+}
+
+// The catalogue keeps an NTFS name whole even past the 255 bytes a Linux name may take;
+// the file is written under a shortened name that keeps its extension.
+TEST(RecoveryWriter, ANameLongerThanLinuxTakesIsWrittenShortenedWithItsExtension) {
+    MemoryDrive drive;
+    std::string name;
+    for (int i = 0; i < 200; ++i) name += "\xE4\xB8\xAD";  // 600 bytes
+    name += ".bin";
+    drive.AddFile(20, kRootFolderNumber, name.c_str(), 1, 'l');
+    const Catalogue& catalogue = drive.engine.catalogue();
+    EXPECT_EQ(catalogue.At(*catalogue.FirstWithNumber(20)).Name(), name);
+    NullProgressSink progress;
+    NullNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    TempDir out;
+    EXPECT_EQ(writer.Run(out.path.string(), RecoveryMode::kAll, "").filesWritten, 1u);
+    std::vector<std::string> written;
+    for (const auto& file : fs::directory_iterator(out.path / "Root"))
+        written.push_back(file.path().filename().string());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_LE(written[0].size(), 255u);
+    EXPECT_EQ(written[0], name.substr(0, 249) + ".bin");
 }
 
 // A made-up sysfs: the destination's file system device is partition 1 of a disk, or a

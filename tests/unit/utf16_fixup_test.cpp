@@ -20,12 +20,14 @@ TEST(Utf16, SurrogatePairsBecomeOneCharacterAndLoneHalvesTheReplacement) {
     EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"\u4E2D\u00E9x")), "\xE4\xB8\xAD\xC3\xA9x");
 }
 
-TEST(Utf16, NamesAreCutOnACharacterBoundaryAt255Bytes) {
+TEST(Utf16, NamesAreDecodedWholeAndCutOnACharacterBoundaryWhenShortened) {
+    // The longest NTFS name, 255 three-byte characters, is 765 bytes: all of it is kept.
+    const std::u16string longest(255, u'\u4E2D');
+    EXPECT_EQ(DecodeName(testing::Utf16(longest)).size(), 765u);
     // 85 three-byte characters are exactly 255 bytes; one ASCII byte before them pushes
     // the last one past the limit, and it must go whole.
-    std::u16string name(85, u'\u4E2D');
-    EXPECT_EQ(DecodeName(testing::Utf16(name)).size(), 255u);
-    const std::string cut = DecodeName(testing::Utf16(u"a" + name));
+    const std::u16string name(85, u'\u4E2D');
+    const std::string cut(TruncateUtf8(DecodeName(testing::Utf16(u"a" + name))));
     EXPECT_EQ(cut.size(), 253u);
     EXPECT_EQ(cut, "a" + Utf16LeToUtf8(testing::Utf16(name.substr(0, 84))));
     EXPECT_EQ(TruncateUtf8("\xF0\x9F\x98\x80", 3), "");
@@ -37,7 +39,7 @@ TEST(Utf16, AShortenedNameKeepsItsExtension) {
     EXPECT_EQ(ShortenName(stem + ".jpeg"), std::string(250, 'p') + ".jpeg");
     // 86 CJK characters and ".jpg": 262 bytes; whole characters give way, not the extension.
     std::u16string cjk(86, u'\u4E2D');
-    const std::string name = DecodeName(testing::Utf16(cjk + u".jpg"));
+    const std::string name = ShortenName(DecodeName(testing::Utf16(cjk + u".jpg")));
     EXPECT_EQ(name, Utf16LeToUtf8(testing::Utf16(cjk.substr(0, 83))) + ".jpg");
     // A name without an extension, or whose "extension" is most of it, is cut at the end.
     EXPECT_EQ(ShortenName(std::string(300, 'x')), std::string(255, 'x'));

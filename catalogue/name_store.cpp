@@ -1,0 +1,45 @@
+#include "catalogue/name_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarvik {
+
+namespace {
+
+// Blocks start small, so a catalogue of a few entries takes a few KiB, and double up to
+// kBlockBytes, so a large one costs a few hundred allocations.
+constexpr std::size_t kFirstBlockBytes = 4096;
+
+}  // namespace
+
+bool NameStore::Add(std::string_view name, std::uint64_t& reference) {
+    if (name.size() > kMaxNameLength) return false;
+    if (name.empty()) {
+        reference = 0;
+        return true;
+    }
+    if (blocks_.empty() || lastUsed_ + name.size() > lastSize_) {
+        // A name never straddles two blocks; the few bytes left at a block's end stay unused.
+        if ((std::uint64_t{blocks_.size()} << kPlaceBits) >= kReferenceEnd) return false;
+        const std::size_t size =
+            blocks_.empty() ? kFirstBlockBytes : std::min(lastSize_ * 2, kBlockBytes);
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        lastSize_ = size;
+        lastUsed_ = 0;
+        blockBytes_ += size;
+    }
+    reference = (std::uint64_t{blocks_.size() - 1} << kPlaceBits) | lastUsed_;
+    std::memcpy(blocks_.back().get() + lastUsed_, name.data(), name.size());
+    lastUsed_ += name.size();
+    return true;
+}
+
+void NameStore::Clear() {
+    blocks_.clear();
+    lastSize_ = 0;
+    lastUsed_ = 0;
+    blockBytes_ = 0;
+}
+
+}  // namespace tarvik

@@ -1,0 +1,266 @@
+// The Volume Shadow Copies of the session's drives: listed under their drive, opened and
+// scanned as a drive, and the versions of files they hold written beside the live ones.
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <unordered_map>
+
+#include "catalogue/tree_placement.h"
+#include "disk/shadow_copy_store.h"
+#include "ntfs/scan_engine.h"
+#include "ntfs/scan_texts.h"
+#include "partition/drive_list.h"
+#include "partition/partition_types.h"
+#include "session/recovery_session.h"
+
+namespace tarvik {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The store of a drive's shadow copies, read over the drive's own sectors.
+ShadowStoreOpening OpenStore(std::size_t disk, const LogicalDriveEntry& drive) {
+    if (!IsScannedType(drive.partitionType)) return {};
+    const std::uint64_t bytes =
+        CheckedMul(drive.sizeInSectors(), std::uint64_t{kSectorSize}).value_or(0);
+    return ShadowCopyStore::Open(
+        std::make_unique<DiskSectorSource>(PhysicalDiskCode(static_cast<unsigned>(disk)),
+                                           DiskSector(drive.startSector)),
+        bytes);
+}
+
+// Moves a file to `to`, never over a file there: false (errno set) when it cannot.
+bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    // A destination without hard links (FAT, exFAT, some shares): looked at, then renamed.
+    std::error_code error;
+    if (fs::exists(to, error)) {
+        errno = EEXIST;
+        return false;
+    }
+    fs::rename(from, to, error);
+    if (error) errno = error.value();
+    return !error;
+}
+
+// Where a version goes: beside the live file, under its version name, never over a file.
+std::optional<std::string> PlaceVersion(const fs::path& from, const fs::path& folder,
+                                        const std::string& stamp) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    const std::string name = from.filename().string();
+    for (int n = 1; n <= 100; ++n) {
+        const std::string tagged =
+            VersionFileName(name, n == 1 ? stamp : stamp + " " + std::to_string(n));
+        const std::string to = (folder / tagged).string();
+        if (MoveWithoutReplacing(from.string(), to)) return to;
+        if (errno != EEXIST) return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// The volume's own files ($MFT, $LogFile, $Bitmap, the journal under $Extend) change with
+// every write to it: their older states are no versions of anything a user keeps.
+bool IsVolumeMetadata(std::uint32_t record, const std::string& path) {
+    constexpr std::uint32_t kFirstUserRecord = 24;
+    return record < kFirstUserRecord || path.rfind("Root/$Extend/", 0) == 0;
+}
+
+// The version of the file at each tree path that a recovery writes (its entry in use,
+// else the first of its path).
+std::unordered_map<std::string, std::pair<bool, FileVersionKey>> VersionsByPath(
+    RecoverySession& session, ProgressSink& progress, const StopFlag* stop) {
+    std::unordered_map<std::string, std::pair<bool, FileVersionKey>> byPath;
+    const ConditionTable& table = session.Conditions(progress, stop);
+    const Catalogue& catalogue = session.GetCatalogue();
+    CheckTree& tree = session.Checks();
+    const std::vector<PlacedEntry>& placed = tree.Placed();
+    for (std::size_t p = 0; p < placed.size(); ++p) {
+        const std::size_t index = placed[p].catalogueIndex;
+        const CatalogueEntry& entry = catalogue.At(index);
+        if (entry.IsDirectory() || placed[p].unplaced) continue;
+        const FileVersionKey key{entry.size,
+                                 index < table.Count() ? table.Times(index).modification : 0};
+        auto [it, added] = byPath.try_emplace(tree.PathOf(p), !entry.IsDeleted(), key);
+        if (!added && !it->second.first && !entry.IsDeleted()) it->second = {true, key};
+    }
+    return byPath;
+}
+
+}  // namespace
+
+std::vector<ShadowCopySummary> RecoverySession::ShadowCopies(std::size_t row,
+                                                             std::string* problem) const {
+    std::vector<ShadowCopySummary> copies;
+    const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
+    if (!drive) return copies;
+    const ShadowStoreOpening opening = OpenStore(disk_, *drive);
+    if (problem != nullptr) *problem = opening.problem;
+    if (!opening.store) return copies;
+    for (const ShadowCopyInfo& info : opening.store->Copies())
+        copies.push_back({info.number, info.creationTime,
+                          ShadowCopyLabel(info.number, row + 1, info.creationTime)});
+    return copies;
+}
+
+DriveOpening RecoverySession::OpenShadowCopy(std::size_t row, std::size_t copy,
+                                             Notifier& notifier) {
+    const std::optional<LogicalDriveEntry> chosen = ProcessDriveList().EntryAt(row);
+    if (!chosen) return DriveOpening::kNoSuchDrive;
+    if (!IsScannedType(chosen->partitionType)) {
+        notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
+        return DriveOpening::kNotNtfs;
+    }
+    const LogicalDriveEntry drive = *chosen;
+    const ShadowStoreOpening opening = OpenStore(disk_, drive);
+    std::unique_ptr<SectorSource> source;
+    if (opening.store) source = opening.store->CopySource(copy);
+    if (!source) {
+        const std::string why =
+            !opening.problem.empty() ? "drive " + std::to_string(row + 1) + ": " + opening.problem
+            : opening.store          ? "drive " + std::to_string(row + 1) + " has " +
+                                  std::to_string(opening.store->Copies().size()) +
+                                  " shadow copies; there is no copy " + std::to_string(copy)
+                            : "drive " + std::to_string(row + 1) + " has no shadow copies";
+        notifier.Notify(why, "Shadow Copies", NoticeIcon::Warning);
+        return DriveOpening::kNoSuchDrive;
+    }
+    ProcessDriveList().DiscardPrevious();
+    checks_.reset();
+    filter_.reset();
+    facts_.reset();
+    conditions_.reset();
+    engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
+                                           DiskSector(drive.startSector), drive.sizeInSectors(),
+                                           std::move(source));
+    if (!engine_->ValidateBootSector(notifier)) {
+        engine_.reset();
+        return DriveOpening::kInvalidDrive;
+    }
+    openRow_ = row;
+    openCopy_ = copy;
+    openCopyTime_ = opening.store->Copies()[copy - 1].creationTime;
+    return DriveOpening::kOpened;
+}
+
+std::string RecoverySession::SourceName() const {
+    if (openCopy_ == 0) return "live volume";
+    const std::string label = ShadowCopyLabel(openCopy_, openRow_ + 1, openCopyTime_);
+    // "Shadow copy 2 of drive 1, 2013-12-03 06:37 UTC" -> "shadow copy 2 (2013-12-03 06:37 UTC)"
+    return "shadow copy " + std::to_string(openCopy_) + " (" + label.substr(label.find(", ") + 2) +
+           ")";
+}
+
+VersionsResult RecoverySession::RecoverVersions(const std::string& destination, RecoveryMode mode,
+                                                ProgressSink& progress, Notifier& notifier,
+                                                const StopFlag* stop) {
+    VersionsResult result;
+    if (!engine_ || openCopy_ != 0) return result;
+    std::string problem;
+    const std::vector<ShadowCopySummary> copies = ShadowCopies(openRow_, &problem);
+    if (!problem.empty())
+        notifier.Notify("Drive " + std::to_string(openRow_ + 1) + ": " + problem, "Shadow Copies",
+                        NoticeIcon::Warning);
+    // The versions written per tree path, the live one first: a copy's version that
+    // another copy holds already is written once.
+    std::unordered_map<std::string, std::vector<FileVersionKey>> seen;
+    for (const ShadowCopySummary& copy : copies) {
+        if (stop != nullptr && stop->load()) break;
+        RecoverCopyVersions(destination, mode, copy, seen, progress, notifier, stop, result);
+    }
+    result.stopped = stop != nullptr && stop->load();
+    return result;
+}
+
+void RecoverySession::RecoverCopyVersions(
+    const std::string& destination, RecoveryMode mode, const ShadowCopySummary& copy,
+    std::unordered_map<std::string, std::vector<FileVersionKey>>& seen, ProgressSink& progress,
+    Notifier& notifier, const StopFlag* stop, VersionsResult& result) {
+    const auto live = VersionsByPath(*this, progress, stop);
+    RecoverySession old;
+    old.disk_ = disk_;
+    if (old.OpenShadowCopy(openRow_, copy.number, notifier) != DriveOpening::kOpened) {
+        ++result.copiesSkipped;
+        return;
+    }
+    old.Scan(progress, notifier, stop);
+    if (stop != nullptr && stop->load()) return;
+    const auto versions = VersionsByPath(old, progress, stop);
+    CheckTree& tree = old.Checks();
+    tree.SetAllChecked(false);
+    const Catalogue& catalogue = old.GetCatalogue();
+    bool any = false;
+    for (std::size_t p = 0; p < tree.Placed().size(); ++p) {
+        const CatalogueEntry& entry = catalogue.At(tree.Placed()[p].catalogueIndex);
+        if (entry.IsDirectory() || entry.IsDeleted() || tree.Placed()[p].unplaced ||
+            entry.size == 0 || !FilterPasses(entry.Name(), filter_.get()))
+            continue;
+        const std::string path = tree.PathOf(p);
+        if (IsVolumeMetadata(entry.number, path)) continue;
+        const auto at = live.find(path);
+        std::optional<FileVersionKey> liveKey;
+        if (at != live.end()) liveKey = at->second.second;
+        // The chosen files of the live volume, and for a recovery of the deleted ones the
+        // files the live volume holds no more.
+        if (mode == RecoveryMode::kDeleted && at != live.end() && at->second.first) continue;
+        if (mode == RecoveryMode::kSelected) {
+            const auto livePosition = Checks().Find(path);
+            if (!livePosition || Checks().MarkOf(*livePosition) != CheckMark::kChecked) continue;
+        }
+        const FileVersionKey key = versions.at(path).second;
+        std::vector<FileVersionKey>& written = seen[path];
+        if (!VersionDiffers(liveKey, written, key)) continue;
+        written.push_back(key);
+        tree.SetChecked(p, true);
+        any = true;
+    }
+    if (!any) return;
+
+    // Written under the copy's own folder first, then moved beside the live files.
+    std::string staging = destination + "/Shadow copy " + std::to_string(copy.number);
+    for (int n = 2; fs::exists(staging); ++n)
+        staging = destination + "/Shadow copy " + std::to_string(copy.number) + " (" +
+                  std::to_string(n) + ")";
+    RecoverChoice choice;
+    choice.keepReport = true;
+    const RecoveryResult written =
+        old.Recover(staging, RecoveryMode::kSelected, choice, progress, notifier, stop);
+    result.unreadableSectors += written.unreadableSectors;
+    const std::string stamp = ShadowStamp(copy.creationTime);
+    std::uint64_t left = 0;
+    for (ReportRow row : old.LastReport().Rows()) {
+        std::error_code error;
+        if (row.path.rfind(staging + "/", 0) != 0 || !fs::exists(row.path, error)) {
+            report_.Add(row);  // not written (unreadable): its row says so
+            continue;
+        }
+        const fs::path relative = fs::path(row.path.substr(staging.size() + 1));
+        const auto placed =
+            PlaceVersion(row.path, fs::path(destination) / relative.parent_path(), stamp);
+        if (!placed) {
+            ++left;
+            notifier.Notify("The version " + row.path + " could not be moved beside " +
+                                (fs::path(destination) / relative).string() +
+                                "; it is left where it was written",
+                            "Shadow Copies", NoticeIcon::Warning);
+        } else {
+            row.path = *placed;
+            ++result.versionsWritten;
+            result.bytesWritten += row.size;
+        }
+        report_.Add(row);
+    }
+    result.versionsNotMoved += left;
+    if (left == 0) {
+        std::error_code ignored;
+        fs::remove_all(staging, ignored);  // only its emptied folders remain
+    }
+}
+
+}  // namespace tarvik
