@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "app/browse/browse_tools.h"
 #include "app/browse/left_view.h"
 #include "app/browse/tarvik_view.h"
 #include "app/command_ids.h"
@@ -50,6 +51,7 @@ CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
     CreateMenus();
     CreateAccelerators();
     InstallShellHandlers();
+    new CBrowseTools(app_, *this);
     UpdateToolbarState();
     auto* idle = new QTimer(this);
     connect(idle, &QTimer::timeout, this, &CMainFrame::UpdateToolbarState);

@@ -17,12 +17,22 @@ std::vector<CWorkerThread*>& LiveWorkers() {
     return workers;
 }
 
+std::function<void()>& BeforeWork() {
+    static std::function<void()> hook;
+    return hook;
+}
+
 constexpr const char* kMemoryText = "Error Allocating Memory,Increase Virtual Memory";
 
 }  // namespace
 
 CWorkerThread::CWorkerThread(QObject* parent) : QThread(parent) {
     LiveWorkers().push_back(this);
+    if (BeforeWork()) BeforeWork()();
+}
+
+void CWorkerThread::SetBeforeWork(std::function<void()> hook) {
+    BeforeWork() = std::move(hook);
 }
 
 CWorkerThread::~CWorkerThread() {

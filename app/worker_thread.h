@@ -27,6 +27,9 @@ class CWorkerThread : public QThread {
     // Requests a stop of every worker still running and joins them; the program's end
     // calls it before the session's drive goes away.
     static void StopAll();
+    // Called as each worker is made, before it reads anything: whatever else reads the
+    // drive in the background (the preview) stops there.
+    static void SetBeforeWork(std::function<void()> hook);
 
   protected:
     // Runs a core call; a failed allocation ends the program after the memory message,

@@ -23,6 +23,8 @@ cli="$here/build/tarvik-cli"
 fixture="$here/build/ntfs-fixture"
 PATH=$PATH:/usr/sbin:/sbin
 mkdir -p "$dir"
+# shellcheck source=lib/filled_volume.sh
+source "$here/bench/lib/filled_volume.sh"
 
 if [ ! -f "$image" ] || [ ! -f "$manifest" ]; then
   work=$(mktemp -d "$dir/make.XXXXXX")
@@ -78,23 +80,7 @@ EOF
   truncate -s $(( (total + files * 5000) / 1048576 + 96 ))M "$work/image"
   mkntfs -F -q -Q -c 4096 "$work/image" >/dev/null 2>&1
   "$fixture" "$work/image" "$work/fill.script"
-  clusters=$(( $(stat -c %s "$work/image") / 4096 ))
-  free=$(icat -f ntfs "$work/image" 6 | python3 -c "
-import sys
-bits = sys.stdin.buffer.read()
-n = $clusters
-used = sum(bin(b).count('1') for b in bits[: n // 8])
-if n % 8:
-    used += bin(bits[n // 8] & ((1 << (n % 8)) - 1)).count('1')
-print(n - used)")
-  # The rest goes to files of 4 MiB at most (none needs a run list longer than its
-  # record holds) until the volume refuses more: ntfs-3g keeps the MFT's zone for the
-  # MFT, so the count of free clusters says more than can be had.
-  k=0
-  while [ $((k * 4)) -lt $((free / 256 + 1)) ]; do
-    k=$((k + 1))
-    echo "write /filler-$k.bin 4194304 7"
-  done | "$fixture" "$work/image" - 2>"$work/filler.log" || true
+  bench_fill_to_last_cluster "$fixture" "$work/image" "$work/filler.log"
   tail -n 1 "$work/filler.log"
   "$fixture" "$work/image" "$work/rounds.script" >"$work/times"
   # SHA-256 of every deleted file's content, from the generator in one run.
@@ -121,12 +107,7 @@ fi
 out=$(mktemp -d "$dir/out.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 echo "image: $image, $(( $(stat -c %s "$image") / 1048576 )) MiB, $(wc -l <"$manifest") files deleted"
-start=$(date +%s.%N)
-"$cli" scan --disk "$image" >"$out/scan" 2>/dev/null
-echo "scan with conditions: $(echo "$(date +%s.%N) - $start" | bc) s"
-start=$(date +%s.%N)
-"$cli" recover --disk "$image" --deleted --out "$out/dest" --report "$out/report.tsv" >/dev/null 2>&1
-echo "recover --deleted --report: $(echo "$(date +%s.%N) - $start" | bc) s"
+bench_scan_and_recover_deleted "$cli" "$image" "$out"
 # Every written file's SHA-256, to hold the report's against.
 (cd "$out" && cut -f1 report.tsv | tail -n +2 | tr '\n' '\0' | xargs -0 sha256sum) >"$out/sums"
 

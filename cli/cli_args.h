@@ -23,6 +23,8 @@ struct DriveOptions {
     bool advance = false;               // --advance
     bool deep = false;                  // --deep
     std::optional<std::size_t> shadow;  // --shadow K: the drive's shadow copy K, from 1
+    std::string saveScan;               // --save FILE: keep the scan (scan)
+    std::string savedScan;              // --scan FILE: a kept scan instead of scanning (recover)
 };
 
 struct RecoverOptions {

@@ -7,6 +7,7 @@
 #include "cli/terminal_progress.h"
 #include "ntfs/scan_texts.h"
 #include "partition/logical_drive_search.h"
+#include "session/saved_scan.h"
 
 namespace tarvik::cli {
 
@@ -63,8 +64,37 @@ bool FindDrives(const DriveOptions& options, RecoverySession& session, const Int
     return found;
 }
 
+namespace {
+
+// Opens the drive a kept scan was made of and takes the scan over it.
+std::optional<int> ReopenChosenDrive(const DriveOptions& options, RecoverySession& session,
+                                     const InterruptStop& stop) {
+    std::string why;
+    const std::optional<SavedScan> saved = SavedScan::Load(options.savedScan, why);
+    if (!saved) return Fail("the saved scan " + options.savedScan + " cannot be used: " + why);
+    if (auto failed = LoadOneDisk(options, session)) return failed;
+    if (!FindDrives(options, session, stop))
+        return stop.Requested() ? ReportInterrupted() : kExitFailure;
+    std::optional<std::size_t> row = session.DriveRowOf(saved->identity());
+    if (options.drive) row = *options.drive - 1;
+    if (!row || *row >= session.Drives().size()) {
+        return Fail("no drive of " + options.disk + " lies where the scanned drive did (sector " +
+                    std::to_string(saved->identity().driveStart) + "); name it with --drive");
+    }
+    StderrNotifier notifier;
+    if (session.OpenDrive(*row, notifier) != DriveOpening::kOpened) return kExitFailure;
+    if (auto refused = session.ReopenScan(*saved)) {
+        return Fail("the saved scan " + options.savedScan +
+                    " was not made of this drive: " + *refused);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession& session,
                                    const InterruptStop& stop) {
+    if (!options.savedScan.empty()) return ReopenChosenDrive(options, session, stop);
     if (auto failed = LoadOneDisk(options, session)) return failed;
     if (!FindDrives(options, session, stop))
         return stop.Requested() ? ReportInterrupted() : kExitFailure;

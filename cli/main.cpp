@@ -92,6 +92,12 @@ int main(int argc, char** argv) {
         "tab-separated: KIND STATE SIZE DATE ID PARENT PATH (DATE: creation time, "
         "ISO 8601 UTC); the six counters go to stderr");
     AddDriveOptions(*scanCommand, scanOptions, true);
+    CLI::Option* saveScan =
+        scanCommand
+            ->add_option("--save", scanOptions.saveScan,
+                         "keep the scan in FILE (its entries, their conditions and the disk's "
+                         "identity), for `recover --scan`")
+            ->option_text("FILE");
 
     RecoverOptions recoverOptions;
     CLI::App* recoverCommand =
@@ -105,6 +111,12 @@ int main(int argc, char** argv) {
                            "overwritten: the new one is "
                            "named \"NAME (2)\" and so on");
     AddDriveOptions(*recoverCommand, recoverOptions.drive, true);
+    CLI::Option* savedScan =
+        recoverCommand
+            ->add_option("--scan", recoverOptions.drive.savedScan,
+                         "recover from a scan kept by `scan --save` instead of scanning; --disk "
+                         "names the same disk (or an image of it), and another one is refused")
+            ->option_text("FILE");
     recoverCommand
         ->add_option("--out", recoverOptions.out,
                      "destination folder; it may not lie on the disk being read")
@@ -131,6 +143,9 @@ int main(int argc, char** argv) {
                                             "write no file whose name matches a pattern")
                                ->option_text("PATTERN ...");
     include->excludes(exclude);
+    // A kept scan names its disk and volume, not which shadow copy it was read from.
+    savedScan->excludes("--advance")->excludes("--shadow");
+    saveScan->excludes("--shadow");
     recoverCommand
         ->add_option("--condition", recoverOptions.condition,
                      "write only intact files, all but the wholly overwritten and the "

@@ -6,6 +6,7 @@
 #include "catalogue/tree_placement.h"
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
+#include "cli/stderr_reporting.h"
 #include "cli/terminal_progress.h"
 #include "ntfs/scan_texts.h"
 
@@ -53,6 +54,10 @@ int RunScanCommand(const DriveOptions& options) {
     }
     const int status = FinishOutput(kExitOk);
     if (status != kExitOk) return status;
+    if (!options.saveScan.empty()) {
+        if (auto failed = session.SaveScan(options.saveScan))
+            return Fail("the scan cannot be saved to " + options.saveScan + ": " + *failed);
+    }
     std::fprintf(stderr, "%s\n", CountersLine(session.Engine().counters()).c_str());
     if (shortenedPaths > 0) {
         std::fprintf(stderr,

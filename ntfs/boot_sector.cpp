@@ -63,11 +63,16 @@ std::optional<std::uint32_t> NtfsBootSector::UnitsPerCluster() const {
 }
 
 std::optional<std::uint32_t> NtfsBootSector::RecordSize() const {
+    // A negative count gives the size in bytes, whatever the cluster size.
+    return RecordSizeWith(UnitsPerCluster().value_or(0));
+}
+
+std::optional<std::uint32_t> NtfsBootSector::RecordSizeWith(std::uint32_t unitsPerCluster) const {
     std::uint64_t bytes = 0;
     if (clustersPerRecord_ > 0) {
-        const auto units = UnitsPerCluster();
-        if (!units) return std::nullopt;
-        bytes = std::uint64_t{*units} * kUnitBytes * static_cast<std::uint64_t>(clustersPerRecord_);
+        if (unitsPerCluster == 0) return std::nullopt;
+        bytes = std::uint64_t{unitsPerCluster} * kUnitBytes *
+                static_cast<std::uint64_t>(clustersPerRecord_);
     } else {
         const int shift = -clustersPerRecord_;
         if (shift >= 32) return std::nullopt;

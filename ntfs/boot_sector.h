@@ -45,6 +45,9 @@ class NtfsBootSector {
     // positive, 2^-n bytes when negative. Nothing unless it is a power of two from
     // kMinRecordSize to kMaxRecordSize.
     std::optional<std::uint32_t> RecordSize() const;
+    // The same for a cluster of `unitsPerCluster` 512-byte units instead of the boot
+    // sector's own (a positive clusters-per-record byte counts clusters).
+    std::optional<std::uint32_t> RecordSizeWith(std::uint32_t unitsPerCluster) const;
     // The volume's size in 512-byte units (its own sectors x sector size / 512); nothing
     // when the sector size is not a usable one or the product overflows.
     std::optional<std::uint64_t> VolumeUnits() const;

@@ -251,8 +251,7 @@ void TakeFoundExtensions(ScanState& state, FoundEntry& f) {
 bool SearchDriveForRecords(ScanState& state, ProgressSink& progress, bool outsideMftOnly) {
     // As far as the volume reaches, but never past the disk's end: a boot sector may
     // claim any size, and the sectors past the end cannot hold a record.
-    const std::uint64_t driveSectors =
-        std::min(state.geometry.sizeInSectors, state.source->SectorCount().value_or(UINT64_MAX));
+    const std::uint64_t driveSectors = state.volumeSectors();
     PhaseProgress phase(progress, kPhase1Drive, driveSectors);
     const std::vector<PlacedRun> noRuns;
     const auto& mftRuns = outsideMftOnly ? state.mftMap.runs() : noRuns;

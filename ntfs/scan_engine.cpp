@@ -2,9 +2,11 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "ntfs/boot_sector.h"
+#include "ntfs/cluster_size_search.h"
 #include "ntfs/drive_search.h"
 #include "ntfs/mft_record_stream.h"
 #include "ntfs/scan_phases.h"
@@ -30,6 +32,7 @@ DriveGeometry Placed(DriveCode code, DiskSector firstSector, std::uint64_t sizeI
 // A boot sector copy the engine can read the volume by: an NTFS quick test passed and
 // usable sector, cluster and record sizes.
 struct VolumeLayout {
+    NtfsBootSector boot;
     std::uint32_t unitsPerCluster = 0;
     std::uint32_t bytesPerSector = 0;
     std::uint32_t recordSize = 0;
@@ -38,22 +41,35 @@ struct VolumeLayout {
     std::optional<DriveSector> mirror;
 };
 
-std::optional<VolumeLayout> ReadBootCopy(SectorSource& source, DriveSector sector) {
+// The layout a boot sector gives with clusters of `units` 512-byte units.
+std::optional<VolumeLayout> LayoutWith(const NtfsBootSector& boot, std::uint32_t units) {
+    const auto recordSize = boot.RecordSizeWith(units);
+    const auto sectorSize = boot.SectorSize();
+    if (!recordSize || !sectorSize) return std::nullopt;
+    VolumeLayout layout;
+    layout.boot = boot;
+    layout.unitsPerCluster = units;
+    layout.bytesPerSector = *sectorSize;
+    layout.recordSize = *recordSize;
+    layout.serial = boot.serial();
+    layout.mft = ClusterStart(Cluster(boot.mftCluster()), units);
+    layout.mirror = ClusterStart(Cluster(boot.mftMirrorCluster()), units);
+    return layout;
+}
+
+// A boot sector copy that passes the quick test.
+std::optional<NtfsBootSector> ReadBootCopy(SectorSource& source, DriveSector sector) {
     std::array<std::uint8_t, NtfsBootSector::kSize> bytes{};
     if (!source.Read(sector, bytes)) return std::nullopt;
     const auto boot = NtfsBootSector::Parse(ByteView(bytes.data(), bytes.size()));
     if (!boot || !boot->PassesQuickTest()) return std::nullopt;
-    const auto units = boot->UnitsPerCluster();
-    const auto recordSize = boot->RecordSize();
-    if (!units || !recordSize) return std::nullopt;
-    VolumeLayout layout;
-    layout.unitsPerCluster = *units;
-    layout.bytesPerSector = *boot->SectorSize();
-    layout.recordSize = *recordSize;
-    layout.serial = boot->serial();
-    layout.mft = ClusterStart(Cluster(boot->mftCluster()), *units);
-    layout.mirror = ClusterStart(Cluster(boot->mftMirrorCluster()), *units);
-    return layout;
+    return boot;
+}
+
+// The layout a boot sector copy states with its own cluster size.
+std::optional<VolumeLayout> StatedLayout(const NtfsBootSector& boot) {
+    const auto units = boot.UnitsPerCluster();
+    return units ? LayoutWith(boot, *units) : std::nullopt;
 }
 
 // A cluster size or MFT cluster changed to another plausible value (a bit flip) points
@@ -71,6 +87,25 @@ bool MftWhereItSays(SectorSource& source, const VolumeLayout& layout) {
                                  static_cast<std::uint32_t>(sector[0x2F]) << 24;
     const bool inUse = (sector[0x16] & 1) != 0;
     return inUse && (usaOffset < 0x30 || number == 0);
+}
+
+// No copy's MFT is where it says: the first copy whose MFT confirms a cluster size
+// (its own, or one its damaged cluster byte hid) gives the layout.
+std::optional<VolumeLayout> LayoutConfirmedByMft(SectorSource& source,
+                                                 const std::vector<NtfsBootSector>& copies) {
+    for (const NtfsBootSector& boot : copies) {
+        if (const auto units = FindClusterUnitsByMft(source, boot)) {
+            if (auto layout = LayoutWith(boot, *units)) return layout;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string WithClusterBytes(const char* text, std::uint64_t bytes) {
+    std::string out = text;
+    const auto at = out.find("%s");
+    if (at != std::string::npos) out.replace(at, 2, std::to_string(bytes));
+    return out;
 }
 
 }  // namespace
@@ -94,17 +129,32 @@ bool ScanEngine::ValidateBootSector(Notifier& notifier) {
     if (!s.source || size == 0) return false;
     // The boot sector, else its backup; but a backup whose MFT is where it says is
     // preferred to a boot sector whose MFT is not.
+    // Without one, a cluster size the MFT confirms; without that, the first copy whose
+    // own sizes are usable, its cluster size unverified.
     std::optional<VolumeLayout> layout;
+    std::optional<VolumeLayout> firstUsable;
+    std::vector<NtfsBootSector> unconfirmed;
     std::vector<DriveSector> copies{DriveSector(0), DriveSector(size - 1)};
     if (size >= kLargeSectorUnits) copies.push_back(DriveSector(size - kLargeSectorUnits));
     for (const DriveSector at : copies) {
-        auto copy = ReadBootCopy(*s.source, at);
-        if (!copy) continue;
-        if (MftWhereItSays(*s.source, *copy)) {
-            layout = copy;
+        const auto boot = ReadBootCopy(*s.source, at);
+        if (!boot) continue;
+        const auto stated = StatedLayout(*boot);
+        if (stated && MftWhereItSays(*s.source, *stated)) {
+            layout = stated;
             break;
         }
-        if (!layout) layout = copy;
+        unconfirmed.push_back(*boot);
+        if (!firstUsable) firstUsable = stated;
+    }
+    s.geometry.clusterSizeUnverified = false;
+    if (!layout) layout = LayoutConfirmedByMft(*s.source, unconfirmed);
+    if (!layout && firstUsable) {
+        layout = firstUsable;
+        s.geometry.clusterSizeUnverified = true;
+        notifier.Notify(WithClusterBytes(kClusterSizeUnverifiedText,
+                                         std::uint64_t{layout->unitsPerCluster} * 512),
+                        kClusterSizeUnverifiedCaption, NoticeIcon::Warning);
     }
     if (!layout) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
@@ -191,6 +241,12 @@ std::optional<std::uint32_t> ScanEngine::LiveMftNumberOf(std::uint32_t ownNumber
     if (!origin.numbered || origin.volume != kLiveVolume || origin.number >= records)
         return std::nullopt;
     return origin.number;
+}
+std::uint32_t ScanEngine::RecordNumberOf(std::uint32_t ownNumber) const {
+    const ScanState& s = *state_;
+    if (s.mftMap.recordCount() != 0 || ownNumber >= s.foundOrigins.size()) return ownNumber;
+    const FoundRecordOrigin& origin = s.foundOrigins[ownNumber];
+    return origin.numbered && origin.volume == kLiveVolume ? origin.number : ownNumber;
 }
 std::uint32_t ScanEngine::MftNumberOf(std::uint32_t ownNumber) const {
     return state_->MftNumberOf(ownNumber);

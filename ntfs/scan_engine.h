@@ -47,9 +47,13 @@ struct DriveGeometry {
     std::uint32_t recordSize = 0;      // bytes per MFT record, 1024 or 4096
     DriveSector mftStart;
     DriveSector mftMirrorStart;
+    // No cluster size put the MFT where the boot sector says: the boot sector's own is
+    // used, and nothing read with it can be called right.
+    bool clusterSizeUnverified = false;
 };
 
 struct ScanState;
+struct ScanSnapshot;
 
 // Sees every record of the scan's one pass over the MFT, so that work which needs every
 // record need not read the MFT again.
@@ -128,6 +132,11 @@ class ScanEngine {
     // number (a copy in $MFTMirr, or an earlier state of a record left elsewhere): the
     // number of the MFT record it is a copy of. Nothing for every other record.
     std::optional<std::uint32_t> LiveMftNumberOf(std::uint32_t ownNumber) const;
+    // The record number to name a catalogued entry by where a user compares it with the
+    // volume's MFT (a recovery report): its own number, but for the live volume's records
+    // that a scan without a readable MFT found by searching the drive (numbered there by
+    // the search's table), the MFT number the record stores or its place tells.
+    std::uint32_t RecordNumberOf(std::uint32_t ownNumber) const;
     // The MFT number the record behind an own number has on its volume (the number itself
     // for a record read through the MFT), and the record of that volume with another MFT
     // number, as stored: how the extension records of its attribute list are found.
@@ -153,6 +162,16 @@ class ScanEngine {
     bool VisitMftRecords(const RecordVisitor& visit, const StopFlag* stop = nullptr);
     // The MFT's record count (0 when no MFT was found).
     std::uint64_t mftRecordCount() const;
+
+    // The scan's state besides the catalogue, for keeping it (ntfs/scan_snapshot.h).
+    ScanSnapshot Snapshot() const;
+    // Takes a kept scan over this validated drive: its state and the entries `next`
+    // hands out one by one until it gives nothing; the MFT's place is read from the
+    // drive and the folder table made again. False, keeping nothing, when the drive's
+    // layout is not the snapshot's or its MFT cannot be found.
+    bool Reopen(const ScanSnapshot& snapshot, const std::function<const CatalogueEntry*()>& next);
+    // The volume's serial number, as its boot sector states it.
+    std::uint64_t volumeSerial() const;
 
   private:
     std::unique_ptr<ScanState> state_;

@@ -24,4 +24,10 @@ inline constexpr const char* kPhase4 = "Phase 4 of 4  Doing House Keeping jobs";
 inline constexpr const char* kFatDriveText = "Use Corvane Miravel FAT to Recover FAT Drive";
 inline constexpr const char* kInvalidDriveCaption = "Invalid Drive";
 
+inline constexpr const char* kClusterSizeUnverifiedText =
+    "The boot sector's cluster size (%s bytes) could not be confirmed: no cluster size puts "
+    "the MFT's first records where the boot sector says. Files are read with it, but none "
+    "is called intact: their recovered bytes are unverified.";
+inline constexpr const char* kClusterSizeUnverifiedCaption = "Cluster Size Unverified";
+
 }  // namespace tarvik

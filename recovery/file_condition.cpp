@@ -274,6 +274,9 @@ DeletedFile WeighedFile(ScanEngine& engine, std::uint32_t number, ByteView recor
     file.recordChange = recordChange;
     file.mapped = map.has_value();
     if (map && (map->extentsMissed != 0 || !map->runsWhole)) file.readGap = ReadGap::kRunList;
+    if (map && file.readGap == ReadGap::kNone &&
+        DataSizePastRuns(*map, std::uint64_t{fileClusterSectors} * 512))
+        file.readGap = ReadGap::kSizePastRuns;
     if (!map || map->resident || fileClusterSectors == 0 || liveClusterSectors == 0) return file;
     file.written = WhereWritten(*map, fileClusterSectors);
     // Only clusters below the data's end hold the file: an uncompressed file's clusters
@@ -313,12 +316,14 @@ struct MftFacts {
     static constexpr std::uint64_t kTimesSetAside = 1u << 22;
 
     // Per record number, what the pass saw of a base record (bits, or-ed).
-    static constexpr std::uint8_t kSeen = 1;       // a base record that decodes
-    static constexpr std::uint8_t kHasData = 2;    // with unnamed data, or an attribute list
-    static constexpr std::uint8_t kCutShort = 4;   // a data run list cut short
-    static constexpr std::uint8_t kPastImage = 8;  // data clusters past the image's end
+    static constexpr std::uint8_t kSeen = 1;           // a base record that decodes
+    static constexpr std::uint8_t kHasData = 2;        // with unnamed data, or an attribute list
+    static constexpr std::uint8_t kCutShort = 4;       // a data run list cut short
+    static constexpr std::uint8_t kPastImage = 8;      // data clusters past the image's end
+    static constexpr std::uint8_t kSizePastRuns = 16;  // a data size its runs cannot hold
 
-    explicit MftFacts(ScanEngine& scanned) : engine(scanned) {
+    explicit MftFacts(ScanEngine& scanned)
+        : engine(scanned), clusterBytes(std::uint64_t{scanned.geometry().sectorsPerCluster} * 512) {
         const DriveGeometry& g = engine.geometry();
         std::uint64_t diskSectors = 0;
         if (g.sectorsPerCluster != 0 && GetDiskSectorCount(g.driveCode, diskSectors) &&
@@ -347,9 +352,12 @@ struct MftFacts {
             header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
         std::optional<EntryTimes> times;
         std::uint8_t state = header->isExtension() ? 0 : kSeen;
+        // The list comes before the data (attributes are in type order).
+        bool listed = header->isExtension();
         AttributeWalker walker(record);
         while (const auto attribute = walker.Next()) {
             const bool data = attribute->IsUnnamed(at::kData);
+            if (attribute->type() == at::kAttributeList) listed = true;
             if (data || attribute->type() == at::kAttributeList) state |= kHasData;
             if (attribute->isResident()) {
                 if (!times && attribute->type() == at::kStandardInformation)
@@ -358,6 +366,7 @@ struct MftFacts {
             }
             if (!header->inUse()) continue;
             if (data && !RunListWhole(*attribute)) state |= kCutShort;
+            if (data && DataSizePastRuns(*attribute, clusterBytes, !listed)) state |= kSizePastRuns;
             for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
                 if (run.sparse || run.lengthClusters == 0) continue;
                 const std::uint64_t start = run.lcn.value();
@@ -369,7 +378,8 @@ struct MftFacts {
         // An extension record in use adds what it holds of the data to its base
         // record's state. A base record counts as seen in use or not: a folder's index
         // may still name one that is not, and its file is then listed from the record.
-        if (header->isExtension()) state = header->inUse() ? state & (kCutShort | kPastImage) : 0;
+        if (header->isExtension())
+            state = header->inUse() ? state & (kCutShort | kPastImage | kSizePastRuns) : 0;
         if (state != 0) Mark(owner, state);
         if (header->isExtension()) return;
         if (times) {
@@ -405,6 +415,7 @@ struct MftFacts {
     std::vector<DeletedFile> deleted;
     // Per record number: the kSeen... bits of the base records.
     std::vector<std::uint8_t> states;
+    std::uint64_t clusterBytes = 0;
     // Clusters of the volume the disk (or image) holds: an image cut short holds fewer.
     std::uint64_t readableClusters = UINT64_MAX;
     bool whole = false;
@@ -678,6 +689,9 @@ EntryCondition ConditionBuilder::DecideLive(std::uint32_t number, bool empty) co
     } else if (state & MftFacts::kPastImage) {
         c.condition = FileCondition::kPartlyUnreadable;
         c.readGap = ReadGap::kPastImage;
+    } else if (state & MftFacts::kSizePastRuns) {
+        c.condition = FileCondition::kPartlyUnreadable;
+        c.readGap = ReadGap::kSizePastRuns;
     }
     return c;
 }
@@ -829,17 +843,25 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
                                : !haveMft    ? UnknownCause::kNoMft
                                : !haveBitmap ? UnknownCause::kNoBitmap
                                              : UnknownCause::kNoRecord;
+    const bool clusterSizeUnverified = engine_.geometry().clusterSizeUnverified;
     for (std::size_t i = 0; i < count; ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
         EntryCondition& c = conditions_[i];
         if (entry.IsDirectory() || entry.IsMadeUp()) {
             c = EntryCondition{};
             c.condition = FileCondition::kNotApplicable;
-        } else if (!weighed_[i]) {
+            continue;
+        }
+        if (!weighed_[i]) {
             c = DecideLive(entry.number, entry.size == 0);
         } else if (c.condition == FileCondition::kUnknown &&
                    c.unknownCause == UnknownCause::kNone) {
             c.unknownCause = cause;
+        }
+        // Read with a cluster size nothing confirms, no file's bytes can be called right.
+        if (clusterSizeUnverified && c.condition != FileCondition::kUnreadable) {
+            c = EntryCondition{};
+            c.unknownCause = UnknownCause::kClusterSizeUnverified;
         }
     }
     times = std::move(times_);

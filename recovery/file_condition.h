@@ -69,6 +69,9 @@ enum class ReadGap : std::uint8_t {
     kRecord,     // the record cannot be read, or holds no data attribute that decodes
     kRunList,    // a run list is cut short, or an extension record of runs is missing
     kPastImage,  // clusters lie past the end of the disk image (or device)
+    // The data size claims more than the allocation (or the runs) holds: only what the
+    // runs place is written.
+    kSizePastRuns,
 };
 
 // Who holds (most of) the clusters a deleted file lost.
@@ -90,6 +93,9 @@ enum class UnknownCause : std::uint8_t {
     // Its clusters are free and no record claims them since, yet the bytes after its
     // end were written again: another file held them, whose record was reused.
     kWrittenAgain,
+    // No cluster size put the MFT where the boot sector says: every run may be read from
+    // the wrong place.
+    kClusterSizeUnverified,
 };
 
 // How two deleted records claiming one cluster are ordered.

@@ -20,13 +20,14 @@ constexpr std::uint64_t kMaxCompressedCluster = 4096;
 class ClusterReader {
   public:
     ClusterReader(const FileDataMap& map, SectorSource& source, std::uint32_t sectorsPerCluster,
-                  std::uint64_t volumeSectors, const StopFlag* stop)
+                  std::uint64_t volumeSectors, const StopFlag* stop, std::vector<FileRange>* ranges)
         : runs_(map.runs),
           source_(source),
           spc_(sectorsPerCluster),
           volumeSectors_(std::min(volumeSectors != 0 ? volumeSectors : UINT64_MAX,
                                   source.SectorCount().value_or(UINT64_MAX))),
-          stop_(stop) {
+          stop_(stop),
+          ranges_(ranges) {
         std::stable_sort(runs_.begin(), runs_.end(),
                          [](const DataRun& a, const DataRun& b) { return a.vcn < b.vcn; });
     }
@@ -43,7 +44,10 @@ class ClusterReader {
         // are missing.
         const std::uint64_t owned = std::min(end, fileClusters_) - std::min(first, fileClusters_);
         const std::uint64_t placed = PlacedClusters(first, owned);
-        if (placed < owned) unreadable_ += (owned - placed) * spc_;
+        if (placed < owned) {
+            unreadable_ += (owned - placed) * spc_;
+            NoteUnplaced(first, first + owned);
+        }
         for (const DataRun& run : runs_) {
             const std::uint64_t runEnd = RunEnd(run);
             if (run.sparse || runEnd <= first || run.vcn >= end) continue;
@@ -54,6 +58,7 @@ class ClusterReader {
             const auto sector = cluster ? ClusterStart(*cluster, spc_) : std::nullopt;
             if (!sector || !sector->Plus((to - from) * spc_)) {
                 unreadable_ += (to - from) * spc_;
+                Lost(from * clusterBytes, (to - from) * clusterBytes);
                 continue;
             }
             // Only the clusters inside the volume are read.
@@ -62,7 +67,10 @@ class ClusterReader {
                     ? 0
                     : std::min<std::uint64_t>(to - from, (volumeSectors_ - sector->value()) / spc_);
             unreadable_ += (to - from - inside) * spc_;
-            if (inside != 0 && !ReadPart(*sector, part.first(inside * clusterBytes))) return false;
+            Lost((from + inside) * clusterBytes, (to - from - inside) * clusterBytes);
+            if (inside != 0 &&
+                !ReadPart(*sector, part.first(inside * clusterBytes), from * clusterBytes))
+                return false;
         }
         return true;
     }
@@ -97,7 +105,11 @@ class ClusterReader {
     std::uint64_t unreadable() const { return unreadable_; }
     // The clusters that hold the file's bytes: those past them are read, never missed.
     void HoldsClusters(std::uint64_t clusters) { fileClusters_ = clusters; }
-    void CountUnreadable(std::uint64_t sectors) { unreadable_ += sectors; }
+    // Bytes of the file at `offset` that could not be read.
+    void CountUnreadable(std::uint64_t offset, std::uint64_t bytes) {
+        unreadable_ += bytes / kSectorBytes;
+        Lost(offset, bytes);
+    }
 
   private:
     bool Stopped() const { return stop_ != nullptr && stop_->load(); }
@@ -108,7 +120,30 @@ class ClusterReader {
         return CheckedAdd(run.vcn, run.lengthClusters).value_or(UINT64_MAX);
     }
 
-    bool ReadPart(DriveSector sector, std::span<std::uint8_t> part) {
+    // Where the file's clusters in [first, end) that no run places lie.
+    void NoteUnplaced(std::uint64_t first, std::uint64_t end) {
+        if (ranges_ == nullptr) return;
+        const std::uint64_t clusterBytes = std::uint64_t{spc_} * kSectorBytes;
+        std::uint64_t at = first;
+        for (const DataRun& run : runs_) {
+            if (at >= end) break;
+            if (run.vcn > at) Lost(at * clusterBytes, (std::min(run.vcn, end) - at) * clusterBytes);
+            at = std::max(at, RunEnd(run));
+        }
+        if (at < end) Lost(at * clusterBytes, (end - at) * clusterBytes);
+    }
+
+    void Lost(std::uint64_t offset, std::uint64_t bytes) {
+        if (ranges_ == nullptr || bytes == 0) return;
+        if (!ranges_->empty() && ranges_->back().offset + ranges_->back().length == offset) {
+            ranges_->back().length += bytes;
+            return;
+        }
+        ranges_->push_back({offset, bytes});
+    }
+
+    // Reads the part of the file at `fileOffset` from `sector`.
+    bool ReadPart(DriveSector sector, std::span<std::uint8_t> part, std::uint64_t fileOffset) {
         if (Stopped()) return false;
         if (source_.Read(sector, part)) return true;
         for (std::size_t offset = 0; offset < part.size(); offset += kSectorBytes) {
@@ -117,6 +152,7 @@ class ClusterReader {
             if (!source_.Read(DriveSector(sector.value() + offset / kSectorBytes), one)) {
                 std::fill(one.begin(), one.end(), std::uint8_t{0});
                 ++unreadable_;
+                Lost(fileOffset + offset, kSectorBytes);
             }
         }
         return true;
@@ -129,6 +165,7 @@ class ClusterReader {
     const StopFlag* stop_;
     std::uint64_t unreadable_ = 0;
     std::uint64_t fileClusters_ = UINT64_MAX;
+    std::vector<FileRange>* ranges_;
 };
 
 // Replaces each compression unit of `buffer` by its decompressed form: a unit whose
@@ -149,7 +186,7 @@ void DecompressUnits(ClusterReader& reader, std::uint64_t firstCluster, std::uin
         const auto input = std::span<const std::uint8_t>(unit).first(stored * clusterBytes);
         if (!DecompressLznt1(input, scratch)) {
             std::fill(scratch.begin(), scratch.end(), std::uint8_t{0});
-            reader.CountUnreadable(unitBytes / kSectorBytes);
+            reader.CountUnreadable((firstCluster + u * unitClusters) * clusterBytes, unitBytes);
         }
         std::memcpy(unit.data(), scratch.data(), unitBytes);
     }
@@ -313,7 +350,8 @@ CopyResult CopyFileData(const FileDataMap& map, SectorSource& source,
     const std::uint64_t fileLength = CopyLength(map, sectorsPerCluster, options.volumeSectors);
     const std::uint64_t totalUnits = fileLength / unitBytes + (fileLength % unitBytes != 0);
 
-    ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop);
+    ClusterReader reader(map, source, sectorsPerCluster, options.volumeSectors, options.stop,
+                         options.unreadableRanges);
     reader.HoldsClusters(fileLength / clusterBytes + (fileLength % clusterBytes != 0));
     ProgressSteps progress(options.progress, fileLength);
     std::vector<std::uint8_t> buffer;

@@ -22,6 +22,12 @@ class DataOutput {
     virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
 };
 
+// Bytes of a file: `length` of them from `offset`.
+struct FileRange {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
 struct CopyOptions {
     // The range is set to the file's sectors first, then the position to the sectors
     // written after each read request: the end of the range once the file is whole.
@@ -36,6 +42,10 @@ struct CopyOptions {
     // longer file only as sparse or compressed data, far rarer than a damaged record.
     // 0 leaves both unbounded (tests of the copy alone).
     std::uint64_t volumeSectors = 0;
+    // When set, told where the bytes written as zeros because they could not be read
+    // lie in the file (neighbouring ranges joined; a compression unit that cannot be read
+    // or decompressed whole). A range may reach past the file's end in its last cluster.
+    std::vector<FileRange>* unreadableRanges = nullptr;
 };
 
 struct CopyResult {

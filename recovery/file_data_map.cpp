@@ -1,5 +1,7 @@
 #include "recovery/file_data_map.h"
 
+#include <algorithm>
+
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
 #include "ntfs/scan_engine.h"
@@ -88,6 +90,32 @@ std::optional<FileDataMap> FromExtents(ByteView record, std::uint32_t recordNumb
 
 bool RunListWhole(const Attribute& attribute) {
     return attribute.isResident() || RunListWhole(attribute, DecodeRuns(attribute.RunList()));
+}
+
+bool DataSizePastRuns(const Attribute& attribute, std::uint64_t clusterBytes, bool soleExtent) {
+    const AttributeHeader& h = attribute.header();
+    if (attribute.isResident() || h.startVcn != 0) return false;
+    if (h.realSize > h.allocatedSize) return true;
+    if (!soleExtent || clusterBytes == 0) return false;
+    // An empty attribute says its last VCN is -1: it places nothing.
+    const std::uint64_t clusters = h.lastVcn == UINT64_MAX ? 0 : h.lastVcn + 1;
+    const auto placed = CheckedMul(clusters, clusterBytes);
+    return placed && h.realSize > *placed;
+}
+
+bool DataSizePastRuns(const FileDataMap& map, std::uint64_t clusterBytes) {
+    if (map.resident) return false;
+    if (map.realSize > map.allocatedSize) return true;
+    // Runs cut short or extents missing are told apart as such.
+    if (map.extentsMissed != 0 || !map.runsWhole || clusterBytes == 0) return false;
+    std::uint64_t placedEnd = 0;
+    for (const DataRun& run : map.runs) {
+        std::uint64_t end = 0;
+        if (__builtin_add_overflow(run.vcn, run.lengthClusters, &end)) return false;
+        placedEnd = std::max(placedEnd, end);
+    }
+    const auto placed = CheckedMul(placedEnd, clusterBytes);
+    return placed && map.realSize > *placed;
 }
 
 std::optional<FileDataMap> MapFileData(ByteView record, std::uint32_t recordNumber,

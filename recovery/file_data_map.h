@@ -42,6 +42,13 @@ struct FileDataMap {
 // and its runs place every cluster from the extent's first VCN to its last.
 bool RunListWhole(const Attribute& attribute);
 
+// Whether a non-resident data attribute's size (a damaged field may say 2^62) claims
+// more than it can place: more than its allocation or, when this extent is the whole
+// attribute (no attribute list), more than its clusters up to its last VCN hold.
+bool DataSizePastRuns(const Attribute& attribute, std::uint64_t clusterBytes, bool soleExtent);
+// The same for a file's data map: more than its allocation, or than its runs place.
+bool DataSizePastRuns(const FileDataMap& map, std::uint64_t clusterBytes);
+
 // The data map of a fixed-up base record. `fetch` gets extension records by number (raw
 // bytes; they are fixed up here and must name `recordNumber` as their base). Nothing
 // when the record has no unnamed $DATA in itself or its extensions.

@@ -893,7 +893,7 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
                     : known               ? ConditionWord(conditions_->Condition(index).condition)
                                           : ConditionWord(FileCondition::kUnknown);
-    row.record = number;
+    row.record = engine_.RecordNumberOf(number);
     if (const EntryTimes* times = TimesOf(index)) row.times = *times;
     row.unreadableSectors = unreadable;
     report_->Add(std::move(row));
@@ -931,7 +931,7 @@ void RecoveryWriter::FileUnreadable(const FileJob& job) {
     row.path = FilePath(job);
     row.sha256 = "-";
     row.condition = ConditionWord(FileCondition::kUnreadable);
-    row.record = entry.number;
+    row.record = engine_.RecordNumberOf(entry.number);
     if (const EntryTimes* times = TimesOf(job.entry)) row.times = *times;
     report_->Add(std::move(row));
 }

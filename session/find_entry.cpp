@@ -51,7 +51,52 @@ char32_t Fold(char32_t c) {
     return c;
 }
 
+// The characters of a text, folded unless case is to match.
+std::u32string Characters(std::string_view text, bool matchCase) {
+    std::u32string characters;
+    characters.reserve(text.size());
+    for (std::size_t at = 0; at < text.size();) {
+        const char32_t c = NextCharacter(text, at);
+        characters.push_back(matchCase ? c : Fold(c));
+    }
+    return characters;
+}
+
+// The classic matcher with one point to go back to: after a '*' the rest of the pattern
+// is tried at each later place of the name, never more than once per place.
+bool FitsPattern(std::u32string_view name, std::u32string_view pattern) {
+    std::size_t n = 0;
+    std::size_t p = 0;
+    std::size_t star = std::u32string_view::npos;
+    std::size_t resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == U'*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::u32string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == U'*') ++p;
+    return p == pattern.size();
+}
+
 }  // namespace
+
+bool NameFits(std::string_view name, std::string_view text, bool matchCase) {
+    if (text.empty()) return true;
+    const std::u32string pattern = Characters(text, matchCase);
+    const std::u32string characters = Characters(name, matchCase);
+    if (pattern.find_first_of(U"*?") != std::u32string::npos)
+        return FitsPattern(characters, pattern);
+    return characters.find(pattern) != std::u32string::npos;
+}
 
 bool NameMatches(std::string_view name, std::string_view text, bool matchCase) {
     if (matchCase) return name == text;
@@ -65,7 +110,7 @@ bool NameMatches(std::string_view name, std::string_view text, bool matchCase) {
 
 bool EntryMatches(const CatalogueEntry& entry, std::string_view text, const FindOptions& options) {
     const bool candidate = entry.IsDeleted() ? options.deleted : options.existing;
-    return candidate && NameMatches(entry.Name(), text, options.matchCase);
+    return candidate && NameFits(entry.Name(), text, options.matchCase);
 }
 
 std::optional<std::size_t> FindEntry(const Catalogue& catalogue, std::string_view text,

@@ -416,6 +416,9 @@ std::string RecoverySession::ConditionReason(std::size_t index) const {
                 case UnknownCause::kWrittenAgain:
                     return "Its clusters are free and no record claims them, but the bytes "
                            "after its end were written again: another file held them since";
+                case UnknownCause::kClusterSizeUnverified:
+                    return "The volume's cluster size could not be confirmed: its data may "
+                           "be read from the wrong clusters";
                 default:
                     return "The file's record or its list of clusters could not be read";
             }
@@ -431,6 +434,9 @@ std::string RecoverySession::ConditionReason(std::size_t index) const {
                 case ReadGap::kPastImage:
                     return "Part of its data lies past the end of the image: the image is "
                            "shorter than its volume, and that part is written as zeros";
+                case ReadGap::kSizePastRuns:
+                    return "Its record claims more data than its clusters hold: it is written "
+                           "only as far as they reach";
                 default:
                     return "Its list of clusters is cut short: the clusters it does not place "
                            "are written as zeros";

@@ -18,6 +18,7 @@
 #include "partition/drive_list.h"
 #include "recovery/destination_check.h"
 #include "recovery/file_condition.h"
+#include "recovery/file_data_window.h"
 #include "recovery/file_filter.h"
 #include "recovery/file_versions.h"
 #include "recovery/recovery_report.h"
@@ -27,6 +28,8 @@
 namespace tarvik {
 
 class ScanEngine;
+class SavedScan;
+struct SavedDiskIdentity;
 
 // A message a recovery gave its notifier (a folder or file that could not be created,
 // a date that could not be set), kept for the end-of-recovery summary.
@@ -266,7 +269,33 @@ class RecoverySession {
     // The messages the last Recover gave, in order (each was also passed on).
     const std::vector<RecoveryNotice>& LastRecoveryNotices() const { return notices_; }
 
+    // ---- the bytes of an entry, as a recovery writes them
+    // Up to `length` bytes from `offset` of catalogue entry `index`'s file, read through
+    // the data map and copy the recovery writer uses, with the ranges that could not be
+    // read (zeros in the bytes). Nothing for a folder, an index past the catalogue, or a
+    // file whose record cannot be read or holds no data (a recovery cannot write it
+    // either). It reads the drive: not at the same time as another call that does.
+    std::optional<DataWindow> ReadEntryData(std::size_t index, std::uint64_t offset,
+                                            std::size_t length, const StopFlag* stop = nullptr);
+
+    // ---- a kept scan
+    // What tells the open drive and its disk apart from others (reads its first sector).
+    SavedDiskIdentity DriveIdentity() const;
+    // Writes the scan of the open drive (its catalogue with the check marks, the
+    // conditions when weighed, the disk's identity) to `path`, through a file beside it
+    // that takes its name at the end: an older file of that name stays whole until then.
+    // Returns why it could not.
+    std::optional<std::string> SaveScan(const std::string& path) const;
+    // Takes a saved scan over the open drive instead of scanning it. Refuses, saying
+    // why, a drive that is not the one scanned (another disk, another volume, a boot
+    // sector changed since); the drive's state is then unchanged.
+    std::optional<std::string> ReopenScan(const SavedScan& saved);
+    // The row of the drive list that lies where the saved scan's drive lay.
+    std::optional<std::size_t> DriveRowOf(const SavedDiskIdentity& identity) const;
+
   private:
+    // Checks the entries a kept scan had checked.
+    void RestoreMarks(const std::vector<CheckMark>& marks);
     // The image file or device the scanned drive is read from.
     std::string ScannedDiskPath() const;
     // Writes the versions one shadow copy holds (RecoverVersions).

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "app/browse/type_icons.h"
 #include "app/pictures.h"
 #include "catalogue/entry_date.h"
 
@@ -190,6 +191,12 @@ void CFileListModel::Fill(CheckTree::FolderNode node) {
     endResetModel();
 }
 
+void CFileListModel::FillRows(std::vector<std::size_t> positions) {
+    beginResetModel();
+    rows_ = std::move(positions);
+    endResetModel();
+}
+
 void CFileListModel::Clear() {
     beginResetModel();
     rows_.clear();
@@ -253,9 +260,14 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             if (index.column() != kCondition) return {};
             return ConditionTip(catalogueIndex);
-        case Qt::DecorationRole:
+        case Qt::DecorationRole: {
             if (index.column() != kName) return {};
-            return icons_.value(IconOf(entry));
+            const ConditionTable* weighed = session_ ? session_->MadeConditions() : nullptr;
+            std::optional<FileCondition> condition;
+            if (weighed && catalogueIndex < weighed->Count())
+                condition = weighed->Condition(catalogueIndex).condition;
+            return TypeIcon(entry, condition, iconSize_, icons_.value(IconOf(entry)));
+        }
         case Qt::CheckStateRole:
             if (index.column() != kName) return {};
             return CheckStateOf(tree_->MarkOf(PositionOf(index.row())));

@@ -86,6 +86,9 @@ class CFileListModel : public QAbstractTableModel {
     QString ConditionTip(std::size_t catalogueIndex) const;
     // Shows the rows of a folder node; Clear shows none.
     void Fill(CheckTree::FolderNode node);
+    // Shows the entries at these placement positions (what a filter let through); the
+    // folder stays the one shown before.
+    void FillRows(std::vector<std::size_t> positions);
     void Clear();
     CheckTree::FolderNode Folder() const { return folder_; }
 

@@ -239,6 +239,31 @@ TEST_F(Dftt7Engine, ABootSectorWhoseMftIsNotWhereItSaysGivesWayToItsBackup) {
     EXPECT_EQ(flipped.geometry().mftStart.value(), full_->geometry().mftStart.value());
 }
 
+// Both copies alike give a wrong cluster size, or a byte that is none: the MFT, where
+// the MFT cluster number puts it with the right size, tells that size; with record 0
+// lost, record 1 ($MFTMirr) right after it does.
+TEST_F(Dftt7Engine, TheSameWrongClusterSizeInBothCopiesIsToldByTheMft) {
+    const DriveGeometry& right = full_->geometry();
+    for (const bool recordZeroLost : {false, true}) {
+        for (const int raw : {0x00, 0x01, 0x03, 0x04, 0x80, 0xF4, 0xFF}) {
+            SCOPED_TRACE(std::to_string(raw) + (recordZeroLost ? ", record 0 lost" : ""));
+            Bytes bytes = Dftt7();
+            bytes.insert(bytes.end(), Dftt7().begin(), Dftt7().begin() + 512);
+            bytes[0x0D] = static_cast<std::uint8_t>(raw);
+            bytes[bytes.size() - 512 + 0x0D] = static_cast<std::uint8_t>(raw);
+            if (recordZeroLost) {
+                std::fill_n(bytes.begin() + right.mftStart.value() * 512, right.recordSize, 0);
+            }
+            ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), bytes.size() / 512,
+                              std::make_unique<MemorySectorSource>(bytes));
+            ASSERT_TRUE(engine.ValidateBootSector(notifier_));
+            EXPECT_EQ(engine.geometry().sectorsPerCluster, right.sectorsPerCluster);
+            EXPECT_EQ(engine.geometry().mftStart.value(), right.mftStart.value());
+            EXPECT_FALSE(engine.geometry().clusterSizeUnverified);
+        }
+    }
+}
+
 TEST_F(Dftt7Engine, AnUnreadableMftSectorCostsOnlyItsRecord) {
     const std::uint64_t mftStart = full_->geometry().mftStart.value();
     const std::uint32_t lost = 10;  // a record of the first MFT run (records 0-15)

@@ -1,0 +1,79 @@
+#pragma once
+// A scan kept in one file: the disk's identity, the engine's state besides its
+// catalogue, every catalogue entry and, when they were weighed, the entries' conditions
+// and times. The file begins with a fixed header (a signature, the format's version, the
+// length of what follows and its checksum), so a file cut short, damaged or of another
+// kind is told apart before anything of it is used; the reader checks every length
+// against the bytes it holds.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/check_marks.h"
+#include "ntfs/scan_snapshot.h"
+#include "recovery/file_condition.h"
+
+namespace tarvik {
+
+inline constexpr std::uint32_t kSavedScanVersion = 1;
+
+// What tells the scanned drive apart from any other: a reopened scan is only read from a
+// drive that matches it in every field.
+struct SavedDiskIdentity {
+    std::uint64_t diskBytes = 0;     // 0 when not known
+    std::uint32_t sectorSize = 0;    // the disk's logical sector size; 0 when not known
+    std::uint64_t driveStart = 0;    // the drive's first sector on the disk (512-byte units)
+    std::uint64_t driveSectors = 0;  // the drive's length in 512-byte sectors
+    std::uint64_t volumeSerial = 0;
+    std::string bootSectorHash;  // SHA-256 (hex) of the drive's first 512 bytes
+};
+
+// Why `actual` is not the drive `saved` describes, in words; nothing when it is.
+std::optional<std::string> IdentityMismatch(const SavedDiskIdentity& saved,
+                                            const SavedDiskIdentity& actual);
+
+// The whole file's bytes for a scan. `conditions` may be null (not weighed), and so may
+// `marks` (nothing checked).
+std::vector<std::uint8_t> EncodeSavedScan(const SavedDiskIdentity& identity,
+                                          const ScanSnapshot& snapshot, const Catalogue& catalogue,
+                                          const ConditionTable* conditions,
+                                          const CheckMarks* marks = nullptr);
+
+// Sets the header's length and checksum to those of the bytes after it (the encoder
+// does; the fuzz target does it to reach past the checksum).
+void SealSavedScan(std::vector<std::uint8_t>& file);
+
+class SavedScan {
+  public:
+    // Checks and reads a whole file; the reason when it cannot be used.
+    static std::optional<SavedScan> Parse(std::vector<std::uint8_t> file, std::string& error);
+    static std::optional<SavedScan> Load(const std::string& path, std::string& error);
+
+    const SavedDiskIdentity& identity() const { return identity_; }
+    const ScanSnapshot& snapshot() const { return snapshot_; }
+    std::size_t entryCount() const { return entryCount_; }
+    // Hands out the entries in their catalogue order, one at a time (each overwrites the
+    // one before), then nothing.
+    std::function<const CatalogueEntry*()> Entries() const;
+    // The conditions and times, indexed like the entries; empty when not weighed.
+    const std::vector<EntryTimes>& times() const { return times_; }
+    const std::vector<EntryCondition>& conditions() const { return conditions_; }
+    // The entries' check marks, indexed like them.
+    const std::vector<CheckMark>& marks() const { return marks_; }
+
+  private:
+    std::vector<std::uint8_t> file_;
+    SavedDiskIdentity identity_;
+    ScanSnapshot snapshot_;
+    std::size_t entriesAt_ = 0;
+    std::size_t entryCount_ = 0;
+    std::vector<EntryTimes> times_;
+    std::vector<EntryCondition> conditions_;
+    std::vector<CheckMark> marks_;
+};
+
+}  // namespace tarvik

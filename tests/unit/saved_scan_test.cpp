@@ -1,0 +1,237 @@
+// A kept scan read back field for field, and refused whole when it is cut, damaged, of
+// another format or of another drive; the filter and the name matching the filter bar
+// and Find share; the window a preview reads, with the ranges it could not read.
+#include <gtest/gtest.h>
+
+#include "ntfs_builders.h"
+#include "recovery/file_data_window.h"
+#include "session/entry_filter.h"
+#include "session/find_entry.h"
+#include "session/saved_scan.h"
+
+namespace tarvik {
+namespace {
+
+CatalogueEntry Entry(const char* name, std::uint32_t number, std::uint32_t parent, bool folder,
+                     bool deleted, std::uint64_t size) {
+    CatalogueEntry entry;
+    entry.SetName(name);
+    entry.number = number;
+    entry.parent = parent;
+    entry.attribute = folder ? kAttributeDirectory : kAttributeFile;
+    entry.deleted = deleted ? 1 : 0;
+    entry.size = size;
+    entry.creationTime = 132000000000000000ULL + number;
+    return entry;
+}
+
+class SavedScanTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const CatalogueEntry& entry : {Entry("Photos", 40, 5, true, false, 0),
+                                            Entry("beach.JPG", 41, 40, false, false, 1200),
+                                            Entry("contrat signé.doc", 42, 5, false, true, 45000),
+                                            Entry("notes.txt", 43, 40, false, true, 700)})
+            ASSERT_TRUE(catalogue_.Append(entry));
+        CatalogueEntry made = Entry("Lost Files", 900, 5, true, false, 0);
+        made.madeUp = 1;
+        made.madeUpSecond = 1;
+        made.compressed = 1;
+        ASSERT_TRUE(catalogue_.Append(made));
+        identity_ = {1u << 30, 512, 2048, 409600, 0x1234ABCD5678EF00ULL, std::string(64, 'a')};
+        snapshot_.sectorsPerCluster = 8;
+        snapshot_.bytesPerSector = 512;
+        snapshot_.recordSize = 1024;
+        snapshot_.volumeSerial = identity_.volumeSerial;
+        snapshot_.counters.deletedFiles = 2;
+        snapshot_.advanceSearched = true;
+        snapshot_.foundRecords = {100, 200};
+        snapshot_.foundOrigins = {{7, 3, true, false, 1}};
+        snapshot_.foundVolumes = {{8, true, 0}, {2, false, 64}};
+        snapshot_.foundByNumber = {{(std::uint64_t{1} << 32) | 7, 1}};
+        std::vector<EntryCondition> conditions(catalogue_.Count());
+        conditions[1].condition = FileCondition::kIntact;
+        conditions[2] = {10,
+                         4,
+                         4,
+                         77,
+                         ClusterTaker::kLiveFile,
+                         FileCondition::kPartlyOverwritten,
+                         UnknownCause::kNone,
+                         ReadGap::kNone};
+        std::vector<EntryTimes> times(catalogue_.Count(), EntryTimes{1, 2, 3, 4});
+        conditions_ = ConditionTable(std::move(times), std::move(conditions));
+    }
+
+    std::vector<std::uint8_t> Encoded(bool withConditions = true) const {
+        CheckMarks marks(catalogue_.Count());
+        marks.Set(1, CheckMark::kChecked);
+        marks.Set(4, CheckMark::kPartly);
+        return EncodeSavedScan(identity_, snapshot_, catalogue_,
+                               withConditions ? &conditions_ : nullptr, &marks);
+    }
+
+    static std::string Refusal(std::vector<std::uint8_t> file) {
+        std::string error;
+        EXPECT_FALSE(SavedScan::Parse(std::move(file), error).has_value());
+        return error;
+    }
+
+    Catalogue catalogue_;
+    SavedDiskIdentity identity_;
+    ScanSnapshot snapshot_;
+    ConditionTable conditions_;
+};
+
+TEST_F(SavedScanTest, EveryFieldComesBackAsItWasSaved) {
+    std::string error;
+    const auto scan = SavedScan::Parse(Encoded(), error);
+    ASSERT_TRUE(scan.has_value()) << error;
+    EXPECT_EQ(IdentityMismatch(scan->identity(), identity_), std::nullopt);
+    EXPECT_EQ(scan->snapshot().foundRecords, snapshot_.foundRecords);
+    EXPECT_EQ(scan->snapshot().foundByNumber, snapshot_.foundByNumber);
+    EXPECT_EQ(scan->snapshot().foundVolumes[1].start, 64u);
+    EXPECT_EQ(scan->snapshot().foundOrigins[0].volume, 1u);
+    EXPECT_EQ(scan->snapshot().counters.deletedFiles, 2u);
+    EXPECT_TRUE(scan->snapshot().advanceSearched);
+    ASSERT_EQ(scan->entryCount(), catalogue_.Count());
+    const auto next = scan->Entries();
+    for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
+        const CatalogueEntry* entry = next();
+        ASSERT_NE(entry, nullptr);
+        const CatalogueEntry original = catalogue_.At(i);
+        EXPECT_EQ(entry->Name(), original.Name());
+        EXPECT_EQ(+entry->attribute, +original.attribute);
+        EXPECT_EQ(entry->creationTime, original.creationTime);
+        EXPECT_EQ(entry->size, original.size);
+        EXPECT_EQ(entry->parent, original.parent);
+        EXPECT_EQ(entry->number, original.number);
+        EXPECT_EQ(entry->deleted, original.deleted);
+        EXPECT_EQ(entry->madeUp + entry->madeUpSecond + entry->compressed,
+                  original.madeUp + original.madeUpSecond + original.compressed);
+    }
+    EXPECT_EQ(next(), nullptr);
+    EXPECT_EQ(scan->marks(), (std::vector<CheckMark>{CheckMark::kUnchecked, CheckMark::kChecked,
+                                                     CheckMark::kUnchecked, CheckMark::kUnchecked,
+                                                     CheckMark::kPartly}));
+    ASSERT_EQ(scan->conditions().size(), catalogue_.Count());
+    EXPECT_EQ(scan->conditions()[2].takerRecord, 77u);
+    EXPECT_EQ(scan->conditions()[2].condition, FileCondition::kPartlyOverwritten);
+    EXPECT_EQ(scan->times()[3].access, 4u);
+
+    const auto unweighed = SavedScan::Parse(Encoded(false), error);
+    ASSERT_TRUE(unweighed.has_value());
+    EXPECT_TRUE(unweighed->conditions().empty());
+}
+
+TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason) {
+    const std::vector<std::uint8_t> whole = Encoded();
+    EXPECT_EQ(Refusal({}), "it is not a saved scan");
+    EXPECT_EQ(Refusal(std::vector<std::uint8_t>(whole.begin(), whole.end() - 1)),
+              "it is cut short");
+    auto flipped = whole;
+    flipped[flipped.size() / 2] ^= 0x40;
+    EXPECT_EQ(Refusal(flipped), "its checksum does not match: the file is damaged");
+    auto later = whole;
+    later[8] = 2;
+    EXPECT_NE(Refusal(later).find("format 2"), std::string::npos);
+    // Sealed again, so only the reader's own checks stand between the bytes and the
+    // catalogue: a count of found records far past the file (after the 64-byte header,
+    // the identity's 104 bytes and the snapshot's 69), and a condition no table has.
+    for (const auto& [at, length] :
+         {std::pair{std::size_t{64 + 104 + 69}, 8}, {whole.size() - 1, 1}}) {
+        auto damaged = whole;
+        for (std::size_t i = at; i < at + static_cast<std::size_t>(length); ++i) damaged[i] = 0xFF;
+        SealSavedScan(damaged);
+        EXPECT_EQ(Refusal(damaged), "its contents are inconsistent: the file is damaged") << at;
+    }
+    snapshot_.foundByNumber = {{7, 2}};
+    EXPECT_EQ(Refusal(Encoded()), "its contents are inconsistent: the file is damaged");
+}
+
+TEST_F(SavedScanTest, AnotherDiskOrVolumeIsNamedAsTheReason) {
+    SavedDiskIdentity other = identity_;
+    EXPECT_EQ(IdentityMismatch(identity_, other), std::nullopt);
+    other.diskBytes = 0;  // not known: not held against it
+    EXPECT_EQ(IdentityMismatch(identity_, other), std::nullopt);
+    other.volumeSerial = 1;
+    EXPECT_EQ(IdentityMismatch(identity_, other),
+              "the volume's serial number differs from the scanned one's");
+    other = identity_;
+    other.bootSectorHash = std::string(64, 'b');
+    EXPECT_EQ(IdentityMismatch(identity_, other),
+              "the volume's boot sector differs from the scanned one's");
+    other = identity_;
+    other.diskBytes = 2u << 30;
+    EXPECT_NE(IdentityMismatch(identity_, other)->find("2147483648 bytes"), std::string::npos);
+}
+
+TEST_F(SavedScanTest, TheFilterLetsThroughWhatItNamesAndFindMatchesPartOfAName) {
+    EXPECT_TRUE(NameFits("beach.JPG", "jpg", false));
+    EXPECT_FALSE(NameFits("beach.JPG", "jpg", true));
+    EXPECT_TRUE(NameFits("beach.JPG", "*.jpg", false));
+    EXPECT_TRUE(NameFits("beach.JPG", "b?ach*", false));
+    EXPECT_FALSE(NameFits("beach.JPG", "*.jpeg", false));
+    EXPECT_FALSE(NameFits("beach.JPG.bak", "*.jpg", false));
+    EXPECT_TRUE(NameFits("CONTRAT SIGNÉ.DOC", "signé", false));
+    EXPECT_TRUE(NameFits("anything", "", false));
+    EXPECT_EQ(FindEntry(catalogue_, "jpg", FindOptions{}, 0), 1u);
+
+    EntryFilter filter;
+    EXPECT_EQ(FilterCatalogue(catalogue_, filter, nullptr).size(), catalogue_.Count());
+    filter.text = "t";
+    EXPECT_EQ(FilterCatalogue(catalogue_, filter, nullptr), (std::vector<std::size_t>{0, 2, 3, 4}));
+    filter.deletedOnly = true;
+    EXPECT_EQ(FilterCatalogue(catalogue_, filter, nullptr), (std::vector<std::size_t>{2, 3}));
+    filter = {};
+    filter.minSize = 701;
+    filter.maxSize = 45000;
+    EXPECT_EQ(FilterCatalogue(catalogue_, filter, nullptr), (std::vector<std::size_t>{1, 2}));
+    filter = {};
+    filter.conditions = {FileCondition::kIntact};
+    EXPECT_TRUE(FilterCatalogue(catalogue_, filter, nullptr).empty());
+    EXPECT_EQ(FilterCatalogue(catalogue_, filter, &conditions_), (std::vector<std::size_t>{1}));
+    filter = {};
+    filter.createdFrom = 132000000000000042ULL;
+    filter.createdTo = 132000000000000043ULL;
+    EXPECT_EQ(FilterCatalogue(catalogue_, filter, nullptr), (std::vector<std::size_t>{2, 3}));
+}
+
+TEST(DataWindowTest, AWindowHoldsTheFilesBytesAndNamesTheSectorsThatCouldNotBeRead) {
+    testing::MemorySource source(64);
+    for (std::size_t i = 0; i < source.bytes.size(); ++i)
+        source.bytes[i] = static_cast<std::uint8_t>(i / 512 + 1);  // sector s holds s + 1
+    source.failing = {11};
+    // Clusters of two sectors: two at cluster 5 (sectors 10 to 13, 11 unreadable), a
+    // sparse one, then one at cluster 25, past the volume's 40 sectors; the file ends
+    // 600 bytes into that last cluster.
+    FileDataMap map;
+    map.runs = {
+        {0, 2, 5, Cluster(5), false}, {2, 1, 0, Cluster(0), true}, {3, 1, 20, Cluster(25), false}};
+    map.realSize = map.initializedSize = map.allocatedSize = 3 * 1024 + 600;
+    const DataWindow whole = ReadDataWindow(map, source, 2, 40, 0, 1 << 20, nullptr);
+    ASSERT_EQ(whole.bytes.size(), map.realSize);
+    EXPECT_EQ(whole.fileLength, map.realSize);
+    EXPECT_EQ(whole.bytes[0], 11);
+    EXPECT_EQ(whole.bytes[512], 0);
+    EXPECT_EQ(whole.bytes[1024], 13);
+    EXPECT_EQ(whole.bytes[2048], 0);
+    EXPECT_EQ(whole.bytes[3072], 0);
+    ASSERT_EQ(whole.unreadable.size(), 2u);
+    EXPECT_EQ(whole.unreadable[0].offset, 512u);
+    EXPECT_EQ(whole.unreadable[0].length, 512u);
+    EXPECT_EQ(whole.unreadable[1].offset, 3072u);
+    EXPECT_EQ(whole.unreadable[1].length, 600u);
+    EXPECT_FALSE(whole.stopped);
+
+    const DataWindow part = ReadDataWindow(map, source, 2, 40, 1000, 100, nullptr);
+    ASSERT_EQ(part.bytes.size(), 100u);
+    EXPECT_EQ(part.bytes[50], whole.bytes[1050]);
+    ASSERT_EQ(part.unreadable.size(), 1u);
+    EXPECT_EQ(part.unreadable[0].offset, 1000u);
+    EXPECT_EQ(part.unreadable[0].length, 24u);
+    EXPECT_TRUE(ReadDataWindow(map, source, 2, 40, map.realSize, 10, nullptr).bytes.empty());
+}
+
+}  // namespace
+}  // namespace tarvik
