@@ -189,6 +189,10 @@ void ScanEngine::SetReadFolderIndexes(bool read) {
     state_->readIndexes = read;
 }
 
+bool ScanEngine::readsFolderIndexes() const {
+    return state_->readIndexes;
+}
+
 bool ScanEngine::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (state_->recordSize() == 0) return false;
     state_->advanceSearched = true;

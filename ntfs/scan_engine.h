@@ -100,6 +100,7 @@ class ScanEngine {
     // index blocks lie all over the drive); it lists the names only a stale index entry
     // still holds. By default the scan takes everything from its one pass over the MFT.
     void SetReadFolderIndexes(bool read);
+    bool readsFolderIndexes() const;
 
     // After Scan: adds the records found on the drive outside the MFT. True when it found
     // any (the folder table is then rebuilt); the catalogue is unchanged otherwise, and

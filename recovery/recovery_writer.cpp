@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
 #include "recovery/sha256.h"
+#include "recovery/written_over_probe.h"
 
 namespace tarvik {
 namespace {
@@ -256,6 +258,10 @@ struct RecoveryWriter::FileJob {
     // bytes written into it.
     std::string partName;
     std::uint64_t written = 0;
+    // A deleted file the condition check called intact without reading its bytes: they
+    // are looked at as they are read here, and may show it written over since.
+    std::unique_ptr<WrittenOverProbe> probe;
+    bool writtenAgain = false;
 };
 
 // Opens the planned folders again for the second pass, from the destination down, each
@@ -487,7 +493,8 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     struct stat existing {};
     while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         name = names.Claim(safeName);
-    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0});
+    jobs_.push_back(
+        FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0, {}, false});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
@@ -616,6 +623,8 @@ void RecoveryWriter::MapBatch(const std::vector<std::size_t>& order, std::size_t
         }
         const auto spc = engine_.geometry().sectorsPerCluster;
         const std::uint32_t number = catalogue.At(job.entry).number;
+        if (const WrittenData* where = conditions_ ? conditions_->Unprobed(number) : nullptr)
+            job.probe = std::make_unique<WrittenOverProbe>(*where);
         // An older volume's file has its own geometry: written whole, apart from the
         // live volume's pieces.
         const bool ownGeometry = engine_.ClusterSectorsOf(number) != spc ||
@@ -743,7 +752,10 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
             progress_.SetPosition(file.writtenSectors);
         }
         PwriteOutput output(file.fd);
-        const CopyResult copy = CopyPiece(file.pieces[step.piece], file.length, *data_, spc, output,
+        std::optional<ProbingSource> probing;
+        if (job.probe) probing.emplace(*data_, *job.probe);
+        SectorSource& source = probing ? static_cast<SectorSource&>(*probing) : *data_;
+        const CopyResult copy = CopyPiece(file.pieces[step.piece], file.length, source, spc, output,
                                           options, [&](std::uint64_t bytes) {
                                               file.writtenSectors += (bytes + 511) / 512;
                                               progress_.SetPosition(file.writtenSectors);
@@ -813,7 +825,10 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
         // where it began; the live volume's go through the forward reader.
         const std::uint32_t number = engine_.catalogue().At(job.entry).number;
         SectorSource& own = engine_.SourceOf(number);
-        SectorSource& source = &own == &engine_.source() && data_ != nullptr ? *data_ : own;
+        SectorSource& drive = &own == &engine_.source() && data_ != nullptr ? *data_ : own;
+        std::optional<ProbingSource> probing;
+        if (job.probe && &own == &engine_.source()) probing.emplace(drive, *job.probe);
+        SectorSource& source = probing ? static_cast<SectorSource&>(*probing) : drive;
         const CopyResult copy =
             CopyFileData(*map, source, engine_.ClusterSectorsOf(number), hashed, options);
         if (copy.stopped) {
@@ -845,6 +860,20 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
     if (const int error = owned.Close(); error != 0) {
         FileFailed(folderFd, job, error);
         return;
+    }
+    if (job.probe) {
+        job.writtenAgain = job.probe->WrittenOver();
+        job.probe.reset();
+        if (job.writtenAgain) {
+            result_.writtenAgain.push_back(entry.number);
+            // Its condition is unknown now: a choice that lets no unknown file through
+            // leaves it out after all.
+            if (!ConditionPasses(FileCondition::kUnknown, choice_)) {
+                ::unlinkat(folderFd, job.partName.c_str(), 0);
+                ++result_.skippedCondition;
+                return;
+            }
+        }
     }
     // A file written piece by piece in disk order is hashed from what was written. Reading
     // it back moves its access time: it is read before its times are set.
@@ -891,8 +920,9 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     const std::size_t index = job.entry;
     const bool known = conditions_ != nullptr && index < conditions_->Count();
     row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
-                    : known               ? ConditionWord(conditions_->Condition(index).condition)
-                                          : ConditionWord(FileCondition::kUnknown);
+                    : job.writtenAgain || !known
+                        ? ConditionWord(FileCondition::kUnknown)
+                        : ConditionWord(conditions_->Condition(index).condition);
     row.record = engine_.RecordNumberOf(number);
     if (const EntryTimes* times = TimesOf(index)) row.times = *times;
     row.unreadableSectors = unreadable;

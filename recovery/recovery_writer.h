@@ -51,6 +51,9 @@ struct RecoveryResult {
     // not written.
     std::uint64_t creationFailures = 0;
     std::uint64_t unreadableSectors = 0;
+    // Records of deleted files called intact by who holds their clusters whose bytes,
+    // read for this recovery, show another file written over them since.
+    std::vector<std::uint32_t> writtenAgain;
     bool stopped = false;
     bool refused = false;  // the destination lies on the scanned disk
     // The destination ran out of space (or quota): reported once, and the recovery

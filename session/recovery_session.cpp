@@ -374,6 +374,10 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     }
     if (choice.keepReport) writer.SetReport(&report_);
     const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
+    // What the recovery read of files called intact unread is what they are shown as now.
+    if (conditions_)
+        for (const std::uint32_t number : result.writtenAgain)
+            conditions_->MarkWrittenAgain(number);
     report_.NameSource(SourceName());
     return result;
 }
