@@ -169,6 +169,9 @@ class ConditionTable {
     // Its bytes, read since, show another file written over it: every entry of the
     // record becomes unknown (UnknownCause::kWrittenAgain).
     void MarkWrittenAgain(std::uint32_t number);
+    // Conditions for the entries appended to the catalogue since the table was made
+    // (files carved from free clusters and their folders): their own, and no times.
+    void ExtendFor(const Catalogue& catalogue);
     // The largest memory the build held at once, in bytes (for measurements).
     std::uint64_t peakBytes() const { return peakBytes_; }
 
