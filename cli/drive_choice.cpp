@@ -129,6 +129,7 @@ std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession&
     progress.SetHeadlineSlot(kSlotPhase);
     LabelScanCounters(progress);
     HeldNotices notices;
+    session.SetReadFolderIndexes(options.deep);
     session.Scan(progress, notices, stop.flag());
     if (options.advance && !stop.Requested()) session.AdvanceSearch(progress, notices, stop.flag());
     std::optional<CarveSummary> carved;

@@ -39,6 +39,11 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
     if (withDrive) {
         command.add_flag("--advance", options.advance,
                          "add the records found outside the MFT (the Advance Search)");
+        command.add_flag("--deep", options.deep,
+                         "walk every folder's index too, for names that only a stale "
+                         "index entry still holds, and read the bytes of deleted files "
+                         "no record claims for signs of a later writer (slower: index "
+                         "blocks and file data lie all over the disk)");
         command
             .add_option("--shadow", options.shadow,
                         "read the drive's Volume Shadow Copy K as `drives` lists it: the "

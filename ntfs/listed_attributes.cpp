@@ -1,5 +1,6 @@
 #include "ntfs/listed_attributes.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ntfs/attribute.h"
@@ -11,22 +12,44 @@ namespace {
 
 namespace at = attribute_type;
 
-std::optional<FileName> BestListedName(const std::vector<AttributeListEntry>& list,
-                                       ExtensionRecords& records) {
-    std::optional<FileName> best;
+// Every name the list holds, non-DOS names first (in list order), then the first DOS
+// name: the first is the record's best name, the other non-DOS ones its hard links.
+std::vector<FileName> ListedNames(const std::vector<AttributeListEntry>& list,
+                                  ExtensionRecords& records) {
+    std::vector<FileName> names;
+    std::optional<FileName> dos;
+    std::vector<std::uint64_t> recordsLooked;
     std::size_t looked = 0;
     for (const AttributeListEntry& entry : list) {
         if (entry.type != at::kFileName) continue;
         if (++looked > kMaxListedNames) break;
+        const std::uint64_t number = entry.recordNumber();
+        if (std::find(recordsLooked.begin(), recordsLooked.end(), number) == recordsLooked.end()) {
+            if (recordsLooked.size() == kMaxListedNameRecords) continue;
+            recordsLooked.push_back(number);
+        }
         const auto attribute = records.FindExtent(
             {entry.recordNumber(), entry.attributeId, entry.startVcn}, at::kFileName, {});
         if (!attribute || !attribute->isResident()) continue;
         auto name = FileName::Parse(attribute->Value());
         if (!name) continue;
-        if (!name->isDosOnly()) return name;
-        if (!best) best = std::move(name);
+        if (!name->isDosOnly()) {
+            names.push_back(std::move(*name));
+        } else if (!dos) {
+            dos = std::move(name);
+        }
     }
-    return best;
+    if (dos) names.push_back(std::move(*dos));
+    return names;
+}
+
+bool AlreadyNamed(const InspectedRecord& inspected, const FileName& name) {
+    if (inspected.name && *inspected.name == name.name && inspected.parent == name.parentRecord())
+        return true;
+    for (const RecordLink& link : inspected.otherLinks) {
+        if (link.name == name.name && link.parent == name.parentRecord()) return true;
+    }
+    return false;
 }
 
 // The extent of the unnamed $DATA that starts it, when an extension record holds it.
@@ -57,13 +80,18 @@ void TakeListedAttributes(InspectedRecord& inspected, ByteView record, std::uint
     const auto list = ParseAttributeList(ByteView(*value));
     ExtensionRecords records(record, recordNumber, fetch);
     const bool dosOnly = inspected.name && HoldsDosNameOnly(record);
-    if (!inspected.name || dosOnly) {
-        if (const auto name = BestListedName(list, records);
-            name && (!inspected.name || !name->isDosOnly())) {
-            inspected.name = name->name;
-            inspected.parent = name->parentRecord();
-            inspected.parentSequence = static_cast<std::uint16_t>(name->parentReference >> 48);
-        }
+    const std::vector<FileName> names = ListedNames(list, records);
+    if (!names.empty() && (!inspected.name || (dosOnly && !names.front().isDosOnly()))) {
+        const FileName& name = names.front();
+        inspected.name = name.name;
+        inspected.parent = name.parentRecord();
+        inspected.parentSequence = static_cast<std::uint16_t>(name.parentReference >> 48);
+    }
+    // The hard links whose names lie in extension records.
+    for (const FileName& name : names) {
+        if (name.isDosOnly() || AlreadyNamed(inspected, name)) continue;
+        inspected.otherLinks.push_back({name.name, name.parentRecord(),
+                                        static_cast<std::uint16_t>(name.parentReference >> 48)});
     }
     if (const auto data = ListedDataStart(list, recordNumber, records)) {
         inspected.size = data->isResident() ? data->Value().size() : data->header().realSize;

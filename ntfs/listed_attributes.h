@@ -11,9 +11,12 @@
 
 namespace tarvik {
 
-// $FILE_NAME attributes of one record looked at, at most: a record has few names, and a
-// hostile list must not make the scan read thousands of records for one.
-inline constexpr std::size_t kMaxListedNames = 16;
+// $FILE_NAME attributes of one record looked at, at most: as many as NTFS allows hard
+// links (each a name of its own); and the records they are looked for in, at most: a
+// record's names share a few extension records, and a hostile list must not make the
+// scan read thousands of records for one.
+inline constexpr std::size_t kMaxListedNames = 1024;
+inline constexpr std::size_t kMaxListedNameRecords = 16;
 
 // Fills in from the records the attribute list of `record` (a fixed-up base record,
 // number `recordNumber`) names what `inspected` lacks: the name and parent of the best

@@ -23,6 +23,9 @@ std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_
     if (summary->hasName()) inspected.name = summary->name;
     inspected.parent = summary->parentRecord;
     inspected.parentSequence = static_cast<std::uint16_t>(summary->parentReference >> 48);
+    for (const FileName& link : summary->otherLinks)
+        inspected.otherLinks.push_back({link.name, link.parentRecord(),
+                                        static_cast<std::uint16_t>(link.parentReference >> 48)});
     inspected.ownNumber = summary->header.recordNumber;
     inspected.sequence = summary->header.sequenceNumber;
     inspected.creationTime = summary->creationTime;

@@ -4,17 +4,26 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "ntfs/file_record.h"
 
 namespace tarvik {
+
+// A further name of a record in another folder or under another name (a hard link).
+struct RecordLink {
+    std::string name;  // UTF-8
+    std::uint32_t parent = 0;
+    std::uint16_t parentSequence = 0;
+};
 
 struct InspectedRecord {
     std::uint16_t flags = 0;          // 0x01 in use, 0x02 directory
     bool isBase = true;               // false for an extension record of another record
     std::optional<std::string> name;  // UTF-8; the best of its names
     std::uint32_t parent = 0;
-    std::uint16_t parentSequence = 0;  // the sequence the parent reference names
+    std::uint16_t parentSequence = 0;    // the sequence the parent reference names
+    std::vector<RecordLink> otherLinks;  // hard links beside the name above
     // The number and sequence the record stores for itself (its number only in records of
     // NTFS 3.1 and later).
     std::optional<std::uint32_t> ownNumber;

@@ -19,9 +19,12 @@ ByteView Clip(ByteView record) {
 }
 
 void TakeName(const Attribute& a, RecordSummary& summary) {
-    if (summary.fileName && !summary.fileName->isDosOnly()) return;
     auto fn = FileName::Parse(a.Value());
     if (!fn) return;
+    if (summary.fileName && !summary.fileName->isDosOnly()) {
+        if (!fn->isDosOnly()) summary.otherLinks.push_back(std::move(*fn));
+        return;
+    }
     if (summary.fileName && fn->isDosOnly()) return;  // keep the first DOS name
     summary.fileName = std::move(fn);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/byte_view.h"
 #include "ntfs/file_name.h"
@@ -15,6 +16,9 @@ struct RecordSummary {
     FileRecordHeader header;
     // The best $FILE_NAME: the first in a namespace other than DOS, else the first DOS one.
     std::optional<FileName> fileName;
+    // Every other name not in the DOS namespace: the record's further hard links (a
+    // Win32 name's DOS twin is not a link of its own).
+    std::vector<FileName> otherLinks;
     std::string name;                   // UTF-8, whole; empty when there is no $FILE_NAME
     std::uint64_t parentReference = 0;  // of the chosen name
     std::uint32_t parentRecord = 0;     // its low 32 bits

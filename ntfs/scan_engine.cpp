@@ -196,6 +196,14 @@ void ScanEngine::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag
     state_->stop = nullptr;
 }
 
+void ScanEngine::SetReadFolderIndexes(bool read) {
+    state_->readIndexes = read;
+}
+
+bool ScanEngine::readsFolderIndexes() const {
+    return state_->readIndexes;
+}
+
 bool ScanEngine::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (state_->recordSize() == 0) return false;
     state_->advanceSearched = true;

@@ -96,6 +96,12 @@ class ScanEngine {
     void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr,
               MftRecordObserver* observer = nullptr);
 
+    // The scans after this call walk every folder's index too (a deeper, slower scan:
+    // index blocks lie all over the drive); it lists the names only a stale index entry
+    // still holds. By default the scan takes everything from its one pass over the MFT.
+    void SetReadFolderIndexes(bool read);
+    bool readsFolderIndexes() const;
+
     // After Scan: adds the records found on the drive outside the MFT. True when it found
     // any (the folder table is then rebuilt); the catalogue is unchanged otherwise, and
     // when a stop request came before the search had gone over the whole drive.

@@ -26,6 +26,8 @@ namespace tarvik {
 namespace {
 
 constexpr std::uint32_t kMftRecord = 0;
+// Records below this are the volume's own, in use without a name on a healthy volume.
+constexpr std::uint64_t kFirstUserRecord = 24;
 constexpr std::uint16_t kInUseFlag = 0x01;
 
 std::uint32_t Low32(std::uint64_t value) {
@@ -69,9 +71,22 @@ class NormalScan {
     struct NamedRecord {
         std::uint64_t number = 0;
         InspectedRecord record;
+        // A record with an attribute list waiting for the pass to end: its bytes, fixed up.
+        RecordBuffer bytes;
     };
 
     void ReadMft();
+    void RunIndexWalks();
+    void RunOnePass();
+    void TakeRecord(std::uint64_t k, const RecordBuffer& bytes, InspectedRecord&& record);
+    void CatalogueNamedRecord(std::uint64_t k, const InspectedRecord& record);
+    void CatalogueLink(std::uint64_t k, const InspectedRecord& record, const std::string& name,
+                       std::uint32_t parent, std::uint16_t parentSequence);
+    void CatalogueWaitingRecords();
+    void NoteDamaged(std::uint64_t k) {
+        if (!readIndexes_ && k >= kFirstUserRecord && k <= UINT32_MAX) damaged_.push_back(Low32(k));
+    }
+    void CatalogueDamagedFromIndexes();
     void TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes, std::uint64_t k);
     void ReadIndexBlocksAhead();
     std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
@@ -84,7 +99,7 @@ class NormalScan {
     void AddDirectoryId(std::uint32_t number) { state_.directoryIds.Append(number); }
     void NoteFacts(std::uint64_t k, ByteView bytes, const InspectedRecord& record);
     bool CatalogueStaleIndexEntry(const IndexedName& entry, const RecordFact& fact);
-    std::uint32_t ParentOf(const InspectedRecord& record);
+    std::uint32_t ParentOf(std::uint32_t parent, std::uint16_t parentSequence);
     // The header alone tells an in-use record the folder tree already catalogued; most
     // records of a healthy volume are such, and need no further decoding.
     bool IsReachedInUseRecord(const RecordBuffer& bytes, std::uint64_t k) const {
@@ -111,6 +126,16 @@ class NormalScan {
     // made-up folder number its children are placed under instead.
     std::map<std::uint64_t, std::uint32_t> staleParents_;
     std::unique_ptr<ReadAheadSource> indexBlocks_;
+    // The default scan catalogues each named record from the pass over the MFT itself;
+    // only the deeper one walks the folders' indexes.
+    const bool readIndexes_ = state_.readIndexes;
+    // Records the one pass catalogues after it: one of whose parents lies further on (its
+    // facts are not known yet), or one with an attribute list (its extension records may
+    // lie further on). Few on most volumes.
+    std::vector<NamedRecord> waiting_;
+    // Records in use that could not be read or decoded, in number order: the one pass
+    // looks for their names in the folders' indexes (the only place left that has them).
+    std::vector<std::uint32_t> damaged_;
 };
 
 // The MFT is read once, front to back in large requests. Folder and extension records
@@ -133,34 +158,129 @@ void NormalScan::ReadMft() {
             break;
         }
         const std::uint64_t k = number.value();
-        phase.At(k);
-        if (!readable) {
-            unreadableRecords_.push_back(k);
-            continue;
-        }
+        if (phase.At(k) && !readIndexes_) ShowScanCounters(progress_, state_.counters);
         // A record the MFT's bitmap calls free is not in use, whatever its header says.
         const bool listedInUse = !state_.mftBitmap || state_.mftBitmap->InUse(k);
+        if (!readable) {
+            unreadableRecords_.push_back(k);
+            if (listedInUse) NoteDamaged(k);
+            continue;
+        }
         if (const auto header = FileRecordHeader::Parse(ByteView(bytes));
-            header && k <= UINT32_MAX && (header->isDirectory() || header->isExtension())) {
-            state_.recordCache.Keep(Low32(k), bytes);
+            header && k <= UINT32_MAX) {
+            // Extension records are kept as stored for the attribute lists that name them,
+            // and folders for the walks over their indexes.
+            if (header->isExtension() || (readIndexes_ && header->isDirectory()))
+                state_.recordCache.Keep(Low32(k), bytes);
             if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
                 folderRecords_.push_back(Low32(k));
         }
-        if (!PrepareFileRecord(bytes)) continue;
+        if (!PrepareFileRecord(bytes)) {
+            if (listedInUse) NoteDamaged(k);
+            continue;
+        }
         if (state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
         auto record = InspectPreparedRecord(bytes);
-        if (!record) continue;
-        if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
-        TakeExtensions(*record, bytes, k);
-        NoteFacts(k, ByteView(bytes), *record);
-        if (!record->isBase || !record->name) continue;
-        if (record->inUse() && k <= UINT32_MAX) {
-            inUseRecords_.push_back(Low32(k));
-        } else {
-            deletedRecords_.push_back({k, std::move(*record)});
+        if (!record) {
+            if (listedInUse) NoteDamaged(k);
+            continue;
         }
+        if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
+        // In use, yet no name could be decoded: its attributes are damaged (unless its
+        // names lie in extension records, looked at after the pass).
+        if (record->inUse() && record->isBase && !record->name && !record->hasAttributeList)
+            NoteDamaged(k);
+        TakeRecord(k, bytes, std::move(*record));
     }
     if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
+}
+
+// What the pass over the MFT keeps of one readable record. The walks over the folders'
+// indexes keep named records for later; the one pass catalogues them at once, but for
+// those that must wait for records further on.
+void NormalScan::TakeRecord(std::uint64_t k, const RecordBuffer& bytes, InspectedRecord&& record) {
+    if (readIndexes_) {
+        TakeExtensions(record, bytes, k);
+        NoteFacts(k, ByteView(bytes), record);
+        if (!record.isBase || !record.name) return;
+        if (record.inUse() && k <= UINT32_MAX) {
+            inUseRecords_.push_back(Low32(k));
+        } else {
+            deletedRecords_.push_back({k, std::move(record), {}});
+        }
+        return;
+    }
+    if (k > UINT32_MAX) return;
+    NoteFacts(k, ByteView(bytes), record);
+    if (!record.isBase) return;
+    if (record.hasAttributeList) {
+        waiting_.push_back({k, std::move(record), bytes});
+        return;
+    }
+    if (!record.name) return;
+    bool parentsRead = record.parent < k;
+    for (const RecordLink& link : record.otherLinks) parentsRead = parentsRead && link.parent < k;
+    if (parentsRead) {
+        CatalogueNamedRecord(k, record);
+    } else {
+        waiting_.push_back({k, std::move(record), {}});
+    }
+}
+
+// The records that waited for the pass to end, in number order: every fact is known
+// now, and every extension record an attribute list names was kept (or is read again).
+void NormalScan::CatalogueWaitingRecords() {
+    for (NamedRecord& waiting : waiting_) {
+        const std::uint64_t k = waiting.number;
+        if (!waiting.bytes.empty()) {
+            TakeExtensions(waiting.record, waiting.bytes, k);
+            NoteFacts(k, ByteView(waiting.bytes), waiting.record);
+            RecordBuffer().swap(waiting.bytes);
+        }
+        if (waiting.record.name) {
+            CatalogueNamedRecord(k, waiting.record);
+        } else if (waiting.record.inUse()) {
+            NoteDamaged(k);
+        }
+    }
+    std::vector<NamedRecord>().swap(waiting_);
+    state_.recordCache.Clear();
+}
+
+// One entry for each of the record's names but DOS ones (each hard link is listed in its
+// own folder), all with the record's own number, size and times.
+void NormalScan::CatalogueNamedRecord(std::uint64_t k, const InspectedRecord& record) {
+    if (record.isDirectory()) AddDirectoryId(Low32(k));
+    CatalogueLink(k, record, *record.name, record.parent, record.parentSequence);
+    for (const RecordLink& link : record.otherLinks) {
+        if (link.parent == record.parent && link.name == *record.name) continue;
+        CatalogueLink(k, record, link.name, link.parent, link.parentSequence);
+    }
+}
+
+void NormalScan::CatalogueLink(std::uint64_t k, const InspectedRecord& record,
+                               const std::string& name, std::uint32_t parent,
+                               std::uint16_t parentSequence) {
+    ScanCounters& counters = state_.counters;
+    CatalogueEntry item{};
+    item.SetName(name);
+    item.number = Low32(k);
+    item.parent = ParentOf(parent, parentSequence);
+    item.creationTime = record.creationTime;
+    item.modificationTime = record.modificationTime;
+    item.size = record.size;
+    const bool deleted = !record.inUse();
+    item.deleted = deleted ? 1 : 0;
+    item.compressed = (!deleted && record.compressed) ? 1 : 0;
+    if (record.isDirectory()) {
+        item.attribute = kAttributeDirectory;
+        item.size = 0;
+        ++(deleted ? counters.deletedDirectories : counters.normalDirectories);
+    } else {
+        item.attribute = kAttributeFile;
+        ++(deleted ? counters.deletedFiles : counters.normalFiles);
+    }
+    if (IsStoredNumber(item.number)) state_.catalogue.Append(item);
 }
 
 // A record with an attribute list may hold its name or its data's sizes in extension
@@ -202,7 +322,7 @@ std::vector<NormalScan::NamedRecord> NormalScan::ReadInUseRecords(
             auto record = InspectRecord(bytes);
             if (record) TakeExtensions(*record, bytes, numbers[i]);
             if (record && record->isBase && record->name)
-                found.push_back({numbers[i], std::move(*record)});
+                found.push_back({numbers[i], std::move(*record), {}});
         }
     }
     return found;
@@ -342,7 +462,7 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     ScanCounters& counters = state_.counters;
     CatalogueEntry item{};
     item.SetName(*record.name);
-    item.parent = ParentOf(record);
+    item.parent = ParentOf(record.parent, record.parentSequence);
     item.creationTime = record.creationTime;
     item.modificationTime = record.modificationTime;
     item.size = record.size;
@@ -387,13 +507,12 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
 // freeing a record moves its sequence on). A parent whose record was reused for another
 // file or folder is not this record's parent; its children are gathered under a made-up
 // folder of their own instead of being shown inside a stranger.
-std::uint32_t NormalScan::ParentOf(const InspectedRecord& record) {
-    if (!facts_.Find(record.parent) || facts_.IsFolderOf(record.parent, record.parentSequence))
-        return record.parent;
-    const std::uint64_t key = (std::uint64_t{record.parent} << 16) | record.parentSequence;
+std::uint32_t NormalScan::ParentOf(std::uint32_t parent, std::uint16_t parentSequence) {
+    if (!facts_.Find(parent) || facts_.IsFolderOf(parent, parentSequence)) return parent;
+    const std::uint64_t key = (std::uint64_t{parent} << 16) | parentSequence;
     const std::uint32_t next =
         kStaleParentNumbersLast - static_cast<std::uint32_t>(staleParents_.size());
-    if (next < kStaleParentNumbersFirst && !staleParents_.contains(key)) return record.parent;
+    if (next < kStaleParentNumbersFirst && !staleParents_.contains(key)) return parent;
     return staleParents_.try_emplace(key, next).first->second;
 }
 
@@ -449,12 +568,59 @@ void NormalScan::Run(Notifier& notifier) {
         return;
     }
     const std::uint64_t records = state_.mftMap.recordCount();
-    reached_.Cover(records);
-    directoriesRead_.Cover(records);
     facts_.Cover(records);
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
     // About one entry per record: set aside at once rather than copied on growing.
     state_.catalogue.Reserve(records + records / 8 + 1000);
+    if (readIndexes_) {
+        RunIndexWalks();
+    } else {
+        RunOnePass();
+    }
+    facts_.Clear();
+    RunLostFilesPhase(state_, progress_, 0);
+}
+
+// The MFT read once, front to back: every named record is catalogued from what it holds
+// itself, each name under the folder its parent reference names. No folder index is
+// read, so a name that survives only in an index is not listed.
+void NormalScan::RunOnePass() {
+    ReadMft();
+    // A scan cut short keeps the entries it made in order: those that waited are left out.
+    if (!state_.StopRequested()) CatalogueWaitingRecords();
+    std::vector<NamedRecord>().swap(waiting_);
+    state_.recordCache.Clear();
+    if (!state_.StopRequested()) CatalogueDamagedFromIndexes();
+    state_.counters.unreadableRecords = static_cast<std::uint32_t>(unreadableRecords_.size());
+    ShowScanCounters(progress_, state_.counters);
+}
+
+// A file in use whose record is damaged is still named in its folder's index: when the
+// pass met such records, every folder's index is read for them (only then: a healthy
+// volume costs no read past the MFT), and each is listed once from its index entry, with
+// the entry's figures and nothing recoverable.
+void NormalScan::CatalogueDamagedFromIndexes() {
+    if (damaged_.empty()) return;
+    std::sort(damaged_.begin(), damaged_.end());
+    reached_.Cover(state_.mftMap.recordCount());
+    for (const std::uint32_t folder : folderRecords_) {
+        if (state_.StopRequested()) break;
+        ReadDirectoryIndex(state_, folder, [this](const IndexedName& entry) {
+            if (!std::binary_search(damaged_.begin(), damaged_.end(), entry.number) ||
+                reached_.Contains(entry.number))
+                return;
+            CatalogueIndexEntry(entry);
+        });
+    }
+    std::vector<std::uint32_t>().swap(damaged_);
+}
+
+// The deeper scan: the folder tree walked from the root through every folder's index,
+// then every record of the MFT for what no index lists.
+void NormalScan::RunIndexWalks() {
+    const std::uint64_t records = state_.mftMap.recordCount();
+    reached_.Cover(records);
+    directoriesRead_.Cover(records);
     ReadMft();
     if (!state_.StopRequested()) ReadIndexBlocksAhead();
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
@@ -472,8 +638,6 @@ void NormalScan::Run(Notifier& notifier) {
     if (!state_.StopRequested()) RecordWalk(RecordWalkKind::Deleted);
     deletedRecords_.clear();
     inUseRecords_.clear();
-    facts_.Clear();
-    RunLostFilesPhase(state_, progress_, 0);
 }
 
 // About a thousand moves of the bar per phase.

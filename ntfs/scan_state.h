@@ -129,6 +129,8 @@ struct ScanState {
     std::uint32_t folderCounter = 0;
     std::uint32_t lostFolderCounter = 0;
     bool advanceSearched = false;
+    // The deeper scan: the folder tree is walked through every folder's index as well.
+    bool readIndexes = false;
 
     // Shown the records of the scan's pass over the MFT (none outside a scan).
     MftRecordObserver* mftObserver = nullptr;

@@ -11,11 +11,13 @@
 #include "disk/disk_geometry.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
+#include "ntfs/read_ahead.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_texts.h"
 #include "ntfs/standard_information.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/file_data_map.h"
+#include "recovery/written_over_probe.h"
 
 namespace tarvik {
 namespace {
@@ -24,6 +26,8 @@ namespace at = attribute_type;
 
 constexpr std::uint32_t kBitmapRecord = 6;
 constexpr std::uint32_t kNoTimesSlot = UINT32_MAX;
+using UnprobedFile = ConditionTable::UnprobedFile;
+
 constexpr const char* kCheckingText = "Checking what remains of deleted files";
 
 // Clusters [start, end) on the volume that a record's runs list.
@@ -31,29 +35,6 @@ struct Extent {
     std::uint64_t start = 0;
     std::uint64_t end = 0;
     std::uint32_t owner = 0;  // record number
-};
-
-// Where a plain file (not compressed, initialized to its length) shows whether another
-// file was written over it since. A file is written in whole pages: what follows its
-// last byte up to the end of that page (or of its cluster, if smaller) is zeros. So
-// the bytes after its end that are not zeros, or a cluster inside it or its own end
-// reached by a run of zeros (where a shorter file written over it ended, the rest of
-// its page zeroed), tell of a later writer.
-struct WrittenData {
-    static constexpr std::uint32_t kClustersLooked = 16;
-    static constexpr std::uint64_t kPage = 4096;
-    // The first clusters of its first run, each full of its data: sector and count.
-    std::uint64_t headSector = 0;
-    std::uint32_t headClusters = 0;
-    std::uint32_t clusterBytes = 0;
-    // Around its end: the sectors from tailSector, tailSectors of them; its last bytes
-    // before endAt (from lastFrom, when they lie in the same cluster), and the rest of
-    // its last page after it, up to pageEndAt.
-    std::optional<std::uint64_t> tailSector;
-    std::uint16_t tailSectors = 0;
-    std::optional<std::uint16_t> lastFrom;
-    std::uint16_t endAt = 0;
-    std::uint16_t pageEndAt = 0;
 };
 
 // A deleted catalogued file whose data lies in clusters.
@@ -209,51 +190,6 @@ std::optional<EntryTimes> TimesOf(const Attribute& attribute) {
 std::optional<EntryTimes> TimesOf(ByteView record) {
     const auto attribute = FindAttribute(record, at::kStandardInformation);
     return attribute ? TimesOf(*attribute) : std::nullopt;
-}
-
-// Where to look, in sectors of the file's own volume.
-WrittenData WhereWritten(const FileDataMap& map, std::uint32_t clusterSectors) {
-    WrittenData where;
-    const std::uint64_t clusterBytes = std::uint64_t{clusterSectors} * 512;
-    if (map.resident || map.compressionUnitClusters != 0 || map.initializedSize < map.realSize ||
-        map.realSize == 0 || clusterBytes == 0 || clusterBytes > (1u << 20))
-        return where;
-    where.clusterBytes = static_cast<std::uint32_t>(clusterBytes);
-    const std::uint64_t fullClusters = map.realSize / clusterBytes;
-    for (const DataRun& run : map.runs) {
-        if (run.vcn != 0 || run.sparse) continue;
-        const auto sector = ClusterStart(run.lcn, clusterSectors);
-        if (!sector) break;
-        where.headSector = sector->value();
-        where.headClusters = static_cast<std::uint32_t>(std::min<std::uint64_t>(
-            {run.lengthClusters, fullClusters, WrittenData::kClustersLooked}));
-        break;
-    }
-    // Byte offsets within the file: its last cluster, what is looked at in it.
-    const std::uint64_t end = map.realSize;
-    const std::uint64_t vcn = (end - 1) / clusterBytes;
-    const std::uint64_t clusterStart = vcn * clusterBytes;
-    const std::uint64_t clusterEnd = clusterStart + clusterBytes;
-    const std::uint64_t pageEnd = std::min(
-        (end + WrittenData::kPage - 1) / WrittenData::kPage * WrittenData::kPage, clusterEnd);
-    constexpr std::uint64_t kLastBytes = 64;
-    const bool lastInCluster = end >= clusterStart + kLastBytes;
-    const std::uint64_t from = lastInCluster ? (end - kLastBytes) / 512 * 512 : end / 512 * 512;
-    const std::uint64_t to = (pageEnd + 511) / 512 * 512;
-    if (to <= from || to - from > WrittenData::kPage + 512) return where;
-    for (const DataRun& run : map.runs) {
-        if (run.sparse || vcn < run.vcn || vcn - run.vcn >= run.lengthClusters) continue;
-        const auto cluster = run.lcn.Plus(vcn - run.vcn);
-        const auto sector = cluster ? ClusterStart(*cluster, clusterSectors) : std::nullopt;
-        if (!sector) break;
-        where.tailSector = sector->value() + (from - clusterStart) / 512;
-        where.tailSectors = static_cast<std::uint16_t>((to - from) / 512);
-        if (lastInCluster) where.lastFrom = static_cast<std::uint16_t>(end - kLastBytes - from);
-        where.endAt = static_cast<std::uint16_t>(end - from);
-        where.pageEndAt = static_cast<std::uint16_t>(pageEnd - from);
-        break;
-    }
-    return where;
 }
 
 // A file's data clusters as clusters of the live volume, with what orders its writing
@@ -448,8 +384,13 @@ EntryCondition CarvedCondition(const CatalogueEntry& entry) {
 
 class ConditionBuilder {
   public:
-    ConditionBuilder(ScanEngine& engine, ProgressSink& progress, const StopFlag* stop)
-        : engine_(engine), progress_(progress), stop_(stop) {
+    ConditionBuilder(ScanEngine& engine, ProgressSink& progress, const StopFlag* stop,
+                     std::vector<UnprobedFile>& unprobed)
+        : engine_(engine),
+          progress_(progress),
+          stop_(stop),
+          unprobed_(unprobed),
+          probeBytes_(engine.readsFolderIndexes()) {
         const DriveGeometry& g = engine.geometry();
         volumeClusters_ = g.sectorsPerCluster ? g.sizeInSectors / g.sectorsPerCluster : 0;
     }
@@ -467,7 +408,9 @@ class ConditionBuilder {
     void ReadRecordsOutsideMft();
     void Decide(WriteOrder& order);
     EntryCondition DecideDeleted(const DeletedFile& file, std::uint32_t fileIndex) const;
-    bool WrittenOver(const DeletedFile& file) const;
+    bool WrittenOver(const DeletedFile& file, SectorSource& source) const;
+    void LookAtUnclaimed(const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed);
+    void KeepUnprobed(const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed);
     bool SetCondition(std::uint32_t number, const EntryCondition& condition);
     EntryCondition DecideLive(std::uint32_t number, bool empty) const;
     std::uint64_t Bytes() const;
@@ -475,6 +418,10 @@ class ConditionBuilder {
     ScanEngine& engine_;
     ProgressSink& progress_;
     const StopFlag* stop_;
+    std::vector<UnprobedFile>& unprobed_;
+    // The deeper scan reads the bytes of deleted files no record takes clusters from;
+    // the default one reads no file data and leaves that to the recovery.
+    bool probeBytes_ = false;
     std::uint64_t volumeClusters_ = 0;
     // Catalogue indexes by record number (a file with several names is catalogued once
     // per folder), sorted by number.
@@ -656,29 +603,21 @@ EntryCondition ConditionBuilder::DecideDeleted(const DeletedFile& file,
     return result;
 }
 
-// Whether its bytes show another file written over it (WrittenData). Sectors that
-// cannot be read tell nothing.
-bool ConditionBuilder::WrittenOver(const DeletedFile& file) const {
-    constexpr std::size_t kZeroEnd = 64;  // a shorter file's end: 98% of them leave more
+// Whether its bytes show another file written over it (see WrittenOverProbe), read for
+// it. Sectors that cannot be read tell nothing.
+bool ConditionBuilder::WrittenOver(const DeletedFile& file, SectorSource& source) const {
+    WrittenOverProbe probe(file.written);
+    ProbingSource probing(source, probe);
     const WrittenData& where = file.written;
-    SectorSource& source = engine_.SourceOf(file.number);
-    const auto zero = [](std::uint8_t b) { return b == 0; };
-    if (where.headClusters != 0 && where.clusterBytes >= kZeroEnd) {
+    if (where.headClusters != 0) {
         std::vector<std::uint8_t> head(std::size_t{where.headClusters} * where.clusterBytes);
-        if (source.Read(DriveSector(where.headSector), head)) {
-            for (std::size_t end = where.clusterBytes; end <= head.size();
-                 end += where.clusterBytes) {
-                const auto tail = head.begin() + static_cast<std::ptrdiff_t>(end);
-                if (std::all_of(tail - kZeroEnd, tail, zero)) return true;
-            }
-        }
+        probing.Read(DriveSector(where.headSector), head);
     }
-    if (!where.tailSector) return false;
-    std::vector<std::uint8_t> tail(std::size_t{where.tailSectors} * 512);
-    if (!source.Read(DriveSector(*where.tailSector), tail)) return false;
-    const auto at = [&](std::uint16_t offset) { return tail.begin() + offset; };
-    if (where.lastFrom && std::all_of(at(*where.lastFrom), at(where.endAt), zero)) return true;
-    return !std::all_of(at(where.endAt), at(where.pageEndAt), zero);
+    if (where.tailSector) {
+        std::vector<std::uint8_t> tail(std::size_t{where.tailSectors} * 512);
+        probing.Read(DriveSector(*where.tailSector), tail);
+    }
+    return probe.WrittenOver();
 }
 
 // A file in use holds its clusters; what the MFT pass saw of its record tells whether
@@ -745,16 +684,71 @@ void ConditionBuilder::Decide(WriteOrder& order) {
             unclaimed.emplace_back(deleted_[i].written.headSector, i);
     }
     std::sort(unclaimed.begin(), unclaimed.end());
+    if (probeBytes_) {
+        LookAtUnclaimed(unclaimed);
+    } else {
+        KeepUnprobed(unclaimed);
+    }
+}
+
+// Files no record takes clusters from stay intact by who holds their clusters; where
+// their bytes would tell more is kept for whoever reads those bytes later (a recovery).
+void ConditionBuilder::KeepUnprobed(
+    const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed) {
     for (const auto& [sector, i] : unclaimed) {
-        const bool stopped = Stopped();
-        if (!stopped && !WrittenOver(deleted_[i])) continue;
-        // No record lists another holder, yet its clusters were written again: a file
-        // written there and deleted in turn, whose record was then given to another.
-        EntryCondition decided;
-        decided.unknownCause = stopped ? UnknownCause::kNotComputed : UnknownCause::kWrittenAgain;
-        decided.dataClusters = 0;
-        for (const Extent& run : deleted_[i].runs) decided.dataClusters += run.end - run.start;
-        SetCondition(deleted_[i].number, decided);
+        const DeletedFile& file = deleted_[i];
+        if (&engine_.SourceOf(file.number) != &engine_.source()) continue;
+        if (file.written.headClusters == 0 && !file.written.tailSector) continue;
+        const auto range = std::equal_range(
+            byNumber_.begin(), byNumber_.end(), std::pair{file.number, std::uint32_t{0}},
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto it = range.first; it != range.second; ++it)
+            if (weighed_[it->second]) unprobed_.push_back({file.number, it->second, file.written});
+    }
+    std::stable_sort(
+        unprobed_.begin(), unprobed_.end(),
+        [](const UnprobedFile& a, const UnprobedFile& b) { return a.number < b.number; });
+}
+
+// The bytes of files no record takes clusters from, read in sweeps over the drive: each
+// sweep reads the heads and tails of a group of them (in the order of their place, up to
+// kSweepBytes wanted) in disk order, small gaps read through, so that thousands of
+// deleted files cost a few passes of the head rather than two jumps each.
+void ConditionBuilder::LookAtUnclaimed(
+    const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed) {
+    constexpr std::uint64_t kSweepBytes = 16u << 20;
+    for (std::size_t first = 0; first < unclaimed.size();) {
+        std::vector<RequestRecorder::Request> requests;
+        std::uint64_t wanted = 0;
+        std::size_t last = first;
+        for (; last < unclaimed.size() && (last == first || wanted < kSweepBytes); ++last) {
+            const DeletedFile& file = deleted_[unclaimed[last].second];
+            if (&engine_.SourceOf(file.number) != &engine_.source()) continue;
+            const WrittenData& where = file.written;
+            const std::uint64_t head = std::uint64_t{where.headClusters} * where.clusterBytes;
+            if (head != 0) requests.push_back({where.headSector, head});
+            if (where.tailSector)
+                requests.push_back({*where.tailSector, std::uint64_t{where.tailSectors} * 512});
+            wanted += head + std::uint64_t{where.tailSectors} * 512;
+        }
+        ReadAheadSource ahead(engine_.source());
+        if (!Stopped()) ahead.Fill(std::move(requests), stop_);
+        for (std::size_t u = first; u < last; ++u) {
+            const std::uint32_t i = unclaimed[u].second;
+            const bool stopped = Stopped();
+            SectorSource& own = engine_.SourceOf(deleted_[i].number);
+            SectorSource& source = &own == &engine_.source() ? ahead : own;
+            if (!stopped && !WrittenOver(deleted_[i], source)) continue;
+            // No record lists another holder, yet its clusters were written again: a file
+            // written there and deleted in turn, whose record was then given to another.
+            EntryCondition decided;
+            decided.unknownCause =
+                stopped ? UnknownCause::kNotComputed : UnknownCause::kWrittenAgain;
+            decided.dataClusters = 0;
+            for (const Extent& run : deleted_[i].runs) decided.dataClusters += run.end - run.start;
+            SetCondition(deleted_[i].number, decided);
+        }
+        first = last;
     }
 }
 
@@ -779,7 +773,8 @@ std::uint64_t ConditionBuilder::Bytes() const {
     const std::uint64_t table = timesSlot_.capacity() * sizeof(std::uint32_t) +
                                 conditions_.capacity() * sizeof(EntryCondition) +
                                 byNumber_.capacity() * sizeof(byNumber_[0]) +
-                                (recordRead_.capacity() + weighed_.capacity()) / 8;
+                                (recordRead_.capacity() + weighed_.capacity()) / 8 +
+                                unprobed_.capacity() * sizeof(UnprobedFile);
     const std::uint64_t own =
         table + times_.capacity() * sizeof(EntryTimes) + live_.capacity() * sizeof(Extent) +
         deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() + claims_.size() * 64;
@@ -852,10 +847,32 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
 ConditionTable ConditionTable::Build(ScanEngine& engine, ProgressSink& progress,
                                      const StopFlag* stop, ConditionFacts* gathered) {
     ConditionTable table;
-    ConditionBuilder(engine, progress, stop)
+    ConditionBuilder(engine, progress, stop, table.unprobed_)
         .Run(gathered != nullptr ? &gathered->facts() : nullptr, table.times_, table.timesSlot_,
              table.conditions_, table.order_, table.peakBytes_);
     return table;
+}
+
+const WrittenData* ConditionTable::Unprobed(std::uint32_t number) const {
+    const auto it = std::lower_bound(
+        unprobed_.begin(), unprobed_.end(), number,
+        [](const UnprobedFile& file, std::uint32_t wanted) { return file.number < wanted; });
+    return it != unprobed_.end() && it->number == number ? &it->where : nullptr;
+}
+
+void ConditionTable::MarkWrittenAgain(std::uint32_t number) {
+    auto it = std::lower_bound(
+        unprobed_.begin(), unprobed_.end(), number,
+        [](const UnprobedFile& file, std::uint32_t wanted) { return file.number < wanted; });
+    for (; it != unprobed_.end() && it->number == number; ++it) {
+        if (it->entry >= conditions_.size()) continue;
+        EntryCondition& c = conditions_[it->entry];
+        if (c.condition != FileCondition::kIntact) continue;
+        const std::uint64_t clusters = c.dataClusters;
+        c = EntryCondition{};
+        c.dataClusters = clusters;
+        c.unknownCause = UnknownCause::kWrittenAgain;
+    }
 }
 
 void ConditionTable::ExtendFor(const Catalogue& catalogue) {

@@ -8,9 +8,9 @@
 // readable record lists is taken all the same), and, between deleted records that
 // claim the same cluster, by which record was written later: its data went there last.
 // Where no record claims them any more (a later file deleted in turn, its record given
-// to another), a file's own bytes may still tell: files are written in whole pages, so
-// zeros where a shorter file ended inside it, or anything but zeros after its own end,
-// make it "unknown" rather than intact.
+// to another), a file's own bytes may still tell (WrittenOverProbe): they make it
+// "unknown" rather than intact. Those bytes are looked at where they are read anyway, by
+// the recovery of the file, or by the deeper scan; the default scan reads no file data.
 //
 // A file in use whose record cannot be read or decoded is "unreadable"; one whose run
 // list is cut short, or whose clusters lie past the end of the image, is "partly
@@ -24,6 +24,7 @@
 
 #include "common/reporting.h"
 #include "ntfs/scan_engine.h"
+#include "recovery/written_over_probe.h"
 
 namespace tarvik {
 
@@ -155,6 +156,19 @@ class ConditionTable {
     }
     const EntryCondition& Condition(std::size_t index) const { return conditions_[index]; }
     WriteOrder order() const { return order_; }
+
+    // A deleted file no record takes clusters from, whose bytes the check did not read:
+    // intact by who holds its clusters, and where its bytes would tell otherwise.
+    struct UnprobedFile {
+        std::uint32_t number = 0;  // its record
+        std::uint32_t entry = 0;   // one of its catalogue entries (one per entry)
+        WrittenData where;
+    };
+    // Where to look at the bytes of the file of this record, when they were not read.
+    const WrittenData* Unprobed(std::uint32_t number) const;
+    // Its bytes, read since, show another file written over it: every entry of the
+    // record becomes unknown (UnknownCause::kWrittenAgain).
+    void MarkWrittenAgain(std::uint32_t number);
     // Conditions for the entries appended to the catalogue since the table was made
     // (files carved from free clusters and their folders): their own, and no times.
     void ExtendFor(const Catalogue& catalogue);
@@ -174,6 +188,7 @@ class ConditionTable {
     std::vector<EntryCondition> conditions_;
     WriteOrder order_ = WriteOrder::kLogSequence;
     std::uint64_t peakBytes_ = 0;
+    std::vector<UnprobedFile> unprobed_;  // by record number
 };
 
 // "intact", "partial", "overwritten", "unknown", "partly unreadable", "unreadable";

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -25,6 +26,7 @@
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
 #include "recovery/sha256.h"
+#include "recovery/written_over_probe.h"
 
 namespace tarvik {
 namespace {
@@ -221,9 +223,10 @@ int RenameWithoutReplacing(int folderFd, const std::string& from, const std::str
 }
 // Descriptors the second pass keeps open: folders files are created in (the most
 // recently used ones), and files whose pieces lie apart on the drive and are written
-// as the reading comes to each.
+// as the reading comes to each (a sweep spans the whole drive, so a file split over it
+// stays open long: past this many, the next such file is written whole, out of order).
 constexpr std::size_t kOpenFolders = 8;
-constexpr std::size_t kOpenFiles = 16;
+constexpr std::size_t kOpenFiles = 128;
 // Finished files wait for their names in groups of this many, or of this many bytes.
 constexpr std::size_t kPublishFiles = 256;
 constexpr std::uint64_t kPublishBytes = 256u << 20;
@@ -256,6 +259,10 @@ struct RecoveryWriter::FileJob {
     std::string partName;
     std::uint64_t written = 0;
     std::uint64_t length = 0;  // as planned: what the tally counts
+    // A deleted file the condition check called intact without reading its bytes: they
+    // are looked at as they are read here, and may show it written over since.
+    std::unique_ptr<WrittenOverProbe> probe;
+    bool writtenAgain = false;
 };
 
 // Opens the planned folders again for the second pass, from the destination down, each
@@ -493,7 +500,8 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     while (::fstatat(folderFd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         name = names.Claim(safeName);
     const std::uint64_t length = map ? map->realSize : entry.size;
-    jobs_.push_back(FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0, length});
+    jobs_.push_back(
+        FileJob{index, folder, std::move(name), std::move(map), 0, {}, {}, 0, length, {}, false});
 }
 
 // Entries the walk from the root never reached, because no folder from the root leads
@@ -600,12 +608,61 @@ std::string RecoveryWriter::FolderPath(std::uint32_t folder) const {
     return path;
 }
 
-// The files go in batches of as many records as the engine reads ahead at once: the batch's
-// records are read ahead in MFT order, resident files are written as their records are
-// mapped, and the batch's other files are then written in the order of their data on
-// the drive. What is held at a time is one batch of records and data maps, and one
-// read request of data.
+// Reads the records of order[first, last) ahead and maps each file's data: resident files
+// (and those of an older volume, or whose record cannot be mapped) are written at once,
+// the others join `pending` for the sweep.
+void RecoveryWriter::MapBatch(const std::vector<std::size_t>& order, std::size_t first,
+                              std::size_t last, std::vector<PendingFile>& pending,
+                              FolderDescriptors& folders) {
+    const Catalogue& catalogue = engine_.catalogue();
+    std::vector<std::uint32_t> numbers;
+    for (std::size_t i = first; i < last; ++i) {
+        const FileJob& job = jobs_[order[i]];
+        const std::uint32_t number = catalogue.At(job.entry).number;
+        if (!job.map && (numbers.empty() || numbers.back() != number)) numbers.push_back(number);
+    }
+    engine_.ReadRecordsAhead(numbers, stop_);
+    for (std::size_t i = first; i < last && !Stopped(); ++i) {
+        FileJob& job = jobs_[order[i]];
+        std::unique_ptr<FileDataMap> map = std::move(job.map);
+        if (!map) {
+            if (auto found = MapEngineFileData(engine_, catalogue.At(job.entry).number))
+                map = std::make_unique<FileDataMap>(std::move(*found));
+        }
+        const auto spc = engine_.geometry().sectorsPerCluster;
+        const std::uint32_t number = catalogue.At(job.entry).number;
+        const bool carved = catalogue.At(job.entry).IsCarved();
+        if (const WrittenData* where =
+                conditions_ && !carved ? conditions_->Unprobed(number) : nullptr)
+            job.probe = std::make_unique<WrittenOverProbe>(*where);
+        // An older volume's file has its own geometry: written whole, apart from the
+        // live volume's pieces.
+        const bool ownGeometry = engine_.ClusterSectorsOf(number) != spc ||
+                                 &engine_.SourceOf(number) != &engine_.source();
+        if (!map || map->resident || ownGeometry) {
+            WriteWhole(job, map.get(), folders);
+            continue;
+        }
+        PendingFile file;
+        file.job = order[i];
+        const auto volume = engine_.geometry().sizeInSectors;
+        if (auto pieces = PlainPieces(*map, spc, volume)) file.pieces = std::move(*pieces);
+        file.length = CopyLength(*map, spc, volume);
+        file.remaining = file.pieces.size();
+        file.map = std::move(map);
+        pending.push_back(std::move(file));
+    }
+    engine_.ForgetRecordsAhead();
+}
+
+// The files go in sweeps over the drive. Within a sweep their records are read ahead in
+// MFT order, a batch of as many as the engine holds at once, resident files are written
+// as their records are mapped, and then the sweep's other files are written in the order
+// of their data on the drive: every cluster wanted is read once, front to back. A sweep
+// takes up to kFilesPerSweep files, which bounds the data maps held at a time; a recovery
+// of fewer files than that reads the drive's data in one sweep.
 void RecoveryWriter::WriteAll(FolderDescriptors& folders) {
+    constexpr std::size_t kFilesPerSweep = std::size_t{1} << 18;
     const Catalogue& catalogue = engine_.catalogue();
     std::vector<std::size_t> order(jobs_.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -616,46 +673,15 @@ void RecoveryWriter::WriteAll(FolderDescriptors& folders) {
     const std::size_t batch = std::max<std::size_t>(1, ScanEngine::kRecordsAheadBytes / recordSize);
     ForwardSource data(engine_.source());
     data_ = &data;
-    for (std::size_t first = 0; first < order.size() && !Stopped(); first += batch) {
-        const std::size_t last = std::min(order.size(), first + batch);
-        std::vector<std::uint32_t> numbers;
-        for (std::size_t i = first; i < last; ++i) {
-            const FileJob& job = jobs_[order[i]];
-            const std::uint32_t number = catalogue.At(job.entry).number;
-            if (!job.map && (numbers.empty() || numbers.back() != number))
-                numbers.push_back(number);
-        }
-        engine_.ReadRecordsAhead(numbers, stop_);
+    for (std::size_t sweep = 0; sweep < order.size() && !Stopped(); sweep += kFilesPerSweep) {
+        const std::size_t sweepEnd = std::min(order.size(), sweep + kFilesPerSweep);
         std::vector<PendingFile> pending;
-        for (std::size_t i = first; i < last && !Stopped(); ++i) {
-            FileJob& job = jobs_[order[i]];
-            std::unique_ptr<FileDataMap> map = std::move(job.map);
-            if (!map) {
-                if (auto found = MapEngineFileData(engine_, catalogue.At(job.entry).number))
-                    map = std::make_unique<FileDataMap>(std::move(*found));
-            }
-            const auto spc = engine_.geometry().sectorsPerCluster;
-            const std::uint32_t number = catalogue.At(job.entry).number;
-            // An older volume's file has its own geometry: written whole, apart from the
-            // live volume's pieces.
-            const bool ownGeometry = engine_.ClusterSectorsOf(number) != spc ||
-                                     &engine_.SourceOf(number) != &engine_.source();
-            if (!map || map->resident || ownGeometry) {
-                WriteWhole(job, map.get(), folders);
-                continue;
-            }
-            PendingFile file;
-            file.job = order[i];
-            const auto volume = engine_.geometry().sizeInSectors;
-            if (auto pieces = PlainPieces(*map, spc, volume)) file.pieces = std::move(*pieces);
-            file.length = CopyLength(*map, spc, volume);
-            file.remaining = file.pieces.size();
-            file.map = std::move(map);
-            pending.push_back(std::move(file));
+        for (std::size_t first = sweep; first < sweepEnd && !Stopped(); first += batch) {
+            MapBatch(order, first, std::min(sweepEnd, first + batch), pending, folders);
+            data.Forget();
         }
-        engine_.ForgetRecordsAhead();
-        data.Forget();
         if (!Stopped()) WriteInDiskOrder(pending, folders);
+        data.Forget();
     }
     PublishFinished(folders);  // files finished before a stop are whole: they keep them
     data_ = nullptr;
@@ -736,7 +762,10 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
             progress_.SetPosition(file.writtenSectors);
         }
         PwriteOutput output(file.fd);
-        const CopyResult copy = CopyPiece(file.pieces[step.piece], file.length, *data_, spc, output,
+        std::optional<ProbingSource> probing;
+        if (job.probe) probing.emplace(*data_, *job.probe);
+        SectorSource& source = probing ? static_cast<SectorSource&>(*probing) : *data_;
+        const CopyResult copy = CopyPiece(file.pieces[step.piece], file.length, source, spc, output,
                                           options, [&](std::uint64_t bytes) {
                                               file.writtenSectors += (bytes + 511) / 512;
                                               progress_.SetPosition(file.writtenSectors);
@@ -807,7 +836,10 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
         // where it began; the live volume's go through the forward reader.
         const std::uint32_t number = engine_.catalogue().At(job.entry).number;
         SectorSource& own = engine_.SourceOf(number);
-        SectorSource& source = &own == &engine_.source() && data_ != nullptr ? *data_ : own;
+        SectorSource& drive = &own == &engine_.source() && data_ != nullptr ? *data_ : own;
+        std::optional<ProbingSource> probing;
+        if (job.probe && &own == &engine_.source()) probing.emplace(drive, *job.probe);
+        SectorSource& source = probing ? static_cast<SectorSource&>(*probing) : drive;
         const CopyResult copy =
             CopyFileData(*map, source, engine_.ClusterSectorsOf(number), hashed, options);
         if (copy.stopped) {
@@ -839,6 +871,20 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
     if (const int error = owned.Close(); error != 0) {
         FileFailed(folderFd, job, error);
         return;
+    }
+    if (job.probe) {
+        job.writtenAgain = job.probe->WrittenOver();
+        job.probe.reset();
+        if (job.writtenAgain) {
+            result_.writtenAgain.push_back(entry.number);
+            // Its condition is unknown now: a choice that lets no unknown file through
+            // leaves it out after all.
+            if (!ConditionPasses(FileCondition::kUnknown, choice_)) {
+                ::unlinkat(folderFd, job.partName.c_str(), 0);
+                ++result_.skippedCondition;
+                return;
+            }
+        }
     }
     // A file written piece by piece in disk order is hashed from what was written. Reading
     // it back moves its access time: it is read before its times are set.
@@ -886,8 +932,9 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
     const std::size_t index = job.entry;
     const bool known = conditions_ != nullptr && index < conditions_->Count();
     row.condition = PartlyUnreadable(job) ? ConditionWord(FileCondition::kPartlyUnreadable)
-                    : known               ? ConditionWord(conditions_->Condition(index).condition)
-                                          : ConditionWord(FileCondition::kUnknown);
+                    : job.writtenAgain || !known
+                        ? ConditionWord(FileCondition::kUnknown)
+                        : ConditionWord(conditions_->Condition(index).condition);
     row.record = engine_.RecordNumberOf(number);
     if (entry.IsCarved() && maps_ != nullptr) {
         if (const auto map = maps_->MapOf(index); map && !map->runs.empty())

@@ -53,6 +53,9 @@ struct RecoveryResult {
     // not written.
     std::uint64_t creationFailures = 0;
     std::uint64_t unreadableSectors = 0;
+    // Records of deleted files called intact by who holds their clusters whose bytes,
+    // read for this recovery, show another file written over them since.
+    std::vector<std::uint32_t> writtenAgain;
     bool stopped = false;
     bool refused = false;  // the destination lies on the scanned disk
     // The destination ran out of space (or quota): reported once, and the recovery
@@ -129,6 +132,8 @@ class RecoveryWriter {
 
     // The second pass: files in batches of records read ahead in MFT order.
     void WriteAll(FolderDescriptors& folders);
+    void MapBatch(const std::vector<std::size_t>& order, std::size_t first, std::size_t last,
+                  std::vector<PendingFile>& pending, FolderDescriptors& folders);
     void WriteInDiskOrder(std::vector<PendingFile>& pending, FolderDescriptors& folders);
     // Creates a planned file under its name, or under the next free " (n)" name when one
     // of that name appeared since: nothing there is overwritten. -1 when it could not be

@@ -247,6 +247,10 @@ void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const Sto
     ReturnFreedMemory();
 }
 
+void RecoverySession::SetReadFolderIndexes(bool read) {
+    if (engine_) engine_->SetReadFolderIndexes(read);
+}
+
 bool RecoverySession::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (!engine_->AdvanceSearch(progress, stop)) return false;
     // Placed again over the new catalogue when next asked for, with nothing checked:
@@ -425,6 +429,10 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     writer.SetTally(choice.tally);
     writer.SetEntryDataMaps(carved_.get());
     const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
+    // What the recovery read of files called intact unread is what they are shown as now.
+    if (conditions_)
+        for (const std::uint32_t number : result.writtenAgain)
+            conditions_->MarkWrittenAgain(number);
     report_.NameSource(SourceName());
     return result;
 }

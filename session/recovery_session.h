@@ -208,6 +208,8 @@ class RecoverySession {
     void CloseDrive();
     // The normal scan (phases 1 to 4). The check marks are rebuilt over its catalogue.
     void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
+    // The scans of the open drive walk every folder's index too (ScanEngine's deeper scan).
+    void SetReadFolderIndexes(bool read);
     // Adds the records found outside the MFT; true when it found any.
     bool AdvanceSearch(ProgressSink& progress, const StopFlag* stop = nullptr);
     // The same, and says through the notifier when records of an older volume are read

@@ -195,7 +195,9 @@ fi
 # --- 4. a deleted file's clusters taken by a later file, deleted in turn, whose record a
 # newer file now holds. The placeholder's record goes to the later file (the MFT
 # allocator of a fresh mount takes the first free record), and the later file's to the
-# newer one, so old.bin keeps its record.
+# newer one, so old.bin keeps its record. Only its bytes tell: the scan reads no file
+# data and calls it intact by who holds its clusters; the deeper scan and the recovery
+# read them, and say "unknown"; a recovery of intact files only leaves it out then.
 history=$WORK/history.img
 truncate -s 8M "$history"
 mkntfs -F -q -Q -c 4096 "$history" >/dev/null 2>&1
@@ -213,13 +215,26 @@ old=$(awk -F'\t' '$7 == "Root/old.bin" { print $5 }' "$WORK/history.scan")
 old_cluster=$(istat -f ntfs "$history" "$old" | awk '/^Type: \$DATA/ {f = 1; next} f {print $1; exit}')
 check "history: a record besides old.bin's claims its cluster" \
     [ "$(ifind -f ntfs -d "$old_cluster" "$history")" = "$old-128-2" ]
-"$CLI" recover --disk "$history" --deleted --out "$WORK/history" >/dev/null 2>&1
+"$CLI" recover --disk "$history" --deleted --out "$WORK/history" \
+    --report "$WORK/history.tsv" >/dev/null 2>&1
 if cmp -s "$WORK/history/Root/old.bin" <("$FIXTURE" --bytes 30000 2); then
     fail "history: old.bin came back whole"
 else
     pass
 fi
-check "history: old.bin listed '$got', not intact" [ "$got" = unknown ]
+check "history: the scan read file data: old.bin listed '$got'" [ "$got" = intact ]
+"$CLI" scan --disk "$history" --deep >"$WORK/history.deep" 2>/dev/null
+got=$(condition_of "$WORK/history.deep" Root/old.bin)
+check "history: scan --deep lists old.bin '$got', not unknown" [ "$got" = unknown ]
+row=$(awk -F'\t' '$1 ~ /old\.bin$/ { print $4 }' "$WORK/history.tsv")
+check "history: the report calls old.bin '$row', not unknown" [ "$row" = unknown ]
+check "history: old.bin came back as the drive holds it" \
+    cmp -s "$WORK/history/Root/old.bin" <(icat -f ntfs "$history" "$old")
+"$CLI" recover --disk "$history" --deleted --condition intact --out "$WORK/history-intact" \
+    >/dev/null 2>&1
+check "history: --condition intact wrote old.bin" [ ! -e "$WORK/history-intact/Root/old.bin" ]
+check "history: --condition intact left a part file behind" \
+    [ -z "$(find "$WORK/history-intact" -name '.tarvik-part-*')" ]
 
 # --- 5. a deleted file the list cannot name still holds what it wrote: old.bin's clusters
 # went to later.bin, deleted in turn, whose $FILE_NAME is made unreadable (its type

@@ -198,7 +198,7 @@ TEST(ListedAttributes, AHostileListReadsAFewRecordsAtMost) {
     ASSERT_TRUE(inspected);
     TakeListedAttributes(*inspected, ByteView(base), 40, spread.fetch, source, 2);
     EXPECT_FALSE(inspected->name);
-    EXPECT_LE(spread.fetches, static_cast<int>(kMaxListedNames));
+    EXPECT_LE(spread.fetches, static_cast<int>(kMaxListedNameRecords));
 
     // Runs past the drive's end: nothing is read, nothing is taken.
     RecordBuilder far;

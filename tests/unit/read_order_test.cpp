@@ -1,10 +1,14 @@
 // Reading in disk order: the read-ahead joins nearby requests into few reads in the
 // order of their place on the drive, serves each request exactly as it was asked for,
 // and leaves a request it could not read to be read (and fail) again; a scan reads the
-// MFT once and the folders' index blocks in one forward sweep.
+// MFT once, front to back, and nothing else, and lists what the deeper scan through the
+// folders' indexes lists.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
+#include <string>
+#include <tuple>
 
 #include "disk/memory_sector_source.h"
 #include "ntfs/read_ahead.h"
@@ -142,9 +146,9 @@ TEST(ReadAhead, ServedOnceARequestGoesAndItsNeighboursKeepTheirBytes) {
 }
 
 // A volume of a folder of 512 sub-folders (many INDX blocks) and an MFT in six pieces:
-// the MFT is read in one pass of large reads, piece after piece, and the index blocks
-// in one forward sweep; a read goes back only to start a piece of the MFT or the sweep,
-// where a folder-by-folder walk went back and forth hundreds of times.
+// the deeper scan reads the MFT in one pass of large reads, piece after piece, and the
+// index blocks in one forward sweep; a read goes back only to start a piece of the MFT or
+// the sweep, where a folder-by-folder walk went back and forth hundreds of times.
 TEST(ScanReadOrder, TheMftOnceAndTheIndexBlocksInOneForwardSweep) {
     static const Bytes image = testing::SharedImageBytes("mkntfs-512-subdirs.dd").value_or(Bytes());
     if (image.empty()) TARVIK_SKIP_WITHOUT_SHARED_DATA("mkntfs-512-subdirs.dd");
@@ -154,6 +158,7 @@ TEST(ScanReadOrder, TheMftOnceAndTheIndexBlocksInOneForwardSweep) {
     NullNotifier notifier;
     NullProgressSink progress;
     ASSERT_TRUE(engine.ValidateBootSector(notifier));
+    engine.SetReadFolderIndexes(true);
     engine.Scan(progress, notifier);
     ASSERT_GT(engine.catalogue().Count(), 512u);
     std::size_t backward = 0;
@@ -163,6 +168,70 @@ TEST(ScanReadOrder, TheMftOnceAndTheIndexBlocksInOneForwardSweep) {
     }
     EXPECT_LE(backward, 8u);
     EXPECT_LE(drive.reads.size(), 20u);
+}
+
+struct TracedScan {
+    std::unique_ptr<ScanEngine> engine;
+    std::vector<RequestRecorder::Request> reads;  // those of the scan alone
+};
+
+TracedScan ScanTraced(const Bytes& image, bool readIndexes) {
+    auto traced = std::make_unique<TracedSource>(image);
+    TracedSource& drive = *traced;
+    TracedScan scan;
+    scan.engine = std::make_unique<ScanEngine>(kFirstPhysicalDisk, DiskSector(0),
+                                               image.size() / 512, std::move(traced));
+    NullNotifier notifier;
+    NullProgressSink progress;
+    EXPECT_TRUE(scan.engine->ValidateBootSector(notifier));
+    scan.engine->SetReadFolderIndexes(readIndexes);
+    drive.reads.clear();
+    scan.engine->Scan(progress, notifier);
+    scan.reads = drive.reads;
+    return scan;
+}
+
+using Listed = std::tuple<std::string, std::uint32_t, std::uint32_t, std::uint64_t, std::uint64_t,
+                          std::uint32_t, std::uint8_t>;
+
+std::vector<Listed> Listing(const Catalogue& catalogue) {
+    std::vector<Listed> listed;
+    for (const CatalogueEntry& e : catalogue.Entries())
+        listed.emplace_back(std::string(e.Name()), +e.number, +e.parent, +e.size, +e.creationTime,
+                            +e.deleted, +e.attribute);
+    std::sort(listed.begin(), listed.end());
+    return listed;
+}
+
+// A volume of a folder of 512 sub-folders, one whose record holds a hundred hard links
+// in extension records, and two made by Windows: the scan reads the MFT in one pass of
+// large reads, never going back, and nothing but the MFT (a few records read again to
+// find it); it lists each entry, hard links included, as the walk through every folder's
+// index does.
+TEST(ScanReadOrder, OnePassOverTheMftListsWhatTheIndexWalkLists) {
+    for (const char* name : {"mkntfs-512-subdirs.dd", "ntfs3-attribute-list.raw",
+                             "dftt-7-undel-ntfs.dd", "win10-compressed-attrlist.dd"}) {
+        SCOPED_TRACE(name);
+        const Bytes image = testing::SharedImageBytes(name).value_or(Bytes());
+        if (image.empty()) TARVIK_SKIP_WITHOUT_SHARED_DATA(name);
+        const TracedScan onePass = ScanTraced(image, false);
+        const TracedScan deep = ScanTraced(image, true);
+        const std::uint64_t mftBytes =
+            onePass.engine->mftRecordCount() * onePass.engine->geometry().recordSize;
+        std::uint64_t bytes = 0;
+        std::size_t backward = 0;
+        for (std::size_t i = 0; i < onePass.reads.size(); ++i) {
+            bytes += onePass.reads[i].bytes;
+            const auto& previous = onePass.reads[i > 0 ? i - 1 : 0];
+            if (i > 0 && onePass.reads[i].sector < previous.sector + previous.bytes / 512)
+                ++backward;
+        }
+        EXPECT_LE(bytes, mftBytes + (64u << 10));
+        EXPECT_LE(backward, 4u);
+        EXPECT_GT(deep.reads.size(), onePass.reads.size());
+        EXPECT_EQ(Listing(onePass.engine->catalogue()), Listing(deep.engine->catalogue()));
+        EXPECT_EQ(onePass.engine->counters().normalFiles, deep.engine->counters().normalFiles);
+    }
 }
 
 }  // namespace
