@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     const FolderTable folders = BuildFolderTable(reopened);
     const double foldersSeconds = SecondsSince(phase);
     phase = std::chrono::steady_clock::now();
-    const ConditionTable reopenedTable(scan->times(), scan->conditions());
+    const ConditionTable reopenedTable = scan->MakeConditions();
     const std::vector<CheckMark> marks = scan->marks();
     const double conditionsSeconds = SecondsSince(phase);
     phase = std::chrono::steady_clock::now();

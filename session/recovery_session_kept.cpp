@@ -80,8 +80,7 @@ std::optional<std::string> RecoverySession::ReopenScan(const SavedScan& saved) {
     byNumber_.clear();
     stoppedConditions_.reset();
     conditions_.reset();
-    if (saved.weighed())
-        conditions_ = std::make_unique<ConditionTable>(saved.times(), saved.conditions());
+    if (saved.weighed()) conditions_ = std::make_unique<ConditionTable>(saved.MakeConditions());
     RestoreMarks(saved.marks());
     return std::nullopt;
 }

@@ -607,23 +607,34 @@ std::function<const CatalogueEntry*()> SavedScan::Entries() const {
     };
 }
 
+void SavedScan::ReadConditionRecords(std::vector<EntryTimes>* times,
+                                     std::vector<EntryCondition>* conditions) const {
+    if (!weighed()) return;
+    if (times) times->reserve(entryCount_);
+    if (conditions) conditions->reserve(entryCount_);
+    const std::uint8_t* record = file_.get() + conditionsAt_;
+    for (std::size_t i = 0; i < entryCount_; ++i, record += kConditionRecordBytes) {
+        if (times) times->push_back(ReadTimes(record));
+        if (conditions) conditions->push_back(ReadCondition(record));
+    }
+}
+
+ConditionTable SavedScan::MakeConditions() const {
+    std::vector<EntryTimes> times;
+    std::vector<EntryCondition> conditions;
+    ReadConditionRecords(&times, &conditions);
+    return ConditionTable(std::move(times), std::move(conditions));
+}
+
 std::vector<EntryTimes> SavedScan::times() const {
     std::vector<EntryTimes> times;
-    if (!weighed()) return times;
-    times.reserve(entryCount_);
-    const std::uint8_t* record = file_.get() + conditionsAt_;
-    for (std::size_t i = 0; i < entryCount_; ++i, record += kConditionRecordBytes)
-        times.push_back(ReadTimes(record));
+    ReadConditionRecords(&times, nullptr);
     return times;
 }
 
 std::vector<EntryCondition> SavedScan::conditions() const {
     std::vector<EntryCondition> conditions;
-    if (!weighed()) return conditions;
-    conditions.reserve(entryCount_);
-    const std::uint8_t* record = file_.get() + conditionsAt_;
-    for (std::size_t i = 0; i < entryCount_; ++i, record += kConditionRecordBytes)
-        conditions.push_back(ReadCondition(record));
+    ReadConditionRecords(nullptr, &conditions);
     return conditions;
 }
 

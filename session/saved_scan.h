@@ -65,14 +65,19 @@ class SavedScan {
     std::function<const CatalogueEntry*()> Entries() const;
     // Whether the conditions and times were kept.
     bool weighed() const { return conditionsAt_ != 0; }
-    // The conditions and times, indexed like the entries; empty when not weighed.
-    // Each call reads them out of the file again.
+    // The conditions and times in a table indexed like the entries, read in one pass;
+    // an empty table when not weighed.
+    ConditionTable MakeConditions() const;
+    // The same, apart; empty when not weighed. Each call reads them out of the file again.
     std::vector<EntryTimes> times() const;
     std::vector<EntryCondition> conditions() const;
     // The entries' check marks, indexed like them.
     std::vector<CheckMark> marks() const;
 
   private:
+    // Reads the condition records into whichever of the two is given.
+    void ReadConditionRecords(std::vector<EntryTimes>* times,
+                              std::vector<EntryCondition>* conditions) const;
     static std::optional<SavedScan> ParseBytes(std::shared_ptr<const std::uint8_t> file,
                                                std::size_t size, std::string& error);
 
