@@ -89,6 +89,14 @@ bool MftWhereItSays(SectorSource& source, const VolumeLayout& layout) {
     return inUse && (usaOffset < 0x30 || number == 0);
 }
 
+// Whether the stated MFT lies where the drive can be read at all. When it does not (an
+// image cut before it), the scan says that no record could be read, and a doubt about
+// the cluster size would only be noise before that message.
+bool MftSectorReadable(SectorSource& source, const VolumeLayout& layout) {
+    std::array<std::uint8_t, 512> sector{};
+    return layout.mft && source.Read(*layout.mft, sector);
+}
+
 // No copy's MFT is where it says: the first copy whose MFT confirms a cluster size
 // (its own, or one its damaged cluster byte hid) gives the layout.
 std::optional<VolumeLayout> LayoutConfirmedByMft(SectorSource& source,
@@ -152,9 +160,11 @@ bool ScanEngine::ValidateBootSector(Notifier& notifier) {
     if (!layout && firstUsable) {
         layout = firstUsable;
         s.geometry.clusterSizeUnverified = true;
-        notifier.Notify(WithClusterBytes(kClusterSizeUnverifiedText,
-                                         std::uint64_t{layout->unitsPerCluster} * 512),
-                        kClusterSizeUnverifiedCaption, NoticeIcon::Warning);
+        if (MftSectorReadable(*s.source, *layout)) {
+            notifier.Notify(WithClusterBytes(kClusterSizeUnverifiedText,
+                                             std::uint64_t{layout->unitsPerCluster} * 512),
+                            kClusterSizeUnverifiedCaption, NoticeIcon::Warning);
+        }
     }
     if (!layout) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
