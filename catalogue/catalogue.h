@@ -108,6 +108,8 @@ class Catalogue {
         return names_.Name(stored.word & kNameReferenceMask, NameLength(stored.word));
     }
     std::uint32_t NumberAt(std::size_t index) const { return entries_[index].number; }
+    std::uint32_t ParentAt(std::size_t index) const { return entries_[index].parent; }
+    std::uint64_t SizeAt(std::size_t index) const { return entries_[index].size; }
     bool IsDirectoryAt(std::size_t index) const;
     EntryRange Entries() const { return EntryRange(*this); }
 
