@@ -22,6 +22,8 @@ inline constexpr int ID_ARRANGE_SIZE = 32791;
 inline constexpr int ID_ARRANGE_FILEID = 32792;
 // Adds a disk image file to the disk list and goes on with it as with a chosen disk.
 inline constexpr int ID_OPEN_DISK_IMAGE = 32793;
+// Finds files by their content in the scanned drive's free clusters.
+inline constexpr int ID_CARVE_FREE_SPACE = 32794;
 
 inline constexpr int ID_FILE_NEW = 57600;
 inline constexpr int ID_EDIT_COPY = 57634;

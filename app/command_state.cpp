@@ -10,13 +10,13 @@ namespace tarvik {
 namespace {
 
 // Items the pop-up pass grays before deciding them again from the flags.
-constexpr std::array<int, 8> kPopupDecided = {
-    ID_REMOVE_FILE_FILTER, ID_UNSELECT_ALL, ID_SELECT_ALL,     ID_DRIVE_PARAMETERS,
-    ID_FIND_NEXT,          ID_OPEN_DRIVE,   ID_ADVANCE_SEARCH, ID_RECOVER_DELETED};
+constexpr std::array<int, 9> kPopupDecided = {
+    ID_REMOVE_FILE_FILTER, ID_UNSELECT_ALL,   ID_SELECT_ALL,      ID_DRIVE_PARAMETERS, ID_FIND_NEXT,
+    ID_OPEN_DRIVE,         ID_ADVANCE_SEARCH, ID_RECOVER_DELETED, ID_CARVE_FREE_SPACE};
 
 // Items a shown file list makes usable in the menu.
-constexpr std::array<int, 5> kListEnabled = {ID_FIND, ID_SELECT_ALL, ID_DRIVE_PARAMETERS,
-                                             ID_OPEN_DRIVE, ID_ADVANCE_SEARCH};
+constexpr std::array<int, 6> kListEnabled = {ID_FIND,       ID_SELECT_ALL,     ID_DRIVE_PARAMETERS,
+                                             ID_OPEN_DRIVE, ID_ADVANCE_SEARCH, ID_CARVE_FREE_SPACE};
 
 template <std::size_t N>
 bool Contains(const std::array<int, N>& ids, int id) {

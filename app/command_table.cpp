@@ -33,7 +33,8 @@ std::vector<MenuEntry> BuildMainMenu() {
                          Separator(), Item(ID_SELECT_ALL, "Select &All"),
                          Item(ID_UNSELECT_ALL, "&Unselect  All"), Separator(),
                          Item(ID_DRIVE_PARAMETERS, "&Drive Parameters"), Separator(),
-                         Item(ID_ADVANCE_SEARCH, "&Advance Search")}),
+                         Item(ID_ADVANCE_SEARCH, "&Advance Search"),
+                         Item(ID_CARVE_FREE_SPACE, "&Carve Free Space")}),
         Popup("&View",
               {Item(ID_VIEW_TOOLBAR, "&Toolbar"), Item(ID_VIEW_STATUS_BAR, "&Status Bar"),
                Separator(), Item(ID_VIEW_LARGEICON, "Large Icons"),
@@ -70,7 +71,7 @@ struct CommandText {
 };
 
 // The View and Help items use the usual prompts of a desktop framework.
-constexpr std::array<CommandText, 28> kTexts = {{
+constexpr std::array<CommandText, 29> kTexts = {{
     {ID_SELECT_PHYSICAL_DISK, "Select Physical Disk", "Select Physical Disk"},
     {ID_OPEN_DISK_IMAGE, "Add a disk image file to the disk list and open it", nullptr},
     {ID_RECOVER_SELECTED, "Recover Selected Files", "Recover Selected Files"},
@@ -85,6 +86,7 @@ constexpr std::array<CommandText, 28> kTexts = {{
     {ID_REMOVE_FILE_FILTER, "Remove File Filter", nullptr},
     {ID_OPEN_DRIVE, "Open Drive", "Open Drive"},
     {ID_ADVANCE_SEARCH, "Search Logical Drive Thoroughly", nullptr},
+    {ID_CARVE_FREE_SPACE, "Find files by their content in free clusters", nullptr},
     {ID_ARRANGE_NAME, "Arrange by Name", nullptr},
     {ID_ARRANGE_TYPE, "Arrange by Type", nullptr},
     {ID_ARRANGE_SIZE, "Arrange by Size", nullptr},

@@ -98,6 +98,7 @@ class CMainFrame : public QMainWindow {
     const std::optional<RecoveryResult>& LastRecovery() const { return lastRecovery_; }
     // Whether the end-of-saving summary is shown (tests that run many savings turn it off).
     void SetShowSavingSummary(bool show) { showSavingSummary_ = show; }
+    bool ShowsSavingSummary() const { return showSavingSummary_ && !closing_; }
 
     // ---- status bar ----
     // Pane 1: the totals of the engine's catalogue.

@@ -104,6 +104,7 @@ void CMainFrame::InstallShellHandlers() {
     SetCommandHandler(ID_OPEN_DISK_IMAGE, [this] { OnOpenDiskImage(); });
     SetCommandHandler(ID_OPEN_DRIVE, [this] { chooser_->OpenDrive(); });
     SetCommandHandler(ID_ADVANCE_SEARCH, [this] { chooser_->AdvanceSearch(); });
+    SetCommandHandler(ID_CARVE_FREE_SPACE, [this] { chooser_->CarveFreeSpace(); });
     SetCommandHandler(ID_APP_EXIT, [this] { close(); });
     SetCommandHandler(ID_APP_ABOUT, [this] { app_.OnAppAbout(); });
     for (int id : {ID_HELP_FINDER, ID_HELP_INDEX, ID_HELP})

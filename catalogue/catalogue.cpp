@@ -10,11 +10,15 @@ constexpr std::uint64_t kDeletedFlag = 1;
 constexpr std::uint64_t kMadeUpFlag = 2;
 constexpr std::uint64_t kMadeUpSecondFlag = 4;
 constexpr std::uint64_t kCompressedFlag = 8;
+// Two bits for how a carved entry was found (whole or cut), 0 for every other entry.
+constexpr int kCarvedFlagShift = 4;
+constexpr std::uint64_t kCarvedMask = 3;
 
 std::uint64_t FlagsOf(const CatalogueEntry& entry) {
     return (entry.deleted != 0 ? kDeletedFlag : 0) | (entry.madeUp != 0 ? kMadeUpFlag : 0) |
            (entry.madeUpSecond != 0 ? kMadeUpSecondFlag : 0) |
-           (entry.compressed != 0 ? kCompressedFlag : 0);
+           (entry.compressed != 0 ? kCompressedFlag : 0) |
+           (std::min<std::uint64_t>(entry.carved, kCarvedMask) << kCarvedFlagShift);
 }
 
 }  // namespace
@@ -51,6 +55,7 @@ CatalogueEntry Catalogue::At(std::size_t index) const {
     entry.madeUp = (flags & kMadeUpFlag) != 0 ? 1 : 0;
     entry.madeUpSecond = (flags & kMadeUpSecondFlag) != 0 ? 1 : 0;
     entry.compressed = (flags & kCompressedFlag) != 0 ? 1 : 0;
+    entry.carved = static_cast<std::uint32_t>((flags >> kCarvedFlagShift) & kCarvedMask);
     entry.storedName_ = NameAt(index);
     entry.stored_ = true;
     return entry;

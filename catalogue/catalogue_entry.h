@@ -20,6 +20,11 @@ inline constexpr std::uint32_t kRootFolderNumber = 5;
 // takes at most 765 bytes, so every name a volume can hold is kept whole.
 inline constexpr std::size_t kEntryNameMaxBytes = 1023;
 
+// How a file was found by its content in free clusters (the `carved` field): whole, or
+// cut where its structure broke. 0: found through the file system.
+inline constexpr std::uint32_t kCarvedWhole = 1;
+inline constexpr std::uint32_t kCarvedPartial = 2;
+
 struct CatalogueEntry {
     std::uint8_t attribute = 0;      // kAttributeDirectory or kAttributeFile
     std::uint64_t creationTime = 0;  // FILETIME: 100 ns units since 1601-01-01 UTC; 0 unknown
@@ -30,6 +35,7 @@ struct CatalogueEntry {
     std::uint32_t madeUp = 0;        // 1 for a folder made for lost entries
     std::uint32_t madeUpSecond = 0;  // set together with madeUp
     std::uint32_t compressed = 0;    // 1 when the file is marked compressed
+    std::uint32_t carved = 0;        // kCarvedWhole or kCarvedPartial; also on their folders
 
     // Stores the name, cut to at most kEntryNameMaxBytes without splitting a UTF-8
     // character. A NUL inside the text ends the name there.
@@ -41,6 +47,7 @@ struct CatalogueEntry {
     bool IsDirectory() const { return (attribute & kAttributeDirectory) != 0; }
     bool IsMadeUp() const { return madeUp != 0; }
     bool IsDeleted() const { return deleted != 0; }
+    bool IsCarved() const { return carved != 0; }
 
   private:
     friend class Catalogue;

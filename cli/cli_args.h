@@ -24,6 +24,7 @@ struct DriveOptions {
     std::optional<std::size_t> shadow;  // --shadow K: the drive's shadow copy K, from 1
     std::string saveScan;               // --save FILE: keep the scan (scan)
     std::string savedScan;              // --scan FILE: a kept scan instead of scanning (recover)
+    bool carve = false;                 // --carve
 };
 
 struct RecoverOptions {

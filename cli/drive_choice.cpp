@@ -1,5 +1,7 @@
 #include "cli/drive_choice.h"
 
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "cli/commands.h"
@@ -129,6 +131,9 @@ std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession&
     HeldNotices notices;
     session.Scan(progress, notices, stop.flag());
     if (options.advance && !stop.Requested()) session.AdvanceSearch(progress, notices, stop.flag());
+    std::optional<CarveSummary> carved;
+    if (options.carve && !stop.Requested())
+        carved = session.CarveFreeSpace(progress, notices, stop.flag());
     progress.Finish();
     if (stop.Requested()) return ReportInterrupted();
     if (notices.Any() && session.GetCatalogue().Count() == 0) {
@@ -137,6 +142,13 @@ std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession&
                     "truncated or damaged image?); try --advance or --search");
     }
     notices.Release();
+    if (carved && !carved->failed) {
+        std::fprintf(stderr,
+                     "tarvik-cli: carved %llu files (%llu partial) from %llu free clusters\n",
+                     static_cast<unsigned long long>(carved->files),
+                     static_cast<unsigned long long>(carved->partial),
+                     static_cast<unsigned long long>(carved->freeClusters));
+    }
     return std::nullopt;
 }
 

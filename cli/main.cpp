@@ -45,6 +45,10 @@ void AddDriveOptions(CLI::App& command, DriveOptions& options, bool withDrive) {
                         "volume as it was when the copy was made")
             ->check(CLI::PositiveNumber)
             ->option_text("K");
+        command.add_flag("--carve", options.carve,
+                         "add the files found by their content in free clusters, under "
+                         "\"Carved Files\" (JPEG, PNG, GIF, BMP, PDF, ZIP and Office, WAV, "
+                         "AVI, MP4, SQLite)");
     }
 }
 

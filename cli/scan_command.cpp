@@ -15,6 +15,7 @@ namespace tarvik::cli {
 namespace {
 
 const char* StateOf(const CatalogueEntry& entry) {
+    if (entry.IsCarved() && !entry.IsDirectory()) return "carved";
     if (entry.IsMadeUp()) return "made-up";
     return entry.IsDeleted() ? "deleted" : "normal";
 }

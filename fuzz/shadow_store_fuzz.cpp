@@ -3,10 +3,9 @@
 // store, listing its copies and reading each copy's first, middle and last sectors stays
 // within bounds and ends, whatever the catalogue claims.
 //
-// An input is the volume with its zero sectors left out (the pieces tools/fuzz_seed.py
-// writes): a 32-bit count of sectors, then pieces of a 32-bit first sector, a 16-bit
-// sector count and that many sectors of bytes. The stores lie far apart in a real volume,
-// so the volume is held sparsely: up to 2^32 sectors, only the pieces given in memory.
+// An input is a volume in pieces (fuzz/sector_pieces.h). The stores lie far apart in a
+// real volume, so the volume is held sparsely: up to 2^32 sectors, only the pieces given
+// in memory.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -15,34 +14,23 @@
 #include <vector>
 
 #include "disk/shadow_copy_store.h"
+#include "fuzz/sector_pieces.h"
 
 namespace {
-
-std::uint64_t Little(const std::uint8_t* bytes, int count) {
-    std::uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-    return value;
-}
 
 // Sectors by number; every sector no piece gives is zeros.
 class SparseSectorSource final : public tarvik::SectorSource {
   public:
     SparseSectorSource(const std::uint8_t* data, std::size_t size) {
-        sectors_ = std::max<std::uint64_t>(Little(data, 4), 1);
-        std::size_t at = 4;
-        while (at + 6 <= size) {
-            const std::uint64_t first = Little(data + at, 4);
-            const std::uint64_t count = Little(data + at + 4, 2);
-            at += 6;
-            const std::size_t bytes = std::min<std::size_t>(count * 512, size - at);
-            for (std::size_t s = 0; s * 512 < bytes; ++s) {
+        sectors_ = std::max<std::uint64_t>(tarvik::fuzz::StatedSectors(data), 1);
+        tarvik::fuzz::ForEachPiece(data, size, [this](std::uint64_t first, auto bytes) {
+            for (std::size_t s = 0; s * 512 < bytes.size(); ++s) {
                 auto& sector = pieces_[first + s];
                 sector.assign(512, 0);
-                std::memcpy(sector.data(), data + at + s * 512,
-                            std::min<std::size_t>(512, bytes - s * 512));
+                std::memcpy(sector.data(), bytes.data() + s * 512,
+                            std::min<std::size_t>(512, bytes.size() - s * 512));
             }
-            at += bytes;
-        }
+        });
     }
     bool Read(tarvik::DriveSector sector, std::span<std::uint8_t> buffer) override {
         std::fill(buffer.begin(), buffer.end(), 0);

@@ -3,11 +3,7 @@
 // run on what a hostile volume says. The folder is emptied after each input so that the
 // inputs do not add up on disk.
 //
-// An input is the volume with its zero sectors left out, so that seeds made from real
-// volumes stay small: a 32-bit count of sectors (at most 8192, 4 MiB), then pieces of a
-// 32-bit first sector, a 16-bit sector count and that many sectors of bytes (the last
-// piece may end early). Sectors no piece gives are zeros. tools/fuzz_seed.py makes such
-// an input from an image.
+// An input is a volume in pieces (fuzz/sector_pieces.h) of at most 8192 sectors (4 MiB).
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +16,7 @@
 #include <vector>
 
 #include "disk/memory_sector_source.h"
+#include "fuzz/sector_pieces.h"
 #include "ntfs/scan_engine.h"
 #include "recovery/recovery_writer.h"
 
@@ -36,27 +33,15 @@ const std::string& Destination() {
     return folder;
 }
 
-std::uint64_t Little(const std::uint8_t* bytes, int count) {
-    std::uint64_t value = 0;
-    for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-    return value;
-}
-
 std::vector<std::uint8_t> Volume(const std::uint8_t* data, std::size_t size) {
-    const std::uint64_t sectors = std::clamp<std::uint64_t>(Little(data, 4), 1, kMaxSectors);
+    const std::uint64_t sectors =
+        std::clamp<std::uint64_t>(tarvik::fuzz::StatedSectors(data), 1, kMaxSectors);
     std::vector<std::uint8_t> volume(sectors * 512, 0);
-    std::size_t at = 4;
-    while (at + 6 <= size) {
-        const std::uint64_t first = Little(data + at, 4);
-        const std::uint64_t count = Little(data + at + 4, 2);
-        at += 6;
-        const std::size_t bytes = std::min<std::size_t>(count * 512, size - at);
-        if (first < sectors) {
-            const std::size_t room = (sectors - first) * 512;
-            std::memcpy(volume.data() + first * 512, data + at, std::min(bytes, room));
-        }
-        at += bytes;
-    }
+    tarvik::fuzz::ForEachPiece(data, size, [&](std::uint64_t first, auto bytes) {
+        if (first >= sectors) return;
+        const std::size_t room = (sectors - first) * 512;
+        std::memcpy(volume.data() + first * 512, bytes.data(), std::min(bytes.size(), room));
+    });
     return volume;
 }
 

@@ -12,6 +12,7 @@ ScanCounters CountEntries(const Catalogue& catalogue) {
     }
     ScanCounters counters;
     for (const CatalogueEntry& entry : catalogue.Entries()) {
+        if (entry.IsCarved()) continue;  // found by content, not by the file system
         const bool folder = entry.IsDirectory();
         if (entry.IsDeleted()) {
             ++(folder ? counters.deletedDirectories : counters.deletedFiles);

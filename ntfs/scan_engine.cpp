@@ -1,5 +1,6 @@
 #include "ntfs/scan_engine.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -203,6 +204,25 @@ bool ScanEngine::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     if (found) RunHousekeeping(*state_, progress);
     state_->stop = nullptr;
     return found;
+}
+
+void ScanEngine::AppendFoundEntries(std::span<const CatalogueEntry> entries,
+                                    ProgressSink& progress) {
+    state_->catalogue.Reserve(state_->catalogue.Count() + entries.size());
+    for (const CatalogueEntry& entry : entries) state_->catalogue.Append(entry);
+    RunHousekeeping(*state_, progress);
+}
+
+std::uint32_t ScanEngine::UnusedNumbersFrom() const {
+    const ScanState& s = *state_;
+    std::uint64_t number = std::max({s.mftMap.recordCount(), std::uint64_t{s.foundRecords.size()},
+                                     std::uint64_t{s.foundOrigins.size()}, s.reservedNumbersEnd});
+    for (const CatalogueEntry& entry : s.catalogue.Entries()) {
+        const std::uint64_t own = entry.number;
+        if (entry.IsMadeUp() && own >= kStaleParentNumbersFirst) continue;
+        number = std::max(number, own + 1);
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(number, kStaleParentNumbersFirst));
 }
 
 const Catalogue& ScanEngine::catalogue() const {

@@ -101,6 +101,14 @@ class ScanEngine {
     // when a stop request came before the search had gone over the whole drive.
     bool AdvanceSearch(ProgressSink& progress, const StopFlag* stop = nullptr);
 
+    // After Scan: adds entries found apart from the file system (files carved from free
+    // clusters, with their made-up folders) at the catalogue's end, then rebuilds the
+    // folder table and the counters.
+    void AppendFoundEntries(std::span<const CatalogueEntry> entries, ProgressSink& progress);
+    // The first of the numbers that no record of the drive and no entry has: made-up
+    // entries numbered from it are never mistaken for a record.
+    std::uint32_t UnusedNumbersFrom() const;
+
     const Catalogue& catalogue() const;
     // The check states live in the catalogue's entries; nothing else may be changed.
     Catalogue& catalogue();

@@ -437,6 +437,15 @@ bool ConditionFacts::whole() const {
 
 namespace {
 
+// A carved file's condition is what its reader found: whole to its end, or cut where its
+// structure broke (the rest overwritten, or stored elsewhere).
+EntryCondition CarvedCondition(const CatalogueEntry& entry) {
+    EntryCondition c;
+    c.condition =
+        entry.carved == kCarvedWhole ? FileCondition::kIntact : FileCondition::kPartlyOverwritten;
+    return c;
+}
+
 class ConditionBuilder {
   public:
     ConditionBuilder(ScanEngine& engine, ProgressSink& progress, const StopFlag* stop)
@@ -496,7 +505,7 @@ void ConditionBuilder::IndexCatalogue() {
     byNumber_.reserve(catalogue.Count());
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
-        if (entry.IsMadeUp()) continue;
+        if (entry.IsMadeUp() || entry.IsCarved()) continue;
         const std::uint32_t number = entry.number;  // a packed field: copied, not bound
         weighed_[i] = entry.IsDeleted() || (mftRecords != 0 && number >= mftRecords);
         byNumber_.emplace_back(number, static_cast<std::uint32_t>(i));
@@ -819,7 +828,9 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
             c.condition = FileCondition::kNotApplicable;
             continue;
         }
-        if (!weighed_[i]) {
+        if (entry.IsCarved()) {
+            c = CarvedCondition(entry);
+        } else if (!weighed_[i]) {
             c = DecideLive(entry.number, entry.size == 0);
         } else if (c.condition == FileCondition::kUnknown &&
                    c.unknownCause == UnknownCause::kNone) {
@@ -845,6 +856,17 @@ ConditionTable ConditionTable::Build(ScanEngine& engine, ProgressSink& progress,
         .Run(gathered != nullptr ? &gathered->facts() : nullptr, table.times_, table.timesSlot_,
              table.conditions_, table.order_, table.peakBytes_);
     return table;
+}
+
+void ConditionTable::ExtendFor(const Catalogue& catalogue) {
+    for (std::size_t i = conditions_.size(); i < catalogue.Count(); ++i) {
+        const CatalogueEntry& entry = catalogue.At(i);
+        EntryCondition c;
+        c.condition = entry.IsCarved() && !entry.IsDirectory() ? CarvedCondition(entry).condition
+                                                               : FileCondition::kNotApplicable;
+        conditions_.push_back(c);
+        timesSlot_.push_back(kNoTimesSlot);
+    }
 }
 
 ConditionTable::ConditionTable(std::vector<EntryTimes> times,

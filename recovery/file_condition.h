@@ -155,6 +155,9 @@ class ConditionTable {
     }
     const EntryCondition& Condition(std::size_t index) const { return conditions_[index]; }
     WriteOrder order() const { return order_; }
+    // Conditions for the entries appended to the catalogue since the table was made
+    // (files carved from free clusters and their folders): their own, and no times.
+    void ExtendFor(const Catalogue& catalogue);
     // The largest memory the build held at once, in bytes (for measurements).
     std::uint64_t peakBytes() const { return peakBytes_; }
 

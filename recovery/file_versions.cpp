@@ -40,6 +40,11 @@ std::string ShadowCopyLabel(std::size_t copy, std::size_t drive, std::uint64_t c
            DateAndMinute(creationTime, " ", true) + " UTC";
 }
 
+std::string ShadowCopyName(std::size_t copy, std::uint64_t creationTime) {
+    return "shadow copy " + std::to_string(copy) + " (" + DateAndMinute(creationTime, " ", true) +
+           " UTC)";
+}
+
 std::string VersionFileName(std::string_view name, std::string_view stamp) {
     const std::string tag = " (shadow " + std::string(stamp) + ")";
     const std::size_t dot = name.rfind('.');

@@ -37,6 +37,9 @@ std::string ShadowStamp(std::uint64_t creationTime);
 // "Shadow copy 2 of drive 1, 2013-12-03 06:37 UTC", as the drive lists show a copy.
 std::string ShadowCopyLabel(std::size_t copy, std::size_t drive, std::uint64_t creationTime);
 
+// "shadow copy 2 (2013-12-03 06:37 UTC)", as a report names where a version was read from.
+std::string ShadowCopyName(std::size_t copy, std::uint64_t creationTime);
+
 // The name a version is written under: " (shadow STAMP)" before the name's extension,
 // or at its end when it has none ("syslog (shadow ...)", ".profile (shadow ...)").
 std::string VersionFileName(std::string_view name, std::string_view stamp);

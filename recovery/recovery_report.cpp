@@ -31,6 +31,12 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
+// The record number, or "cluster N" for a file carved from free clusters.
+std::string RecordField(const ReportRow& row) {
+    if (row.firstCluster) return "cluster " + std::to_string(*row.firstCluster);
+    return std::to_string(row.record);
+}
+
 }  // namespace
 
 std::string RecoveryReport::Text() const {
@@ -38,13 +44,12 @@ std::string RecoveryReport::Text() const {
         "PATH\tSIZE\tSHA256\tCONDITION\tRECORD\tCREATED\tMODIFIED\tMFT CHANGED\tACCESSED\t"
         "UNREADABLE SECTORS\tSOURCE\n";
     for (const ReportRow& row : rows_) {
-        text += Escaped(row.path) + '\t' + std::to_string(row.size) + '\t' + row.sha256 + '\t' +
-                row.condition + '\t' + std::to_string(row.record) + '\t' +
-                FormatPreciseTime(row.times.creation) + '\t' +
-                FormatPreciseTime(row.times.modification) + '\t' +
-                FormatPreciseTime(row.times.recordChange) + '\t' +
-                FormatPreciseTime(row.times.access) + '\t' + std::to_string(row.unreadableSectors) +
-                '\t' + Escaped(row.source) + '\n';
+        text +=
+            Escaped(row.path) + '\t' + std::to_string(row.size) + '\t' + row.sha256 + '\t' +
+            row.condition + '\t' + RecordField(row) + '\t' + FormatPreciseTime(row.times.creation) +
+            '\t' + FormatPreciseTime(row.times.modification) + '\t' +
+            FormatPreciseTime(row.times.recordChange) + '\t' + FormatPreciseTime(row.times.access) +
+            '\t' + std::to_string(row.unreadableSectors) + '\t' + Escaped(row.source) + '\n';
     }
     return text;
 }

@@ -2,6 +2,7 @@
 // The report of a recovery: one row per file written, with the SHA-256 of the bytes
 // written, the file's condition and its times, saved as tab-separated text.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct ReportRow {
     // be read (they were written as zeros).
     std::string condition;
     std::uint32_t record = 0;
+    // A file carved from free clusters has no record: the cluster it begins at instead.
+    std::optional<std::uint64_t> firstCluster;
     EntryTimes times;
     std::uint64_t unreadableSectors = 0;
     // Where the file was read from: "live volume", "shadow copy 2 (...)".

@@ -382,7 +382,7 @@ bool RecoveryWriter::Wanted(const CatalogueEntry& entry, std::size_t index) cons
         case RecoveryMode::kAll:
             return true;
         case RecoveryMode::kDeleted:
-            return entry.IsDirectory() || entry.IsDeleted();
+            return entry.IsDirectory() || entry.IsDeleted() || entry.IsCarved();
         case RecoveryMode::kSelected:
             if (marks_ == nullptr) return false;
             return marks_->Of(index) == CheckMark::kChecked ||
@@ -462,6 +462,10 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
     FolderNames& names = folders_[folder].names;
     std::string name = names.Claim(safeName);
     std::unique_ptr<FileDataMap> map;
+    if (entry.IsCarved() && maps_ != nullptr) {
+        if (auto found = maps_->MapOf(index))
+            map = std::make_unique<FileDataMap>(std::move(*found));
+    }
     // A size of 0 may come from a record the scan could not read whole (its data in an
     // extension record): only the record tells an empty file from that.
     if (entry.size == 0) {
@@ -879,6 +883,10 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
                     : known               ? ConditionWord(conditions_->Condition(index).condition)
                                           : ConditionWord(FileCondition::kUnknown);
     row.record = engine_.RecordNumberOf(number);
+    if (entry.IsCarved() && maps_ != nullptr) {
+        if (const auto map = maps_->MapOf(index); map && !map->runs.empty())
+            row.firstCluster = map->runs.front().lcn.value();
+    }
     if (const EntryTimes* times = TimesOf(index)) row.times = *times;
     row.unreadableSectors = unreadable;
     report_->Add(std::move(row));

@@ -11,6 +11,7 @@
 #include "catalogue/check_marks.h"
 #include "common/reporting.h"
 #include "disk/sector_source.h"
+#include "recovery/entry_data_maps.h"
 #include "recovery/file_condition.h"
 #include "recovery/file_data_copy.h"
 #include "recovery/recovery_report.h"
@@ -92,6 +93,10 @@ class RecoveryWriter {
     // keeps no report and hashes nothing.
     void SetReport(RecoveryReport* report) { report_ = report; }
 
+    // Where entries without a record of their own (carved files) keep their data; none
+    // (the default): every file is mapped from its record.
+    void SetEntryDataMaps(const EntryDataMaps* maps) { maps_ = maps; }
+
     // The largest read request (tests use small ones to stop mid-file).
     void SetMaxRequestBytes(std::size_t bytes) { maxRequestBytes_ = bytes; }
 
@@ -161,6 +166,7 @@ class RecoveryWriter {
     const ConditionTable* conditions_ = nullptr;
     ConditionChoice choice_ = ConditionChoice::kAny;
     RecoveryReport* report_ = nullptr;
+    const EntryDataMaps* maps_ = nullptr;
     RecoveryMode mode_ = RecoveryMode::kAll;
     std::size_t maxRequestBytes_ = 4u << 20;
     std::uint64_t nextPartNumber_ = 0;

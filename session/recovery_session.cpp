@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "carve/carved_files.h"
 #include "common/memory_release.h"
 #include "disk/disk_check.h"
 #include "disk/disk_geometry.h"
@@ -203,6 +204,7 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
     filter_.reset();
     facts_.reset();
     conditions_.reset();
+    carved_.reset();
     engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
                                            DiskSector(drive.startSector), drive.sizeInSectors());
     if (!engine_->ValidateBootSector(notifier)) {
@@ -225,6 +227,7 @@ void RecoverySession::CloseDrive() {
     filter_.reset();
     facts_.reset();
     conditions_.reset();
+    carved_.reset();
     engine_.reset();
     DriveList& list = ProcessDriveList();
     list.DiscardCurrent();
@@ -237,6 +240,7 @@ void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const Sto
     engine_->Scan(progress, notifier, stop, facts_.get());
     checks_.reset();  // placed again over the new catalogue when next asked for
     conditions_.reset();
+    carved_.reset();
     byNumber_.clear();
     // The scan's many small temporaries are gone; what they took would otherwise still
     // count while the next big step (the condition table) sets its own memory aside.
@@ -264,6 +268,52 @@ bool RecoverySession::AdvanceSearch(ProgressSink& progress, Notifier& notifier,
                         "Advance Search", NoticeIcon::Warning);
     }
     return true;
+}
+
+CarveSummary RecoverySession::CarveFreeSpace(ProgressSink& progress, Notifier& notifier,
+                                             const StopFlag* stop) {
+    CarveSummary summary;
+    if (!engine_) return summary;
+    if (carved_) {
+        summary.files = carved_->Count();
+        summary.alreadyCarved = true;
+        return summary;
+    }
+    progress.SetText(kSlotPhase, kCarvingMapText);
+    const CarvableClusters clusters = FindCarvableClusters(*engine_, stop);
+    if (!clusters.failure.empty()) {
+        notifier.Notify(clusters.failure + ": free space cannot be carved.", kCarveCaption,
+                        NoticeIcon::Warning);
+        summary.failed = true;
+        return summary;
+    }
+    summary.freeClusters = clusters.clusters;
+    if (stop != nullptr && stop->load()) {
+        summary.stopped = true;
+        return summary;
+    }
+    progress.SetText(kSlotPhase, kCarvingText);
+    const CarveOutcome outcome = CarveClusters(
+        engine_->source(), clusters.extents, engine_->geometry().sectorsPerCluster, progress, stop);
+    summary.stopped = outcome.stopped;
+    summary.failedReads = outcome.failedReads;
+    // What was found before a stop is kept: each of those files was read to its end.
+    carved_ = std::make_unique<CarvedFiles>(*engine_, outcome.files, progress);
+    summary.files = carved_->Count();
+    for (const CarvedFile& file : outcome.files) summary.partial += file.partial ? 1 : 0;
+    checks_.reset();  // placed again over the longer catalogue when next asked for
+    byNumber_.clear();
+    if (conditions_) conditions_->ExtendFor(engine_->catalogue());
+    stoppedConditions_.reset();
+    return summary;
+}
+
+const EntryDataMaps* RecoverySession::CarvedDataMaps() const {
+    return carved_.get();
+}
+
+const CarvedFile* RecoverySession::CarvedFileOf(std::size_t index) const {
+    return carved_ ? carved_->Find(index) : nullptr;
 }
 
 std::vector<PlacedEntry> RecoverySession::Placement() const {
@@ -369,6 +419,7 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
         writer.SetConditions(&table, choice.condition);
     }
     if (choice.keepReport) writer.SetReport(&report_);
+    writer.SetEntryDataMaps(carved_.get());
     const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
     report_.NameSource(SourceName());
     return result;

@@ -29,7 +29,25 @@ namespace tarvik {
 
 class ScanEngine;
 class SavedScan;
+class VersionMarks;
 struct SavedDiskIdentity;
+class CarvedFiles;
+struct CarvedFile;
+
+inline constexpr const char* kCarveCaption = "Carve Free Space";
+inline constexpr const char* kCarvingMapText = "Finding free clusters...";
+inline constexpr const char* kCarvingText = "Carving free clusters...";
+
+// What carving the free space found.
+struct CarveSummary {
+    std::uint64_t files = 0;
+    std::uint64_t partial = 0;  // cut where their structure broke
+    std::uint64_t freeClusters = 0;
+    std::uint64_t failedReads = 0;
+    bool alreadyCarved = false;  // the drive's free space was carved before: nothing new
+    bool stopped = false;
+    bool failed = false;  // the free clusters could not be told (announced)
+};
 
 // A message a recovery gave its notifier (a folder or file that could not be created,
 // a date that could not be set), kept for the end-of-recovery summary.
@@ -69,6 +87,9 @@ struct DriveSummary {
     std::vector<ShadowCopySummary> shadowCopies;
     std::string shadowProblem;
 };
+
+// The versions of each tree path met so far (a version two copies hold is taken once).
+using VersionsSeen = std::unordered_map<std::string, std::vector<FileVersionKey>>;
 
 // What writing the versions the shadow copies hold did.
 struct VersionsResult {
@@ -193,6 +214,17 @@ class RecoverySession {
     // with a cluster size not found on the drive (their bytes are then unverified).
     bool AdvanceSearch(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
 
+    // After Scan: finds files by their content in the clusters $Bitmap marks free and no
+    // catalogued file claims, and adds them under "Carved Files". Once per scan; a stop
+    // keeps the files found until then.
+    CarveSummary CarveFreeSpace(ProgressSink& progress, Notifier& notifier,
+                                const StopFlag* stop = nullptr);
+    // The carved file behind catalogue entry `index` (its first cluster, length, type).
+    const CarvedFile* CarvedFileOf(std::size_t index) const;
+    // Where the carved entries' bytes lie, as the recovery reads them (a preview reads
+    // them the same way); nothing before a carving.
+    const EntryDataMaps* CarvedDataMaps() const;
+
     // Read-only views of the chosen drive (a drive must be open).
     const ScanEngine& Engine() const { return *engine_; }
     const Catalogue& GetCatalogue() const;
@@ -239,10 +271,26 @@ class RecoverySession {
     // (the mode's, through the file filter) that the drive's shadow copies hold and the
     // live volume does not (VersionDiffers), written beside the live file under its
     // version name ("report (shadow 2013-12-03 0637).docx"), each distinct version once.
+    // With the checked entries, a file the live volume no longer has is chosen when the
+    // nearest folder above it that the live volume has is checked.
     // Their report rows are added to LastReport(), each naming its copy.
     VersionsResult RecoverVersions(const std::string& destination, RecoveryMode mode,
                                    ProgressSink& progress, Notifier& notifier,
                                    const StopFlag* stop = nullptr);
+    // After a scan of a live drive: the entries that have older versions in the drive's
+    // shadow copies (each copy opened and scanned once, on the caller's thread, without a
+    // message for a copy that cannot be read). Nothing, at the cost of one read, for a
+    // drive without shadow copies and for a shadow copy opened as the drive. Reads the
+    // condition table: call it after Conditions() has made it.
+    VersionMarks FindVersions(ProgressSink& progress, const StopFlag* stop = nullptr);
+    // Writes the entries at these tree paths ("Root", a folder, a file) as a recovery of
+    // the checked entries does, then their versions as RecoverVersions does (a folder's
+    // include the files the live volume no longer has). The check marks are the user's
+    // again afterwards. `live` receives what the first recovery did.
+    VersionsResult RecoverWithVersions(const std::vector<std::string>& treePaths,
+                                       const std::string& destination, ProgressSink& progress,
+                                       Notifier& notifier, const StopFlag* stop,
+                                       RecoveryResult& live);
     // The shadow copy the chosen drive is read from (0: the live volume), and where its
     // files come from in words: "live volume", "shadow copy 2 (2013-12-03 06:37 UTC)".
     std::size_t OpenCopy() const { return openCopy_; }
@@ -296,10 +344,13 @@ class RecoverySession {
     void RestoreMarks(const std::vector<CheckMark>& marks);
     // The image file or device the scanned drive is read from.
     std::string ScannedDiskPath() const;
+    // Opens shadow copy `copy` of the open drive in `old` and scans it; false (after a
+    // message) when it cannot be opened.
+    bool ScanOwnCopy(RecoverySession& old, std::size_t copy, ProgressSink& progress,
+                     Notifier& notifier, const StopFlag* stop) const;
     // Writes the versions one shadow copy holds (RecoverVersions).
     void RecoverCopyVersions(const std::string& destination, RecoveryMode mode,
-                             const ShadowCopySummary& copy,
-                             std::unordered_map<std::string, std::vector<FileVersionKey>>& seen,
+                             const ShadowCopySummary& copy, VersionsSeen& seen,
                              ProgressSink& progress, Notifier& notifier, const StopFlag* stop,
                              VersionsResult& result);
 
@@ -320,7 +371,8 @@ class RecoverySession {
     // What the scan's pass over the MFT gathered for the condition table, until it is made.
     std::unique_ptr<ConditionFacts> facts_;
     std::unique_ptr<ConditionTable> conditions_;
-    std::unique_ptr<ConditionTable> stoppedConditions_;  // a table a stop cut short
+    std::unique_ptr<ConditionTable> stoppedConditions_;
+    std::unique_ptr<CarvedFiles> carved_;  // a table a stop cut short
     // Catalogue indexes by record number, for naming who holds a file's clusters.
     mutable std::vector<std::pair<std::uint32_t, std::size_t>> byNumber_;
     RecoveryReport report_;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "carve/carved_files.h"
 #include "disk/disk_geometry.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_snapshot.h"
@@ -48,6 +49,10 @@ std::optional<std::string> RecoverySession::SaveScan(const std::string& path) co
     // The identity names the disk and the volume, not the shadow copy: reopened, the
     // scan would be read from the live volume.
     if (OpenCopy() != 0) return std::string("a scan of a shadow copy cannot be kept");
+    // Carved files are found by their bytes, not by records: a reopened scan could not
+    // find their data again, so they would come back as files without content.
+    if (carved_ && carved_->Count() != 0)
+        return std::string("a scan with carved files cannot be kept (save it before carving)");
     const std::vector<std::uint8_t> file =
         EncodeSavedScan(DriveIdentity(), engine_->Snapshot(), engine_->catalogue(),
                         conditions_.get(), checks_ ? &checks_->Marks() : nullptr);

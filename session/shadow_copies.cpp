@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <unordered_map>
 
+#include "carve/carved_files.h"
 #include "catalogue/tree_placement.h"
 #include "disk/shadow_copy_store.h"
 #include "ntfs/scan_engine.h"
 #include "ntfs/scan_texts.h"
 #include "partition/drive_list.h"
 #include "partition/partition_types.h"
+#include "session/copy_versions.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -72,11 +74,25 @@ bool IsVolumeMetadata(std::uint32_t record, const std::string& path) {
     return record < kFirstUserRecord || path.rfind("Root/$Extend/", 0) == 0;
 }
 
-// The version of the file at each tree path that a recovery writes (its entry in use,
-// else the first of its path).
-std::unordered_map<std::string, std::pair<bool, FileVersionKey>> VersionsByPath(
-    RecoverySession& session, ProgressSink& progress, const StopFlag* stop) {
-    std::unordered_map<std::string, std::pair<bool, FileVersionKey>> byPath;
+// Whether a file of a shadow copy at `path` belongs to the checked entries of the live
+// tree: its live entry is checked, or, for a file the live volume no longer has, the
+// nearest folder above it that it still has is (Root when none is).
+bool ChosenInLiveTree(const CheckTree& tree, std::string path) {
+    for (;;) {
+        if (path == "Root") return tree.RootMark() == CheckMark::kChecked;
+        if (const auto position = tree.Find(path))
+            return tree.MarkOf(*position) == CheckMark::kChecked;
+        const std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return false;
+        path.resize(slash);
+    }
+}
+
+}  // namespace
+
+LiveVersions VersionsByPath(RecoverySession& session, ProgressSink& progress,
+                            const StopFlag* stop) {
+    LiveVersions byPath;
     const ConditionTable& table = session.Conditions(progress, stop);
     const Catalogue& catalogue = session.GetCatalogue();
     CheckTree& tree = session.Checks();
@@ -87,13 +103,50 @@ std::unordered_map<std::string, std::pair<bool, FileVersionKey>> VersionsByPath(
         if (entry.IsDirectory() || placed[p].unplaced) continue;
         const FileVersionKey key{entry.size,
                                  index < table.Count() ? table.Times(index).modification : 0};
-        auto [it, added] = byPath.try_emplace(tree.PathOf(p), !entry.IsDeleted(), key);
-        if (!added && !it->second.first && !entry.IsDeleted()) it->second = {true, key};
+        const LiveVersion version{!entry.IsDeleted(), key, p};
+        auto [it, added] = byPath.try_emplace(tree.PathOf(p), version);
+        if (!added && !it->second.inUse && version.inUse) it->second = version;
     }
     return byPath;
 }
 
-}  // namespace
+bool RecoverySession::ScanOwnCopy(RecoverySession& old, std::size_t copy, ProgressSink& progress,
+                                  Notifier& notifier, const StopFlag* stop) const {
+    old.disk_ = disk_;
+    if (old.OpenShadowCopy(openRow_, copy, notifier) != DriveOpening::kOpened) return false;
+    old.Scan(progress, notifier, stop);
+    return true;
+}
+
+std::vector<CopyVersion> CopyVersions(
+    RecoverySession& old, const LiveVersions& live, VersionsSeen& seen,
+    const std::function<bool(const CatalogueEntry&, const std::string&, const LiveVersion*)>&
+        wanted,
+    ProgressSink& progress, const StopFlag* stop) {
+    std::vector<CopyVersion> found;
+    const LiveVersions versions = VersionsByPath(old, progress, stop);
+    const CheckTree& tree = old.Checks();
+    const Catalogue& catalogue = old.GetCatalogue();
+    for (std::size_t p = 0; p < tree.Placed().size(); ++p) {
+        const CatalogueEntry& entry = catalogue.At(tree.Placed()[p].catalogueIndex);
+        if (entry.IsDirectory() || entry.IsDeleted() || tree.Placed()[p].unplaced ||
+            entry.size == 0)
+            continue;
+        std::string path = tree.PathOf(p);
+        if (IsVolumeMetadata(entry.number, path)) continue;
+        const auto at = live.find(path);
+        const LiveVersion* liveVersion = at == live.end() ? nullptr : &at->second;
+        if (!wanted(entry, path, liveVersion)) continue;
+        std::optional<FileVersionKey> liveKey;
+        if (liveVersion != nullptr) liveKey = liveVersion->key;
+        const FileVersionKey key = versions.at(path).key;
+        std::vector<FileVersionKey>& written = seen[path];
+        if (!VersionDiffers(liveKey, written, key)) continue;
+        written.push_back(key);
+        found.push_back({p, std::move(path)});
+    }
+    return found;
+}
 
 std::vector<ShadowCopySummary> RecoverySession::ShadowCopies(std::size_t row,
                                                              std::string* problem) const {
@@ -136,6 +189,7 @@ DriveOpening RecoverySession::OpenShadowCopy(std::size_t row, std::size_t copy,
     filter_.reset();
     facts_.reset();
     conditions_.reset();
+    carved_.reset();
     engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
                                            DiskSector(drive.startSector), drive.sizeInSectors(),
                                            std::move(source));
@@ -151,10 +205,7 @@ DriveOpening RecoverySession::OpenShadowCopy(std::size_t row, std::size_t copy,
 
 std::string RecoverySession::SourceName() const {
     if (openCopy_ == 0) return "live volume";
-    const std::string label = ShadowCopyLabel(openCopy_, openRow_ + 1, openCopyTime_);
-    // "Shadow copy 2 of drive 1, 2013-12-03 06:37 UTC" -> "shadow copy 2 (2013-12-03 06:37 UTC)"
-    return "shadow copy " + std::to_string(openCopy_) + " (" + label.substr(label.find(", ") + 2) +
-           ")";
+    return ShadowCopyName(openCopy_, openCopyTime_);
 }
 
 VersionsResult RecoverySession::RecoverVersions(const std::string& destination, RecoveryMode mode,
@@ -169,7 +220,7 @@ VersionsResult RecoverySession::RecoverVersions(const std::string& destination, 
                         NoticeIcon::Warning);
     // The versions written per tree path, the live one first: a copy's version that
     // another copy holds already is written once.
-    std::unordered_map<std::string, std::vector<FileVersionKey>> seen;
+    VersionsSeen seen;
     for (const ShadowCopySummary& copy : copies) {
         if (stop != nullptr && stop->load()) break;
         RecoverCopyVersions(destination, mode, copy, seen, progress, notifier, stop, result);
@@ -178,48 +229,32 @@ VersionsResult RecoverySession::RecoverVersions(const std::string& destination, 
     return result;
 }
 
-void RecoverySession::RecoverCopyVersions(
-    const std::string& destination, RecoveryMode mode, const ShadowCopySummary& copy,
-    std::unordered_map<std::string, std::vector<FileVersionKey>>& seen, ProgressSink& progress,
-    Notifier& notifier, const StopFlag* stop, VersionsResult& result) {
-    const auto live = VersionsByPath(*this, progress, stop);
+void RecoverySession::RecoverCopyVersions(const std::string& destination, RecoveryMode mode,
+                                          const ShadowCopySummary& copy, VersionsSeen& seen,
+                                          ProgressSink& progress, Notifier& notifier,
+                                          const StopFlag* stop, VersionsResult& result) {
+    const LiveVersions live = VersionsByPath(*this, progress, stop);
     RecoverySession old;
-    old.disk_ = disk_;
-    if (old.OpenShadowCopy(openRow_, copy.number, notifier) != DriveOpening::kOpened) {
+    if (!ScanOwnCopy(old, copy.number, progress, notifier, stop)) {
         ++result.copiesSkipped;
         return;
     }
-    old.Scan(progress, notifier, stop);
     if (stop != nullptr && stop->load()) return;
-    const auto versions = VersionsByPath(old, progress, stop);
-    CheckTree& tree = old.Checks();
-    tree.SetAllChecked(false);
-    const Catalogue& catalogue = old.GetCatalogue();
-    bool any = false;
-    for (std::size_t p = 0; p < tree.Placed().size(); ++p) {
-        const CatalogueEntry& entry = catalogue.At(tree.Placed()[p].catalogueIndex);
-        if (entry.IsDirectory() || entry.IsDeleted() || tree.Placed()[p].unplaced ||
-            entry.size == 0 || !FilterPasses(entry.Name(), filter_.get()))
-            continue;
-        const std::string path = tree.PathOf(p);
-        if (IsVolumeMetadata(entry.number, path)) continue;
-        const auto at = live.find(path);
-        std::optional<FileVersionKey> liveKey;
-        if (at != live.end()) liveKey = at->second.second;
+    const CheckTree& liveTree = Checks();
+    const auto wanted = [&](const CatalogueEntry& entry, const std::string& path,
+                            const LiveVersion* liveVersion) {
+        if (!FilterPasses(entry.Name(), filter_.get())) return false;
         // The chosen files of the live volume, and for a recovery of the deleted ones the
         // files the live volume holds no more.
-        if (mode == RecoveryMode::kDeleted && at != live.end() && at->second.first) continue;
-        if (mode == RecoveryMode::kSelected) {
-            const auto livePosition = Checks().Find(path);
-            if (!livePosition || Checks().MarkOf(*livePosition) != CheckMark::kChecked) continue;
-        }
-        const FileVersionKey key = versions.at(path).second;
-        std::vector<FileVersionKey>& written = seen[path];
-        if (!VersionDiffers(liveKey, written, key)) continue;
-        written.push_back(key);
-        tree.SetChecked(p, true);
-        any = true;
-    }
+        if (mode == RecoveryMode::kDeleted) return liveVersion == nullptr || !liveVersion->inUse;
+        if (mode == RecoveryMode::kSelected) return ChosenInLiveTree(liveTree, path);
+        return true;
+    };
+    const std::vector<CopyVersion> chosen = CopyVersions(old, live, seen, wanted, progress, stop);
+    CheckTree& tree = old.Checks();
+    tree.SetAllChecked(false);
+    for (const CopyVersion& version : chosen) tree.SetChecked(version.position, true);
+    const bool any = !chosen.empty();
     if (!any) return;
 
     // Written under the copy's own folder first, then moved beside the live files.

@@ -8,7 +8,7 @@
 # Usage: check_layers.sh [SOURCE_ROOT]   (default: this repository)
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
-order=(common disk catalogue ntfs partition recovery session)
+order=(common disk catalogue ntfs partition recovery carve session)
 fronts=(cli app)
 status=0
 

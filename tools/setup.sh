@@ -9,8 +9,8 @@ packages=(
   libgtest-dev googletest
   ntfs-3g ntfs-3g-dev sleuthkit libfsntfs-utils fdisk xz-utils
   clang clang-format python3
-  libcli11-dev forensics-samples-multiple appstream dpkg-dev file man-db
-  xvfb xdotool imagemagick
+  libcli11-dev zlib1g-dev forensics-samples-multiple appstream dpkg-dev file man-db
+  xvfb xdotool imagemagick zip
   libewf-dev libvhdi-dev libvmdk-dev libqcow-dev qemu-utils ewf-tools
   libvshadow-dev libbfio-dev
 )

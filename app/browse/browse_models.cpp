@@ -256,8 +256,15 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             if (index.column() == kCondition) return ConditionText(catalogueIndex);
+            if (index.column() == kVersions) {
+                const std::size_t count = VersionCount(catalogueIndex);
+                return count == 0 ? QString() : QString::number(count);
+            }
             return ColumnText(entry, index.column());
         case Qt::ToolTipRole:
+            if (index.column() == kVersions && versions_)
+                return QString::fromStdString(
+                    VersionMarks::Describe(versions_->Of(catalogueIndex), entry.IsDirectory()));
             if (index.column() != kCondition) return {};
             return ConditionTip(catalogueIndex);
         case Qt::DecorationRole: {
@@ -282,8 +289,8 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    static const char* const kHeadings[kColumnCount] = {"Name",    "Type",      "Size",     "Date",
-                                                        "File Id", "Parent Id", "Condition"};
+    static const char* const kHeadings[kColumnCount] = {
+        "Name", "Type", "Size", "Date", "File Id", "Parent Id", "Condition", "Versions"};
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount) return {};
     if (role == Qt::DisplayRole) return QString::fromLatin1(kHeadings[section]);
     if (role == Qt::TextAlignmentRole)
@@ -291,6 +298,17 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
             (section <= kType || section == kCondition ? Qt::AlignLeft : Qt::AlignRight) |
             Qt::AlignVCenter);
     return {};
+}
+
+void CFileListModel::SetVersionMarks(const VersionMarks* marks) {
+    versions_ = marks;
+    if (!rows_.empty())
+        emit dataChanged(index(0, kVersions), index(rowCount() - 1, kVersions),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+std::size_t CFileListModel::VersionCount(std::size_t catalogueIndex) const {
+    return versions_ ? versions_->Of(catalogueIndex).size() : 0;
 }
 
 QString CFileListModel::ConditionText(std::size_t catalogueIndex) const {
@@ -441,6 +459,9 @@ void CFileListModel::SortRows(int column, bool ascending) {
             if (column == kFileId) values.push_back(std::int64_t{entry.number});
             if (column == kParentId) values.push_back(std::int64_t{entry.parent});
             if (column == kCondition) values.push_back(ConditionRank(k));
+            if (column == kVersions)
+                values.push_back(static_cast<std::int64_t>(
+                    VersionCount(tree_->Placed()[PositionOf(static_cast<int>(k))].catalogueIndex)));
         }
         compare = [&values](std::size_t a, std::size_t b) { return Order(values[a], values[b]); };
         differ = [&values](std::size_t a, std::size_t b) { return values[a] != values[b]; };

@@ -12,6 +12,7 @@
 
 #include "session/check_tree.h"
 #include "session/recovery_session.h"
+#include "session/version_marks.h"
 
 namespace tarvik {
 
@@ -70,7 +71,17 @@ class CFolderTreeModel : public QAbstractItemModel {
 class CFileListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    enum Column { kName, kType, kSize, kDate, kFileId, kParentId, kCondition, kColumnCount };
+    enum Column {
+        kName,
+        kType,
+        kSize,
+        kDate,
+        kFileId,
+        kParentId,
+        kCondition,
+        kVersions,
+        kColumnCount
+    };
     // Row icons: 0 folder, 1 file, 2 deleted folder, 3 deleted file, 4 made-up folder.
     static int IconOf(const CatalogueEntry& entry);
     static QString ColumnText(const CatalogueEntry& entry, int column);
@@ -84,6 +95,10 @@ class CFileListModel : public QAbstractTableModel {
     // The Condition column's text and tooltip of the row's entry.
     QString ConditionText(std::size_t catalogueIndex) const;
     QString ConditionTip(std::size_t catalogueIndex) const;
+    // Where the Versions column comes from (not owned; nullptr leaves it empty): how many
+    // older versions the shadow copies hold of a file, or of the files in a folder.
+    void SetVersionMarks(const VersionMarks* marks);
+    const VersionMarks* Versions() const { return versions_; }
     // Shows the rows of a folder node; Clear shows none.
     void Fill(CheckTree::FolderNode node);
     // Shows the entries at these placement positions (what a filter let through); the
@@ -91,6 +106,7 @@ class CFileListModel : public QAbstractTableModel {
     void FillRows(std::vector<std::size_t> positions);
     void Clear();
     CheckTree::FolderNode Folder() const { return folder_; }
+    const CheckTree* Tree() const { return tree_; }
 
     // The placement position and the catalogue entry of a row.
     std::size_t PositionOf(int row) const { return rows_[static_cast<std::size_t>(row)]; }
@@ -111,10 +127,12 @@ class CFileListModel : public QAbstractTableModel {
 
   private:
     std::int64_t ConditionRank(std::size_t row) const;
+    std::size_t VersionCount(std::size_t catalogueIndex) const;
 
     const CheckTree* tree_ = nullptr;
     const Catalogue* catalogue_ = nullptr;
     const RecoverySession* session_ = nullptr;
+    const VersionMarks* versions_ = nullptr;
     CheckTree::FolderNode folder_ = CheckTree::kRootNode;
     std::vector<std::size_t> rows_;
     QList<QPixmap> icons_;

@@ -12,6 +12,7 @@
 #include "app/command_ids.h"
 #include "app/control_id.h"
 #include "app/main_frame.h"
+#include "app/recover/previous_versions.h"
 #include "app/tarvik_app.h"
 #include "session/recovery_session.h"
 
@@ -60,7 +61,7 @@ class CRowView : public Base {
     CTarvikView& owner_;
 };
 
-constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70, 80, 110, 80, 100, 120};
+constexpr int kColumnWidths[CFileListModel::kColumnCount] = {100, 70, 80, 110, 80, 100, 120, 70};
 
 }  // namespace
 
@@ -69,6 +70,7 @@ CTarvikView::CTarvikView(CTarvikApp& app, CMainFrame& frame, QWidget* parent)
       app_(app),
       frame_(frame),
       model_(new CFileListModel(this)),
+      versions_(new CPreviousVersions(frame, *model_, this)),
       delegate_(new CCheckDelegate(this)),
       stack_(new QStackedLayout(this)),
       details_(new CRowView<QTreeView>(*this)),
@@ -116,7 +118,21 @@ QAbstractItemView* CTarvikView::RowView() const {
 }
 
 void CTarvikView::SetTree(const CheckTree* tree, const Catalogue* catalogue) {
+    versions_->Drop();
     model_->SetTree(tree, catalogue);
+    if (tree != nullptr) versions_->Find(*app_.Session);
+}
+
+std::vector<std::string> CTarvikView::ChosenPaths() const {
+    std::vector<std::string> paths;
+    const CheckTree* tree = model_->Tree();
+    if (tree == nullptr) return paths;
+    for (const QModelIndex& row : RowView()->selectionModel()->selectedRows())
+        paths.push_back(tree->PathOf(model_->PositionOf(row.row())));
+    if (!paths.empty()) return paths;
+    const auto folder = tree->FolderPosition(model_->Folder());
+    paths.push_back(folder ? tree->PathOf(*folder) : std::string("Root"));
+    return paths;
 }
 
 void CTarvikView::FillList(CheckTree::FolderNode node) {
@@ -255,6 +271,13 @@ void CTarvikView::ShowContextMenu(const QPoint& globalPos) {
                 [this, command] { frame_.OnCommand(command); });
     }
     frame_.UpdateMenuState(&menu);
+    // After the recover commands: the versions the shadow copies hold of the chosen rows.
+    const std::vector<std::string> chosen = ChosenPaths();
+    QAction* versions = new QAction("Recover &Previous Versions...", &menu);
+    versions->setObjectName("recoverPreviousVersions");
+    versions->setEnabled(versions_->AnyVersions(chosen));
+    connect(versions, &QAction::triggered, this, [this, chosen] { versions_->Recover(chosen); });
+    menu.insertAction(menu.actions().value(3), versions);
     menu.exec(globalPos);
 }
 

@@ -9,6 +9,8 @@
 #include <QTreeView>
 #include <QWidget>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "app/browse/browse_models.h"
 #include "app/file_list_pane.h"
@@ -18,6 +20,7 @@ namespace tarvik {
 class CCheckDelegate;
 class CLeftView;
 class CMainFrame;
+class CPreviousVersions;
 class CTarvikApp;
 
 class CTarvikView : public QWidget, public FileListPane {
@@ -55,12 +58,17 @@ class CTarvikView : public QWidget, public FileListPane {
 
     QRect CheckRectOf(const QModelIndex& index) const;
     void ShowContextMenu(const QPoint& globalPos);
+    // The older versions of the shown drive's files, and the tree paths Recover Previous
+    // Versions takes: the selected rows, or the folder shown when none is selected.
+    CPreviousVersions& PreviousVersions() const { return *versions_; }
+    std::vector<std::string> ChosenPaths() const;
 
   private:
     CTarvikApp& app_;
     CMainFrame& frame_;
     QPointer<CLeftView> tree_;
     CFileListModel* model_;
+    CPreviousVersions* versions_;
     CCheckDelegate* delegate_;
     QStackedLayout* stack_;
     QTreeView* details_;

@@ -3,6 +3,7 @@
 #include "app/disks/search_drives_dlg.h"
 #include "app/disks/select_dialogs.h"
 #include "app/main_frame.h"
+#include "app/scan/carving_dlg.h"
 #include "app/scan/scanning_dlg.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
@@ -118,6 +119,20 @@ void CDriveChooser::AdvanceSearch() {
     frame_.ClearViews();
     app_.AdvanceSearchDone = 1;
     ScanOpenDrive(true);
+}
+
+void CDriveChooser::CarveFreeSpace() {
+    if (!Session().HasDrive() || Session().GetCatalogue().Empty()) return;
+    frame_.ClearViews();
+    CarveSummary summary;
+    {
+        CCarvingDlg carving(Session(), &frame_);
+        summary = carving.Run();
+    }
+    if (frame_.Closing() || !Session().HasDrive()) return;
+    frame_.ShowScannedDrive();
+    if (!summary.failed)
+        ShowNotice(CarveSummaryText(summary), kCarveCaption, NoticeIcon::Information);
 }
 
 void CDriveChooser::ScanOpenDrive(bool advanceSearch) {

@@ -29,6 +29,8 @@ class CDriveChooser {
     void SelectLogicalDrive();
     // Tools > Advance Search on the open drive.
     void AdvanceSearch();
+    // After a scan: the files found by their content in free clusters are added.
+    void CarveFreeSpace();
 
   private:
     RecoverySession& Session() const;

@@ -37,6 +37,10 @@ MyThread::MyThread(RecoverySession& session, std::string destination, RecoveryMo
 void MyThread::run() {
     RunGuarded(notifier_, [this] {
         // The report is kept so that the summary can offer to save it.
+        if (job_) {
+            result_ = job_(progress_, notifier_, Stop());
+            return;
+        }
         RecoverySession::RecoverChoice choice;
         choice.keepReport = true;
         result_ = session_.Recover(destination_, mode_, choice, progress_, notifier_, Stop());

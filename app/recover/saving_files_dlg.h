@@ -3,6 +3,7 @@
 // recovery through the session; the dialog shows what is being written and how far the
 // current file has got, stops the writer on Cancel, and closes when the worker ends.
 #include <QDialog>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,10 @@ class MyThread final : public CWorkerThread {
     MyThread(RecoverySession& session, std::string destination, RecoveryMode mode,
              ProgressSink& progress, Notifier& notifier, QObject* parent = nullptr);
 
+    // Another writing than the recovery of the mode's files (set before the start).
+    using Job = std::function<RecoveryResult(ProgressSink&, Notifier&, const StopFlag*)>;
+    void SetJob(Job job) { job_ = std::move(job); }
+
     // What the writer did; read once the thread has ended.
     const RecoveryResult& Result() const { return result_; }
 
@@ -46,6 +51,7 @@ class MyThread final : public CWorkerThread {
     ProgressSink& progress_;
     Notifier& notifier_;
     RecoveryResult result_;
+    Job job_;
 };
 
 class CSavingFilesDlg final : public QDialog {
@@ -64,6 +70,8 @@ class CSavingFilesDlg final : public QDialog {
     // Also hands every progress call to `observer`, on the worker's thread, after the
     // dialog's own relay; set before Run. Tests use it to act at a chosen point.
     void SetProgressObserver(ProgressSink* observer);
+    // Runs `job` on the worker instead of the recovery of the mode's files; set before Run.
+    void SetJob(MyThread::Job job) { worker_->SetJob(std::move(job)); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

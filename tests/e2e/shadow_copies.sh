@@ -4,7 +4,8 @@
 # recovers like a drive, the first giving back `syslog`, which the live volume no longer
 # has, and the second `syslog.gz` and `another_file`, byte for byte; `recover
 # --all-versions` writes syslog beside the live files under its version name, and the
-# report names where every file was read from. A volume without shadow copies lists none.
+# report names where every file was read from, and with a chosen folder the versions of
+# the files below it. A volume without shadow copies lists none.
 set -euo pipefail
 
 CLI=${TARVIK_BUILD_DIR:?}/tarvik-cli
@@ -79,6 +80,16 @@ else
 fi
 if awk -F'\t' -v p="$WORK/all/Root/syslog.gz" '$1 == p && $11 == "live volume"' "$WORK/all.tsv" |
     grep -q .; then pass; else fail "the report does not name syslog.gz's source"; fi
+
+# A chosen folder takes the versions of the files below it that the live volume no
+# longer has, as a recovery of everything does.
+"$CLI" recover --disk "$IMAGE" --select Root --all-versions --out "$WORK/root" >/dev/null 2>&1 ||
+    fail "recover --select Root --all-versions failed"
+check_md5 "$WORK/root/Root/syslog (shadow 2013-12-03 0635)" 8b32710e60ce9f650b8b4dcc2b3ee927 \
+    "version of a chosen folder"
+"$CLI" recover --disk "$IMAGE" --select Root/password.txt --all-versions --out "$WORK/one" \
+    >/dev/null 2>&1 || fail "recover --select Root/password.txt --all-versions failed"
+if ls "$WORK/one/Root" | grep -q 'shadow'; then fail "a version of a file not chosen"; else pass; fi
 
 echo "shadow copies: $PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

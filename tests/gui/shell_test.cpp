@@ -84,7 +84,7 @@ class ShellTest : public QObject {
         QStringList items;
         for (QAction* action : tools->actions())
             items << (action->isSeparator() ? "-" : action->objectName());
-        QCOMPARE(items.join(' '), QString("32776 32777 - 32774 32775 - 32782 - 32787"));
+        QCOMPARE(items.join(' '), QString("32776 32777 - 32774 32775 - 32782 - 32787 32794"));
         QCOMPARE(frame->MenuAction(ID_ARRANGE_FILEID)->text(), QString("By &Fileid"));
         QCOMPARE(frame->MenuAction(ID_SELECT_ALL)->statusTip(), QString("Select All Items"));
     }

@@ -12,6 +12,8 @@
 #include "disk/shadow_copy_store.h"
 #include "disk/vss_volume_header.h"
 #include "recovery/file_versions.h"
+#include "session/recovery_session.h"
+#include "session/version_marks.h"
 #include "shared_images.h"
 
 namespace tarvik {
@@ -148,6 +150,38 @@ TEST(FileVersionsTest, AVersionIsWrittenWhenNeitherTheLiveFileNorAWrittenVersion
     EXPECT_FALSE(VersionDiffers(live, {FileVersionKey{100, 4000}}, FileVersionKey{100, 4000}));
     // A time that could not be read tells nothing: the version is written.
     EXPECT_TRUE(VersionDiffers(FileVersionKey{100, 0}, {}, FileVersionKey{100, 0}));
+}
+
+TEST(VersionMarksTest, ATipCountsTheVersionsAndNamesEachCopyOnce) {
+    VersionMarks marks;
+    EXPECT_TRUE(marks.Empty());
+    marks.Add(7, {1, kCopy1Time});
+    marks.Add(7, {2, kCopy2Time});
+    marks.Add(7, {1, kCopy1Time});
+    marks.Add(9, {2, kCopy2Time});
+    EXPECT_FALSE(marks.Empty());
+    EXPECT_TRUE(marks.Of(8).empty());
+    EXPECT_EQ(VersionMarks::Describe(marks.Of(7), true),
+              "3 older versions of files in this folder, in:\n"
+              "shadow copy 1 (2013-12-03 06:35 UTC)\nshadow copy 2 (2013-12-03 06:37 UTC)");
+    EXPECT_EQ(VersionMarks::Describe(marks.Of(9), false),
+              "1 older version in:\nshadow copy 2 (2013-12-03 06:37 UTC)");
+    EXPECT_EQ(VersionMarks::Describe(marks.Of(8), false), "");
+}
+
+// A shadow copy opened as the drive is an older state itself: none of its files is marked,
+// and nothing of the store is read for it.
+TEST(VersionMarksTest, AShadowCopyOpenedAsTheDriveHasNoMarks) {
+    if (!std::filesystem::exists(VssImage())) TARVIK_SKIP_WITHOUT_SHARED_DATA("vsstest.qcow2");
+    RecoverySession session;
+    NullProgressSink progress;
+    NullNotifier notifier;
+    ASSERT_FALSE(session.LoadDisks({VssImage()}, false));
+    ASSERT_TRUE(session.FindDrives(0, DriveDiscovery::kPartitionTable, progress, notifier));
+    ASSERT_EQ(session.OpenShadowCopy(0, 1, notifier), DriveOpening::kOpened);
+    session.Scan(progress, notifier);
+    session.Conditions(progress);
+    EXPECT_TRUE(session.FindVersions(progress).Empty());
 }
 
 }  // namespace
