@@ -25,15 +25,15 @@ std::uint64_t FlagsOf(const CatalogueEntry& entry) {
 
 Catalogue::Catalogue(std::size_t capacity) : capacity_(std::min(capacity, kMaxCapacity)) {}
 
-bool Catalogue::Append(const CatalogueEntry& entry) {
+bool Catalogue::Append(const CatalogueEntry& entry, std::string_view name) {
     std::uint64_t reference = 0;
     // A name store out of room (a terabyte of names) refuses as a full catalogue does.
-    if (Full() || !names_.Add(entry.Name(), reference)) {
+    if (Full() || !names_.Add(name, reference)) {
         ++refused_;
         return false;
     }
     const auto position = static_cast<std::uint32_t>(entries_.size());
-    const std::uint64_t word = reference | (std::uint64_t{entry.Name().size()} << kLengthShift) |
+    const std::uint64_t word = reference | (std::uint64_t{name.size()} << kLengthShift) |
                                (FlagsOf(entry) << kFlagShift) |
                                (std::uint64_t{entry.attribute} << kAttributeShift);
     entries_.push_back(

@@ -82,7 +82,11 @@ class Catalogue {
 
     // Copies the entry to the end. A full catalogue refuses the entry, writes nothing
     // and counts it in RefusedCount(); the result says which happened.
-    bool Append(const CatalogueEntry& entry);
+    bool Append(const CatalogueEntry& entry) { return Append(entry, entry.Name()); }
+    // As Append, with the name given apart from the other fields (whose own name is
+    // not read): a reader of many entries then makes no name of its own for each.
+    // Precondition: `name` is cut as CatalogueEntry::SetName cuts it.
+    bool Append(const CatalogueEntry& fields, std::string_view name);
 
     std::size_t Count() const { return entries_.size(); }
     bool Empty() const { return entries_.empty(); }
@@ -104,6 +108,8 @@ class Catalogue {
         return names_.Name(stored.word & kNameReferenceMask, NameLength(stored.word));
     }
     std::uint32_t NumberAt(std::size_t index) const { return entries_[index].number; }
+    std::uint32_t ParentAt(std::size_t index) const { return entries_[index].parent; }
+    std::uint64_t SizeAt(std::size_t index) const { return entries_[index].size; }
     bool IsDirectoryAt(std::size_t index) const;
     EntryRange Entries() const { return EntryRange(*this); }
 

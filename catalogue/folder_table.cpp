@@ -20,9 +20,9 @@ FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress)
     std::size_t directories = 0;
     const std::size_t count = catalogue.Count();
     std::uint64_t passed = 0;
-    for (const CatalogueEntry& entry : catalogue.Entries()) {
-        table.totalSize_ += entry.size;
-        if (entry.IsDirectory()) ++directories;
+    for (std::size_t i = 0; i < count; ++i) {
+        table.totalSize_ += catalogue.SizeAt(i);
+        if (catalogue.IsDirectoryAt(i)) ++directories;
         ++passed;
         Report(progress, passed, passed == count);
     }
@@ -32,7 +32,7 @@ FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress)
         if (catalogue.IsDirectoryAt(i)) {
             const auto position = static_cast<std::uint32_t>(i);
             table.folders_.push_back(position);
-            table.byParent_.Add(catalogue.At(i).parent, position);
+            table.byParent_.Add(catalogue.ParentAt(i), position);
         }
         ++passed;
         Report(progress, passed, passed == 2 * count);

@@ -71,3 +71,7 @@ target_link_libraries(tarvik_browse_bench PRIVATE tarvik_ui tarvik_warnings)
 # bench/gui_recover_bench.sh.
 add_executable(tarvik_gui_recover_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/gui_recover_bench.cpp)
 target_link_libraries(tarvik_gui_recover_bench PRIVATE tarvik_ui tarvik_warnings)
+
+# File > Open Scan of a kept scan, up to the tree shown: bench/saved_scan_bench.sh.
+add_executable(tarvik_gui_open_scan_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/bench/gui_open_scan_bench.cpp)
+target_link_libraries(tarvik_gui_open_scan_bench PRIVATE tarvik_ui tarvik_warnings)

@@ -25,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ++count;
     }
     if (count != scan->entryCount()) std::abort();
-    if (!scan->conditions().empty() && scan->conditions().size() != count) std::abort();
+    if (scan->MakeCatalogue().Count() != count || scan->marks().size() != count) std::abort();
+    if (scan->weighed() && (scan->conditions().size() != count || scan->times().size() != count))
+        std::abort();
     return 0;
 }

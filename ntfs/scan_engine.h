@@ -174,11 +174,11 @@ class ScanEngine {
 
     // The scan's state besides the catalogue, for keeping it (ntfs/scan_snapshot.h).
     ScanSnapshot Snapshot() const;
-    // Takes a kept scan over this validated drive: its state and the entries `next`
-    // hands out one by one until it gives nothing; the MFT's place is read from the
+    // Takes a kept scan over this validated drive: its state and its catalogue, taken
+    // whole (the capacity stays this engine's); the MFT's place is read from the
     // drive and the folder table made again. False, keeping nothing, when the drive's
     // layout is not the snapshot's or its MFT cannot be found.
-    bool Reopen(const ScanSnapshot& snapshot, const std::function<const CatalogueEntry*()>& next);
+    bool Reopen(const ScanSnapshot& snapshot, Catalogue catalogue);
     // The volume's serial number, as its boot sector states it.
     std::uint64_t volumeSerial() const;
 

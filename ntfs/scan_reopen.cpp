@@ -1,4 +1,6 @@
 // Keeping a scan's engine state and taking it back over the same drive.
+#include <utility>
+
 #include "ntfs/entry_counts.h"
 #include "ntfs/scan_snapshot.h"
 #include "ntfs/scan_state.h"
@@ -28,8 +30,7 @@ ScanSnapshot ScanEngine::Snapshot() const {
     return snapshot;
 }
 
-bool ScanEngine::Reopen(const ScanSnapshot& snapshot,
-                        const std::function<const CatalogueEntry*()>& next) {
+bool ScanEngine::Reopen(const ScanSnapshot& snapshot, Catalogue catalogue) {
     ScanState& s = *state_;
     if (s.geometry.recordSize == 0 || snapshot.sectorsPerCluster != s.geometry.sectorsPerCluster ||
         snapshot.bytesPerSector != s.geometry.bytesPerSector ||
@@ -38,9 +39,9 @@ bool ScanEngine::Reopen(const ScanSnapshot& snapshot,
     // A drive searched for its records has no MFT; the records are then read where the
     // search found them.
     if (!s.LocateMft() && snapshot.foundRecords.empty()) return false;
-    s.catalogue.Clear();
-    for (const CatalogueEntry* entry = next(); entry != nullptr; entry = next())
-        s.catalogue.Append(*entry);
+    const std::size_t capacity = s.catalogue.Capacity();
+    s.catalogue = std::move(catalogue);
+    s.catalogue.SetCapacity(capacity);
     s.foundRecords.clear();
     s.foundRecords.reserve(snapshot.foundRecords.size());
     for (const std::uint64_t sector : snapshot.foundRecords) s.foundRecords.emplace_back(sector);

@@ -78,15 +78,14 @@ std::optional<std::string> RecoverySession::SaveScan(const std::string& path) co
 std::optional<std::string> RecoverySession::ReopenScan(const SavedScan& saved) {
     if (!engine_) return std::string("no drive is open");
     if (auto mismatch = IdentityMismatch(saved.identity(), DriveIdentity())) return mismatch;
-    if (!engine_->Reopen(saved.snapshot(), saved.Entries()))
+    if (!engine_->Reopen(saved.snapshot(), saved.MakeCatalogue()))
         return std::string("the drive's layout is not the scanned one's");
     checks_.reset();
     facts_.reset();
     byNumber_.clear();
     stoppedConditions_.reset();
     conditions_.reset();
-    if (!saved.conditions().empty())
-        conditions_ = std::make_unique<ConditionTable>(saved.times(), saved.conditions());
+    if (saved.weighed()) conditions_ = std::make_unique<ConditionTable>(saved.MakeConditions());
     RestoreMarks(saved.marks());
     return std::nullopt;
 }

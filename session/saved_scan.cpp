@@ -1,11 +1,15 @@
 #include "session/saved_scan.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "common/byte_view.h"
@@ -26,9 +30,9 @@ constexpr std::uint8_t kDeletedBit = 1;
 constexpr std::uint8_t kMadeUpBit = 2;
 constexpr std::uint8_t kMadeUpSecondBit = 4;
 constexpr std::uint8_t kCompressedBit = 8;
-// The bytes of an entry besides its name: the name's length, attribute, two 64-bit and
+// The bytes of an entry besides its name: the name's length, attribute, three 64-bit and
 // two 32-bit numbers, the flags and the check mark.
-constexpr std::size_t kEntryFixedBytes = 2 + 1 + 8 + 8 + 4 + 4 + 1 + 1;
+constexpr std::size_t kEntryFixedBytes = 2 + 1 + 8 + 8 + 8 + 4 + 4 + 1 + 1;
 constexpr std::size_t kTimesBytes = 4 * 8;
 constexpr std::size_t kConditionBytes = 3 * 8 + 4 + 4;
 constexpr std::size_t kOriginBytes = 4 + 2 + 1 + 1 + 1;
@@ -271,29 +275,72 @@ void PutEntry(ByteSink& out, std::vector<std::uint8_t>& bytes, const CatalogueEn
     out.U8(static_cast<std::uint8_t>(mark));
 }
 
-// Decodes the entry at the cursor; false when it does not fit or holds a value no
-// entry can have.
-bool TakeEntry(Cursor& in, ByteView file, CatalogueEntry& entry, CheckMark& mark) {
-    const std::uint16_t nameBytes = in.U16();
-    if (nameBytes > kEntryNameMaxBytes) return false;
-    const std::size_t nameAt = in.at();
-    if (!in.Skip(nameBytes)) return false;
-    entry.SetName(std::string_view(reinterpret_cast<const char*>(file.data() + nameAt), nameBytes));
-    entry.attribute = in.U8();
-    entry.creationTime = in.U64();
-    entry.modificationTime = in.U64();
-    entry.size = in.U64();
-    entry.parent = in.U32();
-    entry.number = in.U32();
-    const std::uint8_t flags = in.U8();
-    entry.deleted = (flags & kDeletedBit) != 0 ? 1 : 0;
-    entry.madeUp = (flags & kMadeUpBit) != 0 ? 1 : 0;
-    entry.madeUpSecond = (flags & kMadeUpSecondBit) != 0 ? 1 : 0;
-    entry.compressed = (flags & kCompressedBit) != 0 ? 1 : 0;
-    const std::uint8_t check = in.U8();
-    if (check > static_cast<std::uint8_t>(CheckMark::kPartly)) return false;
-    mark = static_cast<CheckMark>(check);
-    return in.ok();
+// The little-endian value at `bytes`, which the caller has checked lie in the file.
+template <typename T>
+T LoadLe(const std::uint8_t* bytes) {
+    T value = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&value, bytes, sizeof value);
+    } else {
+        for (std::size_t i = sizeof value; i-- > 0;)
+            value = static_cast<T>((value << 8) | bytes[i]);
+    }
+    return value;
+}
+
+// Where in an entry, after its name, each field lies.
+constexpr std::size_t kEntryNameAt = 2;
+constexpr std::size_t kAttributeAt = 0;
+constexpr std::size_t kCreationAt = 1;
+constexpr std::size_t kModificationAt = 9;
+constexpr std::size_t kSizeAt = 17;
+constexpr std::size_t kParentAt = 25;
+constexpr std::size_t kNumberAt = 29;
+constexpr std::size_t kFlagsAt = 33;
+constexpr std::size_t kMarkAt = 34;
+constexpr std::size_t kEntryFieldsBytes = kEntryFixedBytes - kEntryNameAt;
+
+// Checks `count` entries from `at` on: each lies whole in the file, its name is no
+// longer than a catalogue keeps and holds no NUL (a catalogue's names never do), its
+// check mark is one there is. Where the last one ends; nothing when one fails. Every
+// later read of the entries relies on this walk.
+std::optional<std::size_t> CheckEntries(ByteView file, std::size_t at, std::size_t count) {
+    const std::uint8_t* entry = file.data() + at;
+    const std::uint8_t* const end = file.data() + file.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (end - entry < static_cast<std::ptrdiff_t>(kEntryFixedBytes)) return std::nullopt;
+        const std::size_t nameBytes = LoadLe<std::uint16_t>(entry);
+        if (nameBytes > kEntryNameMaxBytes ||
+            static_cast<std::size_t>(end - entry) < kEntryFixedBytes + nameBytes)
+            return std::nullopt;
+        const std::uint8_t* const fields = entry + kEntryNameAt + nameBytes;
+        if (std::memchr(entry + kEntryNameAt, 0, nameBytes) != nullptr ||
+            fields[kMarkAt] > static_cast<std::uint8_t>(CheckMark::kPartly))
+            return std::nullopt;
+        entry = fields + kEntryFieldsBytes;
+    }
+    return static_cast<std::size_t>(entry - file.data());
+}
+
+// Reads the entry at `entry`, one CheckEntries passed; where the next one begins.
+const std::uint8_t* ReadEntry(const std::uint8_t* entry, CatalogueEntry& fields,
+                              std::string_view& name, CheckMark& mark) {
+    const std::size_t nameBytes = LoadLe<std::uint16_t>(entry);
+    name = std::string_view(reinterpret_cast<const char*>(entry + kEntryNameAt), nameBytes);
+    const std::uint8_t* const at = entry + kEntryNameAt + nameBytes;
+    fields.attribute = at[kAttributeAt];
+    fields.creationTime = LoadLe<std::uint64_t>(at + kCreationAt);
+    fields.modificationTime = LoadLe<std::uint64_t>(at + kModificationAt);
+    fields.size = LoadLe<std::uint64_t>(at + kSizeAt);
+    fields.parent = LoadLe<std::uint32_t>(at + kParentAt);
+    fields.number = LoadLe<std::uint32_t>(at + kNumberAt);
+    const std::uint8_t flags = at[kFlagsAt];
+    fields.deleted = (flags & kDeletedBit) != 0 ? 1 : 0;
+    fields.madeUp = (flags & kMadeUpBit) != 0 ? 1 : 0;
+    fields.madeUpSecond = (flags & kMadeUpSecondBit) != 0 ? 1 : 0;
+    fields.compressed = (flags & kCompressedBit) != 0 ? 1 : 0;
+    mark = static_cast<CheckMark>(at[kMarkAt]);
+    return at + kEntryFieldsBytes;
 }
 
 void PutConditions(ByteSink& out, const ConditionTable& table) {
@@ -314,37 +361,91 @@ void PutConditions(ByteSink& out, const ConditionTable& table) {
     }
 }
 
-bool TakeConditions(Cursor& in, std::vector<EntryTimes>& times,
-                    std::vector<EntryCondition>& conditions) {
-    const std::size_t count = in.Count(kTimesBytes + kConditionBytes);
-    times.resize(count);
-    conditions.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        EntryTimes& t = times[i];
-        t.creation = in.U64();
-        t.modification = in.U64();
-        t.recordChange = in.U64();
-        t.access = in.U64();
-        EntryCondition& c = conditions[i];
-        c.dataClusters = in.U64();
-        c.takenClusters = in.U64();
-        c.takerClusters = in.U64();
-        c.takerRecord = in.U32();
-        const std::uint8_t taker = in.U8();
-        const std::uint8_t condition = in.U8();
-        const std::uint8_t cause = in.U8();
-        const std::uint8_t gap = in.U8();
-        if (taker > static_cast<std::uint8_t>(ClusterTaker::kOutside) ||
-            condition > static_cast<std::uint8_t>(FileCondition::kUnreadable) ||
-            cause > static_cast<std::uint8_t>(UnknownCause::kWrittenAgain) ||
-            gap > static_cast<std::uint8_t>(ReadGap::kPastImage))
+// Where in a condition record each field lies: the four times, then the condition.
+constexpr std::size_t kConditionRecordBytes = kTimesBytes + kConditionBytes;
+constexpr std::size_t kDataClustersAt = kTimesBytes;
+constexpr std::size_t kTakenClustersAt = kTimesBytes + 8;
+constexpr std::size_t kTakerClustersAt = kTimesBytes + 16;
+constexpr std::size_t kTakerRecordAt = kTimesBytes + 24;
+constexpr std::size_t kTakerAt = kTimesBytes + 28;
+constexpr std::size_t kConditionAt = kTimesBytes + 29;
+constexpr std::size_t kCauseAt = kTimesBytes + 30;
+constexpr std::size_t kGapAt = kTimesBytes + 31;
+
+// Whether every one of `count` condition records from `at` on (all of which lie in the
+// file) holds values a condition can have.
+bool CheckConditions(ByteView file, std::size_t at, std::size_t count) {
+    const std::uint8_t* record = file.data() + at;
+    for (std::size_t i = 0; i < count; ++i, record += kConditionRecordBytes) {
+        if (record[kTakerAt] > static_cast<std::uint8_t>(ClusterTaker::kOutside) ||
+            record[kConditionAt] > static_cast<std::uint8_t>(FileCondition::kUnreadable) ||
+            record[kCauseAt] > static_cast<std::uint8_t>(UnknownCause::kWrittenAgain) ||
+            record[kGapAt] > static_cast<std::uint8_t>(ReadGap::kPastImage))
             return false;
-        c.taker = static_cast<ClusterTaker>(taker);
-        c.condition = static_cast<FileCondition>(condition);
-        c.unknownCause = static_cast<UnknownCause>(cause);
-        c.readGap = static_cast<ReadGap>(gap);
     }
-    return in.ok();
+    return true;
+}
+
+EntryTimes ReadTimes(const std::uint8_t* record) {
+    return {LoadLe<std::uint64_t>(record), LoadLe<std::uint64_t>(record + 8),
+            LoadLe<std::uint64_t>(record + 16), LoadLe<std::uint64_t>(record + 24)};
+}
+
+EntryCondition ReadCondition(const std::uint8_t* record) {
+    EntryCondition c;
+    c.dataClusters = LoadLe<std::uint64_t>(record + kDataClustersAt);
+    c.takenClusters = LoadLe<std::uint64_t>(record + kTakenClustersAt);
+    c.takerClusters = LoadLe<std::uint64_t>(record + kTakerClustersAt);
+    c.takerRecord = LoadLe<std::uint32_t>(record + kTakerRecordAt);
+    c.taker = static_cast<ClusterTaker>(record[kTakerAt]);
+    c.condition = static_cast<FileCondition>(record[kConditionAt]);
+    c.unknownCause = static_cast<UnknownCause>(record[kCauseAt]);
+    c.readGap = static_cast<ReadGap>(record[kGapAt]);
+    return c;
+}
+
+// The whole file at `path`, mapped read-only: its pages come straight from the page
+// cache, mapped in one go, with no copy and no zeroed buffer (a large scan opens in a
+// fraction of the time a read into memory takes). A file that cannot be mapped (a pipe)
+// is read instead.
+bool ReadWholeFile(const std::string& path, std::shared_ptr<const std::uint8_t>& file,
+                   std::size_t& size, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0) {
+        if (fd >= 0) ::close(fd);
+        error = "it cannot be opened";
+        return false;
+    }
+    size = S_ISREG(status.st_mode) ? static_cast<std::size_t>(status.st_size) : 0;
+    if (size > 0) {
+        void* mapped = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (mapped != MAP_FAILED) {
+            ::close(fd);
+            file = std::shared_ptr<const std::uint8_t>(
+                static_cast<const std::uint8_t*>(mapped), [size](const std::uint8_t* bytes) {
+                    ::munmap(const_cast<std::uint8_t*>(bytes), size);
+                });
+            return true;
+        }
+    }
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t piece[1 << 16];
+    ssize_t got = 0;
+    while ((got = ::read(fd, piece, sizeof piece)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            error = "it cannot be read";
+            return false;
+        }
+        bytes.insert(bytes.end(), piece, piece + got);
+    }
+    ::close(fd);
+    size = bytes.size();
+    const auto kept = std::make_shared<std::vector<std::uint8_t>>(std::move(bytes));
+    file = std::shared_ptr<const std::uint8_t>(kept, kept->data());
+    return true;
 }
 
 }  // namespace
@@ -407,9 +508,14 @@ std::vector<std::uint8_t> EncodeSavedScan(const SavedDiskIdentity& identity,
 }
 
 std::optional<SavedScan> SavedScan::Parse(std::vector<std::uint8_t> file, std::string& error) {
-    const ByteView view(file.data(), file.size());
-    if (file.size() < kHeaderBytes ||
-        !std::equal(kSignature.begin(), kSignature.end(), file.begin())) {
+    const auto kept = std::make_shared<std::vector<std::uint8_t>>(std::move(file));
+    return ParseBytes(std::shared_ptr<const std::uint8_t>(kept, kept->data()), kept->size(), error);
+}
+
+std::optional<SavedScan> SavedScan::ParseBytes(std::shared_ptr<const std::uint8_t> file,
+                                               std::size_t size, std::string& error) {
+    const ByteView view(file.get(), size);
+    if (size < kHeaderBytes || !std::equal(kSignature.begin(), kSignature.end(), view.data())) {
         error = "it is not a saved scan";
         return std::nullopt;
     }
@@ -423,13 +529,12 @@ std::optional<SavedScan> SavedScan::Parse(std::vector<std::uint8_t> file, std::s
                 std::to_string(kSavedScanVersion) + ")";
         return std::nullopt;
     }
-    if (length != file.size() - kHeaderBytes) {
-        error =
-            length > file.size() - kHeaderBytes ? "it is cut short" : "it has bytes past its end";
+    if (length != size - kHeaderBytes) {
+        error = length > size - kHeaderBytes ? "it is cut short" : "it has bytes past its end";
         return std::nullopt;
     }
     const auto digest = Checksum(view.span().subspan(kHeaderBytes));
-    if (!std::equal(digest.begin(), digest.end(), file.begin() + kChecksumAt)) {
+    if (!std::equal(digest.begin(), digest.end(), view.data() + kChecksumAt)) {
         error = "its checksum does not match: the file is damaged";
         return std::nullopt;
     }
@@ -437,62 +542,115 @@ std::optional<SavedScan> SavedScan::Parse(std::vector<std::uint8_t> file, std::s
     Cursor in(view, kHeaderBytes);
     bool sound = TakeIdentity(in, scan.identity_) && TakeSnapshot(in, scan.snapshot_);
     if (sound) {
-        // Every entry is walked once here, so that handing them out later cannot fail.
+        // Every entry is checked once here, so that reading them later cannot fail.
         scan.entryCount_ = in.Count(kEntryFixedBytes);
         scan.entriesAt_ = in.at();
-        scan.marks_.resize(scan.entryCount_);
-        CatalogueEntry entry;
-        for (std::size_t i = 0; sound && i < scan.entryCount_; ++i)
-            sound = TakeEntry(in, view, entry, scan.marks_[i]);
+        const auto entriesEnd = CheckEntries(view, scan.entriesAt_, scan.entryCount_);
+        sound = in.ok() && entriesEnd && in.Skip(*entriesEnd - scan.entriesAt_);
     }
     if (sound) {
         const std::uint8_t weighed = in.U8();
-        if (weighed == 1)
-            sound = TakeConditions(in, scan.times_, scan.conditions_) &&
-                    scan.conditions_.size() == scan.entryCount_;
-        else
+        if (weighed == 1) {
+            const std::size_t count = in.Count(kConditionRecordBytes);
+            scan.conditionsAt_ = in.at();
+            sound = in.ok() && count == scan.entryCount_ &&
+                    CheckConditions(view, scan.conditionsAt_, count) &&
+                    in.Skip(count * kConditionRecordBytes);
+        } else {
             sound = weighed == 0;
+        }
     }
     if (!sound || !in.ok() || !in.AtEnd()) {
         error = "its contents are inconsistent: the file is damaged";
         return std::nullopt;
     }
     scan.file_ = std::move(file);
+    scan.fileSize_ = size;
     return scan;
 }
 
 std::optional<SavedScan> SavedScan::Load(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "it cannot be opened";
-        return std::nullopt;
+    std::shared_ptr<const std::uint8_t> file;
+    std::size_t size = 0;
+    if (!ReadWholeFile(path, file, size, error)) return std::nullopt;
+    return ParseBytes(std::move(file), size, error);
+}
+
+Catalogue SavedScan::MakeCatalogue() const {
+    Catalogue catalogue;
+    catalogue.Reserve(entryCount_);
+    const std::uint8_t* at = file_.get() + entriesAt_;
+    CatalogueEntry fields;
+    std::string_view name;
+    CheckMark mark = CheckMark::kUnchecked;
+    for (std::size_t i = 0; i < entryCount_; ++i) {
+        at = ReadEntry(at, fields, name, mark);
+        catalogue.Append(fields, name);
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    std::vector<std::uint8_t> file(size > 0 ? static_cast<std::size_t>(size) : 0);
-    if (!in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()))) {
-        error = "it cannot be read";
-        return std::nullopt;
-    }
-    return Parse(std::move(file), error);
+    return catalogue;
 }
 
 std::function<const CatalogueEntry*()> SavedScan::Entries() const {
     struct State {
-        Cursor cursor;
+        std::shared_ptr<const std::uint8_t> file;
+        const std::uint8_t* at;
         std::size_t left;
         CatalogueEntry entry;
     };
-    const ByteView view(file_.data(), file_.size());
-    auto state = std::make_shared<State>(State{Cursor(view, entriesAt_), entryCount_, {}});
-    return [state, view]() -> const CatalogueEntry* {
+    auto state = std::make_shared<State>(State{file_, file_.get() + entriesAt_, entryCount_, {}});
+    return [state]() -> const CatalogueEntry* {
         if (state->left == 0) return nullptr;
         --state->left;
-        state->entry = CatalogueEntry{};
+        std::string_view name;
         CheckMark mark = CheckMark::kUnchecked;
-        return TakeEntry(state->cursor, view, state->entry, mark) ? &state->entry : nullptr;
+        state->entry = CatalogueEntry{};
+        state->at = ReadEntry(state->at, state->entry, name, mark);
+        state->entry.SetName(name);
+        return &state->entry;
     };
+}
+
+void SavedScan::ReadConditionRecords(std::vector<EntryTimes>* times,
+                                     std::vector<EntryCondition>* conditions) const {
+    if (!weighed()) return;
+    if (times) times->reserve(entryCount_);
+    if (conditions) conditions->reserve(entryCount_);
+    const std::uint8_t* record = file_.get() + conditionsAt_;
+    for (std::size_t i = 0; i < entryCount_; ++i, record += kConditionRecordBytes) {
+        if (times) times->push_back(ReadTimes(record));
+        if (conditions) conditions->push_back(ReadCondition(record));
+    }
+}
+
+ConditionTable SavedScan::MakeConditions() const {
+    std::vector<EntryTimes> times;
+    std::vector<EntryCondition> conditions;
+    ReadConditionRecords(&times, &conditions);
+    return ConditionTable(std::move(times), std::move(conditions));
+}
+
+std::vector<EntryTimes> SavedScan::times() const {
+    std::vector<EntryTimes> times;
+    ReadConditionRecords(&times, nullptr);
+    return times;
+}
+
+std::vector<EntryCondition> SavedScan::conditions() const {
+    std::vector<EntryCondition> conditions;
+    ReadConditionRecords(nullptr, &conditions);
+    return conditions;
+}
+
+std::vector<CheckMark> SavedScan::marks() const {
+    std::vector<CheckMark> marks;
+    marks.reserve(entryCount_);
+    const std::uint8_t* entry = file_.get() + entriesAt_;
+    for (std::size_t i = 0; i < entryCount_; ++i) {
+        const std::size_t fieldsAt = kEntryNameAt + LoadLe<std::uint16_t>(entry);
+        marks.push_back(static_cast<CheckMark>(entry[fieldsAt + kMarkAt]));
+        entry += fieldsAt + kEntryFieldsBytes;
+    }
+    return marks;
 }
 
 }  // namespace tarvik

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,24 +57,38 @@ class SavedScan {
     const SavedDiskIdentity& identity() const { return identity_; }
     const ScanSnapshot& snapshot() const { return snapshot_; }
     std::size_t entryCount() const { return entryCount_; }
+    // The entries in their catalogue order, in a catalogue of their own. Parse checked
+    // every one of them, so this cannot fail.
+    Catalogue MakeCatalogue() const;
     // Hands out the entries in their catalogue order, one at a time (each overwrites the
     // one before), then nothing.
     std::function<const CatalogueEntry*()> Entries() const;
-    // The conditions and times, indexed like the entries; empty when not weighed.
-    const std::vector<EntryTimes>& times() const { return times_; }
-    const std::vector<EntryCondition>& conditions() const { return conditions_; }
+    // Whether the conditions and times were kept.
+    bool weighed() const { return conditionsAt_ != 0; }
+    // The conditions and times in a table indexed like the entries, read in one pass;
+    // an empty table when not weighed.
+    ConditionTable MakeConditions() const;
+    // The same, apart; empty when not weighed. Each call reads them out of the file again.
+    std::vector<EntryTimes> times() const;
+    std::vector<EntryCondition> conditions() const;
     // The entries' check marks, indexed like them.
-    const std::vector<CheckMark>& marks() const { return marks_; }
+    std::vector<CheckMark> marks() const;
 
   private:
-    std::vector<std::uint8_t> file_;
+    // Reads the condition records into whichever of the two is given.
+    void ReadConditionRecords(std::vector<EntryTimes>* times,
+                              std::vector<EntryCondition>* conditions) const;
+    static std::optional<SavedScan> ParseBytes(std::shared_ptr<const std::uint8_t> file,
+                                               std::size_t size, std::string& error);
+
+    // The whole file, checked once by Parse and read again from there on.
+    std::shared_ptr<const std::uint8_t> file_;
+    std::size_t fileSize_ = 0;
     SavedDiskIdentity identity_;
     ScanSnapshot snapshot_;
     std::size_t entriesAt_ = 0;
     std::size_t entryCount_ = 0;
-    std::vector<EntryTimes> times_;
-    std::vector<EntryCondition> conditions_;
-    std::vector<CheckMark> marks_;
+    std::size_t conditionsAt_ = 0;  // 0 when not weighed
 };
 
 }  // namespace tarvik

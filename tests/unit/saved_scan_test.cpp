@@ -4,6 +4,9 @@
 // reads, with the ranges it could not read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "ntfs_builders.h"
 #include "recovery/file_data_window.h"
 #include "session/entry_filter.h"
@@ -125,6 +128,67 @@ TEST_F(SavedScanTest, EveryFieldComesBackAsItWasSaved) {
     const auto unweighed = SavedScan::Parse(Encoded(false), error);
     ASSERT_TRUE(unweighed.has_value());
     EXPECT_TRUE(unweighed->conditions().empty());
+}
+
+TEST_F(SavedScanTest, ACatalogueTakenOutOfAFileOnDiskAnswersLookupsAsTheSavedOne) {
+    const std::string path = ::testing::TempDir() + "/taken-out.tarvikscan";
+    const std::vector<std::uint8_t> bytes = Encoded();
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+    std::fclose(out);
+    std::string error;
+    auto scan = SavedScan::Load(path, error);
+    std::remove(path.c_str());
+    ASSERT_TRUE(scan.has_value()) << error;
+    // The file is gone from the folder; what was read of it stays usable, and a second
+    // catalogue taken out of it is whole too.
+    for (int pass = 0; pass < 2; ++pass) {
+        const Catalogue taken = scan->MakeCatalogue();
+        ASSERT_EQ(taken.Count(), catalogue_.Count());
+        for (std::size_t i = 0; i < taken.Count(); ++i) {
+            const CatalogueEntry got = taken.At(i);
+            const CatalogueEntry saved = catalogue_.At(i);
+            EXPECT_EQ(got.Name(), saved.Name());
+            EXPECT_EQ(got.size, saved.size);
+            EXPECT_EQ(got.creationTime, saved.creationTime);
+            EXPECT_EQ(
+                got.deleted + 2 * got.madeUp + 4 * got.madeUpSecond + 8 * got.compressed,
+                saved.deleted + 2 * saved.madeUp + 4 * saved.madeUpSecond + 8 * saved.compressed);
+        }
+        EXPECT_EQ(taken.ChildrenOf(40).ToVector(), (std::vector<std::size_t>{1, 3}));
+        EXPECT_EQ(taken.FirstWithNumber(900), 4u);
+    }
+    EXPECT_TRUE(scan->weighed());
+    EXPECT_EQ(scan->conditions()[2].taker, ClusterTaker::kLiveFile);
+    EXPECT_FALSE(SavedScan::Load(path, error).has_value());
+    EXPECT_EQ(error, "it cannot be opened");
+    std::fclose(std::fopen(path.c_str(), "wb"));
+    EXPECT_FALSE(SavedScan::Load(path, error).has_value());
+    EXPECT_EQ(error, "it is not a saved scan");
+    std::remove(path.c_str());
+}
+
+// Names a catalogue never holds: one with a NUL inside, one longer than it keeps, and
+// a length running past the file. Each is refused before anything is read of it.
+TEST_F(SavedScanTest, AnEntryNoCatalogueCouldHoldIsRefused) {
+    const std::vector<std::uint8_t> whole = Encoded();
+    const std::string_view first = "Photos";
+    const auto name = std::search(whole.begin(), whole.end(), first.begin(), first.end());
+    ASSERT_NE(name, whole.end());
+    const auto at = static_cast<std::size_t>(name - whole.begin());
+    auto withNul = whole;
+    withNul[at + 2] = 0;
+    auto tooLong = whole;
+    tooLong[at - 2] = 0x00;
+    tooLong[at - 1] = 0x04;  // 1024 bytes
+    auto pastEnd = whole;
+    pastEnd[at - 2] = 0xFF;
+    pastEnd[at - 1] = 0x03;  // 1023 bytes, more than are left
+    for (auto* damaged : {&withNul, &tooLong, &pastEnd}) {
+        SealSavedScan(*damaged);
+        EXPECT_EQ(Refusal(*damaged), "its contents are inconsistent: the file is damaged");
+    }
 }
 
 TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason) {
