@@ -7,6 +7,7 @@
 
 #include "app/browse/type_icons.h"
 #include "app/pictures.h"
+#include "session/entry_filter.h"
 
 namespace tarvik {
 
@@ -52,12 +53,65 @@ void CFolderTreeModel::SetTree(const CheckTree* tree, const Catalogue* catalogue
     beginResetModel();
     tree_ = tree;
     catalogue_ = catalogue;
+    rootShown_.clear();
+    if (tree_ && hidesSystem_) {
+        for (const FolderNode node : tree_->SubFolders(CheckTree::kRootNode))
+            if (!IsSystemFolder(node)) rootShown_.push_back(node);
+    }
     endResetModel();
+}
+
+bool CFolderTreeModel::IsSystemFolder(FolderNode node) const {
+    const auto position = tree_->FolderPosition(node);
+    return position && catalogue_ &&
+           IsSystemEntry(*catalogue_, tree_->Placed()[*position].catalogueIndex);
+}
+
+std::span<const CFolderTreeModel::FolderNode> CFolderTreeModel::ShownSubFolders(
+    FolderNode node) const {
+    if (node == CheckTree::kRootNode && hidesSystem_) return rootShown_;
+    return tree_->SubFolders(node);
+}
+
+void CFolderTreeModel::SetHidesSystem(bool hide) {
+    if (hide == hidesSystem_) return;
+    if (!tree_) {
+        hidesSystem_ = hide;
+        return;
+    }
+    // Rows go and come one at a time, so that what is open and chosen in the tree stays.
+    const QModelIndex root = IndexOf(CheckTree::kRootNode);
+    const auto all = tree_->SubFolders(CheckTree::kRootNode);
+    if (hide) {
+        rootShown_.assign(all.begin(), all.end());
+        hidesSystem_ = true;
+        for (std::size_t row = rootShown_.size(); row-- > 0;) {
+            if (!IsSystemFolder(rootShown_[row])) continue;
+            beginRemoveRows(root, static_cast<int>(row), static_cast<int>(row));
+            rootShown_.erase(rootShown_.begin() + static_cast<std::ptrdiff_t>(row));
+            endRemoveRows();
+        }
+        return;
+    }
+    for (std::size_t row = 0; row < all.size(); ++row) {
+        if (!IsSystemFolder(all[row])) continue;
+        beginInsertRows(root, static_cast<int>(row), static_cast<int>(row));
+        rootShown_.insert(rootShown_.begin() + static_cast<std::ptrdiff_t>(row), all[row]);
+        endInsertRows();
+    }
+    hidesSystem_ = false;
+    rootShown_.clear();
 }
 
 QModelIndex CFolderTreeModel::IndexOf(FolderNode node) const {
     if (!tree_ || node >= tree_->FolderNodeCount()) return {};
-    return createIndex(static_cast<int>(tree_->IndexInParent(node)), 0, quintptr{node});
+    std::size_t row = tree_->IndexInParent(node);
+    if (hidesSystem_ && tree_->ParentFolder(node) == CheckTree::kRootNode) {
+        const auto at = std::find(rootShown_.begin(), rootShown_.end(), node);
+        if (at == rootShown_.end()) return {};
+        row = static_cast<std::size_t>(at - rootShown_.begin());
+    }
+    return createIndex(static_cast<int>(row), 0, quintptr{node});
 }
 
 CFolderTreeModel::FolderNode CFolderTreeModel::NodeOf(const QModelIndex& index) const {
@@ -74,7 +128,7 @@ void CFolderTreeModel::MarksChanged() {
 QModelIndex CFolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
     if (!tree_ || column != 0 || row < 0) return {};
     if (!parent.isValid()) return row == 0 ? IndexOf(CheckTree::kRootNode) : QModelIndex();
-    const auto subFolders = tree_->SubFolders(NodeOf(parent));
+    const auto subFolders = ShownSubFolders(NodeOf(parent));
     if (static_cast<std::size_t>(row) >= subFolders.size()) return {};
     return createIndex(row, 0, quintptr{subFolders[static_cast<std::size_t>(row)]});
 }
@@ -88,7 +142,7 @@ QModelIndex CFolderTreeModel::parent(const QModelIndex& child) const {
 int CFolderTreeModel::rowCount(const QModelIndex& parent) const {
     if (!tree_) return 0;
     if (!parent.isValid()) return 1;
-    return static_cast<int>(tree_->SubFolders(NodeOf(parent)).size());
+    return static_cast<int>(ShownSubFolders(NodeOf(parent)).size());
 }
 
 bool CFolderTreeModel::hasChildren(const QModelIndex& parent) const {

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "session/check_tree.h"
@@ -38,6 +39,11 @@ class CFolderTreeModel : public QAbstractItemModel {
     void SetTree(const CheckTree* tree, const Catalogue* catalogue);
     const CheckTree* Tree() const { return tree_; }
 
+    // Leaves the volume's own folders ($Extend and what lies in it) out of Root's rows,
+    // or shows them again, as the list does with its system files.
+    void SetHidesSystem(bool hide);
+
+    // The node's row; invalid for a node not shown.
     QModelIndex IndexOf(FolderNode node) const;
     FolderNode NodeOf(const QModelIndex& index) const;
     // Every shown mark may have changed.
@@ -55,9 +61,15 @@ class CFolderTreeModel : public QAbstractItemModel {
     int ImageOf(FolderNode node) const;
 
   private:
+    bool IsSystemFolder(FolderNode node) const;
+    // The sub-folders shown under `node`: all of them, but for Root's while hiding.
+    std::span<const FolderNode> ShownSubFolders(FolderNode node) const;
+
     const CheckTree* tree_ = nullptr;
     const Catalogue* catalogue_ = nullptr;
     std::vector<QIcon> icons_;  // disk, folder, deleted folder, made-up folder
+    bool hidesSystem_ = false;
+    std::vector<FolderNode> rootShown_;  // Root's sub-folders shown while hiding
 };
 
 // The file list: the entries of one folder, in catalogue order until sorted.

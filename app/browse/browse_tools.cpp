@@ -102,8 +102,10 @@ void CBrowseTools::InstallMenus() {
             "Leave the volume's own files ($MFT, $LogFile, $Extend...) out of the list"));
         connect(hideSystemAction_, &QAction::toggled, this, [this](bool hide) {
             QSettings().setValue(kHideSystemSetting, hide);
+            HideSystemFolders(hide);
             ApplyFilter();
         });
+        HideSystemFolders(hideSystemAction_->isChecked());
         QAction* filter = view->addAction(QStringLiteral("&Filter Bar\tCtrl+F"));
         connect(filter, &QAction::triggered, filterBar_, &CFilterBar::Open);
     }
@@ -123,6 +125,16 @@ void CBrowseTools::InstallMenus() {
             saveScanAction_->setEnabled(app_.Session->HasDrive() && app_.ListFilled != 0);
         });
     }
+}
+
+void CBrowseTools::HideSystemFolders(bool hide) {
+    CLeftView* tree = frame_.LeftView();
+    if (!tree) return;
+    const CheckTree::FolderNode shown = tree->SelectedNode();
+    tree->Model()->SetHidesSystem(hide);
+    // A folder that left the tree cannot stay the one the list shows.
+    if (hide && tree->Model()->Tree() && !tree->Model()->IndexOf(shown).isValid())
+        tree->SelectNode(CheckTree::kRootNode);
 }
 
 bool CBrowseTools::HidesSystemFiles() const {

@@ -28,6 +28,8 @@ class CBrowseTools : public QObject {
     QAction* PreviewAction() const { return previewAction_; }
     // View > Hide System Files (remembered): the list leaves out the volume's own files.
     QAction* HideSystemAction() const { return hideSystemAction_; }
+    // Shows or hides the volume's own folders in the folder tree.
+    void HideSystemFolders(bool hide);
     bool HidesSystemFiles() const;
     void SetPreviewShown(bool shown);
 

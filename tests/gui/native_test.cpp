@@ -310,8 +310,9 @@ class NativeTest : public QObject {
                     model->EntryOf(row).modificationTime);
     }
 
-    // View > Hide System Files leaves $MFT, $Extend and the like out of the list, with the
-    // deleted-only toggle of the filter bar still narrowing what is left; it is kept.
+    // View > Hide System Files leaves $MFT, $Extend and the like out of the list and the
+    // tree, with the deleted-only toggle of the filter bar still narrowing what is left;
+    // it is kept.
     void systemFilesCanBeHiddenAndTheChoiceIsKept() {
         QAction* hide = Tools()->HideSystemAction();
         QVERIFY(hide && hide->isCheckable());
@@ -320,8 +321,14 @@ class NativeTest : public QObject {
         QVERIFY2(Names().contains("$MFT"), qPrintable(Names().join(", ")));
         QVERIFY(Names().contains("$Extend"));
         const int before = List()->Model()->rowCount();
+        // The folder tree loses $Extend too; the list shown from it goes back to Root.
+        Tree()->SelectNode(Tree()->Model()->NodeOf(TreeItemAt(Tree(), {"$Extend"})));
+        QVERIFY(Tree()->SelectedNode() != CheckTree::kRootNode);
         hide->setChecked(true);
         QCOMPARE(QSettings().value("view/hideSystemFiles").toBool(), true);
+        QVERIFY(!TreeItemAt(Tree(), {"$Extend"}).isValid());
+        QVERIFY(TreeItemAt(Tree(), {"Documents"}).isValid());
+        QCOMPARE(Tree()->SelectedNode(), CheckTree::kRootNode);
         for (const QString& name : Names()) QVERIFY2(!name.startsWith('$'), qPrintable(name));
         QVERIFY(Names().contains("readme.txt") && Names().contains("Documents"));
         QVERIFY(List()->Model()->rowCount() <= before - 8);
@@ -338,6 +345,8 @@ class NativeTest : public QObject {
         Tools()->FilterBar()->Close();
         hide->setChecked(false);
         QVERIFY(Names().contains("$MFT"));
+        QVERIFY(TreeItemAt(Tree(), {"$Extend"}).isValid());
+        QVERIFY(TreeItemAt(Tree(), {"Photos"}).isValid());
         // The next window starts as this one was left.
         hide->setChecked(true);
         {
