@@ -9,13 +9,7 @@ namespace tarvik {
 namespace {
 
 CatalogueEntry CarvedFolder(std::string_view name, std::uint32_t number, std::uint32_t parent) {
-    CatalogueEntry entry{};
-    entry.SetName(name);
-    entry.attribute = kAttributeDirectory;
-    entry.number = number;
-    entry.parent = parent;
-    entry.madeUp = 1;
-    entry.madeUpSecond = 1;
+    CatalogueEntry entry = MadeUpFolderEntry(name, number, parent);
     entry.carved = kCarvedWhole;
     return entry;
 }

@@ -12,18 +12,6 @@ namespace {
 
 constexpr std::uint32_t kBitmapRecord = 6;
 
-class VectorOutput final : public DataOutput {
-  public:
-    explicit VectorOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    bool Write(std::span<const std::uint8_t> bytes) override {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        return true;
-    }
-
-  private:
-    std::vector<std::uint8_t>& bytes_;
-};
-
 std::optional<std::vector<std::uint8_t>> ReadVolumeBitmap(ScanEngine& engine) {
     const auto map = MapEngineFileData(engine, kBitmapRecord);
     if (!map) return std::nullopt;

@@ -12,4 +12,16 @@ void CatalogueEntry::SetName(std::string_view utf8) {
     stored_ = false;
 }
 
+CatalogueEntry MadeUpFolderEntry(std::string_view name, std::uint32_t number,
+                                 std::uint32_t parent) {
+    CatalogueEntry entry{};
+    entry.SetName(name);
+    entry.attribute = kAttributeDirectory;
+    entry.number = number;
+    entry.parent = parent;
+    entry.madeUp = 1;
+    entry.madeUpSecond = 1;
+    return entry;
+}
+
 }  // namespace tarvik

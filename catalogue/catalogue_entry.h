@@ -57,4 +57,8 @@ struct CatalogueEntry {
     bool stored_ = false;
 };
 
+// A folder the scan makes up to hold entries no real folder holds (lost entries,
+// carved files): it has no record of its own on the drive.
+CatalogueEntry MadeUpFolderEntry(std::string_view name, std::uint32_t number, std::uint32_t parent);
+
 }  // namespace tarvik

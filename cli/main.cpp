@@ -94,8 +94,9 @@ int main(int argc, char** argv) {
     CLI::App* scanCommand = app.add_subcommand(
         "scan",
         "scan an NTFS drive and list its normal, deleted and lost entries, "
-        "tab-separated: KIND STATE SIZE DATE ID PARENT PATH (DATE: creation time, "
-        "ISO 8601 UTC); the six counters go to stderr");
+        "tab-separated: KIND STATE SIZE DATE ID PARENT PATH CONDITION MODIFIED (DATE: "
+        "creation time, ISO 8601 UTC; MODIFIED: last write, to 100 ns; CONDITION: - for a "
+        "folder); the six counters go to stderr");
     AddDriveOptions(*scanCommand, scanOptions, true);
     CLI::Option* saveScan =
         scanCommand

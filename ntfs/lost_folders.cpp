@@ -13,14 +13,7 @@ CatalogueEntry MadeUpFolder(const char* format, std::uint32_t counter, std::uint
                             std::uint32_t parent) {
     char name[32];
     std::snprintf(name, sizeof name, format, static_cast<unsigned long>(counter));
-    CatalogueEntry entry{};
-    entry.SetName(name);
-    entry.attribute = kAttributeDirectory;
-    entry.number = number;
-    entry.parent = parent;
-    entry.madeUp = 1;
-    entry.madeUpSecond = 1;
-    return entry;
+    return MadeUpFolderEntry(name, number, parent);
 }
 
 // A number no record of the drive can have and no entry already has, so that what the

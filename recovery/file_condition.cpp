@@ -52,18 +52,6 @@ struct DeletedFile {
     std::uint32_t liveTwin = UINT32_MAX;
 };
 
-class VectorOutput final : public DataOutput {
-  public:
-    explicit VectorOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
-    bool Write(std::span<const std::uint8_t> bytes) override {
-        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        return true;
-    }
-
-  private:
-    std::vector<std::uint8_t>& bytes_;
-};
-
 // Which clusters the volume marks in use, from $Bitmap.
 class VolumeBitmap {
   public:

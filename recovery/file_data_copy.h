@@ -22,6 +22,20 @@ class DataOutput {
     virtual bool Write(std::span<const std::uint8_t> bytes) = 0;
 };
 
+// An output that appends to a vector in memory, for data read to be looked at rather
+// than written out.
+class VectorOutput final : public DataOutput {
+  public:
+    explicit VectorOutput(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    bool Write(std::span<const std::uint8_t> bytes) override {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+        return true;
+    }
+
+  private:
+    std::vector<std::uint8_t>& bytes_;
+};
+
 // Bytes of a file: `length` of them from `offset`.
 struct FileRange {
     std::uint64_t offset = 0;
