@@ -28,6 +28,33 @@ CalendarDate CivilFromDays(std::int64_t days) {
     return date;
 }
 
+// `value` in exactly `width` decimal digits with leading zeros, at `at`; returns the end.
+// Listings format a million times: this stays clear of the locale and format strings.
+char* PutDigits(char* at, std::uint64_t value, int width) {
+    for (int k = width - 1; k >= 0; --k) {
+        at[k] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return at + width;
+}
+
+// "2026-12-07T11:28:03", the year with four digits or, past 9999, five (at most 60056).
+char* PutIsoSeconds(char* at, std::uint64_t fileTime) {
+    const CalendarDate date = DateFromFileTime(fileTime);
+    const std::uint64_t second = fileTime / kTicksPerSecond % kSecondsPerDay;
+    at = PutDigits(at, static_cast<std::uint64_t>(date.year), date.year > 9999 ? 5 : 4);
+    *at++ = '-';
+    at = PutDigits(at, static_cast<std::uint64_t>(date.month), 2);
+    *at++ = '-';
+    at = PutDigits(at, static_cast<std::uint64_t>(date.day), 2);
+    *at++ = 'T';
+    at = PutDigits(at, second / 3600, 2);
+    *at++ = ':';
+    at = PutDigits(at, second / 60 % 60, 2);
+    *at++ = ':';
+    return PutDigits(at, second % 60, 2);
+}
+
 }  // namespace
 
 CalendarDate DateFromFileTime(std::uint64_t fileTime) {
@@ -50,13 +77,25 @@ std::string FormatEntryDate(const CatalogueEntry& entry) {
 }
 
 std::string FormatIsoTime(std::uint64_t fileTime) {
-    const CalendarDate date = DateFromFileTime(fileTime);
-    const std::uint64_t second = fileTime / kTicksPerSecond % kSecondsPerDay;
-    char text[64];
-    std::snprintf(text, sizeof text, "%.4d-%.2d-%.2dT%.2d:%.2d:%.2dZ", date.year, date.month,
-                  date.day, static_cast<int>(second / 3600), static_cast<int>(second / 60 % 60),
-                  static_cast<int>(second % 60));
+    std::string text;
+    AppendIsoTime(text, fileTime);
     return text;
+}
+
+void AppendIsoTime(std::string& out, std::uint64_t fileTime) {
+    char text[32];
+    char* end = PutIsoSeconds(text, fileTime);
+    *end++ = 'Z';
+    out.append(text, end);
+}
+
+void AppendIsoTimeToTicks(std::string& out, std::uint64_t fileTime) {
+    char text[32];
+    char* end = PutIsoSeconds(text, fileTime);
+    *end++ = '.';
+    end = PutDigits(end, fileTime % kTicksPerSecond, 7);
+    *end++ = 'Z';
+    out.append(text, end);
 }
 
 }  // namespace tarvik

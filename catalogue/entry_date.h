@@ -29,5 +29,8 @@ std::string FormatEntryDate(const CatalogueEntry& entry);
 
 // ISO 8601 in UTC to the second: "2026-12-07T11:28:03Z".
 std::string FormatIsoTime(std::uint64_t fileTime);
+void AppendIsoTime(std::string& out, std::uint64_t fileTime);
+// The same to the tick of 100 ns, seven digits after the second: "2026-12-07T11:28:03.0451200Z".
+void AppendIsoTimeToTicks(std::string& out, std::uint64_t fileTime);
 
 }  // namespace tarvik

@@ -1,8 +1,10 @@
 // The scan command: every entry of a drive's catalogue, placed as the folder tree
 // places it.
+#include <charconv>
 #include <cstdio>
 
 #include "catalogue/entry_date.h"
+#include "catalogue/shown_path_walk.h"
 #include "catalogue/tree_placement.h"
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
@@ -20,6 +22,21 @@ const char* StateOf(const CatalogueEntry& entry) {
     return entry.IsDeleted() ? "deleted" : "normal";
 }
 
+template <typename Number>
+void AppendNumber(std::string& out, Number value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
+
+// The listing goes out in large blocks: a write per line costs more than the line.
+constexpr std::size_t kListingBlockBytes = 1 << 20;
+
+void WriteListing(std::string& block) {
+    std::fwrite(block.data(), 1, block.size(), stdout);
+    block.clear();
+}
+
 }  // namespace
 
 int RunScanCommand(const DriveOptions& options) {
@@ -34,25 +51,40 @@ int RunScanCommand(const DriveOptions& options) {
     const Catalogue& catalogue = session.GetCatalogue();
     const std::vector<PlacedEntry>& placed = session.Placement();
     std::size_t shortenedPaths = 0;
+    ShownPathWalk paths(catalogue, placed);
+    std::string block;
+    block.reserve(kListingBlockBytes + 2 * kMaxShownPathBytes);
     for (std::size_t position = 0; position < placed.size(); ++position) {
         // The listing of a million entries takes a while on a slow terminal: Ctrl-C ends it.
         if (stop.Requested()) {
+            WriteListing(block);
             std::fflush(stdout);
             return ReportInterrupted();
         }
-        bool shortened = false;
-        const std::string path = ShownPlacedPath(catalogue, placed, position, shortened);
-        shortenedPaths += shortened ? 1 : 0;
-        const CatalogueEntry& entry = catalogue.At(placed[position].catalogueIndex);
-        const auto size = static_cast<unsigned long long>(entry.size);
-        const std::uint32_t number = entry.number;
-        const std::uint32_t parent = entry.parent;
         const std::size_t index = placed[position].catalogueIndex;
-        std::printf("%s\t%s\t%llu\t%s\t%u\t%u\t%s\t%s\t%s\n", entry.IsDirectory() ? "Dir" : "File",
-                    StateOf(entry), size, FormatIsoTime(entry.creationTime).c_str(), number, parent,
-                    path.c_str(), ConditionWord(conditions.Condition(index).condition),
-                    FormatPreciseTime(conditions.Times(index).modification).c_str());
+        const CatalogueEntry& entry = catalogue.At(index);
+        block += entry.IsDirectory() ? "Dir\t" : "File\t";
+        block += StateOf(entry);
+        block += '\t';
+        AppendNumber(block, static_cast<unsigned long long>(entry.size));
+        block += '\t';
+        AppendIsoTime(block, entry.creationTime);
+        block += '\t';
+        AppendNumber(block, entry.number);
+        block += '\t';
+        AppendNumber(block, entry.parent);
+        block += '\t';
+        bool shortened = false;
+        paths.AppendPath(block, position, shortened);
+        shortenedPaths += shortened ? 1 : 0;
+        block += '\t';
+        block += ConditionWord(conditions.Condition(index).condition);
+        block += '\t';
+        AppendPreciseTime(block, conditions.Times(index).modification);
+        block += '\n';
+        if (block.size() >= kListingBlockBytes) WriteListing(block);
     }
+    WriteListing(block);
     const int status = FinishOutput(kExitOk);
     if (status != kExitOk) return status;
     if (!options.saveScan.empty()) {

@@ -915,13 +915,17 @@ bool ConditionPasses(FileCondition condition, ConditionChoice choice) {
 }
 
 std::string FormatPreciseTime(std::uint64_t fileTime) {
-    if (fileTime == 0) return "-";
-    std::string text = FormatIsoTime(fileTime);  // "...T11:28:03Z"
-    char fraction[16];
-    std::snprintf(fraction, sizeof fraction, ".%.7llu",
-                  static_cast<unsigned long long>(fileTime % 10'000'000));
-    text.insert(text.size() - 1, fraction);
+    std::string text;
+    AppendPreciseTime(text, fileTime);
     return text;
+}
+
+void AppendPreciseTime(std::string& out, std::uint64_t fileTime) {
+    if (fileTime == 0) {
+        out += '-';
+    } else {
+        AppendIsoTimeToTicks(out, fileTime);
+    }
 }
 
 }  // namespace tarvik

@@ -206,5 +206,6 @@ bool ConditionPasses(FileCondition condition, ConditionChoice choice);
 // ISO 8601 in UTC with the seven fractional digits NTFS keeps:
 // "2026-12-07T11:28:03.1234567Z"; "-" for 0 (unknown).
 std::string FormatPreciseTime(std::uint64_t fileTime);
+void AppendPreciseTime(std::string& out, std::uint64_t fileTime);
 
 }  // namespace tarvik

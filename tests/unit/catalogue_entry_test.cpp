@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -61,6 +62,37 @@ TEST(EntryDate, FirstAndLastSecondOfEveryDayTo2100GiveThatDay) {
                                 static_cast<int>(unsigned(expected.month())), int(expected.year())};
         ASSERT_EQ(DateFromFileTime(FileTimeOf(expected, 0)), want);
         ASSERT_EQ(DateFromFileTime(FileTimeOf(expected, kSecondsPerDay - 1)), want);
+    }
+}
+
+// Times written straight into a listing line, to the second and to the tick, against
+// the calendar of the standard library: zero padding of every field, the fraction's
+// leading zeros, and the years of five digits at the top of the range.
+TEST(EntryDate, TimesAppendedToALineMatchTheCalendar) {
+    using namespace std::chrono;
+    std::uint64_t fileTime = 1;
+    for (int k = 0; k < 20'000; ++k) {
+        fileTime = fileTime * 6'364'136'223'846'793'005ull + 1'442'695'040'888'963'407ull;
+        // Up to the year 9999 through the standard calendar; above it, only the length.
+        const std::uint64_t t = k % 2 == 0 ? fileTime % 2'650'467'743'999'999'999ull : fileTime;
+        std::string line = "x";
+        AppendIsoTime(line, t);
+        line += '|';
+        AppendIsoTimeToTicks(line, t);
+        if (t >= 2'650'467'744'000'000'000ull) {
+            ASSERT_EQ(line.size(), 1 + 21 + 1 + 29) << line;
+            continue;
+        }
+        const auto days = static_cast<int>(t / kTicksPerSecond / kSecondsPerDay);
+        const year_month_day date(sys_days(year(1601) / January / 1) + std::chrono::days(days));
+        const std::uint64_t second = t / kTicksPerSecond % kSecondsPerDay;
+        char seconds[64];
+        std::snprintf(seconds, sizeof seconds, "%04d-%02u-%02uT%02u:%02u:%02u", int(date.year()),
+                      unsigned(date.month()), unsigned(date.day()), unsigned(second / 3600),
+                      unsigned(second / 60 % 60), unsigned(second % 60));
+        char ticks[16];
+        std::snprintf(ticks, sizeof ticks, "%07u", unsigned(t % kTicksPerSecond));
+        ASSERT_EQ(line, std::string("x") + seconds + "Z|" + seconds + "." + ticks + "Z");
     }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/shown_path_walk.h"
 #include "catalogue/tree_placement.h"
 #include "session/check_tree.h"
 
@@ -186,6 +187,52 @@ TEST_F(TreePlacement, AChainOfAHundredThousandFoldersKeepsNoWholePaths) {
     EXPECT_FALSE(tree.SelectPaths({path}));
     EXPECT_EQ(tree.MarkOf(bottom), CheckMark::kChecked);
     EXPECT_EQ(tree.MarkOf(0), CheckMark::kChecked);  // its only content is checked
+}
+
+// The listing builds paths by walking the placement and keeping the folders above: every
+// path it gives, in placement order, backwards and jumping about, is the one worked out
+// on its own, across escaped names, unplaced entries, siblings after a deep subtree and a
+// chain whose paths grow past the shown limit and are shortened.
+TEST_F(TreePlacement, TheWalkedPathOfEveryEntryIsItsShownPath) {
+    Add("top.txt", 30, 5, false);
+    Add("A", 10, 5, true);
+    Add("a/1.txt", 11, 10, false);
+    Add("A1", 12, 10, true);
+    Add("back\\slash\x7F", 13, 12, false);
+    Add("B", 20, 5, true);
+    Add("b.txt", 21, 20, false);
+    Add("adrift.txt", 40, 999, false);
+    // 30 folders of 200 bytes: the limit falls between the 20th and the 21st.
+    constexpr std::uint32_t kChain = 30;
+    for (std::uint32_t k = 0; k < kChain; ++k) {
+        Add(std::string(199, 'd') + char('a' + k % 26), 1'000 + k, k == 0 ? 20 : 1'000 + k - 1,
+            true);
+        Add(std::string(k * 7 % 300, 'f') + ".txt", 2'000 + k, 1'000 + k, false);
+    }
+    Add("last.txt", 60, 10, false);
+    const auto placed = PlaceEntries(catalogue_, BuildFolderTable(catalogue_));
+
+    std::vector<std::size_t> order(placed.size());
+    for (std::size_t p = 0; p < order.size(); ++p) order[p] = p;
+    std::vector<std::size_t> backwards(order.rbegin(), order.rend());
+    std::vector<std::size_t> jumping;
+    for (std::size_t p = 0; p < order.size(); ++p) jumping.push_back(p * 17 % order.size());
+    std::size_t shortenedCount = 0;
+    for (const auto& positions : {order, backwards, jumping}) {
+        ShownPathWalk walk(catalogue_, placed);
+        for (const std::size_t p : positions) {
+            bool expectedShortened = false;
+            const std::string expected = ShownPlacedPath(catalogue_, placed, p, expectedShortened);
+            std::string walked = "prefix ";
+            bool shortened = !expectedShortened;
+            walk.AppendPath(walked, p, shortened);
+            ASSERT_EQ(walked, "prefix " + expected) << "position " << p;
+            ASSERT_EQ(shortened, expectedShortened) << "position " << p;
+            shortenedCount += shortened ? 1 : 0;
+        }
+    }
+    EXPECT_GT(shortenedCount, 3 * 10u);  // the limit was crossed, and came back under it
+    EXPECT_LT(shortenedCount, 3 * 2 * kChain);
 }
 
 }  // namespace
