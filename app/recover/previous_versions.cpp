@@ -41,12 +41,20 @@ CPreviousVersions::~CPreviousVersions() {
     StopFinder();
 }
 
+// Joining serves the user-interface thread's events, and one of them may drop or replace
+// the finder: the one being joined is taken out of finder_ first, so that nothing frees
+// it under the join, and its end is handled here rather than by its queued signal.
+std::unique_ptr<CVersionsFinder> CPreviousVersions::TakeFinder() {
+    std::unique_ptr<CVersionsFinder> finder = std::move(finder_);
+    if (finder) finder->disconnect(this);
+    return finder;
+}
+
 void CPreviousVersions::StopFinder() {
-    if (!finder_) return;
-    finder_->disconnect(this);
-    finder_->RequestStop();
-    finder_->Join();
-    finder_.reset();
+    const std::unique_ptr<CVersionsFinder> finder = TakeFinder();
+    if (!finder) return;
+    finder->RequestStop();
+    finder->Join();
 }
 
 void CPreviousVersions::Find(RecoverySession& session) {
@@ -68,10 +76,11 @@ void CPreviousVersions::Drop() {
 }
 
 void CPreviousVersions::Wait() {
-    if (!finder_) return;
-    finder_->Join();
-    finder_->wait();
-    OnFinished();
+    const std::unique_ptr<CVersionsFinder> finder = TakeFinder();
+    if (!finder) return;
+    finder->Join();
+    finder->wait();
+    TakeResult(*finder);
 }
 
 bool CPreviousVersions::Finding() const {
@@ -80,9 +89,14 @@ bool CPreviousVersions::Finding() const {
 
 void CPreviousVersions::OnFinished() {
     if (!finder_ || finder_->isRunning()) return;
-    if (!finder_->StopRequested())
-        marks_ = std::make_unique<VersionMarks>(std::move(finder_->Result()));
-    finder_.reset();
+    const std::unique_ptr<CVersionsFinder> finder = TakeFinder();
+    finder->wait();
+    TakeResult(*finder);
+}
+
+void CPreviousVersions::TakeResult(CVersionsFinder& finder) {
+    if (!finder.StopRequested())
+        marks_ = std::make_unique<VersionMarks>(std::move(finder.Result()));
     if (marks_ && !marks_->Empty()) model_.SetVersionMarks(marks_.get());
     emit Found();
 }

@@ -46,6 +46,8 @@ class CPreviousVersions final : public QObject {
   private:
     void OnFinished();
     void StopFinder();
+    std::unique_ptr<CVersionsFinder> TakeFinder();
+    void TakeResult(CVersionsFinder& finder);
 
     CMainFrame& frame_;
     CFileListModel& model_;
