@@ -53,6 +53,25 @@ void ShowAllCounters(ProgressSink& progress, const ScanCounters& counters) {
 
 // The root is the tree's own top, never an entry of its own (its index lists it as ".").
 // $MFT and $MFTMirr are files like any other, listed and recoverable.
+// An entry's times, size, kind and state as its own record gives them, counted among the
+// scan's normal or deleted files or folders.
+void TakeRecordFacts(CatalogueEntry& item, const InspectedRecord& record, bool deleted,
+                     ScanCounters& counters) {
+    item.creationTime = record.creationTime;
+    item.modificationTime = record.modificationTime;
+    item.size = record.size;
+    item.deleted = deleted ? 1 : 0;
+    item.compressed = (!deleted && record.compressed) ? 1 : 0;
+    if (record.isDirectory()) {
+        item.attribute = kAttributeDirectory;
+        item.size = 0;
+        ++(deleted ? counters.deletedDirectories : counters.normalDirectories);
+    } else {
+        item.attribute = kAttributeFile;
+        ++(deleted ? counters.deletedFiles : counters.normalFiles);
+    }
+}
+
 bool IsStoredNumber(std::uint32_t number) {
     return number != kRootFolderNumber;
 }
@@ -261,25 +280,11 @@ void NormalScan::CatalogueNamedRecord(std::uint64_t k, const InspectedRecord& re
 void NormalScan::CatalogueLink(std::uint64_t k, const InspectedRecord& record,
                                const std::string& name, std::uint32_t parent,
                                std::uint16_t parentSequence) {
-    ScanCounters& counters = state_.counters;
     CatalogueEntry item{};
     item.SetName(name);
     item.number = Low32(k);
     item.parent = ParentOf(parent, parentSequence);
-    item.creationTime = record.creationTime;
-    item.modificationTime = record.modificationTime;
-    item.size = record.size;
-    const bool deleted = !record.inUse();
-    item.deleted = deleted ? 1 : 0;
-    item.compressed = (!deleted && record.compressed) ? 1 : 0;
-    if (record.isDirectory()) {
-        item.attribute = kAttributeDirectory;
-        item.size = 0;
-        ++(deleted ? counters.deletedDirectories : counters.normalDirectories);
-    } else {
-        item.attribute = kAttributeFile;
-        ++(deleted ? counters.deletedFiles : counters.normalFiles);
-    }
+    TakeRecordFacts(item, record, !record.inUse(), state_.counters);
     if (IsStoredNumber(item.number)) state_.catalogue.Append(item);
 }
 
@@ -463,21 +468,9 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     CatalogueEntry item{};
     item.SetName(*record.name);
     item.parent = ParentOf(record.parent, record.parentSequence);
-    item.creationTime = record.creationTime;
-    item.modificationTime = record.modificationTime;
-    item.size = record.size;
     const bool deleted = kind == RecordWalkKind::Deleted && !record.inUse();
-    item.deleted = deleted ? 1 : 0;
-    item.compressed = (!deleted && record.compressed) ? 1 : 0;
+    TakeRecordFacts(item, record, deleted, counters);
     const bool directory = record.isDirectory();
-    if (directory) {
-        item.attribute = kAttributeDirectory;
-        item.size = 0;
-        ++(deleted ? counters.deletedDirectories : counters.normalDirectories);
-    } else {
-        item.attribute = kAttributeFile;
-        ++(deleted ? counters.deletedFiles : counters.normalFiles);
-    }
     // The number counted by position is checked against the record found at it. The
     // record at k is the one just read; its neighbours are read again.
     const auto probe = [&](std::uint64_t n) {
