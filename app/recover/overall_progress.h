@@ -23,6 +23,10 @@ struct TallyFigures {
     std::uint64_t bytesTotal = 0;
 };
 
+// A size as a person reads it ("46.2 kB") and a time left ("2 min 5 s").
+QString SizeText(std::uint64_t bytes);
+QString DurationText(qint64 seconds);
+
 // "3 of 40 files, 1.2 MB of 8.0 MB, 2.0 MB/s, about 3 s left". The rate and the time
 // left wait for a second of work and for some bytes written.
 QString OverallProgressText(const TallyFigures& figures, qint64 elapsedMs);

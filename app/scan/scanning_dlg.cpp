@@ -12,6 +12,7 @@
 #include "app/busy_key_filter.h"
 #include "app/control_id.h"
 #include "app/pictures.h"
+#include "app/scan/scan_overall.h"
 #include "app/tarvik_app.h"
 #include "app/time_left.h"
 #include "app/worker_reporting.h"
@@ -131,6 +132,7 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
     setWindowTitle(app && app->State().advanceSearchDone ? kAdvanceSearchTitle : kScanningTitle);
 
     auto* top = PhaseRow(this);
+    auto* phase = FindControl<QLabel>(this, IDC_SCAN_PHASE);
     auto* boxes = CounterBoxes(this);
 
     auto* bar = new QProgressBar(this);
@@ -145,16 +147,26 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
     cancel->setObjectName("cancel");
     cancel->setAutoDefault(false);
     SetStopButton(cancel, true);
+    auto* overall = new QProgressBar(this);
+    overall->setObjectName("overall");
+    auto* overallText = new QLabel(this);
+    overallText->setObjectName("overallText");
+    overallText->setTextFormat(Qt::PlainText);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(estimate, 1);
+    bottom->addWidget(overallText, 1);
     bottom->addWidget(cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(boxes);
     layout->addWidget(bar);
+    layout->addWidget(estimate);
+    layout->addSpacing(fontMetrics().lineSpacing() / 2);
+    layout->addWidget(new QLabel("The whole scan:", this));
+    layout->addWidget(overall);
     layout->addLayout(bottom);
     new CTimeLeft(bar, estimate, this);
+    new CScanOverall(Progress(), bar, phase, overall, overallText, this);
 
     // The worker reports to the bar, the six counters and the phase line; the spare box
     // is never written.

@@ -1,8 +1,9 @@
 #pragma once
 // The scan of the chosen drive behind its progress dialog: the worker runs the normal
 // scan (or the advance search) and phase 4 through the session; the dialog shows the
-// six counters, the phase line, the bar with the time left, and closes itself when the
-// worker ends. Cancel (or Escape) stops the scan.
+// six counters, the phase line, the bar with the time left, the whole scan's records and
+// bytes read with its rate and time left, and closes itself when the worker ends. Cancel
+// (or Escape) stops the scan.
 #include "app/worker_dialog.h"
 
 namespace tarvik {
