@@ -15,8 +15,8 @@ struct WorkSize {
     std::uint64_t bytes = 0;
 };
 
-// Where a long operation shows its progress. Slots are the text controls of the
-// dialog driving the operation (phase line, counters, status line).
+// Where a long operation shows its progress. A text's slot (ProgressSlot) says what it
+// reports: the phase line, a counter, a status line.
 class ProgressSink {
   public:
     virtual ~ProgressSink() = default;

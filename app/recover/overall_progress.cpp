@@ -1,4 +1,5 @@
 #include "app/recover/overall_progress.h"
+#include "app/size_text.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -14,11 +15,6 @@ namespace {
 constexpr int kRefreshMs = 500;
 
 }  // namespace
-
-QString SizeText(std::uint64_t bytes) {
-    const auto clamped = static_cast<qint64>(std::min<std::uint64_t>(bytes, INT64_MAX));
-    return QLocale().formattedDataSize(clamped, 1, QLocale::DataSizeTraditionalFormat);
-}
 
 QString DurationText(qint64 seconds) {
     if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);

@@ -23,8 +23,7 @@ struct TallyFigures {
     std::uint64_t bytesTotal = 0;
 };
 
-// A size as a person reads it ("46.2 kB") and a time left ("2 min 5 s").
-QString SizeText(std::uint64_t bytes);
+// A time left as a person reads it ("2 min 5 s").
 QString DurationText(qint64 seconds);
 
 // "3 of 40 files, 1.2 MB of 8.0 MB, 2.0 MB/s, about 3 s left". The rate and the time

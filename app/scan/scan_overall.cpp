@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "app/recover/overall_progress.h"
+#include "app/size_text.h"
 #include "app/worker_reporting.h"
 
 namespace tarvik {

@@ -8,8 +8,8 @@
 #include "app/scan/scanning_dlg.h"
 #include "app/worker_reporting.h"
 #include "gui_test_main.h"
-#include "ntfs/scan_texts.h"
 #include "sample_drive.h"
+#include "scan/scan_texts.h"
 
 using namespace tarvik;
 using namespace tarvik::testing;
