@@ -83,6 +83,8 @@ void CLeftView::BuildTree() {
     const CheckTree& tree = session.Checks();
     for (FolderNode node = 1; node < tree.FolderNodeCount(); ++node)
         if (model_->ImageOf(node) == 3) app_.DeletedFoldersPresent = 1;
+    // A recovery of the deleted files has something to do without a deleted folder.
+    if (session.HasDeletedFiles()) app_.DeletedFoldersPresent = 1;
     const QModelIndex root = model_->IndexOf(CheckTree::kRootNode);
     expand(root);
     setCurrentIndex(root);

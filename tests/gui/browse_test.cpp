@@ -324,6 +324,21 @@ class BrowseTest : public QObject {
         QCOMPARE(result.filesWritten, expected.size());
         QVERIFY(written == expected);
     }
+
+    // Last, as it scans another drive: deleted files without a deleted folder are enough
+    // for a recovery of the deleted files.
+    void recoverDeletedFollowsDeletedFilesWithoutADeletedFolder() {
+        if (!fs::exists(Fixture("mbr-mixed.img"))) QSKIP("mbr-mixed.img not made");
+        Frame()->ClearViews();
+        QVERIFY(!Frame()->MenuItemEnabled(ID_RECOVER_DELETED));
+        QVERIFY(ScanFirstDrive(Session(), "mbr-mixed.img"));
+        Frame()->ShowScannedDrive();
+        QVERIFY(Session().Properties().deletedFiles > 0);
+        for (CheckTree::FolderNode node = 1; node < Checks().FolderNodeCount(); ++node)
+            QVERIFY(Tree()->Model()->ImageOf(node) != 3);
+        QVERIFY(Frame()->MenuItemEnabled(ID_RECOVER_DELETED));
+        QVERIFY(Frame()->ToolbarButtonEnabled(ID_RECOVER_DELETED));
+    }
 };
 
 TARVIK_GUI_TEST_MAIN(BrowseTest)
