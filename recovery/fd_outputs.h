@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "recovery/file_data_copy.h"
+#include "filedata/file_data_copy.h"
 
 namespace tarvik {
 

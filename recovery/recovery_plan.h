@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis/file_condition.h"
 #include "catalogue/catalogue_entry.h"
 #include "catalogue/check_marks.h"
-#include "recovery/file_condition.h"
 #include "recovery/recovery_tally.h"
 
 namespace tarvik {

@@ -2,7 +2,7 @@
 #include "session/recovery_session.h"
 
 #include "carve/carved_files.h"
-#include "ntfs/scan_engine.h"
+#include "scan/scan_engine.h"
 
 namespace tarvik {
 
