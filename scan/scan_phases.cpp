@@ -72,10 +72,9 @@ void TakeRecordFacts(CatalogueEntry& item, const InspectedRecord& record, bool d
     }
 }
 
-// Every entry but the root folder (the catalogue's own) is kept. A full catalogue
-// counts what it refuses (RefusedCount), and the scan's caller says how many.
+// A full catalogue counts what it refuses (RefusedCount); the scan's caller says it.
 void KeepEntry(Catalogue& catalogue, const CatalogueEntry& item, std::uint32_t number) {
-    if (number != kRootFolderNumber) catalogue.Append(item);
+    if (number != kRootFolderNumber) catalogue.Append(item);  // the root is the catalogue's own
 }
 
 class NormalScan {
