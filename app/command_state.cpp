@@ -32,7 +32,7 @@ bool PopupPass(int id, bool enabled, const CommandFlags& f) {
         if (id == ID_SELECT_ALL) enabled = false;
     }
     if (f.listFilled) {
-        if (id == ID_RECOVER_DELETED && f.deletedFoldersPresent) enabled = true;
+        if (id == ID_RECOVER_DELETED && f.deletedFilesPresent) enabled = true;
         if (Contains(kListEnabled, id)) enabled = true;
         if (id == ID_FIND_NEXT) enabled = f.findNextEnabled;
         if (id == ID_ADVANCE_SEARCH && f.advanceSearchDone) enabled = false;
@@ -52,7 +52,7 @@ bool UpdateRuleAllows(int id, const CommandFlags& f) {
         case ID_OPEN_DRIVE:
             return f.listFilled;
         case ID_RECOVER_DELETED:
-            return f.deletedFoldersPresent;
+            return f.deletedFilesPresent;
         case ID_RECOVER_SELECTED:
             return f.anySelected;
         case ID_FIND_NEXT:

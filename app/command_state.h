@@ -7,7 +7,7 @@ struct CommandFlags {
     bool listFilled = false;
     bool anySelected = false;
     bool allSelected = false;
-    bool deletedFoldersPresent = false;
+    bool deletedFilesPresent = false;
     bool findNextEnabled = false;
     bool advanceSearchDone = false;
     bool engineHoldsFilter = false;  // the frame's engine holds a file filter

@@ -233,7 +233,7 @@ void CMainFrame::ClearViews() {
     app_.State().panes.listFilled = false;
     app_.State().checked.any = false;
     app_.State().find.nextEnabled = false;
-    app_.State().panes.deletedFoldersPresent = false;
+    app_.State().panes.deletedFilesPresent = false;
     UpdateToolbarState();
 }
 

@@ -85,7 +85,7 @@ CommandFlags CTarvikApp::Flags() const {
     flags.listFilled = state_.panes.listFilled;
     flags.anySelected = state_.checked.any;
     flags.allSelected = state_.checked.all;
-    flags.deletedFoldersPresent = state_.panes.deletedFoldersPresent;
+    flags.deletedFilesPresent = state_.panes.deletedFilesPresent;
     flags.findNextEnabled = state_.find.nextEnabled;
     flags.advanceSearchDone = state_.advanceSearchDone;
     flags.engineHoldsFilter = Session->HasDrive() && Session->HoldsFileFilter();

@@ -22,7 +22,7 @@ enum class DriveSearch {
 struct PaneState {
     bool listFilled = false;   // the file list shows a folder's rows
     bool viewsFilled = false;  // the tree and the list were filled after a scan
-    bool deletedFoldersPresent = false;
+    bool deletedFilesPresent = false;
 };
 
 // The ticked rows of the whole tree.

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
 #include <new>
 #include <vector>
 
@@ -23,6 +24,8 @@ std::function<void()>& BeforeWork() {
 }
 
 constexpr const char* kMemoryText = "Error Allocating Memory,Increase Virtual Memory";
+constexpr const char* kUnexpectedErrorText =
+    "The work stopped on an unexpected error; what it did until then is kept: ";
 
 }  // namespace
 
@@ -65,6 +68,21 @@ void CWorkerThread::RunGuarded(Notifier& notifier, const std::function<void()>& 
     } catch (const std::bad_alloc&) {
         notifier.Notify(kMemoryText, kAppCaption, NoticeIcon::Error);
         std::_Exit(EXIT_FAILURE);
+    } catch (const std::exception& error) {
+        ReportFailure(notifier, error.what());
+    } catch (...) {
+        ReportFailure(notifier, "an error of unknown kind");
+    }
+}
+
+void CWorkerThread::ReportFailure(Notifier& notifier, const std::string& what) {
+    // Whoever waits for the work reads it as stopped: its result is not whole.
+    failed_.store(true);
+    stop_.store(true);
+    try {
+        notifier.Notify(kUnexpectedErrorText + what, kAppCaption, NoticeIcon::Error);
+    } catch (...) {
+        // The report itself failed: the stop above still ends the work.
     }
 }
 

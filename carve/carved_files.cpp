@@ -52,7 +52,9 @@ CarvedFiles::CarvedFiles(ScanEngine& engine, const std::vector<CarvedFile>& file
         byEntry_.emplace(first + entries.size(), file);
         entries.push_back(entry);
     }
-    engine.AppendFoundEntries(entries, progress);
+    // Files a full catalogue refused are not listed, so not carved files of this table.
+    const std::size_t taken = engine.AppendFoundEntries(entries, progress);
+    std::erase_if(byEntry_, [&](const auto& item) { return item.first >= first + taken; });
 }
 
 const CarvedFile* CarvedFiles::Find(std::size_t index) const {

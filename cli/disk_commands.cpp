@@ -6,9 +6,6 @@
 #include "catalogue/tree_placement.h"
 #include "cli/commands.h"
 #include "cli/drive_choice.h"
-#include "partition/drive_size_text.h"
-#include "partition/partition_types.h"
-#include "partition/partition_walk.h"
 
 namespace tarvik::cli {
 
@@ -58,31 +55,29 @@ int RunDrivesCommand(const DriveOptions& options) {
     if (!FindDrives(options, session, stop))
         return stop.Requested() ? ReportInterrupted() : kExitFailure;
     if (stop.Requested()) return ReportInterrupted();
-    const std::vector<LogicalDriveEntry> drives = session.Drives();
+    const std::vector<DriveSummary> drives = session.ListDrives();
     for (std::size_t row = 0; row < drives.size(); ++row) {
-        const LogicalDriveEntry& entry = drives[row];
-        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\t%s", row + 1,
-                    DriveFileSystemName(entry).c_str(),
-                    static_cast<unsigned long long>(entry.startSector),
-                    static_cast<unsigned long long>(entry.sizeInSectors()),
-                    FormatDriveSize(entry.sizeInSectors()).c_str(),
-                    session.DriveValidates(row) ? "valid" : "invalid");
+        const DriveSummary& drive = drives[row];
+        std::printf("Logical Drive %zu\t%s\t%llu\t%llu\t%s\t%s", row + 1, drive.fileSystem.c_str(),
+                    static_cast<unsigned long long>(drive.startSector),
+                    static_cast<unsigned long long>(drive.sizeInSectors), drive.sizeText.c_str(),
+                    drive.validates ? "valid" : "invalid");
         // A GPT partition has a name (possibly empty) as a last column; MBR rows keep
         // their six. The name is the table's to choose: a tab or a newline in it must not
         // split the row, nor an escape sequence reach the terminal.
-        if (entry.fromGpt) std::printf("\t%s", EscapeListingName(entry.gptName).c_str());
+        if (drive.fromGpt) std::printf("\t%s", EscapeListingName(drive.name).c_str());
         std::printf("\n");
-        if (const std::uint64_t missing = session.DriveMissingSectors(row))
+        if (drive.missingSectors != 0)
             std::fprintf(stderr,
                          "tarvik-cli: Logical Drive %zu: the image is shorter than its volume: "
                          "its last %llu sectors are missing, and files there are partly "
                          "unreadable\n",
-                         row + 1, static_cast<unsigned long long>(missing));
-        std::string problem;
-        for (const ShadowCopySummary& copy : session.ShadowCopies(row, &problem))
+                         row + 1, static_cast<unsigned long long>(drive.missingSectors));
+        for (const ShadowCopySummary& copy : drive.shadowCopies)
             std::printf("%s\n", copy.label.c_str());
-        if (!problem.empty())
-            std::fprintf(stderr, "tarvik-cli: Logical Drive %zu: %s\n", row + 1, problem.c_str());
+        if (!drive.shadowProblem.empty())
+            std::fprintf(stderr, "tarvik-cli: Logical Drive %zu: %s\n", row + 1,
+                         drive.shadowProblem.c_str());
     }
     return FinishOutput(kExitOk);
 }

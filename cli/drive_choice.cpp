@@ -22,7 +22,6 @@ class HeldNotices final : public Notifier {
     void Notify(const std::string& text, const std::string& caption, NoticeIcon) override {
         held_.push_back(caption + ": " + text);
     }
-    bool Any() const { return !held_.empty(); }
     void Release() const {
         for (const std::string& line : held_) std::fprintf(stderr, "%s\n", line.c_str());
     }
@@ -89,6 +88,12 @@ std::optional<int> ReopenChosenDrive(const DriveOptions& options, RecoverySessio
         return Fail("the saved scan " + options.savedScan +
                     " was not made of this drive: " + *refused);
     }
+    // A scan saved before its conditions were weighed has them weighed now.
+    TerminalProgress checking;
+    checking.SetHeadlineSlot(kSlotPhase);
+    session.Conditions(checking, stop.flag());
+    checking.Finish();
+    if (stop.Requested()) return ReportInterrupted();
     return std::nullopt;
 }
 
@@ -130,20 +135,19 @@ std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession&
     LabelScanCounters(progress);
     HeldNotices notices;
     session.SetReadFolderIndexes(options.deep);
-    session.Scan(progress, notices, stop.flag());
-    if (options.advance && !stop.Requested()) session.AdvanceSearch(progress, notices, stop.flag());
-    std::optional<CarveSummary> carved;
-    if (options.carve && !stop.Requested())
-        carved = session.CarveFreeSpace(progress, notices, stop.flag());
+    ScanSteps steps;
+    steps.advanceSearch = options.advance;
+    steps.carve = options.carve;
+    const ScanOutcome outcome = session.ScanDrive(steps, progress, notices, stop.flag());
     progress.Finish();
-    if (stop.Requested()) return ReportInterrupted();
-    if (notices.Any() && session.GetCatalogue().Count() == 0) {
+    if (outcome.stopped) return ReportInterrupted();
+    if (outcome.readNothing) {
         return Fail("drive " + std::to_string(row + 1) +
                     " has a valid boot sector but no NTFS record could be read from it (a "
                     "truncated or damaged image?); try --advance or --search");
     }
     notices.Release();
-    if (carved && !carved->failed) {
+    if (const auto& carved = outcome.carved; carved && !carved->failed) {
         std::fprintf(stderr,
                      "tarvik-cli: carved %llu files (%llu partial) from %llu free clusters\n",
                      static_cast<unsigned long long>(carved->files),

@@ -21,8 +21,8 @@ bool FindDrives(const DriveOptions& options, RecoverySession& session, const Int
 
 // Everything up to a scanned drive: the disk, its drives, drive N (or the first drive
 // whose boot sector validates as NTFS), the scan and, with --advance, the advance
-// search. Returns the exit status of a failure, or nothing when the session holds the
-// scanned drive.
+// search, then the conditions of its files. Returns the exit status of a failure, or nothing when
+// the session holds the scanned drive.
 std::optional<int> ScanChosenDrive(const DriveOptions& options, RecoverySession& session,
                                    const InterruptStop& stop);
 

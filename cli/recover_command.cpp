@@ -34,33 +34,6 @@ std::unique_ptr<FileFilter> BuildFilter(const RecoverOptions& options, std::stri
     return filter;
 }
 
-bool Chosen(const CatalogueEntry& entry, bool checked, RecoveryMode mode) {
-    if (entry.IsDirectory()) return false;
-    switch (mode) {
-        case RecoveryMode::kAll:
-            return true;
-        case RecoveryMode::kDeleted:
-            return entry.IsDeleted();
-        case RecoveryMode::kSelected:
-            return checked;
-    }
-    return false;
-}
-
-// The bytes the recovery is about to write, for the progress line.
-std::uint64_t ChosenBytes(const RecoverySession& session, RecoveryMode mode) {
-    const Catalogue& catalogue = session.GetCatalogue();
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
-        const CatalogueEntry& entry = catalogue.At(i);
-        const bool checked =
-            mode == RecoveryMode::kSelected && session.Checks().Marks().IsChecked(i);
-        if (Chosen(entry, checked, mode) && FilterPasses(entry.Name(), session.GetFileFilter()))
-            total += entry.size;
-    }
-    return total;
-}
-
 // Why a recovery wrote no file, in words.
 std::string NothingWrittenReason(const RecoveryResult& r, RecoveryMode mode) {
     const std::uint64_t chosen =
@@ -126,15 +99,18 @@ int RunRecoverCommand(const RecoverOptions& options) {
             return Fail("no entry at " + *missing + " (paths as `scan` lists them)");
     }
 
-    RecoverySession::RecoverChoice choice;
-    choice.condition = options.condition == "intact"    ? ConditionChoice::kIntact
-                       : options.condition == "partial" ? ConditionChoice::kPartial
-                                                        : ConditionChoice::kAny;
-    choice.keepReport = !options.report.empty();
+    RecoveryPlan plan;
+    plan.destination = options.out;
+    plan.mode = mode;
+    plan.condition = options.condition == "intact"    ? ConditionChoice::kIntact
+                     : options.condition == "partial" ? ConditionChoice::kPartial
+                                                      : ConditionChoice::kAny;
+    plan.keepReport = !options.report.empty();
+    plan.versions = options.allVersions;
     if (auto refused =
             RefusedDestination(session, options.out, "the destination", options.forceDestination))
         return Fail(*refused);
-    if (choice.keepReport) {
+    if (plan.keepReport) {
         const std::string folder = std::filesystem::path(options.report).parent_path().string();
         if (auto refused = RefusedDestination(session, folder.empty() ? "." : folder,
                                               "the report's folder", options.forceDestination))
@@ -143,31 +119,21 @@ int RunRecoverCommand(const RecoverOptions& options) {
 
     StderrNotifier notifier;
     TerminalProgress progress;
-    {
-        // The check of what is left of each file comes first: its own progress line.
-        TerminalProgress checking;
-        checking.SetHeadlineSlot(kSlotPhase);
-        session.Conditions(checking, stop.flag());
-        checking.Finish();
-        if (stop.Requested()) return ReportInterrupted();
-    }
     progress.SetHeadlineSlot(kSlotSavingText);
-    const std::uint64_t chosenBytes = ChosenBytes(session, mode);
+    const std::uint64_t chosenBytes = session.PlannedBytes(plan);
     progress.CountBytes(chosenBytes);
-    const RecoveryResult result =
-        session.Recover(options.out, mode, choice, progress, notifier, stop.flag());
+    const RecoveryResult result = session.Recover(plan, progress, notifier, stop.flag());
     progress.Finish();
     if (result.refused || !result.rootCreated) return kExitFailure;
     VersionsResult versions;
-    if (options.allVersions && !result.stopped) {
+    if (!result.stopped) {
         TerminalProgress versionProgress;
         versionProgress.SetHeadlineSlot(kSlotPhase);
-        versions =
-            session.RecoverVersions(options.out, mode, versionProgress, notifier, stop.flag());
+        versions = session.RecoverVersions(plan, versionProgress, notifier, stop.flag());
         versionProgress.Finish();
     }
     std::string reportError;
-    if (choice.keepReport) reportError = session.LastReport().Save(options.report);
+    if (plan.keepReport) reportError = session.LastReport().Save(options.report);
     // Not announced as written: the files there are empty shells.
     if (WrittenWithoutBytes(result, chosenBytes) && !result.stopped)
         return Fail("the " + std::to_string(result.filesWritten) +
@@ -194,7 +160,7 @@ int RunRecoverCommand(const RecoverOptions& options) {
         std::printf("Older versions from shadow copies: written %llu, %llu bytes\n",
                     static_cast<unsigned long long>(versions.versionsWritten),
                     static_cast<unsigned long long>(versions.bytesWritten));
-    if (choice.condition != ConditionChoice::kAny)
+    if (plan.condition != ConditionChoice::kAny)
         std::printf("Skipped %llu files by condition (%s)\n",
                     static_cast<unsigned long long>(result.skippedCondition),
                     options.condition.c_str());

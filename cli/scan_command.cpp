@@ -43,11 +43,8 @@ int RunScanCommand(const DriveOptions& options) {
     RecoverySession session;
     const InterruptStop stop;
     if (auto failed = ScanChosenDrive(options, session, stop)) return *failed;
-    TerminalProgress progress;
-    progress.SetHeadlineSlot(kSlotPhase);
-    const ConditionTable& conditions = session.Conditions(progress, stop.flag());
-    progress.Finish();
-    if (stop.Requested()) return ReportInterrupted();
+    NullProgressSink weighed;  // weighed by the scan already
+    const ConditionTable& conditions = session.Conditions(weighed, stop.flag());
     const Catalogue& catalogue = session.GetCatalogue();
     const std::vector<PlacedEntry>& placed = session.Placement();
     std::size_t shortenedPaths = 0;

@@ -115,6 +115,8 @@ std::optional<std::vector<std::uint8_t>> ReadAttributeListValue(ByteView baseRec
     const std::uint64_t realSize = list->header().realSize;
     const std::size_t total =
         static_cast<std::size_t>(std::min<std::uint64_t>(realSize, kMaxAttributeListBytes));
+    // A run list cut short yields the entries its runs hold: each entry names its own
+    // extent, so those before the cut are sound.
     const DecodedRunList runs = DecodeRuns(list->RunList());
     std::vector<std::uint8_t> bytes;
     for (const DataRun& run : runs.runs) {
@@ -147,6 +149,7 @@ ExtentRunsResult AppendExtentRuns(ByteView baseRecord, std::uint32_t baseRecordN
         const auto decoded = DecodeRuns(attribute->RunList(), kMaxRuns - runs.size());
         runs.insert(runs.end(), decoded.runs.begin(), decoded.runs.end());
         ++result.extentsUsed;
+        if (!decoded.complete && result.extentsCutShort++ == 0) result.firstFault = decoded.fault;
     }
     return result;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/byte_view.h"
+#include "common/failure.h"
 #include "disk/sector_source.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
@@ -105,6 +106,10 @@ enum class ExtentKind { kUnnamedData, kIndexAllocation };
 struct ExtentRunsResult {
     std::size_t extentsUsed = 0;    // extents whose runs were appended
     std::size_t extentsMissed = 0;  // extents whose record could not be read or did not fit
+    // Extents whose run list ended at a fault: the runs before it are appended, and the
+    // first such fault is kept.
+    std::size_t extentsCutShort = 0;
+    Failure firstFault;
 };
 
 // Appends the runs of every non-resident extent of the attribute, in list order, to

@@ -31,7 +31,8 @@ std::optional<MftBitmap> MftBitmap::Read(ByteView mftRecord, SectorSource& sourc
     } else {
         const std::uint64_t total = std::min(attribute->header().realSize, wantedBytes);
         const std::uint64_t clusterBytes = sectorsPerCluster * kSectorBytes;
-        for (const DataRun& run : DecodeRuns(attribute->RunList()).runs) {
+        const DecodedRunList decoded = DecodeRuns(attribute->RunList());
+        for (const DataRun& run : decoded.runs) {
             if (bits.size() >= total) break;
             const std::uint64_t runBytes =
                 CheckedMul(run.lengthClusters, clusterBytes).value_or(UINT64_MAX);
@@ -39,6 +40,9 @@ std::optional<MftBitmap> MftBitmap::Read(ByteView mftRecord, SectorSource& sourc
                 static_cast<std::size_t>(std::min<std::uint64_t>(runBytes, total - bits.size()));
             if (!AppendRunBytes(source, run, sectorsPerCluster, wanted, bits)) return std::nullopt;
         }
+        // A run list cut short would call every record past its end free: in-use files
+        // would pass for deleted ones. The records' own headers decide instead.
+        if (!decoded.complete && bits.size() < total) return std::nullopt;
     }
     MftBitmap bitmap(std::move(bits));
     // A bitmap that disowns the MFT's own record or the root folder is damaged, not a

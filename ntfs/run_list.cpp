@@ -51,14 +51,26 @@ DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns) {
     std::size_t at = 0;
     std::uint64_t vcn = 0;
     std::int64_t lcn = 0;
-    while (result.runs.size() < maxRuns) {
+    const auto fail = [&](const char* reason) { result.fault = Failure{reason, at}; };
+    while (true) {
+        if (result.runs.size() >= maxRuns) {
+            fail(kTooManyRuns);
+            break;
+        }
         const auto header = runList.u8(at);
         if (header && *header == 0) {
             result.complete = true;
             break;
         }
         const auto raw = ReadRun(runList, at);
-        if (!raw) break;
+        if (!raw) {
+            // Widths that could be read: the bytes end before the run's fields do.
+            const bool widthsValid = header && (*header & 0x0F) != 0 &&
+                                     (*header & 0x0F) <= kMaxFieldWidth &&
+                                     (*header >> 4) <= kMaxFieldWidth;
+            fail(!header || widthsValid ? kRunListUnended : kMalformedRun);
+            break;
+        }
         DataRun run;
         run.vcn = vcn;
         run.lengthClusters = raw->length;
@@ -66,11 +78,17 @@ DecodedRunList DecodeRuns(ByteView runList, std::size_t maxRuns) {
         if (!run.sparse) {
             run.lcnDelta = SignExtend(raw->cluster, raw->clusterWidth);
             std::int64_t next = 0;
-            if (__builtin_add_overflow(lcn, run.lcnDelta, &next) || next < 0) break;
+            if (__builtin_add_overflow(lcn, run.lcnDelta, &next) || next < 0) {
+                fail(kClusterOutOfRange);
+                break;
+            }
             lcn = next;
             run.lcn = Cluster(static_cast<std::uint64_t>(lcn));
         }
-        if (__builtin_add_overflow(vcn, run.lengthClusters, &vcn)) break;
+        if (__builtin_add_overflow(vcn, run.lengthClusters, &vcn)) {
+            fail(kLengthOverflows);
+            break;
+        }
         result.runs.push_back(run);
         at += raw->size;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/byte_view.h"
+#include "common/failure.h"
 #include "common/positions.h"
 
 namespace tarvik {
@@ -26,7 +27,16 @@ inline constexpr std::size_t kMaxRuns = 1'000'000;
 struct DecodedRunList {
     std::vector<DataRun> runs;
     bool complete = false;  // ended at the zero header byte, not at a fault
+    // When not complete: why it ended, at which byte of the run list.
+    Failure fault;
 };
+
+// Why a run list ended before its zero header byte.
+inline constexpr const char* kMalformedRun = "malformed run";
+inline constexpr const char* kRunListUnended = "run list without its end";
+inline constexpr const char* kClusterOutOfRange = "run placed below cluster 0";
+inline constexpr const char* kLengthOverflows = "run lengths past 2^64 clusters";
+inline constexpr const char* kTooManyRuns = "too many runs";
 
 // Decodes the whole run list with widths up to 8 bytes. It ends, incomplete, at a
 // malformed header, at the end of the bytes, at a cluster number below 0 or a position

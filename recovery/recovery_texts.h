@@ -19,6 +19,8 @@ inline constexpr const char* kDestinationFullText =
     "removed; free some space or choose another destination and recover again.";
 inline constexpr const char* kFileNotWrittenText =
     "Could not write %s whole (%s); the incomplete file was removed.";
+inline constexpr const char* kPartFileLeftText =
+    "Could not remove the incomplete file %s (%s); it is not a recovered file: delete it.";
 inline constexpr const char* kFileUnreadableText =
     "Did not write %s: its MFT record cannot be read or decoded, so where its data lies is "
     "not known.";

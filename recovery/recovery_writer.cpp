@@ -22,6 +22,7 @@
 #include "ntfs/record_summary.h"
 #include "ntfs/standard_information.h"
 #include "recovery/destination_check.h"
+#include "recovery/fd_outputs.h"
 #include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
@@ -57,53 +58,6 @@ class UniqueFd {
 
   private:
     int fd_;
-};
-
-class FdOutput final : public DataOutput {
-  public:
-    explicit FdOutput(int fd) : fd_(fd) {}
-    bool Write(std::span<const std::uint8_t> bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t done = ::write(fd_, bytes.data(), bytes.size());
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) {
-                // A write that takes nothing without an error has no room left.
-                error_ = done < 0 ? errno : ENOSPC;
-                return false;
-            }
-            bytes = bytes.subspan(static_cast<std::size_t>(done));
-        }
-        return true;
-    }
-    int error() const { return error_; }
-
-  private:
-    int fd_;
-    int error_ = 0;
-};
-
-class PwriteOutput final : public PositionedOutput {
-  public:
-    explicit PwriteOutput(int fd) : fd_(fd) {}
-    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) override {
-        while (!bytes.empty()) {
-            const ssize_t done =
-                ::pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) {
-                error_ = done < 0 ? errno : ENOSPC;
-                return false;
-            }
-            bytes = bytes.subspan(static_cast<std::size_t>(done));
-            offset += static_cast<std::uint64_t>(done);
-        }
-        return true;
-    }
-    int error() const { return error_; }
-
-  private:
-    int fd_;
-    int error_ = 0;
 };
 
 // Passes the bytes on, hashing them on the way when a report wants their SHA-256.
@@ -208,12 +162,15 @@ constexpr const char* kPartFilePrefix = ".tarvik-part-";
 
 // Renames `from` to `to` in one folder unless `to` exists: 0, or the errno (EEXIST when
 // the name is taken). File systems without the kernel's no-replace rename get a hard link
-// and an unlink, and those without hard links a look before the rename.
-int RenameWithoutReplacing(int folderFd, const std::string& from, const std::string& to) {
+// and an unlink, and those without hard links a look before the rename. `leftError`
+// receives why `from` stayed beside `to` when the link was made but the unlink failed.
+int RenameWithoutReplacing(int folderFd, const std::string& from, const std::string& to,
+                           int& leftError) {
+    leftError = 0;
     if (::renameat2(folderFd, from.c_str(), folderFd, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
     if (::linkat(folderFd, from.c_str(), folderFd, to.c_str(), 0) == 0) {
-        ::unlinkat(folderFd, from.c_str(), 0);
+        if (::unlinkat(folderFd, from.c_str(), 0) != 0) leftError = errno;
         return 0;
     }
     if (errno == EEXIST) return EEXIST;
@@ -330,6 +287,11 @@ RecoveryWriter::RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notif
 
 RecoveryWriter::~RecoveryWriter() = default;
 
+RecoveryResult RecoveryWriter::Run(const RecoveryPlan& plan, const std::string& diskPath) {
+    if (plan.marks != nullptr) marks_ = plan.marks;
+    return Run(plan.destination, plan.mode, diskPath);
+}
+
 RecoveryResult RecoveryWriter::Run(const std::string& destination, RecoveryMode mode,
                                    const std::string& diskPath) {
     result_ = RecoveryResult{};
@@ -387,17 +349,8 @@ std::uint32_t RecoveryWriter::AddFolder(std::uint32_t parent, const std::string&
 }
 
 bool RecoveryWriter::Wanted(const CatalogueEntry& entry, std::size_t index) const {
-    switch (mode_) {
-        case RecoveryMode::kAll:
-            return true;
-        case RecoveryMode::kDeleted:
-            return entry.IsDirectory() || entry.IsDeleted() || entry.IsCarved();
-        case RecoveryMode::kSelected:
-            if (marks_ == nullptr) return false;
-            return marks_->Of(index) == CheckMark::kChecked ||
-                   (entry.IsDirectory() && marks_->Of(index) == CheckMark::kPartly);
-    }
-    return false;
+    const CheckMark mark = marks_ != nullptr ? marks_->Of(index) : CheckMark::kUnchecked;
+    return PlanTakes(mode_, entry, mark);
 }
 
 // A folder on the path being planned: its open descriptor, its children and the next
@@ -571,7 +524,7 @@ void RecoveryWriter::DestinationIsFull(const std::string& where) {
 // the recovery.
 void RecoveryWriter::FileFailed(int folderFd, const FileJob& job, int error) {
     Settle(job);
-    ::unlinkat(folderFd, job.partName.c_str(), 0);
+    RemovePartFile(folderFd, job);
     ++result_.filesFailed;
     if (DestinationFull(error)) {
         DestinationIsFull(FilePath(job));
@@ -790,7 +743,7 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
     for (PendingFile& file : pending) {
         if (file.fd < 0) continue;
         const FileJob& job = jobs_[file.job];
-        ::unlinkat(folders.Open(job.folder), job.partName.c_str(), 0);
+        RemovePartFile(folders.Open(job.folder), job);
         release(file);
     }
 }
@@ -843,7 +796,7 @@ void RecoveryWriter::WriteWhole(FileJob& job, const FileDataMap* map, FolderDesc
         const CopyResult copy =
             CopyFileData(*map, source, engine_.ClusterSectorsOf(number), hashed, options);
         if (copy.stopped) {
-            ::unlinkat(folders.Open(job.folder), job.partName.c_str(), 0);
+            RemovePartFile(folders.Open(job.folder), job);
             ::close(fd);
             return;
         }
@@ -880,7 +833,7 @@ void RecoveryWriter::FinishFile(FileJob& job, int& fd, std::uint64_t written,
             // Its condition is unknown now: a choice that lets no unknown file through
             // leaves it out after all.
             if (!ConditionPasses(FileCondition::kUnknown, choice_)) {
-                ::unlinkat(folderFd, job.partName.c_str(), 0);
+                RemovePartFile(folderFd, job);
                 ++result_.skippedCondition;
                 return;
             }
@@ -951,7 +904,9 @@ void RecoveryWriter::AddReportRow(FileJob& job) {
 int RecoveryWriter::PublishFile(FileJob& job, int folderFd) {
     const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
     for (;;) {
-        const int error = RenameWithoutReplacing(folderFd, job.partName, job.name);
+        int leftError = 0;
+        const int error = RenameWithoutReplacing(folderFd, job.partName, job.name, leftError);
+        if (leftError != 0) PartFileLeft(job, leftError);
         if (error != EEXIST) return error;
         job.name = folders_[job.folder].names.Claim(SafeName(entry.Name()));
     }
@@ -963,6 +918,20 @@ bool RecoveryWriter::PartlyUnreadable(const FileJob& job) const {
     if (job.unreadableSectors != 0) return true;
     return conditions_ != nullptr && job.entry < conditions_->Count() &&
            conditions_->Condition(job.entry).condition == FileCondition::kPartlyUnreadable;
+}
+
+// A part file that is not to become a file goes; one that cannot be removed is said,
+// so that no incomplete file stays in the destination unannounced.
+void RecoveryWriter::RemovePartFile(int folderFd, const FileJob& job) {
+    if (::unlinkat(folderFd, job.partName.c_str(), 0) == 0 || errno == ENOENT) return;
+    PartFileLeft(job, errno);
+}
+
+void RecoveryWriter::PartFileLeft(const FileJob& job, int error) {
+    ++result_.partFilesLeft;
+    notifier_.Notify(WithArguments(kPartFileLeftText, FolderPath(job.folder) + "/" + job.partName,
+                                   std::strerror(error)),
+                     kDiskWriteProtectedCaption, NoticeIcon::Warning);
 }
 
 // A file whose record cannot be read or decoded: nothing is created for it, and the

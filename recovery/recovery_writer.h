@@ -14,6 +14,7 @@
 #include "disk/sector_source.h"
 #include "filedata/entry_data_maps.h"
 #include "filedata/file_data_copy.h"
+#include "recovery/recovery_plan.h"
 #include "recovery/recovery_report.h"
 #include "recovery/recovery_tally.h"
 #include "recovery/safe_names.h"
@@ -22,8 +23,6 @@ namespace tarvik {
 
 class ScanEngine;
 class FileFilter;
-
-enum class RecoveryMode : std::uint8_t { kSelected = 0, kAll = 1, kDeleted = 2 };
 
 struct RecoveryResult {
     std::uint64_t filesWritten = 0;
@@ -53,6 +52,9 @@ struct RecoveryResult {
     // not written.
     std::uint64_t creationFailures = 0;
     std::uint64_t unreadableSectors = 0;
+    // Incomplete files left under their hidden part name because they could not be
+    // removed (each reported).
+    std::uint64_t partFilesLeft = 0;
     // Records of deleted files called intact by who holds their clusters whose bytes,
     // read for this recovery, show another file written over them since.
     std::vector<std::uint32_t> writtenAgain;
@@ -77,6 +79,9 @@ class RecoveryWriter {
     // image file or device; empty skips the check).
     RecoveryResult Run(const std::string& destination, RecoveryMode mode,
                        const std::string& diskPath);
+    // The same for a plan: its destination, mode, and marks when it has its own (the
+    // condition choice, report and tally are set below).
+    RecoveryResult Run(const RecoveryPlan& plan, const std::string& diskPath);
 
     // The marks a recovery of the checked entries (RecoveryMode::kSelected) writes: checked
     // entries, and partly checked folders for the way to them. None (the default): nothing
@@ -147,6 +152,9 @@ class RecoveryWriter {
     std::string FilePath(const FileJob& job) const;
 
     void FileFailed(int folderFd, const FileJob& job, int error);
+    // Removes a file's part name; says so when it cannot (PartFileLeft).
+    void RemovePartFile(int folderFd, const FileJob& job);
+    void PartFileLeft(const FileJob& job, int error);
     void FileUnreadable(const FileJob& job);
     // A file is done with, whichever way: counted once in the tally.
     void Settle(const FileJob& job);

@@ -84,6 +84,8 @@ bool FolderRecordReader::Read(const IndexVisitor& visit) {
         AppendExtentRuns(base, number_, list_, ExtentKind::kIndexAllocation, fetch, runs);
     } else if (const auto allocation = FindAttribute(base, kIndexAllocation, kFileNameIndexName);
                allocation && !allocation->isResident()) {
+        // A run list cut short still places the blocks before the cut; the files the
+        // others list are in-use records the pass over the MFT takes in all the same.
         runs = DecodeRuns(allocation->RunList()).runs;
     }
 

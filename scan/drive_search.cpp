@@ -121,6 +121,8 @@ std::vector<PlacedRun> RecordCopyAreas(ScanState& state, const std::vector<Found
         if (!ReadCopyHolder(state, found, holder, bytes) || !PrepareFileRecord(bytes)) continue;
         const auto data = FindAttribute(ByteView(bytes), attribute_type::kData);
         if (!data || data->isResident()) continue;
+        // The areas are only passed over by the search: the runs before a fault are
+        // areas all the same, and what a cut list leaves out is searched.
         for (const DataRun& run : DecodeRuns(data->RunList()).runs) {
             const auto start = ClusterStart(run.lcn, clusterSectors);
             if (run.sparse || !start || run.lengthClusters > UINT64_MAX / clusterSectors) continue;

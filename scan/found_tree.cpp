@@ -134,6 +134,8 @@ void OlderVolumeClues::Take(DriveSector sector, const FoundRecordOrigin& origin,
     if (!origin.numbered) return;
     const ByteView view(record);
     if (origin.number == 0) mftRecordSectors_.push_back(sector.value());
+    // Clues to an older volume's layout take what the runs show up to any fault in their
+    // lists: they are weighed against each other, never read as a file's data.
     if (origin.number <= 1) {
         if (const auto data = FindAttribute(view, attribute_type::kData);
             data && !data->isResident()) {

@@ -11,8 +11,19 @@ namespace tarvik {
 using namespace attribute_type;
 
 bool ScanState::LocateMft() {
-    return (mftRecordSector && LocateMftFrom(*mftRecordSector, false)) ||
-           (mirrorRecordSector && LocateMftFrom(*mirrorRecordSector, true));
+    if (!mftRecordSector || !LocateMftFrom(*mftRecordSector, false))
+        return mirrorRecordSector && LocateMftFrom(*mirrorRecordSector, true);
+    if (!mftRunsFault || !mirrorRecordSector) return true;
+    // Record 0's run list is cut short: the records past its end would go unread. The
+    // mirror's copy of the record may hold it whole; otherwise the part found is kept.
+    MftMap partial = std::move(mftMap);
+    std::optional<MftBitmap> partialBitmap = std::move(mftBitmap);
+    const std::optional<Failure> fault = mftRunsFault;
+    if (LocateMftFrom(*mirrorRecordSector, true) && !mftRunsFault) return true;
+    mftMap = std::move(partial);
+    mftBitmap = std::move(partialBitmap);
+    mftRunsFault = fault;
+    return true;
 }
 
 bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
@@ -22,6 +33,7 @@ bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
     if (!FileRecordHeader::HasSignature(ByteView(record))) return false;
     if (!PrepareFileRecord(record)) return false;
     const ByteView view(record);
+    mftRunsFault.reset();
 
     std::vector<DataRun> runs;
     if (FindAttribute(view, kAttributeList)) {
@@ -36,8 +48,11 @@ bool ScanState::LocateMftFrom(DriveSector recordSector, bool fromMirror) {
         };
         const auto result = AppendExtentRuns(view, 0, list, ExtentKind::kUnnamedData, fetch, runs);
         if (fromMirror && result.extentsMissed != 0) runs.clear();
+        if (result.extentsCutShort != 0) mftRunsFault = result.firstFault;
     } else if (const auto data = FindAttribute(view, kData); data && !data->isResident()) {
-        runs = DecodeRuns(data->RunList()).runs;
+        DecodedRunList decoded = DecodeRuns(data->RunList());
+        if (!decoded.complete) mftRunsFault = decoded.fault;
+        runs = std::move(decoded.runs);
     }
     mftMap = MftMap(runs, spc, recordSectors(), volumeSectors());
     if (mftMap.recordCount() == 0) {

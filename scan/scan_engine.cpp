@@ -214,11 +214,13 @@ bool ScanEngine::AdvanceSearch(ProgressSink& progress, const StopFlag* stop) {
     return found;
 }
 
-void ScanEngine::AppendFoundEntries(std::span<const CatalogueEntry> entries,
-                                    ProgressSink& progress) {
+std::size_t ScanEngine::AppendFoundEntries(std::span<const CatalogueEntry> entries,
+                                           ProgressSink& progress) {
     state_->catalogue.Reserve(state_->catalogue.Count() + entries.size());
-    for (const CatalogueEntry& entry : entries) state_->catalogue.Append(entry);
+    std::size_t taken = 0;
+    while (taken < entries.size() && state_->catalogue.Append(entries[taken])) ++taken;
     RunHousekeeping(*state_, progress);
+    return taken;
 }
 
 std::uint32_t ScanEngine::UnusedNumbersFrom() const {

@@ -109,8 +109,9 @@ class ScanEngine {
 
     // After Scan: adds entries found apart from the file system (files carved from free
     // clusters, with their made-up folders) at the catalogue's end, then rebuilds the
-    // folder table and the counters.
-    void AppendFoundEntries(std::span<const CatalogueEntry> entries, ProgressSink& progress);
+    // folder table and the counters. Returns how many the catalogue took: a full one
+    // refuses the rest.
+    std::size_t AppendFoundEntries(std::span<const CatalogueEntry> entries, ProgressSink& progress);
     // The first of the numbers that no record of the drive and no entry has: made-up
     // entries numbered from it are never mistaken for a record.
     std::uint32_t UnusedNumbersFrom() const;

@@ -72,8 +72,9 @@ void TakeRecordFacts(CatalogueEntry& item, const InspectedRecord& record, bool d
     }
 }
 
-bool IsStoredNumber(std::uint32_t number) {
-    return number != kRootFolderNumber;
+// A full catalogue counts what it refuses (RefusedCount); the scan's caller says it.
+void KeepEntry(Catalogue& catalogue, const CatalogueEntry& item, std::uint32_t number) {
+    if (number != kRootFolderNumber) catalogue.Append(item);  // the root is the catalogue's own
 }
 
 class NormalScan {
@@ -286,7 +287,7 @@ void NormalScan::CatalogueLink(std::uint64_t k, const InspectedRecord& record,
     item.number = Low32(k);
     item.parent = ParentOf(parent, parentSequence);
     TakeRecordFacts(item, record, !record.inUse(), state_.counters);
-    if (IsStoredNumber(item.number)) state_.catalogue.Append(item);
+    KeepEntry(state_.catalogue, item, item.number);
 }
 
 // A record with an attribute list may hold its name or its data's sizes in extension
@@ -397,7 +398,7 @@ bool NormalScan::CatalogueStaleIndexEntry(const IndexedName& entry, const Record
     item.size = fact.size;
     item.deleted = 1;
     ++state_.counters.deletedFiles;
-    if (IsStoredNumber(entry.number)) state_.catalogue.Append(item);
+    KeepEntry(state_.catalogue, item, entry.number);
     return true;
 }
 
@@ -438,7 +439,7 @@ void NormalScan::CatalogueIndexEntry(const IndexedName& entry) {
         ++counters.normalFiles;
     }
     reached_.Insert(entry.number);
-    if (IsStoredNumber(entry.number)) state_.catalogue.Append(item);
+    KeepEntry(state_.catalogue, item, entry.number);
 }
 
 bool NormalScan::ReadDirectory(std::uint32_t number) {
@@ -493,7 +494,7 @@ void NormalScan::CatalogueRecord(RecordWalkKind kind, std::uint64_t k,
     if (confirmation.result == ConfirmationResult::Dropped) return;
     item.number = number;
     if (!deleted) reached_.Insert(number);
-    if (IsStoredNumber(number)) state_.catalogue.Append(item);
+    KeepEntry(state_.catalogue, item, number);
 }
 
 // A record belongs in its parent folder only while that folder's record is the one it

@@ -11,6 +11,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/directory_id_list.h"
 #include "catalogue/folder_table.h"
+#include "common/failure.h"
 #include "ntfs/mft_bitmap.h"
 #include "ntfs/mft_map.h"
 #include "scan/read_ahead.h"
@@ -88,6 +89,9 @@ struct ScanState {
     // Which MFT records the volume counts as in use; none when record 0 keeps no
     // readable bitmap (record headers are then taken at their word).
     std::optional<MftBitmap> mftBitmap;
+    // Why the MFT's own run list ended before its end, and where (nothing when whole):
+    // the records past the runs found are not read.
+    std::optional<Failure> mftRunsFault;
     // Records kept from the scan's pass over the MFT for the folder tree walk; ReadRecord
     // takes a record from here when it is held.
     RecordCache recordCache;

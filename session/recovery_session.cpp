@@ -118,24 +118,6 @@ std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
     return ProcessDriveList().Entries();
 }
 
-std::vector<DriveSummary> RecoverySession::ListDrives() const {
-    std::vector<DriveSummary> rows;
-    for (const LogicalDriveEntry& entry : Drives()) {
-        rows.push_back({DriveFileSystemName(entry),
-                        entry.startSector,
-                        entry.sizeInSectors(),
-                        FormatDriveSize(entry.sizeInSectors()),
-                        IsScannedType(entry.partitionType),
-                        entry.gptName,
-                        DriveMissingSectors(rows.size()),
-                        {},
-                        {}});
-        if (rows.back().scannable)
-            rows.back().shadowCopies = ShadowCopies(rows.size() - 1, &rows.back().shadowProblem);
-    }
-    return rows;
-}
-
 std::uint64_t RecoverySession::DriveMissingSectors(std::size_t row) const {
     const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
     std::uint64_t diskSectors = 0;
@@ -399,11 +381,13 @@ DestinationVerdict RecoverySession::JudgeDestinationOf(const std::string& destin
 RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
                                         ProgressSink& progress, Notifier& notifier,
                                         const StopFlag* stop) {
-    return Recover(destination, mode, RecoverChoice{}, progress, notifier, stop);
+    RecoveryPlan plan;
+    plan.destination = destination;
+    plan.mode = mode;
+    return Recover(plan, progress, notifier, stop);
 }
 
-RecoveryResult RecoverySession::Recover(const std::string& destination, RecoveryMode mode,
-                                        const RecoverChoice& choice, ProgressSink& progress,
+RecoveryResult RecoverySession::Recover(const RecoveryPlan& plan, ProgressSink& progress,
                                         Notifier& notifier, const StopFlag* stop) {
     notices_.clear();
     report_.Clear();
@@ -411,24 +395,21 @@ RecoveryResult RecoverySession::Recover(const std::string& destination, Recovery
     RecoveryWriter writer(*engine_, progress, recording, stop);
     writer.SetFileFilter(filter_.get());
     // No tree yet: nothing was checked.
-    if (choice.marks != nullptr)
-        writer.SetSelection(choice.marks);
-    else if (checks_)
-        writer.SetSelection(&checks_->Marks());
+    if (plan.marks == nullptr && checks_) writer.SetSelection(&checks_->Marks());
     // Refused destinations are refused before the MFT is read again.
-    if (!DestinationOnScannedDisk(destination)) {
+    if (!DestinationOnScannedDisk(plan.destination)) {
         const ConditionTable& table = Conditions(progress, stop);
         if (stop != nullptr && stop->load()) {
             RecoveryResult stopped;
             stopped.stopped = true;
             return stopped;
         }
-        writer.SetConditions(&table, choice.condition);
+        writer.SetConditions(&table, plan.condition);
     }
-    if (choice.keepReport) writer.SetReport(&report_);
-    writer.SetTally(choice.tally);
+    if (plan.keepReport) writer.SetReport(&report_);
+    writer.SetTally(plan.tally);
     writer.SetEntryDataMaps(carved_.get());
-    const RecoveryResult result = writer.Run(destination, mode, ScannedDiskPath());
+    const RecoveryResult result = writer.Run(plan, ScannedDiskPath());
     // What the recovery read of files called intact unread is what they are shown as now.
     if (conditions_)
         for (const std::uint32_t number : result.writtenAgain)

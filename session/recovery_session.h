@@ -79,6 +79,9 @@ struct DriveSummary {
     std::string sizeText;    // "1.51GB", "1MB"
     bool scannable = false;  // a type a scan accepts (NTFS); others get the FAT-drive message
     std::string name;        // a GPT partition's own name; empty for MBR drives and finds
+    bool fromGpt = false;    // a GPT partition (its name is shown, even an empty one)
+    // Of a scannable type, and one of its boot sector copies validates as NTFS.
+    bool validates = false;
     // Sectors of the drive's volume (as its boot sector, else its partition, states)
     // that lie past the end of the disk: an image cut short. Reading them fails.
     std::uint64_t missingSectors = 0;
@@ -101,6 +104,25 @@ struct VersionsResult {
     std::uint64_t versionsNotMoved = 0;
     std::uint64_t unreadableSectors = 0;
     bool stopped = false;
+};
+
+// What ScanDrive does, in this order: the scan (or the advance search alone, over the
+// scan that stands), the advance search, the carving of free space, the conditions.
+struct ScanSteps {
+    bool scan = true;
+    bool advanceSearch = false;
+    bool carve = false;
+    // The weighing of the conditions moves the bar only: the text the scan left stays.
+    bool conditionsBarOnly = false;
+};
+
+// What ScanDrive did.
+struct ScanOutcome {
+    bool stopped = false;
+    // The scan said something and catalogued nothing: a boot sector that validates over
+    // records none of which could be read (a truncated or damaged image).
+    bool readNothing = false;
+    std::optional<CarveSummary> carved;  // with ScanSteps::carve
 };
 
 // How the drive list of a disk is found.
@@ -169,7 +191,8 @@ class RecoverySession {
                     Notifier& notifier, const StopFlag* stop = nullptr);
     // A copy of the current drive list (the process-wide one).
     std::vector<LogicalDriveEntry> Drives() const;
-    // The same list with the texts the drive list shows.
+    // The rows of the drive list, as both front ends show them: the same list with its
+    // texts, whether each drive validates, what its image lacks and its shadow copies.
     std::vector<DriveSummary> ListDrives() const;
     // How many sectors of drive `row`'s volume lie past the disk's end (0 when the disk
     // holds it all, or its size is not known). Reads the drive's boot sector.
@@ -208,6 +231,10 @@ class RecoverySession {
     void CloseDrive();
     // The normal scan (phases 1 to 4). The check marks are rebuilt over its catalogue.
     void Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop = nullptr);
+    // The whole scan of the open drive: the steps asked for, then what is left of each
+    // file (the condition table), unless stopped or nothing was read.
+    ScanOutcome ScanDrive(const ScanSteps& steps, ProgressSink& progress, Notifier& notifier,
+                          const StopFlag* stop = nullptr);
     // The scans of the open drive walk every folder's index too (ScanEngine's deeper scan).
     void SetReadFolderIndexes(bool read);
     // Adds the records found outside the MFT; true when it found any.
@@ -261,18 +288,21 @@ class RecoverySession {
     std::string ConditionReason(std::size_t index) const;
 
     // ---- recovery
-    // What a recovery takes besides its mode, and whether it keeps a report.
-    struct RecoverChoice {
-        ConditionChoice condition = ConditionChoice::kAny;
-        bool keepReport = false;
-        RecoveryTally* tally = nullptr;  // counts the files to write and those done
-        // With RecoveryMode::kSelected: these marks instead of the check tree's
-        // (CheckTree::MarksOfOne recovers one entry without touching the ticks).
-        const CheckMarks* marks = nullptr;
-    };
-    RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
-                           const RecoverChoice& choice, ProgressSink& progress, Notifier& notifier,
+    // Writes the files the plan chooses (its mode, the check tree's marks or its own,
+    // through the file filter and its condition choice) into destination/Root. The
+    // destination is refused when it lies on the disk being read.
+    RecoveryResult Recover(const RecoveryPlan& plan, ProgressSink& progress, Notifier& notifier,
                            const StopFlag* stop = nullptr);
+    // The bytes of the files the plan writes (before their condition is weighed), for a
+    // display of the bytes done.
+    std::uint64_t PlannedBytes(const RecoveryPlan& plan) const;
+    // Whether a recovery of the deleted files has any to write: deleted files were
+    // catalogued, or carved ones.
+    bool HasDeletedFiles() const;
+    // With plan.versions, after Recover(plan) wrote the files: RecoverVersions for the
+    // plan's destination and mode. Nothing otherwise.
+    VersionsResult RecoverVersions(const RecoveryPlan& plan, ProgressSink& progress,
+                                   Notifier& notifier, const StopFlag* stop = nullptr);
     // After a recovery of the live drive into destination: every version of a chosen file
     // (the mode's, through the file filter) that the drive's shadow copies hold and the
     // live volume does not (VersionDiffers), written beside the live file under its
@@ -303,8 +333,7 @@ class RecoverySession {
     std::string SourceName() const;
     // The report of the last Recover that kept one (rows of the files written).
     const RecoveryReport& LastReport() const { return report_; }
-    // Writes the chosen files of the scanned drive into destination/Root. The
-    // destination is refused when it lies on the disk being read.
+    // A plan of that destination and mode, with nothing else asked.
     RecoveryResult Recover(const std::string& destination, RecoveryMode mode,
                            ProgressSink& progress, Notifier& notifier,
                            const StopFlag* stop = nullptr);

@@ -78,7 +78,12 @@ std::optional<std::string> RecoverySession::SaveScan(const std::string& path) co
 std::optional<std::string> RecoverySession::ReopenScan(const SavedScan& saved) {
     if (!engine_) return std::string("no drive is open");
     if (auto mismatch = IdentityMismatch(saved.identity(), DriveIdentity())) return mismatch;
-    if (!engine_->Reopen(saved.snapshot(), saved.MakeCatalogue()))
+    Catalogue catalogue = saved.MakeCatalogue();
+    // Check marks and conditions are kept by catalogue position: all or nothing.
+    if (catalogue.Count() != saved.entryCount())
+        return "only " + std::to_string(catalogue.Count()) + " of its " +
+               std::to_string(saved.entryCount()) + " entries fit in memory";
+    if (!engine_->Reopen(saved.snapshot(), std::move(catalogue)))
         return std::string("the drive's layout is not the scanned one's");
     checks_.reset();
     facts_.reset();

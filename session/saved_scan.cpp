@@ -585,7 +585,7 @@ Catalogue SavedScan::MakeCatalogue() const {
     CheckMark mark = CheckMark::kUnchecked;
     for (std::size_t i = 0; i < entryCount_; ++i) {
         at = ReadEntry(at, fields, name, mark);
-        catalogue.Append(fields, name);
+        if (!catalogue.Append(fields, name)) break;  // out of room: the rest is refused too
     }
     return catalogue;
 }

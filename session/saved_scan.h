@@ -58,7 +58,8 @@ class SavedScan {
     const ScanSnapshot& snapshot() const { return snapshot_; }
     std::size_t entryCount() const { return entryCount_; }
     // The entries in their catalogue order, in a catalogue of their own. Parse checked
-    // every one of them, so this cannot fail.
+    // every one of them; only a catalogue out of room refuses some, and it holds fewer
+    // than entryCount() then (the catalogue's RefusedCount says how many).
     Catalogue MakeCatalogue() const;
     // Hands out the entries in their catalogue order, one at a time (each overwrites the
     // one before), then nothing.

@@ -262,10 +262,11 @@ void RecoverySession::RecoverCopyVersions(const std::string& destination, Recove
     for (int n = 2; fs::exists(staging); ++n)
         staging = destination + "/Shadow copy " + std::to_string(copy.number) + " (" +
                   std::to_string(n) + ")";
-    RecoverChoice choice;
-    choice.keepReport = true;
-    const RecoveryResult written =
-        old.Recover(staging, RecoveryMode::kSelected, choice, progress, notifier, stop);
+    RecoveryPlan plan;
+    plan.destination = staging;
+    plan.mode = RecoveryMode::kSelected;
+    plan.keepReport = true;
+    const RecoveryResult written = old.Recover(plan, progress, notifier, stop);
     result.unreadableSectors += written.unreadableSectors;
     const std::string stamp = ShadowStamp(copy.creationTime);
     std::uint64_t left = 0;

@@ -109,11 +109,14 @@ VersionsResult RecoverySession::RecoverWithVersions(const std::vector<std::strin
     for (std::size_t i = 0; i < before.size(); ++i) before[i] = tree.Marks().Of(i);
     if (const auto missing = tree.SelectPaths(treePaths))
         notifier.Notify("No entry at " + *missing, "Shadow Copies", NoticeIcon::Warning);
-    RecoverChoice choice;
-    choice.keepReport = true;
-    live = Recover(destination, RecoveryMode::kSelected, choice, progress, notifier, stop);
+    RecoveryPlan plan;
+    plan.destination = destination;
+    plan.mode = RecoveryMode::kSelected;
+    plan.keepReport = true;
+    plan.versions = true;
+    live = Recover(plan, progress, notifier, stop);
     if (!live.refused && !live.stopped && live.rootCreated)
-        versions = RecoverVersions(destination, RecoveryMode::kSelected, progress, notifier, stop);
+        versions = RecoverVersions(plan, progress, notifier, stop);
     tree.SetAllChecked(false);
     RestoreMarks(before);
     return versions;

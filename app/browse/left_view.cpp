@@ -82,7 +82,9 @@ void CLeftView::BuildTree() {
     QApplication::restoreOverrideCursor();
     const CheckTree& tree = session.Checks();
     for (FolderNode node = 1; node < tree.FolderNodeCount(); ++node)
-        if (model_->ImageOf(node) == 3) app_.State().panes.deletedFoldersPresent = true;
+        if (model_->ImageOf(node) == 3) app_.State().panes.deletedFilesPresent = true;
+    // A recovery of the deleted files has something to do without a deleted folder.
+    if (session.HasDeletedFiles()) app_.State().panes.deletedFilesPresent = true;
     const QModelIndex root = model_->IndexOf(CheckTree::kRootNode);
     expand(root);
     setCurrentIndex(root);

@@ -193,7 +193,7 @@ void CTarvikView::ResetList() {
     app_.State().checked.any = false;
     app_.State().panes.listFilled = false;
     app_.State().find.nextEnabled = false;
-    app_.State().panes.deletedFoldersPresent = false;
+    app_.State().panes.deletedFilesPresent = false;
 }
 
 void CTarvikView::MarkFoundRow(const QString& name) {

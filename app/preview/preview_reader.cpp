@@ -1,5 +1,7 @@
 #include "app/preview/preview_reader.h"
 
+#include <exception>
+
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -52,9 +54,15 @@ void CPreviewReader::run() {
             stop_.store(false);
             reading_ = true;
         }
-        if (auto window = session_.ReadEntryData(bytes.catalogueIndex, 0, length, &stop_)) {
-            bytes.readable = true;
-            bytes.window = std::move(*window);
+        try {
+            if (auto window = session_.ReadEntryData(bytes.catalogueIndex, 0, length, &stop_)) {
+                bytes.readable = true;
+                bytes.window = std::move(*window);
+            }
+        } catch (const std::exception&) {
+            // A preview that cannot be made shows the entry as unreadable; the program
+            // and the reader go on.
+            bytes.readable = false;
         }
         bool stopped = false;
         {

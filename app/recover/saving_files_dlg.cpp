@@ -35,11 +35,13 @@ void CSavingFilesThread::run() {
             result_ = job_(progress_, notifier_, Stop());
             return;
         }
-        RecoverySession::RecoverChoice choice;
-        choice.keepReport = true;
-        choice.tally = &tally_;
-        choice.marks = marks_;
-        result_ = session_.Recover(destination_, mode_, choice, progress_, notifier_, Stop());
+        RecoveryPlan plan;
+        plan.destination = destination_;
+        plan.mode = mode_;
+        plan.keepReport = true;
+        plan.tally = &tally_;
+        plan.marks = marks_;
+        result_ = session_.Recover(plan, progress_, notifier_, Stop());
     });
 }
 

@@ -94,24 +94,6 @@ QHBoxLayout* CounterBoxes(QWidget* parent) {
 
 // ---- CScanningHDDThread
 
-namespace {
-
-// Passes on the bar's moves but no text.
-class BarOnly final : public ProgressSink {
-  public:
-    explicit BarOnly(ProgressSink& next) : next_(next) {}
-    void SetText(int, const std::string&) override {}
-    void SetRange(std::uint64_t low, std::uint64_t high) override { next_.SetRange(low, high); }
-    void SetPosition(std::uint64_t position) override { next_.SetPosition(position); }
-    void SetStep(std::uint64_t step) override { next_.SetStep(step); }
-    void StepIt() override { next_.StepIt(); }
-
-  private:
-    ProgressSink& next_;
-};
-
-}  // namespace
-
 CScanningHDDThread::CScanningHDDThread(RecoverySession& session, bool advanceSearch,
                                        ProgressSink& progress, Notifier& notifier, QObject* parent)
     : CWorkerThread(parent),
@@ -122,16 +104,13 @@ CScanningHDDThread::CScanningHDDThread(RecoverySession& session, bool advanceSea
 
 void CScanningHDDThread::run() {
     RunGuarded(notifier_, [this] {
-        if (advanceSearch_)
-            session_.AdvanceSearch(progress_, notifier_, Stop());
-        else
-            session_.Scan(progress_, notifier_, Stop());
         // The file list's Condition column: what is left of each file, weighed once as
         // part of the housekeeping, whose text stays while the bar moves again.
-        if (!Stop()->load() && session_.HasDrive()) {
-            BarOnly bar(progress_);
-            session_.Conditions(bar, Stop());
-        }
+        ScanSteps steps;
+        steps.scan = !advanceSearch_;
+        steps.advanceSearch = advanceSearch_;
+        steps.conditionsBarOnly = true;
+        session_.ScanDrive(steps, progress_, notifier_, Stop());
     });
 }
 

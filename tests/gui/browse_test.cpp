@@ -127,7 +127,7 @@ class BrowseTest : public QObject {
         QCOMPARE(Tree()->Model()->ImageOf(Tree()->Model()->NodeOf(root)), 0);
         QCOMPARE(Tree()->Model()->ImageOf(Tree()->Model()->NodeOf(TreeItem({"Documents"}))), 1);
         QCOMPARE(Tree()->Model()->ImageOf(Tree()->Model()->NodeOf(TreeItem({"Old"}))), 3);
-        QVERIFY(App().State().panes.deletedFoldersPresent);
+        QVERIFY(App().State().panes.deletedFilesPresent);
         QVERIFY(App().State().panes.listFilled);
         QVERIFY(ListRow("readme.txt") >= 0);
         const int readme = ListRow("readme.txt");
@@ -323,6 +323,21 @@ class BrowseTest : public QObject {
         fs::remove_all(out);
         QCOMPARE(result.filesWritten, expected.size());
         QVERIFY(written == expected);
+    }
+
+    // Last, as it scans another drive: deleted files without a deleted folder are enough
+    // for a recovery of the deleted files.
+    void recoverDeletedFollowsDeletedFilesWithoutADeletedFolder() {
+        if (!fs::exists(Fixture("mbr-mixed.img"))) QSKIP("mbr-mixed.img not made");
+        Frame()->ClearViews();
+        QVERIFY(!Frame()->MenuItemEnabled(ID_RECOVER_DELETED));
+        QVERIFY(ScanFirstDrive(Session(), "mbr-mixed.img"));
+        Frame()->ShowScannedDrive();
+        QVERIFY(Session().Properties().deletedFiles > 0);
+        for (CheckTree::FolderNode node = 1; node < Checks().FolderNodeCount(); ++node)
+            QVERIFY(Tree()->Model()->ImageOf(node) != 3);
+        QVERIFY(Frame()->MenuItemEnabled(ID_RECOVER_DELETED));
+        QVERIFY(Frame()->ToolbarButtonEnabled(ID_RECOVER_DELETED));
     }
 };
 

@@ -170,7 +170,7 @@ class EnablingTest : public QObject {
         a.State().panes.listFilled = flags[0] != 0;
         a.State().checked.any = flags[1] != 0;
         a.State().checked.all = flags[2] != 0;
-        a.State().panes.deletedFoldersPresent = flags[3] != 0;
+        a.State().panes.deletedFilesPresent = flags[3] != 0;
         a.State().find.nextEnabled = flags[4] != 0;
         a.State().advanceSearchDone = flags[5] != 0;
 

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <functional>
+#include <stdexcept>
 #include <thread>
 
 #include "app/busy_key_filter.h"
@@ -12,6 +14,7 @@
 #include "app/disks/search_drives_dlg.h"
 #include "app/scan/scanning_dlg.h"
 #include "app/worker_reporting.h"
+#include "app/worker_thread.h"
 #include "common/progress_slot.h"
 #include "gui_test_main.h"
 #include "modal_script.h"
@@ -19,12 +22,59 @@
 
 using namespace tarvik;
 
+namespace {
+
+class KeptNotices final : public Notifier {
+  public:
+    void Notify(const std::string& text, const std::string&, NoticeIcon) override {
+        texts << QString::fromStdString(text);
+    }
+    QStringList texts;
+};
+
+// A worker whose core call throws what it is given.
+class ThrowingWorker final : public CWorkerThread {
+  public:
+    ThrowingWorker(Notifier& notifier, std::function<void()> work)
+        : notifier_(notifier), work_(std::move(work)) {}
+    void run() override { RunGuarded(notifier_, work_); }
+
+  private:
+    Notifier& notifier_;
+    std::function<void()> work_;
+};
+
+}  // namespace
+
 class ProgressDialogsTest : public QObject {
     Q_OBJECT
 
     CTarvikApp& App() { return *CTarvikApp::Instance(); }
 
   private slots:
+    void aWorkerThatThrowsReportsItAndEndsAsStoppedWithTheProgramRunning() {
+        KeptNotices notices;
+        ThrowingWorker failing(notices, [] { throw std::runtime_error("record 12 is odd"); });
+        failing.start();
+        failing.Join();
+        QVERIFY(failing.Failed());
+        QVERIFY(failing.StopRequested());
+        QCOMPARE(notices.texts.size(), 1);
+        QVERIFY(notices.texts.front().endsWith(": record 12 is odd"));
+
+        ThrowingWorker odd(notices, [] { throw 42; });
+        odd.start();
+        odd.Join();
+        QVERIFY(odd.Failed());
+        QCOMPARE(notices.texts.size(), 2);
+
+        ThrowingWorker fine(notices, [] {});
+        fine.start();
+        fine.Join();
+        QVERIFY(!fine.Failed() && !fine.StopRequested());
+        QCOMPARE(notices.texts.size(), 2);
+    }
+
     void workerProgressIsCoalescedAndKeepsItsOrder() {
         QProgressBar bar;
         QLabel counter, phase;

@@ -29,9 +29,9 @@ inline bool ScanFirstDrive(RecoverySession& session, const char* image) {
     if (session.LoadDisks({Fixture(image)}, false)) return false;
     if (!session.FindDrives(0, DriveDiscovery::kPartitionTableOnly, quiet, notifier)) return false;
     if (session.OpenDrive(0, notifier) != DriveOpening::kOpened) return false;
-    session.Scan(quiet, notifier);
-    session.Conditions(quiet);
-    return true;
+    ScanSteps steps;
+    steps.conditionsBarOnly = true;
+    return !session.ScanDrive(steps, quiet, notifier).readNothing;
 }
 
 // The tree item at a path of folder names below Root; invalid when there is none.

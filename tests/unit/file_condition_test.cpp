@@ -129,10 +129,11 @@ TEST(SessionConditionTest, DeletedFilesOfAWindowsVolumeComeBackIntactWithTheirTi
     // istat: File Modified 2004-02-29 20:00:40.698915200 (UTC).
     EXPECT_EQ(FormatPreciseTime(table.Times(frag1).modification), "2004-02-29T20:00:40.6989152Z");
 
-    RecoverySession::RecoverChoice choice;
-    choice.keepReport = true;
-    const RecoveryResult result =
-        session.Recover(out.string(), RecoveryMode::kDeleted, choice, progress, notifier);
+    RecoveryPlan plan;
+    plan.destination = out.string();
+    plan.mode = RecoveryMode::kDeleted;
+    plan.keepReport = true;
+    const RecoveryResult result = session.Recover(plan, progress, notifier);
     EXPECT_EQ(result.filesWritten, 8u);
     struct stat st {};
     ASSERT_EQ(::stat((out / "Root/frag1.dat").c_str(), &st), 0);

@@ -93,6 +93,15 @@ TEST(MftBitmap, ReadsWhichRecordsAreInUseAndDistrustsOneWithoutTheMft) {
     EXPECT_TRUE(read->InUse(8));
     EXPECT_FALSE(read->InUse(9));
     EXPECT_FALSE(read->InUse(16));  // past the bits the MFT's records need
+
+    // A run list cut short before the bits the records need is no bitmap: every record
+    // past its end would pass for free, and files in use for deleted ones.
+    const Bytes cut = RecordBuilder()
+                          .NonResident(attribute_type::kBitmap, {0x11, 0x01, 0x01, 0x09}, 8192)
+                          .Finished();
+    EXPECT_FALSE(MftBitmap::Read(ByteView(cut.data(), cut.size()), drive, 8, 65536));
+    // Cut short after them, it is read.
+    EXPECT_TRUE(MftBitmap::Read(ByteView(cut.data(), cut.size()), drive, 8, 12));
 }
 
 }  // namespace

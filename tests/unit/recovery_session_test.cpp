@@ -95,6 +95,37 @@ TEST_F(SessionTest, FromTheDiskToTheSelectedFileOfTheChosenDrive) {
     EXPECT_FALSE(fs::exists(out_ / "Root/sing1.dat"));
 }
 
+TEST_F(SessionTest, OneScanCallWeighsTheConditionsAndOnePlanSaysWhatIsWritten) {
+    ASSERT_TRUE(session_.FindDrives(0, DriveDiscovery::kPartitionTable, progress_, notifier_));
+    const std::vector<DriveSummary> rows = session_.ListDrives();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_FALSE(rows[0].scannable || rows[0].validates);
+    EXPECT_TRUE(rows[1].scannable && rows[1].validates);
+    EXPECT_EQ(rows[1].startSector, kNtfsStart);
+    ASSERT_EQ(session_.OpenDrive(1, notifier_), DriveOpening::kOpened);
+
+    const ScanOutcome outcome = session_.ScanDrive(ScanSteps{}, progress_, notifier_);
+    EXPECT_FALSE(outcome.stopped || outcome.readNothing);
+    ASSERT_NE(session_.MadeConditions(), nullptr);
+    EXPECT_EQ(session_.MadeConditions()->Count(), session_.GetCatalogue().Count());
+    EXPECT_TRUE(session_.HasDeletedFiles());
+
+    // The bytes planned are the bytes the writer writes, for the deleted files and for
+    // one checked file.
+    RecoveryPlan plan;
+    plan.destination = out_.string();
+    plan.mode = RecoveryMode::kDeleted;
+    const std::uint64_t planned = session_.PlannedBytes(plan);
+    const RecoveryResult deleted = session_.Recover(plan, progress_, notifier_);
+    EXPECT_GT(deleted.filesWritten, 0u);
+    EXPECT_EQ(deleted.bytesWritten, planned);
+    ASSERT_EQ(session_.Checks().SelectPaths({"Root/frag1.dat"}), std::nullopt);
+    plan.mode = RecoveryMode::kSelected;
+    plan.destination = (out_ / "one").string();
+    EXPECT_EQ(session_.PlannedBytes(plan), 1584u);
+    EXPECT_EQ(session_.Recover(plan, progress_, notifier_).bytesWritten, 1584u);
+}
+
 TEST_F(SessionTest, ACancelledChoiceBringsTheDriveListBackAndANewDriveStartsClean) {
     ASSERT_TRUE(session_.FindDrives(0, DriveDiscovery::kPartitionTable, progress_, notifier_));
     ASSERT_EQ(session_.OpenDrive(1, notifier_), DriveOpening::kOpened);

@@ -78,5 +78,23 @@ TEST(RunList, ListEndsAtMalformedHeadersBelowClusterZeroAndAtOverflow) {
     EXPECT_TRUE(PlaceRun(far, 8));
 }
 
+TEST(RunList, AListEndedByAFaultSaysWhyAndAtWhichByte) {
+    const auto fault = [](const Bytes& list, std::size_t maxRuns = kMaxRuns) {
+        const DecodedRunList decoded = DecodeRuns(ByteView(list), maxRuns);
+        EXPECT_FALSE(decoded.complete);
+        return decoded.fault;
+    };
+    EXPECT_STREQ(fault({0x11, 4, 10, 0x09, 0}).reason, kMalformedRun);
+    EXPECT_EQ(fault({0x11, 4, 10, 0x09, 0}).position, 3u);
+    EXPECT_EQ(fault({0x11, 4, 10, 0x09, 0}).Describe(), "malformed run at byte 3");
+    EXPECT_STREQ(fault({0x11, 4, 10, 0x11}).reason, kRunListUnended);
+    EXPECT_STREQ(fault({0x11, 1, 5, 0x11, 1, 0xF0, 0}).reason, kClusterOutOfRange);
+    EXPECT_EQ(fault({0x11, 1, 5, 0x11, 1, 0xF0, 0}).position, 3u);
+    EXPECT_STREQ(fault({0x11, 1, 5, 0x11, 1, 5, 0}, 1).reason, kTooManyRuns);
+    const DecodedRunList whole = DecodeRuns(ByteView(Bytes{0x11, 1, 5, 0}));
+    EXPECT_TRUE(whole.complete);
+    EXPECT_STREQ(whole.fault.reason, "");
+}
+
 }  // namespace
 }  // namespace tarvik
