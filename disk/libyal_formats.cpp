@@ -157,7 +157,8 @@ std::optional<std::string> AttachVhdParent(LibyalImage& child, const std::string
     if (depth >= kMaxVhdParents) return "differencing disks nested deeper than 32 parents";
     std::string stored;
     const auto parentPath = VhdParentPath(child.handle(), path, stored);
-    if (!parentPath) return "its parent disk " + stored + " is not found beside it";
+    if (!parentPath)
+        return "parent file missing: " + stored + " (looked for beside it and where it names)";
     DiskImageOpening parent = OpenVhdi(*parentPath, depth + 1);
     if (!parent.image) return "its parent disk cannot be opened: " + parent.Problem();
     auto& parentImage = static_cast<LibyalImage&>(*parent.image);
