@@ -9,6 +9,7 @@
 
 #include "analysis/written_over_probe.h"
 #include "catalogue/entry_date.h"
+#include "disk/disk.h"
 #include "disk/disk_geometry.h"
 #include "filedata/file_data_copy.h"
 #include "filedata/file_data_map.h"
@@ -249,8 +250,8 @@ struct MftFacts {
         : engine(scanned), clusterBytes(std::uint64_t{scanned.geometry().sectorsPerCluster} * 512) {
         const DriveGeometry& g = engine.geometry();
         std::uint64_t diskSectors = 0;
-        if (g.sectorsPerCluster != 0 && GetDiskSectorCount(g.driveCode, diskSectors) &&
-            diskSectors > 0) {
+        if (g.sectorsPerCluster != 0 && engine.disk() &&
+            GetDiskSectorCount(*engine.disk(), diskSectors) && diskSectors > 0) {
             const std::uint64_t first = g.firstSector.value();
             readableClusters =
                 diskSectors > first ? (diskSectors - first) / g.sectorsPerCluster : 0;

@@ -12,8 +12,8 @@
 #include <cstring>
 
 #include "disk/disk_image.h"
-#include "disk/drive_code.h"
 #include "disk/image_format.h"
+#include "disk/sector_size.h"
 
 namespace tarvik {
 
@@ -56,10 +56,11 @@ std::optional<std::string> DescribeUnusableDisk(const std::string& path) {
                                     "ewfexport for E01) or rebuild with " +
                                     ImageFormatPackage(format) + " installed");
     }
-    if (format != ImageFormat::kRaw && !OpenDiskImage(path)) {
-        return WithReason(path, std::string("is a ") + ImageFormatName(format) +
-                                    " image that cannot be opened (damaged, or a segment, "
-                                    "extent or parent file missing beside it)");
+    if (format != ImageFormat::kRaw) {
+        const DiskImageOpening opening = OpenDiskImage(path);
+        if (!opening.image)
+            return WithReason(path, std::string("is a ") + ImageFormatName(format) +
+                                        " image that cannot be opened: " + opening.reason);
     }
     return std::nullopt;
 }

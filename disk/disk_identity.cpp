@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "disk/disk_table.h"
+#include "disk/disk.h"
 #include "disk/image_format.h"
 
 namespace tarvik {
@@ -124,15 +124,14 @@ std::optional<IdentifyWords> IdentifyViaAtaPorts(unsigned /*diskIndex*/) {
     return IdentifyWords{};
 }
 
-DiskIdentity IdentifyDisk(unsigned diskIndex) {
-    const auto entry = Disks().EntryFor(PhysicalDiskCode(diskIndex));
-    if (!entry) return {};
+DiskIdentity IdentifyDisk(const Disk& disk) {
+    const std::string& path = disk.path();
     struct stat info {};
-    if (::stat(entry->path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        return {ImageFormatModel(DetectImageFormatOfFile(entry->path)),
-                std::filesystem::path(entry->path).filename().string()};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        return {ImageFormatModel(DetectImageFormatOfFile(path)),
+                std::filesystem::path(path).filename().string()};
     }
-    const std::string path = entry->path;
+    const auto diskIndex = static_cast<unsigned>(disk.number());
     const std::array<IdentifyRoute, 3> routes = {
         [&path] { return IdentifyViaHdio(path); },
         [&path] { return IdentifyViaSgIo(path); },

@@ -9,8 +9,6 @@
 #include <span>
 #include <string>
 
-#include "disk/drive_code.h"
-
 namespace tarvik {
 
 // Model and serial as the disk list shows them.
@@ -53,9 +51,11 @@ std::optional<IdentifyWords> IdentifyViaSgIo(const std::string& devicePath);
 // read leaves its slot at 0 and the route answers with 256 zero words.
 std::optional<IdentifyWords> IdentifyViaAtaPorts(unsigned diskIndex);
 
+class Disk;
+
 // An image file has no identify data: it shows as "DISK IMAGE" with its file name as
 // serial, so images can be told apart. A device goes through the three routes above.
-DiskIdentity IdentifyDisk(unsigned diskIndex);
+DiskIdentity IdentifyDisk(const Disk& disk);
 
 // The disk list shows the identity only when the model begins with a letter A-Z;
 // otherwise model and serial both read "UNKNOWN".

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <vector>
@@ -122,21 +123,31 @@ std::vector<std::string> SplitRawPieces(const std::string& first) {
     return names;
 }
 
-std::unique_ptr<DiskImage> OpenDiskImage(const std::string& path) {
+DiskImageOpening DiskImageOpening::Opened(std::unique_ptr<DiskImage> image) {
+    DiskImageOpening opening;
+    opening.image = std::move(image);
+    return opening;
+}
+
+DiskImageOpening DiskImageOpening::Failed(const std::string& path, std::string reason, int error) {
+    DiskImageOpening opening;
+    opening.path = path;
+    opening.reason = std::move(reason);
+    opening.error = error;
+    return opening;
+}
+
+DiskImageOpening OpenDiskImage(const std::string& path) {
     const ImageFormat format = DetectImageFormatOfFile(path);
-    if (format != ImageFormat::kRaw) {
-        auto image = OpenLibyalImage(path, format);
-        if (!image) errno = ImageFormatBuiltIn(format) ? EIO : ENOTSUP;
-        return image;
-    }
+    if (format != ImageFormat::kRaw) return OpenLibyalImage(path, format);
     if (SplitRawPieces(path).size() >= 2) {
-        auto image = SplitRawImage::Open(path);
-        if (!image) errno = EIO;
-        return image;
+        if (auto image = SplitRawImage::Open(path))
+            return DiskImageOpening::Opened(std::move(image));
+        return DiskImageOpening::Failed(path, "a piece of the split image cannot be read");
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    return std::make_unique<RawDiskImage>(fd);
+    if (fd < 0) return DiskImageOpening::Failed(path, std::strerror(errno), errno);
+    return DiskImageOpening::Opened(std::make_unique<RawDiskImage>(fd));
 }
 
 }  // namespace tarvik

@@ -2,6 +2,7 @@
 // An open disk: a block device or raw image read through a read-only descriptor, or an
 // image in a container format read through its libyal library (opened read-only too).
 // Everything the program reads from a disk comes through one of these.
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,16 +28,30 @@ class DiskImage {
     virtual std::optional<std::uint64_t> Size() = 0;
 };
 
+// What opening a disk gave: the disk, or why it could not be opened.
+struct DiskImageOpening {
+    std::unique_ptr<DiskImage> image;
+    std::string path;
+    std::string reason;  // the system's or the image library's words; empty when opened
+    int error = 0;       // an errno value for the reason (EIO for a damaged container)
+
+    static DiskImageOpening Opened(std::unique_ptr<DiskImage> image);
+    static DiskImageOpening Failed(const std::string& path, std::string reason, int error = EIO);
+    // "PATH: REASON", for the user.
+    std::string Problem() const { return path + ": " + reason; }
+};
+
 // Opens a disk by path, in the format its content shows; a raw NAME.001 with a NAME.002
-// beside it is the first piece of a split raw image, read whole. Nothing (errno set for a raw
-// file or device) when it cannot be opened, also for a format this build cannot read.
-std::unique_ptr<DiskImage> OpenDiskImage(const std::string& path);
+// beside it is the first piece of a split raw image, read whole. When it cannot be
+// opened, also for a format this build cannot read, the opening says why.
+DiskImageOpening OpenDiskImage(const std::string& path);
 
 // The pieces of a split raw image, NAME.001, NAME.002, ... in order, given the first;
 // empty when `first` does not end in .001. A single .001 is one raw file.
 std::vector<std::string> SplitRawPieces(const std::string& first);
 
-// The library readers; nothing when the library is not built in or refuses the file.
-std::unique_ptr<DiskImage> OpenLibyalImage(const std::string& path, ImageFormat format);
+// The library readers: the library's reason when it refuses the file, ENOTSUP when the
+// library is not built in.
+DiskImageOpening OpenLibyalImage(const std::string& path, ImageFormat format);
 
 }  // namespace tarvik

@@ -1,5 +1,8 @@
 #include "disk/disk_table.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -7,32 +10,39 @@
 
 namespace tarvik {
 
-DiskTable& Disks() {
-    static DiskTable table;
-    return table;
+std::size_t DiskTable::Append(const DiskTableEntry& entry) {
+    const std::lock_guard lock(mutex_);
+    disks_.push_back(std::make_shared<Disk>(entry.path, entry.isImage, disks_.size()));
+    return disks_.size() - 1;
 }
 
-void DiskTable::Clear() {
+void DiskTable::Replace(const std::vector<DiskTableEntry>& entries) {
+    std::vector<std::shared_ptr<Disk>> disks;
+    for (const DiskTableEntry& entry : entries)
+        disks.push_back(std::make_shared<Disk>(entry.path, entry.isImage, disks.size()));
     const std::lock_guard lock(mutex_);
-    entries_.clear();
+    disks_ = std::move(disks);
 }
 
-void DiskTable::Append(DiskTableEntry entry) {
+std::vector<std::shared_ptr<Disk>> DiskTable::Entries() const {
     const std::lock_guard lock(mutex_);
-    entries_.push_back(std::move(entry));
+    return disks_;
 }
 
-std::vector<DiskTableEntry> DiskTable::Entries() const {
+std::shared_ptr<Disk> DiskTable::At(std::size_t number) const {
     const std::lock_guard lock(mutex_);
-    return entries_;
+    return number < disks_.size() ? disks_[number] : nullptr;
 }
 
-std::optional<DiskTableEntry> DiskTable::EntryFor(DriveCode code) const {
-    if (!IsPhysicalDisk(code)) return std::nullopt;
-    const unsigned index = PhysicalDiskIndex(code);
-    const std::lock_guard lock(mutex_);
-    if (index >= entries_.size()) return std::nullopt;
-    return entries_[index];
+std::size_t DiskTable::OpenableCount() const {
+    std::size_t count = 0;
+    for (const auto& disk : Entries()) {
+        const int fd = ::open(disk->path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) break;
+        ::close(fd);
+        ++count;
+    }
+    return count;
 }
 
 std::vector<std::string> DiskTable::SplitPathList(const std::string& list) {
@@ -68,7 +78,8 @@ std::vector<std::string> DiskTable::SystemDisks(const std::string& sysBlockDir) 
     return paths;
 }
 
-void DiskTable::Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks) {
+std::vector<DiskTableEntry> DiskTable::Listed(const std::vector<std::string>& imagePaths,
+                                              bool includeSystemDisks) {
     std::vector<DiskTableEntry> entries;
     for (const auto& path : imagePaths) entries.push_back({path, true});
     if (const char* env = std::getenv("TARVIK_DISKS")) {
@@ -77,8 +88,11 @@ void DiskTable::Load(const std::vector<std::string>& imagePaths, bool includeSys
     if (includeSystemDisks) {
         for (const auto& path : SystemDisks()) entries.push_back({path, false});
     }
-    const std::lock_guard lock(mutex_);
-    entries_ = std::move(entries);
+    return entries;
+}
+
+void DiskTable::Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks) {
+    Replace(Listed(imagePaths, includeSystemDisks));
 }
 
 }  // namespace tarvik

@@ -1,12 +1,13 @@
 #pragma once
 // The disks the program can read: image files named by the user first, then the
-// machine's whole disks. Entry n is physical disk n (drive code 0x80 + n).
+// machine's whole disks. Entry n is disk n. The session owns the table and its disks.
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "disk/drive_code.h"
+#include "disk/disk.h"
 
 namespace tarvik {
 
@@ -17,18 +18,25 @@ struct DiskTableEntry {
 
 // Safe to use from several threads (the desktop program reads disks on a worker while
 // its user-interface thread lists them): every member holds a mutex, and readers get
-// copies, so nothing a reader holds changes under it when the table is loaded again.
+// the disks themselves, which stay open for whoever holds them when the table is
+// loaded again.
 class DiskTable {
   public:
-    // Image files (from --disk), then those of TARVIK_DISKS, then /sys/block. The new
-    // entries replace the old ones in one step.
+    // Image files (from --disk), then those of TARVIK_DISKS, then /sys/block.
+    static std::vector<DiskTableEntry> Listed(const std::vector<std::string>& imagePaths,
+                                              bool includeSystemDisks = true);
+    // The listed disks replace the old ones in one step.
     void Load(const std::vector<std::string>& imagePaths, bool includeSystemDisks = true);
-    void Clear();
-    void Append(DiskTableEntry entry);
+    void Replace(const std::vector<DiskTableEntry>& entries);
+    // Adds a disk at the end: its number.
+    std::size_t Append(const DiskTableEntry& entry);
 
-    // A snapshot of the entries.
-    std::vector<DiskTableEntry> Entries() const;
-    std::optional<DiskTableEntry> EntryFor(DriveCode code) const;
+    // A snapshot of the disks, in table order.
+    std::vector<std::shared_ptr<Disk>> Entries() const;
+    // Disk `number`; nothing past the table's end.
+    std::shared_ptr<Disk> At(std::size_t number) const;
+    // The disks from the first up to the first whose path cannot be opened now.
+    std::size_t OpenableCount() const;
 
     // Paths from a ':'-separated list such as TARVIK_DISKS; empty items are dropped.
     static std::vector<std::string> SplitPathList(const std::string& list);
@@ -38,10 +46,7 @@ class DiskTable {
 
   private:
     mutable std::mutex mutex_;
-    std::vector<DiskTableEntry> entries_;
+    std::vector<std::shared_ptr<Disk>> disks_;
 };
-
-// The process-wide disk table that the sector reader consults.
-DiskTable& Disks();
 
 }  // namespace tarvik

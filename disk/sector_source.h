@@ -6,12 +6,13 @@
 // sector size: partition tables, the searches and the NTFS readers all count in them, so
 // a volume with 4096-byte sectors is addressed at eight units per sector.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 
 #include "common/positions.h"
-#include "disk/drive_code.h"
-#include "disk/sector_reader.h"
+#include "disk/disk.h"
+#include "disk/sector_size.h"
 
 namespace tarvik {
 
@@ -28,21 +29,21 @@ class SectorSource {
     virtual std::optional<std::uint64_t> SectorCount() { return std::nullopt; }
 };
 
-// Reads a drive on a physical disk (three attempts per request) through one read-only
-// descriptor held for the source's life. Used by one thread at a time; it may move
-// between threads as its DiskHandle may.
+// Reads a drive on a disk (three attempts per request) through the disk's one
+// read-only reader, which the source keeps open for its life.
 class DiskSectorSource final : public SectorSource {
   public:
-    DiskSectorSource(DriveCode code, DiskSector firstSector) : disk_(code), first_(firstSector) {}
+    DiskSectorSource(std::shared_ptr<Disk> disk, DiskSector firstSector)
+        : disk_(std::move(disk)), first_(firstSector) {}
     // False, without reading, when the sector lies past the last one a disk can have.
     bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override;
     std::optional<std::uint64_t> SectorCount() override;
     DiskSector firstSector() const { return first_; }
-    // The descriptor the source reads through, for reads by disk sector beside it.
-    DiskHandle& handle() { return disk_; }
+    // The disk the source reads, for reads by disk sector beside it.
+    Disk& disk() { return *disk_; }
 
   private:
-    DiskHandle disk_;
+    std::shared_ptr<Disk> disk_;
     DiskSector first_;
 };
 

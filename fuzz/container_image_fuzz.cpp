@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (format == tarvik::ImageFormat::kRaw) return 0;
     const std::string path = ImagePath(format);
     if (!WriteImage(path, data, size)) return 0;
-    const auto image = tarvik::OpenLibyalImage(path, format);
+    const auto image = tarvik::OpenLibyalImage(path, format).image;
     if (!image) return 0;
     const std::uint64_t media = image->Size().value_or(0);
     std::vector<std::uint8_t> buffer(64 << 10);

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 4) return 0;
     std::vector<std::uint8_t> volume = Volume(data, size);
     const std::uint64_t sectors = volume.size() / 512;
-    tarvik::ScanEngine engine(0x80, tarvik::DiskSector(0), sectors,
+    tarvik::ScanEngine engine(nullptr, tarvik::DiskSector(0), sectors,
                               std::make_unique<tarvik::MemorySectorSource>(std::move(volume)));
     tarvik::NullNotifier notifier;
     tarvik::NullProgressSink progress;

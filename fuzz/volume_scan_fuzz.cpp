@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> volume(data, data + size);
     volume.resize((size + 511) / 512 * 512);
     const std::uint64_t sectors = volume.size() / 512;
-    tarvik::ScanEngine engine(0x80, tarvik::DiskSector(0), sectors,
+    tarvik::ScanEngine engine(nullptr, tarvik::DiskSector(0), sectors,
                               std::make_unique<tarvik::MemorySectorSource>(std::move(volume)));
     tarvik::NullNotifier notifier;
     tarvik::NullProgressSink progress;

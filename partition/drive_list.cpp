@@ -2,11 +2,6 @@
 
 namespace tarvik {
 
-DriveList& ProcessDriveList() {
-    static DriveList list;
-    return list;
-}
-
 std::size_t DriveList::Count() const {
     const std::lock_guard lock(mutex_);
     return current_.size();

@@ -59,7 +59,4 @@ class DriveList {
     std::optional<std::vector<LogicalDriveEntry>> previous_;
 };
 
-// The process-wide drive list.
-DriveList& ProcessDriveList();
-
 }  // namespace tarvik

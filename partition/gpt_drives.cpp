@@ -63,7 +63,7 @@ LogicalDriveEntry ClassifyGptPartition(const GptEntry& entry, GptExtent extent,
     return drive;
 }
 
-std::vector<LogicalDriveEntry> GptDrives(DiskHandle& disk, const GptTable& table) {
+std::vector<LogicalDriveEntry> GptDrives(Disk& disk, const GptTable& table) {
     std::vector<LogicalDriveEntry> drives;
     for (const GptEntry& entry : table.partitions) {
         const auto extent = ExtentInUnits(entry, table.sectorSize);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/byte_view.h"
-#include "disk/sector_reader.h"
+#include "disk/disk.h"
 #include "partition/drive_list.h"
 #include "partition/gpt_table.h"
 
@@ -18,6 +18,6 @@ LogicalDriveEntry ClassifyGptPartition(const GptEntry& entry, GptExtent extent,
                                        ByteView firstSector);
 
 // Reads each data partition's first sector through `disk` to classify it.
-std::vector<LogicalDriveEntry> GptDrives(DiskHandle& disk, const GptTable& table);
+std::vector<LogicalDriveEntry> GptDrives(Disk& disk, const GptTable& table);
 
 }  // namespace tarvik

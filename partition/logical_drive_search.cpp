@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "disk/chunked_read.h"
+#include "disk/disk.h"
 #include "disk/disk_geometry.h"
-#include "disk/sector_reader.h"
 #include "ntfs/boot_sector.h"
 #include "partition/partition_types.h"
 #include "partition/search_record_name.h"
@@ -39,15 +39,14 @@ std::optional<DiskSector> ClusterOnDisk(DiskSector start, std::uint32_t spc,
 
 // A record that cannot be read, or has no place on a disk, counts as one that does not
 // begin with "FILE".
-bool ReadRecordAt(DiskHandle& disk, std::optional<DiskSector> sector,
+bool ReadRecordAt(Disk& disk, std::optional<DiskSector> sector,
                   std::array<std::uint8_t, 1024>& record) {
     return sector && disk.Read(*sector, record);
 }
 
 // Whether the volume starting at `start` has its MFT (or the mirror's copy) where this
 // boot sector says. A FILE record that is not "$MFT" ends the test without the mirror.
-bool ConfirmsVolumeAt(DiskHandle& disk, DiskSector start, std::uint32_t spc,
-                      const NtfsBootSector& boot) {
+bool ConfirmsVolumeAt(Disk& disk, DiskSector start, std::uint32_t spc, const NtfsBootSector& boot) {
     std::array<std::uint8_t, 1024> record{};
     const bool read = ReadRecordAt(disk, ClusterOnDisk(start, spc, boot.mftCluster()), record);
     if (read && BeginsWithFile(record)) return NamedMft(record);
@@ -62,7 +61,7 @@ void ShowNumber(ProgressSink& progress, int slot, std::uint64_t value) {
 
 }  // namespace
 
-bool TestBootSectorCandidate(DiskHandle& disk, DiskSector sector, const std::uint8_t* bytes,
+bool TestBootSectorCandidate(Disk& disk, DiskSector sector, const std::uint8_t* bytes,
                              FoundDriveTable& table) {
     if (bytes[510] != 0x55 || bytes[511] != 0xAA || std::memcmp(bytes + 3, "NTFS", 4) != 0) {
         return false;
@@ -81,11 +80,11 @@ bool TestBootSectorCandidate(DiskHandle& disk, DiskSector sector, const std::uin
     return false;
 }
 
-void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& progress,
-                         const DriveSearchOptions& options) {
+void SearchLogicalDrives(const std::shared_ptr<Disk>& searched, FoundDriveTable& table,
+                         ProgressSink& progress, const DriveSearchOptions& options) {
     table.Clear();
     std::uint64_t total = 0;
-    GetDiskSectorCount(code, total, options.notifier);
+    GetDiskSectorCount(*searched, total, options.notifier);
 
     const std::uint64_t chunks = total / kSearchChunkSectors;
     progress.SetRange(0, chunks);
@@ -93,14 +92,14 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
     progress.SetStep(1);
     char status[64];
     std::snprintf(status, sizeof status, "Searching Hard Disk %d for Logical Drives",
-                  static_cast<int>(code) - 0x7F);
+                  static_cast<int>(searched->number()) + 1);
     progress.SetText(kSlotSearchStatus, status);
     ShowNumber(progress, kSlotSearchTotal, total);
     ShowNumber(progress, kSlotSearchFound, 0);
 
     // From sector 0, so that a volume at the very start of a disk is found as well. The
-    // chunks and the MFT records that confirm a find are read through one descriptor.
-    DiskSectorSource disk(code, DiskSector(0));
+    // chunks and the MFT records that confirm a find are read through the disk's reader.
+    DiskSectorSource disk(searched, DiskSector(0));
     std::uint64_t examined = 0;
     std::uint64_t chunkNumber = 0;
     ReadInChunks(disk, total, [&](DriveSector d, const std::uint8_t* chunk, bool readable) {
@@ -114,8 +113,7 @@ void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& p
         if (readable) {
             for (std::uint32_t s = 0; s < kSearchChunkSectors; ++s) {
                 const DiskSector sector(d.value() + s);
-                if (TestBootSectorCandidate(disk.handle(), sector, chunk + s * kSectorSize,
-                                            table)) {
+                if (TestBootSectorCandidate(disk.disk(), sector, chunk + s * kSectorSize, table)) {
                     ShowNumber(progress, kSlotSearchFound, table.Count());
                 }
             }

@@ -7,8 +7,8 @@
 #include "common/positions.h"
 #include "common/progress_slot.h"
 #include "common/reporting.h"
-#include "disk/drive_code.h"
-#include "disk/sector_reader.h"
+#include "disk/disk.h"
+#include "disk/sector_size.h"
 #include "partition/drive_list.h"
 #include "partition/found_drive_table.h"
 
@@ -21,13 +21,13 @@ struct DriveSearchOptions {
 
 // Searches the disk from its first sector to its true (64-bit) end and records what it
 // confirms. A stop request ends it between two chunks of 63 sectors.
-void SearchLogicalDrives(DriveCode code, FoundDriveTable& table, ProgressSink& progress,
-                         const DriveSearchOptions& options = {});
+void SearchLogicalDrives(const std::shared_ptr<Disk>& disk, FoundDriveTable& table,
+                         ProgressSink& progress, const DriveSearchOptions& options = {});
 
 // The boot sector test of one sector, given the sector's bytes and its place; reads
 // MFT records through `disk` (the places they are read at are 64-bit sums, checked).
 // Records the pair it confirms.
-bool TestBootSectorCandidate(DiskHandle& disk, DiskSector sector, const std::uint8_t* bytes,
+bool TestBootSectorCandidate(Disk& disk, DiskSector sector, const std::uint8_t* bytes,
                              FoundDriveTable& table);
 
 // The drive list becomes the finds, each an NTFS drive of its boot sector's size plus

@@ -4,8 +4,7 @@
 #include <optional>
 
 #include "common/positions.h"
-#include "disk/disk_geometry.h"
-#include "disk/sector_reader.h"
+#include "disk/disk.h"
 #include "ntfs/boot_sector.h"
 #include "partition/gpt_drives.h"
 #include "partition/gpt_table.h"
@@ -25,8 +24,7 @@ struct OpenTable {
 
 // Reads the table at `tableSector`; nothing when the walk has read it before, has read
 // its fill of tables, or the sector cannot be read.
-std::optional<OpenTable> EnterTable(DiskHandle& disk, DiskSector tableSector,
-                                    PartitionWalkState& state) {
+std::optional<OpenTable> EnterTable(Disk& disk, DiskSector tableSector, PartitionWalkState& state) {
     if (state.tablesRead >= kMaxPartitionTables) return std::nullopt;
     if (!state.visitedTables.insert(tableSector.value()).second) return std::nullopt;
     ++state.tablesRead;
@@ -41,7 +39,7 @@ std::optional<OpenTable> EnterTable(DiskHandle& disk, DiskSector tableSector,
 
 }  // namespace
 
-void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
+void ReadPartitionTable(Disk& disk, DiskSector tableSector, PartitionWalkState& state,
                         std::vector<LogicalDriveEntry>& drives) {
     // The tables from the first one down to the one being read, on the heap: a chain as
     // long as the table bound costs no stack.
@@ -80,7 +78,7 @@ namespace {
 
 // The boot sector at sector 0 when the disk is an image of a bare NTFS volume: its boot
 // code must then not be read as a partition table.
-std::optional<NtfsBootSector> BareVolumeBootSector(DiskHandle& disk) {
+std::optional<NtfsBootSector> BareVolumeBootSector(Disk& disk) {
     std::array<std::uint8_t, kSectorSize> sector{};
     if (!disk.Read(DiskSector(0), sector)) return std::nullopt;
     auto boot = NtfsBootSector::Parse(ByteView(sector.data(), sector.size()));
@@ -90,11 +88,11 @@ std::optional<NtfsBootSector> BareVolumeBootSector(DiskHandle& disk) {
 
 // A bare volume spans its boot sector's size plus the backup boot sector after it,
 // as far as the disk reaches.
-LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
+LogicalDriveEntry BareVolumeEntry(Disk& disk, const NtfsBootSector& boot) {
     // Counted in 512-byte sectors, whatever the volume's own sector size.
     const std::uint64_t volume = boot.VolumeUnits().value_or(0);
     std::uint64_t end = CheckedAdd(volume, boot.bytesPerSector() / kSectorSize).value_or(volume);
-    if (const auto bytes = DiskByteSize(code)) {
+    if (const auto bytes = disk.ByteSize()) {
         const std::uint64_t diskSectors = *bytes / kSectorSize;
         if (diskSectors >= volume && diskSectors < end) end = diskSectors;
     }
@@ -105,7 +103,7 @@ LogicalDriveEntry BareVolumeEntry(DriveCode code, const NtfsBootSector& boot) {
 // other entries a hybrid one (whose MBR entries only mirror some of the GPT's).
 constexpr std::uint8_t kTypeGptProtective = 0xEE;
 
-bool HasGptProtectiveEntry(DiskHandle& disk) {
+bool HasGptProtectiveEntry(Disk& disk) {
     std::array<std::uint8_t, kSectorSize> sector{};
     if (!disk.Read(DiskSector(0), sector)) return false;
     const auto table = PartitionTableSector::Parse(ByteView(sector.data(), sector.size()));
@@ -116,25 +114,24 @@ bool HasGptProtectiveEntry(DiskHandle& disk) {
     return false;
 }
 
-std::optional<GptTable> FindDiskGpt(DriveCode code, DiskHandle& disk) {
-    const auto bytes = DiskByteSize(code);
+std::optional<GptTable> FindDiskGpt(Disk& disk) {
+    const auto bytes = disk.ByteSize();
     if (!bytes) return std::nullopt;
     const DiskBytesReader read = [&disk](std::uint64_t offset, std::span<std::uint8_t> buffer) {
         return disk.Read(DiskSector(offset / kSectorSize), buffer);
     };
-    return FindGptTable(read, *bytes, DeviceLogicalSectorSize(code));
+    return FindGptTable(read, *bytes, disk.LogicalSectorSize());
 }
 
 }  // namespace
 
-std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromBackup) {
+std::vector<LogicalDriveEntry> ReadDiskPartitions(Disk& disk, bool* gptFromBackup) {
     PartitionWalkState state;
-    if (const auto size = DeviceLogicalSectorSize(code); size && *size % kSectorSize == 0)
+    if (const auto size = disk.LogicalSectorSize(); size && *size % kSectorSize == 0)
         state.unitsPerSector = *size / kSectorSize;
     std::vector<LogicalDriveEntry> drives;
-    DiskHandle disk(code);
     if (const auto boot = BareVolumeBootSector(disk)) {
-        drives.push_back(BareVolumeEntry(code, *boot));
+        drives.push_back(BareVolumeEntry(disk, *boot));
         return drives;
     }
     const auto fromGpt = [&](const GptTable& gpt) {
@@ -143,21 +140,21 @@ std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromB
     };
     const bool protective = HasGptProtectiveEntry(disk);
     if (protective) {
-        if (const auto gpt = FindDiskGpt(code, disk)) return fromGpt(*gpt);
+        if (const auto gpt = FindDiskGpt(disk)) return fromGpt(*gpt);
     }
     // No GPT behind the protective entry (both copies damaged): a hybrid MBR still
     // lists its own entries, a protective one nothing.
     ReadPartitionTable(disk, DiskSector(0), state, drives);
     // An MBR wiped in front of a GPT that is still whole.
     if (drives.empty() && !protective) {
-        if (const auto gpt = FindDiskGpt(code, disk)) return fromGpt(*gpt);
+        if (const auto gpt = FindDiskGpt(disk)) return fromGpt(*gpt);
     }
     return drives;
 }
 
-std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier) {
+std::size_t StartPartitionWalk(Disk& disk, DriveList& list, Notifier& notifier) {
     bool gptFromBackup = false;
-    std::vector<LogicalDriveEntry> drives = ReadDiskPartitions(code, &gptFromBackup);
+    std::vector<LogicalDriveEntry> drives = ReadDiskPartitions(disk, &gptFromBackup);
     if (gptFromBackup) notifier.Notify(kGptBackupText, kGptBackupCaption, NoticeIcon::Information);
     const std::size_t count = drives.size();
     list.ReplaceSettingAside(std::move(drives));

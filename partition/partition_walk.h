@@ -7,8 +7,8 @@
 
 #include "common/positions.h"
 #include "common/reporting.h"
-#include "disk/drive_code.h"
-#include "disk/sector_reader.h"
+#include "disk/disk.h"
+#include "disk/sector_size.h"
 #include "partition/drive_list.h"
 
 namespace tarvik {
@@ -33,7 +33,7 @@ inline constexpr std::size_t kMaxPartitionTables = 4096;
 // Reads the table at tableSector and appends its recognised entries to `drives`,
 // descending into extended tables where they are linked (depth-first, table order).
 // The chain is walked with a path held on the heap, not by recursion.
-void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkState& state,
+void ReadPartitionTable(Disk& disk, DiskSector tableSector, PartitionWalkState& state,
                         std::vector<LogicalDriveEntry>& drives);
 
 // The drives of a disk's partition table: a bare volume as one NTFS drive at sector 0;
@@ -41,7 +41,7 @@ void ReadPartitionTable(DiskHandle& disk, DiskSector tableSector, PartitionWalkS
 // whole; else the MBR walk; and, when the MBR lists nothing and has no protective entry,
 // a GPT all the same (an MBR wiped in front of it). Empty when nothing is found.
 // `gptFromBackup`, when given, tells whether the GPT's primary copy was damaged.
-std::vector<LogicalDriveEntry> ReadDiskPartitions(DriveCode code, bool* gptFromBackup = nullptr);
+std::vector<LogicalDriveEntry> ReadDiskPartitions(Disk& disk, bool* gptFromBackup = nullptr);
 
 inline constexpr const char* kBadTableText = "Bad Partition Table, Searching Logical Drive";
 inline constexpr const char* kBadTableCaption = "Corrupted Partition Table";
@@ -55,6 +55,6 @@ inline constexpr const char* kGptBackupCaption = "Partition Table";
 // list, which is set aside, and an empty result is announced with the bad-table message
 // (a GPT read from its backup copy is announced too, as information).
 // Returns the count.
-std::size_t StartPartitionWalk(DriveCode code, DriveList& list, Notifier& notifier);
+std::size_t StartPartitionWalk(Disk& disk, DriveList& list, Notifier& notifier);
 
 }  // namespace tarvik

@@ -22,9 +22,8 @@ namespace {
 // sector, eight 512-byte sectors before the drive's end.
 constexpr std::uint64_t kLargeSectorUnits = 8;
 
-DriveGeometry Placed(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors) {
+DriveGeometry Placed(DiskSector firstSector, std::uint64_t sizeInSectors) {
     DriveGeometry geometry;
-    geometry.driveCode = code;
     geometry.firstSector = firstSector;
     geometry.sizeInSectors = sizeInSectors;
     return geometry;
@@ -119,14 +118,15 @@ std::string WithClusterBytes(const char* text, std::uint64_t bytes) {
 
 }  // namespace
 
-ScanEngine::ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors)
-    : ScanEngine(code, firstSector, sizeInSectors,
-                 std::make_unique<DiskSectorSource>(code, firstSector)) {}
+ScanEngine::ScanEngine(std::shared_ptr<Disk> disk, DiskSector firstSector,
+                       std::uint64_t sizeInSectors)
+    : ScanEngine(disk, firstSector, sizeInSectors,
+                 std::make_unique<DiskSectorSource>(disk, firstSector)) {}
 
-ScanEngine::ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors,
-                       std::unique_ptr<SectorSource> source)
-    : state_(std::make_unique<ScanState>(Placed(code, firstSector, sizeInSectors),
-                                         std::move(source))) {}
+ScanEngine::ScanEngine(std::shared_ptr<Disk> disk, DiskSector firstSector,
+                       std::uint64_t sizeInSectors, std::unique_ptr<SectorSource> source)
+    : state_(std::make_unique<ScanState>(Placed(firstSector, sizeInSectors), std::move(source))),
+      disk_(std::move(disk)) {}
 
 ScanEngine::ScanEngine(std::unique_ptr<ScanState> state) : state_(std::move(state)) {}
 

@@ -16,7 +16,7 @@
 #include "catalogue/folder_table.h"
 #include "common/positions.h"
 #include "common/reporting.h"
-#include "disk/drive_code.h"
+#include "disk/sector_size.h"
 #include "disk/sector_source.h"
 #include "ntfs/file_record.h"
 
@@ -38,7 +38,6 @@ struct ScanCounters {
 // is in 512-byte sectors, whatever the volume's own sector size (bytesPerSector): on a
 // volume of 4096-byte sectors a cluster of one sector has sectorsPerCluster 8.
 struct DriveGeometry {
-    DriveCode driveCode = 0;
     DiskSector firstSector;
     std::uint64_t sizeInSectors = 0;
     // Set by the boot sector validation (0 before it).
@@ -69,11 +68,12 @@ class MftRecordObserver {
 
 class ScanEngine {
   public:
-    // The drive of `sizeInSectors` sectors from `firstSector` on the disk `code` names,
-    // read through the sector reader.
-    ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors);
-    // For tests and fuzzing: the drive read from any sector source.
-    ScanEngine(DriveCode code, DiskSector firstSector, std::uint64_t sizeInSectors,
+    // The drive of `sizeInSectors` sectors from `firstSector` on `disk`, read through
+    // the disk's reader.
+    ScanEngine(std::shared_ptr<Disk> disk, DiskSector firstSector, std::uint64_t sizeInSectors);
+    // The drive read from any sector source: a shadow copy of a drive of `disk`, or (in
+    // tests and fuzzing, with no disk) bytes in memory.
+    ScanEngine(std::shared_ptr<Disk> disk, DiskSector firstSector, std::uint64_t sizeInSectors,
                std::unique_ptr<SectorSource> source);
     // For tests of what reads a scanned drive: an engine over a state made by hand
     // (scan/scan_state.h).
@@ -124,6 +124,8 @@ class ScanEngine {
     std::uint64_t totalSize() const;
     bool advanceSearched() const;
     const DriveGeometry& geometry() const;
+    // The disk the drive lies on; nothing for a drive read from memory.
+    const std::shared_ptr<Disk>& disk() const { return disk_; }
 
     // Reads the record behind a catalogue entry's own number, as stored (no fix-up):
     // through the MFT when the number lies inside it, else at the sector the drive-wide
@@ -185,6 +187,7 @@ class ScanEngine {
 
   private:
     std::unique_ptr<ScanState> state_;
+    std::shared_ptr<Disk> disk_;
 };
 
 }  // namespace tarvik

@@ -8,9 +8,7 @@
 #include "carve/carved_files.h"
 #include "common/memory_release.h"
 #include "disk/disk_check.h"
-#include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
-#include "disk/disk_table.h"
 #include "disk/sector_source.h"
 #include "ntfs/boot_sector.h"
 #include "partition/drive_size_text.h"
@@ -40,35 +38,31 @@ std::optional<std::string> RecoverySession::LoadDisks(const std::vector<std::str
     for (const auto& path : paths) {
         if (auto problem = DescribeUnusableDisk(path)) return problem;
     }
-    DiskTable& table = Disks();
-    table.Load(paths, includeSystemDisks);
     // The disk count stops at the first disk that cannot be opened; a disk the user may
     // not read must neither hide the ones after it nor vanish without a word.
-    const std::vector<DiskTableEntry> entries = table.Entries();
-    table.Clear();
+    std::vector<DiskTableEntry> readable;
     unreadable_.clear();
-    for (const DiskTableEntry& entry : entries) {
+    for (const DiskTableEntry& entry : DiskTable::Listed(paths, includeSystemDisks)) {
         if (const int error = DiskOpenError(entry.path))
             unreadable_.push_back({entry.path, error});
         else
-            table.Append(entry);
+            readable.push_back(entry);
     }
+    disks_->Replace(readable);
     return std::nullopt;
 }
 
 std::optional<std::string> RecoverySession::AddDisk(const std::string& path, std::size_t& disk) {
     if (auto problem = DescribeUnusableDisk(path)) return problem;
-    DiskTable& table = Disks();
-    const std::vector<DiskTableEntry> entries = table.Entries();
+    const std::vector<std::shared_ptr<Disk>> entries = disks_->Entries();
     for (std::size_t n = 0; n < entries.size(); ++n) {
         std::error_code error;
-        if (std::filesystem::equivalent(entries[n].path, path, error)) {
+        if (std::filesystem::equivalent(entries[n]->path(), path, error)) {
             disk = n;
             return std::nullopt;
         }
     }
-    table.Append({path, true});
-    disk = entries.size();
+    disk = disks_->Append({path, true});
     return std::nullopt;
 }
 
@@ -78,34 +72,33 @@ std::optional<std::string> RecoverySession::UnreadableDisksNote() const {
 
 std::vector<DiskSummary> RecoverySession::ListDisks() const {
     std::vector<DiskSummary> disks;
-    std::uint8_t count = 0;
-    CountPhysicalDisks(count);
-    const auto entries = Disks().Entries();
-    for (unsigned n = 0; n < count && n < entries.size(); ++n) {
-        const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(n));
-        std::uint64_t sectors = 0;
-        GetDiskSectorCount(PhysicalDiskCode(n), sectors);
-        disks.push_back({identity.model, identity.serial, sectors, entries[n].path});
+    const std::size_t count = disks_->OpenableCount();
+    const auto entries = disks_->Entries();
+    for (std::size_t n = 0; n < count && n < entries.size(); ++n) {
+        Disk& disk = *entries[n];
+        const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(disk));
+        disks.push_back(
+            {identity.model, identity.serial, disk.SectorCount().value_or(0), disk.path()});
     }
     return disks;
 }
 
 bool RecoverySession::FindDrives(std::size_t disk, DriveDiscovery how, ProgressSink& searchProgress,
                                  Notifier& notifier, const StopFlag* stop) {
-    const DriveCode code = PhysicalDiskCode(static_cast<unsigned>(disk));
-    DriveList& list = ProcessDriveList();
+    DriveList& list = drives_;
     // The walk sets a non-empty list aside; its disk goes aside with it.
     if (how != DriveDiscovery::kSearchDisk && !list.Empty()) previousDisk_ = disk_;
     disk_ = disk;
+    const std::shared_ptr<Disk> read = ListedDisk();
     // The drives of another disk must not stay listed for this one, even when the
     // search finds nothing.
     if (how == DriveDiscovery::kSearchDisk) list.DiscardCurrent();
     // An empty walk has announced the bad table; the search follows as if asked for.
-    if (how != DriveDiscovery::kSearchDisk && StartPartitionWalk(code, list, notifier) != 0)
+    if (how != DriveDiscovery::kSearchDisk && StartPartitionWalk(*read, list, notifier) != 0)
         return true;
     if (how == DriveDiscovery::kPartitionTableOnly) return false;
     FoundDriveTable found;
-    SearchLogicalDrives(code, found, searchProgress, {stop, &notifier});
+    SearchLogicalDrives(read, found, searchProgress, {stop, &notifier});
     if (found.Empty()) {
         AnnounceNotNtfs(notifier);
         return false;
@@ -114,22 +107,27 @@ bool RecoverySession::FindDrives(std::size_t disk, DriveDiscovery how, ProgressS
     return true;
 }
 
+std::shared_ptr<Disk> RecoverySession::ListedDisk() const {
+    if (auto disk = disks_->At(disk_)) return disk;
+    // A number past the table names no disk: one that opens nothing, so every read of
+    // it fails as a read of a disk that went away does.
+    return std::make_shared<Disk>(std::string(), false, disk_);
+}
+
 std::vector<LogicalDriveEntry> RecoverySession::Drives() const {
-    return ProcessDriveList().Entries();
+    return drives_.Entries();
 }
 
 std::uint64_t RecoverySession::DriveMissingSectors(std::size_t row) const {
-    const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
-    std::uint64_t diskSectors = 0;
-    if (!drive ||
-        !GetDiskSectorCount(PhysicalDiskCode(static_cast<unsigned>(disk_)), diskSectors) ||
-        diskSectors == 0)
-        return 0;
+    const std::optional<LogicalDriveEntry> drive = drives_.EntryAt(row);
+    const std::shared_ptr<Disk> disk = ListedDisk();
+    if (!drive || !disk) return 0;
+    const std::uint64_t diskSectors = disk->SectorCount().value_or(0);
+    if (diskSectors == 0) return 0;
     // The volume's own size when its boot sector says it (NTFS keeps the backup copy in
     // the sector after it), else the partition's.
     std::uint64_t volumeSectors = drive->sizeInSectors();
-    DiskSectorSource source(PhysicalDiskCode(static_cast<unsigned>(disk_)),
-                            DiskSector(drive->startSector));
+    DiskSectorSource source(disk, DiskSector(drive->startSector));
     std::array<std::uint8_t, NtfsBootSector::kSize> bytes{};
     if (IsScannedType(drive->partitionType) && source.Read(DriveSector(0), bytes)) {
         const auto boot = NtfsBootSector::Parse(ByteView(bytes.data(), bytes.size()));
@@ -150,10 +148,9 @@ std::optional<std::size_t> RecoverySession::FirstNtfsDrive() const {
 }
 
 bool RecoverySession::DriveValidates(std::size_t row) const {
-    const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
+    const std::optional<LogicalDriveEntry> drive = drives_.EntryAt(row);
     if (!drive || !IsScannedType(drive->partitionType)) return false;
-    ScanEngine probe(PhysicalDiskCode(static_cast<unsigned>(disk_)), DiskSector(drive->startSector),
-                     drive->sizeInSectors());
+    ScanEngine probe(ListedDisk(), DiskSector(drive->startSector), drive->sizeInSectors());
     NullNotifier silent;
     return probe.ValidateBootSector(silent);
 }
@@ -167,13 +164,13 @@ std::optional<std::size_t> RecoverySession::FirstValidDrive() const {
 }
 
 bool RecoverySession::RestorePreviousDrives() {
-    if (!ProcessDriveList().RestorePrevious()) return false;
+    if (!drives_.RestorePrevious()) return false;
     disk_ = previousDisk_;
     return true;
 }
 
 DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
-    DriveList& list = ProcessDriveList();
+    DriveList& list = drives_;
     const std::optional<LogicalDriveEntry> chosen = list.EntryAt(row);
     if (!chosen) return DriveOpening::kNoSuchDrive;
     if (!IsScannedType(chosen->partitionType)) {
@@ -187,8 +184,8 @@ DriveOpening RecoverySession::OpenDrive(std::size_t row, Notifier& notifier) {
     facts_.reset();
     conditions_.reset();
     carved_.reset();
-    engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
-                                           DiskSector(drive.startSector), drive.sizeInSectors());
+    engine_ = std::make_unique<ScanEngine>(ListedDisk(), DiskSector(drive.startSector),
+                                           drive.sizeInSectors());
     if (!engine_->ValidateBootSector(notifier)) {
         engine_.reset();
         return DriveOpening::kInvalidDrive;
@@ -211,9 +208,8 @@ void RecoverySession::CloseDrive() {
     conditions_.reset();
     carved_.reset();
     engine_.reset();
-    DriveList& list = ProcessDriveList();
-    list.DiscardCurrent();
-    list.DiscardPrevious();
+    drives_.DiscardCurrent();
+    drives_.DiscardPrevious();
 }
 
 void RecoverySession::Scan(ProgressSink& progress, Notifier& notifier, const StopFlag* stop) {
@@ -326,7 +322,7 @@ DriveProperties RecoverySession::Properties() const {
     if (!engine_) return properties;
     const ScanCounters& c = engine_->counters();
     const DriveGeometry& geometry = engine_->geometry();
-    properties.driveCode = geometry.driveCode;
+    if (engine_->disk()) properties.driveCode = static_cast<std::uint8_t>(engine_->disk()->code());
     properties.sectorsPerCluster = geometry.sectorsPerCluster;
     properties.partitionStart = geometry.firstSector.value();
     properties.partitionSize = geometry.sizeInSectors;
@@ -362,9 +358,7 @@ class RecordingNotifier final : public Notifier {
 
 std::string RecoverySession::ScannedDiskPath() const {
     // The disk the drive was opened on, which the drive list may since have left.
-    const auto entries = Disks().Entries();
-    const std::size_t disk = PhysicalDiskIndex(engine_->geometry().driveCode);
-    return disk < entries.size() ? entries[disk].path : std::string();
+    return engine_->disk() ? engine_->disk()->path() : std::string();
 }
 
 bool RecoverySession::DestinationOnScannedDisk(const std::string& destination) const {

@@ -16,6 +16,7 @@
 #include "analysis/file_condition.h"
 #include "common/reporting.h"
 #include "disk/disk_check.h"
+#include "disk/disk_table.h"
 #include "filedata/file_data_window.h"
 #include "partition/drive_list.h"
 #include "recovery/destination_check.h"
@@ -189,7 +190,7 @@ class RecoverySession {
     // drive.
     bool FindDrives(std::size_t disk, DriveDiscovery how, ProgressSink& searchProgress,
                     Notifier& notifier, const StopFlag* stop = nullptr);
-    // A copy of the current drive list (the process-wide one).
+    // A copy of the current drive list.
     std::vector<LogicalDriveEntry> Drives() const;
     // The rows of the drive list, as both front ends show them: the same list with its
     // texts, whether each drive validates, what its image lacks and its shadow copies.
@@ -379,6 +380,8 @@ class RecoverySession {
     void RestoreMarks(const std::vector<CheckMark>& marks);
     // The image file or device the scanned drive is read from.
     std::string ScannedDiskPath() const;
+    // The disk the current drive list belongs to.
+    std::shared_ptr<Disk> ListedDisk() const;
     // Opens shadow copy `copy` of the open drive in `old` and scans it; false (after a
     // message) when it cannot be opened.
     bool ScanOwnCopy(RecoverySession& old, std::size_t copy, ProgressSink& progress,
@@ -393,6 +396,11 @@ class RecoverySession {
     // a drive is opened on the disk its list was made from, also after a cancelled
     // choice on another disk brought the older list back.
     std::size_t disk_ = 0;
+    // The disks, shared with the sessions that read this one's shadow copies, and the
+    // drive list with the one set aside: this session's own, read and changed only
+    // through it.
+    std::shared_ptr<DiskTable> disks_ = std::make_shared<DiskTable>();
+    DriveList drives_;
     // The row of the chosen drive and its shadow copy (0: the live volume).
     std::size_t openRow_ = 0;
     std::size_t openCopy_ = 0;

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "carve/carved_files.h"
-#include "disk/disk_geometry.h"
+#include "disk/disk.h"
 #include "filedata/file_data_map.h"
 #include "recovery/sha256.h"
 #include "scan/scan_engine.h"
@@ -31,8 +31,10 @@ SavedDiskIdentity RecoverySession::DriveIdentity() const {
     SavedDiskIdentity identity;
     if (!engine_) return identity;
     const DriveGeometry& geometry = engine_->geometry();
-    identity.diskBytes = DiskByteSize(geometry.driveCode).value_or(0);
-    identity.sectorSize = DeviceLogicalSectorSize(geometry.driveCode).value_or(0);
+    if (const std::shared_ptr<Disk>& disk = engine_->disk()) {
+        identity.diskBytes = disk->ByteSize().value_or(0);
+        identity.sectorSize = disk->LogicalSectorSize().value_or(0);
+    }
     identity.driveStart = geometry.firstSector.value();
     identity.driveSectors = geometry.sizeInSectors;
     identity.volumeSerial = engine_->volumeSerial();

@@ -23,14 +23,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // The store of a drive's shadow copies, read over the drive's own sectors.
-ShadowStoreOpening OpenStore(std::size_t disk, const LogicalDriveEntry& drive) {
+ShadowStoreOpening OpenStore(const std::shared_ptr<Disk>& disk, const LogicalDriveEntry& drive) {
     if (!IsScannedType(drive.partitionType)) return {};
     const std::uint64_t bytes =
         CheckedMul(drive.sizeInSectors(), std::uint64_t{kSectorSize}).value_or(0);
     return ShadowCopyStore::Open(
-        std::make_unique<DiskSectorSource>(PhysicalDiskCode(static_cast<unsigned>(disk)),
-                                           DiskSector(drive.startSector)),
-        bytes);
+        std::make_unique<DiskSectorSource>(disk, DiskSector(drive.startSector)), bytes);
 }
 
 // Moves a file to `to`, never over a file there: false (errno set) when it cannot.
@@ -112,7 +110,10 @@ LiveVersions VersionsByPath(RecoverySession& session, ProgressSink& progress,
 
 bool RecoverySession::ScanOwnCopy(RecoverySession& old, std::size_t copy, ProgressSink& progress,
                                   Notifier& notifier, const StopFlag* stop) const {
+    // The copy lies on this session's disk, in the drive of its list's row.
+    old.disks_ = disks_;
     old.disk_ = disk_;
+    old.drives_.ReplaceCurrent(drives_.Entries());
     if (old.OpenShadowCopy(openRow_, copy, notifier) != DriveOpening::kOpened) return false;
     old.Scan(progress, notifier, stop);
     return true;
@@ -151,9 +152,9 @@ std::vector<CopyVersion> CopyVersions(
 std::vector<ShadowCopySummary> RecoverySession::ShadowCopies(std::size_t row,
                                                              std::string* problem) const {
     std::vector<ShadowCopySummary> copies;
-    const std::optional<LogicalDriveEntry> drive = ProcessDriveList().EntryAt(row);
+    const std::optional<LogicalDriveEntry> drive = drives_.EntryAt(row);
     if (!drive) return copies;
-    const ShadowStoreOpening opening = OpenStore(disk_, *drive);
+    const ShadowStoreOpening opening = OpenStore(ListedDisk(), *drive);
     if (problem != nullptr) *problem = opening.problem;
     if (!opening.store) return copies;
     for (const ShadowCopyInfo& info : opening.store->Copies())
@@ -164,14 +165,14 @@ std::vector<ShadowCopySummary> RecoverySession::ShadowCopies(std::size_t row,
 
 DriveOpening RecoverySession::OpenShadowCopy(std::size_t row, std::size_t copy,
                                              Notifier& notifier) {
-    const std::optional<LogicalDriveEntry> chosen = ProcessDriveList().EntryAt(row);
+    const std::optional<LogicalDriveEntry> chosen = drives_.EntryAt(row);
     if (!chosen) return DriveOpening::kNoSuchDrive;
     if (!IsScannedType(chosen->partitionType)) {
         notifier.Notify(kFatDriveText, kInvalidDriveCaption, NoticeIcon::Warning);
         return DriveOpening::kNotNtfs;
     }
     const LogicalDriveEntry drive = *chosen;
-    const ShadowStoreOpening opening = OpenStore(disk_, drive);
+    const ShadowStoreOpening opening = OpenStore(ListedDisk(), drive);
     std::unique_ptr<SectorSource> source;
     if (opening.store) source = opening.store->CopySource(copy);
     if (!source) {
@@ -184,15 +185,14 @@ DriveOpening RecoverySession::OpenShadowCopy(std::size_t row, std::size_t copy,
         notifier.Notify(why, "Shadow Copies", NoticeIcon::Warning);
         return DriveOpening::kNoSuchDrive;
     }
-    ProcessDriveList().DiscardPrevious();
+    drives_.DiscardPrevious();
     checks_.reset();
     filter_.reset();
     facts_.reset();
     conditions_.reset();
     carved_.reset();
-    engine_ = std::make_unique<ScanEngine>(PhysicalDiskCode(static_cast<unsigned>(disk_)),
-                                           DiskSector(drive.startSector), drive.sizeInSectors(),
-                                           std::move(source));
+    engine_ = std::make_unique<ScanEngine>(ListedDisk(), DiskSector(drive.startSector),
+                                           drive.sizeInSectors(), std::move(source));
     if (!engine_->ValidateBootSector(notifier)) {
         engine_.reset();
         return DriveOpening::kInvalidDrive;

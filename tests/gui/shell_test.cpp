@@ -2,6 +2,7 @@
 // screen, the About box's links and the small dialogs.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
@@ -9,6 +10,9 @@
 #include <QRadioButton>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <filesystem>
+#include <fstream>
+#include <vector>
 
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
@@ -20,7 +24,7 @@
 #include "app/splash_dlg.h"
 #include "app/status_totals.h"
 #include "gui_test_main.h"
-#include "partition/drive_list.h"
+#include "session/recovery_session.h"
 
 using namespace tarvik;
 
@@ -247,13 +251,32 @@ class ShellTest : public QObject {
     }
 
     void closingFreesTheDriveList() {
-        ProcessDriveList().Append(LogicalDriveEntry{63, 1000, 7});
+        // A disk with one NTFS entry in its partition table, listed twice so that the
+        // first list is set aside.
+        const std::string path = QDir::temp().filePath("tarvik-shell-disk.img").toStdString();
+        std::vector<char> disk(1100 * 512, 0);
+        const std::size_t entry = 0x1BE;
+        disk[entry + 4] = 0x07;
+        disk[entry + 8] = 63;
+        disk[entry + 13] = 1000 >> 8;
+        disk[entry + 12] = static_cast<char>(1000 & 0xFF);
+        disk[510] = 0x55;
+        disk[511] = static_cast<char>(0xAA);
+        std::ofstream(path, std::ios::binary).write(disk.data(), static_cast<long>(disk.size()));
+        RecoverySession& session = *App().Session;
+        NullProgressSink progress;
+        NullNotifier quiet;
+        QCOMPARE(session.LoadDisks({path}, false), std::nullopt);
+        QVERIFY(session.FindDrives(0, DriveDiscovery::kPartitionTableOnly, progress, quiet));
+        QVERIFY(session.FindDrives(0, DriveDiscovery::kPartitionTableOnly, progress, quiet));
+        QCOMPARE(session.Drives().size(), std::size_t{1});
         CMainFrame frame(App());
         frame.show();
         frame.close();
-        QVERIFY(ProcessDriveList().Empty());
-        QVERIFY(!ProcessDriveList().HasPrevious());
-        QVERIFY(!App().Session->HasDrive());
+        QVERIFY(session.Drives().empty());
+        QVERIFY(!session.RestorePreviousDrives());
+        QVERIFY(!session.HasDrive());
+        std::filesystem::remove(path);
     }
 
     void importantNoteCarriesItsAdvice() {

@@ -14,12 +14,12 @@ TEST(DiskTable, NamedImagesComeFirstThenTheEnvironmentsThenTheMachinesDisks) {
     table.Load({"/a.img"}, false);
     ::unsetenv("TARVIK_DISKS");
     ASSERT_EQ(table.Entries().size(), 3u);
-    EXPECT_EQ(table.Entries()[0].path, "/a.img");
-    EXPECT_EQ(table.Entries()[1].path, "/b.img");
-    EXPECT_EQ(table.Entries()[2].path, "/c.img");
-    EXPECT_EQ(table.EntryFor(0x82)->path, "/c.img");
-    EXPECT_FALSE(table.EntryFor(0x83));
-    EXPECT_FALSE(table.EntryFor(0x00));
+    EXPECT_EQ(table.Entries()[0]->path(), "/a.img");
+    EXPECT_EQ(table.Entries()[1]->path(), "/b.img");
+    EXPECT_EQ(table.Entries()[2]->path(), "/c.img");
+    EXPECT_EQ(table.At(2)->path(), "/c.img");
+    EXPECT_EQ(table.At(2)->code(), 0x82u);
+    EXPECT_FALSE(table.At(3));
 }
 
 TEST(DiskTable, SystemDisksAreWholeDisksInNameOrder) {

@@ -177,7 +177,7 @@ TEST(ConditionFactsTest, TheScanPassGivesTheTableThatReadingTheMftAgainGives) {
         const std::uint64_t sectors = volume->size() / 512;
         auto source = std::make_unique<NotedSource>(*volume);
         NotedSource& drive = *source;
-        ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), sectors, std::move(source));
+        ScanEngine engine(nullptr, DiskSector(0), sectors, std::move(source));
         NullNotifier notifier;
         NullProgressSink progress;
         ASSERT_TRUE(engine.ValidateBootSector(notifier));

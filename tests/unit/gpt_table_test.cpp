@@ -16,7 +16,6 @@ namespace {
 
 using testing::PartitionTableBytes;
 using testing::TempImage;
-using testing::UseDisks;
 
 void PutLe(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -222,9 +221,9 @@ std::vector<LogicalDriveEntry> WalkBytes(const std::vector<std::uint8_t>& bytes,
                                          CountingNotifier& notifier) {
     TempImage image;
     image.WriteBytes(0, bytes.data(), bytes.size());
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
     DriveList list;
-    StartPartitionWalk(0x80, list, notifier);
+    StartPartitionWalk(*disks[0], list, notifier);
     return list.Entries();
 }
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "disk/disk.h"
 #include "disk/image_format.h"
 #include "disk/qcow_cluster_map.h"
-#include "disk/sector_reader.h"
 #include "temp_image.h"
 
 namespace tarvik {
@@ -51,9 +51,8 @@ TEST(ImageFormat, DamagedContainerOpensNothing) {
     const auto head = Starting("QFI\xFB");
     image.WriteSector(0, head);
     EXPECT_EQ(DetectImageFormatOfFile(image.path()), ImageFormat::kQcow);
-    EXPECT_EQ(OpenDiskImage(image.path()), nullptr);
-    testing::UseDisks({image.path()});
-    DiskHandle disk(0x80);
+    EXPECT_EQ(OpenDiskImage(image.path()).image, nullptr);
+    Disk disk(image.path(), true, 0);
     std::vector<std::uint8_t> sector(512);
     EXPECT_FALSE(disk.Read(DiskSector(0), sector));
 }

@@ -13,7 +13,6 @@ namespace {
 
 using testing::PutLe32;
 using testing::TempImage;
-using testing::UseDisks;
 
 constexpr std::uint32_t kSpc = 8;
 constexpr std::uint32_t kMftCluster = 4;
@@ -65,10 +64,10 @@ TEST(LogicalDriveSearch, FindsEachVolumeOnceFromItsBootSectorOrItsBackup) {
     TempImage image(20000);
     PutVolume(image, 2048, 4000, false);
     PutVolume(image, 9000, 6000, true);  // first sector destroyed: found through the backup
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
     FoundDriveTable table;
     NullProgressSink progress;
-    SearchLogicalDrives(0x80, table, progress);
+    SearchLogicalDrives(disks[0], table, progress);
     ASSERT_EQ(table.Count(), 2u);
     EXPECT_EQ(table.Drives()[0], (FoundDrive{2048, 4000}));
     EXPECT_EQ(table.Drives()[1], (FoundDrive{9000, 6000}));
@@ -84,10 +83,10 @@ TEST(LogicalDriveSearch, ExaminesTheLastPartialChunkOfADiskNotAMultipleOf63) {
     // 63 x 100 + 17 sectors; the only copy of the boot sector is the disk's last sector.
     TempImage image(6317);
     PutVolume(image, 316, 6000, true);
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
     FoundDriveTable table;
     NullProgressSink progress;
-    SearchLogicalDrives(0x80, table, progress);
+    SearchLogicalDrives(disks[0], table, progress);
     ASSERT_EQ(table.Count(), 1u);
     EXPECT_EQ(table.Drives()[0], (FoundDrive{316, 6000}));
 }
@@ -96,12 +95,12 @@ TEST(LogicalDriveSearch, AbortAfterTheFirstFindKeepsExactlyThatFind) {
     TempImage image(20000);
     PutVolume(image, 2048, 4000, false);
     PutVolume(image, 9000, 6000, false);
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
     FoundDriveTable table;
     StopFlag stop{false};
     RecordingProgress progress;
     progress.stopAtFirstFind = &stop;
-    SearchLogicalDrives(0x80, table, progress, {&stop, nullptr});
+    SearchLogicalDrives(disks[0], table, progress, {&stop, nullptr});
     ASSERT_EQ(table.Count(), 1u);
     EXPECT_EQ(table.Drives()[0].startSector, 2048u);
 }
@@ -110,8 +109,8 @@ TEST(LogicalDriveSearch, VolumesPast32BitsAreConfirmedAtTheirOwnPlace) {
     constexpr std::uint64_t kStart = 0x100000000ull + 100;
     TempImage image(kStart + 5000);  // sparse
     PutVolume(image, kStart, 4000, false);
-    UseDisks({image.path()});
-    DiskHandle disk(0x80);
+    const auto disks = testing::ImageDisks({image.path()});
+    Disk& disk = *disks[0];
     FoundDriveTable table;
     const auto boot = BootSector(4000);
     EXPECT_TRUE(TestBootSectorCandidate(disk, DiskSector(kStart), boot.data(), table));
@@ -135,11 +134,11 @@ class ChunkCounter : public NullProgressSink {
 
 TEST(LogicalDriveSearch, StopRequestEndsTheSearchOfALargeDiskWithinASecond) {
     TempImage image(std::uint64_t{64} << 21);  // 64 GiB, sparse: far longer than a second
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
     FoundDriveTable table;
     ChunkCounter progress;
     StopFlag stop{false};
-    std::thread search([&] { SearchLogicalDrives(0x80, table, progress, {&stop, nullptr}); });
+    std::thread search([&] { SearchLogicalDrives(disks[0], table, progress, {&stop, nullptr}); });
     while (progress.chunks < 1000) std::this_thread::yield();
     const auto asked = std::chrono::steady_clock::now();
     stop = true;
@@ -157,10 +156,10 @@ TEST(LogicalDriveSearch, BootSectorWhoseMftRecordIsAnotherFileIsNotAVolume) {
     image.WriteSector(3000, BootSector(4000));
     image.WriteSector(3000 + kSpc * kMftCluster, NamedRecord("notes.txt"));
     image.WriteSector(3000 + kSpc * kMirrorCluster, NamedRecord("$MFT"));  // never looked at
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
     FoundDriveTable table;
     NullProgressSink progress;
-    SearchLogicalDrives(0x80, table, progress);
+    SearchLogicalDrives(disks[0], table, progress);
     ASSERT_EQ(table.Count(), 1u);  // "$MFTMirr" begins with "$MFT": four characters compared
     EXPECT_EQ(table.Drives()[0].startSector, 2048u);
 }

@@ -15,7 +15,6 @@ namespace {
 
 using testing::PartitionTableBytes;
 using testing::TempImage;
-using testing::UseDisks;
 
 class CountingNotifier : public Notifier {
   public:
@@ -28,9 +27,9 @@ class CountingNotifier : public Notifier {
 };
 
 std::vector<LogicalDriveEntry> Walk(const std::string& path, CountingNotifier& notifier) {
-    UseDisks({path});
+    const auto disks = testing::ImageDisks({path});
     DriveList list;
-    StartPartitionWalk(0x80, list, notifier);
+    StartPartitionWalk(*disks[0], list, notifier);
     return list.Entries();
 }
 
@@ -105,12 +104,12 @@ TEST(PartitionWalk, EachWalkStartsFromAFreshStateAndSetsThePreviousListAside) {
     second.WriteSector(2000, PartitionTableBytes({{0x07, 63, 100}, {0x05, 3000, 1000}}));
     second.WriteSector(5000, PartitionTableBytes({{0x07, 63, 200}}));
 
-    UseDisks({first.path(), second.path()});
+    const auto disks = testing::ImageDisks({first.path(), second.path()});
     CountingNotifier notifier;
     DriveList list;
-    StartPartitionWalk(0x80, list, notifier);
+    StartPartitionWalk(*disks[0], list, notifier);
     ASSERT_EQ(list.Count(), 1u);
-    StartPartitionWalk(0x81, list, notifier);
+    StartPartitionWalk(*disks[1], list, notifier);
     ASSERT_EQ(list.Count(), 2u);
     EXPECT_EQ(list.EntryAt(1)->startSector, 5063u);  // 2000 + 3000 + 63, not from disk 0's base
 
@@ -134,13 +133,13 @@ TEST(PartitionWalk, LongChainEndsAtTheTableBoundWithoutDeepRecursion) {
     }
     image.WriteSector(0, PartitionTableBytes({{0x05, kBase, 2 * kTables}}));
     image.WriteSector(kBase, chain);
-    UseDisks({image.path()});
+    const auto disks = testing::ImageDisks({image.path()});
 
     std::vector<LogicalDriveEntry> drives;
     ASSERT_TRUE(testing::RunOnStackOf(1 << 20, [&] {
         DriveList list;
         NullNotifier quiet;
-        StartPartitionWalk(0x80, list, quiet);
+        StartPartitionWalk(*disks[0], list, quiet);
         drives = list.Entries();
     }));
     ASSERT_EQ(drives.size(), kMaxPartitionTables - 1);  // the MBR is a table too
@@ -171,8 +170,8 @@ TEST(PartitionWalk, FourKilobyteSectorTablesAreScaledToUnits) {
     TempImage image(8 * 3000);
     image.WriteSector(0, PartitionTableBytes({{0x07, 10, 100}, {0x05, 1000, 2000}}));
     image.WriteSector(8 * 1000, PartitionTableBytes({{0x07, 5, 50}}));
-    UseDisks({image.path()});
-    DiskHandle disk(0x80);
+    const auto disks = testing::ImageDisks({image.path()});
+    Disk& disk = *disks[0];
     PartitionWalkState state;
     state.unitsPerSector = 8;
     std::vector<LogicalDriveEntry> drives;
@@ -189,14 +188,14 @@ TEST(PartitionWalk, AReaderOnAnotherThreadSeesWholeListsOnly) {
     two.WriteSector(0, PartitionTableBytes({{0x07, 63, 100}, {0x0B, 200, 100}}));
     TempImage three(1000);
     three.WriteSector(0, PartitionTableBytes({{0x07, 63, 10}, {0x06, 80, 10}, {0x07, 99, 9}}));
-    UseDisks({two.path(), three.path()});
+    const auto disks = testing::ImageDisks({two.path(), three.path()});
     DriveList list;
     NullNotifier quiet;
-    StartPartitionWalk(0x81, list, quiet);
+    StartPartitionWalk(*disks[1], list, quiet);
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (unsigned walk = 0; walk < 2000; ++walk)
-            StartPartitionWalk(PhysicalDiskCode(walk % 2), list, quiet);
+            StartPartitionWalk(*disks[walk % 2], list, quiet);
         done = true;
     });
     int partial = 0;

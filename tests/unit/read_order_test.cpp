@@ -154,7 +154,7 @@ TEST(ScanReadOrder, TheMftOnceAndTheIndexBlocksInOneForwardSweep) {
     if (image.empty()) TARVIK_SKIP_WITHOUT_SHARED_DATA("mkntfs-512-subdirs.dd");
     auto traced = std::make_unique<TracedSource>(image);
     TracedSource& drive = *traced;
-    ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), image.size() / 512, std::move(traced));
+    ScanEngine engine(nullptr, DiskSector(0), image.size() / 512, std::move(traced));
     NullNotifier notifier;
     NullProgressSink progress;
     ASSERT_TRUE(engine.ValidateBootSector(notifier));
@@ -179,8 +179,8 @@ TracedScan ScanTraced(const Bytes& image, bool readIndexes) {
     auto traced = std::make_unique<TracedSource>(image);
     TracedSource& drive = *traced;
     TracedScan scan;
-    scan.engine = std::make_unique<ScanEngine>(kFirstPhysicalDisk, DiskSector(0),
-                                               image.size() / 512, std::move(traced));
+    scan.engine =
+        std::make_unique<ScanEngine>(nullptr, DiskSector(0), image.size() / 512, std::move(traced));
     NullNotifier notifier;
     NullProgressSink progress;
     EXPECT_TRUE(scan.engine->ValidateBootSector(notifier));

@@ -117,7 +117,6 @@ class MemoryDrive {
   private:
     std::unique_ptr<ScanState> MadeState() {
         DriveGeometry geometry;
-        geometry.driveCode = 0x80;
         geometry.sizeInSectors = 4096;
         geometry.sectorsPerCluster = 1;
         geometry.bytesPerSector = 512;

@@ -29,7 +29,7 @@ const Bytes& Dftt7() {
 }
 
 std::unique_ptr<ScanEngine> MemoryEngine(const Bytes& volume) {
-    return std::make_unique<ScanEngine>(kFirstPhysicalDisk, DiskSector(0), volume.size() / 512,
+    return std::make_unique<ScanEngine>(nullptr, DiskSector(0), volume.size() / 512,
                                         std::make_unique<MemorySectorSource>(volume));
 }
 
@@ -108,8 +108,7 @@ TEST_F(Dftt7Engine, VolumePastSector2To32ScansAndRecoversAsAtSectorZero) {
     const std::uint64_t sectors = Dftt7().size() / 512;
     testing::TempImage disk(first + sectors);  // sparse: only the volume is stored
     disk.WriteBytes(first * 512, Dftt7().data(), Dftt7().size());
-    testing::UseDisks({disk.path()});
-    ScanEngine far(PhysicalDiskCode(0), DiskSector(first), sectors);
+    ScanEngine far(testing::ImageDisk(disk.path()), DiskSector(first), sectors);
     ASSERT_TRUE(far.ValidateBootSector(notifier_));
     EXPECT_EQ(far.geometry().firstSector.value(), first);
     far.Scan(progress_, notifier_);
@@ -124,7 +123,6 @@ TEST_F(Dftt7Engine, VolumePastSector2To32ScansAndRecoversAsAtSectorZero) {
         if (entry.IsDeleted() && !near.empty()) ++deletedCompared;
     }
     EXPECT_GE(deletedCompared, 8u);  // every deleted file the image's authors list
-    testing::UseDisks({});
 }
 
 // Sets the stop request at the n-th move of a progress bar.
@@ -183,7 +181,7 @@ TEST_F(Dftt7Engine, SearchesEndAtTheDisksEndWhateverTheVolumeClaims) {
     const std::uint64_t sectors = Dftt7().size() / 512;
     for (const std::uint64_t claimed :
          {sectors + (std::uint64_t{64} << 31), std::uint64_t{1} << 63}) {
-        ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), claimed,
+        ScanEngine engine(nullptr, DiskSector(0), claimed,
                           std::make_unique<MemorySectorSource>(Dftt7()));
         ASSERT_TRUE(engine.ValidateBootSector(notifier_));
         engine.Scan(progress_, notifier_);
@@ -232,7 +230,7 @@ TEST_F(Dftt7Engine, ABootSectorWhoseMftIsNotWhereItSaysGivesWayToItsBackup) {
     bytes.insert(bytes.end(), Dftt7().begin(), Dftt7().begin() + 512);  // the backup copy
     ASSERT_EQ(bytes[0x0D], 2);
     bytes[0x0D] = 4;
-    ScanEngine flipped(kFirstPhysicalDisk, DiskSector(0), bytes.size() / 512,
+    ScanEngine flipped(nullptr, DiskSector(0), bytes.size() / 512,
                        std::make_unique<MemorySectorSource>(bytes));
     ASSERT_TRUE(flipped.ValidateBootSector(notifier_));
     EXPECT_EQ(flipped.geometry().sectorsPerCluster, full_->geometry().sectorsPerCluster);
@@ -254,7 +252,7 @@ TEST_F(Dftt7Engine, TheSameWrongClusterSizeInBothCopiesIsToldByTheMft) {
             if (recordZeroLost) {
                 std::fill_n(bytes.begin() + right.mftStart.value() * 512, right.recordSize, 0);
             }
-            ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), bytes.size() / 512,
+            ScanEngine engine(nullptr, DiskSector(0), bytes.size() / 512,
                               std::make_unique<MemorySectorSource>(bytes));
             ASSERT_TRUE(engine.ValidateBootSector(notifier_));
             EXPECT_EQ(engine.geometry().sectorsPerCluster, right.sectorsPerCluster);
@@ -267,7 +265,7 @@ TEST_F(Dftt7Engine, TheSameWrongClusterSizeInBothCopiesIsToldByTheMft) {
 TEST_F(Dftt7Engine, AnUnreadableMftSectorCostsOnlyItsRecord) {
     const std::uint64_t mftStart = full_->geometry().mftStart.value();
     const std::uint32_t lost = 10;  // a record of the first MFT run (records 0-15)
-    ScanEngine damaged(kFirstPhysicalDisk, DiskSector(0), Dftt7().size() / 512,
+    ScanEngine damaged(nullptr, DiskSector(0), Dftt7().size() / 512,
                        std::make_unique<BadSectorSource>(Dftt7(), mftStart + lost * 2 + 1));
     ASSERT_TRUE(damaged.ValidateBootSector(notifier_));
     damaged.Scan(progress_, notifier_);
@@ -315,7 +313,7 @@ TEST(BootSectorSizes, BackupOfAVolumeOf4KSectorsIsFoundAtItsLastSector) {
     Bytes volume(4096 * 4096, 0);
     const Bytes boot = BootSector(4096, 1, 0x01);
     std::copy(boot.begin(), boot.end(), volume.end() - 4096);
-    ScanEngine engine(kFirstPhysicalDisk, DiskSector(0), volume.size() / 512,
+    ScanEngine engine(nullptr, DiskSector(0), volume.size() / 512,
                       std::make_unique<MemorySectorSource>(volume));
     NullNotifier notifier;
     ASSERT_TRUE(engine.ValidateBootSector(notifier));

@@ -88,5 +88,25 @@ TEST_F(SessionDisksTest, ASearchThatFindsNothingLeavesNoDrivesOfTheDiskBefore) {
               "Invalid Drive: Use Corvane Miravel FAT to Recover FAT Drive");
 }
 
+// Each session holds its own disks and drive lists: a second session (as the search of
+// previous versions opens on a worker) changing its list leaves the first one's alone.
+TEST_F(SessionDisksTest, EachSessionKeepsItsOwnDisksAndDriveLists) {
+    const auto ntfs = DiskWithEntry(0x07, 64, 2048);
+    TempImage blank(2048);
+    ASSERT_EQ(session_.LoadDisks({ntfs->path()}, false), std::nullopt);
+    ASSERT_TRUE(session_.FindDrives(0, DriveDiscovery::kPartitionTableOnly, progress_, notifier_));
+    ASSERT_TRUE(session_.FindDrives(0, DriveDiscovery::kPartitionTableOnly, progress_, notifier_));
+
+    RecoverySession other;
+    ASSERT_EQ(other.LoadDisks({blank.path()}, false), std::nullopt);
+    EXPECT_FALSE(other.FindDrives(0, DriveDiscovery::kSearchDisk, progress_, notifier_));
+    other.CloseDrive();
+
+    EXPECT_EQ(session_.ListDisks().at(0).path, ntfs->path());
+    ASSERT_EQ(session_.Drives().size(), 1u);
+    EXPECT_EQ(session_.Drives()[0].startSector, 64u);
+    EXPECT_TRUE(session_.RestorePreviousDrives());
+}
+
 }  // namespace
 }  // namespace tarvik

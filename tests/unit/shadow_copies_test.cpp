@@ -103,7 +103,7 @@ TEST(ShadowCopyStoreTest, AVolumeWithoutHeaderOrWithADamagedStoreGivesNoCopies) 
 
 TEST(ShadowCopyStoreTest, ListsAndReadsTheCopiesOfAWindowsVolume) {
     if (!std::filesystem::exists(VssImage())) TARVIK_SKIP_WITHOUT_SHARED_DATA("vsstest.qcow2");
-    auto image = OpenDiskImage(VssImage());
+    auto image = OpenDiskImage(VssImage()).image;
     ASSERT_TRUE(image);
     const std::uint64_t bytes = image->Size().value_or(0);
     const auto opening =

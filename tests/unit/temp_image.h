@@ -1,6 +1,6 @@
 #pragma once
 // Disk images for tests: a temporary file that is removed again, written sector by
-// sector, and registered as a disk of the process-wide disk table.
+// sector, and read as a disk.
 #include <unistd.h>
 
 #include <cstdint>
@@ -8,10 +8,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "disk/disk_table.h"
+#include "disk/disk.h"
 
 namespace tarvik::testing {
 
@@ -46,10 +47,16 @@ class TempImage {
     std::string path_;
 };
 
-// Makes the given images disks 0, 1, ... of the disk table, and nothing else.
-inline void UseDisks(const std::vector<std::string>& paths) {
-    ::unsetenv("TARVIK_DISKS");
-    Disks().Load(paths, false);
+// The disk of an image file, as a disk table would hold it at place `number`.
+inline std::shared_ptr<Disk> ImageDisk(const std::string& path, std::size_t number = 0) {
+    return std::make_shared<Disk>(path, true, number);
+}
+
+// The disks of image files, numbered from 0 in order.
+inline std::vector<std::shared_ptr<Disk>> ImageDisks(const std::vector<std::string>& paths) {
+    std::vector<std::shared_ptr<Disk>> disks;
+    for (const std::string& path : paths) disks.push_back(ImageDisk(path, disks.size()));
+    return disks;
 }
 
 inline void PutLe32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {

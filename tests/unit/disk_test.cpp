@@ -6,8 +6,10 @@
 #include <cstring>
 #include <fstream>
 
+#include "disk/disk.h"
 #include "disk/disk_geometry.h"
 #include "disk/disk_identity.h"
+#include "disk/disk_table.h"
 #include "disk/sector_reader.h"
 #include "disk/sector_source.h"
 #include "temp_image.h"
@@ -15,58 +17,60 @@
 namespace tarvik {
 namespace {
 
+using testing::ImageDisk;
 using testing::TempImage;
-using testing::UseDisks;
 
-TEST(ReadSectors, GivesUpAfterThreeFailedAttemptsAndStopsAtTheFirstSuccess) {
+TEST(DiskRead, GivesUpAfterThreeFailedAttemptsAndStopsAtTheFirstSuccessOrShortRead) {
     int calls = 0;
-    auto failing = [&](DriveCode, std::uint32_t, std::uint32_t, void*, std::uint32_t) {
+    EXPECT_FALSE(Disk::ReadWithRetries([&] {
         ++calls;
-        return false;
-    };
-    std::array<std::uint8_t, 512> buffer{};
-    EXPECT_EQ(ReadSectorsWith(failing, 0x80, 0, 0, buffer.data(), 512), 0);
+        return Disk::Outcome::kFailed;
+    }));
     EXPECT_EQ(calls, 3);
 
     calls = 0;
-    auto secondWorks = [&](DriveCode, std::uint32_t, std::uint32_t, void*, std::uint32_t) {
-        return ++calls == 2;
-    };
-    EXPECT_EQ(ReadSectorsWith(secondWorks, 0x80, 0, 0, buffer.data(), 512), 1);
+    EXPECT_TRUE(Disk::ReadWithRetries(
+        [&] { return ++calls == 2 ? Disk::Outcome::kRead : Disk::Outcome::kFailed; }));
     EXPECT_EQ(calls, 2);
+
+    calls = 0;
+    EXPECT_FALSE(Disk::ReadWithRetries([&] {
+        ++calls;
+        return Disk::Outcome::kShort;
+    }));
+    EXPECT_EQ(calls, 1);
 }
 
-TEST(ReadSectors, ReadsTheSectorAtItsByteOffsetAndFailsAtTheEndOfTheDisk) {
+TEST(DiskRead, ReadsTheSectorAtItsByteOffsetAndFailsAtTheEndOfTheDisk) {
     TempImage image(4);
     std::vector<std::uint8_t> marked(512, 0x5A);
     image.WriteSector(3, marked);
-    UseDisks({image.path()});
+    Disk disk(image.path(), true, 0);
 
     std::array<std::uint8_t, 512> buffer{};
-    ASSERT_EQ(ReadSectors(0x80, 3, 0, buffer.data(), 512), 1);
+    ASSERT_TRUE(disk.Read(DiskSector(3), buffer));
     EXPECT_EQ(buffer[0], 0x5A);
     EXPECT_EQ(buffer[511], 0x5A);
-    EXPECT_EQ(ReadSectors(0x80, 4, 0, buffer.data(), 512), 0);
-    EXPECT_EQ(ReadSectors(0x80, 0, 1, buffer.data(), 512), 0);  // 2^32 sectors in
+    EXPECT_FALSE(disk.Read(DiskSector(4), buffer));
+    EXPECT_FALSE(disk.Read(DiskSector(std::uint64_t{1} << 32), buffer));
 }
 
 // A read the disk ends inside gives what the disk holds and zeros after it, and fails:
 // the sectors past the end are not the disk's, and a caller that reads sector by sector
 // then finds exactly those. It is not tried again, and the disk stays open.
-TEST(ReadSectors, AShortReadZeroesWhatTheDiskCouldNotFillAndFails) {
+TEST(DiskRead, AShortReadZeroesWhatTheDiskCouldNotFillAndFails) {
     TempImage image(2);
     std::vector<std::uint8_t> marked(512, 0x77);
     image.WriteSector(1, marked);
-    UseDisks({image.path()});
+    Disk disk(image.path(), true, 0);
 
     std::vector<std::uint8_t> buffer(2048, 0xCC);  // stale bytes of an earlier read
-    EXPECT_EQ(ReadSectors(0x80, 1, 0, buffer.data(), 2048), 0);
+    EXPECT_FALSE(disk.Read(DiskSector(1), buffer));
     EXPECT_EQ(buffer[511], 0x77);
     EXPECT_TRUE(std::all_of(buffer.begin() + 512, buffer.end(), [](auto b) { return b == 0; }));
 
-    DiskHandle disk(0x80);
     std::fill(buffer.begin(), buffer.end(), 0xCC);
-    EXPECT_EQ(disk.ReadOnce(DiskSector(1), buffer), DiskHandle::Outcome::kShort);
+    EXPECT_EQ(disk.ReadOnce(DiskSector(1), buffer), Disk::Outcome::kShort);
     EXPECT_EQ(buffer[0], 0x77);
     EXPECT_EQ(buffer[512], 0);
     EXPECT_TRUE(disk.Read(DiskSector(1), std::span(buffer).first(512)));
@@ -75,8 +79,7 @@ TEST(ReadSectors, AShortReadZeroesWhatTheDiskCouldNotFillAndFails) {
 
     // A last sector the image holds only part of is not a whole sector of the disk.
     image.WriteBytes(1024, marked.data(), 100);
-    EXPECT_EQ(disk.ReadOnce(DiskSector(2), std::span(buffer).first(512)),
-              DiskHandle::Outcome::kShort);
+    EXPECT_EQ(disk.ReadOnce(DiskSector(2), std::span(buffer).first(512)), Disk::Outcome::kShort);
     EXPECT_EQ(buffer[99], 0x77);
     EXPECT_EQ(buffer[100], 0);
     EXPECT_EQ(disk.SectorCount(), 2u);
@@ -95,8 +98,7 @@ TEST(SplitRawImage, APieceCutShortLacksItsTailAndMovesNothingAfterIt) {
             file.write(sector.data(), 512);
         }
     }
-    UseDisks({pieces.front()});
-    DiskHandle disk(0x80);
+    Disk disk(pieces.front(), true, 0);
     EXPECT_EQ(disk.SectorCount(), 12u);
     std::vector<std::uint8_t> buffer(12 * 512);
     EXPECT_FALSE(disk.Read(DiskSector(0), buffer));
@@ -137,13 +139,18 @@ TEST(ReadFully, AReadFailingPartWayFailsTheRequestAndTheDevicesEndDoesNot) {
     EXPECT_EQ(ReadFully(-1, 0, buffer, HalfThenEnd), 2048);
 }
 
-TEST(ReadSectors, OpensNothingForDriveLetterCodesOrDisksNotInTheTable) {
+TEST(DiskTable, HoldsNoDiskPastItsEndAndADiskThatIsGoneReadsNothing) {
     TempImage image(1);
-    UseDisks({image.path()});
+    DiskTable table;
+    table.Replace({{image.path(), true}});
+    ASSERT_TRUE(table.At(0));
+    EXPECT_EQ(table.At(0)->number(), 0u);
+    EXPECT_FALSE(table.At(1));
+    Disk gone("/nonexistent/tarvik-disk", true, 1);
     std::array<std::uint8_t, 512> buffer{};
-    EXPECT_EQ(OpenDiskDevice(0x02), -1);
-    EXPECT_EQ(ReadSectors(0x02, 0, 0, buffer.data(), 512), 0);
-    EXPECT_EQ(ReadSectors(0x81, 0, 0, buffer.data(), 512), 0);
+    EXPECT_FALSE(gone.Read(DiskSector(0), buffer));
+    EXPECT_EQ(gone.OpenError(), ENOENT);
+    EXPECT_EQ(gone.OpenProblem(), "/nonexistent/tarvik-disk: No such file or directory");
 }
 
 std::size_t OpenDescriptors() {
@@ -155,18 +162,18 @@ std::vector<std::uint8_t> Filled(std::uint8_t byte) {
     return std::vector<std::uint8_t>(512, byte);
 }
 
-// The image behind the disk's path is replaced while a handle is open: the handle goes
-// on reading the file it opened (only a failed attempt would open the path again).
-TEST(DiskHandle, KeepsOneDescriptorAndReopensOnlyAfterAFailedAttempt) {
+// The image behind the disk's path is replaced while the disk is open: it goes on
+// reading the file it opened (only a failed attempt would open the path again).
+TEST(Disk, KeepsOneDescriptorAndReopensOnlyAfterAFailedAttempt) {
     TempImage first(4);
     first.WriteSector(0, Filled(0x11));
     TempImage second(4);
     second.WriteSector(0, Filled(0x22));
-    UseDisks({first.path()});
     const std::size_t before = OpenDescriptors();
     std::array<std::uint8_t, 512> buffer{};
     {
-        DiskHandle disk(0x80);
+        Disk disk(first.path(), true, 0);
+        EXPECT_EQ(OpenDescriptors(), before);  // nothing opened until asked
         ASSERT_TRUE(disk.Read(DiskSector(0), buffer));
         EXPECT_EQ(buffer[0], 0x11);
         EXPECT_EQ(OpenDescriptors(), before + 1);
@@ -188,28 +195,25 @@ TEST(DiskHandle, KeepsOneDescriptorAndReopensOnlyAfterAFailedAttempt) {
 TEST(DiskSectorSource, ReadsRelativeToTheDrivesFirstSectorAndRefusesSectorsPastTheLast) {
     TempImage image(8);
     image.WriteSector(5, Filled(0x5A));
-    UseDisks({image.path()});
-    DiskSectorSource drive(0x80, DiskSector(3));
+    const auto disk = ImageDisk(image.path());
+    DiskSectorSource drive(disk, DiskSector(3));
     std::array<std::uint8_t, 512> buffer{};
     ASSERT_TRUE(drive.Read(DriveSector(2), buffer));
     EXPECT_EQ(buffer[0], 0x5A);
     EXPECT_FALSE(drive.Read(DriveSector(UINT64_MAX - 1), buffer));  // would wrap to sector 1
 
-    DiskSectorSource far(0x80, DiskSector(UINT64_MAX / 512));
+    DiskSectorSource far(disk, DiskSector(UINT64_MAX / 512));
     EXPECT_FALSE(far.Read(DriveSector(0), buffer));
 }
 
-TEST(CountPhysicalDisks, StopsAtTheFirstDiskThatCannotBeOpened) {
+TEST(DiskTable, OpenableCountStopsAtTheFirstDiskThatCannotBeOpened) {
     TempImage first(1);
     TempImage third(1);
-    UseDisks({first.path(), "/nonexistent/tarvik-disk", third.path()});
-    std::uint8_t count = 99;
-    EXPECT_TRUE(CountPhysicalDisks(count));
-    EXPECT_EQ(count, 1);
-
-    UseDisks({});
-    EXPECT_FALSE(CountPhysicalDisks(count));
-    EXPECT_EQ(count, 0);
+    DiskTable table;
+    table.Replace({{first.path(), true}, {"/nonexistent/tarvik-disk", true}, {third.path(), true}});
+    EXPECT_EQ(table.OpenableCount(), 1u);
+    table.Replace({});
+    EXPECT_EQ(table.OpenableCount(), 0u);
 }
 
 class RecordingNotifier : public Notifier {
@@ -224,39 +228,37 @@ TEST(DiskGeometry, SectorCountIsTheTrueSizeWhileTheCylinderFieldKeepsItsLow16Bit
     TempImage image;
     const std::uint64_t sectors = 70000ull * 255 * 63 + 17;
     std::filesystem::resize_file(image.path(), sectors * 512);  // sparse: costs no space
-    UseDisks({image.path()});
+    Disk disk(image.path(), true, 0);
 
-    std::uint16_t cylinders = 0;
-    std::uint8_t heads = 0;
-    std::uint8_t perTrack = 0;
-    ASSERT_TRUE(GetDiskParameters(0x80, cylinders, heads, perTrack));
-    EXPECT_EQ(cylinders, 4464);
-    EXPECT_EQ(heads, 255);
-    EXPECT_EQ(perTrack, 63);
+    const auto geometry = disk.Geometry();
+    ASSERT_TRUE(geometry);
+    EXPECT_EQ(geometry->cylinders, 4464);
+    EXPECT_EQ(geometry->heads, 255);
+    EXPECT_EQ(geometry->sectorsPerTrack, 63);
     std::uint64_t total = 0;
-    ASSERT_TRUE(GetDiskSectorCount(0x80, total));
+    ASSERT_TRUE(GetDiskSectorCount(disk, total));
     EXPECT_EQ(total, sectors);
 }
 
 TEST(DiskGeometry, SectorCountPast32BitsIsWhole) {
     TempImage image(0x100000000ull + 17);  // sparse: 2 TiB that cost no space
-    UseDisks({image.path()});
+    Disk disk(image.path(), true, 0);
     std::uint64_t total = 0;
-    ASSERT_TRUE(GetDiskSectorCount(0x80, total));
+    ASSERT_TRUE(GetDiskSectorCount(disk, total));
     EXPECT_EQ(total, 0x100000000ull + 17);
 
     std::vector<std::uint8_t> last(512, 0x3C);
     image.WriteSector(0x100000000ull + 16, last);
     std::array<std::uint8_t, 512> buffer{};
-    ASSERT_TRUE(ReadSectors(0x80, DiskSector(0x100000000ull + 16), buffer));
+    ASSERT_TRUE(disk.Read(DiskSector(0x100000000ull + 16), buffer));
     EXPECT_EQ(buffer[0], 0x3C);
 }
 
 TEST(DiskGeometry, UnopenableDiskIsReportedOnceAndCountsZeroSectors) {
-    UseDisks({"/nonexistent/tarvik-disk"});
+    Disk disk("/nonexistent/tarvik-disk", true, 0);
     RecordingNotifier notifier;
     std::uint64_t total = 123;
-    EXPECT_FALSE(GetDiskSectorCount(0x80, total, &notifier));
+    EXPECT_FALSE(GetDiskSectorCount(disk, total, &notifier));
     EXPECT_EQ(total, 0u);
     ASSERT_EQ(notifier.texts.size(), 1u);
     EXPECT_EQ(notifier.texts[0],
@@ -265,8 +267,7 @@ TEST(DiskGeometry, UnopenableDiskIsReportedOnceAndCountsZeroSectors) {
 
 TEST(DiskIdentity, ImagesShowAsDiskImageWithTheirFileNameAndOthersAsUnknown) {
     TempImage image(1);
-    UseDisks({image.path()});
-    const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(0));
+    const DiskIdentity identity = IdentityForDisplay(IdentifyDisk(Disk(image.path(), true, 0)));
     EXPECT_EQ(identity.model, "DISK IMAGE");
     EXPECT_EQ(identity.serial, std::filesystem::path(image.path()).filename().string());
 
