@@ -2,8 +2,8 @@
 
 #include "disk/memory_sector_source.h"
 #include "ntfs/mft_map.h"
-#include "ntfs/mft_record_stream.h"
 #include "ntfs_builders.h"
+#include "scan/mft_record_stream.h"
 
 namespace tarvik {
 namespace {
