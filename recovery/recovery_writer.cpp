@@ -738,8 +738,9 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
         }
         if (apart) file.fd = apartFiles.Get(step.file, folders.Open(job.folder), job.partName);
         if (file.fd < 0) {
+            const int error = errno;
             file.done = true;
-            FileFailed(folders.Open(job.folder), job, errno);
+            FileFailed(folders.Open(job.folder), job, error);
             continue;
         }
         if (shown != step.file) {
