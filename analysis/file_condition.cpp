@@ -235,9 +235,10 @@ DeletedFile WeighedFile(ScanEngine& engine, std::uint32_t number, ByteView recor
 
 // What every MFT record tells, gathered in one walk over its attributes per record.
 struct MftFacts {
-    // Records numbered past this are not given a place of their own in the times: a
-    // damaged MFT may claim any size, and the list grows as records come instead.
-    static constexpr std::uint64_t kTimesSetAside = 1u << 22;
+    // The times are set aside for the MFT's record count (pages untouched until records
+    // come), but for no more records than this: a damaged MFT may claim any size, and the
+    // list grows as records come instead.
+    static constexpr std::uint64_t kTimesSetAside = 1u << 25;
 
     // Per record number, what the pass saw of a base record (bits, or-ed).
     static constexpr std::uint8_t kSeen = 1;           // a base record that decodes
@@ -476,7 +477,10 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
     // Every deleted record with clusters claims them, listed or not: one whose name lies
     // in an extension record may be missing from the catalogue, yet its data went where
     // it went.
+    // The files kept move down in place: a second list beside the gathered one would
+    // double what the deleted records take at the check's peak.
     auto range = byNumber_.begin();
+    std::size_t kept = 0;
     for (DeletedFile& file : facts.deleted) {
         range = std::lower_bound(range, byNumber_.end(), std::pair{file.number, std::uint32_t{0}});
         bool catalogued = false;
@@ -484,9 +488,14 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
             recordRead_[it->second] = true;
             catalogued = catalogued || weighed_[it->second];
         }
-        if (catalogued || !file.runs.empty()) deleted_.push_back(std::move(file));
+        if (!catalogued && file.runs.empty()) continue;
+        if (&facts.deleted[kept] != &file) facts.deleted[kept] = std::move(file);
+        ++kept;
     }
-    std::vector<DeletedFile>().swap(facts.deleted);
+    facts.deleted.erase(facts.deleted.begin() + static_cast<std::ptrdiff_t>(kept),
+                        facts.deleted.end());
+    deleted_ = std::move(facts.deleted);
+    facts.deleted = {};
     facts.whole = false;  // used up: a table made again reads the MFT
 }
 

@@ -79,6 +79,11 @@ void Catalogue::Reserve(std::size_t entries) {
     byParent_.Reserve(room);
 }
 
+void Catalogue::ReserveNumbers(std::uint32_t end) {
+    byNumber_.ReserveNumbers(end);
+    byParent_.ReserveNumbers(end);
+}
+
 std::optional<std::size_t> Catalogue::FirstWithNumber(std::uint32_t number) const {
     const IndexRange found = byNumber_.Find(number);
     if (found.empty()) return std::nullopt;

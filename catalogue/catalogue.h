@@ -97,6 +97,9 @@ class Catalogue {
     // Room for this many entries (at most the capacity) and their index links set aside
     // at once, so that a catalogue filled to about that count is never copied to grow.
     void Reserve(std::size_t entries);
+    // The own and parent number lookups made at once for numbers below `end` (an MFT's
+    // record count): sized to the numbers, never doubled past them.
+    void ReserveNumbers(std::uint32_t end);
     // Entries refused by Append because the catalogue was full, since the last Clear.
     std::size_t RefusedCount() const { return refused_; }
 
@@ -106,6 +109,16 @@ class Catalogue {
     std::string_view NameAt(std::size_t index) const {
         const Stored& stored = entries_[index];
         return names_.Name(stored.word & kNameReferenceMask, NameLength(stored.word));
+    }
+    // Asks the processor to fetch the entry at `index` ahead of its use: a walk in tree
+    // order rather than stored order then need not wait on memory at every entry. Its
+    // name is asked for too, once the entry itself was fetched ahead (a few entries
+    // before). Does nothing past the end.
+    void PrefetchAt(std::size_t index) const {
+        if (index < entries_.size()) __builtin_prefetch(&entries_[index]);
+    }
+    void PrefetchNameAt(std::size_t index) const {
+        if (index < entries_.size()) __builtin_prefetch(NameAt(index).data());
     }
     std::uint32_t NumberAt(std::size_t index) const { return entries_[index].number; }
     std::uint32_t ParentAt(std::size_t index) const { return entries_[index].parent; }

@@ -81,6 +81,15 @@ bool NumberIndex::Widen(std::uint32_t number) {
     std::uint64_t below = denseNumbers_ + 1;
     for (std::uint32_t w = 0; w <= width; ++w) below += sparseByWidth_[w];
     if (size > kSmallTable && below * kSlotsPerNumber < size) return false;
+    GrowTable(size);
+    return true;
+}
+
+void NumberIndex::ReserveNumbers(std::uint32_t end) {
+    if (end > dense_.size()) GrowTable(end);
+}
+
+void NumberIndex::GrowTable(std::uint64_t size) {
     dense_.resize(static_cast<std::size_t>(size));
     for (auto it = sparse_.begin(); it != sparse_.end();) {
         if (it->first >= size) {
@@ -92,7 +101,6 @@ bool NumberIndex::Widen(std::uint32_t number) {
         --sparseByWidth_[Width(it->first)];
         it = sparse_.erase(it);
     }
-    return true;
 }
 
 IndexRange NumberIndex::Find(std::uint32_t number) const {

@@ -88,6 +88,10 @@ class NumberIndex {
     IndexRange Find(std::uint32_t number) const;
     // Room for this many positions set aside at once.
     void Reserve(std::size_t positions) { links_.next.reserve(positions); }
+    // The table made at once for every number below `end` (numbers known to be dense from
+    // 0 to a count, as an MFT's records are): it then never doubles past that count, nor is
+    // copied on growing.
+    void ReserveNumbers(std::uint32_t end);
     // About what the index takes: its tables set aside, and each hash entry with its node.
     std::size_t MemoryBytes() const;
     void Clear();
@@ -101,6 +105,8 @@ class NumberIndex {
     Chain& ChainOf(std::uint32_t number);
     // Whether the table grew to hold `number`, a number not added before.
     bool Widen(std::uint32_t number);
+    // The table made `size` slots long, and the map's numbers below that moved into it.
+    void GrowTable(std::uint64_t size);
 
     std::vector<Chain> dense_;  // by number, for numbers below its size
     std::size_t denseNumbers_ = 0;

@@ -37,6 +37,20 @@ void WriteListing(std::string& block) {
     block.clear();
 }
 
+// The listing goes in tree order, the entries lie in the order they were found: the
+// entries some lines ahead are fetched while this one is written, and their names a few
+// lines later.
+constexpr std::size_t kEntriesAhead = 16;
+constexpr std::size_t kNamesAhead = 8;
+
+void PrefetchAhead(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+                   std::size_t position) {
+    if (position + kEntriesAhead < placed.size())
+        catalogue.PrefetchAt(placed[position + kEntriesAhead].catalogueIndex);
+    if (position + kNamesAhead < placed.size())
+        catalogue.PrefetchNameAt(placed[position + kNamesAhead].catalogueIndex);
+}
+
 }  // namespace
 
 int RunScanCommand(const DriveOptions& options) {
@@ -58,6 +72,7 @@ int RunScanCommand(const DriveOptions& options) {
             std::fflush(stdout);
             return ReportInterrupted();
         }
+        PrefetchAhead(catalogue, placed, position);
         const std::size_t index = placed[position].catalogueIndex;
         const CatalogueEntry& entry = catalogue.At(index);
         block += entry.IsDirectory() ? "Dir\t" : "File\t";

@@ -1,5 +1,7 @@
 #include "ntfs/record_inspection.h"
 
+#include <utility>
+
 #include "ntfs/file_record.h"
 #include "ntfs/record_summary.h"
 
@@ -15,16 +17,17 @@ std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record) {
 }
 
 std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record) {
-    const auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
+    auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
     if (!summary) return std::nullopt;
     InspectedRecord inspected;
     inspected.flags = summary->flags;
     inspected.isBase = !summary->isExtension();
-    if (summary->hasName()) inspected.name = summary->name;
+    // The summary is not kept: its names move over rather than being copied.
+    if (summary->hasName()) inspected.name = std::move(summary->name);
     inspected.parent = summary->parentRecord;
     inspected.parentSequence = static_cast<std::uint16_t>(summary->parentReference >> 48);
-    for (const FileName& link : summary->otherLinks)
-        inspected.otherLinks.push_back({link.name, link.parentRecord(),
+    for (FileName& link : summary->otherLinks)
+        inspected.otherLinks.push_back({std::move(link.name), link.parentRecord(),
                                         static_cast<std::uint16_t>(link.parentReference >> 48)});
     inspected.ownNumber = summary->header.recordNumber;
     inspected.sequence = summary->header.sequenceNumber;

@@ -24,6 +24,8 @@
 #include "recovery/destination_check.h"
 #include "recovery/fd_outputs.h"
 #include "recovery/file_filter.h"
+#include "recovery/forward_source.h"
+#include "recovery/part_file_descriptors.h"
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
 #include "recovery/sha256.h"
@@ -123,35 +125,6 @@ int OpenFolder(int parentFd, const std::string& name) {
     return ::openat(parentFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-// Reads the drive on from where the previous read ended when the next read starts a
-// little after it: the bytes between are read and dropped, which on a spinning disk
-// costs less than moving the head (8 ms is over a megabyte at 150 MB/s). Those bytes
-// are never used, so a read of them that fails costs nothing.
-class ForwardSource final : public SectorSource {
-  public:
-    static constexpr std::uint64_t kMaxGapSectors = 2048;  // 1 MiB
-
-    explicit ForwardSource(SectorSource& drive) : drive_(drive) {}
-    bool Read(DriveSector sector, std::span<std::uint8_t> buffer) override {
-        if (gaps_ && end_ != 0 && sector.value() > end_ &&
-            sector.value() - end_ <= kMaxGapSectors) {
-            gap_.resize((sector.value() - end_) * 512);
-            // A disk with bad places is not read more than it must be: it jumps.
-            gaps_ = drive_.Read(DriveSector(end_), gap_);
-        }
-        end_ = sector.value() + buffer.size() / 512;
-        return drive_.Read(sector, buffer);
-    }
-    // The head is elsewhere now (records were read in between).
-    void Forget() { end_ = 0; }
-
-  private:
-    SectorSource& drive_;
-    std::uint64_t end_ = 0;
-    bool gaps_ = true;
-    std::vector<std::uint8_t> gap_;
-};
-
 constexpr int kCreateNew = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
 // The planned folders begin with the destination, then the recovery's top folder.
 constexpr std::uint32_t kRootPlannedFolder = 1;
@@ -181,7 +154,8 @@ int RenameWithoutReplacing(int folderFd, const std::string& from, const std::str
 // Descriptors the second pass keeps open: folders files are created in (the most
 // recently used ones), and files whose pieces lie apart on the drive and are written
 // as the reading comes to each (a sweep spans the whole drive, so a file split over it
-// stays open long: past this many, the next such file is written whole, out of order).
+// stays open long: past this many, the one used longest ago is closed, and opened again
+// when the reading comes to its next piece).
 constexpr std::size_t kOpenFolders = 8;
 constexpr std::size_t kOpenFiles = 128;
 // Finished files wait for their names in groups of this many, or of this many bytes.
@@ -653,58 +627,74 @@ std::uint64_t FirstSector(const FileDataMap& map, std::uint32_t sectorsPerCluste
     return sector ? sector->value() : UINT64_MAX;
 }
 
-}  // namespace
+// One piece of a pending file, or a file written whole, at its place on the drive.
+struct DiskStep {
+    std::uint64_t sector;
+    std::size_t file;
+    std::size_t piece;  // SIZE_MAX: the file written whole
+};
 
-// Every piece of every pending file in the order of its place on the drive: a file is
-// created when the reading comes to its first piece, each piece is written at its
-// place in the file, and the file is finished when its last piece is written. A file
-// whose pieces lie apart stays open in between; when kOpenFiles such files are open, the
-// next one is written whole at once instead. A stop leaves no file cut short: those
-// open are removed.
-void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
-                                      FolderDescriptors& folders) {
-    struct Step {
-        std::uint64_t sector;
-        std::size_t file;
-        std::size_t piece;  // SIZE_MAX: the file written whole
-    };
-    const std::uint32_t spc = engine_.geometry().sectorsPerCluster;
-    std::vector<Step> steps;
+// Every piece of every pending file (each file's pieces, or its map when it has none),
+// in the order of its place on the drive; ties keep the files' order.
+template <typename PendingFiles>
+std::vector<DiskStep> DiskOrderSteps(const PendingFiles& pending, std::uint32_t spc) {
+    std::vector<DiskStep> steps;
     for (std::size_t f = 0; f < pending.size(); ++f) {
-        const PendingFile& file = pending[f];
+        const auto& file = pending[f];
         if (file.pieces.empty()) steps.push_back({FirstSector(*file.map, spc), f, SIZE_MAX});
         for (std::size_t p = 0; p < file.pieces.size(); ++p)
             steps.push_back({file.pieces[p].sector.value(), f, p});
     }
     std::stable_sort(steps.begin(), steps.end(),
-                     [](const Step& a, const Step& b) { return a.sector < b.sector; });
+                     [](const DiskStep& a, const DiskStep& b) { return a.sector < b.sector; });
+    return steps;
+}
 
+}  // namespace
+
+// Every piece of every pending file in the order of its place on the drive: a file is
+// created when the reading comes to its first piece, each piece is written at its
+// place in the file, and the file is finished when its last piece is written. A file
+// whose pieces lie apart is written piece by piece as well, its descriptor held in
+// between or, past kOpenFiles such files, given up and its part file opened again. A stop
+// leaves no file cut short: those begun are removed.
+void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
+                                      FolderDescriptors& folders) {
+    const std::uint32_t spc = engine_.geometry().sectorsPerCluster;
+    const std::vector<DiskStep> steps = DiskOrderSteps(pending, spc);
     const auto release = [&](PendingFile& file) {
         if (file.fd >= 0) ::close(file.fd);
         file.fd = -1;
     };
-    std::size_t openFiles = 0;
+    PartFileDescriptors apartFiles(kOpenFiles);
     std::size_t shown = SIZE_MAX;  // the file the progress shows
     CopyOptions options{nullptr, stop_, maxRequestBytes_};
     options.volumeSectors = engine_.geometry().sizeInSectors;
-    for (const Step& step : steps) {
+    for (const DiskStep& step : steps) {
         if (Stopped()) break;
         PendingFile& file = pending[step.file];
         if (file.done) continue;
         FileJob& job = jobs_[file.job];
         const bool apart = file.pieces.size() > 1;
-        if (step.piece == SIZE_MAX || (file.fd < 0 && apart && openFiles == kOpenFiles)) {
+        if (step.piece == SIZE_MAX) {
             file.done = true;
             WriteWhole(job, file.map.get(), folders);
             continue;
         }
-        if (file.fd < 0) {
+        if (job.partName.empty()) {
             file.fd = CreateFile(job, folders);
             if (file.fd < 0) {
                 file.done = true;
                 continue;
             }
-            if (apart) ++openFiles;
+            if (apart) apartFiles.Hold(step.file, std::exchange(file.fd, -1));
+        }
+        if (apart) file.fd = apartFiles.Get(step.file, folders.Open(job.folder), job.partName);
+        if (file.fd < 0) {
+            const int error = errno;
+            file.done = true;
+            FileFailed(folders.Open(job.folder), job, error);
+            continue;
         }
         if (shown != step.file) {
             // A file taken up again shows the range still to write: a range is counted
@@ -725,24 +715,23 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
                                           });
         result_.unreadableSectors += copy.unreadableSectors;
         job.unreadableSectors += copy.unreadableSectors;
+        // Done with, a file split over the drive takes its descriptor back from those held.
+        const bool last = copy.writeFailed || --file.remaining == 0;
+        if (apart) file.fd = last ? apartFiles.Take(step.file) : -1;
         if (copy.stopped) break;
         if (copy.writeFailed) {
             release(file);
             file.done = true;
-            if (apart) --openFiles;
             FileFailed(folders.Open(job.folder), job, output.error());
-            continue;
-        }
-        if (--file.remaining == 0) {
+        } else if (last) {
             file.done = true;
-            if (apart) --openFiles;
             FinishFile(job, file.fd, file.length, folders);
         }
     }
-    // Files a stop (or a full destination) cut short.
+    // Files a stop (or a full destination) cut short: held, or waiting for their next piece.
     for (PendingFile& file : pending) {
-        if (file.fd < 0) continue;
         const FileJob& job = jobs_[file.job];
+        if (file.done || job.partName.empty()) continue;
         RemovePartFile(folders.Open(job.folder), job);
         release(file);
     }

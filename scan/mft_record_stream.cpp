@@ -58,24 +58,38 @@ bool MftRecordStream::Fill(std::uint64_t s) {
     return false;
 }
 
-bool MftRecordStream::Next(RecordNumber& record, std::span<std::uint8_t> bytes, bool& readable) {
+bool MftRecordStream::NextInPlace(RecordNumber& record, std::span<std::uint8_t>& view,
+                                  std::vector<std::uint8_t>& spare, bool& readable) {
     if (next_ >= map_.recordCount()) return false;
     record = RecordNumber(next_++);
     const std::uint64_t sectors = map_.recordSectors();
     const std::uint64_t s = record.value() * sectors;
-    readable = bytes.size() == sectors * 512;
-    if (!readable) return true;
     if ((s >= bufferStart_ && s + sectors <= bufferEnd_) ||
         (Fill(s) && s + sectors <= bufferEnd_)) {
         const std::uint64_t at = s - bufferStart_;
         readable = unreadable_.empty() || !unreadable_[at / sectors];
-        std::memcpy(bytes.data(), buffer_.data() + at * 512, bytes.size());
+        view = std::span(buffer_).subspan(at * 512, sectors * 512);
         return true;
     }
     // Split over runs, or the chunk could not be read: this record on its own.
+    spare.assign(sectors * 512, 0);
     const auto place = map_.Locate(record);
-    readable = place && ReadRecordPieces(source_, *place, bytes);
-    if (!readable) std::memset(bytes.data(), 0, bytes.size());
+    readable = place && ReadRecordPieces(source_, *place, spare);
+    if (!readable) std::fill(spare.begin(), spare.end(), std::uint8_t{0});
+    view = spare;
+    return true;
+}
+
+bool MftRecordStream::Next(RecordNumber& record, std::span<std::uint8_t> bytes, bool& readable) {
+    if (bytes.size() != map_.recordSectors() * 512ull) {
+        if (next_ >= map_.recordCount()) return false;
+        record = RecordNumber(next_++);
+        readable = false;
+        return true;
+    }
+    std::span<std::uint8_t> view;
+    if (!NextInPlace(record, view, spare_, readable)) return false;
+    std::memcpy(bytes.data(), view.data(), bytes.size());
     return true;
 }
 

@@ -21,6 +21,11 @@ class MftRecordStream {
     // map's size. False after the last record. A record that could not be read is handed
     // out zero-filled with readable false.
     bool Next(RecordNumber& record, std::span<std::uint8_t> bytes, bool& readable);
+    // As Next, without the copy: `view` is the record where it lies in the stream's own
+    // buffer (the caller may change it, a fix-up in place; valid until the next call), or
+    // in `spare` when it had to be read on its own.
+    bool NextInPlace(RecordNumber& record, std::span<std::uint8_t>& view,
+                     std::vector<std::uint8_t>& spare, bool& readable);
 
   private:
     bool Fill(std::uint64_t logicalSector);
@@ -35,6 +40,7 @@ class MftRecordStream {
     std::uint64_t bufferEnd_ = 0;
     // After a chunk that failed as a whole: which of its records could not be read.
     std::vector<bool> unreadable_;
+    std::vector<std::uint8_t> spare_;
 };
 
 // Reads the record at `place` into `bytes` (one record's size), piece by piece.

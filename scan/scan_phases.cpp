@@ -98,7 +98,7 @@ class NormalScan {
     void ReadMft();
     void RunIndexWalks();
     void RunOnePass();
-    void TakeRecord(std::uint64_t k, const RecordBuffer& bytes, InspectedRecord&& record);
+    void TakeRecord(std::uint64_t k, std::span<const std::uint8_t> bytes, InspectedRecord&& record);
     void CatalogueNamedRecord(std::uint64_t k, const InspectedRecord& record);
     void CatalogueLink(std::uint64_t k, const InspectedRecord& record, const std::string& name,
                        std::uint32_t parent, std::uint16_t parentSequence);
@@ -107,7 +107,8 @@ class NormalScan {
         if (!readIndexes_ && k >= kFirstUserRecord && k <= UINT32_MAX) damaged_.push_back(Low32(k));
     }
     void CatalogueDamagedFromIndexes();
-    void TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes, std::uint64_t k);
+    void TakeExtensions(InspectedRecord& record, std::span<const std::uint8_t> bytes,
+                        std::uint64_t k);
     void ReadIndexBlocksAhead();
     std::vector<NamedRecord> ReadInUseRecords(const std::vector<std::uint32_t>& numbers);
     bool ReadDirectory(std::uint32_t number);
@@ -170,11 +171,12 @@ void NormalScan::ReadMft() {
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
     MftRecordStream stream(*state_.source, state_.mftMap);
     RecordNumber number;
-    RecordBuffer bytes(state_.recordSize());
+    RecordBuffer spare;
+    std::span<std::uint8_t> bytes;
     bool readable = false;
     bool whole = false;
     while (!state_.StopRequested()) {
-        if (!stream.Next(number, bytes, readable)) {
+        if (!stream.NextInPlace(number, bytes, spare, readable)) {
             whole = true;
             break;
         }
@@ -219,7 +221,8 @@ void NormalScan::ReadMft() {
 // What the pass over the MFT keeps of one readable record. The walks over the folders'
 // indexes keep named records for later; the one pass catalogues them at once, but for
 // those that must wait for records further on.
-void NormalScan::TakeRecord(std::uint64_t k, const RecordBuffer& bytes, InspectedRecord&& record) {
+void NormalScan::TakeRecord(std::uint64_t k, std::span<const std::uint8_t> bytes,
+                            InspectedRecord&& record) {
     if (readIndexes_) {
         TakeExtensions(record, bytes, k);
         NoteFacts(k, ByteView(bytes), record);
@@ -235,7 +238,7 @@ void NormalScan::TakeRecord(std::uint64_t k, const RecordBuffer& bytes, Inspecte
     NoteFacts(k, ByteView(bytes), record);
     if (!record.isBase) return;
     if (record.hasAttributeList) {
-        waiting_.push_back({k, std::move(record), bytes});
+        waiting_.push_back({k, std::move(record), RecordBuffer(bytes.begin(), bytes.end())});
         return;
     }
     if (!record.name) return;
@@ -292,7 +295,7 @@ void NormalScan::CatalogueLink(std::uint64_t k, const InspectedRecord& record,
 
 // A record with an attribute list may hold its name or its data's sizes in extension
 // records only; they are read by their MFT numbers.
-void NormalScan::TakeExtensions(InspectedRecord& record, const RecordBuffer& bytes,
+void NormalScan::TakeExtensions(InspectedRecord& record, std::span<const std::uint8_t> bytes,
                                 std::uint64_t k) {
     if (!record.hasAttributeList || k > UINT32_MAX) return;
     const RecordFetcher fetch = [this](std::uint32_t number, RecordBuffer& extension) {
@@ -567,6 +570,7 @@ void NormalScan::Run(Notifier& notifier) {
     state_.catalogue.SetCapacity(std::max<std::uint64_t>(records * 4 + 1000, 100000));
     // About one entry per record: set aside at once rather than copied on growing.
     state_.catalogue.Reserve(records + records / 8 + 1000);
+    state_.catalogue.ReserveNumbers(Low32(std::min<std::uint64_t>(records, UINT32_MAX)));
     if (readIndexes_) {
         RunIndexWalks();
     } else {

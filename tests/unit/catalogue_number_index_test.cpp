@@ -34,6 +34,7 @@ class Checked {
         }
     }
     const NumberIndex& index() const { return index_; }
+    NumberIndex& index() { return index_; }
 
   private:
     NumberIndex index_;
@@ -103,6 +104,26 @@ TEST(NumberIndex, ARangeIsASnapshot) {
     EXPECT_TRUE(index.Find(7).empty());
     index.Add(7, 0);
     EXPECT_EQ(index.Find(7).ToVector(), (Positions{0}));
+}
+
+// A table made at once for a known count of numbers: numbers met before it (kept in the
+// map) move into it, numbers past it still answer, and it takes no more than the count
+// asks for where growing by doubling would have set aside the power of two above it.
+TEST(NumberIndex, ATableMadeForACountAnswersAsOneGrownAndTakesLess) {
+    Checked reserved;
+    reserved.Append(70000);  // far beyond a small table: in the map
+    reserved.Append(0xFFFFFFF0);
+    reserved.index().ReserveNumbers(90000);
+    for (std::uint32_t k = 0; k < 90000; ++k) reserved.Append(k);
+    reserved.Append(70000);
+    reserved.ExpectAll();
+    Checked grown;
+    for (std::uint32_t k = 0; k < 90000; ++k) grown.Append(k);
+    EXPECT_LT(reserved.index().MemoryBytes() + 30000 * 12, grown.index().MemoryBytes());
+
+    reserved.Append(90000);  // past the count: the table grows again
+    reserved.Append(50);
+    reserved.ExpectAll();
 }
 
 }  // namespace

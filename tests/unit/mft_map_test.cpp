@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "disk/memory_sector_source.h"
 #include "ntfs/mft_map.h"
 #include "ntfs_builders.h"
+#include "scan/mft_record_stream.h"
 
 namespace tarvik {
 namespace {
@@ -78,6 +80,43 @@ TEST(MftMap, RunsAreCutAtTheVolumesEnd) {
     EXPECT_EQ(huge.recordCount(), (4096u - 32) / 2);
     const MftMap outside({ClustersAt(600, 4)}, 8, 2, 4096);
     EXPECT_EQ(outside.recordCount(), 0u);
+}
+
+// Records handed out where they lie in the stream's buffer are those a copying walk
+// hands out, in number order: across chunk ends, one split over two runs (read on its
+// own into the spare buffer), and one past the drive's end (unreadable, zero-filled).
+TEST(MftRecordStream, RecordsInPlaceAreTheRecordsCopied) {
+    std::vector<std::uint8_t> drive(200 * 512);
+    for (std::size_t i = 0; i < drive.size(); ++i) drive[i] = static_cast<std::uint8_t>(i / 512);
+    MemorySectorSource source(drive);
+    // 2-sector records over runs of 7 sectors at 10, 5 at 100 and 6 at 198 (past the end).
+    const MftMap map({ClustersAt(10, 7), ClustersAt(100, 5), ClustersAt(198, 6)}, 1, 2);
+    ASSERT_EQ(map.recordCount(), 9u);
+    MftRecordStream copying(source, map, 4);
+    MftRecordStream inPlace(source, map, 4);
+    RecordNumber a;
+    RecordNumber b;
+    std::vector<std::uint8_t> copy(1024);
+    std::vector<std::uint8_t> spare;
+    std::span<std::uint8_t> view;
+    bool readableA = false;
+    bool readableB = false;
+    std::vector<bool> readable;
+    while (copying.Next(a, copy, readableA)) {
+        ASSERT_TRUE(inPlace.NextInPlace(b, view, spare, readableB));
+        EXPECT_EQ(a, b);
+        EXPECT_EQ(readableA, readableB) << a.value();
+        EXPECT_TRUE(std::equal(copy.begin(), copy.end(), view.begin(), view.end())) << a.value();
+        readable.push_back(readableB);
+    }
+    EXPECT_FALSE(inPlace.NextInPlace(b, view, spare, readableB));
+    EXPECT_EQ(readable,
+              (std::vector<bool>{true, true, true, true, true, true, true, false, false}));
+    // Record 3 lies over sectors 16 and 100: its two halves come from the two runs.
+    MftRecordStream again(source, map, 4);
+    for (int i = 0; i <= 3; ++i) again.NextInPlace(b, view, spare, readableB);
+    EXPECT_EQ(view[0], 16);
+    EXPECT_EQ(view[512], 100);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -123,7 +124,7 @@ class MemoryDrive {
         geometry.recordSize = 1024;
         auto state = std::make_unique<ScanState>(
             geometry, std::make_unique<TracedMemory>(std::vector<std::uint8_t>(4096 * 512)));
-        state->foundRecords.assign(64, DriveSector(0));
+        state->foundRecords.assign(256, DriveSector(0));
         state_ = state.get();
         return state;
     }
@@ -457,6 +458,40 @@ TEST(RecoveryWriter, DataIsReadInDiskOrderAndSplitFilesComeOutWhole) {
     EXPECT_EQ(FileText(out.path / "Root/middle.bin"), std::string(1536, 'm'));
     EXPECT_EQ(fs::last_write_time(out.path / "Root/split.bin"),
               fs::last_write_time(out.path / "Root/first.bin"));
+}
+
+// More files split over the drive than descriptors are held for: each is still written
+// piece by piece as the reading comes to it (one laid aside is opened again for its next
+// piece), so the drive is read once, front to back, and every file comes out whole.
+TEST(RecoveryWriter, MoreSplitFilesThanHeldDescriptorsAreStillReadInDiskOrder) {
+    constexpr std::uint32_t kFiles = 150;
+    MemoryDrive drive;
+    for (std::uint32_t i = 0; i < kFiles; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        drive.AddPieces(20 + i, kRootFolderNumber, name.c_str(),
+                        {{1000 + i, 1, static_cast<std::uint8_t>(i)},
+                         {1200 + i, 1, static_cast<std::uint8_t>(255 - i)}});
+    }
+    TempDir out;
+    NullProgressSink progress;
+    CountingNotifier notifier;
+    RecoveryWriter writer(drive.engine, progress, notifier);
+    const std::size_t before = OpenDescriptors();
+    const RecoveryResult result = writer.Run(out.path.string(), RecoveryMode::kAll, "");
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(result.filesWritten, kFiles);
+    EXPECT_EQ(notifier.count, 0) << notifier.last;
+    std::vector<std::uint64_t> data;
+    for (const std::uint64_t sector : drive.traced().reads)
+        if (sector >= 1000) data.push_back(sector);
+    EXPECT_TRUE(std::is_sorted(data.begin(), data.end()));
+    EXPECT_EQ(std::adjacent_find(data.begin(), data.end()), data.end());
+    for (std::uint32_t i = 0; i < kFiles; i += 7) {
+        EXPECT_EQ(
+            FileText(out.path / ("Root/f" + std::to_string(i))),
+            std::string(512, static_cast<char>(i)) + std::string(512, static_cast<char>(255 - i)))
+            << i;
+    }
 }
 
 // A stop between the pieces of a file removes the file left open; what was not begun is
