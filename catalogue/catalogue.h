@@ -97,6 +97,12 @@ class Catalogue {
     // Room for this many entries (at most the capacity) and their index links set aside
     // at once, so that a catalogue filled to about that count is never copied to grow.
     void Reserve(std::size_t entries);
+    // For an empty catalogue about to take `entries` entries whose own numbers are at
+    // most `largestNumber`: the index by own number set aside at once, when they are
+    // dense enough for its table.
+    void ReserveNumbers(std::size_t entries, std::uint32_t largestNumber) {
+        byNumber_.ReserveTable(largestNumber, entries);
+    }
     // Entries refused by Append because the catalogue was full, since the last Clear.
     std::size_t RefusedCount() const { return refused_; }
 

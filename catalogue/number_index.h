@@ -88,6 +88,10 @@ class NumberIndex {
     IndexRange Find(std::uint32_t number) const;
     // Room for this many positions set aside at once.
     void Reserve(std::size_t positions) { links_.next.reserve(positions); }
+    // The table set aside at once for every number up to `largest`, in an index still
+    // empty, when about `numbers` different numbers will be added: only when they fill
+    // as much of it as would make it grow so far anyway.
+    void ReserveTable(std::uint32_t largest, std::size_t numbers);
     // About what the index takes: its tables set aside, and each hash entry with its node.
     std::size_t MemoryBytes() const;
     void Clear();

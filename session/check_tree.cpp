@@ -35,36 +35,7 @@ bool NameBefore(std::string_view a, std::string_view b) {
 
 CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
     : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)), marks_(catalogue.Count()) {
-    parent_.assign(placed_.size(), kNoParent);
-    std::vector<std::size_t> childCount(placed_.size() + 1, 0);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        const PlacedEntry& entry = placed_[p];
-        if (entry.unplaced) {
-            unplaced_.push_back(p);
-        } else if (entry.folder != kNoFolder) {
-            parent_[p] = entry.folder;
-            ++childCount[entry.folder];
-        } else {
-            rootChildren_.push_back(p);
-        }
-    }
-    childStart_.assign(placed_.size() + 1, 0);
-    for (std::size_t p = 0; p < placed_.size(); ++p)
-        childStart_[p + 1] = childStart_[p] + childCount[p];
-    children_.resize(childStart_.back());
-    std::vector<std::size_t> filled(childStart_.begin(), childStart_.end() - 1);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (parent_[p] != kNoParent) children_[filled[parent_[p]]++] = p;
-    }
-    // A folder's rows are listed in catalogue order.
-    const auto byIndex = [this](std::size_t a, std::size_t b) {
-        return placed_[a].catalogueIndex < placed_[b].catalogueIndex;
-    };
-    for (std::size_t p = 0; p < placed_.size(); ++p)
-        std::sort(children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p]),
-                  children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p + 1]), byIndex);
-    std::sort(rootChildren_.begin(), rootChildren_.end(), byIndex);
-
+    LinkChildren();
     held_.assign(placed_.size(), false);
     positionOfIndex_.assign(catalogue_.Count(), 0);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
@@ -74,17 +45,53 @@ CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
     // Every entry is placed once: the totals of all of them are those of the catalogue.
     folderAt_.assign(catalogue_.Count(), false);
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
-        const CatalogueEntry& entry = catalogue_.At(i);
-        if (entry.IsDirectory()) {
+        if (catalogue_.IsDirectoryAt(i)) {
             folderAt_[i] = true;
             ++allTotals_.folders;
         } else {
             ++allTotals_.files;
-            allTotals_.bytes += entry.size;
+            allTotals_.bytes += catalogue_.SizeAt(i);
         }
     }
     BuildFolderNodes();
     RecountTotals();
+}
+
+// Each entry's folder and each folder's direct children, in catalogue order.
+void CheckTree::LinkChildren() {
+    parent_.assign(placed_.size(), kNoParent);
+    // Counted first at the place after each folder's, then summed into where each
+    // folder's children begin.
+    childStart_.assign(placed_.size() + 1, 0);
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        const PlacedEntry& entry = placed_[p];
+        if (entry.unplaced) {
+            unplaced_.push_back(p);
+        } else if (entry.folder != kNoFolder) {
+            parent_[p] = entry.folder;
+            ++childStart_[entry.folder + 1];
+        } else {
+            rootChildren_.push_back(p);
+        }
+    }
+    for (std::size_t p = 0; p < placed_.size(); ++p) childStart_[p + 1] += childStart_[p];
+    children_.resize(childStart_.back());
+    std::vector<std::size_t> filled(childStart_.begin(), childStart_.end() - 1);
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        if (parent_[p] != kNoParent) children_[filled[parent_[p]]++] = p;
+    }
+    // A folder's rows are listed in catalogue order. The placement lists them so already,
+    // unless sub-folders come after files: only such a folder's rows are sorted.
+    const auto byIndex = [this](std::size_t a, std::size_t b) {
+        return placed_[a].catalogueIndex < placed_[b].catalogueIndex;
+    };
+    const auto sortRows = [&byIndex](auto first, auto last) {
+        if (!std::is_sorted(first, last, byIndex)) std::sort(first, last, byIndex);
+    };
+    for (std::size_t p = 0; p < placed_.size(); ++p)
+        sortRows(children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p]),
+                 children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p + 1]));
+    sortRows(rootChildren_.begin(), rootChildren_.end());
 }
 
 void CheckTree::BuildFolderNodes() {

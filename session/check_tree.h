@@ -130,6 +130,7 @@ class CheckTree {
     void RecomputeAbove(std::size_t position);
     CheckMark MarkFromChildren(std::size_t folderPosition) const;
     void RecomputeRoot();
+    void LinkChildren();
     void BuildFolderNodes();
     void RecountTotals();
     // The entry's name as a tree path spells it.
