@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "ntfs/scan_engine.h"
+#include "scan/scan_engine.h"
 
 namespace tarvik {
 namespace {

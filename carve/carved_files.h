@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "carve/carve_pass.h"
-#include "recovery/entry_data_maps.h"
+#include "filedata/entry_data_maps.h"
 
 namespace tarvik {
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "filedata/file_data_copy.h"
+#include "filedata/file_data_map.h"
 #include "ntfs/file_record.h"
-#include "ntfs/scan_engine.h"
-#include "recovery/file_data_copy.h"
-#include "recovery/file_data_map.h"
+#include "scan/scan_engine.h"
 
 namespace tarvik {
 namespace {

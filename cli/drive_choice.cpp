@@ -7,8 +7,8 @@
 #include "cli/commands.h"
 #include "cli/stderr_reporting.h"
 #include "cli/terminal_progress.h"
-#include "ntfs/scan_texts.h"
 #include "partition/logical_drive_search.h"
+#include "scan/scan_texts.h"
 #include "session/saved_scan.h"
 
 namespace tarvik::cli {

@@ -6,7 +6,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/interrupt.h"
-#include "ntfs/scan_engine.h"
+#include "scan/scan_engine.h"
 #include "session/recovery_session.h"
 
 namespace tarvik::cli {

@@ -8,8 +8,8 @@
 #include "cli/drive_choice.h"
 #include "cli/stderr_reporting.h"
 #include "cli/terminal_progress.h"
-#include "ntfs/scan_texts.h"
 #include "recovery/recovery_texts.h"
+#include "scan/scan_texts.h"
 
 namespace tarvik::cli {
 

@@ -8,8 +8,8 @@
 
 namespace tarvik {
 
-// Where a long operation shows its progress. Slots are the text controls of the
-// dialog driving the operation (phase line, counters, status line).
+// Where a long operation shows its progress. A text's slot (ProgressSlot) says what it
+// reports: the phase line, a counter, a status line.
 class ProgressSink {
   public:
     virtual ~ProgressSink() = default;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "disk/memory_sector_source.h"
+#include "filedata/file_data_copy.h"
+#include "filedata/file_data_map.h"
 #include "ntfs/file_record.h"
-#include "recovery/file_data_copy.h"
-#include "recovery/file_data_map.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "recovery/lznt1.h"
+#include "ntfs/lznt1.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

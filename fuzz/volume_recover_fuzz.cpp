@@ -17,8 +17,8 @@
 
 #include "disk/memory_sector_source.h"
 #include "fuzz/sector_pieces.h"
-#include "ntfs/scan_engine.h"
 #include "recovery/recovery_writer.h"
+#include "scan/scan_engine.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/file_condition.h"
 #include "catalogue/tree_placement.h"
 #include "disk/memory_sector_source.h"
-#include "ntfs/scan_engine.h"
-#include "recovery/file_condition.h"
+#include "scan/scan_engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 512 || size > (1u << 22)) return 0;

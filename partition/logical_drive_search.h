@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/positions.h"
+#include "common/progress_slot.h"
 #include "common/reporting.h"
 #include "disk/drive_code.h"
 #include "disk/sector_reader.h"
@@ -12,14 +13,6 @@
 #include "partition/found_drive_table.h"
 
 namespace tarvik {
-
-// Progress slots: the ids of the search dialog's controls.
-enum DriveSearchSlot : int {
-    kSlotSearchStatus = 1047,
-    kSlotSearchSector = 1050,
-    kSlotSearchTotal = 1052,
-    kSlotSearchFound = 1054,
-};
 
 struct DriveSearchOptions {
     const StopFlag* stop = nullptr;  // tested between chunks; what was found stays

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "recovery/file_condition.h"
+#include "analysis/file_condition.h"
 
 namespace tarvik {
 

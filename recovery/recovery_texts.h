@@ -1,12 +1,8 @@
 #pragma once
-// Texts and progress slots of a recovery. Slots are the ids of the saving dialog's
-// controls, so the desktop program routes each text to its control unchanged.
-namespace tarvik {
+// Texts of a recovery, and the slots its progress texts go to.
+#include "common/progress_slot.h"
 
-enum SavingSlot : int {
-    kSlotSavingProgress = 1007,
-    kSlotSavingText = 1008,
-};
+namespace tarvik {
 
 inline constexpr const char* kFilteringNormalFileText = "Filtering Normal File   ";
 inline constexpr const char* kFilteringFileText = "Filtering File   ";

@@ -14,19 +14,19 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/written_over_probe.h"
 #include "catalogue/entry_date.h"
 #include "catalogue/tree_placement.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
 #include "ntfs/record_summary.h"
-#include "ntfs/scan_engine.h"
 #include "ntfs/standard_information.h"
 #include "recovery/destination_check.h"
 #include "recovery/file_filter.h"
 #include "recovery/recovery_texts.h"
 #include "recovery/safe_names.h"
 #include "recovery/sha256.h"
-#include "recovery/written_over_probe.h"
+#include "scan/scan_engine.h"
 
 namespace tarvik {
 namespace {

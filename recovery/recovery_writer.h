@@ -7,13 +7,13 @@
 #include <unordered_set>
 #include <vector>
 
+#include "analysis/file_condition.h"
 #include "catalogue/catalogue_entry.h"
 #include "catalogue/check_marks.h"
 #include "common/reporting.h"
 #include "disk/sector_source.h"
-#include "recovery/entry_data_maps.h"
-#include "recovery/file_condition.h"
-#include "recovery/file_data_copy.h"
+#include "filedata/entry_data_maps.h"
+#include "filedata/file_data_copy.h"
 #include "recovery/recovery_report.h"
 #include "recovery/recovery_tally.h"
 #include "recovery/safe_names.h"

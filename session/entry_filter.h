@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/file_condition.h"
 #include "catalogue/catalogue.h"
-#include "recovery/file_condition.h"
 
 namespace tarvik {
 

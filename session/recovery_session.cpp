@@ -13,14 +13,14 @@
 #include "disk/disk_table.h"
 #include "disk/sector_source.h"
 #include "ntfs/boot_sector.h"
-#include "ntfs/scan_engine.h"
-#include "ntfs/scan_texts.h"
 #include "partition/drive_size_text.h"
 #include "partition/found_drive_table.h"
 #include "partition/logical_drive_search.h"
 #include "partition/partition_types.h"
 #include "partition/partition_walk.h"
 #include "recovery/destination_check.h"
+#include "scan/scan_engine.h"
+#include "scan/scan_texts.h"
 
 namespace tarvik {
 

@@ -13,12 +13,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "analysis/file_condition.h"
 #include "common/reporting.h"
 #include "disk/disk_check.h"
+#include "filedata/file_data_window.h"
 #include "partition/drive_list.h"
 #include "recovery/destination_check.h"
-#include "recovery/file_condition.h"
-#include "recovery/file_data_window.h"
 #include "recovery/file_filter.h"
 #include "recovery/file_versions.h"
 #include "recovery/recovery_report.h"

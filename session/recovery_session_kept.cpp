@@ -6,10 +6,10 @@
 
 #include "carve/carved_files.h"
 #include "disk/disk_geometry.h"
-#include "ntfs/scan_engine.h"
-#include "ntfs/scan_snapshot.h"
-#include "recovery/file_data_map.h"
+#include "filedata/file_data_map.h"
 #include "recovery/sha256.h"
+#include "scan/scan_engine.h"
+#include "scan/scan_snapshot.h"
 #include "session/recovery_session.h"
 #include "session/saved_scan.h"
 

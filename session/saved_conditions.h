@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "recovery/file_condition.h"
+#include "analysis/file_condition.h"
 
 namespace tarvik {
 

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis/file_condition.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
-#include "ntfs/scan_snapshot.h"
-#include "recovery/file_condition.h"
+#include "scan/scan_snapshot.h"
 #include "session/saved_conditions.h"
 
 namespace tarvik {

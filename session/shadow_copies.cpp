@@ -9,10 +9,10 @@
 #include "carve/carved_files.h"
 #include "catalogue/tree_placement.h"
 #include "disk/shadow_copy_store.h"
-#include "ntfs/scan_engine.h"
-#include "ntfs/scan_texts.h"
 #include "partition/drive_list.h"
 #include "partition/partition_types.h"
+#include "scan/scan_engine.h"
+#include "scan/scan_texts.h"
 #include "session/copy_versions.h"
 #include "session/recovery_session.h"
 

@@ -8,7 +8,7 @@
 # Usage: check_layers.sh [SOURCE_ROOT]   (default: this repository)
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
-order=(common disk catalogue ntfs partition recovery carve session)
+order=(common disk catalogue ntfs partition scan filedata analysis recovery carve session)
 fronts=(cli app)
 status=0
 

@@ -1,4 +1,5 @@
 #include "app/browse/browse_models.h"
+#include "app/size_text.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -259,9 +260,7 @@ QString CFileListModel::ColumnText(const CatalogueEntry& entry, int column) {
             return entry.IsDirectory() ? QStringLiteral("Dir") : QStringLiteral("File");
         case kSize:
             if (entry.IsDirectory()) return {};
-            return QLocale().formattedDataSize(
-                static_cast<qint64>(std::min<std::uint64_t>(entry.size, std::uint64_t{INT64_MAX})),
-                1, QLocale::DataSizeTraditionalFormat);
+            return SizeText(entry.size);
         case kDate:
             return LocalTimeText(entry.creationTime);
         case kModified:

@@ -11,7 +11,7 @@
 #include "app/main_frame.h"
 #include "app/shell_dialogs.h"
 #include "app/tarvik_app.h"
-#include "ntfs/scan_engine.h"
+#include "scan/scan_engine.h"
 #include "session/find_entry.h"
 #include "session/recovery_session.h"
 

@@ -5,8 +5,8 @@
 #include <QPixmap>
 #include <optional>
 
+#include "analysis/file_condition.h"
 #include "catalogue/catalogue_entry.h"
-#include "recovery/file_condition.h"
 
 namespace tarvik {
 

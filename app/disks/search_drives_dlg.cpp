@@ -7,10 +7,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/busy_key_filter.h"
 #include "app/control_id.h"
 #include "app/worker_reporting.h"
+#include "common/progress_slot.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -19,6 +21,14 @@ namespace {
 
 constexpr Qt::WindowFlags kBusyDialogFlags =
     Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+// The control that shows each of the drive search's progress texts.
+constexpr std::pair<ProgressSlot, int> kSearchTextControls[] = {
+    {kSlotSearchStatus, IDC_SEARCH_STATUS},
+    {kSlotSearchSector, IDC_SEARCH_SECTOR},
+    {kSlotSearchTotal, IDC_SEARCH_TOTAL},
+    {kSlotSearchFound, IDC_SEARCH_FOUND},
+};
 
 QLabel* Text(QWidget* parent, int id, const char* text) {
     auto* label = new QLabel(text, parent);
@@ -96,8 +106,8 @@ CSearchLogDrivesDlg::CSearchLogDrivesDlg(RecoverySession& session, std::size_t d
     layout->addLayout(found);
 
     relay_->SetBar(bar);
-    for (int slot : {IDC_SEARCH_STATUS, IDC_SEARCH_SECTOR, IDC_SEARCH_TOTAL, IDC_SEARCH_FOUND})
-        relay_->SetLabel(slot, FindControl<QLabel>(this, slot));
+    for (const auto& [slot, control] : kSearchTextControls)
+        relay_->SetLabel(slot, FindControl<QLabel>(this, control));
 
     keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
     keys_->SetEscapeAction([this] { OnAbort(); });

@@ -1,4 +1,5 @@
 #include "app/disks/select_dialogs.h"
+#include "app/size_text.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -117,8 +118,7 @@ CSelectPhysicalDiskDlg::CSelectPhysicalDiskDlg(const std::vector<DiskSummary>& d
         const qint64 bytes =
             static_cast<qint64>(std::min<std::uint64_t>(disk.sectors, INT64_MAX / 512) * 512);
         AddRow({QString("HardDisk %1").arg(++number), QString::fromStdString(disk.model),
-                QString::fromStdString(disk.serial),
-                QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat),
+                QString::fromStdString(disk.serial), SizeText(static_cast<std::uint64_t>(bytes)),
                 QString::fromStdString(disk.path)});
         List()->topLevelItem(number - 1)->setToolTip(0, QString::fromStdString(disk.path));
     }

@@ -7,7 +7,7 @@
 #include <QString>
 #include <vector>
 
-#include "recovery/file_data_copy.h"
+#include "filedata/file_data_copy.h"
 
 namespace tarvik {
 

@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "common/reporting.h"
-#include "recovery/file_data_window.h"
+#include "filedata/file_data_window.h"
 
 namespace tarvik {
 

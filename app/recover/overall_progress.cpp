@@ -1,4 +1,5 @@
 #include "app/recover/overall_progress.h"
+#include "app/size_text.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -14,8 +15,7 @@ namespace {
 constexpr int kRefreshMs = 500;
 
 QString Bytes(std::uint64_t bytes) {
-    const auto clamped = static_cast<qint64>(std::min<std::uint64_t>(bytes, INT64_MAX));
-    return QLocale().formattedDataSize(clamped, 1, QLocale::DataSizeTraditionalFormat);
+    return SizeText(bytes);
 }
 
 QString Duration(qint64 seconds) {

@@ -7,7 +7,7 @@
 
 #include "app/control_id.h"
 #include "app/worker_reporting.h"
-#include "ntfs/scan_texts.h"
+#include "scan/scan_texts.h"
 
 namespace tarvik {
 

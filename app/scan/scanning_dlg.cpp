@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
+#include <utility>
 
 #include "app/busy_key_filter.h"
 #include "app/control_id.h"
@@ -16,7 +17,7 @@
 #include "app/tarvik_app.h"
 #include "app/time_left.h"
 #include "app/worker_reporting.h"
-#include "ntfs/scan_texts.h"
+#include "scan/scan_texts.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -37,6 +38,17 @@ QLabel* Counter(QWidget* parent, int id) {
 }
 
 // One of the three boxes: labels for files and directories over their counters.
+// The control that shows each of the scan's progress texts.
+constexpr std::pair<ProgressSlot, int> kScanTextControls[] = {
+    {kSlotNormalFiles, IDC_SCAN_NORMAL_FILES},
+    {kSlotNormalDirectories, IDC_SCAN_NORMAL_DIRECTORIES},
+    {kSlotDeletedFiles, IDC_SCAN_DELETED_FILES},
+    {kSlotDeletedDirectories, IDC_SCAN_DELETED_DIRECTORIES},
+    {kSlotLostFiles, IDC_SCAN_LOST_FILES},
+    {kSlotLostDirectories, IDC_SCAN_LOST_DIRECTORIES},
+    {kSlotPhase, IDC_SCAN_PHASE},
+};
+
 QGroupBox* CounterBox(QWidget* parent, int boxId, const char* title, int filesLabelId,
                       int directoriesLabelId, int filesId, int directoriesId) {
     auto* box = new QGroupBox(title, parent);
@@ -121,12 +133,12 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
     top->addWidget(spare);
 
     auto* boxes = new QHBoxLayout;
-    boxes->addWidget(CounterBox(this, 1010, "Normal Data", 1014, 1015, kSlotNormalFiles,
-                                kSlotNormalDirectories));
-    boxes->addWidget(CounterBox(this, 1011, "Deleted Data", 1017, 1018, kSlotDeletedFiles,
-                                kSlotDeletedDirectories));
-    boxes->addWidget(
-        CounterBox(this, 1012, "Lost Data", 1019, 1020, kSlotLostFiles, kSlotLostDirectories));
+    boxes->addWidget(CounterBox(this, 1010, "Normal Data", 1014, 1015, IDC_SCAN_NORMAL_FILES,
+                                IDC_SCAN_NORMAL_DIRECTORIES));
+    boxes->addWidget(CounterBox(this, 1011, "Deleted Data", 1017, 1018, IDC_SCAN_DELETED_FILES,
+                                IDC_SCAN_DELETED_DIRECTORIES));
+    boxes->addWidget(CounterBox(this, 1012, "Lost Data", 1019, 1020, IDC_SCAN_LOST_FILES,
+                                IDC_SCAN_LOST_DIRECTORIES));
 
     auto* bar = new QProgressBar(this);
     SetControlId(bar, IDC_SCAN_PROGRESS);
@@ -154,9 +166,8 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
     // The worker reports to the bar, the six counters and the phase line; the spare box
     // is never written.
     relay_->SetBar(bar);
-    for (int slot : {kSlotNormalFiles, kSlotNormalDirectories, kSlotDeletedFiles,
-                     kSlotDeletedDirectories, kSlotLostFiles, kSlotLostDirectories, kSlotPhase})
-        relay_->SetLabel(slot, FindControl<QLabel>(this, slot));
+    for (const auto& [slot, control] : kScanTextControls)
+        relay_->SetLabel(slot, FindControl<QLabel>(this, control));
 
     keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
     keys_->SetEscapeAction([this] { OnCancel(); });

@@ -21,6 +21,12 @@ class RecoverySession;
 // Dialog 146 and the ids of its controls.
 inline constexpr int IDD_SCANNING = 146;
 inline constexpr int IDC_SCAN_PROGRESS = 1016;
+inline constexpr int IDC_SCAN_NORMAL_FILES = 1021;
+inline constexpr int IDC_SCAN_NORMAL_DIRECTORIES = 1022;
+inline constexpr int IDC_SCAN_DELETED_FILES = 1023;
+inline constexpr int IDC_SCAN_DELETED_DIRECTORIES = 1024;
+inline constexpr int IDC_SCAN_LOST_DIRECTORIES = 1025;
+inline constexpr int IDC_SCAN_LOST_FILES = 1026;
 inline constexpr int IDC_SCAN_PHASE = 1027;
 inline constexpr int IDC_SCAN_SPARE = 1029;
 inline constexpr int IDC_SCAN_PICTURE = 1087;

@@ -11,7 +11,7 @@ failed=0
 
 tree_with() {  # FILE LINE: a fresh minimal tree with LINE in FILE
   rm -rf "$work/tree"
-  mkdir -p "$work/tree"/{common,disk,catalogue,ntfs,partition,recovery,session,cli,app}
+  mkdir -p "$work/tree"/{common,disk,catalogue,ntfs,partition,scan,filedata,analysis,recovery,carve,session,cli,app}
   echo '#include "common/bytes.h"' >"$work/tree/disk/reader.cpp"
   echo '#include <QString>' >"$work/tree/app/window.cpp"
   printf '%s\n' "$2" >"$work/tree/$1"
@@ -37,6 +37,10 @@ expect fail disk/x.cpp '#  include "ntfs/scan.h"'
 expect fail disk/x.cpp '  #include "ntfs/scan.h"'
 expect fail disk/x.cpp '# include"ntfs/scan.h"'
 expect fail ntfs/x.cpp '#include "../session/recovery_session.h"'
+expect fail ntfs/x.cpp '#include "scan/scan_engine.h"'
+expect pass analysis/x.cpp '#include "filedata/file_data_map.h"'
+expect fail filedata/x.cpp '#include "analysis/file_condition.h"'
+expect fail analysis/x.cpp '#include "recovery/recovery_writer.h"'
 expect fail app/x.cpp '#include "../cli/options.h"'
 expect fail cli/x.cpp '#include "app/main_frame.h"'
 expect fail cli/x.cpp '#   include "app/main_frame.h"'

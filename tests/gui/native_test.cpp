@@ -437,7 +437,7 @@ class NativeTest : public QObject {
         figures = {true, 3, 40, 1024 * 1024, 4 * 1024 * 1024};
         QCOMPARE(OverallProgressText(figures, 500), QString("3 of 40 files, 1.0 MB of 4.0 MB"));
         QCOMPARE(OverallProgressText(figures, 2000),
-                 QString("3 of 40 files, 1.0 MB of 4.0 MB, 512.0 kB/s, about 6 s left"));
+                 QString("3 of 40 files, 1.0 MB of 4.0 MB, 512.0 KB/s, about 6 s left"));
         QCOMPARE(OverallPermille(figures), 250);
         figures = {true, 40, 40, 4 * 1024 * 1024, 4 * 1024 * 1024};
         QCOMPARE(OverallProgressText(figures, 4000),

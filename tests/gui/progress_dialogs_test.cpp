@@ -12,6 +12,7 @@
 #include "app/disks/search_drives_dlg.h"
 #include "app/scan/scanning_dlg.h"
 #include "app/worker_reporting.h"
+#include "common/progress_slot.h"
 #include "gui_test_main.h"
 #include "modal_script.h"
 #include "session/recovery_session.h"
@@ -29,23 +30,23 @@ class ProgressDialogsTest : public QObject {
         QLabel counter, phase;
         CProgressRelay relay;
         relay.SetBar(&bar);
-        relay.SetLabel(1021, &counter);
-        relay.SetLabel(1027, &phase);
+        relay.SetLabel(kSlotNormalFiles, &counter);
+        relay.SetLabel(kSlotPhase, &phase);
         constexpr int kSteps = 400000;
         std::atomic<bool> done{false};
         QElapsedTimer clock;
         clock.start();
         std::thread worker([&] {
-            relay.SetText(1027, "Phase 1 of 4");
+            relay.SetText(kSlotPhase, "Phase 1 of 4");
             relay.SetRange(0, kSteps);
             relay.SetPosition(0);
             relay.SetStep(1);
             for (int i = 1; i <= kSteps; ++i) {
                 relay.StepIt();
-                if (i % 100 == 0) relay.SetText(1021, std::to_string(i));
+                if (i % 100 == 0) relay.SetText(kSlotNormalFiles, std::to_string(i));
             }
             // A new phase right after: its range comes before its position.
-            relay.SetText(1027, "Phase 4 of 4");
+            relay.SetText(kSlotPhase, "Phase 4 of 4");
             relay.SetRange(0, 10);
             relay.SetPosition(0);
             relay.StepIt();

@@ -27,6 +27,7 @@
 #include "app/recover/add_file_filter_dlg.h"
 #include "app/recover/saving_files_dlg.h"
 #include "app/recover/saving_summary_dlg.h"
+#include "common/progress_slot.h"
 #include "gui_test_main.h"
 #include "modal_script.h"
 #include "recovery/destination_check.h"
@@ -88,7 +89,7 @@ class CancelAt final : public NullProgressSink {
   public:
     CancelAt(CSavingFilesDlg* dialog, QString name) : dialog_(dialog), name_(std::move(name)) {}
     void SetText(int slot, const std::string& text) override {
-        if (done_ || slot != IDC_SAVING_TEXT || !QString::fromStdString(text).endsWith(name_))
+        if (done_ || slot != kSlotSavingText || !QString::fromStdString(text).endsWith(name_))
             return;
         done_ = true;
         QMetaObject::invokeMethod(

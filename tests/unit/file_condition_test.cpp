@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/file_condition.h"
 #include "disk/memory_sector_source.h"
-#include "ntfs/scan_engine.h"
-#include "recovery/file_condition.h"
 #include "recovery/recovery_report.h"
 #include "recovery/sha256.h"
+#include "scan/scan_engine.h"
 #include "session/recovery_session.h"
 #include "shared_images.h"
 #include "temp_image.h"

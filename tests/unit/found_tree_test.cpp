@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "ntfs/attribute.h"
-#include "ntfs/found_tree.h"
 #include "ntfs_builders.h"
+#include "scan/found_tree.h"
 
 namespace tarvik {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "disk/memory_sector_source.h"
-#include "ntfs/entry_counts.h"
-#include "ntfs/scan_phases.h"
-#include "ntfs/scan_state.h"
+#include "scan/entry_counts.h"
+#include "scan/scan_phases.h"
+#include "scan/scan_state.h"
 
 namespace tarvik {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "ntfs/number_confirmation.h"
+#include "scan/number_confirmation.h"
 
 namespace tarvik {
 namespace {

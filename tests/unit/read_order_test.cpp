@@ -11,9 +11,9 @@
 #include <tuple>
 
 #include "disk/memory_sector_source.h"
-#include "ntfs/read_ahead.h"
-#include "ntfs/scan_engine.h"
 #include "ntfs_builders.h"
+#include "scan/read_ahead.h"
+#include "scan/scan_engine.h"
 #include "shared_images.h"
 
 namespace tarvik {

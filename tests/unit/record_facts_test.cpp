@@ -2,8 +2,8 @@
 
 #include "ntfs/attribute.h"
 #include "ntfs/mft_bitmap.h"
-#include "ntfs/record_facts.h"
 #include "ntfs_builders.h"
+#include "scan/record_facts.h"
 
 namespace tarvik {
 namespace {

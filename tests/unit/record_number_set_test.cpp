@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ntfs/record_number_set.h"
+#include "scan/record_number_set.h"
 
 namespace tarvik {
 namespace {

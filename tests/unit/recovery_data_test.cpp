@@ -4,10 +4,10 @@
 #include <set>
 
 #include "disk/memory_sector_source.h"
+#include "filedata/file_data_copy.h"
+#include "filedata/file_data_map.h"
+#include "ntfs/lznt1.h"
 #include "ntfs_builders.h"
-#include "recovery/file_data_copy.h"
-#include "recovery/file_data_map.h"
-#include "recovery/lznt1.h"
 
 namespace tarvik {
 namespace {

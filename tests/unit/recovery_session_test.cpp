@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/scan_engine.h"
+#include "scan/scan_engine.h"
 #include "session/recovery_session.h"
 #include "shared_images.h"
 #include "temp_image.h"

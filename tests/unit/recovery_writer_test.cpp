@@ -11,11 +11,11 @@
 #include <fstream>
 
 #include "disk/memory_sector_source.h"
-#include "ntfs/scan_state.h"
 #include "ntfs_builders.h"
 #include "recovery/destination_check.h"
 #include "recovery/recovery_writer.h"
 #include "recovery/safe_names.h"
+#include "scan/scan_state.h"
 #include "small_stack.h"
 
 namespace tarvik {

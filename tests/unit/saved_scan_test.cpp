@@ -10,8 +10,8 @@
 #include <optional>
 #include <tuple>
 
+#include "filedata/file_data_window.h"
 #include "ntfs_builders.h"
-#include "recovery/file_data_window.h"
 #include "session/entry_filter.h"
 #include "session/find_entry.h"
 #include "session/saved_conditions.h"

@@ -9,11 +9,11 @@
 
 #include "catalogue/tree_placement.h"
 #include "disk/memory_sector_source.h"
+#include "filedata/file_data_copy.h"
+#include "filedata/file_data_map.h"
 #include "ntfs/boot_sector.h"
-#include "ntfs/scan_engine.h"
 #include "ntfs_builders.h"
-#include "recovery/file_data_copy.h"
-#include "recovery/file_data_map.h"
+#include "scan/scan_engine.h"
 #include "shared_images.h"
 #include "temp_image.h"
 

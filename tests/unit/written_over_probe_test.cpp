@@ -1,5 +1,5 @@
 // What a deleted file's bytes tell of a later writer, judged from the reads that pass by.
-#include "recovery/written_over_probe.h"
+#include "analysis/written_over_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "recovery/file_data_map.h"
+#include "filedata/file_data_map.h"
 
 namespace tarvik {
 namespace {
