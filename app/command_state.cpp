@@ -27,18 +27,18 @@ bool Contains(const std::array<int, N>& ids, int id) {
 // `enabled`. The order matters: later steps override earlier ones.
 bool PopupPass(int id, bool enabled, const CommandFlags& f) {
     if (Contains(kPopupDecided, id)) enabled = false;
-    if (f.anySelected == 1) {
+    if (f.anySelected) {
         if (id == ID_UNSELECT_ALL) enabled = true;
         if (id == ID_SELECT_ALL) enabled = false;
     }
-    if (f.listFilled > 0) {
-        if (id == ID_RECOVER_DELETED && f.deletedFoldersPresent == 1) enabled = true;
+    if (f.listFilled) {
+        if (id == ID_RECOVER_DELETED && f.deletedFoldersPresent) enabled = true;
         if (Contains(kListEnabled, id)) enabled = true;
-        if (id == ID_FIND_NEXT) enabled = f.findNextEnabled == 1;
-        if (id == ID_ADVANCE_SEARCH && f.advanceSearchDone == 1) enabled = false;
+        if (id == ID_FIND_NEXT) enabled = f.findNextEnabled;
+        if (id == ID_ADVANCE_SEARCH && f.advanceSearchDone) enabled = false;
     }
     if (f.engineHoldsFilter && id == ID_REMOVE_FILE_FILTER) enabled = true;
-    if (f.allSelected == 1 && id == ID_SELECT_ALL) enabled = false;
+    if (f.allSelected && id == ID_SELECT_ALL) enabled = false;
     return enabled;
 }
 
@@ -50,13 +50,13 @@ bool UpdateRuleAllows(int id, const CommandFlags& f) {
         case ID_ADD_FILE_FILTER:
         case ID_FIND:
         case ID_OPEN_DRIVE:
-            return f.listFilled != 0;
+            return f.listFilled;
         case ID_RECOVER_DELETED:
-            return f.deletedFoldersPresent == 1;
+            return f.deletedFoldersPresent;
         case ID_RECOVER_SELECTED:
-            return f.anySelected != 0;
+            return f.anySelected;
         case ID_FIND_NEXT:
-            return f.findNextEnabled == 1;
+            return f.findNextEnabled;
         case ID_VIEW_SMALLICON:
         case ID_VIEW_LARGEICON:
         case ID_VIEW_LIST:

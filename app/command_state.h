@@ -4,12 +4,12 @@
 namespace tarvik {
 
 struct CommandFlags {
-    int listFilled = 0;
-    int anySelected = 0;
-    int allSelected = 0;
-    int deletedFoldersPresent = 0;
-    int findNextEnabled = 0;
-    int advanceSearchDone = 0;
+    bool listFilled = false;
+    bool anySelected = false;
+    bool allSelected = false;
+    bool deletedFoldersPresent = false;
+    bool findNextEnabled = false;
+    bool advanceSearchDone = false;
     bool engineHoldsFilter = false;  // the frame's engine holds a file filter
     bool listViewExists = false;     // the right pane is a file list view
 };

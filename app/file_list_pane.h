@@ -13,8 +13,8 @@ class FileListPane {
     virtual void SetViewStyle(ListViewStyle style) = 0;
     // Forgets the row under the mouse, so a sort does not leave a stale highlight.
     virtual void ClearHotItem() = 0;
-    // Sorts every row by a column (0 name, 1 type, 2 size ...); direction 0 or 1.
-    virtual void SortRows(int column, int direction) = 0;
+    // Sorts every row by a column (0 name, 1 type, 2 size ...).
+    virtual void SortRows(int column, bool ascending) = 0;
 };
 
 }  // namespace tarvik

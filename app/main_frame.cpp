@@ -48,7 +48,7 @@ CMainFrame::CMainFrame(CTarvikApp& app, QWidget* parent)
     setWindowTitle(kMainTitle);
     ShowFileFilter();
     setWindowIcon(ProgramIcon());
-    app_.ListFilled = 0;
+    app_.State().panes.listFilled = false;
     CreateToolBar();
     CreateStatusBar();
     CreateClient();
@@ -184,8 +184,9 @@ void CMainFrame::ShowTotals() {
 }
 
 void CMainFrame::ShowSelectedTotals() {
-    panes_[2]->setText(QString::fromStdString(TotalsText(
-        "Checked", app_.SelectedBytes, app_.SelectedFileCount, app_.SelectedFolderCount)));
+    panes_[2]->setText(QString::fromStdString(TotalsText("Checked", app_.State().checked.bytes,
+                                                         app_.State().checked.files,
+                                                         app_.State().checked.folders)));
     panes_[2]->repaint();
 }
 
@@ -229,15 +230,15 @@ void CMainFrame::ClearViews() {
     // search replaces.
     if (CLeftView* tree = LeftView()) tree->ClearTree();
     if (CTarvikView* list = ListView()) list->ResetList();
-    app_.ListFilled = 0;
-    app_.AnySelected = 0;
-    app_.FindNextEnabled = 0;
-    app_.DeletedFoldersPresent = 0;
+    app_.State().panes.listFilled = false;
+    app_.State().checked.any = false;
+    app_.State().find.nextEnabled = false;
+    app_.State().panes.deletedFoldersPresent = false;
     UpdateToolbarState();
 }
 
 void CMainFrame::ShowScannedDrive() {
-    app_.ListFilled = 1;
+    app_.State().panes.listFilled = true;
     // The title names the disk and where on it the drive starts.
     const DriveProperties drive = Session().Properties();
     // Disks are numbered from 0x80 in the order of the disk list.

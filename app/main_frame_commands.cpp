@@ -136,7 +136,7 @@ void CMainFrame::InstallShellHandlers() {
     SetCommandHandler(ID_ADD_FILE_FILTER, [this] { OnAddFileFilter(); });
     SetCommandHandler(ID_REMOVE_FILE_FILTER, [this] {
         Session().DropFileFilter();
-        app_.FilterActive = 0;
+        app_.State().filterActive = false;
     });
 }
 
@@ -224,11 +224,11 @@ void CMainFrame::SetListStyle(ListViewStyle style) {
 void CMainFrame::OnArrange(int column) {
     FileListPane* list = FileListView();
     if (list) list->ClearHotItem();
-    app_.SortActive = 1;
-    app_.SortColumn = column;
-    app_.SortToggle = app_.SortToggle == 0 ? 1 : 0;
-    app_.SortDirection = app_.SortToggle;
-    if (list) list->SortRows(column, app_.SortDirection);
+    app_.State().sort.active = true;
+    app_.State().sort.column = column;
+    app_.State().sort.clickAscending = !app_.State().sort.clickAscending;
+    app_.State().sort.ascending = app_.State().sort.clickAscending;
+    if (list) list->SortRows(column, app_.State().sort.ascending);
 }
 
 void CMainFrame::OnSelectAll(bool checked) {
@@ -241,7 +241,7 @@ void CMainFrame::OnSelectAll(bool checked) {
 void CMainFrame::OnFind() {
     CLeftView* tree = LeftView();
     if (!tree) return;
-    app_.FindNextEnabled = 1;
+    app_.State().find.nextEnabled = true;
     CFindDlg dialog(app_, *tree, this);
     dialog.exec();
 }
@@ -249,9 +249,7 @@ void CMainFrame::OnFind() {
 void CMainFrame::OnFindNext() {
     CLeftView* tree = LeftView();
     if (!tree) return;
-    std::optional<std::size_t> last;
-    if (app_.FindMatched) last = app_.FindPosition;
-    tree->FindNext(last);
+    tree->FindNext(app_.State().find.lastMatch);
 }
 
 QString DestinationRoot(const QString& chosen) {

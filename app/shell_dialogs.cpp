@@ -70,9 +70,9 @@ CDrivePropertiesDlg::CDrivePropertiesDlg(const DriveProperties& v, QWidget* pare
     layout->addLayout(buttons);
 }
 
-CSearchTypeDlg::CSearchTypeDlg(std::int32_t& searchType, QWidget* parent)
+CSearchTypeDlg::CSearchTypeDlg(DriveSearch& searchType, QWidget* parent)
     : QDialog(parent, kModalDialogFlags), searchType_(searchType) {
-    searchType_ = 1;
+    searchType_ = DriveSearch::kPartitionTable;
     SetControlId(this, IDD_SEARCH_TYPE);
     setWindowTitle("Select Search Type");
     auto* group = new QGroupBox("Make Appropriate Selection", this);
@@ -82,8 +82,10 @@ CSearchTypeDlg::CSearchTypeDlg(std::int32_t& searchType, QWidget* parent)
     auto* search = new QRadioButton("Search for Logical drives", group);
     SetControlId(search, IDC_SEARCH_LOGICAL_DRIVES);
     table->setChecked(true);
-    connect(table, &QRadioButton::clicked, this, [this] { searchType_ = 1; });
-    connect(search, &QRadioButton::clicked, this, [this] { searchType_ = 0; });
+    connect(table, &QRadioButton::clicked, this,
+            [this] { searchType_ = DriveSearch::kPartitionTable; });
+    connect(search, &QRadioButton::clicked, this,
+            [this] { searchType_ = DriveSearch::kWholeDisk; });
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(table);
     groupLayout->addWidget(search);
@@ -93,7 +95,7 @@ CSearchTypeDlg::CSearchTypeDlg(std::int32_t& searchType, QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     auto* cancel = Button(this, IDC_SEARCH_TYPE_CANCEL, "Cancel");
     connect(cancel, &QPushButton::clicked, this, [this] {
-        searchType_ = -1;
+        searchType_ = DriveSearch::kCancelled;
         reject();
     });
     auto* buttons = new QHBoxLayout;

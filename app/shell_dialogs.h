@@ -5,6 +5,7 @@
 
 class QCheckBox;
 
+#include "app/ui_state.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
@@ -16,16 +17,16 @@ class CDrivePropertiesDlg : public QDialog {
     explicit CDrivePropertiesDlg(const DriveProperties& values, QWidget* parent = nullptr);
 };
 
-// Dialog 155: partition table (SearchType 1) or a search of the disk (0); Cancel
-// gives -1. Escape and the close box leave the choice as it stands, as Ok does.
+// Dialog 155: the partition table or a search of the whole disk; Cancel gives
+// kCancelled. Escape and the close box leave the choice as it stands, as Ok does.
 class CSearchTypeDlg : public QDialog {
     Q_OBJECT
   public:
-    // Sets `searchType` to 1 at once and writes every later choice into it.
-    explicit CSearchTypeDlg(std::int32_t& searchType, QWidget* parent = nullptr);
+    // Sets `searchType` to the partition table at once and writes every later choice into it.
+    explicit CSearchTypeDlg(DriveSearch& searchType, QWidget* parent = nullptr);
 
   private:
-    std::int32_t& searchType_;
+    DriveSearch& searchType_;
 };
 
 // Dialog 178: the advice to try Advance Search when something is missing.

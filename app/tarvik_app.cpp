@@ -82,12 +82,12 @@ CMainFrame* CTarvikApp::CreateMainFrame() {
 
 CommandFlags CTarvikApp::Flags() const {
     CommandFlags flags;
-    flags.listFilled = ListFilled;
-    flags.anySelected = AnySelected;
-    flags.allSelected = AllSelected;
-    flags.deletedFoldersPresent = DeletedFoldersPresent;
-    flags.findNextEnabled = FindNextEnabled;
-    flags.advanceSearchDone = AdvanceSearchDone;
+    flags.listFilled = state_.panes.listFilled;
+    flags.anySelected = state_.checked.any;
+    flags.allSelected = state_.checked.all;
+    flags.deletedFoldersPresent = state_.panes.deletedFoldersPresent;
+    flags.findNextEnabled = state_.find.nextEnabled;
+    flags.advanceSearchDone = state_.advanceSearchDone;
     flags.engineHoldsFilter = Session->HasDrive() && Session->HoldsFileFilter();
     return flags;
 }

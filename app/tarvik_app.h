@@ -4,14 +4,13 @@
 // only.
 #include <QApplication>
 #include <QPointer>
-#include <QString>
-#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "app/command_state.h"
 #include "app/main_frame.h"
 #include "app/splash_dlg.h"
+#include "app/ui_state.h"
 
 namespace tarvik {
 
@@ -40,33 +39,12 @@ class CTarvikApp : public QApplication {
     // Remembered while it runs so the program's end can stop it.
     void SetSplashThread(CSplashScreenThread* thread);
 
-    // ---- program-wide state; everything starts at 0 but SearchType ----
     // The disks, the drive chosen last with its engine, check marks and file filter.
     std::unique_ptr<RecoverySession> Session;
-    std::int32_t ListFilled = 0;
-    std::int32_t AnySelected = 0;
-    std::int32_t DeletedFoldersPresent = 0;
-    std::int32_t SortActive = 0;
-    std::int32_t SortColumn = 0;
-    std::int32_t SortDirection = 0;
-    std::int32_t SortToggle = 0;
-    std::int32_t FilterActive = 0;
-    std::int32_t SearchType = 1;  // 1 partition table, 0 search the disk, -1 cancelled
-    std::int32_t FindNextEnabled = 0;
-    std::int32_t AdvanceSearchDone = 0;
-    std::int32_t AllSelected = 0;
-    std::uint32_t SelectedFileCount = 0;
-    std::uint32_t SelectedFolderCount = 0;
-    std::uint64_t SelectedBytes = 0;
-    std::int32_t ViewsFilled = 0;
-    // Find and Find Next: the text and options of the last search, and the catalogue
-    // index of its last match (FindMatched 0 until a first match).
-    QString FindText;
-    std::uint32_t FindPosition = 0;
-    std::int32_t FindMatched = 0;
-    std::int32_t MatchCase = 0;
-    std::int32_t FindDeleted = 1;
-    std::int32_t FindExisting = 1;
+
+    // What the windows show and share.
+    UiState& State() { return state_; }
+    const UiState& State() const { return state_; }
 
   public slots:
     void OnAppAbout();
@@ -74,6 +52,7 @@ class CTarvikApp : public QApplication {
   private:
     QPointer<CMainFrame> mainFrame_;
     QPointer<CSplashScreenThread> splashThread_;
+    UiState state_;
 };
 
 }  // namespace tarvik

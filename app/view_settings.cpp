@@ -60,11 +60,11 @@ void RestoreViewSettings(CMainFrame& frame, CTarvikApp& app) {
     const int direction = settings.value(kSortDirectionKey, 1).toInt();
     if (column >= 0 && column < CFileListModel::kColumnCount &&
         (direction == 0 || direction == 1)) {
-        app.SortActive = 1;
-        app.SortColumn = column;
-        app.SortDirection = direction;
-        app.SortToggle = direction;
-        list->ShowSortIndicator(column, direction);
+        app.State().sort.active = true;
+        app.State().sort.column = column;
+        app.State().sort.ascending = direction == 1;
+        app.State().sort.clickAscending = direction == 1;
+        list->ShowSortIndicator(column, direction == 1);
     } else {
         header->setSortIndicator(-1, Qt::AscendingOrder);
     }
@@ -79,8 +79,8 @@ void SaveViewSettings(const CMainFrame& frame, const CTarvikApp& app) {
     if (!list) return;
     settings.setValue(kListStyleKey, static_cast<int>(list->ViewStyle()));
     settings.setValue(HeaderKey(), list->DetailsView()->header()->saveState());
-    settings.setValue(SortColumnKey(), app.SortActive == 1 ? app.SortColumn : -1);
-    settings.setValue(kSortDirectionKey, app.SortDirection);
+    settings.setValue(SortColumnKey(), app.State().sort.active ? app.State().sort.column : -1);
+    settings.setValue(kSortDirectionKey, app.State().sort.ascending ? 1 : 0);
 }
 
 QString LastDestinationFolder() {

@@ -65,6 +65,11 @@ void CProgressRelay::SetText(int slot, const std::string& text) {
     ScheduleLocked();
 }
 
+void CProgressRelay::SetWorkSize(const WorkSize& size) {
+    sizeBytes_.store(size.bytes);
+    sizeRecords_.store(size.records);
+}
+
 void CProgressRelay::SetRange(std::uint64_t low, std::uint64_t high) {
     std::lock_guard lock(mutex_);
     pending_.low = low;

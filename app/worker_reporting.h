@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -47,6 +48,7 @@ class CProgressRelay final : public QObject, public ProgressSink {
     void SetBar(QProgressBar* bar);
     void SetLabel(int slot, QLabel* label);
 
+    void SetWorkSize(const WorkSize& size) override;
     void SetText(int slot, const std::string& text) override;
     void SetRange(std::uint64_t low, std::uint64_t high) override;
     void SetPosition(std::uint64_t position) override;
@@ -58,6 +60,8 @@ class CProgressRelay final : public QObject, public ProgressSink {
     void Flush();
     // How many times updates were applied to the widgets.
     int ApplyCount() const { return applyCount_; }
+    // The size of the whole operation, once it was told (any thread).
+    WorkSize Size() const { return {sizeRecords_.load(), sizeBytes_.load()}; }
 
   private:
     struct State {
@@ -76,6 +80,8 @@ class CProgressRelay final : public QObject, public ProgressSink {
 
     std::mutex mutex_;
     State pending_;
+    std::atomic<std::uint64_t> sizeRecords_{0};
+    std::atomic<std::uint64_t> sizeBytes_{0};
     bool applyQueued_ = false;
 
     // User-interface thread only.

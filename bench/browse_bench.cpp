@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     const qint64 expandAllMs = timer.elapsed();
 
     timer.restart();
-    listModel.SortRows(CFileListModel::kName, true);
+    listModel.sort(CFileListModel::kName, Qt::AscendingOrder);
     app.processEvents();
     const qint64 sortMs = timer.elapsed();
 

@@ -8,11 +8,20 @@
 
 namespace tarvik {
 
+// How much a long operation has to read in all, once it knows: for a scan, the MFT's
+// records and their bytes.
+struct WorkSize {
+    std::uint64_t records = 0;
+    std::uint64_t bytes = 0;
+};
+
 // Where a long operation shows its progress. A text's slot (ProgressSlot) says what it
 // reports: the phase line, a counter, a status line.
 class ProgressSink {
   public:
     virtual ~ProgressSink() = default;
+    // Sinks that show only the current phase leave the size of the whole aside.
+    virtual void SetWorkSize(const WorkSize&) {}
     virtual void SetText(int slot, const std::string& text) = 0;
     virtual void SetRange(std::uint64_t low, std::uint64_t high) = 0;
     virtual void SetPosition(std::uint64_t position) = 0;

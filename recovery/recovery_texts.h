@@ -12,7 +12,8 @@ inline constexpr const char* kCannotCreateDirectoryText = "Can Not Create Direct
 inline constexpr const char* kErrorCreatingFileText = "Error Creating file %s";
 inline constexpr const char* kDiskWriteProtectedCaption = "Disk Write Protected";
 inline constexpr const char* kErrorOpeningFileText = "Disk Write Protected, Error Opening File";
-inline constexpr const char* kFatCaption = "Corvane Miravel FAT";
+// The caption of the warning that a recovered file's times could not be set.
+inline constexpr const char* kDateNotSetCaption = "Corvane Miravel FAT";
 inline constexpr const char* kDestinationFullText =
     "The destination is full: the recovery stopped at %s. The file being written was "
     "removed; free some space or choose another destination and recover again.";

@@ -1057,8 +1057,8 @@ void RecoveryWriter::SetFileDate(const CatalogueEntry& entry, std::size_t index,
     }
     if (::utimensat(folderFd, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
         ++result_.datesNotSet;
-        notifier_.Notify(WithArguments(kDateNotSetText, path, std::strerror(errno)), kFatCaption,
-                         NoticeIcon::Warning);
+        notifier_.Notify(WithArguments(kDateNotSetText, path, std::strerror(errno)),
+                         kDateNotSetCaption, NoticeIcon::Warning);
     }
 }
 

@@ -165,6 +165,7 @@ class NormalScan {
 // ends the pass between records.
 void NormalScan::ReadMft() {
     const std::uint64_t records = state_.mftMap.recordCount();
+    progress_.SetWorkSize({records, records * state_.recordSize()});
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
     MftRecordStream stream(*state_.source, state_.mftMap);
     RecordNumber number;

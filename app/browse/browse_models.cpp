@@ -419,57 +419,47 @@ int Order(T a, T b) {
 
 }  // namespace
 
-namespace {
-
-bool IsAsciiDigit(QChar c) {
-    return c.unicode() >= u'0' && c.unicode() <= u'9';
-}
-
-// Plain ASCII letters fold without a table lookup; the sort meets them most.
-char32_t Folded(QChar c) {
-    const char16_t u = c.unicode();
-    if (u < 0x80) return u >= u'A' && u <= u'Z' ? char32_t{u} + 32 : char32_t{u};
-    return QChar::toCaseFolded(char32_t{u});
-}
-
-}  // namespace
-
-int NaturalCompare(QStringView a, QStringView b) {
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (IsAsciiDigit(a[i]) && IsAsciiDigit(b[j])) {
-            // Runs of digits compare by value: leading zeros are skipped, then the longer
-            // run is the larger number, then the first differing digit decides.
-            while (i < a.size() && a[i] == u'0') ++i;
-            while (j < b.size() && b[j] == u'0') ++j;
-            qsizetype endA = i;
-            qsizetype endB = j;
-            while (endA < a.size() && IsAsciiDigit(a[endA])) ++endA;
-            while (endB < b.size() && IsAsciiDigit(b[endB])) ++endB;
-            if (endA - i != endB - j) return endA - i < endB - j ? -1 : 1;
-            for (; i < endA; ++i, ++j)
-                if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
-            continue;
-        }
-        if (a[i] != b[j]) {
-            const char32_t x = Folded(a[i]);
-            const char32_t y = Folded(b[j]);
-            if (x != y) return x < y ? -1 : 1;
-        }
-        ++i;
-        ++j;
-    }
-    if (i < a.size()) return 1;
-    if (j < b.size()) return -1;
-    return 0;
-}
-
-void CFileListModel::SortRows(int column, bool ascending) {
+void CFileListModel::sort(int column, Qt::SortOrder order) {
     if (!tree_ || column < 0 || column >= kColumnCount || rows_.size() < 2) return;
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
+    const std::vector<std::size_t> rowOrder = SortedRows(column, order == Qt::AscendingOrder);
+    const std::size_t count = rows_.size();
+    std::vector<std::size_t> sorted(count);
+    std::vector<int> newRowOf(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        sorted[k] = rows_[rowOrder[k]];
+        newRowOf[rowOrder[k]] = static_cast<int>(k);
+    }
+    rows_ = std::move(sorted);
+    // Selection and current row follow their entries.
+    QModelIndexList after;
+    for (const QModelIndex& old : before)
+        after << index(newRowOf[static_cast<std::size_t>(old.row())], old.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+}
 
+std::vector<std::int64_t> CFileListModel::ValueKeys(int column) const {
+    std::vector<std::int64_t> values;
+    values.reserve(rows_.size());
+    for (std::size_t k = 0; k < rows_.size(); ++k) {
+        const CatalogueEntry& entry = EntryOf(static_cast<int>(k));
+        if (column == kSize) values.push_back(SizeKey(entry));
+        if (column == kDate) values.push_back(std::int64_t(std::uint64_t{entry.creationTime} >> 1));
+        if (column == kModified)
+            values.push_back(std::int64_t(std::uint64_t{entry.modificationTime} >> 1));
+        if (column == kFileId) values.push_back(std::int64_t{entry.number});
+        if (column == kParentId) values.push_back(std::int64_t{entry.parent});
+        if (column == kCondition) values.push_back(ConditionRank(k));
+        if (column == kVersions)
+            values.push_back(static_cast<std::int64_t>(
+                VersionCount(tree_->Placed()[PositionOf(static_cast<int>(k))].catalogueIndex)));
+    }
+    return values;
+}
+
+std::vector<std::size_t> CFileListModel::SortedRows(int column, bool ascending) const {
     // Keys are taken once per row; the sort moves row numbers k into `order`. Folders
     // stay above files in either direction, and rows of equal keys keep their order.
     const std::size_t count = rows_.size();
@@ -490,21 +480,7 @@ void CFileListModel::SortRows(int column, bool ascending) {
             return NaturalCompare(texts[a], texts[b]);
         };
     } else {
-        values.reserve(count);
-        for (std::size_t k = 0; k < count; ++k) {
-            const CatalogueEntry& entry = EntryOf(static_cast<int>(k));
-            if (column == kSize) values.push_back(SizeKey(entry));
-            if (column == kDate)
-                values.push_back(std::int64_t(std::uint64_t{entry.creationTime} >> 1));
-            if (column == kModified)
-                values.push_back(std::int64_t(std::uint64_t{entry.modificationTime} >> 1));
-            if (column == kFileId) values.push_back(std::int64_t{entry.number});
-            if (column == kParentId) values.push_back(std::int64_t{entry.parent});
-            if (column == kCondition) values.push_back(ConditionRank(k));
-            if (column == kVersions)
-                values.push_back(static_cast<std::int64_t>(
-                    VersionCount(tree_->Placed()[PositionOf(static_cast<int>(k))].catalogueIndex)));
-        }
+        values = ValueKeys(column);
         compare = [&values](std::size_t a, std::size_t b) { return Order(values[a], values[b]); };
     }
     // Equal keys keep the order they had (the row numbers decide), which std::sort
@@ -515,20 +491,7 @@ void CFileListModel::SortRows(int column, bool ascending) {
         if (key != 0) return ascending ? key < 0 : key > 0;
         return a < b;
     });
-
-    std::vector<std::size_t> sorted(count);
-    std::vector<int> newRowOf(count);
-    for (std::size_t k = 0; k < count; ++k) {
-        sorted[k] = rows_[order[k]];
-        newRowOf[order[k]] = static_cast<int>(k);
-    }
-    rows_ = std::move(sorted);
-    // Selection and current row follow their entries.
-    QModelIndexList after;
-    for (const QModelIndex& old : before)
-        after << index(newRowOf[static_cast<std::size_t>(old.row())], old.column());
-    changePersistentIndexList(before, after);
-    emit layoutChanged();
+    return order;
 }
 
 }  // namespace tarvik

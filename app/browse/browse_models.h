@@ -10,15 +10,12 @@
 #include <span>
 #include <vector>
 
+#include "app/browse/natural_compare.h"
 #include "session/check_tree.h"
 #include "session/recovery_session.h"
 #include "session/version_marks.h"
 
 namespace tarvik {
-
-// Orders names as a person reads them: case is ignored and runs of digits compare by
-// value, so "file2" comes before "File10". Returns < 0, 0 or > 0.
-int NaturalCompare(QStringView a, QStringView b);
 
 // A FILETIME as the user's locale writes a date and time, in local time; empty for 0
 // (a time that is not known, as for the made-up folders of lost entries).
@@ -121,7 +118,8 @@ class CFileListModel : public QAbstractTableModel {
 
     // The sorts of the header and the Arrange commands, folders above files. Names and
     // types in natural order ignoring case; sizes, numbers and dates by value.
-    void SortRows(int column, bool ascending);
+    // Rows of equal keys keep their order; selection and current row follow their entries.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -133,6 +131,10 @@ class CFileListModel : public QAbstractTableModel {
 
   private:
     std::int64_t ConditionRank(std::size_t row) const;
+    // The sort keys of a column of numbers, one per row.
+    std::vector<std::int64_t> ValueKeys(int column) const;
+    // Row numbers in the order a sort by `column` puts them.
+    std::vector<std::size_t> SortedRows(int column, bool ascending) const;
     std::size_t VersionCount(std::size_t catalogueIndex) const;
 
     const CheckTree* tree_ = nullptr;

@@ -122,7 +122,7 @@ void CBrowseTools::InstallMenus() {
         connect(open, &QAction::triggered, this, &CBrowseTools::OnOpenScan);
         connect(saveScanAction_, &QAction::triggered, this, &CBrowseTools::OnSaveScan);
         connect(file, &QMenu::aboutToShow, this, [this] {
-            saveScanAction_->setEnabled(app_.Session->HasDrive() && app_.ListFilled != 0);
+            saveScanAction_->setEnabled(app_.Session->HasDrive() && app_.State().panes.listFilled);
         });
     }
 }
@@ -179,7 +179,7 @@ void CBrowseTools::OnListReset() {
     preview_->ShowEntry(std::nullopt);
     // A folder shown while a filter is set is filtered as well.
     if (!filling_ && (!filterBar_->Idle() || HidesSystemFiles()) && app_.Session->HasDrive() &&
-        app_.ListFilled != 0) {
+        app_.State().panes.listFilled) {
         ApplyFilter();
         return;
     }
@@ -189,7 +189,7 @@ void CBrowseTools::OnListReset() {
 void CBrowseTools::ShowPath() {
     RecoverySession& session = *app_.Session;
     CTarvikView* list = frame_.ListView();
-    if (!session.HasDrive() || !list || app_.ListFilled == 0) {
+    if (!session.HasDrive() || !list || !app_.State().panes.listFilled) {
         breadcrumbs_->ShowFolder(nullptr, nullptr, 0);
         return;
     }
@@ -206,7 +206,7 @@ void CBrowseTools::ShowPath() {
 void CBrowseTools::ApplyFilter() {
     RecoverySession& session = *app_.Session;
     CTarvikView* list = frame_.ListView();
-    if (!session.HasDrive() || !list || app_.ListFilled == 0) return;
+    if (!session.HasDrive() || !list || !app_.State().panes.listFilled) return;
     filling_ = true;
     CFileListModel* model = list->Model();
     if (filterBar_->Idle() && !HidesSystemFiles()) {

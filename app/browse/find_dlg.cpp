@@ -19,11 +19,11 @@ namespace tarvik {
 
 namespace {
 
-QCheckBox* OptionBox(QWidget* parent, int id, const char* text, std::int32_t& member) {
+QCheckBox* OptionBox(QWidget* parent, int id, const char* text, bool& member) {
     auto* box = new QCheckBox(text, parent);
     SetControlId(box, id);
-    box->setChecked(member != 0);
-    QObject::connect(box, &QCheckBox::toggled, parent, [&member](bool on) { member = on ? 1 : 0; });
+    box->setChecked(member);
+    QObject::connect(box, &QCheckBox::toggled, parent, [&member](bool on) { member = on; });
     return box;
 }
 
@@ -33,17 +33,16 @@ CFindDlg::CFindDlg(CTarvikApp& app, CLeftView& tree, QWidget* parent)
     : QDialog(parent, kModalDialogFlags), app_(app), tree_(tree) {
     SetControlId(this, IDD_FIND);
     setWindowTitle("Find");
-    app_.MatchCase = 0;
-    app_.FindDeleted = 1;
-    app_.FindExisting = 1;
+    FindOptions& options = app_.State().find.options;
+    options = FindOptions{};
 
     auto* label = new QLabel("File", this);
     SetControlId(label, IDC_FIND_LABEL);
     text_ = new QLineEdit(this);
     SetControlId(text_, IDC_FIND_TEXT);
-    auto* matchCase = OptionBox(this, IDC_FIND_MATCH_CASE, "Match Case", app_.MatchCase);
-    auto* deleted = OptionBox(this, IDC_FIND_DELETED, "Deleted Files", app_.FindDeleted);
-    auto* existing = OptionBox(this, IDC_FIND_EXISTING, "Existing Files", app_.FindExisting);
+    auto* matchCase = OptionBox(this, IDC_FIND_MATCH_CASE, "Match Case", options.matchCase);
+    auto* deleted = OptionBox(this, IDC_FIND_DELETED, "Deleted Files", options.deleted);
+    auto* existing = OptionBox(this, IDC_FIND_EXISTING, "Existing Files", options.existing);
     ok_ = new QPushButton("OK", this);
     SetControlId(ok_, IDC_FIND_OK);
     ok_->setDefault(true);
@@ -71,8 +70,8 @@ CFindDlg::CFindDlg(CTarvikApp& app, CLeftView& tree, QWidget* parent)
 void CFindDlg::OnOk() {
     const QString text = text_->text();
     if (text.isEmpty()) return;
-    app_.FindText = text;
-    const FindOptions options{app_.MatchCase != 0, app_.FindDeleted != 0, app_.FindExisting != 0};
+    app_.State().find.text = text;
+    const FindOptions options = app_.State().find.options;
     const auto found = app_.Session->HasDrive()
                            ? FindEntry(app_.Session->GetCatalogue(), text.toStdString(), options, 0)
                            : std::nullopt;

@@ -82,7 +82,7 @@ void CLeftView::BuildTree() {
     QApplication::restoreOverrideCursor();
     const CheckTree& tree = session.Checks();
     for (FolderNode node = 1; node < tree.FolderNodeCount(); ++node)
-        if (model_->ImageOf(node) == 3) app_.DeletedFoldersPresent = 1;
+        if (model_->ImageOf(node) == 3) app_.State().panes.deletedFoldersPresent = true;
     const QModelIndex root = model_->IndexOf(CheckTree::kRootNode);
     expand(root);
     setCurrentIndex(root);
@@ -117,12 +117,12 @@ void CLeftView::ApplyFolderCheck(const QModelIndex& item, int mode) {
 void CLeftView::RecountSelection() {
     const CheckTree* tree = Tree();
     const SelectionTotals totals = tree ? tree->Totals() : SelectionTotals{};
-    app_.SelectedFileCount = static_cast<std::uint32_t>(totals.files);
-    app_.SelectedFolderCount = static_cast<std::uint32_t>(totals.folders);
-    app_.SelectedBytes = totals.bytes;
+    app_.State().checked.files = totals.files;
+    app_.State().checked.folders = totals.folders;
+    app_.State().checked.bytes = totals.bytes;
     // Recover Selected Files is usable exactly while something would be written.
-    app_.AnySelected = tree && tree->AnyChecked() ? 1 : 0;
-    app_.AllSelected = tree && tree->RootMark() == CheckMark::kChecked ? 1 : 0;
+    app_.State().checked.any = tree && tree->AnyChecked();
+    app_.State().checked.all = tree && tree->RootMark() == CheckMark::kChecked;
     model_->MarksChanged();
     viewport()->update();
     if (list_) list_->MarksChanged();
@@ -167,8 +167,7 @@ CLeftView::FolderNode CLeftView::SelectedNode() const {
 void CLeftView::ShowFoundEntry(std::size_t index) {
     const CheckTree* tree = Tree();
     if (!tree || index >= app_.Session->GetCatalogue().Count()) return;
-    app_.FindPosition = static_cast<std::uint32_t>(index);
-    app_.FindMatched = 1;
+    app_.State().find.lastMatch = index;
     // The folder that lists the entry: with two folders of one number only one of them
     // holds it, and selecting by number could show the other, empty one.
     if (const auto holder = tree->HolderOf(tree->PositionOfIndex(index))) SelectNode(*holder);
@@ -180,16 +179,16 @@ void CLeftView::ShowFoundEntry(std::size_t index) {
 
 void CLeftView::FindNext(std::optional<std::size_t> last) {
     if (!Tree()) return;
-    const FindOptions options{app_.MatchCase != 0, app_.FindDeleted != 0, app_.FindExisting != 0};
+    const FindOptions& options = app_.State().find.options;
     const std::size_t from = last ? *last + 1 : 0;
-    const auto found =
-        FindEntry(app_.Session->GetCatalogue(), app_.FindText.toStdString(), options, from);
+    const auto found = FindEntry(app_.Session->GetCatalogue(), app_.State().find.text.toStdString(),
+                                 options, from);
     if (found) {
         ShowFoundEntry(*found);
         return;
     }
     QMessageBox::information(nullptr, kSearchFailureCaption, kNoMoreText);
-    app_.FindNextEnabled = 0;
+    app_.State().find.nextEnabled = false;
     frame_.UpdateToolbarState();
 }
 

@@ -180,20 +180,20 @@ std::vector<std::string> CTarvikView::ChosenPaths() const {
 }
 
 void CTarvikView::FillList(CheckTree::FolderNode node) {
-    app_.ViewsFilled = 1;
+    app_.State().panes.viewsFilled = true;
     model_->Fill(node);
-    app_.ListFilled = 1;
-    if (app_.SortActive == 1) SortRows(app_.SortColumn, app_.SortDirection);
+    app_.State().panes.listFilled = true;
+    if (app_.State().sort.active) SortRows(app_.State().sort.column, app_.State().sort.ascending);
     frame_.ShowTotals();
     frame_.UpdateToolbarState();
 }
 
 void CTarvikView::ResetList() {
     model_->Clear();
-    app_.AnySelected = 0;
-    app_.ListFilled = 0;
-    app_.FindNextEnabled = 0;
-    app_.DeletedFoldersPresent = 0;
+    app_.State().checked.any = false;
+    app_.State().panes.listFilled = false;
+    app_.State().find.nextEnabled = false;
+    app_.State().panes.deletedFoldersPresent = false;
 }
 
 void CTarvikView::MarkFoundRow(const QString& name) {
@@ -217,25 +217,24 @@ void CTarvikView::MarksChanged() {
 }
 
 void CTarvikView::OnHeaderClick(int column) {
-    app_.SortActive = 1;
+    app_.State().sort.active = true;
     // Every request flips the shared toggle; a new column also takes it as the direction
     // a refill re-sorts with.
-    app_.SortToggle = app_.SortToggle == 0 ? 1 : 0;
-    if (column != lastHeaderColumn_) app_.SortDirection = app_.SortToggle;
+    app_.State().sort.clickAscending = !app_.State().sort.clickAscending;
+    if (column != lastHeaderColumn_) app_.State().sort.ascending = app_.State().sort.clickAscending;
     lastHeaderColumn_ = column;
-    app_.SortColumn = column;
-    ShowSortIndicator(column, app_.SortToggle);
-    model_->SortRows(column, app_.SortToggle == 1);
+    app_.State().sort.column = column;
+    SortRows(column, app_.State().sort.clickAscending);
 }
 
-void CTarvikView::SortRows(int column, int direction) {
-    ShowSortIndicator(column, direction);
-    model_->SortRows(column, direction == 1);
+void CTarvikView::SortRows(int column, bool ascending) {
+    ShowSortIndicator(column, ascending);
+    model_->sort(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-void CTarvikView::ShowSortIndicator(int column, int direction) {
+void CTarvikView::ShowSortIndicator(int column, bool ascending) {
     details_->header()->setSortIndicator(column,
-                                         direction == 1 ? Qt::AscendingOrder : Qt::DescendingOrder);
+                                         ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CTarvikView::OpenParentFolder() {

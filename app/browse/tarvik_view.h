@@ -53,13 +53,13 @@ class CTarvikView : public QWidget, public FileListPane {
     // Backspace: the folder above the one shown opens in the tree.
     void OpenParentFolder();
     // The header's arrow shows the sort: direction 1 ascending, 0 descending.
-    void ShowSortIndicator(int column, int direction);
+    void ShowSortIndicator(int column, bool ascending);
 
     // FileListPane
     ListViewStyle ViewStyle() const override { return style_; }
     void SetViewStyle(ListViewStyle style) override;
     void ClearHotItem() override {}
-    void SortRows(int column, int direction) override;
+    void SortRows(int column, bool ascending) override;
 
     QRect CheckRectOf(const QModelIndex& index) const;
     void ShowContextMenu(const QPoint& globalPos);

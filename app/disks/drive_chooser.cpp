@@ -51,11 +51,11 @@ bool CDriveChooser::OpenDiskImage(const std::string& path) {
 
 void CDriveChooser::ChooseDisk(std::size_t disk) {
     {
-        CSearchTypeDlg type(app_.SearchType, &frame_);
+        CSearchTypeDlg type(app_.State().driveSearch, &frame_);
         type.exec();
     }
-    if (app_.SearchType == -1) return;
-    if (app_.SearchType == 1) {
+    if (app_.State().driveSearch == DriveSearch::kCancelled) return;
+    if (app_.State().driveSearch == DriveSearch::kPartitionTable) {
         // A table that lists nothing has been announced ("Bad Partition Table ..."); the
         // search follows as if it had been asked for.
         CNoticeBox notifier;
@@ -103,7 +103,7 @@ void CDriveChooser::SelectLogicalDrive() {
     if (chosen < drives.size() && drives[chosen].scannable) {
         // The views let go of the old drive before the session replaces it.
         frame_.ClearViews();
-        app_.AdvanceSearchDone = 0;
+        app_.State().advanceSearchDone = false;
     }
     CNoticeBox notifier;
     // A FAT drive or a drive that fails validation has been announced by the session.
@@ -115,9 +115,9 @@ void CDriveChooser::SelectLogicalDrive() {
 }
 
 void CDriveChooser::AdvanceSearch() {
-    if (!Session().HasDrive() || app_.AdvanceSearchDone == 1) return;
+    if (!Session().HasDrive() || app_.State().advanceSearchDone) return;
     frame_.ClearViews();
-    app_.AdvanceSearchDone = 1;
+    app_.State().advanceSearchDone = true;
     ScanOpenDrive(true);
 }
 
@@ -143,7 +143,7 @@ void CDriveChooser::ScanOpenDrive(bool advanceSearch) {
     }
     // A scan stopped (by the user, or because the program is closing) leaves nothing to
     // show; a stopped advance search may be started again.
-    if (!completed && advanceSearch) app_.AdvanceSearchDone = 0;
+    if (!completed && advanceSearch) app_.State().advanceSearchDone = false;
     if (!completed || frame_.Closing() || !Session().HasDrive()) return;
     frame_.ShowScannedDrive();
     // Records lost to bad sectors leave no trace in the tree: say how many there were.

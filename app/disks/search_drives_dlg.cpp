@@ -1,6 +1,5 @@
 #include "app/disks/search_drives_dlg.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,9 +17,6 @@
 namespace tarvik {
 
 namespace {
-
-constexpr Qt::WindowFlags kBusyDialogFlags =
-    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
 // The control that shows each of the drive search's progress texts.
 constexpr std::pair<ProgressSlot, int> kSearchTextControls[] = {
@@ -68,9 +64,7 @@ void CSearchLogDrivesThread::run() {
 
 CSearchLogDrivesDlg::CSearchLogDrivesDlg(RecoverySession& session, std::size_t disk,
                                          QWidget* parent)
-    : QDialog(parent, kBusyDialogFlags),
-      relay_(std::make_unique<CProgressRelay>()),
-      notices_(std::make_unique<CDeferredNotices>()) {
+    : CWorkerDialog(parent), notices_(std::make_unique<CDeferredNotices>()) {
     SetControlId(this, IDD_SEARCH_LOGICAL_DRIVES);
     setWindowTitle("Searching NTFS Logical Drives");
 
@@ -96,7 +90,8 @@ CSearchLogDrivesDlg::CSearchLogDrivesDlg(RecoverySession& session, std::size_t d
     auto* abort = new QPushButton("Abort", this);
     SetControlId(abort, IDC_SEARCH_ABORT);
     abort->setAutoDefault(false);
-    connect(abort, &QPushButton::clicked, this, &CSearchLogDrivesDlg::OnAbort);
+    // The worker ends after the chunk it reads; its end closes the dialog.
+    SetStopButton(abort, false);
     found->addWidget(abort);
 
     auto* layout = new QVBoxLayout(this);
@@ -105,55 +100,27 @@ CSearchLogDrivesDlg::CSearchLogDrivesDlg(RecoverySession& session, std::size_t d
     layout->addWidget(bar);
     layout->addLayout(found);
 
-    relay_->SetBar(bar);
+    Progress().SetBar(bar);
     for (const auto& [slot, control] : kSearchTextControls)
-        relay_->SetLabel(slot, FindControl<QLabel>(this, control));
+        Progress().SetLabel(slot, FindControl<QLabel>(this, control));
 
-    keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
-    keys_->SetEscapeAction([this] { OnAbort(); });
-    worker_ = std::make_unique<CSearchLogDrivesThread>(session, disk, *relay_, *notices_);
-    connect(worker_.get(), &QThread::finished, this, &CSearchLogDrivesDlg::OnWorkerFinished,
-            Qt::QueuedConnection);
+    GuardKeys(kStopBeforeClosingText, true);
+    Adopt(std::make_unique<CSearchLogDrivesThread>(session, disk, Progress(), *notices_));
 }
 
 CSearchLogDrivesDlg::~CSearchLogDrivesDlg() {
-    if (worker_ && worker_->isRunning()) {
-        worker_->RequestStop();
-        worker_->Join();
-    }
+    // The worker writes to the kept notices.
+    EndWorker();
 }
 
 bool CSearchLogDrivesDlg::Run() {
-    finished_ = false;
-    worker_->start();
-    exec();
-    if (worker_->isRunning()) worker_->Join();
-    relay_->Flush();
+    RunWorker(StartAt::kNow);
     hide();
-    return worker_->Found();
+    return Worker()->Found();
 }
 
 void CSearchLogDrivesDlg::ShowNotices() {
     notices_->ShowAll();
-}
-
-void CSearchLogDrivesDlg::OnAbort() {
-    // The worker ends after the chunk it reads; its end closes the dialog.
-    worker_->RequestStop();
-}
-
-void CSearchLogDrivesDlg::OnWorkerFinished() {
-    finished_ = true;
-    relay_->Flush();
-    reject();
-}
-
-void CSearchLogDrivesDlg::closeEvent(QCloseEvent* event) {
-    if (finished_) {
-        QDialog::closeEvent(event);
-        return;
-    }
-    keys_->RefuseClose(event);
 }
 
 }  // namespace tarvik

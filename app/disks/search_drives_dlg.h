@@ -2,19 +2,14 @@
 // The search of a whole disk for NTFS logical drives behind its progress dialog. Abort
 // stops the search after the chunk being read; what was found by then is kept and used
 // as a finished search's finds are.
-#include <QDialog>
 #include <cstddef>
 #include <memory>
 
-#include "app/worker_thread.h"
-
-class QCloseEvent;
+#include "app/worker_dialog.h"
 
 namespace tarvik {
 
-class CBusyKeyFilter;
 class CDeferredNotices;
-class CProgressRelay;
 class RecoverySession;
 
 // Dialog 158 and the ids of its controls.
@@ -48,7 +43,7 @@ class CSearchLogDrivesThread final : public CWorkerThread {
     bool found_ = false;
 };
 
-class CSearchLogDrivesDlg final : public QDialog {
+class CSearchLogDrivesDlg final : public CWorkerDialog {
     Q_OBJECT
   public:
     CSearchLogDrivesDlg(RecoverySession& session, std::size_t disk, QWidget* parent = nullptr);
@@ -62,21 +57,13 @@ class CSearchLogDrivesDlg final : public QDialog {
     // found nothing), shown now that the dialog is gone.
     void ShowNotices();
 
-    CProgressRelay& Progress() const { return *relay_; }
-    CSearchLogDrivesThread* Worker() const { return worker_.get(); }
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
+    CSearchLogDrivesThread* Worker() const {
+        return static_cast<CSearchLogDrivesThread*>(CWorkerDialog::Worker());
+    }
 
   private:
-    void OnAbort();
-    void OnWorkerFinished();
-
-    std::unique_ptr<CProgressRelay> relay_;
+    // Kept until the dialog is gone rather than shown over it.
     std::unique_ptr<CDeferredNotices> notices_;
-    std::unique_ptr<CSearchLogDrivesThread> worker_;
-    CBusyKeyFilter* keys_ = nullptr;
-    bool finished_ = false;
 };
 
 }  // namespace tarvik

@@ -68,7 +68,7 @@ CAddFileFilterDlg::CAddFileFilterDlg(RecoverySession& session, CTarvikApp& app, 
 
     // A confirmed filter is shown and appended to; an unconfirmed one is written over
     // from its first slot.
-    if (app_.FilterActive == 1 && session_.HoldsFileFilter()) {
+    if (app_.State().filterActive && session_.HoldsFileFilter()) {
         const FileFilter& filter = *session_.GetFileFilter();
         for (std::size_t i = 0; i < filter.count(); ++i)
             list_->addItem(QString::fromStdString(std::string(filter.Pattern(i))));
@@ -108,7 +108,7 @@ void CAddFileFilterDlg::OnAddToList() {
 }
 
 void CAddFileFilterDlg::Confirm(int mode) {
-    app_.FilterActive = 1;
+    app_.State().filterActive = true;
     rollBack_ = false;
     if (session_.HoldsFileFilter())
         session_.EditFileFilter()->SetMode(mode == 0 ? FilterMode::kInclude : FilterMode::kExclude);

@@ -14,17 +14,13 @@ namespace {
 
 constexpr int kRefreshMs = 500;
 
-QString Bytes(std::uint64_t bytes) {
-    return SizeText(bytes);
-}
+}  // namespace
 
-QString Duration(qint64 seconds) {
+QString DurationText(qint64 seconds) {
     if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
     if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60);
 }
-
-}  // namespace
 
 QString OverallProgressText(const TallyFigures& figures, qint64 elapsedMs) {
     if (!figures.planned) return QStringLiteral("Counting the files to write...");
@@ -32,14 +28,14 @@ QString OverallProgressText(const TallyFigures& figures, qint64 elapsedMs) {
     const std::uint64_t bytes = std::min(figures.bytesDone, figures.bytesTotal);
     QString text = QStringLiteral("%1 of %2 files, %3 of %4")
                        .arg(QLocale().toString(qulonglong{files}),
-                            QLocale().toString(qulonglong{figures.filesTotal}), Bytes(bytes),
-                            Bytes(figures.bytesTotal));
+                            QLocale().toString(qulonglong{figures.filesTotal}), SizeText(bytes),
+                            SizeText(figures.bytesTotal));
     if (elapsedMs < 1000 || bytes == 0) return text;
     const double rate = static_cast<double>(bytes) * 1000.0 / static_cast<double>(elapsedMs);
-    text += QStringLiteral(", %1/s").arg(Bytes(static_cast<std::uint64_t>(rate)));
+    text += QStringLiteral(", %1/s").arg(SizeText(static_cast<std::uint64_t>(rate)));
     if (bytes < figures.bytesTotal) {
         const double left = static_cast<double>(figures.bytesTotal - bytes) / rate;
-        text += QStringLiteral(", about %1 left").arg(Duration(std::llround(left)));
+        text += QStringLiteral(", about %1 left").arg(DurationText(std::llround(left)));
     }
     return text;
 }

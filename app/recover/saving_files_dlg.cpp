@@ -1,6 +1,5 @@
 #include "app/recover/saving_files_dlg.h"
 
-#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -16,19 +15,11 @@
 
 namespace tarvik {
 
-namespace {
+// ---- CSavingFilesThread
 
-// A window without a working close box: Cancel is the one way to stop the saving.
-constexpr Qt::WindowFlags kBusyDialogFlags =
-    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-
-}  // namespace
-
-// ---- MyThread
-
-MyThread::MyThread(RecoverySession& session, std::string destination, RecoveryMode mode,
-                   ProgressSink& progress, Notifier& notifier, RecoveryTally& tally,
-                   QObject* parent)
+CSavingFilesThread::CSavingFilesThread(RecoverySession& session, std::string destination,
+                                       RecoveryMode mode, ProgressSink& progress,
+                                       Notifier& notifier, RecoveryTally& tally, QObject* parent)
     : CWorkerThread(parent),
       session_(session),
       destination_(std::move(destination)),
@@ -37,7 +28,7 @@ MyThread::MyThread(RecoverySession& session, std::string destination, RecoveryMo
       notifier_(notifier),
       tally_(tally) {}
 
-void MyThread::run() {
+void CSavingFilesThread::run() {
     RunGuarded(notifier_, [this] {
         // The report is kept so that the summary can offer to save it.
         if (job_) {
@@ -86,9 +77,7 @@ class CSavingFilesDlg::Tee final : public ProgressSink {
 
 CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destination,
                                  RecoveryMode mode, QWidget* parent)
-    : QDialog(parent, kBusyDialogFlags),
-      relay_(std::make_unique<CProgressRelay>()),
-      tee_(std::make_unique<Tee>(*relay_)) {
+    : CWorkerDialog(parent), tee_(std::make_unique<Tee>(Progress())) {
     SetControlId(this, IDD_SAVING_FILES);
     setWindowTitle(kSavingFilesTitle);
 
@@ -107,10 +96,12 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     bar->setRange(0, 100);
     bar->setValue(0);
 
-    cancel_ = new QPushButton("Cancel", this);
-    SetControlId(cancel_, IDC_SAVING_CANCEL);
-    cancel_->setAutoDefault(false);
-    connect(cancel_, &QPushButton::clicked, this, &CSavingFilesDlg::OnCancel);
+    auto* cancel = new QPushButton("Cancel", this);
+    SetControlId(cancel, IDC_SAVING_CANCEL);
+    cancel->setAutoDefault(false);
+    // The writer tests the request between reads and between files, closes the file it
+    // is writing and returns; the dialog then ends as it does after the last file.
+    SetStopButton(cancel, true);
 
     auto* overallTitle = new QLabel("All files to save:", this);
     auto* overall = new QProgressBar(this);
@@ -122,7 +113,7 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     new COverallProgress(tally_, overall, estimate, this);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(estimate, 1);
-    buttons->addWidget(cancel_);
+    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text);
     layout->addWidget(bar);
@@ -131,28 +122,21 @@ CSavingFilesDlg::CSavingFilesDlg(RecoverySession& session, std::string destinati
     layout->addWidget(overall);
     layout->addLayout(buttons);
 
-    relay_->SetBar(bar);
-    relay_->SetLabel(kSlotSavingText, text);
+    Progress().SetBar(bar);
+    Progress().SetLabel(kSlotSavingText, text);
 
-    keys_ = new CBusyKeyFilter(this, kCannotStopText);
-    notices_ = std::make_unique<CWorkerNoticeRelay>();
-    worker_ =
-        std::make_unique<MyThread>(session, std::move(destination), mode, *tee_, *notices_, tally_);
-    notices_->SetStop(worker_->Stop());
-    connect(worker_.get(), &QThread::finished, this, &CSavingFilesDlg::OnWorkerFinished,
-            Qt::QueuedConnection);
+    GuardKeys(kCannotStopText, false);
+    Adopt(std::make_unique<CSavingFilesThread>(session, std::move(destination), mode, *tee_,
+                                               Notices(), tally_));
 }
 
 CSavingFilesDlg::~CSavingFilesDlg() {
-    // The worker holds references to the relays: it ends before they go.
-    if (worker_ && worker_->isRunning()) {
-        worker_->RequestStop();
-        worker_->Join();
-    }
+    // The worker writes through the tee and the tally: it ends before they go.
+    EndWorker();
 }
 
 void CSavingFilesDlg::SetMarks(const CheckMarks* marks) {
-    worker_->SetMarks(marks);
+    Worker()->SetMarks(marks);
 }
 
 void CSavingFilesDlg::SetProgressObserver(ProgressSink* observer) {
@@ -160,40 +144,9 @@ void CSavingFilesDlg::SetProgressObserver(ProgressSink* observer) {
 }
 
 RecoveryResult CSavingFilesDlg::Run() {
-    finished_ = false;
     // The worker starts from the dialog's own loop, once the dialog is up.
-    QMetaObject::invokeMethod(
-        this, [this] { worker_->start(); }, Qt::QueuedConnection);
-    exec();
-    // The modal loop may end early (the program is quitting); the session is not
-    // touched again until the worker has ended.
-    if (worker_->isRunning()) {
-        worker_->RequestStop();
-        worker_->Join();
-    }
-    relay_->Flush();
-    return worker_->Result();
-}
-
-void CSavingFilesDlg::OnCancel() {
-    // The writer tests the request between reads and between files, closes the file it
-    // is writing and returns; the dialog then ends as it does after the last file.
-    worker_->RequestStop();
-    cancel_->setEnabled(false);
-}
-
-void CSavingFilesDlg::OnWorkerFinished() {
-    finished_ = true;
-    relay_->Flush();
-    reject();
-}
-
-void CSavingFilesDlg::closeEvent(QCloseEvent* event) {
-    if (finished_) {
-        QDialog::closeEvent(event);
-        return;
-    }
-    keys_->RefuseClose(event);
+    RunWorker(StartAt::kInLoop);
+    return Worker()->Result();
 }
 
 }  // namespace tarvik

@@ -3,23 +3,16 @@
 // recovery through the session; the dialog shows what is being written, how far the
 // current file has got and how far the whole recovery has (files and bytes of the total,
 // the rate, the time left), stops the writer on Cancel, and closes when the worker ends.
-#include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/worker_thread.h"
+#include "app/worker_dialog.h"
 #include "recovery/recovery_tally.h"
 #include "recovery/recovery_writer.h"
 
-class QCloseEvent;
-class QPushButton;
-
 namespace tarvik {
 
-class CBusyKeyFilter;
-class CProgressRelay;
-class CWorkerNoticeRelay;
 class RecoverySession;
 
 // Dialog 145 and the ids of its controls.
@@ -29,13 +22,13 @@ inline constexpr int IDC_SAVING_TEXT = 1008;
 inline constexpr int IDC_SAVING_CANCEL = 1009;
 inline constexpr const char* kSavingFilesTitle = "Saving Files";
 
-class MyThread final : public CWorkerThread {
+class CSavingFilesThread final : public CWorkerThread {
     Q_OBJECT
   public:
     // `destination` is the chosen folder; the writer makes Root inside it.
-    MyThread(RecoverySession& session, std::string destination, RecoveryMode mode,
-             ProgressSink& progress, Notifier& notifier, RecoveryTally& tally,
-             QObject* parent = nullptr);
+    CSavingFilesThread(RecoverySession& session, std::string destination, RecoveryMode mode,
+                       ProgressSink& progress, Notifier& notifier, RecoveryTally& tally,
+                       QObject* parent = nullptr);
 
     void SetMarks(const CheckMarks* marks) { marks_ = marks; }
     // Another writing than the recovery of the mode's files (set before the start).
@@ -60,7 +53,7 @@ class MyThread final : public CWorkerThread {
     Job job_;
 };
 
-class CSavingFilesDlg final : public QDialog {
+class CSavingFilesDlg final : public CWorkerDialog {
     Q_OBJECT
   public:
     CSavingFilesDlg(RecoverySession& session, std::string destination, RecoveryMode mode,
@@ -71,9 +64,10 @@ class CSavingFilesDlg final : public QDialog {
     // ended, with what it did.
     RecoveryResult Run();
 
-    CProgressRelay& Progress() const { return *relay_; }
     const RecoveryTally& Tally() const { return tally_; }
-    MyThread* Worker() const { return worker_.get(); }
+    CSavingFilesThread* Worker() const {
+        return static_cast<CSavingFilesThread*>(CWorkerDialog::Worker());
+    }
     // Recovers with these marks instead of the check tree's (RecoveryMode::kSelected);
     // they must outlive Run. Set before Run.
     void SetMarks(const CheckMarks* marks);
@@ -81,26 +75,12 @@ class CSavingFilesDlg final : public QDialog {
     // dialog's own relay; set before Run. Tests use it to act at a chosen point.
     void SetProgressObserver(ProgressSink* observer);
     // Runs `job` on the worker instead of the recovery of the mode's files; set before Run.
-    void SetJob(MyThread::Job job) { worker_->SetJob(std::move(job)); }
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-
-    // Cancel, as the button does.
-    void OnCancel();
+    void SetJob(CSavingFilesThread::Job job) { Worker()->SetJob(std::move(job)); }
 
   private:
-    void OnWorkerFinished();
-
     class Tee;
     RecoveryTally tally_;
-    std::unique_ptr<CProgressRelay> relay_;
     std::unique_ptr<Tee> tee_;
-    std::unique_ptr<CWorkerNoticeRelay> notices_;
-    std::unique_ptr<MyThread> worker_;
-    CBusyKeyFilter* keys_ = nullptr;
-    QPushButton* cancel_ = nullptr;
-    bool finished_ = false;
 };
 
 }  // namespace tarvik

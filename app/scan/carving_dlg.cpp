@@ -17,7 +17,7 @@ void CCarvingThread::run() {
 }
 
 CCarvingDlg::CCarvingDlg(RecoverySession& session, QWidget* parent)
-    : QDialog(parent), relay_(std::make_unique<CProgressRelay>()) {
+    : CWorkerDialog(parent, Qt::WindowFlags()) {
     SetControlId(this, IDD_CARVING);
     setWindowTitle(kCarveCaption);
     auto* phase = new QLabel(this);
@@ -32,45 +32,25 @@ CCarvingDlg::CCarvingDlg(RecoverySession& session, QWidget* parent)
     layout->addWidget(phase);
     layout->addWidget(bar);
     layout->addWidget(cancel, 0, Qt::AlignRight);
-    relay_->SetBar(bar);
-    relay_->SetLabel(kSlotPhase, phase);
-    notices_ = std::make_unique<CWorkerNoticeRelay>();
-    worker_ = std::make_unique<CCarvingThread>(session, *relay_, *notices_);
-    notices_->SetStop(worker_->Stop());
-    connect(cancel, &QPushButton::clicked, this, [this] { worker_->RequestStop(); });
-    connect(
-        worker_.get(), &QThread::finished, this,
-        [this] {
-            finished_ = true;
-            relay_->Flush();
-            QDialog::reject();
-        },
-        Qt::QueuedConnection);
-}
-
-CCarvingDlg::~CCarvingDlg() {
-    if (worker_ && worker_->isRunning()) {
-        worker_->RequestStop();
-        worker_->Join();
-    }
+    Progress().SetBar(bar);
+    Progress().SetLabel(kSlotPhase, phase);
+    SetStopButton(cancel, false);
+    Adopt(std::make_unique<CCarvingThread>(session, Progress(), Notices()));
 }
 
 CarveSummary CCarvingDlg::Run() {
-    worker_->start();
-    exec();
-    if (worker_->isRunning()) worker_->Join();
-    relay_->Flush();
-    return worker_->Summary();
+    RunWorker(StartAt::kNow);
+    return Worker()->Summary();
 }
 
 // Escape and the close button ask the worker to stop, as Cancel does; the dialog ends
 // when the worker has.
 void CCarvingDlg::reject() {
-    if (finished_) {
+    if (WorkerFinished()) {
         QDialog::reject();
         return;
     }
-    worker_->RequestStop();
+    StopWorker();
 }
 
 std::string CarveSummaryText(const CarveSummary& s) {

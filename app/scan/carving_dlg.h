@@ -2,16 +2,10 @@
 // Carving the scanned drive's free space behind a progress dialog with Cancel: the
 // worker runs the session's carving; the dialog shows the phase line and the bar, and
 // closes itself when the worker ends. What was found before a Cancel is kept.
-#include <QDialog>
-#include <memory>
-
-#include "app/worker_thread.h"
+#include "app/worker_dialog.h"
 #include "session/recovery_session.h"
 
 namespace tarvik {
-
-class CProgressRelay;
-class CWorkerNoticeRelay;
 
 inline constexpr int IDD_CARVING = 147;
 inline constexpr int IDC_CARVE_PHASE = 1090;
@@ -35,24 +29,16 @@ class CCarvingThread final : public CWorkerThread {
     CarveSummary summary_;
 };
 
-class CCarvingDlg final : public QDialog {
+class CCarvingDlg final : public CWorkerDialog {
     Q_OBJECT
   public:
     CCarvingDlg(RecoverySession& session, QWidget* parent = nullptr);
-    ~CCarvingDlg() override;
-
     // Shows the dialog modally while the worker carves; returns once it has ended.
     CarveSummary Run();
-    CCarvingThread* Worker() const { return worker_.get(); }
+    CCarvingThread* Worker() const { return static_cast<CCarvingThread*>(CWorkerDialog::Worker()); }
 
   protected:
     void reject() override;
-
-  private:
-    std::unique_ptr<CProgressRelay> relay_;
-    std::unique_ptr<CWorkerNoticeRelay> notices_;
-    std::unique_ptr<CCarvingThread> worker_;
-    bool finished_ = false;
 };
 
 // The line shown when the carving has ended.

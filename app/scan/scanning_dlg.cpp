@@ -1,6 +1,5 @@
 #include "app/scan/scanning_dlg.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +13,7 @@
 #include "app/busy_key_filter.h"
 #include "app/control_id.h"
 #include "app/pictures.h"
+#include "app/scan/scan_overall.h"
 #include "app/tarvik_app.h"
 #include "app/time_left.h"
 #include "app/worker_reporting.h"
@@ -24,10 +24,6 @@ namespace tarvik {
 
 namespace {
 
-// A window without a working close box: the dialog ends when its worker does.
-constexpr Qt::WindowFlags kBusyDialogFlags =
-    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-
 QLabel* Counter(QWidget* parent, int id) {
     auto* label = new QLabel("0", parent);
     SetControlId(label, id);
@@ -37,7 +33,6 @@ QLabel* Counter(QWidget* parent, int id) {
     return label;
 }
 
-// One of the three boxes: labels for files and directories over their counters.
 // The control that shows each of the scan's progress texts.
 constexpr std::pair<ProgressSlot, int> kScanTextControls[] = {
     {kSlotNormalFiles, IDC_SCAN_NORMAL_FILES},
@@ -49,6 +44,7 @@ constexpr std::pair<ProgressSlot, int> kScanTextControls[] = {
     {kSlotPhase, IDC_SCAN_PHASE},
 };
 
+// One of the three boxes: labels for files and directories over their counters.
 QGroupBox* CounterBox(QWidget* parent, int boxId, const char* title, int filesLabelId,
                       int directoriesLabelId, int filesId, int directoriesId) {
     auto* box = new QGroupBox(title, parent);
@@ -63,6 +59,35 @@ QGroupBox* CounterBox(QWidget* parent, int boxId, const char* title, int filesLa
     grid->addWidget(directories, 1, 0);
     grid->addWidget(Counter(box, directoriesId), 1, 1);
     return box;
+}
+
+// The picture, the phase line and the spare box above the counters.
+QHBoxLayout* PhaseRow(QWidget* parent) {
+    auto* picture = new QLabel(parent);
+    SetControlId(picture, IDC_SCAN_PICTURE);
+    picture->setPixmap(Picture(IDB_SCANNING));
+    auto* phase = new QLabel(parent);
+    SetControlId(phase, IDC_SCAN_PHASE);
+    phase->setMinimumWidth(330);
+    auto* spare = new QLabel(parent);
+    SetControlId(spare, IDC_SCAN_SPARE);
+    spare->setAlignment(Qt::AlignCenter);
+    auto* top = new QHBoxLayout;
+    top->addWidget(picture);
+    top->addWidget(phase, 1);
+    top->addWidget(spare);
+    return top;
+}
+
+QHBoxLayout* CounterBoxes(QWidget* parent) {
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(CounterBox(parent, 1010, "Normal Data", 1014, 1015, IDC_SCAN_NORMAL_FILES,
+                                IDC_SCAN_NORMAL_DIRECTORIES));
+    boxes->addWidget(CounterBox(parent, 1011, "Deleted Data", 1017, 1018, IDC_SCAN_DELETED_FILES,
+                                IDC_SCAN_DELETED_DIRECTORIES));
+    boxes->addWidget(CounterBox(parent, 1012, "Lost Data", 1019, 1020, IDC_SCAN_LOST_FILES,
+                                IDC_SCAN_LOST_DIRECTORIES));
+    return boxes;
 }
 
 }  // namespace
@@ -113,32 +138,14 @@ void CScanningHDDThread::run() {
 // ---- CScanningDlg
 
 CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget* parent)
-    : QDialog(parent, kBusyDialogFlags), relay_(std::make_unique<CProgressRelay>()) {
+    : CWorkerDialog(parent) {
     SetControlId(this, IDD_SCANNING);
     CTarvikApp* app = CTarvikApp::Instance();
-    setWindowTitle(app && app->AdvanceSearchDone != 0 ? kAdvanceSearchTitle : kScanningTitle);
+    setWindowTitle(app && app->State().advanceSearchDone ? kAdvanceSearchTitle : kScanningTitle);
 
-    auto* picture = new QLabel(this);
-    SetControlId(picture, IDC_SCAN_PICTURE);
-    picture->setPixmap(Picture(IDB_SCANNING));
-    auto* phase = new QLabel(this);
-    SetControlId(phase, IDC_SCAN_PHASE);
-    phase->setMinimumWidth(330);
-    auto* spare = new QLabel(this);
-    SetControlId(spare, IDC_SCAN_SPARE);
-    spare->setAlignment(Qt::AlignCenter);
-    auto* top = new QHBoxLayout;
-    top->addWidget(picture);
-    top->addWidget(phase, 1);
-    top->addWidget(spare);
-
-    auto* boxes = new QHBoxLayout;
-    boxes->addWidget(CounterBox(this, 1010, "Normal Data", 1014, 1015, IDC_SCAN_NORMAL_FILES,
-                                IDC_SCAN_NORMAL_DIRECTORIES));
-    boxes->addWidget(CounterBox(this, 1011, "Deleted Data", 1017, 1018, IDC_SCAN_DELETED_FILES,
-                                IDC_SCAN_DELETED_DIRECTORIES));
-    boxes->addWidget(CounterBox(this, 1012, "Lost Data", 1019, 1020, IDC_SCAN_LOST_FILES,
-                                IDC_SCAN_LOST_DIRECTORIES));
+    auto* top = PhaseRow(this);
+    auto* phase = FindControl<QLabel>(this, IDC_SCAN_PHASE);
+    auto* boxes = CounterBoxes(this);
 
     auto* bar = new QProgressBar(this);
     SetControlId(bar, IDC_SCAN_PROGRESS);
@@ -148,74 +155,44 @@ CScanningDlg::CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget
 
     auto* estimate = new QLabel(this);
     estimate->setObjectName("estimate");
-    cancel_ = new QPushButton("Cancel", this);
-    cancel_->setObjectName("cancel");
-    cancel_->setAutoDefault(false);
-    connect(cancel_, &QPushButton::clicked, this, &CScanningDlg::OnCancel);
+    auto* cancel = new QPushButton("Cancel", this);
+    cancel->setObjectName("cancel");
+    cancel->setAutoDefault(false);
+    SetStopButton(cancel, true);
+    auto* overall = new QProgressBar(this);
+    overall->setObjectName("overall");
+    auto* overallText = new QLabel(this);
+    overallText->setObjectName("overallText");
+    overallText->setTextFormat(Qt::PlainText);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(estimate, 1);
-    bottom->addWidget(cancel_);
+    bottom->addWidget(overallText, 1);
+    bottom->addWidget(cancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(boxes);
     layout->addWidget(bar);
+    layout->addWidget(estimate);
+    layout->addSpacing(fontMetrics().lineSpacing() / 2);
+    layout->addWidget(new QLabel("The whole scan:", this));
+    layout->addWidget(overall);
     layout->addLayout(bottom);
     new CTimeLeft(bar, estimate, this);
+    new CScanOverall(Progress(), bar, phase, overall, overallText, this);
 
     // The worker reports to the bar, the six counters and the phase line; the spare box
     // is never written.
-    relay_->SetBar(bar);
+    Progress().SetBar(bar);
     for (const auto& [slot, control] : kScanTextControls)
-        relay_->SetLabel(slot, FindControl<QLabel>(this, control));
+        Progress().SetLabel(slot, FindControl<QLabel>(this, control));
 
-    keys_ = new CBusyKeyFilter(this, kStopBeforeClosingText);
-    keys_->SetEscapeAction([this] { OnCancel(); });
-    notices_ = std::make_unique<CWorkerNoticeRelay>();
-    worker_ = std::make_unique<CScanningHDDThread>(session, advanceSearch, *relay_, *notices_);
-    notices_->SetStop(worker_->Stop());
-    connect(worker_.get(), &QThread::finished, this, &CScanningDlg::OnWorkerFinished,
-            Qt::QueuedConnection);
-}
-
-CScanningDlg::~CScanningDlg() {
-    // The worker holds references to the relays: it ends before they go.
-    if (worker_ && worker_->isRunning()) {
-        worker_->RequestStop();
-        worker_->Join();
-    }
+    GuardKeys(kStopBeforeClosingText, true);
+    Adopt(std::make_unique<CScanningHDDThread>(session, advanceSearch, Progress(), Notices()));
 }
 
 bool CScanningDlg::Run() {
-    finished_ = false;
-    worker_->start();
-    exec();
-    // The modal loop may end early (the program is quitting); the session is not
-    // touched again until the worker has ended.
-    if (worker_->isRunning()) worker_->Join();
-    relay_->Flush();
-    return !worker_->StopRequested();
-}
-
-void CScanningDlg::OnCancel() {
-    // The scan looks at the request between records; its end closes the dialog.
-    worker_->RequestStop();
-    cancel_->setEnabled(false);
-}
-
-void CScanningDlg::OnWorkerFinished() {
-    finished_ = true;
-    relay_->Flush();
-    // The worker's last act: the dialog ends as a close request ends it.
-    reject();
-}
-
-void CScanningDlg::closeEvent(QCloseEvent* event) {
-    if (finished_) {
-        QDialog::closeEvent(event);
-        return;
-    }
-    keys_->RefuseClose(event);
+    RunWorker(StartAt::kNow);
+    return !Worker()->StopRequested();
 }
 
 }  // namespace tarvik

@@ -1,21 +1,13 @@
 #pragma once
 // The scan of the chosen drive behind its progress dialog: the worker runs the normal
 // scan (or the advance search) and phase 4 through the session; the dialog shows the
-// six counters, the phase line, the bar with the time left, and closes itself when the
-// worker ends. Cancel (or Escape) stops the scan.
-#include <QDialog>
-#include <memory>
-
-#include "app/worker_thread.h"
-
-class QCloseEvent;
-class QPushButton;
+// six counters, the phase line, the bar with the time left, the whole scan's records and
+// bytes read with its rate and time left, and closes itself when the worker ends. Cancel
+// (or Escape) stops the scan.
+#include "app/worker_dialog.h"
 
 namespace tarvik {
 
-class CBusyKeyFilter;
-class CProgressRelay;
-class CWorkerNoticeRelay;
 class RecoverySession;
 
 // Dialog 146 and the ids of its controls.
@@ -50,34 +42,17 @@ class CScanningHDDThread final : public CWorkerThread {
     Notifier& notifier_;
 };
 
-class CScanningDlg final : public QDialog {
+class CScanningDlg final : public CWorkerDialog {
     Q_OBJECT
   public:
     // `advanceSearch` runs the advance search instead of the normal scan; the title
-    // follows the application's AdvanceSearchDone.
+    // says whether the drive was searched in depth already.
     CScanningDlg(RecoverySession& session, bool advanceSearch, QWidget* parent = nullptr);
-    ~CScanningDlg() override;
-
     // Shows the dialog modally while the worker scans; returns once the worker has
     // ended. True when the scan ran to its end (no stop was requested).
     bool Run();
 
-    CProgressRelay& Progress() const { return *relay_; }
-    CScanningHDDThread* Worker() const { return worker_.get(); }
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
-    void OnWorkerFinished();
-    void OnCancel();
-
-    std::unique_ptr<CProgressRelay> relay_;
-    std::unique_ptr<CWorkerNoticeRelay> notices_;
-    std::unique_ptr<CScanningHDDThread> worker_;
-    CBusyKeyFilter* keys_ = nullptr;
-    QPushButton* cancel_ = nullptr;
-    bool finished_ = false;
+    using CWorkerDialog::Worker;
 };
 
 }  // namespace tarvik

@@ -86,7 +86,7 @@ class BrowseTest : public QObject {
         QCOMPARE(Frame()->StatusPane(2)->text(),
                  QString::fromStdString(
                      TotalsText("Checked", totals.bytes, totals.files, totals.folders)));
-        QCOMPARE(App().AnySelected, totals.files + totals.folders > 0 ? 1 : 0);
+        QCOMPARE(App().State().checked.any, totals.files + totals.folders > 0);
         // Recover Selected Files is usable exactly while something is checked.
         QCOMPARE(Frame()->ToolbarButtonEnabled(ID_RECOVER_SELECTED),
                  totals.files + totals.folders > 0);
@@ -127,8 +127,8 @@ class BrowseTest : public QObject {
         QCOMPARE(Tree()->Model()->ImageOf(Tree()->Model()->NodeOf(root)), 0);
         QCOMPARE(Tree()->Model()->ImageOf(Tree()->Model()->NodeOf(TreeItem({"Documents"}))), 1);
         QCOMPARE(Tree()->Model()->ImageOf(Tree()->Model()->NodeOf(TreeItem({"Old"}))), 3);
-        QCOMPARE(App().DeletedFoldersPresent, 1);
-        QCOMPARE(App().ListFilled, 1);
+        QVERIFY(App().State().panes.deletedFoldersPresent);
+        QVERIFY(App().State().panes.listFilled);
         QVERIFY(ListRow("readme.txt") >= 0);
         const int readme = ListRow("readme.txt");
         QCOMPARE(List()->Model()->index(readme, CFileListModel::kType).data().toString(),
@@ -186,13 +186,13 @@ class BrowseTest : public QObject {
         // The partly checked folder's box unchecks it whole.
         ClickTreeBox(documents);
         QCOMPARE(Shown(documents), Qt::Unchecked);
-        QCOMPARE(App().AnySelected, 0);
+        QVERIFY(!App().State().checked.any);
         QVERIFY(!Frame()->MenuItemEnabled(ID_UNSELECT_ALL));
         CheckViewsAgreeWithEntries();
 
         Frame()->OnCommand(ID_SELECT_ALL);
         QCOMPARE(Shown(Tree()->Model()->index(0, 0)), Qt::Checked);
-        QCOMPARE(App().AllSelected, 1);
+        QVERIFY(App().State().checked.all);
         QVERIFY(!Frame()->MenuItemEnabled(ID_SELECT_ALL));
         CheckViewsAgreeWithEntries();
         // Select All selects exactly the drive's total.
@@ -204,7 +204,7 @@ class BrowseTest : public QObject {
 
     void headerClicksToggleTheSortAndAFolderRowOpensByDoubleClick() {
         Tree()->setCurrentIndex(TreeItem({"Documents"}));
-        App().SortToggle = 0;
+        App().State().sort.clickAscending = false;
         QHeaderView* header = List()->DetailsView()->header();
         const auto names = [this] {
             QStringList texts;
@@ -214,22 +214,22 @@ class BrowseTest : public QObject {
         };
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(0) + 5, 5));
-        QCOMPARE(App().SortToggle, 1);
+        QVERIFY(App().State().sort.clickAscending);
         QStringList ascending = names();
         QVERIFY(ascending.indexOf("budget.xls") < ascending.indexOf("letter.txt"));
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(0) + 5, 5));
         QVERIFY(names().indexOf("budget.xls") > names().indexOf("letter.txt"));
-        QCOMPARE(App().SortDirection, 1);  // the same column keeps the refill's direction
+        QVERIFY(App().State().sort.ascending);  // the same column keeps the refill's direction
         // Another column continues the shared toggle: Size now sorts ascending again.
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(2) + 5, 5));
-        QCOMPARE(App().SortColumn, 2);
-        QCOMPARE(App().SortDirection, 1);
+        QCOMPARE(App().State().sort.column, 2);
+        QVERIFY(App().State().sort.ascending);
         const int letter = ListRow("letter.txt");
         const int budget = ListRow("budget.xls");
         QVERIFY(letter < budget);  // 2345 bytes before 48000
-        App().SortActive = 0;
+        App().State().sort.active = false;
 
         Tree()->SelectNode(Checks().LastNodeWithNumber(kRootFolderNumber).value());
         const int photos = ListRow("Photos");
@@ -268,14 +268,14 @@ class BrowseTest : public QObject {
         QCOMPARE(notices, QStringList({"Search Failure: No Matching Entry Found"}));
         QCOMPARE(Tree()->currentIndex().data().toString(), QString("Documents"));
         QCOMPARE(List()->RowView()->currentIndex().data().toString(), QString("letter.txt"));
-        QCOMPARE(App().FindNextEnabled, 1);
+        QVERIFY(App().State().find.nextEnabled);
 
         ModalScript next;
         next.ThenNotice(&notices);
         Frame()->OnCommand(ID_FIND_NEXT);
         QVERIFY(next.Done());
         QCOMPARE(notices.last(), QString("Search Failure: No More Entries Are Available"));
-        QCOMPARE(App().FindNextEnabled, 0);
+        QVERIFY(!App().State().find.nextEnabled);
         QVERIFY(!Frame()->ToolbarButtonEnabled(ID_FIND_NEXT));
     }
 

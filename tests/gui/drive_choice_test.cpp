@@ -125,8 +125,8 @@ class DriveChoiceTest : public QObject {
         // The views let go of the drive before it goes, as the program's commands do.
         Frame()->ClearViews();
         Session().CloseDrive();
-        App().ListFilled = 0;
-        App().AdvanceSearchDone = 0;
+        App().State().panes.listFilled = false;
+        App().State().advanceSearchDone = false;
         Frame()->show();
     }
 
@@ -176,7 +176,7 @@ class DriveChoiceTest : public QObject {
         QCOMPARE(script.seen, QStringList({"171", "155", "173", "146"}));
         QCOMPARE(title, QString("Scanning NTFS Drive"));
         QVERIFY(Session().HasDrive());
-        QCOMPARE(App().ListFilled, 1);
+        QVERIFY(App().State().panes.listFilled);
 
         const DriveProperties drive = Session().Properties();
         QCOMPARE(drive.partitionStart, std::uint64_t{2048});
@@ -196,7 +196,7 @@ class DriveChoiceTest : public QObject {
         advance.OnShow("146", [&](QDialog* scanning) { title = scanning->windowTitle(); });
         Run(advance, ID_ADVANCE_SEARCH);
         QCOMPARE(title, QString("Advance Search"));
-        QCOMPARE(App().AdvanceSearchDone, 1);
+        QVERIFY(App().State().advanceSearchDone);
         QVERIFY(!Frame()->MenuItemEnabled(ID_ADVANCE_SEARCH));
     }
 
@@ -274,7 +274,7 @@ class DriveChoiceTest : public QObject {
         QCOMPARE(again.seen, QStringList({"173", "box"}));
         QCOMPARE(notices.size(), 2);
         QVERIFY(!Session().HasDrive());
-        QCOMPARE(App().ListFilled, 0);
+        QVERIFY(!App().State().panes.listFilled);
     }
 
     void cancelOnAnotherDiskBringsBackTheListOpenDriveShows() {
@@ -375,7 +375,7 @@ class DriveChoiceTest : public QObject {
         const auto disks = Session().ListDisks();
         QCOMPARE(disks.size(), std::size_t{2});
         QCOMPARE(disks[1].serial, std::string("sample-disk.img"));
-        QCOMPARE(App().SearchType, -1);
+        QVERIFY(App().State().driveSearch == DriveSearch::kCancelled);
 
         QStringList notices;
         ModalScript refused;

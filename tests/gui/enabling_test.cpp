@@ -81,8 +81,9 @@ class EnablingTest : public QObject {
 
     void ResetFlags() {
         CTarvikApp& a = App();
-        a.ListFilled = a.AnySelected = a.AllSelected = a.DeletedFoldersPresent = 0;
-        a.FindNextEnabled = a.AdvanceSearchDone = 0;
+        a.State().panes = PaneState{};
+        a.State().checked = CheckedState{};
+        a.State().find.nextEnabled = a.State().advanceSearchDone = false;
     }
 
   private slots:
@@ -166,12 +167,12 @@ class EnablingTest : public QObject {
         CMainFrame frame(App());
         for (int id : kAllMenuIds) frame.SetCommandHandler(id, [] {});
         CTarvikApp& a = App();
-        a.ListFilled = flags[0];
-        a.AnySelected = flags[1];
-        a.AllSelected = flags[2];
-        a.DeletedFoldersPresent = flags[3];
-        a.FindNextEnabled = flags[4];
-        a.AdvanceSearchDone = flags[5];
+        a.State().panes.listFilled = flags[0] != 0;
+        a.State().checked.any = flags[1] != 0;
+        a.State().checked.all = flags[2] != 0;
+        a.State().panes.deletedFoldersPresent = flags[3] != 0;
+        a.State().find.nextEnabled = flags[4] != 0;
+        a.State().advanceSearchDone = flags[5] != 0;
 
         std::set<int> menu = EnabledMenuItems(&frame);
         std::set<int> ruled;
@@ -215,18 +216,18 @@ class EnablingTest : public QObject {
 
     void arrangeByFlipsOneToggleSharedByItsItems() {
         CMainFrame frame(App());
-        App().SortToggle = 0;
+        App().State().sort.clickAscending = false;
         frame.OnCommand(ID_ARRANGE_NAME);
-        QCOMPARE(App().SortActive, 1);
-        QCOMPARE(App().SortColumn, 0);
-        QCOMPARE(App().SortDirection, 1);
+        QVERIFY(App().State().sort.active);
+        QCOMPARE(App().State().sort.column, 0);
+        QVERIFY(App().State().sort.ascending);
         frame.OnCommand(ID_ARRANGE_NAME);
-        QCOMPARE(App().SortDirection, 0);
+        QVERIFY(!App().State().sort.ascending);
         frame.OnCommand(ID_ARRANGE_TYPE);
-        QCOMPARE(App().SortColumn, 1);
-        QCOMPARE(App().SortDirection, 1);
+        QCOMPARE(App().State().sort.column, 1);
+        QVERIFY(App().State().sort.ascending);
         frame.OnCommand(ID_ARRANGE_FILEID);
-        QCOMPARE(App().SortColumn, int(CFileListModel::kFileId));
+        QCOMPARE(App().State().sort.column, int(CFileListModel::kFileId));
     }
 
     void acceleratorsRunOnlyUsableCommands() {
@@ -243,7 +244,7 @@ class EnablingTest : public QObject {
         QCOMPARE(disks, 2);
         QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(recovers, 0);
-        App().AnySelected = 1;
+        App().State().checked.any = true;
         QTest::keyClick(&frame, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(recovers, 1);
     }

@@ -164,9 +164,9 @@ class NativeTest : public QObject {
         QTest::keyClick(rows, Qt::Key_Space);
         QCOMPARE(List()->Model()->index(1, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
         QCOMPARE(List()->Model()->index(0, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
-        QCOMPARE(App().AnySelected, 1);
+        QVERIFY(App().State().checked.any);
         QTest::keyClick(rows, Qt::Key_Space);
-        QCOMPARE(App().AnySelected, 0);
+        QVERIFY(!App().State().checked.any);
 
         // Backspace in the list opens the folder above; at Root it does nothing.
         QTest::keyClick(rows, Qt::Key_Backspace);
@@ -190,7 +190,7 @@ class NativeTest : public QObject {
 
         Tree()->SelectNode(CheckTree::kRootNode);
         for (int direction : {1, 0}) {
-            List()->SortRows(CFileListModel::kName, direction);
+            List()->SortRows(CFileListModel::kName, direction == 1);
             QHeaderView* header = List()->DetailsView()->header();
             QCOMPARE(header->sortIndicatorSection(), int(CFileListModel::kName));
             QCOMPARE(header->sortIndicatorOrder(),
@@ -210,25 +210,25 @@ class NativeTest : public QObject {
         list->SetViewStyle(ListViewStyle::List);
         QHeaderView* header = list->DetailsView()->header();
         header->resizeSection(CFileListModel::kSize, 123);
-        App().SortActive = 1;
-        App().SortColumn = CFileListModel::kSize;
-        App().SortDirection = 0;
+        App().State().sort.active = true;
+        App().State().sort.column = CFileListModel::kSize;
+        App().State().sort.ascending = false;
         Frame()->Splitter()->setSizes({150, 600});
         const QByteArray splitter = Frame()->Splitter()->saveState();
         SaveViewSettings(*Frame(), App());
         RememberDestinationFolder("/tmp/recovered");
         RememberImageFolder("/tmp/images");
 
-        App().SortActive = 0;
-        App().SortDirection = 1;
+        App().State().sort.active = false;
+        App().State().sort.ascending = true;
         CMainFrame again(App());
         again.resize(Frame()->size());
         QCOMPARE(again.ListView()->ViewStyle(), ListViewStyle::List);
         QCOMPARE(again.ListView()->DetailsView()->header()->sectionSize(CFileListModel::kSize),
                  123);
-        QCOMPARE(App().SortActive, 1);
-        QCOMPARE(App().SortColumn, int(CFileListModel::kSize));
-        QCOMPARE(App().SortDirection, 0);
+        QVERIFY(App().State().sort.active);
+        QCOMPARE(App().State().sort.column, int(CFileListModel::kSize));
+        QVERIFY(!App().State().sort.ascending);
         QCOMPARE(again.ListView()->DetailsView()->header()->sortIndicatorOrder(),
                  Qt::DescendingOrder);
         QCOMPARE(again.Splitter()->saveState(), splitter);
@@ -250,10 +250,10 @@ class NativeTest : public QObject {
 
         // A settings file from a list of other columns is not applied to this one.
         QSettings().clear();
-        App().SortActive = 0;
+        App().State().sort.active = false;
         CMainFrame fresh(App());
         QCOMPARE(fresh.ListView()->ViewStyle(), ListViewStyle::Details);
-        QCOMPARE(App().SortActive, 0);
+        QVERIFY(!App().State().sort.active);
         QCOMPARE(fresh.ListView()->DetailsView()->header()->sortIndicatorSection(), -1);
         list->SetViewStyle(ListViewStyle::Details);
     }
@@ -304,7 +304,7 @@ class NativeTest : public QObject {
         }
         QTest::qWait(TakingShots() ? 300 : 0);
         SaveScreen("main-modified");
-        List()->SortRows(CFileListModel::kModified, 1);
+        List()->SortRows(CFileListModel::kModified, true);
         for (int row = 1; row < model->rowCount(); ++row)
             QVERIFY(model->EntryOf(row - 1).modificationTime <=
                     model->EntryOf(row).modificationTime);
@@ -405,7 +405,7 @@ class NativeTest : public QObject {
         QCOMPARE(written.size(), 4);
         for (const QString& path : written)
             QVERIFY2(path.contains("/Root/Documents/"), qPrintable(path));
-        QCOMPARE(App().AnySelected, 0);
+        QVERIFY(!App().State().checked.any);
         QCOMPARE(Session().Checks().RootMark(), CheckMark::kUnchecked);
     }
 
@@ -418,7 +418,7 @@ class NativeTest : public QObject {
         auto filter = std::make_unique<FileFilter>();
         QVERIFY(filter->AddPattern("*.jpg"));
         Session().SetFileFilter(std::move(filter));
-        App().FilterActive = 1;
+        App().State().filterActive = true;
         Frame()->ShowFileFilter();
         QVERIFY(!pane->isHidden());
         QCOMPARE(pane->text(), QString("File filter: Only *.jpg"));

@@ -184,7 +184,7 @@ class RecoverTest : public QObject {
         if (!Session().HasDrive()) QSKIP("no drive");
         Frame()->OnCommand(ID_UNSELECT_ALL);
         Session().DropFileFilter();
-        App().FilterActive = 0;
+        App().State().filterActive = false;
     }
 
     void recoverSelectedWritesExactlyTheCheckedDeletedFolder() {
@@ -192,7 +192,7 @@ class RecoverTest : public QObject {
         const QModelIndex old = TreeItem({"Old"});
         QVERIFY(old.isValid());
         Tree()->ApplyFolderCheck(old, 1);
-        QCOMPARE(App().AnySelected, 1);
+        QVERIFY(App().State().checked.any);
         QVERIFY(Frame()->ToolbarButtonEnabled(ID_RECOVER_SELECTED));
 
         const auto started = std::chrono::system_clock::now();
@@ -240,7 +240,7 @@ class RecoverTest : public QObject {
     void aFilterNarrowsRecoverAllInBothModes() {
         QVERIFY(!Frame()->MenuItemEnabled(ID_REMOVE_FILE_FILTER));
         RunFilterDialog({"*.jpg"}, IDC_FILTER_INCLUDE);
-        QCOMPARE(App().FilterActive, 1);
+        QVERIFY(App().State().filterActive);
         QVERIFY(Frame()->MenuItemEnabled(ID_REMOVE_FILE_FILTER));
         QString summary;
         QString root = Recover(ID_RECOVER_ALL, &summary);
@@ -262,7 +262,7 @@ class RecoverTest : public QObject {
 
         Frame()->OnCommand(ID_REMOVE_FILE_FILTER);
         QVERIFY(!Session().HoldsFileFilter());
-        QCOMPARE(App().FilterActive, 0);
+        QVERIFY(!App().State().filterActive);
         QVERIFY(!Frame()->MenuItemEnabled(ID_REMOVE_FILE_FILTER));
     }
 
@@ -416,9 +416,9 @@ class RecoverTest : public QObject {
             CAddFileFilterDlg dialog(Session(), App());
             dialog.OnInclude();
         }
-        QCOMPARE(App().FilterActive, 1);
+        QVERIFY(App().State().filterActive);
         QVERIFY(!Session().HoldsFileFilter());
-        App().FilterActive = 0;
+        App().State().filterActive = false;
         {
             CAddFileFilterDlg dialog(Session(), App());
             FindControl<QLineEdit>(&dialog, IDC_FILTER_EDIT)->setText("*.doc");
@@ -428,7 +428,7 @@ class RecoverTest : public QObject {
         }
         // A filter the dialog made and took back again is not left behind.
         QVERIFY(!Session().HoldsFileFilter());
-        QCOMPARE(App().FilterActive, 0);
+        QVERIFY(!App().State().filterActive);
     }
 
     void theLimitsAreRefusedVisibly() {

@@ -114,12 +114,12 @@ class ShellTest : public QObject {
                  std::string("Total 4.50 GB in 4294967297 Files in 8 Folders"));
 
         CMainFrame* frame = App().CreateMainFrame();
-        App().SelectedBytes = 1536;
-        App().SelectedFileCount = 4;
-        App().SelectedFolderCount = 1;
+        App().State().checked.bytes = 1536;
+        App().State().checked.files = 4;
+        App().State().checked.folders = 1;
         frame->ShowSelectedTotals();
         QCOMPARE(frame->StatusPane(2)->text(), QString("Checked 1.50 KB in 4 Files in 1 Folders"));
-        App().SelectedBytes = App().SelectedFileCount = App().SelectedFolderCount = 0;
+        App().State().checked = CheckedState{};
     }
 
     void searchTypeRecordsEachWayOfLeaving() {
@@ -127,21 +127,24 @@ class ShellTest : public QObject {
             const char* name;
             int clicked;  // radio button clicked first, 0 for none
             int leave;    // button id, or 0 for Escape
-            int expected;
+            DriveSearch expected;
         };
         const Case cases[] = {
-            {"ok keeps the partition table", 0, IDC_SEARCH_TYPE_OK, 1},
-            {"search then ok", IDC_SEARCH_LOGICAL_DRIVES, IDC_SEARCH_TYPE_OK, 0},
-            {"search then back to the table", IDC_USE_PARTITION_TABLE, IDC_SEARCH_TYPE_OK, 1},
-            {"cancel", 0, IDC_SEARCH_TYPE_CANCEL, -1},
-            {"search then cancel", IDC_SEARCH_LOGICAL_DRIVES, IDC_SEARCH_TYPE_CANCEL, -1},
-            {"escape keeps the default", 0, 0, 1},
-            {"escape keeps the search", IDC_SEARCH_LOGICAL_DRIVES, 0, 0},
+            {"ok keeps the partition table", 0, IDC_SEARCH_TYPE_OK, DriveSearch::kPartitionTable},
+            {"search then ok", IDC_SEARCH_LOGICAL_DRIVES, IDC_SEARCH_TYPE_OK,
+             DriveSearch::kWholeDisk},
+            {"search then back to the table", IDC_USE_PARTITION_TABLE, IDC_SEARCH_TYPE_OK,
+             DriveSearch::kPartitionTable},
+            {"cancel", 0, IDC_SEARCH_TYPE_CANCEL, DriveSearch::kCancelled},
+            {"search then cancel", IDC_SEARCH_LOGICAL_DRIVES, IDC_SEARCH_TYPE_CANCEL,
+             DriveSearch::kCancelled},
+            {"escape keeps the default", 0, 0, DriveSearch::kPartitionTable},
+            {"escape keeps the search", IDC_SEARCH_LOGICAL_DRIVES, 0, DriveSearch::kWholeDisk},
         };
         for (const Case& c : cases) {
-            std::int32_t searchType = -1;
+            DriveSearch searchType = DriveSearch::kCancelled;
             CSearchTypeDlg dialog(searchType);
-            QCOMPARE(searchType, 1);
+            QVERIFY(searchType == DriveSearch::kPartitionTable);
             dialog.show();
             QVERIFY(FindControl<QRadioButton>(&dialog, IDC_USE_PARTITION_TABLE)->isChecked());
             if (c.clicked)
