@@ -862,6 +862,7 @@ void ConditionTable::MarkWrittenAgain(std::uint32_t number) {
     auto it = std::lower_bound(
         unprobed_.begin(), unprobed_.end(), number,
         [](const UnprobedFile& file, std::uint32_t wanted) { return file.number < wanted; });
+    if (it != unprobed_.end() && it->number == number) TakeOverKept();
     for (; it != unprobed_.end() && it->number == number; ++it) {
         if (it->entry >= conditions_.size()) continue;
         EntryCondition& c = conditions_[it->entry];
@@ -874,6 +875,7 @@ void ConditionTable::MarkWrittenAgain(std::uint32_t number) {
 }
 
 void ConditionTable::ExtendFor(const Catalogue& catalogue) {
+    if (catalogue.Count() > Count()) TakeOverKept();
     for (std::size_t i = conditions_.size(); i < catalogue.Count(); ++i) {
         const CatalogueEntry& entry = catalogue.At(i);
         EntryCondition c;

@@ -148,13 +148,23 @@ class ConditionTable {
     static ConditionTable Build(ScanEngine& engine, ProgressSink& progress,
                                 const StopFlag* stop = nullptr, ConditionFacts* gathered = nullptr);
 
-    std::size_t Count() const { return conditions_.size(); }
+    // A table whose times and conditions, one of each per entry, lie in memory `keeper`
+    // holds (a kept scan's mapped file): they are read where they lie, never copied,
+    // until the table is changed.
+    static ConditionTable Kept(std::span<const EntryTimes> times,
+                               std::span<const EntryCondition> conditions,
+                               std::shared_ptr<const void> keeper);
+
+    std::size_t Count() const { return keeper_ ? keptConditions_.size() : conditions_.size(); }
     // Precondition: index < Count().
     const EntryTimes& Times(std::size_t index) const {
+        if (keeper_) return keptTimes_[index];
         const std::uint32_t slot = timesSlot_[index];
         return slot < times_.size() ? times_[slot] : kNoTimes;
     }
-    const EntryCondition& Condition(std::size_t index) const { return conditions_[index]; }
+    const EntryCondition& Condition(std::size_t index) const {
+        return keeper_ ? keptConditions_[index] : conditions_[index];
+    }
     WriteOrder order() const { return order_; }
 
     // A deleted file no record takes clusters from, whose bytes the check did not read:
@@ -179,6 +189,9 @@ class ConditionTable {
     ConditionTable(std::vector<EntryTimes> times, std::vector<EntryCondition> conditions);
 
   private:
+    // Copies the kept times and conditions into the table's own, to be changed.
+    void TakeOverKept();
+
     static constexpr EntryTimes kNoTimes{};
     // The times of every record read, and per catalogue entry which of them are its
     // record's (kNoTimesSlot: none). Entries of one record share its times, and the
@@ -189,6 +202,11 @@ class ConditionTable {
     WriteOrder order_ = WriteOrder::kLogSequence;
     std::uint64_t peakBytes_ = 0;
     std::vector<UnprobedFile> unprobed_;  // by record number
+    // While set, the times and conditions are these, one per entry, and the vectors
+    // above are empty.
+    std::shared_ptr<const void> keeper_;
+    std::span<const EntryTimes> keptTimes_;
+    std::span<const EntryCondition> keptConditions_;
 };
 
 // "intact", "partial", "overwritten", "unknown", "partly unreadable", "unreadable";

@@ -100,6 +100,12 @@ class Catalogue {
     // The own and parent number lookups made at once for numbers below `end` (an MFT's
     // record count): sized to the numbers, never doubled past them.
     void ReserveNumbers(std::uint32_t end);
+    // For an empty catalogue about to take `entries` entries whose own numbers are at
+    // most `largestNumber`: the index by own number set aside at once, when they are
+    // dense enough for its table.
+    void ReserveNumbers(std::size_t entries, std::uint32_t largestNumber) {
+        byNumber_.ReserveTable(largestNumber, entries);
+    }
     // Entries refused by Append because the catalogue was full, since the last Clear.
     std::size_t RefusedCount() const { return refused_; }
 

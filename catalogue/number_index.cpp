@@ -103,6 +103,13 @@ void NumberIndex::GrowTable(std::uint64_t size) {
     }
 }
 
+void NumberIndex::ReserveTable(std::uint32_t largest, std::size_t numbers) {
+    const std::uint64_t size = std::uint64_t{1} << Width(largest);
+    if (!links_.next.empty() || size <= dense_.size()) return;
+    if (size > kSmallTable && std::uint64_t{numbers} * kSlotsPerNumber < size) return;
+    dense_.resize(static_cast<std::size_t>(size));
+}
+
 IndexRange NumberIndex::Find(std::uint32_t number) const {
     const Chain* chain = nullptr;
     if (number < dense_.size()) {

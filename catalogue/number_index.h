@@ -92,6 +92,10 @@ class NumberIndex {
     // 0 to a count, as an MFT's records are): it then never doubles past that count, nor is
     // copied on growing.
     void ReserveNumbers(std::uint32_t end);
+    // The table set aside at once for every number up to `largest`, in an index still
+    // empty, when about `numbers` different numbers will be added: only when they fill
+    // as much of it as would make it grow so far anyway.
+    void ReserveTable(std::uint32_t largest, std::size_t numbers);
     // About what the index takes: its tables set aside, and each hash entry with its node.
     std::size_t MemoryBytes() const;
     void Clear();

@@ -28,5 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (scan->MakeCatalogue().Count() != count || scan->marks().size() != count) std::abort();
     if (scan->weighed() && (scan->conditions().size() != count || scan->times().size() != count))
         std::abort();
+    // The table reads the records where the file holds them: each one, once.
+    const tarvik::ConditionTable table = scan->MakeConditions();
+    if (table.Count() != (scan->weighed() ? count : 0)) std::abort();
+    static volatile std::uint64_t read = 0;
+    for (std::size_t i = 0; i < table.Count(); ++i)
+        read = table.Times(i).access + static_cast<std::uint8_t>(table.Condition(i).readGap);
     return 0;
 }

@@ -35,56 +35,61 @@ bool NameBefore(std::string_view a, std::string_view b) {
 
 CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
     : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)), marks_(catalogue.Count()) {
-    parent_.assign(placed_.size(), kNoParent);
-    std::vector<std::size_t> childCount(placed_.size() + 1, 0);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        const PlacedEntry& entry = placed_[p];
-        if (entry.unplaced) {
-            unplaced_.push_back(p);
-        } else if (entry.folder != kNoFolder) {
-            parent_[p] = entry.folder;
-            ++childCount[entry.folder];
-        } else {
-            rootChildren_.push_back(p);
-        }
-    }
-    childStart_.assign(placed_.size() + 1, 0);
-    for (std::size_t p = 0; p < placed_.size(); ++p)
-        childStart_[p + 1] = childStart_[p] + childCount[p];
-    children_.resize(childStart_.back());
-    std::vector<std::size_t> filled(childStart_.begin(), childStart_.end() - 1);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (parent_[p] != kNoParent) children_[filled[parent_[p]]++] = p;
-    }
-    // A folder's rows are listed in catalogue order.
-    const auto byIndex = [this](std::size_t a, std::size_t b) {
-        return placed_[a].catalogueIndex < placed_[b].catalogueIndex;
-    };
-    for (std::size_t p = 0; p < placed_.size(); ++p)
-        std::sort(children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p]),
-                  children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p + 1]), byIndex);
-    std::sort(rootChildren_.begin(), rootChildren_.end(), byIndex);
-
+    LinkChildren();
     held_.assign(placed_.size(), false);
     positionOfIndex_.assign(catalogue_.Count(), 0);
     for (std::size_t p = 0; p < placed_.size(); ++p) {
-        positionOfIndex_[placed_[p].catalogueIndex] = p;
+        positionOfIndex_[placed_[p].catalogueIndex] = static_cast<std::uint32_t>(p);
         held_[p] = !placed_[p].unplaced;
     }
     // Every entry is placed once: the totals of all of them are those of the catalogue.
     folderAt_.assign(catalogue_.Count(), false);
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
-        const CatalogueEntry& entry = catalogue_.At(i);
-        if (entry.IsDirectory()) {
+        if (catalogue_.IsDirectoryAt(i)) {
             folderAt_[i] = true;
             ++allTotals_.folders;
         } else {
             ++allTotals_.files;
-            allTotals_.bytes += entry.size;
+            allTotals_.bytes += catalogue_.SizeAt(i);
         }
     }
     BuildFolderNodes();
     RecountTotals();
+}
+
+// Each entry's folder and each folder's direct children, in catalogue order.
+void CheckTree::LinkChildren() {
+    // Counted first at the place after each folder's, then summed into where each
+    // folder's children begin.
+    childStart_.assign(placed_.size() + 1, 0);
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        const PlacedEntry& entry = placed_[p];
+        if (entry.unplaced) {
+            unplaced_.push_back(p);
+        } else if (entry.folder != kNoFolder) {
+            ++childStart_[entry.folder + 1];
+        } else {
+            rootChildren_.push_back(p);
+        }
+    }
+    for (std::size_t p = 0; p < placed_.size(); ++p) childStart_[p + 1] += childStart_[p];
+    children_.resize(childStart_.back());
+    std::vector<std::uint32_t> filled(childStart_.begin(), childStart_.end() - 1);
+    for (std::size_t p = 0; p < placed_.size(); ++p) {
+        if (FolderOf(p) != kNoParent) children_[filled[FolderOf(p)]++] = p;
+    }
+    // A folder's rows are listed in catalogue order. The placement lists them so already,
+    // unless sub-folders come after files: only such a folder's rows are sorted.
+    const auto byIndex = [this](std::size_t a, std::size_t b) {
+        return placed_[a].catalogueIndex < placed_[b].catalogueIndex;
+    };
+    const auto sortRows = [&byIndex](auto first, auto last) {
+        if (!std::is_sorted(first, last, byIndex)) std::sort(first, last, byIndex);
+    };
+    for (std::size_t p = 0; p < placed_.size(); ++p)
+        sortRows(children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p]),
+                 children_.begin() + static_cast<std::ptrdiff_t>(childStart_[p + 1]));
+    sortRows(rootChildren_.begin(), rootChildren_.end());
 }
 
 void CheckTree::BuildFolderNodes() {
@@ -100,7 +105,7 @@ void CheckTree::BuildFolderNodes() {
     nodeIndexInParent_.assign(count, 0);
     std::vector<std::size_t> subCount(count + 1, 0);
     for (FolderNode n = 1; n < count; ++n) {
-        const std::size_t parent = parent_[nodePosition_[n]];
+        const std::size_t parent = FolderOf(nodePosition_[n]);
         nodeParent_[n] = parent == kNoParent ? kRootNode : nodeOfPosition_[parent];
         ++subCount[nodeParent_[n]];
     }
@@ -194,8 +199,8 @@ std::optional<CheckTree::FolderNode> CheckTree::LastNodeWithNumber(std::uint32_t
 
 std::optional<CheckTree::FolderNode> CheckTree::HolderOf(std::size_t position) const {
     if (position >= placed_.size() || !held_[position]) return std::nullopt;
-    if (parent_[position] == kNoParent) return kRootNode;
-    return NodeAt(parent_[position]);
+    if (FolderOf(position) == kNoParent) return kRootNode;
+    return NodeAt(FolderOf(position));
 }
 
 std::span<const std::size_t> CheckTree::Rows(FolderNode node) const {
@@ -221,8 +226,8 @@ void CheckTree::ToggleEntry(std::size_t position) {
 }
 
 std::optional<std::size_t> CheckTree::ParentOf(std::size_t position) const {
-    if (position >= parent_.size() || parent_[position] == kNoParent) return std::nullopt;
-    return parent_[position];
+    if (position >= placed_.size() || FolderOf(position) == kNoParent) return std::nullopt;
+    return FolderOf(position);
 }
 
 std::optional<std::size_t> CheckTree::Find(const std::string& treePath) const {
@@ -301,7 +306,7 @@ CheckMarks CheckTree::MarksOfOne(std::size_t position) const {
     const std::size_t end = folder ? SubtreeEnd(position) : position + 1;
     for (std::size_t p = position; p < end; ++p)
         marks.Set(placed_[p].catalogueIndex, CheckMark::kChecked);
-    for (std::size_t p = parent_[position]; p != kNoParent; p = parent_[p])
+    for (std::size_t p = FolderOf(position); p != kNoParent; p = FolderOf(p))
         marks.Set(placed_[p].catalogueIndex, CheckMark::kPartly);
     return marks;
 }
@@ -327,7 +332,7 @@ CheckMark CheckTree::MarkFromChildren(std::size_t folderPosition) const {
 }
 
 void CheckTree::RecomputeAbove(std::size_t position) {
-    for (std::size_t p = parent_[position]; p != kNoParent; p = parent_[p]) {
+    for (std::size_t p = FolderOf(position); p != kNoParent; p = FolderOf(p)) {
         SetEntryMark(p, MarkFromChildren(p));
     }
     RecomputeRoot();

@@ -130,6 +130,7 @@ class CheckTree {
     void RecomputeAbove(std::size_t position);
     CheckMark MarkFromChildren(std::size_t folderPosition) const;
     void RecomputeRoot();
+    void LinkChildren();
     void BuildFolderNodes();
     void RecountTotals();
     // The entry's name as a tree path spells it.
@@ -138,13 +139,17 @@ class CheckTree {
     const Catalogue& catalogue_;
     std::vector<PlacedEntry> placed_;
     CheckMarks marks_;
-    // Placement position of each entry's folder; kNoParent for the root's contents and
+    // Placement position of the entry's folder; kNoParent for the root's contents and
     // for unplaced entries.
     static constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
-    std::vector<std::size_t> parent_;
+    std::size_t FolderOf(std::size_t position) const {
+        const std::uint32_t folder = placed_[position].folder;
+        return folder == kNoFolder ? kNoParent : folder;
+    }
     // Direct children of each position, in placement order: those of position p are
     // children_[childStart_[p] .. childStart_[p + 1]). The root's are rootChildren_.
-    std::vector<std::size_t> childStart_;
+    // Positions fit in 32 bits (tree_placement.h).
+    std::vector<std::uint32_t> childStart_;
     std::vector<std::size_t> children_;
     std::vector<std::size_t> rootChildren_;
     // Positions of the entries no folder holds ("?/NAME").
@@ -156,7 +161,7 @@ class CheckTree {
     // Folders by catalogue index: read in one pass, so that the walks in placement order
     // do not jump about the catalogue to ask.
     std::vector<bool> folderAt_;
-    std::vector<std::size_t> positionOfIndex_;
+    std::vector<std::uint32_t> positionOfIndex_;
     SelectionTotals totals_;
     SelectionTotals allTotals_;  // every entry: the totals of Select All
     // Folder nodes: placement position (unused for the root), parent, place in the

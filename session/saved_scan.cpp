@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "common/byte_view.h"
+#include "session/saved_conditions.h"
 
 namespace tarvik {
 namespace {
@@ -33,8 +34,6 @@ constexpr std::uint8_t kCompressedBit = 8;
 // The bytes of an entry besides its name: the name's length, attribute, three 64-bit and
 // two 32-bit numbers, the flags and the check mark.
 constexpr std::size_t kEntryFixedBytes = 2 + 1 + 8 + 8 + 8 + 4 + 4 + 1 + 1;
-constexpr std::size_t kTimesBytes = 4 * 8;
-constexpr std::size_t kConditionBytes = 3 * 8 + 4 + 4;
 constexpr std::size_t kOriginBytes = 4 + 2 + 1 + 1 + 1;
 constexpr std::size_t kVolumeBytes = 4 + 1 + 8;
 constexpr std::size_t kByNumberBytes = 8 + 4;
@@ -302,9 +301,10 @@ constexpr std::size_t kEntryFieldsBytes = kEntryFixedBytes - kEntryNameAt;
 
 // Checks `count` entries from `at` on: each lies whole in the file, its name is no
 // longer than a catalogue keeps and holds no NUL (a catalogue's names never do), its
-// check mark is one there is. Where the last one ends; nothing when one fails. Every
-// later read of the entries relies on this walk.
-std::optional<std::size_t> CheckEntries(ByteView file, std::size_t at, std::size_t count) {
+// check mark is one there is. Where the last one ends, and the largest own number met;
+// nothing when one fails. Every later read of the entries relies on this walk.
+std::optional<std::size_t> CheckEntries(ByteView file, std::size_t at, std::size_t count,
+                                        std::uint32_t& largestNumber) {
     const std::uint8_t* entry = file.data() + at;
     const std::uint8_t* const end = file.data() + file.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -317,6 +317,7 @@ std::optional<std::size_t> CheckEntries(ByteView file, std::size_t at, std::size
         if (std::memchr(entry + kEntryNameAt, 0, nameBytes) != nullptr ||
             fields[kMarkAt] > static_cast<std::uint8_t>(CheckMark::kPartly))
             return std::nullopt;
+        largestNumber = std::max(largestNumber, LoadLe<std::uint32_t>(fields + kNumberAt));
         entry = fields + kEntryFieldsBytes;
     }
     return static_cast<std::size_t>(entry - file.data());
@@ -341,67 +342,6 @@ const std::uint8_t* ReadEntry(const std::uint8_t* entry, CatalogueEntry& fields,
     fields.compressed = (flags & kCompressedBit) != 0 ? 1 : 0;
     mark = static_cast<CheckMark>(at[kMarkAt]);
     return at + kEntryFieldsBytes;
-}
-
-void PutConditions(ByteSink& out, const ConditionTable& table) {
-    out.U64(table.Count());
-    for (std::size_t i = 0; i < table.Count(); ++i) {
-        const EntryTimes& t = table.Times(i);
-        for (const std::uint64_t v : {t.creation, t.modification, t.recordChange, t.access})
-            out.U64(v);
-        const EntryCondition& c = table.Condition(i);
-        out.U64(c.dataClusters);
-        out.U64(c.takenClusters);
-        out.U64(c.takerClusters);
-        out.U32(c.takerRecord);
-        out.U8(static_cast<std::uint8_t>(c.taker));
-        out.U8(static_cast<std::uint8_t>(c.condition));
-        out.U8(static_cast<std::uint8_t>(c.unknownCause));
-        out.U8(static_cast<std::uint8_t>(c.readGap));
-    }
-}
-
-// Where in a condition record each field lies: the four times, then the condition.
-constexpr std::size_t kConditionRecordBytes = kTimesBytes + kConditionBytes;
-constexpr std::size_t kDataClustersAt = kTimesBytes;
-constexpr std::size_t kTakenClustersAt = kTimesBytes + 8;
-constexpr std::size_t kTakerClustersAt = kTimesBytes + 16;
-constexpr std::size_t kTakerRecordAt = kTimesBytes + 24;
-constexpr std::size_t kTakerAt = kTimesBytes + 28;
-constexpr std::size_t kConditionAt = kTimesBytes + 29;
-constexpr std::size_t kCauseAt = kTimesBytes + 30;
-constexpr std::size_t kGapAt = kTimesBytes + 31;
-
-// Whether every one of `count` condition records from `at` on (all of which lie in the
-// file) holds values a condition can have.
-bool CheckConditions(ByteView file, std::size_t at, std::size_t count) {
-    const std::uint8_t* record = file.data() + at;
-    for (std::size_t i = 0; i < count; ++i, record += kConditionRecordBytes) {
-        if (record[kTakerAt] > static_cast<std::uint8_t>(ClusterTaker::kOutside) ||
-            record[kConditionAt] > static_cast<std::uint8_t>(FileCondition::kUnreadable) ||
-            record[kCauseAt] > static_cast<std::uint8_t>(UnknownCause::kWrittenAgain) ||
-            record[kGapAt] > static_cast<std::uint8_t>(ReadGap::kPastImage))
-            return false;
-    }
-    return true;
-}
-
-EntryTimes ReadTimes(const std::uint8_t* record) {
-    return {LoadLe<std::uint64_t>(record), LoadLe<std::uint64_t>(record + 8),
-            LoadLe<std::uint64_t>(record + 16), LoadLe<std::uint64_t>(record + 24)};
-}
-
-EntryCondition ReadCondition(const std::uint8_t* record) {
-    EntryCondition c;
-    c.dataClusters = LoadLe<std::uint64_t>(record + kDataClustersAt);
-    c.takenClusters = LoadLe<std::uint64_t>(record + kTakenClustersAt);
-    c.takerClusters = LoadLe<std::uint64_t>(record + kTakerClustersAt);
-    c.takerRecord = LoadLe<std::uint32_t>(record + kTakerRecordAt);
-    c.taker = static_cast<ClusterTaker>(record[kTakerAt]);
-    c.condition = static_cast<FileCondition>(record[kConditionAt]);
-    c.unknownCause = static_cast<UnknownCause>(record[kCauseAt]);
-    c.readGap = static_cast<ReadGap>(record[kGapAt]);
-    return c;
 }
 
 // The whole file at `path`, mapped read-only: its pages come straight from the page
@@ -498,7 +438,7 @@ std::vector<std::uint8_t> EncodeSavedScan(const SavedDiskIdentity& identity,
         PutEntry(out, file, catalogue.At(i), marks ? marks->Of(i) : CheckMark::kUnchecked);
     const bool weighed = conditions != nullptr && conditions->Count() == catalogue.Count();
     out.U8(weighed ? 1 : 0);
-    if (weighed) PutConditions(out, *conditions);
+    if (weighed) PutSavedConditions(file, *conditions);
     for (int i = 0; i < 4; ++i)
         file[kVersionAt + static_cast<std::size_t>(i)] =
             static_cast<std::uint8_t>(kSavedScanVersion >> (8 * i));
@@ -545,17 +485,19 @@ std::optional<SavedScan> SavedScan::ParseBytes(std::shared_ptr<const std::uint8_
         // Every entry is checked once here, so that reading them later cannot fail.
         scan.entryCount_ = in.Count(kEntryFixedBytes);
         scan.entriesAt_ = in.at();
-        const auto entriesEnd = CheckEntries(view, scan.entriesAt_, scan.entryCount_);
+        const auto entriesEnd =
+            CheckEntries(view, scan.entriesAt_, scan.entryCount_, scan.largestNumber_);
         sound = in.ok() && entriesEnd && in.Skip(*entriesEnd - scan.entriesAt_);
     }
     if (sound) {
         const std::uint8_t weighed = in.U8();
         if (weighed == 1) {
-            const std::size_t count = in.Count(kConditionRecordBytes);
+            const std::size_t count = in.Count(2 * kSavedConditionRecordBytes);
+            sound =
+                in.ok() && count == scan.entryCount_ && in.Skip(SavedConditionsPadding(in.at()));
             scan.conditionsAt_ = in.at();
-            sound = in.ok() && count == scan.entryCount_ &&
-                    CheckConditions(view, scan.conditionsAt_, count) &&
-                    in.Skip(count * kConditionRecordBytes);
+            sound = sound && in.Skip(2 * count * kSavedConditionRecordBytes) &&
+                    CheckSavedConditions(view.data() + scan.ConditionRecordsAt(), count);
         } else {
             sound = weighed == 0;
         }
@@ -579,6 +521,7 @@ std::optional<SavedScan> SavedScan::Load(const std::string& path, std::string& e
 Catalogue SavedScan::MakeCatalogue() const {
     Catalogue catalogue;
     catalogue.Reserve(entryCount_);
+    catalogue.ReserveNumbers(entryCount_, largestNumber_);
     const std::uint8_t* at = file_.get() + entriesAt_;
     CatalogueEntry fields;
     std::string_view name;
@@ -610,35 +553,20 @@ std::function<const CatalogueEntry*()> SavedScan::Entries() const {
     };
 }
 
-void SavedScan::ReadConditionRecords(std::vector<EntryTimes>* times,
-                                     std::vector<EntryCondition>* conditions) const {
-    if (!weighed()) return;
-    if (times) times->reserve(entryCount_);
-    if (conditions) conditions->reserve(entryCount_);
-    const std::uint8_t* record = file_.get() + conditionsAt_;
-    for (std::size_t i = 0; i < entryCount_; ++i, record += kConditionRecordBytes) {
-        if (times) times->push_back(ReadTimes(record));
-        if (conditions) conditions->push_back(ReadCondition(record));
-    }
-}
-
 ConditionTable SavedScan::MakeConditions() const {
-    std::vector<EntryTimes> times;
-    std::vector<EntryCondition> conditions;
-    ReadConditionRecords(&times, &conditions);
-    return ConditionTable(std::move(times), std::move(conditions));
+    if (!weighed()) return {};
+    return ReadSavedConditions(file_, file_.get() + conditionsAt_,
+                               file_.get() + ConditionRecordsAt(), entryCount_);
 }
 
 std::vector<EntryTimes> SavedScan::times() const {
-    std::vector<EntryTimes> times;
-    ReadConditionRecords(&times, nullptr);
-    return times;
+    if (!weighed()) return {};
+    return ReadSavedTimes(file_.get() + conditionsAt_, entryCount_);
 }
 
 std::vector<EntryCondition> SavedScan::conditions() const {
-    std::vector<EntryCondition> conditions;
-    ReadConditionRecords(nullptr, &conditions);
-    return conditions;
+    if (!weighed()) return {};
+    return ReadSavedConditionList(file_.get() + ConditionRecordsAt(), entryCount_);
 }
 
 std::vector<CheckMark> SavedScan::marks() const {

@@ -17,10 +17,11 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
 #include "scan/scan_snapshot.h"
+#include "session/saved_conditions.h"
 
 namespace tarvik {
 
-inline constexpr std::uint32_t kSavedScanVersion = 2;
+inline constexpr std::uint32_t kSavedScanVersion = 3;
 
 // What tells the scanned drive apart from any other: a reopened scan is only read from a
 // drive that matches it in every field.
@@ -66,8 +67,8 @@ class SavedScan {
     std::function<const CatalogueEntry*()> Entries() const;
     // Whether the conditions and times were kept.
     bool weighed() const { return conditionsAt_ != 0; }
-    // The conditions and times in a table indexed like the entries, read in one pass;
-    // an empty table when not weighed.
+    // The conditions and times in a table indexed like the entries, read where the file
+    // holds them (the table keeps the file); an empty table when not weighed.
     ConditionTable MakeConditions() const;
     // The same, apart; empty when not weighed. Each call reads them out of the file again.
     std::vector<EntryTimes> times() const;
@@ -76,9 +77,10 @@ class SavedScan {
     std::vector<CheckMark> marks() const;
 
   private:
-    // Reads the condition records into whichever of the two is given.
-    void ReadConditionRecords(std::vector<EntryTimes>* times,
-                              std::vector<EntryCondition>* conditions) const;
+    // Where the conditions follow the times.
+    std::size_t ConditionRecordsAt() const {
+        return conditionsAt_ + entryCount_ * kSavedConditionRecordBytes;
+    }
     static std::optional<SavedScan> ParseBytes(std::shared_ptr<const std::uint8_t> file,
                                                std::size_t size, std::string& error);
 
@@ -89,7 +91,8 @@ class SavedScan {
     ScanSnapshot snapshot_;
     std::size_t entriesAt_ = 0;
     std::size_t entryCount_ = 0;
-    std::size_t conditionsAt_ = 0;  // 0 when not weighed
+    std::uint32_t largestNumber_ = 0;  // of the entries' own numbers
+    std::size_t conditionsAt_ = 0;     // of the times; 0 when not weighed
 };
 
 }  // namespace tarvik

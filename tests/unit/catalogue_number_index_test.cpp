@@ -21,6 +21,9 @@ class Checked {
         expected_[number].push_back(position);
         ++added_;
     }
+    void ReserveTable(std::uint32_t largest, std::size_t numbers) {
+        index_.ReserveTable(largest, numbers);
+    }
     // Appends as a catalogue does: the position is the count added so far.
     void Append(std::uint32_t number) { Add(number, added_); }
 
@@ -62,6 +65,33 @@ TEST(NumberIndex, DenseAndScatteredNumbersAnswerInTheOrderAdded) {
     checked.ExpectAll();
     EXPECT_TRUE(checked.index().Find(0xFFFFFFF0).empty());
     EXPECT_TRUE(checked.index().Find(63).empty());
+}
+
+// A table set aside at once (a kept scan knows its largest number) answers as one grown
+// number by number, with numbers past it and in the map; a request for a table the
+// numbers would leave mostly empty, or one after the first addition, sets nothing aside.
+TEST(NumberIndex, ATableSetAsideAtOnceAnswersAsOneGrown) {
+    Checked reserved;
+    reserved.ReserveTable(40999, 40000);
+    const std::size_t setAside = reserved.index().MemoryBytes();
+    EXPECT_GE(setAside, std::size_t{65536} * 12);
+    for (std::uint32_t k = 0; k < 40000; ++k) {
+        reserved.Append(40999 - k);
+        if (k % 1000 == 0) reserved.Append(0xF0000000u + k);  // far past the table
+        if (k % 333 == 0) reserved.Append(7);
+    }
+    reserved.Append(70000);  // just past the table: grows it further
+    reserved.ExpectAll();
+    EXPECT_TRUE(reserved.index().Find(41000).empty());
+
+    Checked sparse;
+    sparse.ReserveTable(0xFFFFFFF0, 100);
+    EXPECT_LT(sparse.index().MemoryBytes(), setAside / 100);
+    sparse.Append(3);
+    sparse.ReserveTable(50000, 50000);
+    EXPECT_LT(sparse.index().MemoryBytes(), setAside / 100);
+    for (std::uint32_t k = 0; k < 100; ++k) sparse.Append(0xFFFFFFF0 - k * 1000);
+    sparse.ExpectAll();
 }
 
 // Positions that are not the order of adding (a table of folders keeps catalogue

@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <tuple>
 
 #include "filedata/file_data_window.h"
 #include "ntfs_builders.h"
 #include "session/entry_filter.h"
 #include "session/find_entry.h"
+#include "session/saved_conditions.h"
 #include "session/saved_scan.h"
 
 namespace tarvik {
@@ -130,6 +134,81 @@ TEST_F(SavedScanTest, EveryFieldComesBackAsItWasSaved) {
     EXPECT_TRUE(unweighed->conditions().empty());
 }
 
+void ExpectSameConditions(const ConditionTable& got, const ConditionTable& saved,
+                          std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const EntryCondition& a = got.Condition(i);
+        const EntryCondition& b = saved.Condition(i);
+        EXPECT_EQ(std::tie(a.dataClusters, a.takenClusters, a.takerClusters, a.takerRecord, a.taker,
+                           a.condition, a.unknownCause, a.readGap),
+                  std::tie(b.dataClusters, b.takenClusters, b.takerClusters, b.takerRecord, b.taker,
+                           b.condition, b.unknownCause, b.readGap))
+            << i;
+        EXPECT_EQ(std::tie(got.Times(i).creation, got.Times(i).access),
+                  std::tie(saved.Times(i).creation, saved.Times(i).access))
+            << i;
+    }
+}
+
+// The conditions are read where the mapped file holds them: every kind of value comes
+// back, the table outlives the scan it came from, and a table grown for carved files
+// keeps what was saved.
+TEST_F(SavedScanTest, ConditionsOfEveryKindAreReadInPlaceAndKeptWhenTheTableGrows) {
+    std::vector<EntryCondition> conditions(catalogue_.Count());
+    std::vector<EntryTimes> times(catalogue_.Count());
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+        conditions[i] = conditions_.Condition(i);
+        times[i] = {100 + i, 200 + i, 300 + i, 400 + i};
+    }
+    conditions[0] = {1,
+                     1,
+                     1,
+                     9,
+                     ClusterTaker::kOutside,
+                     FileCondition::kUnreadable,
+                     UnknownCause::kClusterSizeUnverified,
+                     ReadGap::kSizePastRuns};
+    conditions[3].unknownCause = UnknownCause::kWrittenAgain;
+    conditions_ = ConditionTable(std::move(times), std::move(conditions));
+    const std::string path = ::testing::TempDir() + "/in-place.tarvikscan";
+    const std::vector<std::uint8_t> bytes = Encoded();
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+    std::fclose(out);
+    std::string error;
+    std::optional<ConditionTable> table;
+    {
+        const auto scan = SavedScan::Load(path, error);
+        std::remove(path.c_str());
+        ASSERT_TRUE(scan.has_value()) << error;
+        table = scan->MakeConditions();
+    }
+    ASSERT_EQ(table->Count(), catalogue_.Count());
+    ExpectSameConditions(*table, conditions_, catalogue_.Count());
+
+    CatalogueEntry carved = Entry("found.jpg", 901, 900, false, false, 10);
+    carved.carved = kCarvedWhole;
+    ASSERT_TRUE(catalogue_.Append(carved));
+    table->ExtendFor(catalogue_);
+    ASSERT_EQ(table->Count(), catalogue_.Count());
+    ExpectSameConditions(*table, conditions_, catalogue_.Count() - 1);
+    EXPECT_EQ(table->Times(catalogue_.Count() - 1).creation, 0u);
+
+    // Records that lie where they cannot be read in place are copied, to the same values.
+    // The file ends with the times, then the conditions, of the saved entries.
+    const std::size_t count = catalogue_.Count() - 1;
+    const std::size_t recordBytes = 2 * count * kSavedConditionRecordBytes;
+    std::vector<std::uint8_t> shifted(1 + recordBytes);
+    std::copy(bytes.end() - static_cast<std::ptrdiff_t>(recordBytes), bytes.end(),
+              shifted.begin() + 1);
+    const std::uint8_t* const kept = shifted.data() + 1;
+    const ConditionTable copied =
+        ReadSavedConditions(std::make_shared<const std::uint8_t>(0), kept,
+                            kept + count * kSavedConditionRecordBytes, count);
+    ExpectSameConditions(copied, conditions_, count);
+}
+
 TEST_F(SavedScanTest, ACatalogueTakenOutOfAFileOnDiskAnswersLookupsAsTheSavedOne) {
     const std::string path = ::testing::TempDir() + "/taken-out.tarvikscan";
     const std::vector<std::uint8_t> bytes = Encoded();
@@ -200,13 +279,13 @@ TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason
     flipped[flipped.size() / 2] ^= 0x40;
     EXPECT_EQ(Refusal(flipped), "its checksum does not match: the file is damaged");
     auto later = whole;
-    later[8] = 3;
-    EXPECT_NE(Refusal(later).find("format 3"), std::string::npos);
-    // A scan kept before entries held their modification time.
+    later[8] = 4;
+    EXPECT_NE(Refusal(later).find("format 4"), std::string::npos);
+    // A scan kept before its conditions were laid out to be read in place.
     auto older = whole;
-    older[8] = 1;
+    older[8] = 2;
     SealSavedScan(older);
-    EXPECT_NE(Refusal(older).find("format 1, which this version cannot read (it reads format 2)"),
+    EXPECT_NE(Refusal(older).find("format 2, which this version cannot read (it reads format 3)"),
               std::string::npos);
     // Sealed again, so only the reader's own checks stand between the bytes and the
     // catalogue: a count of found records far past the file (after the 64-byte header,
