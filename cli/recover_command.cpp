@@ -123,6 +123,7 @@ int RunRecoverCommand(const RecoverOptions& options) {
     const std::uint64_t chosenBytes = session.PlannedBytes(plan);
     progress.CountBytes(chosenBytes);
     const RecoveryResult result = session.Recover(plan, progress, notifier, stop.flag());
+    session.NoteWhatRecoveryRead(result);
     progress.Finish();
     if (result.refused || !result.rootCreated) return kExitFailure;
     VersionsResult versions;

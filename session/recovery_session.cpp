@@ -404,12 +404,13 @@ RecoveryResult RecoverySession::Recover(const RecoveryPlan& plan, ProgressSink& 
     writer.SetTally(plan.tally);
     writer.SetEntryDataMaps(carved_.get());
     const RecoveryResult result = writer.Run(plan, ScannedDiskPath());
-    // What the recovery read of files called intact unread is what they are shown as now.
-    if (conditions_)
-        for (const std::uint32_t number : result.writtenAgain)
-            conditions_->MarkWrittenAgain(number);
     report_.NameSource(SourceName());
     return result;
+}
+
+void RecoverySession::NoteWhatRecoveryRead(const RecoveryResult& result) {
+    if (!conditions_) return;
+    for (const std::uint32_t number : result.writtenAgain) conditions_->MarkWrittenAgain(number);
 }
 
 const ConditionTable& RecoverySession::Conditions(ProgressSink& progress, const StopFlag* stop) {

@@ -294,6 +294,10 @@ class RecoverySession {
     // destination is refused when it lies on the disk being read.
     RecoveryResult Recover(const RecoveryPlan& plan, ProgressSink& progress, Notifier& notifier,
                            const StopFlag* stop = nullptr);
+    // What a recovery found by reading: files called intact whose bytes turned out written
+    // over are shown as unknown from then on. Called by the session's owner once the
+    // recovery's worker has ended, so that no window reads the conditions while they change.
+    void NoteWhatRecoveryRead(const RecoveryResult& result);
     // The bytes of the files the plan writes (before their condition is weighed), for a
     // display of the bytes done.
     std::uint64_t PlannedBytes(const RecoveryPlan& plan) const;

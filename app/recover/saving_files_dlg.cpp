@@ -45,6 +45,10 @@ void CSavingFilesThread::run() {
     });
 }
 
+void CSavingFilesThread::NoteWhatWasRead() {
+    if (!job_) session_.NoteWhatRecoveryRead(result_);
+}
+
 // ---- CSavingFilesDlg
 
 class CSavingFilesDlg::Tee final : public ProgressSink {
@@ -148,6 +152,7 @@ void CSavingFilesDlg::SetProgressObserver(ProgressSink* observer) {
 RecoveryResult CSavingFilesDlg::Run() {
     // The worker starts from the dialog's own loop, once the dialog is up.
     RunWorker(StartAt::kInLoop);
+    Worker()->NoteWhatWasRead();
     return Worker()->Result();
 }
 

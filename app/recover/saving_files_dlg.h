@@ -37,6 +37,9 @@ class CSavingFilesThread final : public CWorkerThread {
 
     // What the writer did; read once the thread has ended.
     const RecoveryResult& Result() const { return result_; }
+    // Hands what the recovery found by reading to the session; called on the session's
+    // own thread once this worker has ended.
+    void NoteWhatWasRead();
 
   protected:
     void run() override;
