@@ -314,10 +314,12 @@ class RecoverySession {
     // version name ("report (shadow 2013-12-03 0637).docx"), each distinct version once.
     // With the checked entries, a file the live volume no longer has is chosen when the
     // nearest folder above it that the live volume has is checked.
-    // Their report rows are added to LastReport(), each naming its copy.
+    // Their report rows are added to LastReport(), each naming its copy. `chosen`, when
+    // given, holds the check marks in place of the check tree's.
     VersionsResult RecoverVersions(const std::string& destination, RecoveryMode mode,
                                    ProgressSink& progress, Notifier& notifier,
-                                   const StopFlag* stop = nullptr);
+                                   const StopFlag* stop = nullptr,
+                                   const CheckTree* chosen = nullptr);
     // After a scan of a live drive: the entries that have older versions in the drive's
     // shadow copies (each copy opened and scanned once, on the caller's thread, without a
     // message for a copy that cannot be read). Nothing, at the cost of one read, for a
@@ -326,8 +328,8 @@ class RecoverySession {
     VersionMarks FindVersions(ProgressSink& progress, const StopFlag* stop = nullptr);
     // Writes the entries at these tree paths ("Root", a folder, a file) as a recovery of
     // the checked entries does, then their versions as RecoverVersions does (a folder's
-    // include the files the live volume no longer has). The check marks are the user's
-    // again afterwards. `live` receives what the first recovery did.
+    // include the files the live volume no longer has). The user's check marks are never
+    // changed. `live` receives what the first recovery did.
     VersionsResult RecoverWithVersions(const std::vector<std::string>& treePaths,
                                        const std::string& destination, ProgressSink& progress,
                                        Notifier& notifier, const StopFlag* stop,
@@ -394,7 +396,7 @@ class RecoverySession {
     void RecoverCopyVersions(const std::string& destination, RecoveryMode mode,
                              const ShadowCopySummary& copy, VersionsSeen& seen,
                              ProgressSink& progress, Notifier& notifier, const StopFlag* stop,
-                             VersionsResult& result);
+                             const CheckTree& chosen, VersionsResult& result);
 
     // The disk the current drive list belongs to, and the one of the list set aside:
     // a drive is opened on the disk its list was made from, also after a cancelled

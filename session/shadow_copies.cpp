@@ -210,7 +210,7 @@ std::string RecoverySession::SourceName() const {
 
 VersionsResult RecoverySession::RecoverVersions(const std::string& destination, RecoveryMode mode,
                                                 ProgressSink& progress, Notifier& notifier,
-                                                const StopFlag* stop) {
+                                                const StopFlag* stop, const CheckTree* chosen) {
     VersionsResult result;
     if (!engine_ || openCopy_ != 0) return result;
     std::string problem;
@@ -223,7 +223,8 @@ VersionsResult RecoverySession::RecoverVersions(const std::string& destination, 
     VersionsSeen seen;
     for (const ShadowCopySummary& copy : copies) {
         if (stop != nullptr && stop->load()) break;
-        RecoverCopyVersions(destination, mode, copy, seen, progress, notifier, stop, result);
+        RecoverCopyVersions(destination, mode, copy, seen, progress, notifier, stop,
+                            chosen != nullptr ? *chosen : Checks(), result);
     }
     result.stopped = stop != nullptr && stop->load();
     return result;
@@ -232,7 +233,8 @@ VersionsResult RecoverySession::RecoverVersions(const std::string& destination, 
 void RecoverySession::RecoverCopyVersions(const std::string& destination, RecoveryMode mode,
                                           const ShadowCopySummary& copy, VersionsSeen& seen,
                                           ProgressSink& progress, Notifier& notifier,
-                                          const StopFlag* stop, VersionsResult& result) {
+                                          const StopFlag* stop, const CheckTree& liveTree,
+                                          VersionsResult& result) {
     const LiveVersions live = VersionsByPath(*this, progress, stop);
     RecoverySession old;
     if (!ScanOwnCopy(old, copy.number, progress, notifier, stop)) {
@@ -240,7 +242,6 @@ void RecoverySession::RecoverCopyVersions(const std::string& destination, Recove
         return;
     }
     if (stop != nullptr && stop->load()) return;
-    const CheckTree& liveTree = Checks();
     const auto wanted = [&](const CatalogueEntry& entry, const std::string& path,
                             const LiveVersion* liveVersion) {
         if (!FilterPasses(entry.Name(), filter_.get())) return false;

@@ -103,22 +103,20 @@ VersionsResult RecoverySession::RecoverWithVersions(const std::vector<std::strin
     VersionsResult versions;
     live = {};
     if (!engine_ || openCopy_ != 0) return versions;
-    // The user's own check marks are set aside while the chosen entries are checked.
-    CheckTree& tree = Checks();
-    std::vector<CheckMark> before(GetCatalogue().Count());
-    for (std::size_t i = 0; i < before.size(); ++i) before[i] = tree.Marks().Of(i);
-    if (const auto missing = tree.SelectPaths(treePaths))
+    // The chosen entries are checked in a copy of the tree: this runs on a worker while the
+    // windows show the user's own marks, which stay as they are.
+    CheckTree chosen = Checks();
+    if (const auto missing = chosen.SelectPaths(treePaths))
         notifier.Notify("No entry at " + *missing, "Shadow Copies", NoticeIcon::Warning);
     RecoveryPlan plan;
     plan.destination = destination;
     plan.mode = RecoveryMode::kSelected;
     plan.keepReport = true;
-    plan.versions = true;
+    plan.marks = &chosen.Marks();
     live = Recover(plan, progress, notifier, stop);
     if (!live.refused && !live.stopped && live.rootCreated)
-        versions = RecoverVersions(plan, progress, notifier, stop);
-    tree.SetAllChecked(false);
-    RestoreMarks(before);
+        versions = RecoverVersions(destination, RecoveryMode::kSelected, progress, notifier, stop,
+                                   &chosen);
     return versions;
 }
 
