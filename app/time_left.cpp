@@ -11,13 +11,13 @@ namespace {
 
 constexpr int kRefreshMs = 500;
 
-QString Duration(qint64 seconds) {
+}  // namespace
+
+QString DurationText(qint64 seconds) {
     if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
     if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
     return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60);
 }
-
-}  // namespace
 
 QString TimeLeftText(double fraction, qint64 elapsedMs) {
     if (!(fraction >= 0)) fraction = 0;  // NaN too
@@ -25,10 +25,10 @@ QString TimeLeftText(double fraction, qint64 elapsedMs) {
     const qint64 elapsed = elapsedMs / 1000;
     QString text = QStringLiteral("%1% done, %2 so far")
                        .arg(static_cast<int>(std::floor(fraction * 100)))
-                       .arg(Duration(elapsed));
+                       .arg(DurationText(elapsed));
     if (fraction >= 0.01 && elapsedMs >= 1000 && fraction < 1) {
         const double left = static_cast<double>(elapsedMs) * (1 - fraction) / fraction / 1000;
-        text += QStringLiteral(", about %1 left").arg(Duration(std::llround(left)));
+        text += QStringLiteral(", about %1 left").arg(DurationText(std::llround(left)));
     }
     return text;
 }

@@ -11,6 +11,9 @@ class QProgressBar;
 
 namespace tarvik {
 
+// A time as a person reads it ("2 min 5 s").
+QString DurationText(qint64 seconds);
+
 // "42% done, 1 min 10 s so far, about 1 min 37 s left"; no guess of the time left
 // before 1% or a second of work has passed.
 QString TimeLeftText(double fraction, qint64 elapsedMs);

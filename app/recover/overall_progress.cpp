@@ -1,5 +1,6 @@
 #include "app/recover/overall_progress.h"
 #include "app/size_text.h"
+#include "app/time_left.h"
 
 #include <QLabel>
 #include <QLocale>
@@ -15,12 +16,6 @@ namespace {
 constexpr int kRefreshMs = 500;
 
 }  // namespace
-
-QString DurationText(qint64 seconds) {
-    if (seconds < 60) return QStringLiteral("%1 s").arg(seconds);
-    if (seconds < 3600) return QStringLiteral("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
-    return QStringLiteral("%1 h %2 min").arg(seconds / 3600).arg(seconds / 60 % 60);
-}
 
 QString OverallProgressText(const TallyFigures& figures, qint64 elapsedMs) {
     if (!figures.planned) return QStringLiteral("Counting the files to write...");

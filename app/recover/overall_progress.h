@@ -23,9 +23,6 @@ struct TallyFigures {
     std::uint64_t bytesTotal = 0;
 };
 
-// A time left as a person reads it ("2 min 5 s").
-QString DurationText(qint64 seconds);
-
 // "3 of 40 files, 1.2 MB of 8.0 MB, 2.0 MB/s, about 3 s left". The rate and the time
 // left wait for a second of work and for some bytes written.
 QString OverallProgressText(const TallyFigures& figures, qint64 elapsedMs);

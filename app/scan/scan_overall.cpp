@@ -9,8 +9,8 @@
 #include <array>
 #include <cmath>
 
-#include "app/recover/overall_progress.h"
 #include "app/size_text.h"
+#include "app/time_left.h"
 #include "app/worker_reporting.h"
 
 namespace tarvik {
