@@ -80,6 +80,13 @@ class SavedScanTest : public ::testing::Test {
                                withConditions ? &conditions_ : nullptr, &marks);
     }
 
+    static void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
+        std::fclose(out);
+    }
+
     static std::string Refusal(std::vector<std::uint8_t> file) {
         std::string error;
         EXPECT_FALSE(SavedScan::Parse(std::move(file), error).has_value());
@@ -172,10 +179,7 @@ TEST_F(SavedScanTest, ConditionsOfEveryKindAreReadInPlaceAndKeptWhenTheTableGrow
     conditions_ = ConditionTable(std::move(times), std::move(conditions));
     const std::string path = ::testing::TempDir() + "/in-place.tarvikscan";
     const std::vector<std::uint8_t> bytes = Encoded();
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
-    std::fclose(out);
+    ASSERT_NO_FATAL_FAILURE(WriteFile(path, bytes));
     std::string error;
     std::optional<ConditionTable> table;
     {
@@ -212,10 +216,7 @@ TEST_F(SavedScanTest, ConditionsOfEveryKindAreReadInPlaceAndKeptWhenTheTableGrow
 TEST_F(SavedScanTest, ACatalogueTakenOutOfAFileOnDiskAnswersLookupsAsTheSavedOne) {
     const std::string path = ::testing::TempDir() + "/taken-out.tarvikscan";
     const std::vector<std::uint8_t> bytes = Encoded();
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), out), bytes.size());
-    std::fclose(out);
+    ASSERT_NO_FATAL_FAILURE(WriteFile(path, bytes));
     std::string error;
     auto scan = SavedScan::Load(path, error);
     std::remove(path.c_str());
