@@ -30,8 +30,8 @@ void AppendNumber(std::string& out, Number value) {
 }
 
 // The entries lie in the order they were found, the lines go in tree order: the entries
-// some lines ahead are fetched while this one is formatted, and their names a few lines
-// later.
+// and their conditions some lines ahead are fetched while this one is formatted, and
+// their names and times a few lines later.
 constexpr std::size_t kEntriesAhead = 16;
 constexpr std::size_t kNamesAhead = 8;
 
@@ -140,10 +140,16 @@ bool WriteOnTwoThreads(ListingFormatter& first, SecondThreadBlocks& others, std:
 }  // namespace
 
 void ListingFormatter::PrefetchAhead(std::size_t position, std::size_t end) const {
-    if (position + kEntriesAhead < end)
-        catalogue_.PrefetchAt(placed_[position + kEntriesAhead].catalogueIndex);
-    if (position + kNamesAhead < end)
-        catalogue_.PrefetchNameAt(placed_[position + kNamesAhead].catalogueIndex);
+    if (position + kEntriesAhead < end) {
+        const std::size_t index = placed_[position + kEntriesAhead].catalogueIndex;
+        catalogue_.PrefetchAt(index);
+        conditions_.PrefetchAt(index);
+    }
+    if (position + kNamesAhead < end) {
+        const std::size_t index = placed_[position + kNamesAhead].catalogueIndex;
+        catalogue_.PrefetchNameAt(index);
+        conditions_.PrefetchTimesAt(index);
+    }
 }
 
 void ListingFormatter::AppendLine(std::string& out, std::size_t position) {
