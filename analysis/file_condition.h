@@ -168,8 +168,9 @@ class ConditionTable {
     WriteOrder order() const { return order_; }
     // Asks the processor to fetch the entry's condition and the place of its times ahead
     // of their use (a walk in tree order meets entries out of stored order); and, once
-    // that place has come, the times themselves. Does nothing past the end.
-    void PrefetchAt(std::size_t index) const {
+    // that place has come, the times themselves. Does nothing past the end. Inlined
+    // where called: a call the compiler found to change nothing would be dropped.
+    [[gnu::always_inline]] void PrefetchAt(std::size_t index) const {
         if (index >= Count()) return;
         __builtin_prefetch(&Condition(index));
         if (keeper_) {
@@ -178,7 +179,7 @@ class ConditionTable {
             __builtin_prefetch(&timesSlot_[index]);
         }
     }
-    void PrefetchTimesAt(std::size_t index) const {
+    [[gnu::always_inline]] void PrefetchTimesAt(std::size_t index) const {
         if (index < Count()) __builtin_prefetch(&Times(index));
     }
 

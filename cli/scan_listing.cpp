@@ -36,7 +36,7 @@ constexpr std::size_t kBlockLines = 2048;
 
 }  // namespace
 
-void ListingFormatter::PrefetchAhead(std::size_t position, std::size_t end) const {
+inline void ListingFormatter::PrefetchAhead(std::size_t position, std::size_t end) const {
     if (position + kEntriesAhead < end) {
         const std::size_t index = placed_[position + kEntriesAhead].catalogueIndex;
         catalogue_.PrefetchAt(index);
