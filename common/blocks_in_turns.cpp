@@ -87,12 +87,12 @@ bool MakeBlocksInTurns(std::size_t count, const BlockMaker& first, const BlockMa
     }
     std::string block;
     for (std::size_t i = 0; i < count; ++i) {
+        if (stopped()) return false;
         if (others && i % 2 == 1) {
             take(others->Wait(i / 2));
             others->Taken(i / 2);
             continue;
         }
-        if (stopped()) return false;
         block.clear();
         first(i, block);
         take(block);

@@ -15,8 +15,8 @@ using BlockMaker = std::function<void(std::size_t block, std::string& out)>;
 // Makes blocks 0 .. count - 1, `first` the even ones on this thread, `second` the odd
 // ones on a second thread (`first` makes them all when there is no second thread to be
 // had), and gives each to `take`, in order, on this thread. `stopped` is asked before
-// each of this thread's blocks: true ends it there (what was taken stays taken) and the
-// result is false.
+// each block is taken: true ends it there (what was taken stays taken) and the result
+// is false.
 bool MakeBlocksInTurns(std::size_t count, const BlockMaker& first, const BlockMaker& second,
                        const std::function<void(const std::string&)>& take,
                        const std::function<bool()>& stopped);
