@@ -1,5 +1,6 @@
 #include "scan/mft_batch_reader.h"
 
+#include <exception>
 #include <system_error>
 #include <utility>
 
@@ -97,18 +98,25 @@ std::unique_ptr<MftBatch> MftBatchReader::TakeFree() {
     return batch;
 }
 
+// A failure on the thread (memory running out) ends its batches; the scan meets it where
+// it asks for the next one, as it would have met it reading on its own.
 void MftBatchReader::RunThread() {
-    for (;;) {
-        {
-            std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return abandoned_ || waiting_.size() < kBatchesAhead; });
-            if (abandoned_) break;
+    try {
+        for (;;) {
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return abandoned_ || waiting_.size() < kBatchesAhead; });
+                if (abandoned_) break;
+            }
+            std::unique_ptr<MftBatch> batch = ReadBatch();
+            if (!batch) break;
+            const std::lock_guard lock(mutex_);
+            waiting_.push_back(std::move(batch));
+            changed_.notify_all();
         }
-        std::unique_ptr<MftBatch> batch = ReadBatch();
-        if (!batch) break;
+    } catch (...) {
         const std::lock_guard lock(mutex_);
-        waiting_.push_back(std::move(batch));
-        changed_.notify_all();
+        failure_ = std::current_exception();
     }
     const std::lock_guard lock(mutex_);
     threadEnded_ = true;
@@ -119,7 +127,10 @@ std::unique_ptr<MftBatch> MftBatchReader::Next() {
     if (!thread_.joinable()) return ReadBatch();
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !waiting_.empty() || threadEnded_; });
-    if (waiting_.empty()) return nullptr;
+    if (waiting_.empty()) {
+        if (failure_) std::rethrow_exception(failure_);
+        return nullptr;
+    }
     std::unique_ptr<MftBatch> batch = std::move(waiting_.front());
     waiting_.pop_front();
     changed_.notify_all();

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,6 +74,7 @@ class MftBatchReader {
     std::deque<std::unique_ptr<MftBatch>> waiting_;
     std::vector<std::unique_ptr<MftBatch>> free_;
     bool threadEnded_ = false;
+    std::exception_ptr failure_;  // what ended the thread early, if anything
     bool abandoned_ = false;
     std::thread thread_;
 };
