@@ -164,9 +164,8 @@ class NormalScan {
 // second thread when the drive allows). Folder and extension records are kept for the
 // tree walk (within the record cache's bound; past it they are read again when the walk
 // asks), and deleted named base records as the record walks need them; of in-use ones
-// only the number is kept. The state's MFT observer, if any, is
-// shown every record, so that nothing else has to read the MFT again. A stop request
-// ends the pass between records.
+// only the number is kept. The state's MFT observer, if any, is shown every record, so
+// that nothing else has to read the MFT again. A stop request ends the pass between records.
 void NormalScan::ReadMft() {
     const std::uint64_t records = state_.mftMap.recordCount();
     progress_.SetWorkSize({records, records * state_.recordSize()});
@@ -174,9 +173,7 @@ void NormalScan::ReadMft() {
     MftBatchReader reader(*state_.source, state_.mftMap, readIndexes_,
                           ReadsFromTwoThreads(*state_.source));
     bool whole = true;
-    while (whole) {
-        std::unique_ptr<MftBatch> batch = reader.Next();
-        if (!batch) break;
+    while (std::unique_ptr<MftBatch> batch = whole ? reader.Next() : nullptr) {
         for (ReadMftRecord& read : batch->records) {
             whole = !state_.StopRequested();
             if (!whole) break;
