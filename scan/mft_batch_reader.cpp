@@ -82,17 +82,16 @@ std::unique_ptr<MftBatch> MftBatchReader::ReadBatch() {
     return batch;
 }
 
+// The free list is locked whichever thread asks: the reading thread may ask before the
+// one that made it has even stored it.
 std::unique_ptr<MftBatch> MftBatchReader::TakeFree() {
     std::unique_ptr<MftBatch> batch;
-    if (thread_.joinable()) {
+    {
         const std::lock_guard lock(mutex_);
         if (!free_.empty()) {
             batch = std::move(free_.back());
             free_.pop_back();
         }
-    } else if (!free_.empty()) {
-        batch = std::move(free_.back());
-        free_.pop_back();
     }
     if (!batch) batch = std::make_unique<MftBatch>();
     return batch;
@@ -140,8 +139,7 @@ std::unique_ptr<MftBatch> MftBatchReader::Next() {
 void MftBatchReader::Recycle(std::unique_ptr<MftBatch> batch) {
     batch->records.clear();
     batch->loose.clear();
-    std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
-    if (thread_.joinable()) lock.lock();
+    const std::lock_guard lock(mutex_);
     free_.push_back(std::move(batch));
 }
 
