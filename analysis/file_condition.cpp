@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <utility>
 
+#include "analysis/cluster_claims.h"
 #include "analysis/entries_by_number.h"
 #include "analysis/written_over_probe.h"
 #include "catalogue/entry_date.h"
@@ -89,51 +89,6 @@ class VolumeBitmap {
 
   private:
     std::vector<std::uint8_t> bits_;
-};
-
-// Clusters painted with the deleted file that claimed them last: a later claim
-// replaces an earlier one over the clusters they share.
-class ClaimMap {
-  public:
-    struct Piece {
-        std::uint64_t end;
-        std::uint32_t file;
-    };
-
-    void Paint(std::uint64_t start, std::uint64_t end, std::uint32_t file) {
-        if (start >= end) return;
-        Split(start);
-        Split(end);
-        pieces_.erase(pieces_.lower_bound(start), pieces_.lower_bound(end));
-        pieces_.emplace(start, Piece{end, file});
-    }
-    // Calls visit(from, to, file) for the painted parts of [start, end).
-    template <typename Visitor>
-    void Visit(std::uint64_t start, std::uint64_t end, Visitor&& visit) const {
-        auto it = pieces_.upper_bound(start);
-        if (it != pieces_.begin()) --it;
-        for (; it != pieces_.end() && it->first < end; ++it) {
-            const std::uint64_t from = std::max(start, it->first);
-            const std::uint64_t to = std::min(end, it->second.end);
-            if (from < to) visit(from, to, it->second.file);
-        }
-    }
-    std::size_t size() const { return pieces_.size(); }
-
-  private:
-    // Makes `at` the start of a piece when a piece spans it.
-    void Split(std::uint64_t at) {
-        auto it = pieces_.upper_bound(at);
-        if (it == pieces_.begin()) return;
-        --it;
-        if (it->first < at && it->second.end > at) {
-            const Piece tail{it->second.end, it->second.file};
-            it->second.end = at;
-            pieces_.emplace(at, tail);
-        }
-    }
-
-    std::map<std::uint64_t, Piece> pieces_;
 };
 
 // Adds up who took a file's clusters; the largest holder names the cause.
@@ -434,7 +389,7 @@ class ConditionBuilder {
     // outside the MFT of a volume that has one); every other file holds its clusters.
     std::vector<bool> weighed_;
     VolumeBitmap bitmap_;
-    ClaimMap claims_;
+    ClusterClaims claims_;
     std::uint64_t factsPeak_ = 0;
 };
 
@@ -656,7 +611,8 @@ void ConditionBuilder::Decide(WriteOrder& order) {
     std::sort(painting.begin(), painting.end(),
               [&](std::uint32_t a, std::uint32_t b) { return key(a) < key(b); });
     for (std::uint32_t i : painting)
-        for (const Extent& run : deleted_[i].runs) claims_.Paint(run.start, run.end, i);
+        for (const Extent& run : deleted_[i].runs) claims_.Add(run.start, run.end, i);
+    claims_.Settle();
 
     // Catalogue indexes of each deleted file, through its record number.
     // Files no record takes clusters from are looked at last, in the order of their
@@ -768,7 +724,7 @@ std::uint64_t ConditionBuilder::Bytes() const {
                                 unprobed_.capacity() * sizeof(UnprobedFile);
     const std::uint64_t own =
         table + times_.capacity() * sizeof(EntryTimes) + live_.capacity() * sizeof(Extent) +
-        deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() + claims_.size() * 64;
+        deleted_.capacity() * sizeof(DeletedFile) + runs + bitmap_.bytes() + claims_.bytes();
     // While the gathering is taken over, it is held whole beside the table.
     return std::max(own, factsPeak_ + table);
 }
