@@ -7,10 +7,6 @@
 #include "scan/scan_engine.h"
 
 namespace tarvik {
-namespace {
-
-namespace at = attribute_type;
-
 bool RunListWhole(const Attribute& attribute, const DecodedRunList& decoded) {
     if (!decoded.complete) return false;
     const AttributeHeader& h = attribute.header();
@@ -23,6 +19,10 @@ bool RunListWhole(const Attribute& attribute, const DecodedRunList& decoded) {
     }
     return placed >= wanted;
 }
+
+namespace {
+
+namespace at = attribute_type;
 
 void TakeSizes(const Attribute& attribute, FileDataMap& map) {
     const AttributeHeader& h = attribute.header();

@@ -41,6 +41,8 @@ struct FileDataMap {
 // Whether a non-resident attribute's run list decodes whole: it ends at its terminator
 // and its runs place every cluster from the extent's first VCN to its last.
 bool RunListWhole(const Attribute& attribute);
+// The same for the attribute's run list decoded already.
+bool RunListWhole(const Attribute& attribute, const DecodedRunList& decoded);
 
 // Whether a non-resident data attribute's size (a damaged field may say 2^62) claims
 // more than it can place: more than its allocation or, when this extent is the whole
