@@ -19,6 +19,9 @@ ByteView Clip(ByteView record) {
 }
 
 void TakeName(const Attribute& a, RecordSummary& summary) {
+    // Once a name is held, a DOS name is never taken: its namespace byte tells, before
+    // the name is decoded for nothing.
+    if (summary.fileName && a.Value().u8(FileName::kNamespaceOffset) == kNamespaceDos) return;
     auto fn = FileName::Parse(a.Value());
     if (!fn) return;
     if (summary.fileName && !summary.fileName->isDosOnly()) {

@@ -46,6 +46,20 @@ TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
     EXPECT_TRUE(dos->residentData);
     EXPECT_EQ(dos->realSize, 300u);
 
+    // A DOS twin after the long name is no link of its own; a second long name is.
+    const Bytes linked = RecordBuilder()
+                             .Resident(0x30, FileNameValue({u"long name.txt", 1, 7}))
+                             .Resident(0x30, FileNameValue({u"LONGNA~1.TXT", 2, 7}))
+                             .Resident(0x30, FileNameValue({u"other.txt", 1, 8}))
+                             .Resident(0x30, FileNameValue({u"OTHER~1.TXT", 2, 8}))
+                             .Finished();
+    const auto links = SummarizeRecord(ByteView(linked));
+    ASSERT_TRUE(links);
+    EXPECT_EQ(links->name, "long name.txt");
+    ASSERT_EQ(links->otherLinks.size(), 1u);
+    EXPECT_EQ(links->otherLinks[0].name, "other.txt");
+    EXPECT_EQ(links->otherLinks[0].parentRecord(), 8u);
+
     Bytes notRecord = dosOnly;
     notRecord[0] = 'B';
     EXPECT_FALSE(SummarizeRecord(ByteView(notRecord)));
