@@ -1,5 +1,6 @@
 #include "catalogue/number_index.h"
 
+#include <algorithm>
 #include <bit>
 #include <numeric>
 #include <utility>
@@ -11,7 +12,7 @@ std::size_t IndexRange::Iterator::operator*() const {
 }
 
 IndexRange::Iterator& IndexRange::Iterator::operator++() {
-    at_ = at_ == last_ ? IndexRange::kEnd : links_->next[at_];
+    at_ = at_ == last_ ? IndexRange::kEnd : links_->Next(at_);
     return *this;
 }
 
@@ -37,6 +38,7 @@ std::uint32_t Width(std::uint32_t number) {
 }  // namespace
 
 void NumberIndex::Add(std::uint32_t number, std::uint32_t position) {
+    if (!links_.kept.empty()) OwnKept();
     std::vector<std::uint32_t>& positions = links_.positions;
     const auto node = static_cast<std::uint32_t>(links_.next.size());
     if (!positions.empty() || position != node) {
@@ -110,6 +112,58 @@ void NumberIndex::ReserveTable(std::uint32_t largest, std::size_t numbers) {
     dense_.resize(static_cast<std::size_t>(size));
 }
 
+void NumberIndex::ReadKept(std::span<const std::uint32_t> positions,
+                           std::span<const NumberCount> numbers) {
+    Clear();
+    if (numbers.empty()) return;
+    ReserveTable(numbers.back().number, numbers.size());
+    std::uint32_t head = 0;
+    for (const NumberCount& kept : numbers) {
+        Chain& chain = ChainOf(kept.number);
+        chain = {head, head + kept.count - 1, kept.count};
+        head += kept.count;
+    }
+    links_.kept = positions;
+}
+
+// The table holds the numbers below its size, the map those above: the table's in
+// order, then the map's sorted.
+KeptIndexParts NumberIndex::Parts() const {
+    KeptIndexParts parts;
+    parts.positions.reserve(links_.kept.empty() ? links_.next.size() : links_.kept.size());
+    const auto take = [&parts, this](std::uint32_t number) {
+        const IndexRange found = Find(number);
+        if (found.empty()) return;
+        parts.numbers.push_back({number, static_cast<std::uint32_t>(found.size())});
+        for (const std::size_t position : found)
+            parts.positions.push_back(static_cast<std::uint32_t>(position));
+    };
+    for (std::size_t number = 0; number < dense_.size(); ++number)
+        take(static_cast<std::uint32_t>(number));
+    std::vector<std::uint32_t> sparse;
+    sparse.reserve(sparse_.size());
+    for (const auto& [number, chain] : sparse_) sparse.push_back(number);
+    std::sort(sparse.begin(), sparse.end());
+    for (const std::uint32_t number : sparse) take(number);
+    return parts;
+}
+
+void NumberIndex::OwnKept() {
+    const std::span<const std::uint32_t> kept = links_.kept;
+    links_.kept = {};
+    links_.positions.reserve(kept.size() + 1);
+    links_.positions.assign(kept.begin(), kept.end());
+    links_.next.reserve(kept.size() + 1);
+    links_.next.assign(kept.size(), IndexRange::kEnd);
+    const auto link = [this](const Chain& chain) {
+        if (chain.count == 0) return;
+        for (std::uint32_t node = chain.head; node != chain.tail; ++node)
+            links_.next[node] = node + 1;
+    };
+    for (const Chain& chain : dense_) link(chain);
+    for (const auto& [number, chain] : sparse_) link(chain);
+}
+
 IndexRange NumberIndex::Find(std::uint32_t number) const {
     const Chain* chain = nullptr;
     if (number < dense_.size()) {
@@ -136,6 +190,7 @@ void NumberIndex::Clear() {
     sparseByWidth_.fill(0);
     links_.next.clear();
     links_.positions.clear();
+    links_.kept = {};
 }
 
 }  // namespace tarvik

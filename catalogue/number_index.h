@@ -6,10 +6,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
 namespace tarvik {
+
+// How many positions lie under one number, as a kept index lists its numbers.
+struct NumberCount {
+    std::uint32_t number;
+    std::uint32_t count;
+};
+static_assert(sizeof(NumberCount) == 8);
+
+// What a kept index holds: the positions in order of number (those of one number in
+// the order added), and how many lie under each number, the numbers rising.
+struct KeptIndexParts {
+    std::vector<std::uint32_t> positions;
+    std::vector<NumberCount> numbers;
+};
 
 // The positions stored under one number, in the order they were added.
 class IndexRange {
@@ -62,8 +77,15 @@ class IndexRange {
         // The position of each node; empty while every position added was the count of
         // those added before it (a table indexed as it fills), which needs no copy.
         std::vector<std::uint32_t> positions;
+        // Or, while not empty, the positions kept elsewhere in order of number: node j is
+        // followed by node j + 1 under the same number.
+        std::span<const std::uint32_t> kept;
         std::size_t PositionOf(std::uint32_t node) const {
+            if (!kept.empty()) return kept[node];
             return positions.empty() ? node : positions[node];
+        }
+        std::uint32_t Next(std::uint32_t node) const {
+            return kept.empty() ? next[node] : node + 1;
         }
     };
     IndexRange(const Links* links, std::uint32_t head, std::uint32_t tail, std::uint32_t count)
@@ -96,6 +118,13 @@ class NumberIndex {
     // empty, when about `numbers` different numbers will be added: only when they fill
     // as much of it as would make it grow so far anyway.
     void ReserveTable(std::uint32_t largest, std::size_t numbers);
+    // For an empty index: reads the positions where they lie, in order of number (those
+    // of one number in the order added), and how many lie under each number, the numbers
+    // rising. Whoever keeps the positions keeps them alive while the index reads them; the
+    // first Add copies them. Precondition: they agree (KeptIndexMismatch says nothing).
+    void ReadKept(std::span<const std::uint32_t> positions, std::span<const NumberCount> numbers);
+    // The index as ReadKept reads it.
+    KeptIndexParts Parts() const;
     // About what the index takes: its tables set aside, and each hash entry with its node.
     std::size_t MemoryBytes() const;
     void Clear();
@@ -111,6 +140,8 @@ class NumberIndex {
     bool Widen(std::uint32_t number);
     // The table made `size` slots long, and the map's numbers below that moved into it.
     void GrowTable(std::uint64_t size);
+    // The kept positions copied and linked, before a position is added to them.
+    void OwnKept();
 
     std::vector<Chain> dense_;  // by number, for numbers below its size
     std::size_t denseNumbers_ = 0;

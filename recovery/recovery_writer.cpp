@@ -443,17 +443,22 @@ void RecoveryWriter::PlanUnplaced(int destinationFd, const std::string& destinat
     while (!pending.empty()) {
         const std::uint32_t folder = pending.back();
         pending.pop_back();
-        for (std::size_t index : catalogue.ChildrenOf(folder).ToVector()) {
-            const CatalogueEntry& child = catalogue.At(index);
-            const std::uint32_t number = child.number;
-            if (child.IsDirectory() && reached.insert(number).second) pending.push_back(number);
+        for (const std::size_t index : catalogue.ChildrenOf(folder)) {
+            const std::uint32_t number = catalogue.NumberAt(index);
+            if (catalogue.IsDirectoryAt(index) && reached.insert(number).second)
+                pending.push_back(number);
         }
     }
     std::vector<std::size_t> unplaced;
+    // The entries of one folder mostly lie together: the last parent's answer is kept.
+    std::uint32_t lastParent = kRootFolderNumber;
+    bool lastReached = true;
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
-        const CatalogueEntry& entry = catalogue.At(i);
-        const std::uint32_t parent = entry.parent;
-        if (!reached.contains(parent) && Wanted(entry, i)) unplaced.push_back(i);
+        if (const std::uint32_t parent = catalogue.ParentAt(i); parent != lastParent) {
+            lastParent = parent;
+            lastReached = reached.contains(parent);
+        }
+        if (!lastReached && Wanted(catalogue.At(i), i)) unplaced.push_back(i);
     }
     if (unplaced.empty()) return;
     UniqueFd folderFd(OpenFolder(destinationFd, kUnplacedFolderName));

@@ -132,7 +132,6 @@ class CheckTree {
     void RecomputeRoot();
     void LinkChildren();
     void BuildFolderNodes();
-    void RecountTotals();
     // The entry's name as a tree path spells it.
     bool NameIs(std::size_t position, std::string_view name) const;
 
@@ -172,9 +171,7 @@ class CheckTree {
     std::vector<std::size_t> nodeIndexInParent_;
     std::vector<std::size_t> subStart_;
     std::vector<FolderNode> subFolders_;
-    std::vector<FolderNode> nodeOfPosition_;  // kNoNode for files and unplaced entries
-    std::vector<std::size_t> nodeRank_;       // depth-first rank in the sorted tree
-    static constexpr FolderNode kNoNode = 0xFFFFFFFF;
+    std::vector<std::size_t> nodeRank_;  // depth-first rank in the sorted tree
 };
 
 }  // namespace tarvik

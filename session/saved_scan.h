@@ -18,10 +18,11 @@
 #include "catalogue/check_marks.h"
 #include "scan/scan_snapshot.h"
 #include "session/saved_conditions.h"
+#include "session/saved_entries.h"
 
 namespace tarvik {
 
-inline constexpr std::uint32_t kSavedScanVersion = 3;
+inline constexpr std::uint32_t kSavedScanVersion = 4;
 
 // What tells the scanned drive apart from any other: a reopened scan is only read from a
 // drive that matches it in every field.
@@ -57,10 +58,11 @@ class SavedScan {
 
     const SavedDiskIdentity& identity() const { return identity_; }
     const ScanSnapshot& snapshot() const { return snapshot_; }
-    std::size_t entryCount() const { return entryCount_; }
-    // The entries in their catalogue order, in a catalogue of their own. Parse checked
-    // every one of them; only a catalogue out of room refuses some, and it holds fewer
-    // than entryCount() then (the catalogue's RefusedCount says how many).
+    std::size_t entryCount() const { return entries_.count; }
+    // The entries in their catalogue order, in a catalogue reading them where the file
+    // holds them (it keeps the file). Parse checked every one of them; only a catalogue
+    // out of room refuses some, and it holds fewer than entryCount() then (the
+    // catalogue's RefusedCount says how many).
     Catalogue MakeCatalogue() const;
     // Hands out the entries in their catalogue order, one at a time (each overwrites the
     // one before), then nothing.
@@ -79,7 +81,7 @@ class SavedScan {
   private:
     // Where the conditions follow the times.
     std::size_t ConditionRecordsAt() const {
-        return conditionsAt_ + entryCount_ * kSavedConditionRecordBytes;
+        return conditionsAt_ + entryCount() * kSavedConditionRecordBytes;
     }
     static std::optional<SavedScan> ParseBytes(std::shared_ptr<const std::uint8_t> file,
                                                std::size_t size, std::string& error);
@@ -89,10 +91,8 @@ class SavedScan {
     std::size_t fileSize_ = 0;
     SavedDiskIdentity identity_;
     ScanSnapshot snapshot_;
-    std::size_t entriesAt_ = 0;
-    std::size_t entryCount_ = 0;
-    std::uint32_t largestNumber_ = 0;  // of the entries' own numbers
-    std::size_t conditionsAt_ = 0;     // of the times; 0 when not weighed
+    SavedEntries entries_;
+    std::size_t conditionsAt_ = 0;  // of the times; 0 when not weighed
 };
 
 }  // namespace tarvik

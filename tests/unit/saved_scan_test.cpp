@@ -249,26 +249,75 @@ TEST_F(SavedScanTest, ACatalogueTakenOutOfAFileOnDiskAnswersLookupsAsTheSavedOne
     std::remove(path.c_str());
 }
 
-// Names a catalogue never holds: one with a NUL inside, one longer than it keeps, and
-// a length running past the file. Each is refused before anything is read of it.
+// Entries a catalogue never holds: a name with a NUL inside, a name running past the
+// names, a carved entry (a kept scan holds none). Each is refused before anything is
+// read of it.
 TEST_F(SavedScanTest, AnEntryNoCatalogueCouldHoldIsRefused) {
     const std::vector<std::uint8_t> whole = Encoded();
     const std::string_view first = "Photos";
     const auto name = std::search(whole.begin(), whole.end(), first.begin(), first.end());
     ASSERT_NE(name, whole.end());
     const auto at = static_cast<std::size_t>(name - whole.begin());
+    // The records lie just before the names, 40 bytes each; the first one's word ends them.
+    const std::size_t firstWord = at - catalogue_.Count() * sizeof(CatalogueRecord) + 32;
+    ASSERT_EQ(whole[firstWord + 5], first.size());  // the name's length, bits 40-47
     auto withNul = whole;
     withNul[at + 2] = 0;
-    auto tooLong = whole;
-    tooLong[at - 2] = 0x00;
-    tooLong[at - 1] = 0x04;  // 1024 bytes
-    auto pastEnd = whole;
-    pastEnd[at - 2] = 0xFF;
-    pastEnd[at - 1] = 0x03;  // 1023 bytes, more than are left
-    for (auto* damaged : {&withNul, &tooLong, &pastEnd}) {
+    auto pastNames = whole;
+    pastNames[firstWord + 4] = 0x01;  // its place 4 GiB further on
+    auto carved = whole;
+    carved[firstWord + 6] |= 0x40;  // flag bit 4: found by carving
+    for (auto* damaged : {&withNul, &pastNames, &carved}) {
         SealSavedScan(*damaged);
         EXPECT_EQ(Refusal(*damaged), "its contents are inconsistent: the file is damaged");
     }
+}
+
+// The index by parent number decides which folder shows a file and where its recovery
+// writes it: one that disagrees with the entries in any way is refused, with what is
+// wrong, rather than putting a file into another folder.
+TEST_F(SavedScanTest, AnIndexThatDisagreesWithTheEntriesIsRefusedWithItsReason) {
+    const std::vector<std::uint8_t> whole = Encoded();
+    // Parents 5 (entries 0, 2, 4) and 40 (entries 1, 3): two number-count pairs, then the
+    // positions in order of number.
+    const std::vector<std::uint8_t> parents = {5, 0, 0, 0, 3, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0,
+                                               0, 0, 0, 0, 2, 0, 0, 0, 4,  0, 0, 0, 1, 0, 0, 0};
+    const auto found = std::search(whole.begin(), whole.end(), parents.begin(), parents.end());
+    ASSERT_NE(found, whole.end());
+    const auto at = static_cast<std::size_t>(found - whole.begin());
+    const auto damaged = [&](std::size_t offset, std::uint8_t value) {
+        auto file = whole;
+        file[at + offset] = value;
+        SealSavedScan(file);
+        return Refusal(file);
+    };
+    const std::string prefix = "its index by parent number does not match its entries (";
+    EXPECT_EQ(damaged(16 + 4, 3), prefix + "it lists entry 3 under 5, which it does not have): " +
+                                      "the file is damaged");
+    EXPECT_EQ(damaged(16 + 4, 0),
+              prefix + "the entries of 5 are not in order): the file is damaged");
+    EXPECT_EQ(damaged(16 + 8, 9), prefix + "it lists entry 9 of 5): the file is damaged");
+    EXPECT_EQ(damaged(12, 1),
+              prefix + "its counts add up to 4 entries, not 5): the file is damaged");
+    EXPECT_EQ(damaged(8, 4), prefix + "its numbers do not rise (4 after 5)): the file is damaged");
+}
+
+// A reopened catalogue reads its entries where the file holds them; one appended later
+// (a carving after the reopening) joins the same lookups, after the kept ones.
+TEST_F(SavedScanTest, AnEntryAppendedToAReopenedCatalogueJoinsItsLookups) {
+    std::string error;
+    const auto scan = SavedScan::Parse(Encoded(), error);
+    ASSERT_TRUE(scan.has_value()) << error;
+    Catalogue reopened = scan->MakeCatalogue();
+    ASSERT_TRUE(reopened.Append(Entry("later.txt", 41, 40, false, false, 9)));
+    ASSERT_TRUE(reopened.Append(Entry("other.txt", 77, 5, false, false, 9)));
+    EXPECT_EQ(reopened.ChildrenOf(40).ToVector(), (std::vector<std::size_t>{1, 3, 5}));
+    EXPECT_EQ(reopened.WithNumber(41).ToVector(), (std::vector<std::size_t>{1, 5}));
+    EXPECT_EQ(reopened.ChildrenOf(5).ToVector(), (std::vector<std::size_t>{0, 2, 4, 6}));
+    EXPECT_EQ(reopened.FirstWithNumber(900), 4u);
+    EXPECT_EQ(reopened.NameAt(2), "contrat signé.doc");
+    EXPECT_EQ(reopened.NameAt(5), "later.txt");
+    EXPECT_EQ(reopened.At(4).madeUp, 1u);
 }
 
 TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason) {
@@ -280,13 +329,13 @@ TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason
     flipped[flipped.size() / 2] ^= 0x40;
     EXPECT_EQ(Refusal(flipped), "its checksum does not match: the file is damaged");
     auto later = whole;
-    later[8] = 4;
-    EXPECT_NE(Refusal(later).find("format 4"), std::string::npos);
-    // A scan kept before its conditions were laid out to be read in place.
+    later[8] = 5;
+    EXPECT_NE(Refusal(later).find("format 5"), std::string::npos);
+    // A scan kept before its entries were laid out to be read in place.
     auto older = whole;
-    older[8] = 2;
+    older[8] = 3;
     SealSavedScan(older);
-    EXPECT_NE(Refusal(older).find("format 2, which this version cannot read (it reads format 3)"),
+    EXPECT_NE(Refusal(older).find("format 3, which this version cannot read (it reads format 4)"),
               std::string::npos);
     // Sealed again, so only the reader's own checks stand between the bytes and the
     // catalogue: a count of found records far past the file (after the 64-byte header,
