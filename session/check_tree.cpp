@@ -35,13 +35,24 @@ bool NameBefore(std::string_view a, std::string_view b) {
 
 CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
     : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)), marks_(catalogue.Count()) {
+    positionOfIndex_.assign(catalogue_.Count(), 0);
+    for (std::size_t p = 0; p < placed_.size(); ++p)
+        positionOfIndex_[placed_[p].catalogueIndex] = static_cast<std::uint32_t>(p);
+    Build();
+}
+
+CheckTree::CheckTree(const Catalogue& catalogue, KeptPlacement placement)
+    : catalogue_(catalogue),
+      placed_(std::move(placement.keeper), placement.placed),
+      marks_(catalogue.Count()),
+      positionOfIndex_(std::move(placement.positionOfIndex)) {
+    Build();
+}
+
+void CheckTree::Build() {
     LinkChildren();
     held_.assign(placed_.size(), false);
-    positionOfIndex_.assign(catalogue_.Count(), 0);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        positionOfIndex_[placed_[p].catalogueIndex] = static_cast<std::uint32_t>(p);
-        held_[p] = !placed_[p].unplaced;
-    }
+    for (std::size_t p = 0; p < placed_.size(); ++p) held_[p] = !placed_[p].unplaced;
     // Every entry is placed once: the totals of all of them are those of the catalogue.
     folderAt_.assign(catalogue_.Count(), false);
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {

@@ -1,8 +1,10 @@
 #include "session/saved_entries.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
+#include "catalogue/folder_table.h"
 #include "session/saved_scan_bytes.h"
 
 namespace tarvik {
@@ -11,6 +13,9 @@ namespace {
 constexpr std::size_t kRecordBytes = sizeof(CatalogueRecord);
 constexpr std::uint64_t kCarvedBits = std::uint64_t{3}
                                       << (kRecordFlagShift + kRecordCarvedFlagShift);
+constexpr std::size_t kPlacedBytes = 16;
+static_assert(sizeof(PlacedEntry) == kPlacedBytes && offsetof(PlacedEntry, depth) == 4 &&
+              offsetof(PlacedEntry, folder) == 8 && offsetof(PlacedEntry, unplaced) == 12);
 constexpr const char* kDamaged = "its contents are inconsistent: the file is damaged";
 
 void PutRecord(ByteSink& out, const CatalogueRecord& record) {
@@ -38,6 +43,20 @@ void PutIndex(ByteSink& out, const KeptIndexParts& index) {
     out.PadTo8();
 }
 
+void PutPlacement(ByteSink& out, const Catalogue& catalogue) {
+    for (const PlacedEntry& placed : PlaceEntries(catalogue, BuildFolderTable(catalogue))) {
+        out.U32(placed.catalogueIndex);
+        out.U32(placed.depth);
+        out.U32(placed.folder);
+        out.U32(placed.unplaced ? 1 : 0);
+    }
+}
+
+PlacedEntry LoadPlaced(const std::uint8_t* at) {
+    return {LoadLe<std::uint32_t>(at), LoadLe<std::uint32_t>(at + 4), LoadLe<std::uint32_t>(at + 8),
+            at[12] != 0};
+}
+
 // Where the parts lie in the file, found by their counts alone.
 struct Places {
     std::size_t count = 0;
@@ -47,6 +66,7 @@ struct Places {
     const std::uint8_t* indexes[2] = {nullptr, nullptr};  // the numbers, then the positions
     const std::uint8_t* positions[2] = {nullptr, nullptr};
     std::size_t numberCounts[2] = {0, 0};
+    const std::uint8_t* placement = nullptr;
 };
 
 bool FindIndex(Cursor& in, ByteView file, Places& places, int which) {
@@ -66,8 +86,11 @@ bool FindParts(Cursor& in, ByteView file, Places& places) {
     places.names = {reinterpret_cast<const char*>(file.data() + in.at()), namesBytes};
     if (!in.Skip(namesBytes)) return false;
     places.marks = file.data() + in.at();
-    return in.Skip(places.count) && in.SkipPadding() && FindIndex(in, file, places, 0) &&
-           FindIndex(in, file, places, 1);
+    if (!in.Skip(places.count) || !in.SkipPadding() || !FindIndex(in, file, places, 0) ||
+        !FindIndex(in, file, places, 1))
+        return false;
+    places.placement = file.data() + in.at();
+    return in.Skip(places.count * kPlacedBytes);
 }
 
 bool RecordsSound(const Places& places) {
@@ -79,6 +102,9 @@ bool RecordsSound(const Places& places) {
     }
     for (std::size_t i = 0; i < places.count; ++i)
         if (places.marks[i] > static_cast<std::uint8_t>(CheckMark::kPartly)) return false;
+    // The last word of a placed entry: whether no folder holds it, then zeros.
+    for (std::size_t i = 0; i < places.count; ++i)
+        if (LoadLe<std::uint32_t>(places.placement + i * kPlacedBytes + 12) > 1) return false;
     return true;
 }
 
@@ -89,10 +115,12 @@ bool ReadableInPlace(const std::uint8_t* at, std::size_t alignment) {
 
 // The records and indexes as a catalogue reads them: in the file when they can be read
 // as they lie, else copied into parts the result keeps.
-KeptRecords KeptFrom(const std::shared_ptr<const std::uint8_t>& keeper, const Places& places) {
+KeptRecords KeptFrom(const std::shared_ptr<const std::uint8_t>& keeper, const Places& places,
+                     std::span<const PlacedEntry>& placement) {
     KeptRecords kept{keeper, {}, places.names, {}, {}};
     if (ReadableInPlace(places.records, alignof(CatalogueRecord))) {
         kept.records = {reinterpret_cast<const CatalogueRecord*>(places.records), places.count};
+        placement = {reinterpret_cast<const PlacedEntry*>(places.placement), places.count};
         for (int which = 0; which < 2; ++which) {
             KeptIndex& index = which == 0 ? kept.byNumber : kept.byParent;
             index.numbers = {reinterpret_cast<const NumberCount*>(places.indexes[which]),
@@ -106,6 +134,7 @@ KeptRecords KeptFrom(const std::shared_ptr<const std::uint8_t>& keeper, const Pl
         std::shared_ptr<const std::uint8_t> file;
         std::vector<CatalogueRecord> records;
         KeptIndexParts indexes[2];
+        std::vector<PlacedEntry> placement;
     };
     auto copy = std::make_shared<Copy>();
     copy->file = keeper;
@@ -120,6 +149,9 @@ KeptRecords KeptFrom(const std::shared_ptr<const std::uint8_t>& keeper, const Pl
             parts.positions.push_back(LoadLe<std::uint32_t>(places.positions[which] + 4 * i));
         (which == 0 ? kept.byNumber : kept.byParent) = {parts.positions, parts.numbers};
     }
+    for (std::size_t i = 0; i < places.count; ++i)
+        copy->placement.push_back(LoadPlaced(places.placement + i * kPlacedBytes));
+    placement = copy->placement;
     kept.records = copy->records;
     kept.keeper = std::move(copy);
     return kept;
@@ -153,6 +185,7 @@ void PutSavedEntries(std::vector<std::uint8_t>& file, const Catalogue& catalogue
     out.PadTo8();
     PutIndex(out, catalogue.IndexParts(IndexKey::kNumber));
     PutIndex(out, catalogue.IndexParts(IndexKey::kParent));
+    PutPlacement(out, catalogue);
 }
 
 std::optional<SavedEntries> CheckSavedEntries(const std::shared_ptr<const std::uint8_t>& keeper,
@@ -163,7 +196,8 @@ std::optional<SavedEntries> CheckSavedEntries(const std::shared_ptr<const std::u
         error = kDamaged;
         return std::nullopt;
     }
-    SavedEntries entries{places.count, in.at(), places.marks, KeptFrom(keeper, places)};
+    SavedEntries entries{places.count, in.at(), places.marks, {}, {}};
+    entries.kept = KeptFrom(keeper, places, entries.placement);
     for (const IndexKey key : {IndexKey::kNumber, IndexKey::kParent}) {
         const KeptIndex& index =
             key == IndexKey::kNumber ? entries.kept.byNumber : entries.kept.byParent;

@@ -6,8 +6,11 @@
 // 8-byte boundary, then the catalogue's two indexes, by own number and by parent number:
 // each a count of numbers, that many pairs of 32-bit number and count, rising by number,
 // then one 32-bit position per entry in order of number, and zero bytes up to an 8-byte
-// boundary. A reopened catalogue reads records, names and indexes where the mapped file
-// holds them, once every part was checked against the records.
+// boundary; last the folder placement of the entries (catalogue/tree_placement.h), 16
+// bytes each: the entry's stored position, its depth, its folder's position, 1 when no
+// folder holds it, and three zero bytes. A reopened catalogue reads records, names and
+// indexes where the mapped file holds them, once every part was checked against the
+// records, and its check tree reads the placement there once it was checked too.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,6 +20,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
+#include "catalogue/tree_placement.h"
 #include "common/byte_view.h"
 
 namespace tarvik {
@@ -33,6 +37,7 @@ struct SavedEntries {
     std::size_t end = 0;
     const std::uint8_t* marks = nullptr;
     KeptRecords kept;
+    std::span<const PlacedEntry> placement;  // kept alive by kept.keeper; not yet checked
 };
 
 // Reads the entries from `at` on in `file`, which `keeper` keeps, and checks every part:

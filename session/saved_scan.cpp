@@ -310,6 +310,17 @@ Catalogue SavedScan::MakeCatalogue() const {
     return Catalogue::Reading(entries_.kept);
 }
 
+std::optional<KeptPlacement> SavedScan::Placement(const Catalogue& catalogue,
+                                                  std::string& error) const {
+    KeptPlacement placement{entries_.kept.keeper, entries_.placement, {}};
+    if (auto mismatch = PlacementMismatch(catalogue, placement.placed, placement.positionOfIndex)) {
+        error =
+            "its folder tree does not match its entries (" + *mismatch + "): the file is damaged";
+        return std::nullopt;
+    }
+    return placement;
+}
+
 std::function<const CatalogueEntry*()> SavedScan::Entries() const {
     struct State {
         Catalogue catalogue;

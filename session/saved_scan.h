@@ -16,6 +16,7 @@
 #include "analysis/file_condition.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
+#include "catalogue/kept_placement.h"
 #include "scan/scan_snapshot.h"
 #include "session/saved_conditions.h"
 #include "session/saved_entries.h"
@@ -64,6 +65,10 @@ class SavedScan {
     // out of room refuses some, and it holds fewer than entryCount() then (the
     // catalogue's RefusedCount says how many).
     Catalogue MakeCatalogue() const;
+    // The check tree's placement of a catalogue MakeCatalogue made, read where the file
+    // holds it once it was checked to be the one the catalogue's entries give; the reason
+    // when it is not.
+    std::optional<KeptPlacement> Placement(const Catalogue& catalogue, std::string& error) const;
     // Hands out the entries in their catalogue order, one at a time (each overwrites the
     // one before), then nothing.
     std::function<const CatalogueEntry*()> Entries() const;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+#include "catalogue/folder_table.h"
 #include "filedata/file_data_window.h"
 #include "ntfs_builders.h"
 #include "session/entry_filter.h"
@@ -300,6 +301,51 @@ TEST_F(SavedScanTest, AnIndexThatDisagreesWithTheEntriesIsRefusedWithItsReason) 
     EXPECT_EQ(damaged(12, 1),
               prefix + "its counts add up to 4 entries, not 5): the file is damaged");
     EXPECT_EQ(damaged(8, 4), prefix + "its numbers do not rise (4 after 5)): the file is damaged");
+}
+
+// The folder tree kept beside the entries is read instead of being placed again: one
+// that moves a file into another folder, reorders, repeats or leaves out an entry, or
+// leaves an entry unplaced whose folder is shown, is refused with what is wrong.
+TEST_F(SavedScanTest, AFolderTreeThatDisagreesWithTheEntriesIsRefusedWithItsReason) {
+    const std::vector<std::uint8_t> whole = Encoded(false);
+    // Last come the five placed entries, 16 bytes each (index, depth, folder, unplaced),
+    // then the byte saying no conditions follow: Photos (0) with its files 1 and 3, Lost
+    // Files (4), then the root's file 2.
+    const std::size_t placement = whole.size() - 1 - 5 * 16;
+    const auto placed = [&](const std::vector<std::uint8_t>& file, std::string& error) {
+        std::string parsed;
+        const auto scan = SavedScan::Parse(file, parsed);
+        EXPECT_TRUE(scan.has_value()) << parsed;
+        const Catalogue catalogue = scan->MakeCatalogue();
+        const auto kept = scan->Placement(catalogue, error);
+        if (!kept) return std::vector<PlacedEntry>{};
+        return std::vector<PlacedEntry>(kept->placed.begin(), kept->placed.end());
+    };
+    std::string error;
+    EXPECT_EQ(placed(whole, error), PlaceEntries(catalogue_, BuildFolderTable(catalogue_)));
+    const auto refusal = [&](std::size_t position, std::size_t field, std::uint8_t value) {
+        auto file = whole;
+        file[placement + 16 * position + field] = value;
+        SealSavedScan(file);
+        std::string why;
+        EXPECT_TRUE(placed(file, why).empty());
+        return why;
+    };
+    const std::string prefix = "its folder tree does not match its entries (";
+    const std::string damaged = "): the file is damaged";
+    EXPECT_EQ(refusal(1, 0, 2),
+              prefix + "at position 1, entry 2 is not held by that folder" + damaged);
+    EXPECT_EQ(refusal(2, 0, 1),
+              prefix + "at position 2, entry 1 is not one left to place" + damaged);
+    // Beach one level up: Photos is closed without it.
+    EXPECT_EQ(refusal(1, 4, 1),
+              prefix + "the folder at position 0 holds 0 entries, not 2" + damaged);
+    EXPECT_EQ(refusal(4, 12, 1), prefix + "the root holds 2 entries, not 3" + damaged);
+    auto swapped = whole;
+    std::swap(swapped[placement + 16], swapped[placement + 32]);
+    SealSavedScan(swapped);
+    EXPECT_TRUE(placed(swapped, error).empty());
+    EXPECT_EQ(error, prefix + "at position 2, entry 1 is out of order" + damaged);
 }
 
 // A reopened catalogue reads its entries where the file holds them; one appended later
