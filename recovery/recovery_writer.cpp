@@ -16,6 +16,7 @@
 
 #include "analysis/written_over_probe.h"
 #include "catalogue/entry_date.h"
+#include "catalogue/reached_folders.h"
 #include "catalogue/tree_placement.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
@@ -436,29 +437,13 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
 // DESTINATION/Unplaced, as listings show them side by side under "?".
 void RecoveryWriter::PlanUnplaced(int destinationFd, const std::string& destination) {
     const Catalogue& catalogue = engine_.catalogue();
-    // The folder numbers some chain of folders from the root leads to, whatever the mode
-    // lets through: a checked file under an unchecked folder is not an unplaced one.
-    std::unordered_set<std::uint32_t> reached{kRootFolderNumber};
-    std::vector<std::uint32_t> pending{kRootFolderNumber};
-    while (!pending.empty()) {
-        const std::uint32_t folder = pending.back();
-        pending.pop_back();
-        for (const std::size_t index : catalogue.ChildrenOf(folder)) {
-            const std::uint32_t number = catalogue.NumberAt(index);
-            if (catalogue.IsDirectoryAt(index) && reached.insert(number).second)
-                pending.push_back(number);
-        }
-    }
+    // Whatever the mode lets through: a checked file under an unchecked folder is not an
+    // unplaced one.
+    ReachedFolders reached(catalogue);
     std::vector<std::size_t> unplaced;
-    // The entries of one folder mostly lie together: the last parent's answer is kept.
-    std::uint32_t lastParent = kRootFolderNumber;
-    bool lastReached = true;
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
-        if (const std::uint32_t parent = catalogue.ParentAt(i); parent != lastParent) {
-            lastParent = parent;
-            lastReached = reached.contains(parent);
-        }
-        if (!lastReached && Wanted(catalogue.At(i), i)) unplaced.push_back(i);
+        if (!reached.Contains(catalogue.ParentAt(i)) && Wanted(catalogue.At(i), i))
+            unplaced.push_back(i);
     }
     if (unplaced.empty()) return;
     UniqueFd folderFd(OpenFolder(destinationFd, kUnplacedFolderName));
