@@ -10,7 +10,9 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <system_error>
 
 #include "common/byte_view.h"
 #include "session/saved_conditions.h"
@@ -39,6 +41,24 @@ void PutIdentity(ByteSink& out, const SavedDiskIdentity& id) {
     out.U64(id.driveSectors);
     out.U64(id.volumeSerial);
     out.Text(id.bootSectorHash);
+}
+
+// Whether the bytes after the header have the checksum the header gives: worked out on a
+// thread of its own for a large file, so that the contents are checked meanwhile.
+std::future<bool> ChecksumMatches(ByteView view) {
+    const auto matches = [view] {
+        const auto digest = SavedScanChecksum(view.span().subspan(kHeaderBytes));
+        return std::equal(digest.begin(), digest.end(), view.data() + kChecksumAt);
+    };
+    constexpr std::size_t kWorthAThread = std::size_t{1} << 20;
+    if (view.size() >= kWorthAThread) {
+        try {
+            return std::async(std::launch::async, matches);
+        } catch (const std::system_error&) {
+            // No thread to be had: worked out here, when asked.
+        }
+    }
+    return std::async(std::launch::deferred, matches);
 }
 
 bool TakeIdentity(Cursor& in, SavedDiskIdentity& id) {
@@ -262,11 +282,21 @@ std::optional<SavedScan> SavedScan::ParseBytes(std::shared_ptr<const std::uint8_
         error = length > size - kHeaderBytes ? "it is cut short" : "it has bytes past its end";
         return std::nullopt;
     }
-    const auto digest = SavedScanChecksum(view.span().subspan(kHeaderBytes));
-    if (!std::equal(digest.begin(), digest.end(), view.data() + kChecksumAt)) {
+    // The contents' checks are safe on any bytes: they run while the checksum is worked
+    // out, and nothing of them is used unless it matches.
+    std::future<bool> checksum = ChecksumMatches(view);
+    std::string contentsError;
+    std::optional<SavedScan> scan = ParseContents(file, view, contentsError);
+    if (!checksum.get()) {
         error = "its checksum does not match: the file is damaged";
         return std::nullopt;
     }
+    if (!scan) error = contentsError;
+    return scan;
+}
+
+std::optional<SavedScan> SavedScan::ParseContents(const std::shared_ptr<const std::uint8_t>& file,
+                                                  ByteView view, std::string& error) {
     SavedScan scan;
     Cursor in(view, kHeaderBytes);
     bool sound = TakeIdentity(in, scan.identity_) && TakeSnapshot(in, scan.snapshot_);
@@ -294,8 +324,8 @@ std::optional<SavedScan> SavedScan::ParseBytes(std::shared_ptr<const std::uint8_
         error = "its contents are inconsistent: the file is damaged";
         return std::nullopt;
     }
-    scan.file_ = std::move(file);
-    scan.fileSize_ = size;
+    scan.file_ = file;
+    scan.fileSize_ = view.size();
     return scan;
 }
 

@@ -17,6 +17,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
 #include "catalogue/kept_placement.h"
+#include "common/byte_view.h"
 #include "scan/scan_snapshot.h"
 #include "session/saved_conditions.h"
 #include "session/saved_entries.h"
@@ -90,6 +91,9 @@ class SavedScan {
     }
     static std::optional<SavedScan> ParseBytes(std::shared_ptr<const std::uint8_t> file,
                                                std::size_t size, std::string& error);
+    // Everything after the header, whatever the checksum says.
+    static std::optional<SavedScan> ParseContents(const std::shared_ptr<const std::uint8_t>& file,
+                                                  ByteView view, std::string& error);
 
     // The whole file, checked once by Parse and read again from there on.
     std::shared_ptr<const std::uint8_t> file_;
