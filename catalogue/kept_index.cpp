@@ -4,22 +4,26 @@ namespace tarvik {
 
 namespace {
 
+// Where the positions of the number at `i` end.
+std::size_t EndOf(const KeptIndex& index, std::size_t i) {
+    return i + 1 < index.numbers.size() ? index.numbers[i + 1].first : index.positions.size();
+}
+
 std::optional<std::string> CountsMismatch(std::size_t recordCount, const KeptIndex& index) {
     if (index.positions.size() != recordCount)
         return "it lists " + std::to_string(index.positions.size()) + " positions for " +
                std::to_string(recordCount) + " entries";
-    std::uint64_t total = 0;
+    if (index.numbers.empty() != (recordCount == 0) ||
+        (!index.numbers.empty() && index.numbers.front().first != 0))
+        return std::string("its first number's entries do not begin its list");
     for (std::size_t i = 0; i < index.numbers.size(); ++i) {
-        const NumberCount& kept = index.numbers[i];
-        if (kept.count == 0) return "number " + std::to_string(kept.number) + " lists no entry";
+        const KeptNumber& kept = index.numbers[i];
+        if (kept.first >= EndOf(index, i))
+            return "number " + std::to_string(kept.number) + " lists no entry";
         if (i > 0 && kept.number <= index.numbers[i - 1].number)
             return "its numbers do not rise (" + std::to_string(kept.number) + " after " +
                    std::to_string(index.numbers[i - 1].number) + ")";
-        total += kept.count;
     }
-    if (total != recordCount)
-        return "its counts add up to " + std::to_string(total) + " entries, not " +
-               std::to_string(recordCount);
     return std::nullopt;
 }
 
@@ -31,8 +35,9 @@ std::optional<std::string> KeptIndexMismatch(std::span<const CatalogueRecord> re
     const std::uint32_t CatalogueRecord::*field =
         key == IndexKey::kNumber ? &CatalogueRecord::number : &CatalogueRecord::parent;
     std::size_t at = 0;
-    for (const NumberCount& kept : index.numbers) {
-        const std::size_t end = at + kept.count;
+    for (std::size_t i = 0; i < index.numbers.size(); ++i) {
+        const KeptNumber& kept = index.numbers[i];
+        const std::size_t end = EndOf(index, i);
         for (std::size_t previous = SIZE_MAX; at < end; ++at) {
             const std::uint32_t position = index.positions[at];
             if (position >= records.size())

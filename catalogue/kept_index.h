@@ -13,19 +13,20 @@
 namespace tarvik {
 
 // The positions of the records in order of number (those of one number rising), and
-// how many lie under each number, the numbers rising.
+// each number with where its positions begin, the numbers rising.
 struct KeptIndex {
     std::span<const std::uint32_t> positions;
-    std::span<const NumberCount> numbers;
+    std::span<const KeptNumber> numbers;
 };
 
 // Which number of a record an index goes by.
 enum class IndexKey { kNumber, kParent };
 
 // Why `index` is not the index of `records` by `key`, in words; nothing when it is: the
-// numbers rise, each has at least one position, the counts add up to the records, and
-// the positions of each number rise and are those of records with that number. Each
-// record is then listed exactly once. One pass over the positions.
+// numbers rise, the first one's positions begin the list, each one's begin after the
+// one before's (so each has at least one), the list is as long as the records, and the
+// positions of each number rise and are those of records with that number. Each record
+// is then listed exactly once. One pass over the positions.
 std::optional<std::string> KeptIndexMismatch(std::span<const CatalogueRecord> records,
                                              const KeptIndex& index, IndexKey key);
 

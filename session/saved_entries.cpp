@@ -35,9 +35,9 @@ CatalogueRecord LoadRecord(const std::uint8_t* at) {
 
 void PutIndex(ByteSink& out, const KeptIndexParts& index) {
     out.U64(index.numbers.size());
-    for (const NumberCount& kept : index.numbers) {
+    for (const KeptNumber& kept : index.numbers) {
         out.U32(kept.number);
-        out.U32(kept.count);
+        out.U32(kept.first);
     }
     for (const std::uint32_t position : index.positions) out.U32(position);
     out.PadTo8();
@@ -70,9 +70,9 @@ struct Places {
 };
 
 bool FindIndex(Cursor& in, ByteView file, Places& places, int which) {
-    places.numberCounts[which] = in.Count(sizeof(NumberCount));
+    places.numberCounts[which] = in.Count(sizeof(KeptNumber));
     places.indexes[which] = file.data() + in.at();
-    if (!in.Skip(places.numberCounts[which] * sizeof(NumberCount))) return false;
+    if (!in.Skip(places.numberCounts[which] * sizeof(KeptNumber))) return false;
     places.positions[which] = file.data() + in.at();
     return in.Skip(places.count * sizeof(std::uint32_t)) && in.SkipPadding();
 }
@@ -123,7 +123,7 @@ KeptRecords KeptFrom(const std::shared_ptr<const std::uint8_t>& keeper, const Pl
         placement = {reinterpret_cast<const PlacedEntry*>(places.placement), places.count};
         for (int which = 0; which < 2; ++which) {
             KeptIndex& index = which == 0 ? kept.byNumber : kept.byParent;
-            index.numbers = {reinterpret_cast<const NumberCount*>(places.indexes[which]),
+            index.numbers = {reinterpret_cast<const KeptNumber*>(places.indexes[which]),
                              places.numberCounts[which]};
             index.positions = {reinterpret_cast<const std::uint32_t*>(places.positions[which]),
                                places.count};

@@ -279,9 +279,9 @@ TEST_F(SavedScanTest, AnEntryNoCatalogueCouldHoldIsRefused) {
 // wrong, rather than putting a file into another folder.
 TEST_F(SavedScanTest, AnIndexThatDisagreesWithTheEntriesIsRefusedWithItsReason) {
     const std::vector<std::uint8_t> whole = Encoded();
-    // Parents 5 (entries 0, 2, 4) and 40 (entries 1, 3): two number-count pairs, then the
-    // positions in order of number.
-    const std::vector<std::uint8_t> parents = {5, 0, 0, 0, 3, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0,
+    // Parents 5 (entries 0, 2, 4) and 40 (entries 1, 3): each number with where its
+    // entries begin in the list, then the list in order of number.
+    const std::vector<std::uint8_t> parents = {5, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0,
                                                0, 0, 0, 0, 2, 0, 0, 0, 4,  0, 0, 0, 1, 0, 0, 0};
     const auto found = std::search(whole.begin(), whole.end(), parents.begin(), parents.end());
     ASSERT_NE(found, whole.end());
@@ -298,8 +298,9 @@ TEST_F(SavedScanTest, AnIndexThatDisagreesWithTheEntriesIsRefusedWithItsReason) 
     EXPECT_EQ(damaged(16 + 4, 0),
               prefix + "the entries of 5 are not in order): the file is damaged");
     EXPECT_EQ(damaged(16 + 8, 9), prefix + "it lists entry 9 of 5): the file is damaged");
-    EXPECT_EQ(damaged(12, 1),
-              prefix + "its counts add up to 4 entries, not 5): the file is damaged");
+    EXPECT_EQ(damaged(12, 5), prefix + "number 40 lists no entry): the file is damaged");
+    EXPECT_EQ(damaged(4, 1),
+              prefix + "its first number's entries do not begin its list): the file is damaged");
     EXPECT_EQ(damaged(8, 4), prefix + "its numbers do not rise (4 after 5)): the file is damaged");
 }
 
