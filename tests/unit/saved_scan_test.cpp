@@ -349,13 +349,19 @@ TEST_F(SavedScanTest, AFolderTreeThatDisagreesWithTheEntriesIsRefusedWithItsReas
     EXPECT_EQ(error, prefix + "at position 2, entry 1 is out of order" + damaged);
 }
 
-// A reopened catalogue reads its entries where the file holds them; one appended later
-// (a carving after the reopening) joins the same lookups, after the kept ones.
+// A reopened catalogue reads its entries where the file holds them and is kept again as
+// it was; one appended later (a carving after the reopening) joins the same lookups,
+// after the kept ones.
 TEST_F(SavedScanTest, AnEntryAppendedToAReopenedCatalogueJoinsItsLookups) {
     std::string error;
     const auto scan = SavedScan::Parse(Encoded(), error);
     ASSERT_TRUE(scan.has_value()) << error;
     Catalogue reopened = scan->MakeCatalogue();
+    // Kept again as it was read, it makes the same file.
+    CheckMarks marks(reopened.Count());
+    marks.Set(1, CheckMark::kChecked);
+    marks.Set(4, CheckMark::kPartly);
+    EXPECT_EQ(EncodeSavedScan(identity_, snapshot_, reopened, &conditions_, &marks), Encoded());
     ASSERT_TRUE(reopened.Append(Entry("later.txt", 41, 40, false, false, 9)));
     ASSERT_TRUE(reopened.Append(Entry("other.txt", 77, 5, false, false, 9)));
     EXPECT_EQ(reopened.ChildrenOf(40).ToVector(), (std::vector<std::size_t>{1, 3, 5}));
