@@ -10,46 +10,38 @@ constexpr std::uint64_t kSectorBytes = 512;
 }  // namespace
 
 std::uint64_t ForwardSource::CopyKept(std::uint64_t sector, std::span<std::uint8_t> buffer) const {
-    if (kept_.empty() || sector < keptStart_ || sector >= KeptEnd()) return 0;
-    // The block holding `sector`, looked for from the newest: reads mostly ask for what
-    // was read last.
-    std::size_t index = kept_.size();
-    std::uint64_t blockStart = KeptEnd();
-    do {
-        --index;
-        blockStart -= kept_[index].size() / kSectorBytes;
-    } while (blockStart > sector);
-    std::size_t done = 0;
-    std::size_t from = (sector - blockStart) * kSectorBytes;
-    for (; index < kept_.size() && done < buffer.size(); ++index, from = 0) {
-        const std::vector<std::uint8_t>& block = kept_[index];
-        const std::size_t count = std::min(buffer.size() - done, block.size() - from);
-        std::memcpy(buffer.data() + done, block.data() + from, count);
-        done += count;
-    }
-    return done / kSectorBytes;
+    if (keptSectors_ == 0 || sector < keptStart_ || sector >= KeptEnd()) return 0;
+    const std::uint64_t sectors =
+        std::min<std::uint64_t>(buffer.size() / kSectorBytes, KeptEnd() - sector);
+    const std::size_t at = (sector * kSectorBytes) % ring_.size();
+    const std::size_t length = sectors * kSectorBytes;
+    const std::size_t first = std::min(length, ring_.size() - at);
+    std::memcpy(buffer.data(), ring_.data() + at, first);
+    std::memcpy(buffer.data() + first, ring_.data(), length - first);
+    return sectors;
 }
 
+// The ring takes the bytes' last keptBytes_ (whole sectors); the oldest kept go.
 void ForwardSource::Keep(std::uint64_t sector, std::span<const std::uint8_t> bytes) {
-    if (keptBytes_ == 0 || bytes.empty()) return;
-    if (!kept_.empty() && sector != KeptEnd()) LetGo();
-    if (kept_.empty()) keptStart_ = sector;
-    std::vector<std::uint8_t> block;
-    if (!spare_.empty()) {
-        block = std::move(spare_.back());
-        spare_.pop_back();
+    const std::size_t ringSectors = keptBytes_ / kSectorBytes;
+    if (ringSectors == 0 || bytes.size() < kSectorBytes) return;
+    if (ring_.empty()) ring_.resize(ringSectors * kSectorBytes);
+    if (keptSectors_ != 0 && sector != KeptEnd()) LetGo();
+    if (keptSectors_ == 0) keptStart_ = sector;
+    const std::uint64_t sectors = bytes.size() / kSectorBytes;
+    const std::uint64_t skipped = sectors > ringSectors ? sectors - ringSectors : 0;
+    const std::uint64_t from = sector + skipped;
+    const std::size_t length = (sectors - skipped) * kSectorBytes;
+    const std::size_t at = (from * kSectorBytes) % ring_.size();
+    const std::size_t first = std::min(length, ring_.size() - at);
+    const std::uint8_t* source = bytes.data() + skipped * kSectorBytes;
+    std::memcpy(ring_.data() + at, source, first);
+    std::memcpy(ring_.data(), source + first, length - first);
+    keptSectors_ += sectors;
+    if (keptSectors_ > ringSectors) {
+        keptStart_ += keptSectors_ - ringSectors;
+        keptSectors_ = ringSectors;
     }
-    block.assign(bytes.begin(), bytes.end());
-    kept_.push_back(std::move(block));
-    keptBytesNow_ += bytes.size();
-    // The oldest blocks go while the rest still holds the bound (the newest always stays).
-    while (kept_.size() > 1 && keptBytesNow_ - kept_.front().size() >= keptBytes_) {
-        keptBytesNow_ -= kept_.front().size();
-        keptStart_ += kept_.front().size() / kSectorBytes;
-        spare_.push_back(std::move(kept_.front()));
-        kept_.pop_front();
-    }
-    if (spare_.size() > 2) spare_.resize(2);
 }
 
 bool ForwardSource::ReadHeld(DriveSector sector, std::span<std::uint8_t> buffer) const {
@@ -81,14 +73,6 @@ void ForwardSource::Forget() {
     end_ = 0;
     plan_.reset();
     LetGo();
-}
-
-void ForwardSource::LetGo() {
-    keptBytesNow_ = 0;
-    while (!kept_.empty()) {
-        if (spare_.size() < 2) spare_.push_back(std::move(kept_.back()));
-        kept_.pop_back();
-    }
 }
 
 }  // namespace tarvik

@@ -2,7 +2,6 @@
 // A sector source over the drive for reads that mostly go forward.
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <span>
 #include <vector>
@@ -45,8 +44,8 @@ class ForwardSource final : public SectorSource {
     // the sectors copied.
     std::uint64_t CopyKept(std::uint64_t sector, std::span<std::uint8_t> buffer) const;
     void Keep(std::uint64_t sector, std::span<const std::uint8_t> bytes);
-    void LetGo();
-    std::uint64_t KeptEnd() const { return keptStart_ + keptBytesNow_ / 512; }
+    void LetGo() { keptSectors_ = 0; }
+    std::uint64_t KeptEnd() const { return keptStart_ + keptSectors_; }
 
     SectorSource& drive_;
     std::size_t keptBytes_;
@@ -54,11 +53,11 @@ class ForwardSource final : public SectorSource {
     bool gaps_ = true;
     std::optional<GapPlan> plan_;
     std::vector<std::uint8_t> gap_;
-    // The kept stretch: blocks end to end from keptStart_, the oldest first.
-    std::deque<std::vector<std::uint8_t>> kept_;
+    // The kept stretch, sectors keptStart_ on, in a ring of keptBytes_ (made at the first
+    // read): sector s lies at (s x 512) mod its size.
+    std::vector<std::uint8_t> ring_;
     std::uint64_t keptStart_ = 0;
-    std::size_t keptBytesNow_ = 0;
-    std::vector<std::vector<std::uint8_t>> spare_;  // blocks let go, for reuse
+    std::uint64_t keptSectors_ = 0;
 };
 
 }  // namespace tarvik
