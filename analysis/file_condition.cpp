@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "analysis/entries_by_number.h"
 #include "analysis/written_over_probe.h"
 #include "catalogue/entry_date.h"
 #include "disk/disk.h"
@@ -380,7 +381,8 @@ class ConditionBuilder {
           progress_(progress),
           stop_(stop),
           unprobed_(unprobed),
-          probeBytes_(engine.readsFolderIndexes()) {
+          probeBytes_(engine.readsFolderIndexes()),
+          entries_(engine.catalogue()) {
         const DriveGeometry& g = engine.geometry();
         volumeClusters_ = g.sectorsPerCluster ? g.sizeInSectors / g.sectorsPerCluster : 0;
     }
@@ -414,8 +416,8 @@ class ConditionBuilder {
     bool probeBytes_ = false;
     std::uint64_t volumeClusters_ = 0;
     // Catalogue indexes by record number (a file with several names is catalogued once
-    // per folder), sorted by number.
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> byNumber_;
+    // per folder).
+    EntriesByNumber entries_;
     // Times by slot (the MFT's records' by number, then those of records found outside
     // it), and each catalogue entry's slot.
     std::vector<EntryTimes> times_;
@@ -439,15 +441,11 @@ class ConditionBuilder {
 void ConditionBuilder::IndexCatalogue() {
     const Catalogue& catalogue = engine_.catalogue();
     const std::uint64_t mftRecords = engine_.mftRecordCount();
-    byNumber_.reserve(catalogue.Count());
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
-        const CatalogueEntry& entry = catalogue.At(i);
-        if (entry.IsMadeUp() || entry.IsCarved()) continue;
-        const std::uint32_t number = entry.number;  // a packed field: copied, not bound
-        weighed_[i] = entry.IsDeleted() || (mftRecords != 0 && number >= mftRecords);
-        byNumber_.emplace_back(number, static_cast<std::uint32_t>(i));
+        if (!entries_.Counts(i)) continue;
+        const CatalogueEntry entry = catalogue.At(i);
+        weighed_[i] = entry.IsDeleted() || (mftRecords != 0 && entry.number >= mftRecords);
     }
-    std::sort(byNumber_.begin(), byNumber_.end());
 }
 
 // Reads the MFT for what the scan's pass did not gather (a scan cut short, or one made
@@ -468,8 +466,10 @@ bool ConditionBuilder::GatherFacts(MftFacts& facts) {
 void ConditionBuilder::TakeFacts(MftFacts& facts) {
     factsPeak_ = facts.Bytes();
     times_ = std::move(facts.timesByNumber);
-    for (const auto& [number, index] : byNumber_) {
-        if (number < times_.size()) timesSlot_[index] = number;
+    const Catalogue& catalogue = engine_.catalogue();
+    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+        const std::uint32_t number = catalogue.NumberAt(i);
+        if (entries_.Counts(i) && number < times_.size()) timesSlot_[i] = number;
     }
     live_ = std::move(facts.live);
     states_ = std::move(facts.states);
@@ -479,15 +479,13 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
     // it went.
     // The files kept move down in place: a second list beside the gathered one would
     // double what the deleted records take at the check's peak.
-    auto range = byNumber_.begin();
     std::size_t kept = 0;
     for (DeletedFile& file : facts.deleted) {
-        range = std::lower_bound(range, byNumber_.end(), std::pair{file.number, std::uint32_t{0}});
         bool catalogued = false;
-        for (auto it = range; it != byNumber_.end() && it->first == file.number; ++it) {
-            recordRead_[it->second] = true;
-            catalogued = catalogued || weighed_[it->second];
-        }
+        entries_.Visit(file.number, [&](std::uint32_t index) {
+            recordRead_[index] = true;
+            catalogued = catalogued || weighed_[index];
+        });
         if (!catalogued && file.runs.empty()) continue;
         if (&facts.deleted[kept] != &file) facts.deleted[kept] = std::move(file);
         ++kept;
@@ -504,18 +502,15 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
 // file's.
 void ConditionBuilder::TakeFoundRecord(std::uint32_t number, ByteView record,
                                        const FileRecordHeader& header) {
-    const auto range =
-        std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (range.first == range.second) return;
+    if (!entries_.Any(number)) return;
     const std::optional<EntryTimes> times = TimesOf(record);
     if (times) times_.push_back(*times);
     bool wantsRuns = false;
-    for (auto it = range.first; it != range.second; ++it) {
-        if (times) timesSlot_[it->second] = static_cast<std::uint32_t>(times_.size() - 1);
-        recordRead_[it->second] = true;
-        wantsRuns = wantsRuns || weighed_[it->second];
-    }
+    entries_.Visit(number, [&](std::uint32_t index) {
+        if (times) timesSlot_[index] = static_cast<std::uint32_t>(times_.size() - 1);
+        recordRead_[index] = true;
+        wantsRuns = wantsRuns || weighed_[index];
+    });
     if (!wantsRuns) return;
     DeletedFile file = WeighedFile(engine_, number, record, header.logSequenceNumber,
                                    times ? times->recordChange : 0);
@@ -539,7 +534,9 @@ void ConditionBuilder::TakeFoundRecord(std::uint32_t number, ByteView record,
 void ConditionBuilder::ReadRecordsOutsideMft() {
     const std::uint64_t mftRecords = engine_.mftRecordCount();
     RecordBuffer record;
-    for (auto it = byNumber_.begin(); it != byNumber_.end() && !Stopped(); ++it) {
+    const auto outside =
+        entries_.From(static_cast<std::uint32_t>(std::min<std::uint64_t>(mftRecords, UINT32_MAX)));
+    for (auto it = outside.begin(); it != outside.end() && !Stopped(); ++it) {
         if (it->first < mftRecords || recordRead_[it->second]) continue;
         if (!engine_.ReadCataloguedRecord(it->first, record) || !PrepareFileRecord(record))
             continue;
@@ -666,10 +663,7 @@ void ConditionBuilder::Decide(WriteOrder& order) {
     // place on the drive.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> unclaimed;
     for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
-        if (!std::binary_search(byNumber_.begin(), byNumber_.end(),
-                                std::pair{deleted_[i].number, std::uint32_t{0}},
-                                [](const auto& a, const auto& b) { return a.first < b.first; }))
-            continue;  // a claimant only
+        if (!entries_.Any(deleted_[i].number)) continue;  // a claimant only
         EntryCondition decided;
         if (deleted_[i].mapped) {
             decided = DecideDeleted(deleted_[i], i);
@@ -693,19 +687,22 @@ void ConditionBuilder::Decide(WriteOrder& order) {
 // their bytes would tell more is kept for whoever reads those bytes later (a recovery).
 void ConditionBuilder::KeepUnprobed(
     const std::vector<std::pair<std::uint64_t, std::uint32_t>>& unclaimed) {
-    for (const auto& [sector, i] : unclaimed) {
+    // Taken in the order of the files (that of their numbers), not of their places.
+    std::vector<bool> kept(deleted_.size(), false);
+    for (const auto& [sector, i] : unclaimed) kept[i] = true;
+    for (std::uint32_t i = 0; i < deleted_.size(); ++i) {
         const DeletedFile& file = deleted_[i];
-        if (&engine_.SourceOf(file.number) != &engine_.source()) continue;
+        if (!kept[i] || &engine_.SourceOf(file.number) != &engine_.source()) continue;
         if (file.written.headClusters == 0 && !file.written.tailSector) continue;
-        const auto range = std::equal_range(
-            byNumber_.begin(), byNumber_.end(), std::pair{file.number, std::uint32_t{0}},
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto it = range.first; it != range.second; ++it)
-            if (weighed_[it->second]) unprobed_.push_back({file.number, it->second, file.written});
+        entries_.Visit(file.number, [&](std::uint32_t index) {
+            if (weighed_[index]) unprobed_.push_back({file.number, index, file.written});
+        });
     }
-    std::stable_sort(
-        unprobed_.begin(), unprobed_.end(),
-        [](const UnprobedFile& a, const UnprobedFile& b) { return a.number < b.number; });
+    const auto byNumber = [](const UnprobedFile& a, const UnprobedFile& b) {
+        return a.number < b.number;
+    };
+    if (!std::is_sorted(unprobed_.begin(), unprobed_.end(), byNumber))
+        std::stable_sort(unprobed_.begin(), unprobed_.end(), byNumber);
 }
 
 // The bytes of files no record takes clusters from, read in sweeps over the drive: each
@@ -753,15 +750,12 @@ void ConditionBuilder::LookAtUnclaimed(
 // Gives every weighed catalogue entry of the record number its condition; false when
 // the catalogue holds none (a deleted record that only claims clusters).
 bool ConditionBuilder::SetCondition(std::uint32_t number, const EntryCondition& condition) {
-    const auto range =
-        std::equal_range(byNumber_.begin(), byNumber_.end(), std::pair{number, std::uint32_t{0}},
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
     bool any = false;
-    for (auto it = range.first; it != range.second; ++it) {
-        if (!weighed_[it->second]) continue;
-        conditions_[it->second] = condition;
+    entries_.Visit(number, [&](std::uint32_t index) {
+        if (!weighed_[index]) return;
+        conditions_[index] = condition;
         any = true;
-    }
+    });
     return any;
 }
 
@@ -769,8 +763,7 @@ std::uint64_t ConditionBuilder::Bytes() const {
     std::uint64_t runs = 0;
     for (const DeletedFile& f : deleted_) runs += f.runs.capacity() * sizeof(Extent);
     const std::uint64_t table = timesSlot_.capacity() * sizeof(std::uint32_t) +
-                                conditions_.capacity() * sizeof(EntryCondition) +
-                                byNumber_.capacity() * sizeof(byNumber_[0]) +
+                                conditions_.capacity() * sizeof(EntryCondition) + entries_.bytes() +
                                 (recordRead_.capacity() + weighed_.capacity()) / 8 +
                                 unprobed_.capacity() * sizeof(UnprobedFile);
     const std::uint64_t own =

@@ -166,6 +166,22 @@ class ConditionTable {
         return keeper_ ? keptConditions_[index] : conditions_[index];
     }
     WriteOrder order() const { return order_; }
+    // Asks the processor to fetch the entry's condition and the place of its times ahead
+    // of their use (a walk in tree order meets entries out of stored order); and, once
+    // that place has come, the times themselves. Does nothing past the end. Inlined
+    // where called: a call the compiler found to change nothing would be dropped.
+    [[gnu::always_inline]] void PrefetchAt(std::size_t index) const {
+        if (index >= Count()) return;
+        __builtin_prefetch(&Condition(index));
+        if (keeper_) {
+            __builtin_prefetch(&keptTimes_[index]);
+        } else {
+            __builtin_prefetch(&timesSlot_[index]);
+        }
+    }
+    [[gnu::always_inline]] void PrefetchTimesAt(std::size_t index) const {
+        if (index < Count()) __builtin_prefetch(&Times(index));
+    }
 
     // A deleted file no record takes clusters from, whose bytes the check did not read:
     // intact by who holds its clusters, and where its bytes would tell otherwise.

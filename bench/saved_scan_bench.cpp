@@ -1,10 +1,12 @@
 // Saves a made-up scan of ENTRIES entries (folders of 1,000 files, every fifth one
 // deleted, with conditions) and times what opening it again costs: reading and checking
 // the file, the catalogue taken out of it, its folder table, the condition table and
-// the check tree's placement (what the views need before they show anything).
+// the check tree over the kept placement, checked (what the views need before they show
+// anything).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "catalogue/folder_table.h"
@@ -85,7 +87,12 @@ int main(int argc, char** argv) {
     const std::vector<CheckMark> marks = scan->marks();
     const double conditionsSeconds = SecondsSince(phase);
     phase = std::chrono::steady_clock::now();
-    const CheckTree tree(reopened, folders);
+    std::optional<KeptPlacement> placement = scan->Placement(reopened, error);
+    if (!placement) {
+        std::fprintf(stderr, "cannot place: %s\n", error.c_str());
+        return 1;
+    }
+    const CheckTree tree(reopened, std::move(*placement));
     const double treeSeconds = SecondsSince(phase);
     const double openSeconds = SecondsSince(start);
     std::printf(

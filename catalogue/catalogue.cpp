@@ -11,8 +11,11 @@ constexpr std::uint64_t kMadeUpFlag = 2;
 constexpr std::uint64_t kMadeUpSecondFlag = 4;
 constexpr std::uint64_t kCompressedFlag = 8;
 // Two bits for how a carved entry was found (whole or cut), 0 for every other entry.
-constexpr int kCarvedFlagShift = 4;
+constexpr int kCarvedFlagShift = kRecordCarvedFlagShift;
 constexpr std::uint64_t kCarvedMask = 3;
+constexpr int kLengthShift = kRecordLengthShift;
+constexpr int kFlagShift = kRecordFlagShift;
+constexpr int kAttributeShift = kRecordAttributeShift;
 
 std::uint64_t FlagsOf(const CatalogueEntry& entry) {
     return (entry.deleted != 0 ? kDeletedFlag : 0) | (entry.madeUp != 0 ? kMadeUpFlag : 0) |
@@ -25,6 +28,27 @@ std::uint64_t FlagsOf(const CatalogueEntry& entry) {
 
 Catalogue::Catalogue(std::size_t capacity) : capacity_(std::min(capacity, kMaxCapacity)) {}
 
+Catalogue Catalogue::Reading(KeptRecords kept) {
+    Catalogue catalogue;
+    if (kept.records.empty()) return catalogue;
+    catalogue.kept_ = kept.records;
+    catalogue.keeper_ = kept.keeper;
+    catalogue.names_.Borrow(std::move(kept.keeper), kept.names);
+    catalogue.byNumber_.ReadKept(kept.byNumber.positions, kept.byNumber.numbers);
+    catalogue.byParent_.ReadKept(kept.byParent.positions, kept.byParent.numbers);
+    return catalogue;
+}
+
+KeptIndexParts Catalogue::IndexParts(IndexKey key) const {
+    return key == IndexKey::kNumber ? byNumber_.Parts() : byParent_.Parts();
+}
+
+void Catalogue::OwnRecords() {
+    entries_.reserve(kept_.size() + 1);
+    entries_.assign(kept_.begin(), kept_.end());
+    kept_ = {};
+}
+
 bool Catalogue::Append(const CatalogueEntry& entry, std::string_view name) {
     std::uint64_t reference = 0;
     // A name store out of room (a terabyte of names) refuses as a full catalogue does.
@@ -32,6 +56,7 @@ bool Catalogue::Append(const CatalogueEntry& entry, std::string_view name) {
         ++refused_;
         return false;
     }
+    if (!kept_.empty()) OwnRecords();
     const auto position = static_cast<std::uint32_t>(entries_.size());
     const std::uint64_t word = reference | (std::uint64_t{name.size()} << kLengthShift) |
                                (FlagsOf(entry) << kFlagShift) |
@@ -44,7 +69,7 @@ bool Catalogue::Append(const CatalogueEntry& entry, std::string_view name) {
 }
 
 CatalogueEntry Catalogue::At(std::size_t index) const {
-    const Stored& stored = entries_[index];
+    const CatalogueRecord& stored = RecordAt(index);
     const std::uint64_t flags = stored.word >> kFlagShift;
     CatalogueEntry entry;
     entry.attribute = static_cast<std::uint8_t>(stored.word >> kAttributeShift);
@@ -64,12 +89,12 @@ CatalogueEntry Catalogue::At(std::size_t index) const {
 }
 
 bool Catalogue::IsDirectoryAt(std::size_t index) const {
-    const auto attribute = static_cast<std::uint8_t>(entries_[index].word >> kAttributeShift);
+    const auto attribute = static_cast<std::uint8_t>(RecordAt(index).word >> kAttributeShift);
     return (attribute & kAttributeDirectory) != 0;
 }
 
 void Catalogue::SetCapacity(std::size_t capacity) {
-    capacity_ = std::clamp(capacity, entries_.size(), kMaxCapacity);
+    capacity_ = std::clamp(capacity, Count(), kMaxCapacity);
 }
 
 void Catalogue::Reserve(std::size_t entries) {
@@ -91,12 +116,14 @@ std::optional<std::size_t> Catalogue::FirstWithNumber(std::uint32_t number) cons
 }
 
 std::size_t Catalogue::MemoryBytes() const {
-    return entries_.capacity() * sizeof(Stored) + names_.BlockBytes() + byNumber_.MemoryBytes() +
-           byParent_.MemoryBytes();
+    return entries_.capacity() * sizeof(CatalogueRecord) + names_.BlockBytes() +
+           byNumber_.MemoryBytes() + byParent_.MemoryBytes();
 }
 
 void Catalogue::Clear() {
     entries_.clear();
+    kept_ = {};
+    keeper_.reset();
     names_.Clear();
     byNumber_.Clear();
     byParent_.Clear();

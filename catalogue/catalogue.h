@@ -4,21 +4,25 @@
 // twice, a made-up folder sharing a real record's number), so every lookup answers in
 // stored order and "the" entry with a number is the first one.
 //
-// Each entry is kept in 40 bytes: the three 64-bit numbers (two times and a size), the two 32-bit
-// numbers, and one word holding the name's place in the name store, its length, the flags and the
-// attribute byte. Names lie back to back in the store. Once appended, an entry does not
-// change: check marks belong to whoever shows them (session/check_tree.h).
+// Each entry is kept in 40 bytes (catalogue/catalogue_record.h); names lie back to back in
+// the name store. Once appended, an entry does not change: check marks belong to whoever
+// shows them (session/check_tree.h). A catalogue may also read its entries and names
+// where another owner keeps them (a saved scan's mapped file) until something is appended.
 //
 // The lookups by own number and by parent number are kept as indexes built while the
 // entries are appended, so they cost no walk of the catalogue.
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue_entry.h"
+#include "catalogue/catalogue_record.h"
+#include "catalogue/kept_index.h"
 #include "catalogue/name_store.h"
 #include "catalogue/number_index.h"
 
@@ -68,6 +72,22 @@ class EntryRange {
     const Catalogue* catalogue_;
 };
 
+// Records, names and the two indexes a catalogue reads where they lie, kept alive by
+// `keeper`. Every record's name lies inside `names` (NameInside), and each index agrees
+// with the records (catalogue/kept_index.h).
+struct KeptRecords {
+    std::shared_ptr<const void> keeper;
+    std::span<const CatalogueRecord> records;
+    std::string_view names;
+    KeptIndex byNumber;
+    KeptIndex byParent;
+
+    static bool NameInside(const CatalogueRecord& record, std::size_t namesBytes) {
+        const std::uint64_t length = RecordNameLength(record.word);
+        return length == 0 || RecordNameReference(record.word) + length <= namesBytes;
+    }
+};
+
 class Catalogue {
   public:
     // Positions are held in 32 bits by the indexes.
@@ -80,6 +100,14 @@ class Catalogue {
     Catalogue(Catalogue&&) = default;
     Catalogue& operator=(Catalogue&&) = default;
 
+    // A catalogue of the kept records, in their order, reading them, their names and
+    // their indexes where they lie: nothing of them is copied until something is
+    // appended. Precondition: fewer records than kMaxCapacity.
+    static Catalogue Reading(KeptRecords kept);
+    // The positions under each own or parent number, in order of number: what a kept
+    // index holds (the numbers rising, and each one's positions in stored order).
+    KeptIndexParts IndexParts(IndexKey key) const;
+
     // Copies the entry to the end. A full catalogue refuses the entry, writes nothing
     // and counts it in RefusedCount(); the result says which happened.
     bool Append(const CatalogueEntry& entry) { return Append(entry, entry.Name()); }
@@ -88,10 +116,10 @@ class Catalogue {
     // Precondition: `name` is cut as CatalogueEntry::SetName cuts it.
     bool Append(const CatalogueEntry& fields, std::string_view name);
 
-    std::size_t Count() const { return entries_.size(); }
-    bool Empty() const { return entries_.empty(); }
+    std::size_t Count() const { return kept_.empty() ? entries_.size() : kept_.size(); }
+    bool Empty() const { return Count() == 0; }
     std::size_t Capacity() const { return capacity_; }
-    bool Full() const { return entries_.size() >= capacity_; }
+    bool Full() const { return Count() >= capacity_; }
     // Raises or lowers the bound, never below the current count nor above kMaxCapacity.
     void SetCapacity(std::size_t capacity);
     // Room for this many entries (at most the capacity) and their index links set aside
@@ -113,24 +141,29 @@ class Catalogue {
     CatalogueEntry At(std::size_t index) const;
     // The name alone, without building the entry. Precondition: index < Count().
     std::string_view NameAt(std::size_t index) const {
-        const Stored& stored = entries_[index];
-        return names_.Name(stored.word & kNameReferenceMask, NameLength(stored.word));
+        const std::uint64_t word = RecordAt(index).word;
+        return names_.Name(RecordNameReference(word), RecordNameLength(word));
     }
     // Asks the processor to fetch the entry at `index` ahead of its use: a walk in tree
     // order rather than stored order then need not wait on memory at every entry. Its
     // name is asked for too, once the entry itself was fetched ahead (a few entries
-    // before). Does nothing past the end.
-    void PrefetchAt(std::size_t index) const {
-        if (index < entries_.size()) __builtin_prefetch(&entries_[index]);
+    // before). Does nothing past the end. Both are inlined where they are called: a call
+    // the compiler found to change nothing would be dropped, the fetch with it.
+    [[gnu::always_inline]] void PrefetchAt(std::size_t index) const {
+        if (index < Count()) __builtin_prefetch(&RecordAt(index));
     }
-    void PrefetchNameAt(std::size_t index) const {
-        if (index < entries_.size()) __builtin_prefetch(NameAt(index).data());
+    [[gnu::always_inline]] void PrefetchNameAt(std::size_t index) const {
+        if (index < Count()) __builtin_prefetch(NameAt(index).data());
     }
-    std::uint32_t NumberAt(std::size_t index) const { return entries_[index].number; }
-    std::uint32_t ParentAt(std::size_t index) const { return entries_[index].parent; }
-    std::uint64_t SizeAt(std::size_t index) const { return entries_[index].size; }
+    std::uint32_t NumberAt(std::size_t index) const { return RecordAt(index).number; }
+    std::uint32_t ParentAt(std::size_t index) const { return RecordAt(index).parent; }
+    std::uint64_t SizeAt(std::size_t index) const { return RecordAt(index).size; }
     bool IsDirectoryAt(std::size_t index) const;
     EntryRange Entries() const { return EntryRange(*this); }
+    // The records as kept, in stored order; valid until the catalogue changes.
+    std::span<const CatalogueRecord> Records() const {
+        return kept_.empty() ? std::span<const CatalogueRecord>(entries_) : kept_;
+    }
 
     // The first entry in stored order whose own number is `number`.
     std::optional<std::size_t> FirstWithNumber(std::uint32_t number) const;
@@ -146,26 +179,17 @@ class Catalogue {
     void Clear();
 
   private:
-    // word: bits 0-39 the name's reference, 40-49 its length, 50-53 the flags, 56-63
-    // the attribute byte.
-    struct Stored {
-        std::uint64_t creationTime;
-        std::uint64_t modificationTime;
-        std::uint64_t size;
-        std::uint32_t parent;
-        std::uint32_t number;
-        std::uint64_t word;
-    };
-    static_assert(sizeof(Stored) == 40);
-    static constexpr std::uint64_t kNameReferenceMask = (std::uint64_t{1} << 40) - 1;
-    static constexpr int kLengthShift = 40;
-    static constexpr int kFlagShift = 50;
-    static constexpr int kAttributeShift = 56;
-    static std::size_t NameLength(std::uint64_t word) { return (word >> kLengthShift) & 0x3FF; }
+    const CatalogueRecord& RecordAt(std::size_t index) const {
+        return kept_.empty() ? entries_[index] : kept_[index];
+    }
+    // The kept records copied into the catalogue's own, before the first append.
+    void OwnRecords();
 
     std::size_t capacity_;
     std::size_t refused_ = 0;
-    std::vector<Stored> entries_;
+    std::vector<CatalogueRecord> entries_;
+    std::span<const CatalogueRecord> kept_;  // read in place while not empty
+    std::shared_ptr<const void> keeper_;     // of kept_
     NameStore names_;
     NumberIndex byNumber_;
     NumberIndex byParent_;

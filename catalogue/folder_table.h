@@ -41,10 +41,10 @@ class FolderTable {
     std::uint64_t totalSize_ = 0;
 };
 
-// Two passes over the catalogue: the first sums the sizes and counts the directories,
-// the second gathers the directories in catalogue order. When `progress` is given its
-// position counts the entries passed over in both passes (2 x count at the end), set
-// every few thousand entries; its range is the caller's to set.
+// One pass over the catalogue: the sizes summed, the directories gathered in catalogue
+// order. When `progress` is given its position counts two for each entry passed over
+// (2 x count at the end), set every few thousand entries; its range is the caller's to
+// set.
 FolderTable BuildFolderTable(const Catalogue& catalogue, ProgressSink* progress = nullptr);
 
 }  // namespace tarvik

@@ -1,5 +1,6 @@
 #include "catalogue/number_index.h"
 
+#include <algorithm>
 #include <bit>
 #include <numeric>
 #include <utility>
@@ -11,7 +12,7 @@ std::size_t IndexRange::Iterator::operator*() const {
 }
 
 IndexRange::Iterator& IndexRange::Iterator::operator++() {
-    at_ = at_ == last_ ? IndexRange::kEnd : links_->next[at_];
+    at_ = at_ == last_ ? IndexRange::kEnd : links_->Next(at_);
     return *this;
 }
 
@@ -37,6 +38,7 @@ std::uint32_t Width(std::uint32_t number) {
 }  // namespace
 
 void NumberIndex::Add(std::uint32_t number, std::uint32_t position) {
+    if (!links_.kept.empty()) OwnKept();
     std::vector<std::uint32_t>& positions = links_.positions;
     const auto node = static_cast<std::uint32_t>(links_.next.size());
     if (!positions.empty() || position != node) {
@@ -110,7 +112,77 @@ void NumberIndex::ReserveTable(std::uint32_t largest, std::size_t numbers) {
     dense_.resize(static_cast<std::size_t>(size));
 }
 
+void NumberIndex::ReadKept(std::span<const std::uint32_t> positions,
+                           std::span<const KeptNumber> numbers) {
+    Clear();
+    keptNumbers_ = numbers;
+    links_.kept = positions;
+}
+
+IndexRange NumberIndex::FindKept(std::uint32_t number) const {
+    const std::span<const KeptNumber> numbers = keptNumbers_;
+    std::size_t at = number - std::size_t{numbers.front().number};
+    if (number < numbers.front().number || at >= numbers.size() || numbers[at].number != number) {
+        const auto found = std::lower_bound(
+            numbers.begin(), numbers.end(), number,
+            [](const KeptNumber& kept, std::uint32_t wanted) { return kept.number < wanted; });
+        if (found == numbers.end() || found->number != number) return IndexRange();
+        at = static_cast<std::size_t>(found - numbers.begin());
+    }
+    const std::uint32_t head = numbers[at].first;
+    const auto end = static_cast<std::uint32_t>(at + 1 < numbers.size() ? numbers[at + 1].first
+                                                                        : links_.kept.size());
+    return IndexRange(&links_, head, end - 1, end - head);
+}
+
+// The table holds the numbers below its size, the map those above: the table's in
+// order, then the map's sorted.
+KeptIndexParts NumberIndex::Parts() const {
+    KeptIndexParts parts;
+    if (!keptNumbers_.empty()) {
+        parts.positions.assign(links_.kept.begin(), links_.kept.end());
+        parts.numbers.assign(keptNumbers_.begin(), keptNumbers_.end());
+        return parts;
+    }
+    parts.positions.reserve(links_.kept.empty() ? links_.next.size() : links_.kept.size());
+    const auto take = [&parts, this](std::uint32_t number) {
+        const IndexRange found = Find(number);
+        if (found.empty()) return;
+        parts.numbers.push_back({number, static_cast<std::uint32_t>(parts.positions.size())});
+        for (const std::size_t position : found)
+            parts.positions.push_back(static_cast<std::uint32_t>(position));
+    };
+    for (std::size_t number = 0; number < dense_.size(); ++number)
+        take(static_cast<std::uint32_t>(number));
+    std::vector<std::uint32_t> sparse;
+    sparse.reserve(sparse_.size());
+    for (const auto& [number, chain] : sparse_) sparse.push_back(number);
+    std::sort(sparse.begin(), sparse.end());
+    for (const std::uint32_t number : sparse) take(number);
+    return parts;
+}
+
+void NumberIndex::OwnKept() {
+    const std::span<const std::uint32_t> kept = links_.kept;
+    const std::span<const KeptNumber> numbers = keptNumbers_;
+    links_.kept = {};
+    keptNumbers_ = {};
+    ReserveTable(numbers.back().number, numbers.size());  // while no link is made
+    links_.positions.reserve(kept.size() + 1);
+    links_.positions.assign(kept.begin(), kept.end());
+    links_.next.reserve(kept.size() + 1);
+    links_.next.assign(kept.size(), IndexRange::kEnd);
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+        const std::uint32_t head = numbers[i].first;
+        const auto end =
+            static_cast<std::uint32_t>(i + 1 < numbers.size() ? numbers[i + 1].first : kept.size());
+        for (std::uint32_t node = head; node + 1 < end; ++node) links_.next[node] = node + 1;
+        ChainOf(numbers[i].number) = {head, end - 1, end - head};
+    }
+}
+
 IndexRange NumberIndex::Find(std::uint32_t number) const {
+    if (!keptNumbers_.empty()) return FindKept(number);
     const Chain* chain = nullptr;
     if (number < dense_.size()) {
         chain = &dense_[number];
@@ -136,6 +208,8 @@ void NumberIndex::Clear() {
     sparseByWidth_.fill(0);
     links_.next.clear();
     links_.positions.clear();
+    links_.kept = {};
+    keptNumbers_ = {};
 }
 
 }  // namespace tarvik

@@ -6,10 +6,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
 namespace tarvik {
+
+// One number of a kept index, and where its positions begin among the index's: they run
+// up to where the next number's begin (the last number's, to the end).
+struct KeptNumber {
+    std::uint32_t number;
+    std::uint32_t first;
+};
+static_assert(sizeof(KeptNumber) == 8);
+
+// What a kept index holds: the positions in order of number (those of one number in
+// the order added), and each number with where its positions begin, the numbers rising.
+struct KeptIndexParts {
+    std::vector<std::uint32_t> positions;
+    std::vector<KeptNumber> numbers;
+};
 
 // The positions stored under one number, in the order they were added.
 class IndexRange {
@@ -62,8 +78,15 @@ class IndexRange {
         // The position of each node; empty while every position added was the count of
         // those added before it (a table indexed as it fills), which needs no copy.
         std::vector<std::uint32_t> positions;
+        // Or, while not empty, the positions kept elsewhere in order of number: node j is
+        // followed by node j + 1 under the same number.
+        std::span<const std::uint32_t> kept;
         std::size_t PositionOf(std::uint32_t node) const {
+            if (!kept.empty()) return kept[node];
             return positions.empty() ? node : positions[node];
+        }
+        std::uint32_t Next(std::uint32_t node) const {
+            return kept.empty() ? next[node] : node + 1;
         }
     };
     IndexRange(const Links* links, std::uint32_t head, std::uint32_t tail, std::uint32_t count)
@@ -96,6 +119,15 @@ class NumberIndex {
     // empty, when about `numbers` different numbers will be added: only when they fill
     // as much of it as would make it grow so far anyway.
     void ReserveTable(std::uint32_t largest, std::size_t numbers);
+    // Reads a kept index where it lies: the positions in order of number (those of one
+    // number in the order added), and each number with where its positions begin, the
+    // numbers rising. A number is then found in the numbers themselves (at once where
+    // they run without gaps, else by halving), with no table made. Whoever keeps them
+    // keeps them alive while the index reads them; the first Add copies them into tables
+    // of the index's own. Precondition: they agree (KeptIndexMismatch says nothing).
+    void ReadKept(std::span<const std::uint32_t> positions, std::span<const KeptNumber> numbers);
+    // The index as ReadKept reads it.
+    KeptIndexParts Parts() const;
     // About what the index takes: its tables set aside, and each hash entry with its node.
     std::size_t MemoryBytes() const;
     void Clear();
@@ -111,6 +143,10 @@ class NumberIndex {
     bool Widen(std::uint32_t number);
     // The table made `size` slots long, and the map's numbers below that moved into it.
     void GrowTable(std::uint64_t size);
+    // The kept positions copied, linked and put into the tables, before a position is
+    // added to them.
+    void OwnKept();
+    IndexRange FindKept(std::uint32_t number) const;
 
     std::vector<Chain> dense_;  // by number, for numbers below its size
     std::size_t denseNumbers_ = 0;
@@ -118,6 +154,7 @@ class NumberIndex {
     // The numbers in sparse_ by bit width: how many lie below each power of two.
     std::array<std::uint32_t, 33> sparseByWidth_{};
     IndexRange::Links links_;
+    std::span<const KeptNumber> keptNumbers_;  // while links_.kept is read
 };
 
 }  // namespace tarvik

@@ -13,7 +13,7 @@ namespace tarvik {
 
 class ShownPathWalk {
   public:
-    ShownPathWalk(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed)
+    ShownPathWalk(const Catalogue& catalogue, std::span<const PlacedEntry> placed)
         : catalogue_(catalogue), placed_(placed) {}
 
     // Appends to `out` what ShownPlacedPath gives for `position`, byte for byte, and tells
@@ -25,7 +25,7 @@ class ShownPathWalk {
     void Push(std::uint32_t position);
 
     const Catalogue& catalogue_;
-    const std::vector<PlacedEntry>& placed_;
+    std::span<const PlacedEntry> placed_;
     // The open chain of folders from the root down: each one's position, and the bytes its
     // path holds below the root name ("/A/B" for B). Only the bytes up to the shown limit
     // are kept in `chain_`; a longer chain is shown through ShownPlacedPath.

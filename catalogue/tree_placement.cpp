@@ -106,7 +106,7 @@ std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTa
     return Placer(catalogue, folders).Run();
 }
 
-std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+std::string PlacedPath(const Catalogue& catalogue, std::span<const PlacedEntry> placed,
                        std::size_t position) {
     std::vector<std::uint32_t> chain;
     for (auto p = static_cast<std::uint32_t>(position); p != kNoFolder; p = placed[p].folder)
@@ -125,7 +125,7 @@ std::string ShortenedFoldersName(std::size_t count) {
 
 // Walks up only as far as the bytes allow: a deep entry costs what its shown path costs,
 // not its depth.
-std::string ShownPlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+std::string ShownPlacedPath(const Catalogue& catalogue, std::span<const PlacedEntry> placed,
                             std::size_t position, bool& shortened) {
     std::vector<std::string> names;
     std::size_t bytes = 0;

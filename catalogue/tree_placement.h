@@ -25,6 +25,7 @@
 //     order, each as "?/NAME" at depth 1.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,7 +59,7 @@ std::vector<PlacedEntry> PlaceEntries(const Catalogue& catalogue, const FolderTa
 // The tree path of the entry at `position`, each name as EscapeListingName gives it, so
 // '/' only ever separates names: "Root/Lost Folder 0000/Folder 0001/a.txt", or "?/a.txt"
 // for an unplaced one. `catalogue` is the one the placement was made from.
-std::string PlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+std::string PlacedPath(const Catalogue& catalogue, std::span<const PlacedEntry> placed,
                        std::size_t position);
 
 // Paths longer than this are shown shortened: a chain of folders thousands deep would
@@ -72,7 +73,7 @@ std::string ShortenedFoldersName(std::size_t count);
 
 // As PlacedPath, but no longer than about kMaxShownPathBytes: when longer, the folders
 // nearest the root give way to one ShortenedFoldersName. `shortened` tells whether they did.
-std::string ShownPlacedPath(const Catalogue& catalogue, const std::vector<PlacedEntry>& placed,
+std::string ShownPlacedPath(const Catalogue& catalogue, std::span<const PlacedEntry> placed,
                             std::size_t position, bool& shortened);
 
 // A name made safe for one line of a '/'-separated listing: a backslash becomes "\\";

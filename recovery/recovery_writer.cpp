@@ -16,6 +16,7 @@
 
 #include "analysis/written_over_probe.h"
 #include "catalogue/entry_date.h"
+#include "catalogue/reached_folders.h"
 #include "catalogue/tree_placement.h"
 #include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
@@ -317,24 +318,13 @@ void RecoveryWriter::PlanFile(const CatalogueEntry& entry, std::size_t index, in
 // DESTINATION/Unplaced, as listings show them side by side under "?".
 void RecoveryWriter::PlanUnplaced(int destinationFd, const std::string& destination) {
     const Catalogue& catalogue = engine_.catalogue();
-    // The folder numbers some chain of folders from the root leads to, whatever the mode
-    // lets through: a checked file under an unchecked folder is not an unplaced one.
-    std::unordered_set<std::uint32_t> reached{kRootFolderNumber};
-    std::vector<std::uint32_t> pending{kRootFolderNumber};
-    while (!pending.empty()) {
-        const std::uint32_t folder = pending.back();
-        pending.pop_back();
-        for (std::size_t index : catalogue.ChildrenOf(folder).ToVector()) {
-            const CatalogueEntry& child = catalogue.At(index);
-            const std::uint32_t number = child.number;
-            if (child.IsDirectory() && reached.insert(number).second) pending.push_back(number);
-        }
-    }
+    // Whatever the mode lets through: a checked file under an unchecked folder is not an
+    // unplaced one.
+    ReachedFolders reached(catalogue);
     std::vector<std::size_t> unplaced;
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
-        const CatalogueEntry& entry = catalogue.At(i);
-        const std::uint32_t parent = entry.parent;
-        if (!reached.contains(parent) && Wanted(entry, i)) unplaced.push_back(i);
+        if (!reached.Contains(catalogue.ParentAt(i)) && Wanted(catalogue.At(i), i))
+            unplaced.push_back(i);
     }
     if (unplaced.empty()) return;
     UniqueFd folderFd(OpenFolder(destinationFd, kUnplacedFolderName));

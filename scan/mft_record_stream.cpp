@@ -80,6 +80,18 @@ bool MftRecordStream::NextInPlace(RecordNumber& record, std::span<std::uint8_t>&
     return true;
 }
 
+bool MftRecordStream::HoldsNext() const {
+    const std::uint64_t sectors = map_.recordSectors();
+    const std::uint64_t s = next_ * sectors;
+    return next_ < map_.recordCount() && s >= bufferStart_ && s + sectors <= bufferEnd_;
+}
+
+void MftRecordStream::SwapBuffer(std::vector<std::uint8_t>& other) {
+    buffer_.swap(other);
+    bufferStart_ = bufferEnd_ = 0;
+    unreadable_.clear();
+}
+
 bool MftRecordStream::Next(RecordNumber& record, std::span<std::uint8_t> bytes, bool& readable) {
     if (bytes.size() != map_.recordSectors() * 512ull) {
         if (next_ >= map_.recordCount()) return false;

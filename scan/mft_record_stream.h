@@ -27,6 +27,13 @@ class MftRecordStream {
     bool NextInPlace(RecordNumber& record, std::span<std::uint8_t>& view,
                      std::vector<std::uint8_t>& spare, bool& readable);
 
+    // Whether the next record lies whole in the stream's buffer already: when it does not,
+    // the next call reads into the buffer again, over the records handed out from it.
+    bool HoldsNext() const;
+    // Hands the buffer, and the records in it, over to the caller, who gives back one to
+    // read into (its bytes do not matter). The next call reads afresh.
+    void SwapBuffer(std::vector<std::uint8_t>& other);
+
   private:
     bool Fill(std::uint64_t logicalSector);
     void ReadRecordByRecord(std::uint64_t start, std::uint64_t count);

@@ -13,7 +13,7 @@
 #include "scan/directory_reader.h"
 #include "scan/drive_search.h"
 #include "scan/entry_counts.h"
-#include "scan/mft_record_stream.h"
+#include "scan/mft_batch_reader.h"
 #include "scan/number_confirmation.h"
 #include "scan/read_ahead.h"
 #include "scan/record_facts.h"
@@ -96,6 +96,7 @@ class NormalScan {
     };
 
     void ReadMft();
+    void TakeReadRecord(ReadMftRecord& read);
     void RunIndexWalks();
     void RunOnePass();
     void TakeRecord(std::uint64_t k, std::span<const std::uint8_t> bytes, InspectedRecord&& record);
@@ -159,63 +160,62 @@ class NormalScan {
     std::vector<std::uint32_t> damaged_;
 };
 
-// The MFT is read once, front to back in large requests. Folder and extension records
-// are kept for the tree walk (within the record cache's bound; past it they are read
-// again when the walk asks), and deleted named base records as the record walks need
-// them; of in-use ones only the number is kept. The state's MFT observer, if any, is
-// shown every record, so that nothing else has to read the MFT again. A stop request
-// ends the pass between records.
+// The MFT is read once, front to back in large requests (a few batches ahead, on a
+// second thread when the drive allows). Folder and extension records are kept for the
+// tree walk (within the record cache's bound; past it they are read again when the walk
+// asks), and deleted named base records as the record walks need them; of in-use ones
+// only the number is kept. The state's MFT observer, if any, is shown every record, so
+// that nothing else has to read the MFT again. A stop request ends the pass between records.
 void NormalScan::ReadMft() {
     const std::uint64_t records = state_.mftMap.recordCount();
     progress_.SetWorkSize({records, records * state_.recordSize()});
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
-    MftRecordStream stream(*state_.source, state_.mftMap);
-    RecordNumber number;
-    RecordBuffer spare;
-    std::span<std::uint8_t> bytes;
-    bool readable = false;
-    bool whole = false;
-    while (!state_.StopRequested()) {
-        if (!stream.NextInPlace(number, bytes, spare, readable)) {
-            whole = true;
-            break;
+    MftBatchReader reader(*state_.source, state_.mftMap, readIndexes_,
+                          ReadsFromTwoThreads(*state_.source));
+    bool whole = true;
+    while (std::unique_ptr<MftBatch> batch = whole ? reader.Next() : nullptr) {
+        for (ReadMftRecord& read : batch->records) {
+            whole = !state_.StopRequested();
+            if (!whole) break;
+            if (phase.At(read.number) && !readIndexes_)
+                ShowScanCounters(progress_, state_.counters);
+            TakeReadRecord(read);
         }
-        const std::uint64_t k = number.value();
-        if (phase.At(k) && !readIndexes_) ShowScanCounters(progress_, state_.counters);
-        // A record the MFT's bitmap calls free is not in use, whatever its header says.
-        const bool listedInUse = !state_.mftBitmap || state_.mftBitmap->InUse(k);
-        if (!readable) {
-            unreadableRecords_.push_back(k);
-            if (listedInUse) NoteDamaged(k);
-            continue;
-        }
-        if (const auto header = FileRecordHeader::Parse(ByteView(bytes));
-            header && k <= UINT32_MAX) {
-            // Extension records are kept as stored for the attribute lists that name them,
-            // and folders for the walks over their indexes.
-            if (header->isExtension() || (readIndexes_ && header->isDirectory()))
-                state_.recordCache.Keep(Low32(k), bytes);
-            if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
-                folderRecords_.push_back(Low32(k));
-        }
-        if (!PrepareFileRecord(bytes)) {
-            if (listedInUse) NoteDamaged(k);
-            continue;
-        }
-        if (state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
-        auto record = InspectPreparedRecord(bytes);
-        if (!record) {
-            if (listedInUse) NoteDamaged(k);
-            continue;
-        }
-        if (!listedInUse) record->flags &= static_cast<std::uint16_t>(~kInUseFlag);
-        // In use, yet no name could be decoded: its attributes are damaged (unless its
-        // names lie in extension records, looked at after the pass).
-        if (record->inUse() && record->isBase && !record->name && !record->hasAttributeList)
-            NoteDamaged(k);
-        TakeRecord(k, bytes, std::move(*record));
+        reader.Recycle(std::move(batch));
     }
-    if (state_.mftObserver != nullptr) state_.mftObserver->PassEnded(whole);
+    if (state_.mftObserver != nullptr)
+        state_.mftObserver->PassEnded(whole && !state_.StopRequested());
+}
+
+void NormalScan::TakeReadRecord(ReadMftRecord& read) {
+    const std::uint64_t k = read.number;
+    const std::span<std::uint8_t> bytes = read.bytes;
+    // A record the MFT's bitmap calls free is not in use, whatever its header says.
+    const bool listedInUse = !state_.mftBitmap || state_.mftBitmap->InUse(k);
+    if (!read.readable) {
+        unreadableRecords_.push_back(k);
+        if (listedInUse) NoteDamaged(k);
+        return;
+    }
+    if (const auto header = FileRecordHeader::Parse(ByteView(bytes)); header && k <= UINT32_MAX) {
+        // Extension records are kept as stored for the attribute lists that name them,
+        // and folders for the walks over their indexes.
+        if (read.asStored) state_.recordCache.Keep(Low32(k), bytes);
+        if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
+            folderRecords_.push_back(Low32(k));
+    }
+    if (read.asStored) PrepareAndInspect(read);
+    if (read.prepared && state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
+    if (!read.inspected) {
+        if (listedInUse) NoteDamaged(k);
+        return;
+    }
+    InspectedRecord& record = *read.inspected;
+    if (!listedInUse) record.flags &= static_cast<std::uint16_t>(~kInUseFlag);
+    // In use, yet no name could be decoded: its attributes are damaged (unless its
+    // names lie in extension records, looked at after the pass).
+    if (record.inUse() && record.isBase && !record.name && !record.hasAttributeList) NoteDamaged(k);
+    TakeRecord(k, bytes, std::move(record));
 }
 
 // What the pass over the MFT keeps of one readable record. The walks over the folders'

@@ -35,13 +35,24 @@ bool NameBefore(std::string_view a, std::string_view b) {
 
 CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
     : catalogue_(catalogue), placed_(PlaceEntries(catalogue, folders)), marks_(catalogue.Count()) {
+    positionOfIndex_.assign(catalogue_.Count(), 0);
+    for (std::size_t p = 0; p < placed_.size(); ++p)
+        positionOfIndex_[placed_[p].catalogueIndex] = static_cast<std::uint32_t>(p);
+    Build();
+}
+
+CheckTree::CheckTree(const Catalogue& catalogue, KeptPlacement placement)
+    : catalogue_(catalogue),
+      placed_(std::move(placement.keeper), placement.placed),
+      marks_(catalogue.Count()),
+      positionOfIndex_(std::move(placement.positionOfIndex)) {
+    Build();
+}
+
+void CheckTree::Build() {
     LinkChildren();
     held_.assign(placed_.size(), false);
-    positionOfIndex_.assign(catalogue_.Count(), 0);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        positionOfIndex_[placed_[p].catalogueIndex] = static_cast<std::uint32_t>(p);
-        held_[p] = !placed_[p].unplaced;
-    }
+    for (std::size_t p = 0; p < placed_.size(); ++p) held_[p] = !placed_[p].unplaced;
     // Every entry is placed once: the totals of all of them are those of the catalogue.
     folderAt_.assign(catalogue_.Count(), false);
     for (std::size_t i = 0; i < catalogue_.Count(); ++i) {
@@ -54,7 +65,7 @@ CheckTree::CheckTree(const Catalogue& catalogue, const FolderTable& folders)
         }
     }
     BuildFolderNodes();
-    RecountTotals();
+    // Nothing is checked yet: the totals of the checked entries start at nothing.
 }
 
 // Each entry's folder and each folder's direct children, in catalogue order.
@@ -74,10 +85,13 @@ void CheckTree::LinkChildren() {
     }
     for (std::size_t p = 0; p < placed_.size(); ++p) childStart_[p + 1] += childStart_[p];
     children_.resize(childStart_.back());
-    std::vector<std::uint32_t> filled(childStart_.begin(), childStart_.end() - 1);
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (FolderOf(p) != kNoParent) children_[filled[FolderOf(p)]++] = p;
+    // Filled from the back, the end of each folder's children moved down as they come:
+    // when all are in, the place after each folder's holds where its children begin.
+    for (std::size_t p = placed_.size(); p-- > 0;) {
+        if (FolderOf(p) != kNoParent) children_[--childStart_[FolderOf(p) + 1]] = p;
     }
+    std::copy(childStart_.begin() + 1, childStart_.end(), childStart_.begin());
+    childStart_.back() = static_cast<std::uint32_t>(children_.size());
     // A folder's rows are listed in catalogue order. The placement lists them so already,
     // unless sub-folders come after files: only such a folder's rows are sorted.
     const auto byIndex = [this](std::size_t a, std::size_t b) {
@@ -94,21 +108,23 @@ void CheckTree::LinkChildren() {
 
 void CheckTree::BuildFolderNodes() {
     nodePosition_.assign(1, 0);
-    nodeOfPosition_.assign(placed_.size(), kNoNode);
+    nodeParent_.assign(1, kRootNode);
+    // The nodes of the folders on the way down to the current position, by depth: in
+    // placement order a folder's holder is the last folder met one level up.
+    std::vector<FolderNode> path;
     for (std::size_t p = 0; p < placed_.size(); ++p) {
         if (!held_[p] || !folderAt_[placed_[p].catalogueIndex]) continue;
-        nodeOfPosition_[p] = static_cast<FolderNode>(nodePosition_.size());
+        const std::size_t depth = placed_[p].depth;
+        const auto node = static_cast<FolderNode>(nodePosition_.size());
         nodePosition_.push_back(p);
+        nodeParent_.push_back(depth >= 2 ? path[depth - 2] : kRootNode);
+        path.resize(depth);
+        path[depth - 1] = node;
     }
     const std::size_t count = nodePosition_.size();
-    nodeParent_.assign(count, kRootNode);
     nodeIndexInParent_.assign(count, 0);
     std::vector<std::size_t> subCount(count + 1, 0);
-    for (FolderNode n = 1; n < count; ++n) {
-        const std::size_t parent = FolderOf(nodePosition_[n]);
-        nodeParent_[n] = parent == kNoParent ? kRootNode : nodeOfPosition_[parent];
-        ++subCount[nodeParent_[n]];
-    }
+    for (FolderNode n = 1; n < count; ++n) ++subCount[nodeParent_[n]];
     subStart_.assign(count + 1, 0);
     for (std::size_t n = 0; n < count; ++n) subStart_[n + 1] = subStart_[n] + subCount[n];
     subFolders_.assign(subStart_.back(), kRootNode);
@@ -141,20 +157,6 @@ void CheckTree::BuildFolderNodes() {
     }
 }
 
-void CheckTree::RecountTotals() {
-    totals_ = {};
-    for (std::size_t p = 0; p < placed_.size(); ++p) {
-        if (MarkOf(p) != CheckMark::kChecked) continue;
-        const CatalogueEntry& entry = catalogue_.At(placed_[p].catalogueIndex);
-        if (entry.IsDirectory()) {
-            ++totals_.folders;
-        } else {
-            ++totals_.files;
-            totals_.bytes += entry.size;
-        }
-    }
-}
-
 std::span<const CheckTree::FolderNode> CheckTree::SubFolders(FolderNode node) const {
     if (node >= FolderNodeCount()) return {};
     return std::span<const FolderNode>(subFolders_)
@@ -181,10 +183,12 @@ CheckMark CheckTree::FolderMark(FolderNode node) const {
     return MarkOf(nodePosition_[node]);
 }
 
+// Nodes are numbered in placement order: a binary search of their positions.
 std::optional<CheckTree::FolderNode> CheckTree::NodeAt(std::size_t position) const {
-    if (position >= nodeOfPosition_.size() || nodeOfPosition_[position] == kNoNode)
-        return std::nullopt;
-    return nodeOfPosition_[position];
+    const auto first = nodePosition_.begin() + 1;
+    const auto found = std::lower_bound(first, nodePosition_.end(), position);
+    if (found == nodePosition_.end() || *found != position) return std::nullopt;
+    return static_cast<FolderNode>(found - nodePosition_.begin());
 }
 
 std::optional<CheckTree::FolderNode> CheckTree::LastNodeWithNumber(std::uint32_t number) const {

@@ -17,6 +17,7 @@
 // SetAllChecked and the toggles, so they cannot show a mark the recovery would not act on.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +27,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
 #include "catalogue/folder_table.h"
+#include "catalogue/kept_placement.h"
 #include "catalogue/tree_placement.h"
 
 namespace tarvik {
@@ -41,13 +43,16 @@ class CheckTree {
   public:
     // Places the catalogue's entries, none checked; the catalogue must outlive the tree.
     CheckTree(const Catalogue& catalogue, const FolderTable& folders);
+    // The same over a placement checked against the catalogue (PlacementMismatch said
+    // nothing), read where it lies: whoever keeps it keeps it while the tree lives.
+    CheckTree(const Catalogue& catalogue, KeptPlacement placement);
 
     // Every entry in placement order, with its folder's position.
-    const std::vector<PlacedEntry>& Placed() const { return placed_; }
+    std::span<const PlacedEntry> Placed() const { return placed_.Span(); }
     // The tree path of the entry at `position` ("Root/a/b.txt", or "?/x" for an entry no
     // folder holds); built on each call, in the length of the path.
     std::string PathOf(std::size_t position) const {
-        return PlacedPath(catalogue_, placed_, position);
+        return PlacedPath(catalogue_, placed_.Span(), position);
     }
     // The placement position of the folder holding the entry at `position`; nothing
     // for the root's own contents and for entries no folder holds.
@@ -124,6 +129,8 @@ class CheckTree {
     void ToggleEntry(std::size_t position);
 
   private:
+    // What both constructors do once the placement and positionOfIndex_ are there.
+    void Build();
     void SetEntryMark(std::size_t position, CheckMark mark);
     // The end of the subtree of the folder at `position` (one past its last entry).
     std::size_t SubtreeEnd(std::size_t position) const;
@@ -132,12 +139,35 @@ class CheckTree {
     void RecomputeRoot();
     void LinkChildren();
     void BuildFolderNodes();
-    void RecountTotals();
     // The entry's name as a tree path spells it.
     bool NameIs(std::size_t position, std::string_view name) const;
 
+    // The placement the tree reads: its own, or one kept elsewhere. A copy of a tree
+    // reads its own copy of its own placement.
+    class Placement {
+      public:
+        explicit Placement(std::vector<PlacedEntry> own) : own_(std::move(own)), view_(own_) {}
+        Placement(std::shared_ptr<const void> keeper, std::span<const PlacedEntry> kept)
+            : keeper_(std::move(keeper)), view_(kept) {}
+        Placement(const Placement& other)
+            : keeper_(other.keeper_),
+              own_(other.own_),
+              view_(other.own_.empty() ? other.view_ : own_) {}
+        Placement(Placement&&) = default;
+        Placement& operator=(const Placement&) = delete;
+        Placement& operator=(Placement&&) = delete;
+        const PlacedEntry& operator[](std::size_t position) const { return view_[position]; }
+        std::size_t size() const { return view_.size(); }
+        std::span<const PlacedEntry> Span() const { return view_; }
+
+      private:
+        std::shared_ptr<const void> keeper_;
+        std::vector<PlacedEntry> own_;
+        std::span<const PlacedEntry> view_;
+    };
+
     const Catalogue& catalogue_;
-    std::vector<PlacedEntry> placed_;
+    Placement placed_;
     CheckMarks marks_;
     // Placement position of the entry's folder; kNoParent for the root's contents and
     // for unplaced entries.
@@ -172,9 +202,7 @@ class CheckTree {
     std::vector<std::size_t> nodeIndexInParent_;
     std::vector<std::size_t> subStart_;
     std::vector<FolderNode> subFolders_;
-    std::vector<FolderNode> nodeOfPosition_;  // kNoNode for files and unplaced entries
-    std::vector<std::size_t> nodeRank_;       // depth-first rank in the sorted tree
-    static constexpr FolderNode kNoNode = 0xFFFFFFFF;
+    std::vector<std::size_t> nodeRank_;  // depth-first rank in the sorted tree
 };
 
 }  // namespace tarvik

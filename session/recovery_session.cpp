@@ -299,7 +299,7 @@ const CarvedFile* RecoverySession::CarvedFileOf(std::size_t index) const {
 }
 
 std::vector<PlacedEntry> RecoverySession::Placement() const {
-    if (checks_) return checks_->Placed();
+    if (checks_) return {checks_->Placed().begin(), checks_->Placed().end()};
     return PlaceEntries(engine_->catalogue(), engine_->folderTable());
 }
 

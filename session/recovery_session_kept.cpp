@@ -85,9 +85,13 @@ std::optional<std::string> RecoverySession::ReopenScan(const SavedScan& saved) {
     if (catalogue.Count() != saved.entryCount())
         return "only " + std::to_string(catalogue.Count()) + " of its " +
                std::to_string(saved.entryCount()) + " entries fit in memory";
+    std::string why;
+    std::optional<KeptPlacement> placement = saved.Placement(catalogue, why);
+    if (!placement) return why;
     if (!engine_->Reopen(saved.snapshot(), std::move(catalogue)))
         return std::string("the drive's layout is not the scanned one's");
-    checks_.reset();
+    // The catalogue moved without its entries moving: the placement still fits it.
+    checks_ = std::make_unique<CheckTree>(engine_->catalogue(), std::move(*placement));
     facts_.reset();
     byNumber_.clear();
     stoppedConditions_.reset();

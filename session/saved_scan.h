@@ -16,12 +16,15 @@
 #include "analysis/file_condition.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/check_marks.h"
+#include "catalogue/kept_placement.h"
+#include "common/byte_view.h"
 #include "scan/scan_snapshot.h"
 #include "session/saved_conditions.h"
+#include "session/saved_entries.h"
 
 namespace tarvik {
 
-inline constexpr std::uint32_t kSavedScanVersion = 3;
+inline constexpr std::uint32_t kSavedScanVersion = 4;
 
 // What tells the scanned drive apart from any other: a reopened scan is only read from a
 // drive that matches it in every field.
@@ -57,11 +60,16 @@ class SavedScan {
 
     const SavedDiskIdentity& identity() const { return identity_; }
     const ScanSnapshot& snapshot() const { return snapshot_; }
-    std::size_t entryCount() const { return entryCount_; }
-    // The entries in their catalogue order, in a catalogue of their own. Parse checked
-    // every one of them; only a catalogue out of room refuses some, and it holds fewer
-    // than entryCount() then (the catalogue's RefusedCount says how many).
+    std::size_t entryCount() const { return entries_.count; }
+    // The entries in their catalogue order, in a catalogue reading them where the file
+    // holds them (it keeps the file). Parse checked every one of them; only a catalogue
+    // out of room refuses some, and it holds fewer than entryCount() then (the
+    // catalogue's RefusedCount says how many).
     Catalogue MakeCatalogue() const;
+    // The check tree's placement of a catalogue MakeCatalogue made, read where the file
+    // holds it once it was checked to be the one the catalogue's entries give; the reason
+    // when it is not.
+    std::optional<KeptPlacement> Placement(const Catalogue& catalogue, std::string& error) const;
     // Hands out the entries in their catalogue order, one at a time (each overwrites the
     // one before), then nothing.
     std::function<const CatalogueEntry*()> Entries() const;
@@ -79,20 +87,21 @@ class SavedScan {
   private:
     // Where the conditions follow the times.
     std::size_t ConditionRecordsAt() const {
-        return conditionsAt_ + entryCount_ * kSavedConditionRecordBytes;
+        return conditionsAt_ + entryCount() * kSavedConditionRecordBytes;
     }
     static std::optional<SavedScan> ParseBytes(std::shared_ptr<const std::uint8_t> file,
                                                std::size_t size, std::string& error);
+    // Everything after the header, whatever the checksum says.
+    static std::optional<SavedScan> ParseContents(const std::shared_ptr<const std::uint8_t>& file,
+                                                  ByteView view, std::string& error);
 
     // The whole file, checked once by Parse and read again from there on.
     std::shared_ptr<const std::uint8_t> file_;
     std::size_t fileSize_ = 0;
     SavedDiskIdentity identity_;
     ScanSnapshot snapshot_;
-    std::size_t entriesAt_ = 0;
-    std::size_t entryCount_ = 0;
-    std::uint32_t largestNumber_ = 0;  // of the entries' own numbers
-    std::size_t conditionsAt_ = 0;     // of the times; 0 when not weighed
+    SavedEntries entries_;
+    std::size_t conditionsAt_ = 0;  // of the times; 0 when not weighed
 };
 
 }  // namespace tarvik

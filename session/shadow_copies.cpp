@@ -94,7 +94,7 @@ LiveVersions VersionsByPath(RecoverySession& session, ProgressSink& progress,
     const ConditionTable& table = session.Conditions(progress, stop);
     const Catalogue& catalogue = session.GetCatalogue();
     CheckTree& tree = session.Checks();
-    const std::vector<PlacedEntry>& placed = tree.Placed();
+    const std::span<const PlacedEntry> placed = tree.Placed();
     for (std::size_t p = 0; p < placed.size(); ++p) {
         const std::size_t index = placed[p].catalogueIndex;
         const CatalogueEntry& entry = catalogue.At(index);

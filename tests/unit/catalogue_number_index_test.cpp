@@ -38,6 +38,11 @@ class Checked {
     }
     const NumberIndex& index() const { return index_; }
     NumberIndex& index() { return index_; }
+    // Reads the index's own parts back as a kept index, as a reopened scan does.
+    void ReadBack(KeptIndexParts& parts) {
+        parts = index_.Parts();
+        index_.ReadKept(parts.positions, parts.numbers);
+    }
 
   private:
     NumberIndex index_;
@@ -154,6 +159,29 @@ TEST(NumberIndex, ATableMadeForACountAnswersAsOneGrownAndTakesLess) {
     reserved.Append(90000);  // past the count: the table grows again
     reserved.Append(50);
     reserved.ExpectAll();
+}
+
+// A reopened scan's index is read where it lies: numbers without gaps are found at once,
+// those with gaps, below the first and past the last by halving or not at all, and the
+// first position added after it copies it into tables that keep answering the same.
+TEST(NumberIndex, AKeptIndexAnswersAsTheOneItWasTakenFromAndGrowsFromIt) {
+    Checked checked;
+    for (std::uint32_t number = 10; number < 2000; ++number) checked.Append(number);
+    checked.Append(15);
+    checked.Append(0xFFFFFFF0);
+    checked.Append(70000);
+    checked.Append(15);
+    KeptIndexParts parts;
+    checked.ReadBack(parts);
+    checked.ExpectAll();
+    for (const std::uint32_t missing : {0u, 9u, 2000u, 69999u, 0xFFFFFFFFu})
+        EXPECT_TRUE(checked.index().Find(missing).empty()) << missing;
+    EXPECT_EQ(checked.index().Parts().positions, parts.positions);
+    checked.Append(15);
+    checked.Append(0xFFFFFFF0);
+    checked.Append(3);
+    checked.ExpectAll();
+    EXPECT_TRUE(checked.index().Find(9).empty());
 }
 
 }  // namespace

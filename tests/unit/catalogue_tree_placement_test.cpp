@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/kept_placement.h"
 #include "catalogue/shown_path_walk.h"
 #include "catalogue/tree_placement.h"
 #include "session/check_tree.h"
@@ -42,6 +43,28 @@ class TreePlacement : public ::testing::Test {
         return lines;
     }
 
+    // A saved scan keeps the placement and takes it back checked: the one the entries
+    // give is accepted, and a tree over it shows what a tree placing them itself shows.
+    void ExpectTheKeptPlacementTakenBack() const {
+        const FolderTable folders = BuildFolderTable(catalogue_);
+        const std::vector<PlacedEntry> placed = PlaceEntries(catalogue_, folders);
+        std::vector<std::uint32_t> positions;
+        EXPECT_EQ(PlacementMismatch(catalogue_, placed, positions), std::nullopt);
+        const CheckTree built(catalogue_, folders);
+        const CheckTree kept(catalogue_, KeptPlacement{nullptr, placed, positions});
+        ASSERT_EQ(kept.FolderNodeCount(), built.FolderNodeCount());
+        for (CheckTree::FolderNode n = 0; n < built.FolderNodeCount(); ++n) {
+            EXPECT_TRUE(std::ranges::equal(kept.SubFolders(n), built.SubFolders(n))) << n;
+            EXPECT_TRUE(std::ranges::equal(kept.Rows(n), built.Rows(n))) << n;
+            EXPECT_EQ(kept.ParentFolder(n), built.ParentFolder(n)) << n;
+        }
+        for (std::size_t p = 0; p < placed.size(); ++p) {
+            EXPECT_EQ(kept.NodeAt(p), built.NodeAt(p)) << p;
+            EXPECT_EQ(kept.HolderOf(p), built.HolderOf(p)) << p;
+            EXPECT_EQ(kept.PositionOfIndex(placed[p].catalogueIndex), p);
+        }
+    }
+
     Catalogue catalogue_;
 };
 
@@ -70,6 +93,7 @@ TEST_F(TreePlacement, FoldersInTableOrderEachWithItsSubtreeThenFiles) {
         {1, "Root/top.txt"},
     };
     EXPECT_EQ(Listing(), expected);
+    ExpectTheKeptPlacementTakenBack();
 }
 
 TEST_F(TreePlacement, OrphansUnderTheirMadeUpFolderInsideTheLostFolder) {
@@ -89,6 +113,7 @@ TEST_F(TreePlacement, OrphansUnderTheirMadeUpFolderInsideTheLostFolder) {
         {1, "?/no parent.txt"},
     };
     EXPECT_EQ(Listing(), expected);
+    ExpectTheKeptPlacementTakenBack();
 }
 
 TEST_F(TreePlacement, LoopingNumbersEndTheWalk) {
@@ -105,6 +130,7 @@ TEST_F(TreePlacement, LoopingNumbersEndTheWalk) {
         {1, "?/B"},    {1, "?/self"},
     };
     EXPECT_EQ(Listing(), expected);
+    ExpectTheKeptPlacementTakenBack();
 }
 
 // The lost folder's number can be a real folder's: the folder placed first receives
@@ -121,6 +147,7 @@ TEST_F(TreePlacement, AMadeUpFolderSharingARealFoldersNumberStaysEmpty) {
         {2, "Root/docs/d.txt"}, {1, "Root/Lost Folder 0000"},
     };
     EXPECT_EQ(Listing(), expected);
+    ExpectTheKeptPlacementTakenBack();
 }
 
 TEST_F(TreePlacement, AFolderAddedAfterTheTableWasBuiltIsNotPlaced) {

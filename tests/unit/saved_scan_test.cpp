@@ -1,7 +1,6 @@
 // A kept scan read back field for field, and refused whole when it is cut, damaged, of
 // another format or of another drive; the filter and the name matching the filter bar
-// and Find share, with the volume's own files left out on request; the window a preview
-// reads, with the ranges it could not read.
+// and Find share, with the volume's own files left out on request.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +9,7 @@
 #include <optional>
 #include <tuple>
 
-#include "filedata/file_data_window.h"
+#include "catalogue/folder_table.h"
 #include "ntfs_builders.h"
 #include "session/entry_filter.h"
 #include "session/find_entry.h"
@@ -249,26 +248,127 @@ TEST_F(SavedScanTest, ACatalogueTakenOutOfAFileOnDiskAnswersLookupsAsTheSavedOne
     std::remove(path.c_str());
 }
 
-// Names a catalogue never holds: one with a NUL inside, one longer than it keeps, and
-// a length running past the file. Each is refused before anything is read of it.
+// Entries a catalogue never holds: a name with a NUL inside, a name running past the
+// names, a carved entry (a kept scan holds none). Each is refused before anything is
+// read of it.
 TEST_F(SavedScanTest, AnEntryNoCatalogueCouldHoldIsRefused) {
     const std::vector<std::uint8_t> whole = Encoded();
     const std::string_view first = "Photos";
     const auto name = std::search(whole.begin(), whole.end(), first.begin(), first.end());
     ASSERT_NE(name, whole.end());
     const auto at = static_cast<std::size_t>(name - whole.begin());
+    // The records lie just before the names, 40 bytes each; the first one's word ends them.
+    const std::size_t firstWord = at - catalogue_.Count() * sizeof(CatalogueRecord) + 32;
+    ASSERT_EQ(whole[firstWord + 5], first.size());  // the name's length, bits 40-47
     auto withNul = whole;
     withNul[at + 2] = 0;
-    auto tooLong = whole;
-    tooLong[at - 2] = 0x00;
-    tooLong[at - 1] = 0x04;  // 1024 bytes
-    auto pastEnd = whole;
-    pastEnd[at - 2] = 0xFF;
-    pastEnd[at - 1] = 0x03;  // 1023 bytes, more than are left
-    for (auto* damaged : {&withNul, &tooLong, &pastEnd}) {
+    auto pastNames = whole;
+    pastNames[firstWord + 4] = 0x01;  // its place 4 GiB further on
+    auto carved = whole;
+    carved[firstWord + 6] |= 0x40;  // flag bit 4: found by carving
+    for (auto* damaged : {&withNul, &pastNames, &carved}) {
         SealSavedScan(*damaged);
         EXPECT_EQ(Refusal(*damaged), "its contents are inconsistent: the file is damaged");
     }
+}
+
+// The index by parent number decides which folder shows a file and where its recovery
+// writes it: one that disagrees with the entries in any way is refused, with what is
+// wrong, rather than putting a file into another folder.
+TEST_F(SavedScanTest, AnIndexThatDisagreesWithTheEntriesIsRefusedWithItsReason) {
+    const std::vector<std::uint8_t> whole = Encoded();
+    // Parents 5 (entries 0, 2, 4) and 40 (entries 1, 3): each number with where its
+    // entries begin in the list, then the list in order of number.
+    const std::vector<std::uint8_t> parents = {5, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0, 3, 0, 0, 0,
+                                               0, 0, 0, 0, 2, 0, 0, 0, 4,  0, 0, 0, 1, 0, 0, 0};
+    const auto found = std::search(whole.begin(), whole.end(), parents.begin(), parents.end());
+    ASSERT_NE(found, whole.end());
+    const auto at = static_cast<std::size_t>(found - whole.begin());
+    const auto damaged = [&](std::size_t offset, std::uint8_t value) {
+        auto file = whole;
+        file[at + offset] = value;
+        SealSavedScan(file);
+        return Refusal(file);
+    };
+    const std::string prefix = "its index by parent number does not match its entries (";
+    EXPECT_EQ(damaged(16 + 4, 3), prefix + "it lists entry 3 under 5, which it does not have): " +
+                                      "the file is damaged");
+    EXPECT_EQ(damaged(16 + 4, 0),
+              prefix + "the entries of 5 are not in order): the file is damaged");
+    EXPECT_EQ(damaged(16 + 8, 9), prefix + "it lists entry 9 of 5): the file is damaged");
+    EXPECT_EQ(damaged(12, 5), prefix + "number 40 lists no entry): the file is damaged");
+    EXPECT_EQ(damaged(4, 1),
+              prefix + "its first number's entries do not begin its list): the file is damaged");
+    EXPECT_EQ(damaged(8, 4), prefix + "its numbers do not rise (4 after 5)): the file is damaged");
+}
+
+// The folder tree kept beside the entries is read instead of being placed again: one
+// that moves a file into another folder, reorders, repeats or leaves out an entry, or
+// leaves an entry unplaced whose folder is shown, is refused with what is wrong.
+TEST_F(SavedScanTest, AFolderTreeThatDisagreesWithTheEntriesIsRefusedWithItsReason) {
+    const std::vector<std::uint8_t> whole = Encoded(false);
+    // Last come the five placed entries, 16 bytes each (index, depth, folder, unplaced),
+    // then the byte saying no conditions follow: Photos (0) with its files 1 and 3, Lost
+    // Files (4), then the root's file 2.
+    const std::size_t placement = whole.size() - 1 - 5 * 16;
+    const auto placed = [&](const std::vector<std::uint8_t>& file, std::string& error) {
+        std::string parsed;
+        const auto scan = SavedScan::Parse(file, parsed);
+        EXPECT_TRUE(scan.has_value()) << parsed;
+        const Catalogue catalogue = scan->MakeCatalogue();
+        const auto kept = scan->Placement(catalogue, error);
+        if (!kept) return std::vector<PlacedEntry>{};
+        return std::vector<PlacedEntry>(kept->placed.begin(), kept->placed.end());
+    };
+    std::string error;
+    EXPECT_EQ(placed(whole, error), PlaceEntries(catalogue_, BuildFolderTable(catalogue_)));
+    const auto refusal = [&](std::size_t position, std::size_t field, std::uint8_t value) {
+        auto file = whole;
+        file[placement + 16 * position + field] = value;
+        SealSavedScan(file);
+        std::string why;
+        EXPECT_TRUE(placed(file, why).empty());
+        return why;
+    };
+    const std::string prefix = "its folder tree does not match its entries (";
+    const std::string damaged = "): the file is damaged";
+    EXPECT_EQ(refusal(1, 0, 2),
+              prefix + "at position 1, entry 2 is not held by that folder" + damaged);
+    EXPECT_EQ(refusal(2, 0, 1),
+              prefix + "at position 2, entry 1 is not one left to place" + damaged);
+    // Beach one level up: Photos is closed without it.
+    EXPECT_EQ(refusal(1, 4, 1),
+              prefix + "the folder at position 0 holds 0 entries, not 2" + damaged);
+    EXPECT_EQ(refusal(4, 12, 1), prefix + "the root holds 2 entries, not 3" + damaged);
+    auto swapped = whole;
+    std::swap(swapped[placement + 16], swapped[placement + 32]);
+    SealSavedScan(swapped);
+    EXPECT_TRUE(placed(swapped, error).empty());
+    EXPECT_EQ(error, prefix + "at position 2, entry 1 is out of order" + damaged);
+}
+
+// A reopened catalogue reads its entries where the file holds them and is kept again as
+// it was; one appended later (a carving after the reopening) joins the same lookups,
+// after the kept ones.
+TEST_F(SavedScanTest, AnEntryAppendedToAReopenedCatalogueJoinsItsLookups) {
+    std::string error;
+    const auto scan = SavedScan::Parse(Encoded(), error);
+    ASSERT_TRUE(scan.has_value()) << error;
+    Catalogue reopened = scan->MakeCatalogue();
+    // Kept again as it was read, it makes the same file.
+    CheckMarks marks(reopened.Count());
+    marks.Set(1, CheckMark::kChecked);
+    marks.Set(4, CheckMark::kPartly);
+    EXPECT_EQ(EncodeSavedScan(identity_, snapshot_, reopened, &conditions_, &marks), Encoded());
+    ASSERT_TRUE(reopened.Append(Entry("later.txt", 41, 40, false, false, 9)));
+    ASSERT_TRUE(reopened.Append(Entry("other.txt", 77, 5, false, false, 9)));
+    EXPECT_EQ(reopened.ChildrenOf(40).ToVector(), (std::vector<std::size_t>{1, 3, 5}));
+    EXPECT_EQ(reopened.WithNumber(41).ToVector(), (std::vector<std::size_t>{1, 5}));
+    EXPECT_EQ(reopened.ChildrenOf(5).ToVector(), (std::vector<std::size_t>{0, 2, 4, 6}));
+    EXPECT_EQ(reopened.FirstWithNumber(900), 4u);
+    EXPECT_EQ(reopened.NameAt(2), "contrat signé.doc");
+    EXPECT_EQ(reopened.NameAt(5), "later.txt");
+    EXPECT_EQ(reopened.At(4).madeUp, 1u);
 }
 
 TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason) {
@@ -280,13 +380,13 @@ TEST_F(SavedScanTest, ACutDamagedForeignOrInconsistentFileIsRefusedWithItsReason
     flipped[flipped.size() / 2] ^= 0x40;
     EXPECT_EQ(Refusal(flipped), "its checksum does not match: the file is damaged");
     auto later = whole;
-    later[8] = 4;
-    EXPECT_NE(Refusal(later).find("format 4"), std::string::npos);
-    // A scan kept before its conditions were laid out to be read in place.
+    later[8] = 5;
+    EXPECT_NE(Refusal(later).find("format 5"), std::string::npos);
+    // A scan kept before its entries were laid out to be read in place.
     auto older = whole;
-    older[8] = 2;
+    older[8] = 3;
     SealSavedScan(older);
-    EXPECT_NE(Refusal(older).find("format 2, which this version cannot read (it reads format 3)"),
+    EXPECT_NE(Refusal(older).find("format 3, which this version cannot read (it reads format 4)"),
               std::string::npos);
     // Sealed again, so only the reader's own checks stand between the bytes and the
     // catalogue: a count of found records far past the file (after the 64-byte header,
@@ -387,42 +487,6 @@ TEST(SystemEntries, MetafilesAndExtendAreHiddenAndNothingElse) {
               (std::vector<std::size_t>{7, 8, 9, 10, 11, 12, 13}));
     filter.text = "$";
     EXPECT_EQ(FilterCatalogue(catalogue, filter, nullptr), (std::vector<std::size_t>{7, 8}));
-}
-
-TEST(DataWindowTest, AWindowHoldsTheFilesBytesAndNamesTheSectorsThatCouldNotBeRead) {
-    testing::MemorySource source(64);
-    for (std::size_t i = 0; i < source.bytes.size(); ++i)
-        source.bytes[i] = static_cast<std::uint8_t>(i / 512 + 1);  // sector s holds s + 1
-    source.failing = {11};
-    // Clusters of two sectors: two at cluster 5 (sectors 10 to 13, 11 unreadable), a
-    // sparse one, then one at cluster 25, past the volume's 40 sectors; the file ends
-    // 600 bytes into that last cluster.
-    FileDataMap map;
-    map.runs = {
-        {0, 2, 5, Cluster(5), false}, {2, 1, 0, Cluster(0), true}, {3, 1, 20, Cluster(25), false}};
-    map.realSize = map.initializedSize = map.allocatedSize = 3 * 1024 + 600;
-    const DataWindow whole = ReadDataWindow(map, source, 2, 40, 0, 1 << 20, nullptr);
-    ASSERT_EQ(whole.bytes.size(), map.realSize);
-    EXPECT_EQ(whole.fileLength, map.realSize);
-    EXPECT_EQ(whole.bytes[0], 11);
-    EXPECT_EQ(whole.bytes[512], 0);
-    EXPECT_EQ(whole.bytes[1024], 13);
-    EXPECT_EQ(whole.bytes[2048], 0);
-    EXPECT_EQ(whole.bytes[3072], 0);
-    ASSERT_EQ(whole.unreadable.size(), 2u);
-    EXPECT_EQ(whole.unreadable[0].offset, 512u);
-    EXPECT_EQ(whole.unreadable[0].length, 512u);
-    EXPECT_EQ(whole.unreadable[1].offset, 3072u);
-    EXPECT_EQ(whole.unreadable[1].length, 600u);
-    EXPECT_FALSE(whole.stopped);
-
-    const DataWindow part = ReadDataWindow(map, source, 2, 40, 1000, 100, nullptr);
-    ASSERT_EQ(part.bytes.size(), 100u);
-    EXPECT_EQ(part.bytes[50], whole.bytes[1050]);
-    ASSERT_EQ(part.unreadable.size(), 1u);
-    EXPECT_EQ(part.unreadable[0].offset, 1000u);
-    EXPECT_EQ(part.unreadable[0].length, 24u);
-    EXPECT_TRUE(ReadDataWindow(map, source, 2, 40, map.realSize, 10, nullptr).bytes.empty());
 }
 
 }  // namespace

@@ -1,0 +1,88 @@
+#pragma once
+// The MFT in number order, in batches of records already read, fixed up and inspected:
+// on a second thread when the drive can be read from two threads at once, so that the
+// scan catalogues one batch while the next is read and decoded. What each record gives
+// is the same on either thread: reading and decoding a record depends on its bytes
+// alone. At most a few batches (a megabyte of records each) wait at a time.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "common/reporting.h"
+#include "disk/sector_source.h"
+#include "ntfs/file_record.h"
+#include "ntfs/mft_map.h"
+#include "ntfs/record_inspection.h"
+#include "scan/mft_record_stream.h"
+
+namespace tarvik {
+
+// One record as the reader left it.
+struct ReadMftRecord {
+    std::uint64_t number = 0;
+    // Where its bytes lie, in its batch; fixed up when `prepared`.
+    std::span<std::uint8_t> bytes;
+    bool readable = false;  // false: zeros stand for a record that could not be read
+    // Left as stored (not fixed up) for the scan to keep so: an extension record, or a
+    // folder when folders are kept. The scan fixes it up and inspects it itself.
+    bool asStored = false;
+    bool prepared = false;                     // fixed up; false for a record the fix-up refused
+    std::optional<InspectedRecord> inspected;  // of a prepared record that decodes
+};
+
+struct MftBatch {
+    std::vector<ReadMftRecord> records;
+    std::vector<std::uint8_t> chunk;  // the records read in one request
+    std::vector<RecordBuffer> loose;  // records read on their own
+};
+
+class MftBatchReader {
+  public:
+    // `keepFolders`: folder records are left as stored too. `twoThreads`: the source may
+    // be read from another thread while this one reads it.
+    MftBatchReader(SectorSource& source, const MftMap& map, bool keepFolders, bool twoThreads);
+    ~MftBatchReader();
+    MftBatchReader(const MftBatchReader&) = delete;
+    MftBatchReader& operator=(const MftBatchReader&) = delete;
+
+    // The next batch in number order; nothing after the last record.
+    std::unique_ptr<MftBatch> Next();
+    // Gives a batch's memory back to be read into again.
+    void Recycle(std::unique_ptr<MftBatch> batch);
+
+  private:
+    std::unique_ptr<MftBatch> ReadBatch();
+    void Decode(ReadMftRecord& record) const;
+    void RunThread();
+    std::unique_ptr<MftBatch> TakeFree();
+
+    MftRecordStream stream_;
+    const bool keepFolders_;
+    RecordBuffer spare_;
+    bool ended_ = false;  // the stream handed out its last record
+
+    // With a second thread: the batches read and waiting, and those given back.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<MftBatch>> waiting_;
+    std::vector<std::unique_ptr<MftBatch>> free_;
+    bool threadEnded_ = false;
+    std::exception_ptr failure_;  // what ended the thread early, if anything
+    bool abandoned_ = false;
+    std::thread thread_;
+};
+
+// Fixes the record up and inspects it (for one left as stored, once it was kept).
+void PrepareAndInspect(ReadMftRecord& record);
+
+// Whether a source reads safely from two threads at once (a disk's reader locks itself).
+bool ReadsFromTwoThreads(SectorSource& source);
+
+}  // namespace tarvik
