@@ -28,40 +28,14 @@
 #include "recovery/forward_source.h"
 #include "recovery/part_file_descriptors.h"
 #include "recovery/recovery_texts.h"
+#include "recovery/recovery_writer_parts.h"
 #include "recovery/safe_names.h"
 #include "recovery/sha256.h"
+#include "recovery/unique_fd.h"
 #include "scan/scan_engine.h"
 
 namespace tarvik {
 namespace {
-
-// Owns one open file descriptor: every way out of a folder or a file closes it.
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~UniqueFd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now: 0, or the error close reported (a write the file system had taken in
-    // may still fail here, on a network or a full file system).
-    int Close() {
-        const int fd = std::exchange(fd_, -1);
-        if (fd < 0 || ::close(fd) == 0) return 0;
-        return errno == EINTR ? 0 : errno;  // after EINTR the descriptor is gone, the data kept
-    }
-
-  private:
-    int fd_;
-};
 
 // Passes the bytes on, hashing them on the way when a report wants their SHA-256.
 class HashingOutput final : public DataOutput {
@@ -152,109 +126,16 @@ int RenameWithoutReplacing(int folderFd, const std::string& from, const std::str
     if (::fstatat(folderFd, to.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
     return ::renameat(folderFd, from.c_str(), folderFd, to.c_str()) == 0 ? 0 : errno;
 }
-// Descriptors the second pass keeps open: folders files are created in (the most
-// recently used ones), and files whose pieces lie apart on the drive and are written
-// as the reading comes to each (a sweep spans the whole drive, so a file split over it
+// Files whose pieces lie apart on the drive and are written as the reading comes to
+// each are held open (a sweep spans the whole drive, so a file split over it
 // stays open long: past this many, the one used longest ago is closed, and opened again
 // when the reading comes to its next piece).
-constexpr std::size_t kOpenFolders = 8;
 constexpr std::size_t kOpenFiles = 128;
 // Finished files wait for their names in groups of this many, or of this many bytes.
 constexpr std::size_t kPublishFiles = 256;
 constexpr std::uint64_t kPublishBytes = 256u << 20;
 
 }  // namespace
-
-// A folder the first pass created: where it lies (its parent and the name it was
-// created under, so the second pass can open it again without following links) and
-// the names given out in it.
-struct RecoveryWriter::PlannedFolder {
-    std::uint32_t parent = kNoFolder;  // the destination itself has none
-    std::string name;                  // the destination's own path for the destination
-    FolderNames names;
-    std::size_t entry = SIZE_MAX;  // in the catalogue; SIZE_MAX for folders it does not hold
-};
-
-// A wanted file, named and waiting for its data.
-struct RecoveryWriter::FileJob {
-    std::size_t entry = 0;  // in the catalogue
-    std::uint32_t folder = 0;
-    std::string name;
-    // Already read for a file catalogued with size 0 (to tell it from an empty one).
-    std::unique_ptr<FileDataMap> map;
-    // For the report: sectors that could not be read, and the SHA-256 of the bytes when
-    // they were hashed on their way out.
-    std::uint64_t unreadableSectors = 0;
-    std::string sha256;
-    // The name the file is written under until it is whole (see PublishFile), and the
-    // bytes written into it.
-    std::string partName;
-    std::uint64_t written = 0;
-    std::uint64_t length = 0;  // as planned: what the tally counts
-    // A deleted file the condition check called intact without reading its bytes: they
-    // are looked at as they are read here, and may show it written over since.
-    std::unique_ptr<WrittenOverProbe> probe;
-    bool writtenAgain = false;
-};
-
-// Opens the planned folders again for the second pass, from the destination down, each
-// step with O_NOFOLLOW; keeps the few used last open.
-class RecoveryWriter::FolderDescriptors {
-  public:
-    FolderDescriptors(const std::vector<PlannedFolder>& folders, int destinationFd)
-        : folders_(folders), destinationFd_(destinationFd) {}
-
-    // The folder's descriptor (owned here), or -1 with errno set.
-    int Open(std::uint32_t folder) {
-        if (folder == 0) return destinationFd_;
-        for (auto it = open_.begin(); it != open_.end(); ++it) {
-            if (it->first != folder) continue;
-            std::rotate(it, it + 1, open_.end());
-            return open_.back().second.get();
-        }
-        // The path down from the nearest folder already open.
-        std::vector<std::uint32_t> chain;
-        int from = destinationFd_;
-        for (std::uint32_t at = folder; at != 0 && at != kNoFolder; at = folders_[at].parent) {
-            const auto held = std::find_if(open_.begin(), open_.end(),
-                                           [at](const auto& o) { return o.first == at; });
-            if (held != open_.end()) {
-                from = held->second.get();
-                break;
-            }
-            chain.push_back(at);
-        }
-        UniqueFd current(-1);
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            const int parent = current.valid() ? current.get() : from;
-            UniqueFd next(::openat(parent, folders_[*it].name.c_str(),
-                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            if (!next.valid()) return -1;
-            current = std::move(next);
-        }
-        if (open_.size() == kOpenFolders) open_.erase(open_.begin());
-        open_.emplace_back(folder, std::move(current));
-        return open_.back().second.get();
-    }
-
-  private:
-    const std::vector<PlannedFolder>& folders_;
-    int destinationFd_;
-    std::vector<std::pair<std::uint32_t, UniqueFd>> open_;
-};
-
-// A non-resident file between the record pass and its data: its map and, for a plain
-// file, the pieces the reading comes to one by one.
-struct RecoveryWriter::PendingFile {
-    std::size_t job = 0;
-    std::unique_ptr<FileDataMap> map;
-    std::vector<DataPiece> pieces;  // empty: written whole
-    std::uint64_t length = 0;
-    std::size_t remaining = 0;
-    std::uint64_t writtenSectors = 0;
-    int fd = -1;
-    bool done = false;
-};
 
 RecoveryWriter::RecoveryWriter(ScanEngine& engine, ProgressSink& progress, Notifier& notifier,
                                const StopFlag* stop)
@@ -525,85 +406,6 @@ std::string RecoveryWriter::FolderPath(std::uint32_t folder) const {
     return path;
 }
 
-// Reads the records of order[first, last) ahead and maps each file's data: resident files
-// (and those of an older volume, or whose record cannot be mapped) are written at once,
-// the others join `pending` for the sweep.
-void RecoveryWriter::MapBatch(const std::vector<std::size_t>& order, std::size_t first,
-                              std::size_t last, std::vector<PendingFile>& pending,
-                              FolderDescriptors& folders) {
-    const Catalogue& catalogue = engine_.catalogue();
-    std::vector<std::uint32_t> numbers;
-    for (std::size_t i = first; i < last; ++i) {
-        const FileJob& job = jobs_[order[i]];
-        const std::uint32_t number = catalogue.At(job.entry).number;
-        if (!job.map && (numbers.empty() || numbers.back() != number)) numbers.push_back(number);
-    }
-    engine_.ReadRecordsAhead(numbers, stop_);
-    for (std::size_t i = first; i < last && !Stopped(); ++i) {
-        FileJob& job = jobs_[order[i]];
-        std::unique_ptr<FileDataMap> map = std::move(job.map);
-        if (!map) {
-            if (auto found = MapEngineFileData(engine_, catalogue.At(job.entry).number))
-                map = std::make_unique<FileDataMap>(std::move(*found));
-        }
-        const auto spc = engine_.geometry().sectorsPerCluster;
-        const std::uint32_t number = catalogue.At(job.entry).number;
-        const bool carved = catalogue.At(job.entry).IsCarved();
-        if (const WrittenData* where =
-                conditions_ && !carved ? conditions_->Unprobed(number) : nullptr)
-            job.probe = std::make_unique<WrittenOverProbe>(*where);
-        // An older volume's file has its own geometry: written whole, apart from the
-        // live volume's pieces.
-        const bool ownGeometry = engine_.ClusterSectorsOf(number) != spc ||
-                                 &engine_.SourceOf(number) != &engine_.source();
-        if (!map || map->resident || ownGeometry) {
-            WriteWhole(job, map.get(), folders);
-            continue;
-        }
-        PendingFile file;
-        file.job = order[i];
-        const auto volume = engine_.geometry().sizeInSectors;
-        if (auto pieces = PlainPieces(*map, spc, volume)) file.pieces = std::move(*pieces);
-        file.length = CopyLength(*map, spc, volume);
-        file.remaining = file.pieces.size();
-        file.map = std::move(map);
-        pending.push_back(std::move(file));
-    }
-    engine_.ForgetRecordsAhead();
-}
-
-// The files go in sweeps over the drive. Within a sweep their records are read ahead in
-// MFT order, a batch of as many as the engine holds at once, resident files are written
-// as their records are mapped, and then the sweep's other files are written in the order
-// of their data on the drive: every cluster wanted is read once, front to back. A sweep
-// takes up to kFilesPerSweep files, which bounds the data maps held at a time; a recovery
-// of fewer files than that reads the drive's data in one sweep.
-void RecoveryWriter::WriteAll(FolderDescriptors& folders) {
-    constexpr std::size_t kFilesPerSweep = std::size_t{1} << 18;
-    const Catalogue& catalogue = engine_.catalogue();
-    std::vector<std::size_t> order(jobs_.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return catalogue.At(jobs_[a].entry).number < catalogue.At(jobs_[b].entry).number;
-    });
-    const std::size_t recordSize = std::max<std::size_t>(512, engine_.geometry().recordSize);
-    const std::size_t batch = std::max<std::size_t>(1, ScanEngine::kRecordsAheadBytes / recordSize);
-    ForwardSource data(engine_.source());
-    data_ = &data;
-    for (std::size_t sweep = 0; sweep < order.size() && !Stopped(); sweep += kFilesPerSweep) {
-        const std::size_t sweepEnd = std::min(order.size(), sweep + kFilesPerSweep);
-        std::vector<PendingFile> pending;
-        for (std::size_t first = sweep; first < sweepEnd && !Stopped(); first += batch) {
-            MapBatch(order, first, std::min(sweepEnd, first + batch), pending, folders);
-            data.Forget();
-        }
-        if (!Stopped()) WriteInDiskOrder(pending, folders);
-        data.Forget();
-    }
-    PublishFinished(folders);  // files finished before a stop are whole: they keep them
-    data_ = nullptr;
-}
-
 namespace {
 
 // Where a file written whole begins on the drive: its first stored cluster.
@@ -640,6 +442,24 @@ std::vector<DiskStep> DiskOrderSteps(const PendingFiles& pending, std::uint32_t 
     return steps;
 }
 
+// The gaps the sweep reads through: at most 1/16 of what it reads is read for nothing.
+// A file written whole counts from its first sector on, its other reads unknown here.
+constexpr std::uint64_t kGapBudgetDivisor = 16;
+template <typename PendingFiles>
+GapPlan SweepGapPlan(const std::vector<DiskStep>& steps, const PendingFiles& pending,
+                     std::uint32_t spc) {
+    std::vector<ReadSpan> reads;
+    reads.reserve(steps.size());
+    for (const DiskStep& step : steps) {
+        const auto& file = pending[step.file];
+        if (file.copiedAlong) continue;  // read before the sweep
+        const std::uint64_t clusters =
+            step.piece == SIZE_MAX ? 0 : file.pieces[step.piece].clusters;
+        reads.push_back({step.sector, clusters * spc});
+    }
+    return PlanGaps(reads, ForwardSource::kMaxGapSectors, kGapBudgetDivisor);
+}
+
 }  // namespace
 
 // Every piece of every pending file in the order of its place on the drive: a file is
@@ -652,10 +472,7 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
                                       FolderDescriptors& folders) {
     const std::uint32_t spc = engine_.geometry().sectorsPerCluster;
     const std::vector<DiskStep> steps = DiskOrderSteps(pending, spc);
-    const auto release = [&](PendingFile& file) {
-        if (file.fd >= 0) ::close(file.fd);
-        file.fd = -1;
-    };
+    data_->SetGapPlan(SweepGapPlan(steps, pending, spc));
     PartFileDescriptors apartFiles(kOpenFiles);
     std::size_t shown = SIZE_MAX;  // the file the progress shows
     CopyOptions options{nullptr, stop_, maxRequestBytes_};
@@ -665,12 +482,8 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
         PendingFile& file = pending[step.file];
         if (file.done) continue;
         FileJob& job = jobs_[file.job];
+        if (StepWithoutCopy(file, step.piece == SIZE_MAX, folders)) continue;
         const bool apart = file.pieces.size() > 1;
-        if (step.piece == SIZE_MAX) {
-            file.done = true;
-            WriteWhole(job, file.map.get(), folders);
-            continue;
-        }
         if (job.partName.empty()) {
             file.fd = CreateFile(job, folders);
             if (file.fd < 0) {
@@ -686,14 +499,8 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
             FileFailed(folders.Open(job.folder), job, error);
             continue;
         }
-        if (shown != step.file) {
-            // A file taken up again shows the range still to write: a range is counted
-            // as the sectors written in it, and the part written before was counted.
-            shown = step.file;
-            progress_.SetText(kSlotSavingText, FilePath(job));
-            progress_.SetRange(file.writtenSectors, (file.length + 511) / 512);
-            progress_.SetPosition(file.writtenSectors);
-        }
+        if (shown != step.file) ShowFileProgress(file);
+        shown = step.file;
         PwriteOutput output(file.fd);
         std::optional<ProbingSource> probing;
         if (job.probe) probing.emplace(*data_, *job.probe);
@@ -710,7 +517,7 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
         if (apart) file.fd = last ? apartFiles.Take(step.file) : -1;
         if (copy.stopped) break;
         if (copy.writeFailed) {
-            release(file);
+            if (file.fd >= 0) ::close(std::exchange(file.fd, -1));
             file.done = true;
             FileFailed(folders.Open(job.folder), job, output.error());
         } else if (last) {
@@ -718,13 +525,31 @@ void RecoveryWriter::WriteInDiskOrder(std::vector<PendingFile>& pending,
             FinishFile(job, file.fd, file.length, folders);
         }
     }
-    // Files a stop (or a full destination) cut short: held, or waiting for their next piece.
-    for (PendingFile& file : pending) {
-        const FileJob& job = jobs_[file.job];
-        if (file.done || job.partName.empty()) continue;
-        RemovePartFile(folders.Open(job.folder), job);
-        release(file);
+}
+
+// Steps that copy nothing here: those of a file copied already (finished at its last
+// piece), and a file written whole. False for a piece to copy.
+bool RecoveryWriter::StepWithoutCopy(PendingFile& file, bool whole, FolderDescriptors& folders) {
+    FileJob& job = jobs_[file.job];
+    if (file.copiedAlong) {
+        if (--file.remaining == 0) {
+            file.done = true;
+            FinishFile(job, file.fd, file.length, folders);
+        }
+        return true;
     }
+    if (!whole) return false;
+    file.done = true;
+    WriteWhole(job, file.map.get(), folders);
+    return true;
+}
+
+// A file taken up again shows the range still to write: a range is counted as the
+// sectors written in it, and the part written before was counted.
+void RecoveryWriter::ShowFileProgress(const PendingFile& file) {
+    progress_.SetText(kSlotSavingText, FilePath(jobs_[file.job]));
+    progress_.SetRange(file.writtenSectors, (file.length + 511) / 512);
+    progress_.SetPosition(file.writtenSectors);
 }
 
 int RecoveryWriter::CreateFile(FileJob& job, FolderDescriptors& folders) {

@@ -3,6 +3,8 @@
 // into them, read from the scanned drive: all entries, the deleted ones, or those the
 // views checked. Never writes to the scanned disk, and refuses a destination on it.
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -23,6 +25,7 @@ namespace tarvik {
 
 class ScanEngine;
 class FileFilter;
+class ForwardSource;
 
 struct RecoveryResult {
     std::uint64_t filesWritten = 0;
@@ -139,7 +142,18 @@ class RecoveryWriter {
     void WriteAll(FolderDescriptors& folders);
     void MapBatch(const std::vector<std::size_t>& order, std::size_t first, std::size_t last,
                   std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    void TakeMap(std::size_t jobIndex, std::unique_ptr<FileDataMap> map,
+                 std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    std::unique_ptr<FileDataMap> MapFromKept(std::uint32_t number);
+    std::optional<PendingFile> MftFileToCopy(std::size_t jobIndex);
+    std::size_t MapAlongMftCopy(const std::vector<std::size_t>& order, std::size_t end,
+                                std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    bool CopyMftStretch(PendingFile& file, const DataPiece& part, const CopyOptions& options,
+                        FolderDescriptors& folders);
     void WriteInDiskOrder(std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    void AbandonPending(std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    bool StepWithoutCopy(PendingFile& file, bool whole, FolderDescriptors& folders);
+    void ShowFileProgress(const PendingFile& file);
     // Creates a planned file under its name, or under the next free " (n)" name when one
     // of that name appeared since: nothing there is overwritten. -1 when it could not be
     // created (reported and counted).
@@ -199,7 +213,7 @@ class RecoveryWriter {
     std::vector<FileJob> jobs_;
     // Where file data is read from while the second pass runs: the drive, read on
     // through short gaps between one file's data and the next.
-    SectorSource* data_ = nullptr;
+    ForwardSource* data_ = nullptr;
     RecoveryResult result_;
 };
 

@@ -310,6 +310,10 @@ void ScanEngine::ForgetRecordsAhead() {
     state_->recordsAhead.reset();
 }
 
+std::optional<RecordPlace> ScanEngine::MftRecordPlace(std::uint32_t number) const {
+    return state_->mftMap.Locate(RecordNumber(number));
+}
+
 SectorSource& ScanEngine::source() {
     return *state_->source;
 }

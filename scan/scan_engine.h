@@ -19,6 +19,7 @@
 #include "disk/sector_size.h"
 #include "disk/sector_source.h"
 #include "ntfs/file_record.h"
+#include "ntfs/mft_map.h"
 
 namespace tarvik {
 
@@ -164,6 +165,9 @@ class ScanEngine {
     static constexpr std::size_t kRecordsAheadBytes = 16u << 20;
     void ReadRecordsAhead(const std::vector<std::uint32_t>& numbers, const StopFlag* stop);
     void ForgetRecordsAhead();
+    // Where the MFT record of that number lies on the drive (ReadCataloguedRecord reads it
+    // there): nothing past the MFT's end, or when the scan found no MFT.
+    std::optional<RecordPlace> MftRecordPlace(std::uint32_t number) const;
     SectorSource& source();
 
     // Hands every MFT record, in number order, to `visit` as stored (no fix-up); records
