@@ -208,6 +208,16 @@ inline Bytes LastEntryBytes() {
     return e;
 }
 
+// A drive of `sectors` sectors where sector n holds the byte n % 251 throughout, so a
+// read's bytes tell which sectors it came from.
+inline Bytes Numbered(std::uint64_t sectors) {
+    Bytes bytes(sectors * 512);
+    for (std::uint64_t s = 0; s < sectors; ++s)
+        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(s * 512), 512,
+                    static_cast<std::uint8_t>(s % 251));
+    return bytes;
+}
+
 inline Bytes Join(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());

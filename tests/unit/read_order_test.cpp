@@ -20,6 +20,7 @@ namespace tarvik {
 namespace {
 
 using testing::Bytes;
+using testing::Numbered;
 
 // A drive in memory that notes every read and fails those touching one sector.
 class TracedSource final : public SectorSource {
@@ -37,15 +38,6 @@ class TracedSource final : public SectorSource {
     MemorySectorSource memory_;
     std::uint64_t bad_;
 };
-
-// Sector n of the drive holds the byte n % 251 throughout.
-Bytes Numbered(std::uint64_t sectors) {
-    Bytes bytes(sectors * 512);
-    for (std::uint64_t s = 0; s < sectors; ++s)
-        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(s * 512), 512,
-                    static_cast<std::uint8_t>(s % 251));
-    return bytes;
-}
 
 std::uint8_t At(std::uint64_t sector) {
     return static_cast<std::uint8_t>(sector % 251);

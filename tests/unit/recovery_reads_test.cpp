@@ -21,6 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Bytes;
+using testing::Numbered;
 using SectorRead = std::pair<std::uint64_t, std::uint64_t>;  // first sector, sectors
 
 // A drive in memory that notes every read and fails those touching one sector.
@@ -40,15 +41,6 @@ class TracedDrive final : public SectorSource {
     MemorySectorSource memory_;
     std::uint64_t bad_;
 };
-
-// Sector n of the drive holds the byte n % 251 throughout.
-Bytes Numbered(std::uint64_t sectors) {
-    Bytes bytes(sectors * 512);
-    for (std::uint64_t s = 0; s < sectors; ++s)
-        std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(s * 512), 512,
-                    static_cast<std::uint8_t>(s % 251));
-    return bytes;
-}
 
 // Whether the buffer holds sectors first, first + 1, ... as Numbered lays them out.
 bool HoldsSectorsFrom(const Bytes& buffer, std::uint64_t first) {
