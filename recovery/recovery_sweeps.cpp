@@ -101,20 +101,33 @@ void RecoveryWriter::TakeMap(std::size_t jobIndex, std::unique_ptr<FileDataMap> 
         job.probe = std::make_unique<WrittenOverProbe>(*where);
     // An older volume's file has its own geometry: written whole, apart from the
     // live volume's pieces.
-    const bool ownGeometry =
-        engine_.ClusterSectorsOf(number) != spc || &engine_.SourceOf(number) != &engine_.source();
-    if (!map || map->resident || ownGeometry) {
+    if (!map || map->resident || !OfLiveVolume(number)) {
         WriteWhole(job, map.get(), folders);
         return;
     }
+    auto pieces = PlainPieces(*map, spc, engine_.geometry().sizeInSectors);
+    pending.push_back(
+        Pending(jobIndex, std::move(map), pieces ? std::move(*pieces) : std::vector<DataPiece>{}));
+}
+
+// Whether a record's file lies on the live volume, read with its geometry.
+bool RecoveryWriter::OfLiveVolume(std::uint32_t number) {
+    return engine_.ClusterSectorsOf(number) == engine_.geometry().sectorsPerCluster &&
+           &engine_.SourceOf(number) == &engine_.source();
+}
+
+// A file waiting for the sweep to reach its pieces (none: written whole where it starts).
+RecoveryWriter::PendingFile RecoveryWriter::Pending(std::size_t jobIndex,
+                                                    std::unique_ptr<FileDataMap> map,
+                                                    std::vector<DataPiece> pieces) const {
     PendingFile file;
     file.job = jobIndex;
-    const auto volume = engine_.geometry().sizeInSectors;
-    if (auto pieces = PlainPieces(*map, spc, volume)) file.pieces = std::move(*pieces);
-    file.length = CopyLength(*map, spc, volume);
+    file.pieces = std::move(pieces);
+    file.length =
+        CopyLength(*map, engine_.geometry().sectorsPerCluster, engine_.geometry().sizeInSectors);
     file.remaining = file.pieces.size();
     file.map = std::move(map);
-    pending.push_back(std::move(file));
+    return file;
 }
 
 // Files a stop (or a full destination) cut short, held or waiting for their next piece,
@@ -160,8 +173,7 @@ std::optional<RecoveryWriter::PendingFile> RecoveryWriter::MftFileToCopy(std::si
     const CatalogueEntry& entry = engine_.catalogue().At(job.entry);
     const auto spc = engine_.geometry().sectorsPerCluster;
     if (entry.number != 0 || entry.IsCarved() || job.map || engine_.mftRecordCount() == 0 ||
-        engine_.ClusterSectorsOf(0) != spc || &engine_.SourceOf(0) != &engine_.source() ||
-        (conditions_ != nullptr && conditions_->Unprobed(0) != nullptr))
+        !OfLiveVolume(0) || (conditions_ != nullptr && conditions_->Unprobed(0) != nullptr))
         return std::nullopt;
     const auto place = engine_.MftRecordPlace(0);
     RecordBuffer record(engine_.geometry().recordSize);
@@ -174,12 +186,7 @@ std::optional<RecoveryWriter::PendingFile> RecoveryWriter::MftFileToCopy(std::si
     const auto volume = engine_.geometry().sizeInSectors;
     auto pieces = PlainPieces(*map, spc, volume);
     if (!pieces || pieces->empty()) return std::nullopt;
-    PendingFile file;
-    file.job = jobIndex;
-    file.pieces = std::move(*pieces);
-    file.length = CopyLength(*map, spc, volume);
-    file.remaining = file.pieces.size();
-    file.map = std::move(map);
+    PendingFile file = Pending(jobIndex, std::move(map), std::move(*pieces));
     file.copiedAlong = true;
     return file;
 }

@@ -144,6 +144,9 @@ class RecoveryWriter {
                   std::vector<PendingFile>& pending, FolderDescriptors& folders);
     void TakeMap(std::size_t jobIndex, std::unique_ptr<FileDataMap> map,
                  std::vector<PendingFile>& pending, FolderDescriptors& folders);
+    bool OfLiveVolume(std::uint32_t number);
+    PendingFile Pending(std::size_t jobIndex, std::unique_ptr<FileDataMap> map,
+                        std::vector<DataPiece> pieces) const;
     std::unique_ptr<FileDataMap> MapFromKept(std::uint32_t number);
     std::optional<PendingFile> MftFileToCopy(std::size_t jobIndex);
     std::size_t MapAlongMftCopy(const std::vector<std::size_t>& order, std::size_t end,
