@@ -4,9 +4,8 @@ namespace tarvik {
 
 namespace {
 
-// Where the positions of the number at `i` end.
 std::size_t EndOf(const KeptIndex& index, std::size_t i) {
-    return i + 1 < index.numbers.size() ? index.numbers[i + 1].first : index.positions.size();
+    return KeptPositionsEnd(index.numbers, i, index.positions.size());
 }
 
 std::optional<std::string> CountsMismatch(std::size_t recordCount, const KeptIndex& index) {

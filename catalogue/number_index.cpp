@@ -130,8 +130,7 @@ IndexRange NumberIndex::FindKept(std::uint32_t number) const {
         at = static_cast<std::size_t>(found - numbers.begin());
     }
     const std::uint32_t head = numbers[at].first;
-    const auto end = static_cast<std::uint32_t>(at + 1 < numbers.size() ? numbers[at + 1].first
-                                                                        : links_.kept.size());
+    const auto end = static_cast<std::uint32_t>(KeptPositionsEnd(numbers, at, links_.kept.size()));
     return IndexRange(&links_, head, end - 1, end - head);
 }
 
@@ -174,8 +173,7 @@ void NumberIndex::OwnKept() {
     links_.next.assign(kept.size(), IndexRange::kEnd);
     for (std::size_t i = 0; i < numbers.size(); ++i) {
         const std::uint32_t head = numbers[i].first;
-        const auto end =
-            static_cast<std::uint32_t>(i + 1 < numbers.size() ? numbers[i + 1].first : kept.size());
+        const auto end = static_cast<std::uint32_t>(KeptPositionsEnd(numbers, i, kept.size()));
         for (std::uint32_t node = head; node + 1 < end; ++node) links_.next[node] = node + 1;
         ChainOf(numbers[i].number) = {head, end - 1, end - head};
     }

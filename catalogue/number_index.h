@@ -20,6 +20,12 @@ struct KeptNumber {
 };
 static_assert(sizeof(KeptNumber) == 8);
 
+// Where the positions of the kept number at `i` end, in a list of `positions` in all.
+inline std::size_t KeptPositionsEnd(std::span<const KeptNumber> numbers, std::size_t i,
+                                    std::size_t positions) {
+    return i + 1 < numbers.size() ? numbers[i + 1].first : positions;
+}
+
 // What a kept index holds: the positions in order of number (those of one number in
 // the order added), and each number with where its positions begin, the numbers rising.
 struct KeptIndexParts {
