@@ -1,7 +1,9 @@
 #include "scan/mft_batch_reader.h"
 
+#include <algorithm>
 #include <exception>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 namespace tarvik {
@@ -11,6 +13,9 @@ namespace {
 // Batches read ahead of the one the scan works on: enough to ride over a slow record,
 // few enough that memory stays a few megabytes.
 constexpr std::size_t kBatchesAhead = 3;
+// Records decoded per claim: enough that claiming costs nothing beside decoding, few
+// enough that the thread that finishes last keeps the other waiting only briefly.
+constexpr std::size_t kRecordsPerGroup = 32;
 
 }  // namespace
 
@@ -74,12 +79,34 @@ std::unique_ptr<MftBatch> MftBatchReader::ReadBatch() {
         }
         record.number = number.value();
         record.bytes = view;
-        Decode(record);
         batch->records.push_back(std::move(record));
     }
     stream_.SwapBuffer(batch->chunk);
     if (batch->records.empty()) return nullptr;
+    batch->groups = (batch->records.size() + kRecordsPerGroup - 1) / kRecordsPerGroup;
+    batch->claimed.store(0, std::memory_order_relaxed);
+    batch->decoded.store(0, std::memory_order_relaxed);
+    batch->readerLeft.store(false, std::memory_order_relaxed);
     return batch;
+}
+
+void MftBatchReader::DecodeClaimed(MftBatch& batch) const {
+    const std::size_t groups = batch.groups;
+    for (;;) {
+        const std::size_t group = batch.claimed.fetch_add(1, std::memory_order_relaxed);
+        if (group >= groups) return;
+        const std::size_t first = group * kRecordsPerGroup;
+        const std::size_t end = std::min(first + kRecordsPerGroup, batch.records.size());
+        for (std::size_t i = first; i < end; ++i) Decode(batch.records[i]);
+        batch.decoded.fetch_add(1, std::memory_order_release);
+    }
+}
+
+void MftBatchReader::FinishDecoding(MftBatch& batch) const {
+    DecodeClaimed(batch);
+    while (batch.decoded.load(std::memory_order_acquire) < batch.groups ||
+           !batch.readerLeft.load(std::memory_order_acquire))
+        std::this_thread::yield();
 }
 
 // The free list is locked whichever thread asks: the reading thread may ask before the
@@ -109,9 +136,14 @@ void MftBatchReader::RunThread() {
             }
             std::unique_ptr<MftBatch> batch = ReadBatch();
             if (!batch) break;
-            const std::lock_guard lock(mutex_);
-            waiting_.push_back(std::move(batch));
+            MftBatch& shared = *batch;
+            {
+                const std::lock_guard lock(mutex_);
+                waiting_.push_back(std::move(batch));
+            }
             changed_.notify_all();
+            DecodeClaimed(shared);
+            shared.readerLeft.store(true, std::memory_order_release);
         }
     } catch (...) {
         const std::lock_guard lock(mutex_);
@@ -123,16 +155,22 @@ void MftBatchReader::RunThread() {
 }
 
 std::unique_ptr<MftBatch> MftBatchReader::Next() {
-    if (!thread_.joinable()) return ReadBatch();
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return !waiting_.empty() || threadEnded_; });
-    if (waiting_.empty()) {
-        if (failure_) std::rethrow_exception(failure_);
-        return nullptr;
+    std::unique_ptr<MftBatch> batch;
+    if (!thread_.joinable()) {
+        batch = ReadBatch();
+        if (batch) batch->readerLeft.store(true, std::memory_order_relaxed);
+    } else {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !waiting_.empty() || threadEnded_; });
+        if (waiting_.empty()) {
+            if (failure_) std::rethrow_exception(failure_);
+            return nullptr;
+        }
+        batch = std::move(waiting_.front());
+        waiting_.pop_front();
+        changed_.notify_all();
     }
-    std::unique_ptr<MftBatch> batch = std::move(waiting_.front());
-    waiting_.pop_front();
-    changed_.notify_all();
+    if (batch) FinishDecoding(*batch);
     return batch;
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 // The MFT in number order, in batches of records already read, fixed up and inspected:
 // on a second thread when the drive can be read from two threads at once, so that the
-// scan catalogues one batch while the next is read and decoded. What each record gives
-// is the same on either thread: reading and decoding a record depends on its bytes
-// alone. At most a few batches (a megabyte of records each) wait at a time.
+// scan catalogues one batch while the next is read and decoded. Decoding is shared: a
+// batch is handed over as soon as it is read, and the scan, rather than wait, decodes
+// records of it beside the reading thread. What each record gives is the same on either
+// thread: reading and decoding a record depends on its bytes alone. At most a few
+// batches (a megabyte of records each) wait at a time.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -41,6 +44,12 @@ struct MftBatch {
     std::vector<ReadMftRecord> records;
     std::vector<std::uint8_t> chunk;  // the records read in one request
     std::vector<RecordBuffer> loose;  // records read on their own
+    // The records are decoded in groups, each by whichever thread claims it first.
+    std::size_t groups = 0;
+    std::atomic<std::size_t> claimed{0};
+    std::atomic<std::size_t> decoded{0};
+    // The reading thread claims no more of it: the scan may recycle it.
+    std::atomic<bool> readerLeft{false};
 };
 
 class MftBatchReader {
@@ -60,6 +69,10 @@ class MftBatchReader {
   private:
     std::unique_ptr<MftBatch> ReadBatch();
     void Decode(ReadMftRecord& record) const;
+    // Decodes groups of the batch until none is left to claim.
+    void DecodeClaimed(MftBatch& batch) const;
+    // Helps decode the batch, then waits for the groups the other thread still decodes.
+    void FinishDecoding(MftBatch& batch) const;
     void RunThread();
     std::unique_ptr<MftBatch> TakeFree();
 
