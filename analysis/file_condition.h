@@ -41,7 +41,10 @@ class ConditionFacts final : public MftRecordObserver {
     ConditionFacts(const ConditionFacts&) = delete;
     ConditionFacts& operator=(const ConditionFacts&) = delete;
 
-    void Record(std::uint64_t number, std::span<const std::uint8_t> record) override;
+    void Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
+                 std::vector<ObservedExtent>& extents) const override;
+    void Record(std::uint64_t number, std::span<const std::uint8_t> record,
+                const ObservedRecord& observed, std::span<const ObservedExtent> extents) override;
     void PassEnded(bool whole) override;
     // The pass went over the whole MFT: the table can be built without reading it.
     bool whole() const;

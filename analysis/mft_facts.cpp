@@ -89,12 +89,22 @@ MftFacts::MftFacts(ScanEngine& scanned)
 }
 
 void MftFacts::Record(std::uint64_t number, ByteView record) {
+    ObservedRecord observed;
+    std::vector<ObservedExtent> extents;
+    Observe(record, observed, extents);
+    Take(number, record, observed, extents);
+}
+
+void MftFacts::Observe(ByteView record, ObservedRecord& into,
+                       std::vector<ObservedExtent>& extents) const {
     const auto header = FileRecordHeader::Parse(record);
-    if (!header || number > UINT32_MAX) return;
-    const auto own = static_cast<std::uint32_t>(number);
-    const std::uint32_t owner =
-        header->isExtension() ? ReferenceRecord32(header->baseReference) : own;
-    std::optional<EntryTimes> times;
+    if (!header) return;
+    into.observed = true;
+    into.inUse = header->inUse();
+    into.extension = header->isExtension();
+    into.owner = header->isExtension() ? ReferenceRecord32(header->baseReference) : 0;
+    into.logSequence = header->logSequenceNumber;
+    into.firstExtent = static_cast<std::uint32_t>(extents.size());
     std::uint8_t state = header->isExtension() ? 0 : kSeen;
     // The list comes before the data (attributes are in type order).
     bool listed = header->isExtension();
@@ -104,8 +114,15 @@ void MftFacts::Record(std::uint64_t number, ByteView record) {
         if (attribute->type() == at::kAttributeList) listed = true;
         if (data || attribute->type() == at::kAttributeList) state |= kHasData;
         if (attribute->isResident()) {
-            if (!times && attribute->type() == at::kStandardInformation)
-                times = TimesOf(*attribute);
+            if (!into.hasTimes && attribute->type() == at::kStandardInformation) {
+                if (const auto times = TimesOf(*attribute)) {
+                    into.hasTimes = true;
+                    into.creationTime = times->creation;
+                    into.modificationTime = times->modification;
+                    into.recordChangeTime = times->recordChange;
+                    into.accessTime = times->access;
+                }
+            }
             continue;
         }
         if (!header->inUse()) continue;
@@ -117,7 +134,7 @@ void MftFacts::Record(std::uint64_t number, ByteView record) {
             const std::uint64_t start = run.lcn.value();
             if (start > UINT64_MAX - run.lengthClusters) continue;
             if (data && start + run.lengthClusters > readableClusters) state |= kPastImage;
-            live.push_back({start, start + run.lengthClusters, owner});
+            extents.push_back({start, start + run.lengthClusters});
         }
     }
     // An extension record in use adds what it holds of the data to its base
@@ -125,17 +142,28 @@ void MftFacts::Record(std::uint64_t number, ByteView record) {
     // may still name one that is not, and its file is then listed from the record.
     if (header->isExtension())
         state = header->inUse() ? state & (kCutShort | kPastImage | kSizePastRuns) : 0;
-    if (state != 0) Mark(owner, state);
-    if (header->isExtension()) return;
-    if (times) {
+    into.marks = state;
+    into.extentCount = static_cast<std::uint32_t>(extents.size()) - into.firstExtent;
+}
+
+void MftFacts::Take(std::uint64_t number, ByteView record, const ObservedRecord& observed,
+                    std::span<const ObservedExtent> extents) {
+    if (!observed.observed || number > UINT32_MAX) return;
+    const auto own = static_cast<std::uint32_t>(number);
+    const std::uint32_t owner = observed.extension ? observed.owner : own;
+    for (const ObservedExtent& extent : extents) live.push_back({extent.start, extent.end, owner});
+    if (observed.marks != 0) Mark(owner, observed.marks);
+    if (observed.extension) return;
+    if (observed.hasTimes) {
         if (timesByNumber.capacity() == 0)
             timesByNumber.reserve(std::min(engine.mftRecordCount(), kTimesSetAside));
         if (own >= timesByNumber.size()) timesByNumber.resize(std::size_t{own} + 1);
-        timesByNumber[own] = *times;
+        timesByNumber[own] = {observed.creationTime, observed.modificationTime,
+                              observed.recordChangeTime, observed.accessTime};
     }
-    if (!header->inUse()) {
-        DeletedFile file = WeighedFile(engine, own, record, header->logSequenceNumber,
-                                       times ? times->recordChange : 0);
+    if (!observed.inUse) {
+        DeletedFile file = WeighedFile(engine, own, record, observed.logSequence,
+                                       observed.hasTimes ? observed.recordChangeTime : 0);
         for (const Extent& run : file.runs) {
             if (run.end > readableClusters && file.readGap == ReadGap::kNone)
                 file.readGap = ReadGap::kPastImage;
@@ -147,8 +175,15 @@ void MftFacts::Record(std::uint64_t number, ByteView record) {
 ConditionFacts::ConditionFacts(ScanEngine& engine) : facts_(std::make_unique<MftFacts>(engine)) {}
 ConditionFacts::~ConditionFacts() = default;
 
-void ConditionFacts::Record(std::uint64_t number, std::span<const std::uint8_t> record) {
-    facts_->Record(number, ByteView(record.data(), record.size()));
+void ConditionFacts::Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
+                             std::vector<ObservedExtent>& extents) const {
+    facts_->Observe(ByteView(record.data(), record.size()), into, extents);
+}
+
+void ConditionFacts::Record(std::uint64_t number, std::span<const std::uint8_t> record,
+                            const ObservedRecord& observed,
+                            std::span<const ObservedExtent> extents) {
+    facts_->Take(number, ByteView(record.data(), record.size()), observed, extents);
 }
 
 void ConditionFacts::PassEnded(bool whole) {

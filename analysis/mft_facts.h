@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "analysis/file_condition.h"
@@ -76,6 +77,13 @@ struct MftFacts {
     // data, named streams, folder indexes, attribute lists), the times of a base record,
     // and the data runs of a base record not in use. `bytes` is fixed up.
     void Record(std::uint64_t number, ByteView record);
+    // The part of Record that needs the record's bytes alone (safe on any thread): the
+    // runs of a record in use, its times and marks (kSeen...).
+    void Observe(ByteView record, ObservedRecord& into, std::vector<ObservedExtent>& extents) const;
+    // The rest, in number order: what Observe took is kept, and a deleted base record's
+    // data runs weighed.
+    void Take(std::uint64_t number, ByteView record, const ObservedRecord& observed,
+              std::span<const ObservedExtent> extents);
 
     std::uint64_t Bytes() const {
         std::uint64_t runs = 0;

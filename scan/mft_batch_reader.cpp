@@ -24,8 +24,8 @@ bool ReadsFromTwoThreads(SectorSource& source) {
 }
 
 MftBatchReader::MftBatchReader(SectorSource& source, const MftMap& map, bool keepFolders,
-                               bool twoThreads)
-    : stream_(source, map), keepFolders_(keepFolders) {
+                               bool twoThreads, const MftRecordObserver* observer)
+    : stream_(source, map), keepFolders_(keepFolders), observer_(observer) {
     if (!twoThreads) return;
     try {
         thread_ = std::thread([this] { RunThread(); });
@@ -46,18 +46,21 @@ MftBatchReader::~MftBatchReader() {
 
 // The header alone tells which records stay as stored; every other one is fixed up and
 // decoded here.
-void MftBatchReader::Decode(ReadMftRecord& record) const {
+void MftBatchReader::Decode(ReadMftRecord& record, std::vector<ObservedExtent>& extents) const {
     if (!record.readable) return;
     if (const auto header = FileRecordHeader::Parse(ByteView(record.bytes))) {
         record.asStored = header->isExtension() || (keepFolders_ && header->isDirectory());
         if (record.asStored) return;
     }
-    PrepareAndInspect(record);
+    PrepareAndInspect(record, observer_, extents);
 }
 
-void PrepareAndInspect(ReadMftRecord& record) {
+void PrepareAndInspect(ReadMftRecord& record, const MftRecordObserver* observer,
+                       std::vector<ObservedExtent>& extents) {
     record.prepared = PrepareFileRecord(record.bytes);
-    if (record.prepared) record.inspected = InspectPreparedRecord(record.bytes);
+    if (!record.prepared) return;
+    record.inspected = InspectPreparedRecord(record.bytes);
+    if (observer != nullptr) observer->Observe(record.bytes, record.observed, extents);
 }
 
 // The records up to the end of the stream's buffer (a chunk of a run), and any record
@@ -84,6 +87,7 @@ std::unique_ptr<MftBatch> MftBatchReader::ReadBatch() {
     stream_.SwapBuffer(batch->chunk);
     if (batch->records.empty()) return nullptr;
     batch->groups = (batch->records.size() + kRecordsPerGroup - 1) / kRecordsPerGroup;
+    if (batch->extents.size() < batch->groups) batch->extents.resize(batch->groups);
     batch->claimed.store(0, std::memory_order_relaxed);
     batch->decoded.store(0, std::memory_order_relaxed);
     batch->readerLeft.store(false, std::memory_order_relaxed);
@@ -97,7 +101,14 @@ void MftBatchReader::DecodeClaimed(MftBatch& batch) const {
         if (group >= groups) return;
         const std::size_t first = group * kRecordsPerGroup;
         const std::size_t end = std::min(first + kRecordsPerGroup, batch.records.size());
-        for (std::size_t i = first; i < end; ++i) Decode(batch.records[i]);
+        std::vector<ObservedExtent>& extents = batch.extents[group];
+        for (std::size_t i = first; i < end; ++i) Decode(batch.records[i], extents);
+        // The group's list grows no more: its records may point into it.
+        for (std::size_t i = first; i < end; ++i) {
+            const ObservedRecord& seen = batch.records[i].observed;
+            batch.records[i].extents =
+                std::span(extents).subspan(seen.firstExtent, seen.extentCount);
+        }
         batch.decoded.fetch_add(1, std::memory_order_release);
     }
 }
@@ -177,6 +188,7 @@ std::unique_ptr<MftBatch> MftBatchReader::Next() {
 void MftBatchReader::Recycle(std::unique_ptr<MftBatch> batch) {
     batch->records.clear();
     batch->loose.clear();
+    for (std::vector<ObservedExtent>& extents : batch->extents) extents.clear();
     const std::lock_guard lock(mutex_);
     free_.push_back(std::move(batch));
 }

@@ -24,6 +24,8 @@
 #include "ntfs/mft_map.h"
 #include "ntfs/record_inspection.h"
 #include "scan/mft_record_stream.h"
+#include "scan/observed_record.h"
+#include "scan/scan_engine.h"
 
 namespace tarvik {
 
@@ -38,12 +40,17 @@ struct ReadMftRecord {
     bool asStored = false;
     bool prepared = false;                     // fixed up; false for a record the fix-up refused
     std::optional<InspectedRecord> inspected;  // of a prepared record that decodes
+    // What the MFT observer (if any) took of a prepared record, and its extents.
+    ObservedRecord observed;
+    std::span<const ObservedExtent> extents;
 };
 
 struct MftBatch {
     std::vector<ReadMftRecord> records;
     std::vector<std::uint8_t> chunk;  // the records read in one request
     std::vector<RecordBuffer> loose;  // records read on their own
+    // The observer's extents of each group's records.
+    std::vector<std::vector<ObservedExtent>> extents;
     // The records are decoded in groups, each by whichever thread claims it first.
     std::size_t groups = 0;
     std::atomic<std::size_t> claimed{0};
@@ -55,8 +62,10 @@ struct MftBatch {
 class MftBatchReader {
   public:
     // `keepFolders`: folder records are left as stored too. `twoThreads`: the source may
-    // be read from another thread while this one reads it.
-    MftBatchReader(SectorSource& source, const MftMap& map, bool keepFolders, bool twoThreads);
+    // be read from another thread while this one reads it. `observer`, if any, observes
+    // each record that is fixed up.
+    MftBatchReader(SectorSource& source, const MftMap& map, bool keepFolders, bool twoThreads,
+                   const MftRecordObserver* observer = nullptr);
     ~MftBatchReader();
     MftBatchReader(const MftBatchReader&) = delete;
     MftBatchReader& operator=(const MftBatchReader&) = delete;
@@ -68,7 +77,7 @@ class MftBatchReader {
 
   private:
     std::unique_ptr<MftBatch> ReadBatch();
-    void Decode(ReadMftRecord& record) const;
+    void Decode(ReadMftRecord& record, std::vector<ObservedExtent>& extents) const;
     // Decodes groups of the batch until none is left to claim.
     void DecodeClaimed(MftBatch& batch) const;
     // Helps decode the batch, then waits for the groups the other thread still decodes.
@@ -78,6 +87,7 @@ class MftBatchReader {
 
     MftRecordStream stream_;
     const bool keepFolders_;
+    const MftRecordObserver* const observer_;
     RecordBuffer spare_;
     bool ended_ = false;  // the stream handed out its last record
 
@@ -92,8 +102,10 @@ class MftBatchReader {
     std::thread thread_;
 };
 
-// Fixes the record up and inspects it (for one left as stored, once it was kept).
-void PrepareAndInspect(ReadMftRecord& record);
+// Fixes the record up and inspects it (for one left as stored, once it was kept), and
+// has the observer, if any, observe it, its extents appended to `extents`.
+void PrepareAndInspect(ReadMftRecord& record, const MftRecordObserver* observer,
+                       std::vector<ObservedExtent>& extents);
 
 // Whether a source reads safely from two threads at once (a disk's reader locks itself).
 bool ReadsFromTwoThreads(SectorSource& source);

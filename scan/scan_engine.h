@@ -20,6 +20,7 @@
 #include "disk/sector_source.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_map.h"
+#include "scan/observed_record.h"
 
 namespace tarvik {
 
@@ -60,8 +61,16 @@ struct ScanSnapshot;
 class MftRecordObserver {
   public:
     virtual ~MftRecordObserver() = default;
-    // Each readable record whose fix-up holds, fixed up, in number order.
-    virtual void Record(std::uint64_t number, std::span<const std::uint8_t> record) = 0;
+    // What the observer takes of a fixed-up record's bytes alone, into `into`, its
+    // extents appended to `extents`. Called on whichever thread decodes the record: it
+    // reads nothing but the record and what the observer was made with.
+    virtual void Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
+                         std::vector<ObservedExtent>& extents) const = 0;
+    // Each readable record whose fix-up holds, fixed up, in number order, with what
+    // Observe took of it.
+    virtual void Record(std::uint64_t number, std::span<const std::uint8_t> record,
+                        const ObservedRecord& observed,
+                        std::span<const ObservedExtent> extents) = 0;
     // The pass is over: `whole` when it went to the MFT's last record (not when a stop
     // request cut it short, nor when no MFT was found and nothing was passed over).
     virtual void PassEnded(bool whole) = 0;

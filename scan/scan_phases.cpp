@@ -158,6 +158,8 @@ class NormalScan {
     // Records in use that could not be read or decoded, in number order: the one pass
     // looks for their names in the folders' indexes (the only place left that has them).
     std::vector<std::uint32_t> damaged_;
+    // The observer's extents of a record kept as stored, decoded on this thread.
+    std::vector<ObservedExtent> storedExtents_;
 };
 
 // The MFT is read once, front to back in large requests (a few batches ahead, on a
@@ -171,7 +173,7 @@ void NormalScan::ReadMft() {
     progress_.SetWorkSize({records, records * state_.recordSize()});
     PhaseProgress phase(progress_, kPhase1Mft, records > 0 ? records - 1 : 0);
     MftBatchReader reader(*state_.source, state_.mftMap, readIndexes_,
-                          ReadsFromTwoThreads(*state_.source));
+                          ReadsFromTwoThreads(*state_.source), state_.mftObserver);
     bool whole = true;
     while (std::unique_ptr<MftBatch> batch = whole ? reader.Next() : nullptr) {
         for (ReadMftRecord& read : batch->records) {
@@ -204,8 +206,13 @@ void NormalScan::TakeReadRecord(ReadMftRecord& read) {
         if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
             folderRecords_.push_back(Low32(k));
     }
-    if (read.asStored) PrepareAndInspect(read);
-    if (read.prepared && state_.mftObserver != nullptr) state_.mftObserver->Record(k, bytes);
+    if (read.asStored) {
+        storedExtents_.clear();
+        PrepareAndInspect(read, state_.mftObserver, storedExtents_);
+        read.extents = storedExtents_;
+    }
+    if (read.prepared && state_.mftObserver != nullptr)
+        state_.mftObserver->Record(k, bytes, read.observed, read.extents);
     if (!read.inspected) {
         if (listedInUse) NoteDamaged(k);
         return;
