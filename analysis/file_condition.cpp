@@ -163,6 +163,7 @@ class ConditionBuilder {
     std::vector<std::uint32_t> timesSlot_;
     std::vector<EntryCondition> conditions_;
     std::vector<Extent> live_;
+    bool liveSorted_ = false;  // by start
     std::vector<DeletedFile> deleted_;
     // What the MFT pass saw of each base record (MftFacts' bits), when it went over the
     // whole MFT.
@@ -211,6 +212,7 @@ void ConditionBuilder::TakeFacts(MftFacts& facts) {
         if (entries_.Counts(i) && number < times_.size()) timesSlot_[i] = number;
     }
     live_ = std::move(facts.live);
+    liveSorted_ = facts.liveSorted;
     states_ = std::move(facts.states);
     statesKnown_ = true;
     // Every deleted record with clusters claims them, listed or not: one whose name lies
@@ -380,8 +382,7 @@ EntryCondition ConditionBuilder::DecideLive(std::uint32_t number, bool empty) co
 void ConditionBuilder::Decide(WriteOrder& order) {
     // Live extents sorted by start; on a sound volume they do not overlap, so their
     // ends are in order too and a search by end finds the first that reaches a cluster.
-    std::sort(live_.begin(), live_.end(),
-              [](const Extent& a, const Extent& b) { return a.start < b.start; });
+    if (!liveSorted_) SortByStart(live_);
     const bool allLogged = std::all_of(deleted_.begin(), deleted_.end(), [](const auto& f) {
         return f.logSequence != 0 || f.runs.empty();
     });

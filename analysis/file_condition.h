@@ -20,6 +20,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/written_over_probe.h"
@@ -45,13 +46,17 @@ class ConditionFacts final : public MftRecordObserver {
                  std::vector<ObservedExtent>& extents) const override;
     void Record(std::uint64_t number, std::span<const std::uint8_t> record,
                 const ObservedRecord& observed, std::span<const ObservedExtent> extents) override;
+    // A whole pass has its live extents sorted on a second thread while the scan ends.
     void PassEnded(bool whole) override;
     // The pass went over the whole MFT: the table can be built without reading it.
     bool whole() const;
-    MftFacts& facts() { return *facts_; }
+    MftFacts& facts();
 
   private:
+    void FinishSorting();
+
     std::unique_ptr<MftFacts> facts_;
+    std::thread sorting_;
 };
 
 enum class FileCondition : std::uint8_t {

@@ -1,6 +1,7 @@
 #include "analysis/mft_facts.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 #include "disk/disk.h"
@@ -172,8 +173,31 @@ void MftFacts::Take(std::uint64_t number, ByteView record, const ObservedRecord&
     }
 }
 
+void SortByStart(std::vector<Extent>& extents) {
+    std::sort(extents.begin(), extents.end(),
+              [](const Extent& a, const Extent& b) { return a.start < b.start; });
+}
+
+void MftFacts::SortLive() {
+    if (liveSorted) return;
+    SortByStart(live);
+    liveSorted = true;
+}
+
 ConditionFacts::ConditionFacts(ScanEngine& engine) : facts_(std::make_unique<MftFacts>(engine)) {}
-ConditionFacts::~ConditionFacts() = default;
+
+ConditionFacts::~ConditionFacts() {
+    FinishSorting();
+}
+
+void ConditionFacts::FinishSorting() {
+    if (sorting_.joinable()) sorting_.join();
+}
+
+MftFacts& ConditionFacts::facts() {
+    FinishSorting();
+    return *facts_;
+}
 
 void ConditionFacts::Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
                              std::vector<ObservedExtent>& extents) const {
@@ -186,8 +210,15 @@ void ConditionFacts::Record(std::uint64_t number, std::span<const std::uint8_t> 
     facts_->Take(number, ByteView(record.data(), record.size()), observed, extents);
 }
 
+// Sorting touches the live extents alone, which nothing else reads until facts().
 void ConditionFacts::PassEnded(bool whole) {
     facts_->whole = whole;
+    if (!whole || sorting_.joinable()) return;
+    try {
+        sorting_ = std::thread([facts = facts_.get()] { facts->SortLive(); });
+    } catch (const std::system_error&) {
+        // Sorted when the table is built.
+    }
 }
 
 bool ConditionFacts::whole() const {

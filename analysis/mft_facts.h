@@ -23,6 +23,10 @@ struct Extent {
     std::uint32_t owner = 0;  // record number
 };
 
+// Sorts extents by start (ties in no promised order, but always the same one for the
+// same list).
+void SortByStart(std::vector<Extent>& extents);
+
 // A deleted catalogued file whose data lies in clusters.
 struct DeletedFile {
     std::uint32_t number = 0;
@@ -85,6 +89,9 @@ struct MftFacts {
     void Take(std::uint64_t number, ByteView record, const ObservedRecord& observed,
               std::span<const ObservedExtent> extents);
 
+    // Sorts the live extents by start, as the check searches them, once.
+    void SortLive();
+
     std::uint64_t Bytes() const {
         std::uint64_t runs = 0;
         for (const DeletedFile& f : deleted) runs += f.runs.capacity() * sizeof(Extent);
@@ -96,6 +103,7 @@ struct MftFacts {
     // Indexed by record number; zero for records without times.
     std::vector<EntryTimes> timesByNumber;
     std::vector<Extent> live;
+    bool liveSorted = false;
     // Every base record not in use, in number order: which of them the catalogue holds
     // as deleted files is known only after the scan.
     std::vector<DeletedFile> deleted;

@@ -38,6 +38,11 @@ class Placer {
         // Every entry is placed once: set aside at once, the list never grows by copying
         // itself, which on a million entries would hold it twice over for a moment.
         result_.reserve(catalogue.Count());
+        // Which entries are folders, read in one pass in stored order: asked child by
+        // child, each answer would be a jump through the whole catalogue.
+        directory_.resize(catalogue.Count());
+        for (std::size_t index = 0; index < directory_.size(); ++index)
+            directory_[index] = catalogue.IsDirectoryAt(index);
     }
 
     std::vector<PlacedEntry> Run() {
@@ -72,7 +77,7 @@ class Placer {
 
     void PlaceFiles(const OpenFolder& folder) {
         for (const std::size_t index : catalogue_.ChildrenOf(folder.number)) {
-            if (!catalogue_.IsDirectoryAt(index) && !placed_[index]) {
+            if (!directory_[index] && !placed_[index]) {
                 Place(index, folder.depth + 1, folder.position, false);
             }
         }
@@ -95,6 +100,7 @@ class Placer {
     const Catalogue& catalogue_;
     const FolderTable& folders_;
     std::vector<bool> placed_;
+    std::vector<bool> directory_;
     std::unordered_set<std::uint32_t> opened_;
     std::vector<OpenFolder> open_;
     std::vector<PlacedEntry> result_;
