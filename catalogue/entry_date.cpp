@@ -38,21 +38,37 @@ char* PutDigits(char* at, std::uint64_t value, int width) {
     return at + width;
 }
 
-// "2026-12-07T11:28:03", the year with four digits or, past 9999, five (at most 60056).
-char* PutIsoSeconds(char* at, std::uint64_t fileTime) {
-    const CalendarDate date = DateFromFileTime(fileTime);
-    const std::uint64_t second = fileTime / kTicksPerSecond % kSecondsPerDay;
+// "2026-12-07T", the year with four digits or, past 9999, five (at most 60056).
+char* PutIsoDate(char* at, const CalendarDate& date) {
     at = PutDigits(at, static_cast<std::uint64_t>(date.year), date.year > 9999 ? 5 : 4);
     *at++ = '-';
     at = PutDigits(at, static_cast<std::uint64_t>(date.month), 2);
     *at++ = '-';
     at = PutDigits(at, static_cast<std::uint64_t>(date.day), 2);
     *at++ = 'T';
+    return at;
+}
+
+// "11:28:03".
+char* PutClock(char* at, std::uint64_t fileTime) {
+    const std::uint64_t second = fileTime / kTicksPerSecond % kSecondsPerDay;
     at = PutDigits(at, second / 3600, 2);
     *at++ = ':';
     at = PutDigits(at, second / 60 % 60, 2);
     *at++ = ':';
     return PutDigits(at, second % 60, 2);
+}
+
+// "2026-12-07T11:28:03".
+char* PutIsoSeconds(char* at, std::uint64_t fileTime) {
+    return PutClock(PutIsoDate(at, DateFromFileTime(fileTime)), fileTime);
+}
+
+char* PutTicksAndZone(char* at, std::uint64_t fileTime) {
+    *at++ = '.';
+    at = PutDigits(at, fileTime % kTicksPerSecond, 7);
+    *at++ = 'Z';
+    return at;
 }
 
 }  // namespace
@@ -91,11 +107,29 @@ void AppendIsoTime(std::string& out, std::uint64_t fileTime) {
 
 void AppendIsoTimeToTicks(std::string& out, std::uint64_t fileTime) {
     char text[32];
-    char* end = PutIsoSeconds(text, fileTime);
-    *end++ = '.';
-    end = PutDigits(end, fileTime % kTicksPerSecond, 7);
-    *end++ = 'Z';
+    char* end = PutTicksAndZone(PutIsoSeconds(text, fileTime), fileTime);
     out.append(text, end);
+}
+
+char* IsoTimeWriter::PutDateAndClock(char* at, std::uint64_t fileTime) {
+    const std::uint64_t day = fileTime / kTicksPerSecond / kSecondsPerDay;
+    if (day != day_) {
+        dateBytes_ =
+            static_cast<std::size_t>(PutIsoDate(date_, DateFromFileTime(fileTime)) - date_);
+        day_ = day;
+    }
+    for (std::size_t i = 0; i < dateBytes_; ++i) at[i] = date_[i];
+    return PutClock(at + dateBytes_, fileTime);
+}
+
+char* IsoTimeWriter::PutSeconds(char* at, std::uint64_t fileTime) {
+    at = PutDateAndClock(at, fileTime);
+    *at++ = 'Z';
+    return at;
+}
+
+char* IsoTimeWriter::PutTicks(char* at, std::uint64_t fileTime) {
+    return PutTicksAndZone(PutDateAndClock(at, fileTime), fileTime);
 }
 
 }  // namespace tarvik

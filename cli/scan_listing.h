@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/file_condition.h"
+#include "catalogue/entry_date.h"
 #include "catalogue/shown_path_walk.h"
 #include "catalogue/tree_placement.h"
 #include "cli/interrupt.h"
@@ -39,6 +40,7 @@ class ListingFormatter {
     const std::vector<PlacedEntry>& placed_;
     const ConditionTable& conditions_;
     ShownPathWalk paths_;
+    IsoTimeWriter times_;
     std::size_t shortenedPaths_ = 0;
 };
 

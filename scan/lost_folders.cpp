@@ -58,11 +58,17 @@ void RunLostFilesPhase(ScanState& state, ProgressSink& progress, std::size_t fir
         return true;
     };
 
+    // Entries found one after another mostly share their folder: a parent known once
+    // stays known (the list only grows), so the last one found is not looked up again.
+    std::uint32_t lastKnown = kRootFolderNumber;
     for (std::size_t i = firstIndex; i < catalogue.Count(); ++i) {
         if (phase.At(i)) ShowLostCounters(progress, state.counters);
-        const std::uint32_t parent = catalogue.At(i).parent;
-        if (parent == kRootFolderNumber || parent == 0 || state.directoryIds.Contains(parent))
+        const std::uint32_t parent = catalogue.ParentAt(i);
+        if (parent == lastKnown || parent == kRootFolderNumber || parent == 0) continue;
+        if (state.directoryIds.Contains(parent)) {
+            lastKnown = parent;
             continue;
+        }
         if (!rootMade && !makeRoot()) break;
         // Counted only once catalogued, so a full catalogue leaves the counters true.
         if (!catalogue.Append(

@@ -48,7 +48,8 @@ MftBatchReader::~MftBatchReader() {
 // decoded here.
 void MftBatchReader::Decode(ReadMftRecord& record, std::vector<ObservedExtent>& extents) const {
     if (!record.readable) return;
-    if (const auto header = FileRecordHeader::Parse(ByteView(record.bytes))) {
+    record.header = FileRecordHeader::Parse(ByteView(record.bytes));
+    if (const auto& header = record.header) {
         record.asStored = header->isExtension() || (keepFolders_ && header->isDirectory());
         if (record.asStored) return;
     }

@@ -35,6 +35,7 @@ struct ReadMftRecord {
     // Where its bytes lie, in its batch; fixed up when `prepared`.
     std::span<std::uint8_t> bytes;
     bool readable = false;  // false: zeros stand for a record that could not be read
+    std::optional<FileRecordHeader> header;  // of a readable record that has one
     // Left as stored (not fixed up) for the scan to keep so: an extension record, or a
     // folder when folders are kept. The scan fixes it up and inspects it itself.
     bool asStored = false;

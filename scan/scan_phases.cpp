@@ -199,7 +199,8 @@ void NormalScan::TakeReadRecord(ReadMftRecord& read) {
         if (listedInUse) NoteDamaged(k);
         return;
     }
-    if (const auto header = FileRecordHeader::Parse(ByteView(bytes)); header && k <= UINT32_MAX) {
+    // The header as the decoding read it: the fix-up leaves its bytes as they were.
+    if (const auto& header = read.header; header && k <= UINT32_MAX) {
         // Extension records are kept as stored for the attribute lists that name them,
         // and folders for the walks over their indexes.
         if (read.asStored) state_.recordCache.Keep(Low32(k), bytes);
