@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/catalogue_entry.h"
@@ -93,6 +94,34 @@ TEST(EntryDate, TimesAppendedToALineMatchTheCalendar) {
         char ticks[16];
         std::snprintf(ticks, sizeof ticks, "%07u", unsigned(t % kTicksPerSecond));
         ASSERT_EQ(line, std::string("x") + seconds + "Z|" + seconds + "." + ticks + "Z");
+    }
+}
+
+// One writer kept over a run of times, as a listing keeps it: the date it remembers is
+// used only on its own day, across midnight, across a five-digit year and back, and for
+// times at random, each spelt as the appends spell it.
+TEST(EntryDate, AWriterRememberingItsLastDaySpellsTimesAsTheAppendsDo) {
+    using namespace std::chrono;
+    const std::uint64_t midnight = FileTimeOf(year(2026) / December / 8, 0);
+    std::vector<std::uint64_t> times = {
+        midnight - 1, midnight, midnight + 1, midnight - 1, ~0ull, midnight + 36'000'000'123ull, 0,
+        ~0ull - 1};
+    std::uint64_t t = 7;
+    for (int k = 0; k < 2'000; ++k) {
+        t = t * 6'364'136'223'846'793'005ull + 1'442'695'040'888'963'407ull;
+        times.push_back(k % 3 == 0 ? t : midnight + t % (3 * kSecondsPerDay * kTicksPerSecond));
+    }
+    IsoTimeWriter writer;
+    for (const std::uint64_t time : times) {
+        std::string expected;
+        AppendIsoTime(expected, time);
+        expected += '|';
+        AppendIsoTimeToTicks(expected, time);
+        char text[2 * IsoTimeWriter::kMaxBytes + 1];
+        char* end = writer.PutSeconds(text, time);
+        *end++ = '|';
+        end = writer.PutTicks(end, time);
+        ASSERT_EQ(std::string(text, end), expected) << time;
     }
 }
 
