@@ -17,6 +17,15 @@ constexpr std::size_t kBatchesAhead = 3;
 // enough that the thread that finishes last keeps the other waiting only briefly.
 constexpr std::size_t kRecordsPerGroup = 32;
 
+// The part of a record its header and first attributes lie in: fetched while the record
+// before it is decoded, since the thread decoding it may not be the one that read it.
+constexpr std::size_t kPrefetchedBytes = 512;
+
+[[gnu::always_inline]] inline void PrefetchRecord(std::span<const std::uint8_t> bytes) {
+    for (std::size_t at = 0; at < bytes.size() && at < kPrefetchedBytes; at += 64)
+        __builtin_prefetch(bytes.data() + at);
+}
+
 }  // namespace
 
 bool ReadsFromTwoThreads(SectorSource& source) {
@@ -103,7 +112,10 @@ void MftBatchReader::DecodeClaimed(MftBatch& batch) const {
         const std::size_t first = group * kRecordsPerGroup;
         const std::size_t end = std::min(first + kRecordsPerGroup, batch.records.size());
         std::vector<ObservedExtent>& extents = batch.extents[group];
-        for (std::size_t i = first; i < end; ++i) Decode(batch.records[i], extents);
+        for (std::size_t i = first; i < end; ++i) {
+            if (i + 1 < end) PrefetchRecord(batch.records[i + 1].bytes);
+            Decode(batch.records[i], extents);
+        }
         // The group's list grows no more: its records may point into it.
         for (std::size_t i = first; i < end; ++i) {
             const ObservedRecord& seen = batch.records[i].observed;
