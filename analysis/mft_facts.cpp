@@ -152,6 +152,9 @@ void MftFacts::Take(std::uint64_t number, ByteView record, const ObservedRecord&
     if (!observed.observed || number > UINT32_MAX) return;
     const auto own = static_cast<std::uint32_t>(number);
     const std::uint32_t owner = observed.extension ? observed.owner : own;
+    // About one extent a record: set aside once rather than copied on growing.
+    if (live.capacity() == 0 && !extents.empty())
+        live.reserve(std::min(engine.mftRecordCount(), kTimesSetAside));
     for (const ObservedExtent& extent : extents) live.push_back({extent.start, extent.end, owner});
     if (observed.marks != 0) Mark(owner, observed.marks);
     if (observed.extension) return;
