@@ -88,6 +88,10 @@ CatalogueEntry Catalogue::At(std::size_t index) const {
     return entry;
 }
 
+bool Catalogue::IsMadeUpAt(std::size_t index) const {
+    return ((RecordAt(index).word >> kFlagShift) & kMadeUpFlag) != 0;
+}
+
 bool Catalogue::IsDirectoryAt(std::size_t index) const {
     const auto attribute = static_cast<std::uint8_t>(RecordAt(index).word >> kAttributeShift);
     return (attribute & kAttributeDirectory) != 0;

@@ -159,6 +159,7 @@ class Catalogue {
     std::uint32_t ParentAt(std::size_t index) const { return RecordAt(index).parent; }
     std::uint64_t SizeAt(std::size_t index) const { return RecordAt(index).size; }
     bool IsDirectoryAt(std::size_t index) const;
+    bool IsMadeUpAt(std::size_t index) const;
     EntryRange Entries() const { return EntryRange(*this); }
     // The records as kept, in stored order; valid until the catalogue changes.
     std::span<const CatalogueRecord> Records() const {

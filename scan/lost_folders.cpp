@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "scan/record_number_set.h"
 #include "scan/scan_phases.h"
 #include "scan/scan_state.h"
 #include "scan/scan_texts.h"
@@ -23,9 +24,10 @@ std::uint32_t UnusedFolderNumber(const ScanState& state) {
         std::max({state.mftMap.recordCount(), std::uint64_t{state.foundRecords.size()},
                   state.reservedNumbersEnd}) +
         1;
-    for (const CatalogueEntry& entry : state.catalogue.Entries()) {
-        const std::uint64_t own = entry.number;
-        if (entry.IsMadeUp() && own >= kStaleParentNumbersFirst) continue;
+    const Catalogue& catalogue = state.catalogue;
+    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+        const std::uint64_t own = catalogue.NumberAt(i);
+        if (own >= kStaleParentNumbersFirst && catalogue.IsMadeUpAt(i)) continue;
         number = std::max(number, own + 1);
     }
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(number, 0xFFFFFFFFu));
@@ -42,6 +44,12 @@ void RunLostFilesPhase(ScanState& state, ProgressSink& progress, std::size_t fir
     Catalogue& catalogue = state.catalogue;
     PhaseProgress phase(progress, kPhase3, catalogue.Count());
 
+    // Asked once per entry: the known folders by bit for numbers within the MFT (the
+    // list only grows, and the folders this phase makes are added to both).
+    RecordNumberSet known;
+    known.Cover(state.mftMap.recordCount());
+    for (const std::uint32_t number : state.directoryIds.Numbers()) known.Insert(number);
+
     // The root of this run's made-up folders is made with the first of them: a catalogue
     // whose every parent is known gets none.
     const std::uint32_t lostRoot = UnusedFolderNumber(state);
@@ -52,23 +60,17 @@ void RunLostFilesPhase(ScanState& state, ProgressSink& progress, std::size_t fir
             return false;
         }
         state.directoryIds.Append(lostRoot);
+        known.Insert(lostRoot);
         ++state.counters.lostDirectories;
         ++state.lostFolderCounter;
         rootMade = true;
         return true;
     };
 
-    // Entries found one after another mostly share their folder: a parent known once
-    // stays known (the list only grows), so the last one found is not looked up again.
-    std::uint32_t lastKnown = kRootFolderNumber;
     for (std::size_t i = firstIndex; i < catalogue.Count(); ++i) {
         if (phase.At(i)) ShowLostCounters(progress, state.counters);
         const std::uint32_t parent = catalogue.ParentAt(i);
-        if (parent == lastKnown || parent == kRootFolderNumber || parent == 0) continue;
-        if (state.directoryIds.Contains(parent)) {
-            lastKnown = parent;
-            continue;
-        }
+        if (parent == kRootFolderNumber || parent == 0 || known.Contains(parent)) continue;
         if (!rootMade && !makeRoot()) break;
         // Counted only once catalogued, so a full catalogue leaves the counters true.
         if (!catalogue.Append(
@@ -76,6 +78,7 @@ void RunLostFilesPhase(ScanState& state, ProgressSink& progress, std::size_t fir
             break;
         }
         state.directoryIds.Append(parent);
+        known.Insert(parent);
         ++state.counters.lostDirectories;
         ++state.folderCounter;
     }
