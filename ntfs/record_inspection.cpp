@@ -19,11 +19,12 @@ std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record) {
 std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record) {
     auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
     if (!summary) return std::nullopt;
-    InspectedRecord inspected;
+    std::optional<InspectedRecord> result(std::in_place);
+    InspectedRecord& inspected = *result;
     inspected.flags = summary->flags;
     inspected.isBase = !summary->isExtension();
     // The summary is not kept: its names move over rather than being copied.
-    if (summary->hasName()) inspected.name = std::move(summary->name);
+    if (summary->hasName()) inspected.name = std::move(summary->fileName->name);
     inspected.parent = summary->parentRecord;
     inspected.parentSequence = static_cast<std::uint16_t>(summary->parentReference >> 48);
     for (FileName& link : summary->otherLinks)
@@ -38,7 +39,7 @@ std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_
     inspected.baseNumber = static_cast<std::uint32_t>(summary->baseReference);
     inspected.compressed = summary->compressed;
     inspected.hasAttributeList = summary->hasAttributeList;
-    return inspected;
+    return result;
 }
 
 std::optional<std::string> RecordName(std::span<const std::uint8_t> record) {

@@ -47,11 +47,18 @@ void TakeData(const Attribute& a, RecordSummary& summary) {
 
 }  // namespace
 
+const std::string& RecordSummary::name() const {
+    static const std::string kNone;
+    return fileName ? fileName->name : kNone;
+}
+
 std::optional<RecordSummary> SummarizeRecord(ByteView record) {
     record = Clip(record);
     const auto header = FileRecordHeader::Parse(record);
     if (!header) return std::nullopt;
-    RecordSummary summary;
+    // Built where it is returned: a record's summary is not moved about.
+    std::optional<RecordSummary> result(std::in_place);
+    RecordSummary& summary = *result;
     summary.header = *header;
     summary.flags = header->flags;
     summary.inUse = header->inUse();
@@ -77,11 +84,10 @@ std::optional<RecordSummary> SummarizeRecord(ByteView record) {
         }
     }
     if (summary.fileName) {
-        summary.name = summary.fileName->name;
         summary.parentReference = summary.fileName->parentReference;
         summary.parentRecord = summary.fileName->parentRecord();
     }
-    return summary;
+    return result;
 }
 
 }  // namespace tarvik
