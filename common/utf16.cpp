@@ -1,5 +1,7 @@
 #include "common/utf16.h"
 
+#include "common/byte_view.h"
+
 namespace tarvik {
 namespace {
 
@@ -64,7 +66,12 @@ char* PutUtf8(char* out, std::uint32_t cp) {
 
 // How many units from the start are ASCII, each one byte in UTF-8 as it is.
 std::size_t AsciiPrefixUnits(std::span<const std::uint8_t> bytes, std::size_t units) {
+    // Four units at a time first: a unit is ASCII when its high byte and the top bit of
+    // its low byte are clear.
+    constexpr std::uint64_t kOutsideAscii = 0xFF80'FF80'FF80'FF80ull;
+    const ByteView view(bytes);
     std::size_t i = 0;
+    while (i + 4 <= units && (*view.u64(2 * i) & kOutsideAscii) == 0) i += 4;
     while (i < units && bytes[2 * i] < 0x80 && bytes[2 * i + 1] == 0) ++i;
     return i;
 }

@@ -30,8 +30,9 @@ void ReadNonResident(ByteView attr, AttributeHeader& h) {
 std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
     // Built where it is returned: a walk over a large MFT parses millions of attributes,
     // and each copy of one would cost about as much as reading it.
-    std::optional<Attribute> result;
-    if (!result.emplace().Read(record, offset)) result.reset();
+    // Engaged from the start: an empty optional of it would be zeroed whole first.
+    std::optional<Attribute> result(std::in_place);
+    if (!result->Read(record, offset)) result.reset();
     return result;
 }
 
@@ -93,15 +94,14 @@ AttributeWalker::AttributeWalker(ByteView record, std::size_t firstOffset, std::
 
 std::optional<Attribute> AttributeWalker::Next() {
     // One object from start to return, as in Attribute::Parse.
-    std::optional<Attribute> attribute;
+    std::optional<Attribute> attribute(std::in_place);
     if (end_ == End::kNotYet && count_ >= limit_) end_ = End::kLimit;
     if (end_ == End::kNotYet && record_.u32(offset_) == attribute_type::kEnd) {
         end_ = End::kEndMarker;
     }
-    if (end_ != End::kNotYet) return attribute;
-    if (!attribute.emplace().Read(record_, offset_)) {
+    if (end_ == End::kNotYet && !attribute->Read(record_, offset_)) end_ = End::kMalformed;
+    if (end_ != End::kNotYet) {
         attribute.reset();
-        end_ = End::kMalformed;
         return attribute;
     }
     offset_ += attribute->header().length;  // length > 0 and inside the record

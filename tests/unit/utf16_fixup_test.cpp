@@ -29,6 +29,9 @@ TEST(Utf16, AsciiRunsBesideOtherUnitsDecodeAsEveryUnitAlone) {
     EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"\u2024x")), "\xE2\x80\xA4x");
     EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"x\u007F\u0080")), "x\x7F\xC2\x80");
     EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"$I30")), "$I30");
+    // Past whole groups of four ASCII units, in the second group and after it.
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"abcdefg\u0100ij")), "abcdefg\xC4\x80ij");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"abcdefgh\u00E9")), "abcdefgh\xC3\xA9");
     EXPECT_EQ(Utf16LeToUtf8({}), "");
     // A pair split by the end of the units is an unpaired half; an odd byte is dropped.
     const Bytes tail = {0x61, 0x00, 0x3D, 0xD8, 0x62};
