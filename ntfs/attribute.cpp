@@ -28,9 +28,9 @@ void ReadNonResident(ByteView attr, AttributeHeader& h) {
 }  // namespace
 
 std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
-    // Built where it is returned: a walk over a large MFT parses millions of attributes,
-    // and each copy of one would cost about as much as reading it.
-    // Engaged from the start: an empty optional of it would be zeroed whole first.
+    // Built where it is returned, and engaged from the start (an empty optional of it is
+    // zeroed whole first): a walk over a large MFT parses millions of attributes, and a
+    // copy of each would cost about as much as reading it.
     std::optional<Attribute> result(std::in_place);
     if (!result->Read(record, offset)) result.reset();
     return result;
