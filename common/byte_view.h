@@ -35,15 +35,15 @@ class ByteView {
     }
     std::optional<std::uint16_t> u16(std::size_t offset) const {
         if (!has(offset, 2)) return std::nullopt;
-        return static_cast<std::uint16_t>(LoadLe(offset, 2));
+        return Le16(bytes_.data() + offset);
     }
     std::optional<std::uint32_t> u32(std::size_t offset) const {
         if (!has(offset, 4)) return std::nullopt;
-        return static_cast<std::uint32_t>(LoadLe(offset, 4));
+        return Le32(bytes_.data() + offset);
     }
     std::optional<std::uint64_t> u64(std::size_t offset) const {
         if (!has(offset, 8)) return std::nullopt;
-        return LoadLe(offset, 8);
+        return Le64(bytes_.data() + offset);
     }
     // An unsigned little-endian value of 1 to 8 bytes (run lists store such widths).
     std::optional<std::uint64_t> uN(std::size_t offset, std::size_t width) const {
@@ -52,6 +52,19 @@ class ByteView {
     }
 
   private:
+    // Written byte by byte so that they read little-endian on any host; compilers turn
+    // each into a single load where the host is little-endian, which matters to readers
+    // that run over every record of a large MFT.
+    static std::uint16_t Le16(const std::uint8_t* p) {
+        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    }
+    static std::uint32_t Le32(const std::uint8_t* p) {
+        return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+               (std::uint32_t{p[3]} << 24);
+    }
+    static std::uint64_t Le64(const std::uint8_t* p) {
+        return std::uint64_t{Le32(p)} | (std::uint64_t{Le32(p + 4)} << 32);
+    }
     std::uint64_t LoadLe(std::size_t offset, std::size_t width) const {
         std::uint64_t value = 0;
         for (std::size_t i = width; i-- > 0;) value = (value << 8) | bytes_[offset + i];

@@ -1,5 +1,7 @@
 #include "common/utf16.h"
 
+#include "common/byte_view.h"
+
 namespace tarvik {
 namespace {
 
@@ -19,8 +21,31 @@ bool IsLowSurrogate(std::uint32_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+std::uint32_t UnitAt(std::span<const std::uint8_t> bytes, std::size_t i) {
+    return static_cast<std::uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+// The code point that starts at unit `i`, stepping `i` past it: a surrogate pair is one
+// code point, an unpaired half the replacement character.
+std::uint32_t NextCodePoint(std::span<const std::uint8_t> bytes, std::size_t units,
+                            std::size_t& i) {
+    const std::uint32_t unit = UnitAt(bytes, i++);
+    if (IsHighSurrogate(unit) && i < units && IsLowSurrogate(UnitAt(bytes, i))) {
+        const std::uint32_t low = UnitAt(bytes, i++);
+        return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    }
+    if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) return kReplacement;
+    return unit;
+}
+
+std::size_t Utf8Length(std::uint32_t cp) {
+    if (cp < 0x80) return 1;
+    if (cp < 0x800) return 2;
+    return cp < 0x10000 ? 3 : 4;
+}
+
+char* PutUtf8(char* out, std::uint32_t cp) {
+    auto put = [&out](std::uint32_t byte) { *out++ = static_cast<char>(byte); };
     if (cp < 0x80) {
         put(cp);
     } else if (cp < 0x800) {
@@ -36,29 +61,52 @@ void AppendUtf8(std::string& out, std::uint32_t cp) {
         put(0x80 | ((cp >> 6) & 0x3F));
         put(0x80 | (cp & 0x3F));
     }
+    return out;
+}
+
+// How many units from the start are ASCII, each one byte in UTF-8 as it is.
+std::size_t AsciiPrefixUnits(std::span<const std::uint8_t> bytes, std::size_t units) {
+    // Four units at a time first: a unit is ASCII when its high byte and the top bit of
+    // its low byte are clear.
+    constexpr std::uint64_t kOutsideAscii = 0xFF80'FF80'FF80'FF80ull;
+    const ByteView view(bytes);
+    std::size_t i = 0;
+    while (i + 4 <= units && (*view.u64(2 * i) & kOutsideAscii) == 0) i += 4;
+    while (i < units && bytes[2 * i] < 0x80 && bytes[2 * i + 1] == 0) ++i;
+    return i;
+}
+
+bool IsAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
 }
 
 }  // namespace
 
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes) {
     const std::size_t units = bytes.size() / 2;
-    auto unitAt = [&bytes](std::size_t i) {
-        return static_cast<std::uint32_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-    };
-    std::string out;
-    out.reserve(units);
-    for (std::size_t i = 0; i < units; ++i) {
-        const std::uint32_t unit = unitAt(i);
-        if (IsHighSurrogate(unit) && i + 1 < units && IsLowSurrogate(unitAt(i + 1))) {
-            const std::uint32_t low = unitAt(++i);
-            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-            AppendUtf8(out, kReplacement);
-        } else {
-            AppendUtf8(out, unit);
-        }
-    }
+    const std::size_t ascii = AsciiPrefixUnits(bytes, units);
+    // Most names are ASCII: the string is sized once and takes their low bytes.
+    std::size_t length = ascii;
+    for (std::size_t i = ascii; i < units;) length += Utf8Length(NextCodePoint(bytes, units, i));
+    std::string out(length, '\0');
+    char* put = out.data();
+    for (std::size_t i = 0; i < ascii; ++i) *put++ = static_cast<char>(bytes[2 * i]);
+    for (std::size_t i = ascii; i < units;) put = PutUtf8(put, NextCodePoint(bytes, units, i));
     return out;
+}
+
+bool Utf16LeEqualsUtf8(std::span<const std::uint8_t> utf16le, std::string_view utf8) {
+    // Every unit outside ASCII decodes to bytes outside ASCII, so an ASCII text equals
+    // the units exactly when they are its bytes one for one.
+    if (!IsAscii(utf8)) return Utf16LeToUtf8(utf16le) == utf8;
+    if (utf16le.size() / 2 != utf8.size()) return false;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (UnitAt(utf16le, i) != static_cast<unsigned char>(utf8[i])) return false;
+    }
+    return true;
 }
 
 // Longer "extensions" are part of the name: a dot deep inside a long name does not

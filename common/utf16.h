@@ -15,6 +15,10 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // unpaired surrogate becomes U+FFFD. An odd trailing byte is ignored.
 std::string Utf16LeToUtf8(std::span<const std::uint8_t> bytes);
 
+// True when the UTF-16LE bytes decode (as above) to exactly `utf8`. An ASCII text, such
+// as an attribute name the code looks for, is compared without decoding.
+bool Utf16LeEqualsUtf8(std::span<const std::uint8_t> utf16le, std::string_view utf8);
+
 // The longest prefix of `utf8` of at most `maxBytes` bytes that does not end inside a
 // multi-byte character. Bytes that are not valid UTF-8 are kept as they are.
 std::string_view TruncateUtf8(std::string_view utf8, std::size_t maxBytes = kMaxNameBytes);

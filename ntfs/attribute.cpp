@@ -28,39 +28,51 @@ void ReadNonResident(ByteView attr, AttributeHeader& h) {
 }  // namespace
 
 std::optional<Attribute> Attribute::Parse(ByteView record, std::size_t offset) {
+    // Built where it is returned, and engaged from the start (an empty optional of it is
+    // zeroed whole first): a walk over a large MFT parses millions of attributes, and a
+    // copy of each would cost about as much as reading it.
+    std::optional<Attribute> result(std::in_place);
+    if (!result->Read(record, offset)) result.reset();
+    return result;
+}
+
+bool Attribute::Read(ByteView record, std::size_t offset) {
     const auto type = record.u32(offset + H::kTypeOffset);
     const auto length = record.u32(offset + H::kLengthOffset);
-    if (!type || !length || *type == attribute_type::kEnd) return std::nullopt;
-    if (*length < kMinimumHeader || !record.has(offset, *length)) return std::nullopt;
+    if (!type || !length || *type == attribute_type::kEnd) return false;
+    if (*length < kMinimumHeader || !record.has(offset, *length)) return false;
 
-    Attribute a;
-    a.bytes_ = record.sub(offset, *length);
-    AttributeHeader& h = a.header_;
+    bytes_ = record.sub(offset, *length);
+    AttributeHeader& h = header_;
     h.offset = offset;
     h.type = *type;
     h.length = *length;
-    h.nonResident = a.bytes_.u8(H::kNonResidentOffset).value_or(0) != 0;
-    h.nameLength = a.bytes_.u8(H::kNameLengthOffset).value_or(0);
-    h.nameOffset = a.bytes_.u16(H::kNameOffsetOffset).value_or(0);
-    h.flags = a.bytes_.u16(H::kFlagsOffset).value_or(0);
-    h.id = a.bytes_.u16(H::kIdOffset).value_or(0);
+    h.nonResident = bytes_.u8(H::kNonResidentOffset).value_or(0) != 0;
+    h.nameLength = bytes_.u8(H::kNameLengthOffset).value_or(0);
+    h.nameOffset = bytes_.u16(H::kNameOffsetOffset).value_or(0);
+    h.flags = bytes_.u16(H::kFlagsOffset).value_or(0);
+    h.id = bytes_.u16(H::kIdOffset).value_or(0);
     const std::size_t minimum = h.nonResident ? H::kNonResidentHeaderSize : H::kResidentHeaderSize;
-    if (h.length < minimum) return std::nullopt;
+    if (h.length < minimum) return false;
     if (h.nameLength != 0) {
-        const ByteView name = a.bytes_.sub(h.nameOffset, std::size_t{h.nameLength} * 2);
-        if (name.size() == 0) return std::nullopt;
-        h.name = DecodeName(name.span());
+        h.name = bytes_.sub(h.nameOffset, std::size_t{h.nameLength} * 2);
+        if (h.name.size() == 0) return false;
     }
-    if (h.nonResident) {
-        ReadNonResident(a.bytes_, h);
-        // The run list must start inside the attribute, past the fixed header.
-        if (h.runListOffset < H::kNonResidentHeaderSize || h.runListOffset > h.length) {
-            return std::nullopt;
-        }
-    } else {
-        ReadResident(a.bytes_, h);
+    if (!h.nonResident) {
+        ReadResident(bytes_, h);
+        return true;
     }
-    return a;
+    ReadNonResident(bytes_, h);
+    // The run list must start inside the attribute, past the fixed header.
+    return h.runListOffset >= H::kNonResidentHeaderSize && h.runListOffset <= h.length;
+}
+
+bool Attribute::NameIs(std::string_view utf8) const {
+    return Utf16LeEqualsUtf8(header_.name.span(), utf8);
+}
+
+std::string Attribute::Name() const {
+    return DecodeName(header_.name.span());
 }
 
 ByteView Attribute::Value() const {
@@ -81,19 +93,16 @@ AttributeWalker::AttributeWalker(ByteView record, std::size_t firstOffset, std::
     : record_(record), offset_(firstOffset), limit_(limit) {}
 
 std::optional<Attribute> AttributeWalker::Next() {
-    if (end_ != End::kNotYet) return std::nullopt;
-    if (count_ >= limit_) {
-        end_ = End::kLimit;
-        return std::nullopt;
-    }
-    if (record_.u32(offset_) == attribute_type::kEnd) {
+    // One object from start to return, as in Attribute::Parse.
+    std::optional<Attribute> attribute(std::in_place);
+    if (end_ == End::kNotYet && count_ >= limit_) end_ = End::kLimit;
+    if (end_ == End::kNotYet && record_.u32(offset_) == attribute_type::kEnd) {
         end_ = End::kEndMarker;
-        return std::nullopt;
     }
-    auto attribute = Attribute::Parse(record_, offset_);
-    if (!attribute) {
-        end_ = End::kMalformed;
-        return std::nullopt;
+    if (end_ == End::kNotYet && !attribute->Read(record_, offset_)) end_ = End::kMalformed;
+    if (end_ != End::kNotYet) {
+        attribute.reset();
+        return attribute;
     }
     offset_ += attribute->header().length;  // length > 0 and inside the record
     ++count_;

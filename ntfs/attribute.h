@@ -58,7 +58,9 @@ struct AttributeHeader {
     std::uint16_t nameOffset = 0;
     std::uint16_t flags = 0;
     std::uint16_t id = 0;
-    std::string name;  // UTF-8; empty for an unnamed attribute
+    // The name as stored, UTF-16LE (nameLength units); empty for an unnamed attribute.
+    // Decoded only where its text is wanted: Attribute::Name().
+    ByteView name;
 
     // Resident form (zero when non-resident).
     std::uint32_t valueLength = 0;
@@ -91,8 +93,13 @@ class Attribute {
     bool isResident() const { return !header_.nonResident; }
     bool IsUnnamed(std::uint32_t type) const { return header_.type == type && !header_.isNamed(); }
     bool Is(std::uint32_t type, std::string_view name) const {
-        return header_.type == type && header_.name == name;
+        return header_.type == type && NameIs(name);
     }
+    // True when the name is `utf8` (empty: unnamed). An ASCII name such as "$I30" is
+    // compared with the stored units without decoding them.
+    bool NameIs(std::string_view utf8) const;
+    // The name as UTF-8; empty for an unnamed attribute.
+    std::string Name() const;
 
     ByteView bytes() const { return bytes_; }
     // The resident value; empty when non-resident or when it does not fit the attribute.
@@ -103,6 +110,10 @@ class Attribute {
     std::size_t RunListPosition() const { return header_.offset + header_.runListOffset; }
 
   private:
+    friend class AttributeWalker;
+    // Reads the attribute at `offset` into this one; false when Parse would give nothing.
+    bool Read(ByteView record, std::size_t offset);
+
     AttributeHeader header_;
     ByteView bytes_;
 };

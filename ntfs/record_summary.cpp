@@ -45,13 +45,10 @@ void TakeData(const Attribute& a, RecordSummary& summary) {
     summary.size = static_cast<std::uint32_t>(summary.initializedSize);
 }
 
-}  // namespace
-
-std::optional<RecordSummary> SummarizeRecord(ByteView record) {
-    record = Clip(record);
+// Fills `summary` from the record; false when it has no FILE header.
+bool ReadSummary(ByteView record, RecordSummary& summary) {
     const auto header = FileRecordHeader::Parse(record);
-    if (!header) return std::nullopt;
-    RecordSummary summary;
+    if (!header) return false;
     summary.header = *header;
     summary.flags = header->flags;
     summary.inUse = header->inUse();
@@ -77,11 +74,25 @@ std::optional<RecordSummary> SummarizeRecord(ByteView record) {
         }
     }
     if (summary.fileName) {
-        summary.name = summary.fileName->name;
         summary.parentReference = summary.fileName->parentReference;
         summary.parentRecord = summary.fileName->parentRecord();
     }
-    return summary;
+    return true;
+}
+
+}  // namespace
+
+const std::string& RecordSummary::name() const {
+    static const std::string kNone;
+    return fileName ? fileName->name : kNone;
+}
+
+std::optional<RecordSummary> SummarizeRecord(ByteView record) {
+    // Built where it is returned, every path returning this one object: a summary is
+    // made for every record of the MFT and is not moved about.
+    std::optional<RecordSummary> result(std::in_place);
+    if (!ReadSummary(Clip(record), *result)) result.reset();
+    return result;
 }
 
 }  // namespace tarvik

@@ -19,7 +19,6 @@ struct RecordSummary {
     // Every other name not in the DOS namespace: the record's further hard links (a
     // Win32 name's DOS twin is not a link of its own).
     std::vector<FileName> otherLinks;
-    std::string name;                   // UTF-8, whole; empty when there is no $FILE_NAME
     std::uint64_t parentReference = 0;  // of the chosen name
     std::uint32_t parentRecord = 0;     // its low 32 bits
     std::uint16_t flags = 0;            // record flags: bit 0 in use, bit 1 directory
@@ -42,6 +41,8 @@ struct RecordSummary {
     std::uint64_t baseReference = 0;  // non-zero: an extension record
 
     bool hasName() const { return fileName.has_value(); }
+    // The chosen name, UTF-8 and whole; empty when there is no $FILE_NAME.
+    const std::string& name() const;
     bool isExtension() const { return baseReference != 0; }
 };
 

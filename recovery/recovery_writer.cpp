@@ -799,7 +799,7 @@ void RecoveryWriter::SetRootTimes(int fd) {
     // Only the root's own record: a drive searched without its MFT numbers found records
     // otherwise, and number 5 may be any of them.
     const auto summary = SummarizeRecord(view);
-    if (!summary || !summary->isDirectory || summary->name != "." ||
+    if (!summary || !summary->isDirectory || summary->name() != "." ||
         summary->parentRecord != kRootFolderNumber)
         return;
     const auto attribute = FindAttribute(view, attribute_type::kStandardInformation);

@@ -71,7 +71,7 @@ TEST_F(Dftt7, MftRecordGivesItsNameAndBothRuns) {
     ASSERT_TRUE(PrepareFileRecord(record));
     const auto summary = SummarizeRecord(ByteView(record));
     ASSERT_TRUE(summary);
-    EXPECT_EQ(summary->name, "$MFT");
+    EXPECT_EQ(summary->name(), "$MFT");
     EXPECT_EQ(summary->parentRecord, 5u);
     EXPECT_EQ(summary->realSize, 39936u);
     EXPECT_EQ(summary->header.recordNumber, 0u);

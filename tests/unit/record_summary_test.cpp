@@ -29,7 +29,7 @@ TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
                            .Finished();
     const auto summary = SummarizeRecord(ByteView(both));
     ASSERT_TRUE(summary);
-    EXPECT_EQ(summary->name, "long name.txt");
+    EXPECT_EQ(summary->name(), "long name.txt");
     EXPECT_EQ(summary->parentRecord, 7u);
     EXPECT_EQ(summary->size, 5000u);
     EXPECT_EQ(summary->creationTime, 0x01D5'0000'0000'0000ull);
@@ -41,7 +41,7 @@ TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
                               .Finished();
     const auto dos = SummarizeRecord(ByteView(dosOnly));
     ASSERT_TRUE(dos);
-    EXPECT_EQ(dos->name, "SHORT.TXT");
+    EXPECT_EQ(dos->name(), "SHORT.TXT");
     EXPECT_EQ(dos->parentRecord, 9u);
     EXPECT_TRUE(dos->residentData);
     EXPECT_EQ(dos->realSize, 300u);
@@ -55,7 +55,7 @@ TEST(RecordSummary, PrefersTheLongNameAndFallsBackToTheDosOne) {
                              .Finished();
     const auto links = SummarizeRecord(ByteView(linked));
     ASSERT_TRUE(links);
-    EXPECT_EQ(links->name, "long name.txt");
+    EXPECT_EQ(links->name(), "long name.txt");
     ASSERT_EQ(links->otherLinks.size(), 1u);
     EXPECT_EQ(links->otherLinks[0].name, "other.txt");
     EXPECT_EQ(links->otherLinks[0].parentRecord(), 8u);
@@ -104,11 +104,30 @@ TEST(RecordSummary, FolderIndexAttributesAreFoundByTheirNamePastOtherIndexes) {
                             .Finished();
     const auto root = FindAttribute(ByteView(large), 0x90, kFileNameIndexName);
     ASSERT_TRUE(root);
-    EXPECT_EQ(root->header().name, "$I30");
+    EXPECT_EQ(root->Name(), "$I30");
     const auto allocation = FindAttribute(ByteView(large), 0xA0, kFileNameIndexName);
     ASSERT_TRUE(allocation && !allocation->isResident());
     EXPECT_EQ(allocation->RunList().u8(0), 0x11);
     EXPECT_TRUE(SummarizeRecord(ByteView(large))->isDirectory);
+}
+
+TEST(RecordSummary, AttributeNamesAreMatchedAsTheirTextAndDecodedOnRequest) {
+    const Bytes record = RecordBuilder(3)
+                             .Resident(0x80, Bytes(4, 1), u"\u0124I30")
+                             .Resident(0x80, Bytes(4, 2), u"\u00E9t\u00E9")
+                             .Resident(0x80, Bytes(4, 3), u"$I30")
+                             .Resident(0x80, Bytes(4, 4))
+                             .Finished();
+    const ByteView view(record);
+    // The first name's low bytes read "$I30"; only the third attribute is named that.
+    EXPECT_EQ(FindAttribute(view, 0x80, kFileNameIndexName)->Value().u8(0), 3);
+    const auto accented = FindAttribute(view, 0x80, "\xC3\xA9t\xC3\xA9");
+    ASSERT_TRUE(accented);
+    EXPECT_EQ(accented->Value().u8(0), 2);
+    EXPECT_EQ(accented->Name(), "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(FindAttribute(view, 0x80)->Value().u8(0), 4);
+    EXPECT_EQ(FindAttribute(view, 0x80)->Name(), "");
+    EXPECT_FALSE(FindAttribute(view, 0x80, "$I3"));
 }
 
 TEST(RecordSummary, EndsAtAZeroLengthButFindsAnAttributeListAndDataPastTheNinth) {

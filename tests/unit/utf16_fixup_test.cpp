@@ -20,6 +20,42 @@ TEST(Utf16, SurrogatePairsBecomeOneCharacterAndLoneHalvesTheReplacement) {
     EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"\u4E2D\u00E9x")), "\xE4\xB8\xAD\xC3\xA9x");
 }
 
+TEST(Utf16, AsciiRunsBesideOtherUnitsDecodeAsEveryUnitAlone) {
+    // Units whose low byte alone looks ASCII (U+0141, U+2024) are not ASCII; U+007F is,
+    // U+0080 is not. Each is placed after an ASCII run, at the start and at the end.
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"ab\u0141cd")),
+              "ab\xC5\x81"
+              "cd");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"\u2024x")), "\xE2\x80\xA4x");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"x\u007F\u0080")), "x\x7F\xC2\x80");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"$I30")), "$I30");
+    // Past whole groups of four ASCII units, in the second group and after it.
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"abcdefg\u0100ij")), "abcdefg\xC4\x80ij");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"abcdefgh\u00E9")), "abcdefgh\xC3\xA9");
+    EXPECT_EQ(Utf16LeToUtf8({}), "");
+    // A pair split by the end of the units is an unpaired half; an odd byte is dropped.
+    const Bytes tail = {0x61, 0x00, 0x3D, 0xD8, 0x62};
+    EXPECT_EQ(Utf16LeToUtf8(tail), "a\xEF\xBF\xBD");
+    EXPECT_EQ(Utf16LeToUtf8(testing::Utf16(u"ok\U0001F600ok")), "ok\xF0\x9F\x98\x80ok");
+}
+
+TEST(Utf16, StoredUnitsCompareWithTextAsTheirDecodedForm) {
+    const auto equal = [](const std::u16string& units, std::string_view utf8) {
+        return Utf16LeEqualsUtf8(testing::Utf16(units), utf8);
+    };
+    EXPECT_TRUE(equal(u"$I30", "$I30"));
+    EXPECT_TRUE(equal(u"", ""));
+    EXPECT_FALSE(equal(u"$I30", "$I3"));
+    EXPECT_FALSE(equal(u"$I3", "$I30"));
+    EXPECT_FALSE(equal(u"$I30", ""));
+    // U+0124 stores 0x24 ('$') as its low byte: it is not '$'.
+    EXPECT_FALSE(equal(u"\u0124I30", "$I30"));
+    // Text beyond ASCII is matched as the decoder writes it, an unpaired half included.
+    EXPECT_TRUE(equal(u"caf\u00E9", "caf\xC3\xA9"));
+    EXPECT_FALSE(equal(u"cafe", "caf\xC3\xA9"));
+    EXPECT_TRUE(equal(std::u16string(1, u'\xDC00'), "\xEF\xBF\xBD"));
+}
+
 TEST(Utf16, NamesAreDecodedWholeAndCutOnACharacterBoundaryWhenShortened) {
     // The longest NTFS name, 255 three-byte characters, is 765 bytes: all of it is kept.
     const std::u16string longest(255, u'\u4E2D');
