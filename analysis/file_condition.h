@@ -42,8 +42,11 @@ class ConditionFacts final : public MftRecordObserver {
     ConditionFacts(const ConditionFacts&) = delete;
     ConditionFacts& operator=(const ConditionFacts&) = delete;
 
-    void Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
-                 std::vector<ObservedExtent>& extents) const override;
+    void ObserveHeader(const FileRecordHeader& header, ObservedRecord& into,
+                       std::vector<ObservedExtent>& extents) const override;
+    void ObserveAttribute(const Attribute& attribute, ObservedRecord& into,
+                          std::vector<ObservedExtent>& extents) const override;
+    void ObserveEnd(ObservedRecord& into, std::vector<ObservedExtent>& extents) const override;
     void Record(std::uint64_t number, std::span<const std::uint8_t> record,
                 const ObservedRecord& observed, std::span<const ObservedExtent> extents) override;
     // A whole pass has its live extents sorted on a second thread while the scan ends.

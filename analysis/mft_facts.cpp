@@ -100,50 +100,61 @@ void MftFacts::Observe(ByteView record, ObservedRecord& into,
                        std::vector<ObservedExtent>& extents) const {
     const auto header = FileRecordHeader::Parse(record);
     if (!header) return;
-    into.observed = true;
-    into.inUse = header->inUse();
-    into.extension = header->isExtension();
-    into.owner = header->isExtension() ? ReferenceRecord32(header->baseReference) : 0;
-    into.logSequence = header->logSequenceNumber;
     into.firstExtent = static_cast<std::uint32_t>(extents.size());
-    std::uint8_t state = header->isExtension() ? 0 : kSeen;
-    // The list comes before the data (attributes are in type order).
-    bool listed = header->isExtension();
+    ObserveHeader(*header, into);
     AttributeWalker walker(record);
-    while (const auto attribute = walker.Next()) {
-        const bool data = attribute->IsUnnamed(at::kData);
-        if (attribute->type() == at::kAttributeList) listed = true;
-        if (data || attribute->type() == at::kAttributeList) state |= kHasData;
-        if (attribute->isResident()) {
-            if (!into.hasTimes && attribute->type() == at::kStandardInformation) {
-                if (const auto times = TimesOf(*attribute)) {
-                    into.hasTimes = true;
-                    into.creationTime = times->creation;
-                    into.modificationTime = times->modification;
-                    into.recordChangeTime = times->recordChange;
-                    into.accessTime = times->access;
-                }
+    while (const auto attribute = walker.Next()) ObserveAttribute(*attribute, into, extents);
+    ObserveEnd(into, extents);
+}
+
+void MftFacts::ObserveHeader(const FileRecordHeader& header, ObservedRecord& into) const {
+    into.observed = true;
+    into.inUse = header.inUse();
+    into.extension = header.isExtension();
+    into.owner = header.isExtension() ? ReferenceRecord32(header.baseReference) : 0;
+    into.logSequence = header.logSequenceNumber;
+    into.marks = header.isExtension() ? 0 : kSeen;
+    // The list comes before the data (attributes are in type order).
+    into.listed = header.isExtension();
+}
+
+void MftFacts::ObserveAttribute(const Attribute& attribute, ObservedRecord& into,
+                                std::vector<ObservedExtent>& extents) const {
+    const bool data = attribute.IsUnnamed(at::kData);
+    if (attribute.type() == at::kAttributeList) into.listed = true;
+    if (data || attribute.type() == at::kAttributeList) into.marks |= kHasData;
+    if (attribute.isResident()) {
+        if (!into.hasTimes && attribute.type() == at::kStandardInformation) {
+            if (const auto times = TimesOf(attribute)) {
+                into.hasTimes = true;
+                into.creationTime = times->creation;
+                into.modificationTime = times->modification;
+                into.recordChangeTime = times->recordChange;
+                into.accessTime = times->access;
             }
-            continue;
         }
-        if (!header->inUse()) continue;
-        const DecodedRunList decoded = DecodeRuns(attribute->RunList());
-        if (data && !RunListWhole(*attribute, decoded)) state |= kCutShort;
-        if (data && DataSizePastRuns(*attribute, clusterBytes, !listed)) state |= kSizePastRuns;
-        for (const DataRun& run : decoded.runs) {
-            if (run.sparse || run.lengthClusters == 0) continue;
-            const std::uint64_t start = run.lcn.value();
-            if (start > UINT64_MAX - run.lengthClusters) continue;
-            if (data && start + run.lengthClusters > readableClusters) state |= kPastImage;
-            extents.push_back({start, start + run.lengthClusters});
-        }
+        return;
     }
-    // An extension record in use adds what it holds of the data to its base
-    // record's state. A base record counts as seen in use or not: a folder's index
-    // may still name one that is not, and its file is then listed from the record.
-    if (header->isExtension())
-        state = header->inUse() ? state & (kCutShort | kPastImage | kSizePastRuns) : 0;
-    into.marks = state;
+    if (!into.inUse) return;
+    const DecodedRunList decoded = DecodeRuns(attribute.RunList());
+    if (data && !RunListWhole(attribute, decoded)) into.marks |= kCutShort;
+    if (data && DataSizePastRuns(attribute, clusterBytes, !into.listed))
+        into.marks |= kSizePastRuns;
+    for (const DataRun& run : decoded.runs) {
+        if (run.sparse || run.lengthClusters == 0) continue;
+        const std::uint64_t start = run.lcn.value();
+        if (start > UINT64_MAX - run.lengthClusters) continue;
+        if (data && start + run.lengthClusters > readableClusters) into.marks |= kPastImage;
+        extents.push_back({start, start + run.lengthClusters});
+    }
+}
+
+// An extension record in use adds what it holds of the data to its base record's state.
+// A base record counts as seen in use or not: a folder's index may still name one that is
+// not, and its file is then listed from the record.
+void MftFacts::ObserveEnd(ObservedRecord& into, const std::vector<ObservedExtent>& extents) const {
+    if (into.extension)
+        into.marks = into.inUse ? into.marks & (kCutShort | kPastImage | kSizePastRuns) : 0;
     into.extentCount = static_cast<std::uint32_t>(extents.size()) - into.firstExtent;
 }
 
@@ -202,9 +213,19 @@ MftFacts& ConditionFacts::facts() {
     return *facts_;
 }
 
-void ConditionFacts::Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
-                             std::vector<ObservedExtent>& extents) const {
-    facts_->Observe(ByteView(record.data(), record.size()), into, extents);
+void ConditionFacts::ObserveHeader(const FileRecordHeader& header, ObservedRecord& into,
+                                   std::vector<ObservedExtent>& extents) const {
+    into.firstExtent = static_cast<std::uint32_t>(extents.size());
+    facts_->ObserveHeader(header, into);
+}
+
+void ConditionFacts::ObserveAttribute(const Attribute& attribute, ObservedRecord& into,
+                                      std::vector<ObservedExtent>& extents) const {
+    facts_->ObserveAttribute(attribute, into, extents);
+}
+
+void ConditionFacts::ObserveEnd(ObservedRecord& into, std::vector<ObservedExtent>& extents) const {
+    facts_->ObserveEnd(into, extents);
 }
 
 void ConditionFacts::Record(std::uint64_t number, std::span<const std::uint8_t> record,

@@ -82,8 +82,13 @@ struct MftFacts {
     // and the data runs of a base record not in use. `bytes` is fixed up.
     void Record(std::uint64_t number, ByteView record);
     // The part of Record that needs the record's bytes alone (safe on any thread): the
-    // runs of a record in use, its times and marks (kSeen...).
+    // runs of a record in use, its times and marks (kSeen...). Whole, or in the steps of
+    // another walk over the record: its header, each attribute, the end.
     void Observe(ByteView record, ObservedRecord& into, std::vector<ObservedExtent>& extents) const;
+    void ObserveHeader(const FileRecordHeader& header, ObservedRecord& into) const;
+    void ObserveAttribute(const Attribute& attribute, ObservedRecord& into,
+                          std::vector<ObservedExtent>& extents) const;
+    void ObserveEnd(ObservedRecord& into, const std::vector<ObservedExtent>& extents) const;
     // The rest, in number order: what Observe took is kept, and a deleted base record's
     // data runs weighed.
     void Take(std::uint64_t number, ByteView record, const ObservedRecord& observed,

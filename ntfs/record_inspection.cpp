@@ -42,8 +42,9 @@ void TakeSummary(RecordSummary& summary, InspectedRecord& inspected) {
 
 }  // namespace
 
-std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record) {
-    auto summary = SummarizeRecord(ByteView(record.data(), record.size()));
+std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record,
+                                                     AttributeVisitor* alsoSee) {
+    auto summary = SummarizeRecord(ByteView(record.data(), record.size()), alsoSee);
     // Built where it is returned, every path returning this one object.
     std::optional<InspectedRecord> result(std::in_place);
     if (summary) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ntfs/file_record.h"
+#include "ntfs/record_summary.h"
 
 namespace tarvik {
 
@@ -44,7 +45,9 @@ struct InspectedRecord {
 // record, its fix-up fails or its attributes cannot be walked.
 std::optional<InspectedRecord> InspectRecord(std::span<std::uint8_t> record);
 // The same for a record whose fix-up PrepareFileRecord has already applied.
-std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record);
+// `alsoSee`, if given, is shown every attribute of the record as the one walk meets it.
+std::optional<InspectedRecord> InspectPreparedRecord(std::span<const std::uint8_t> record,
+                                                     AttributeVisitor* alsoSee = nullptr);
 
 // The name of a stored record (fix-up applied to a copy), for number confirmation.
 std::optional<std::string> RecordName(std::span<const std::uint8_t> record);

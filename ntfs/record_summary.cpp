@@ -46,7 +46,7 @@ void TakeData(const Attribute& a, RecordSummary& summary) {
 }
 
 // Fills `summary` from the record; false when it has no FILE header.
-bool ReadSummary(ByteView record, RecordSummary& summary) {
+bool ReadSummary(ByteView record, RecordSummary& summary, AttributeVisitor* alsoSee) {
     const auto header = FileRecordHeader::Parse(record);
     if (!header) return false;
     summary.header = *header;
@@ -58,6 +58,7 @@ bool ReadSummary(ByteView record, RecordSummary& summary) {
     bool haveTimes = false;
     AttributeWalker walker(record);
     while (const auto a = walker.Next()) {
+        if (alsoSee != nullptr) alsoSee->Visit(*a);
         if (a->type() == at::kStandardInformation && !haveTimes) {
             if (const auto si = StandardInformation::Parse(a->Value())) {
                 summary.creationTime = si->creationTime;
@@ -87,11 +88,11 @@ const std::string& RecordSummary::name() const {
     return fileName ? fileName->name : kNone;
 }
 
-std::optional<RecordSummary> SummarizeRecord(ByteView record) {
+std::optional<RecordSummary> SummarizeRecord(ByteView record, AttributeVisitor* alsoSee) {
     // Built where it is returned, every path returning this one object: a summary is
     // made for every record of the MFT and is not moved about.
     std::optional<RecordSummary> result(std::in_place);
-    if (!ReadSummary(Clip(record), *result)) result.reset();
+    if (!ReadSummary(Clip(record), *result, alsoSee)) result.reset();
     return result;
 }
 

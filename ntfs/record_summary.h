@@ -12,6 +12,17 @@
 
 namespace tarvik {
 
+class Attribute;
+
+// Sees the attributes of a record as a walk over them meets them.
+class AttributeVisitor {
+  public:
+    virtual void Visit(const Attribute& attribute) = 0;
+
+  protected:
+    ~AttributeVisitor() = default;
+};
+
 struct RecordSummary {
     FileRecordHeader header;
     // The best $FILE_NAME: the first in a namespace other than DOS, else the first DOS one.
@@ -48,6 +59,8 @@ struct RecordSummary {
 
 // Nothing unless the record begins "FILE" with a whole header. The attributes are read
 // up to the end marker or the first malformed one (a zero length, past the record).
-std::optional<RecordSummary> SummarizeRecord(ByteView record);
+// `alsoSee`, if given, is shown every attribute the walk meets, in record order: what else
+// wants the record's attributes takes them from the same walk.
+std::optional<RecordSummary> SummarizeRecord(ByteView record, AttributeVisitor* alsoSee = nullptr);
 
 }  // namespace tarvik

@@ -65,12 +65,39 @@ void MftBatchReader::Decode(ReadMftRecord& record, std::vector<ObservedExtent>& 
     PrepareAndInspect(record, observer_, extents);
 }
 
+namespace {
+
+// Shows the observer each attribute the decoding walk meets.
+class ObservingVisitor final : public AttributeVisitor {
+  public:
+    ObservingVisitor(const MftRecordObserver& observer, ObservedRecord& into,
+                     std::vector<ObservedExtent>& extents)
+        : observer_(observer), into_(into), extents_(extents) {}
+    void Visit(const Attribute& attribute) override {
+        observer_.ObserveAttribute(attribute, into_, extents_);
+    }
+
+  private:
+    const MftRecordObserver& observer_;
+    ObservedRecord& into_;
+    std::vector<ObservedExtent>& extents_;
+};
+
+}  // namespace
+
+// The observer takes what it wants of the record from the walk that decodes it.
 void PrepareAndInspect(ReadMftRecord& record, const MftRecordObserver* observer,
                        std::vector<ObservedExtent>& extents) {
     record.prepared = PrepareFileRecord(record.bytes);
     if (!record.prepared) return;
-    record.inspected = InspectPreparedRecord(record.bytes);
-    if (observer != nullptr) observer->Observe(record.bytes, record.observed, extents);
+    if (observer == nullptr || !record.header) {
+        record.inspected = InspectPreparedRecord(record.bytes);
+        return;
+    }
+    observer->ObserveHeader(*record.header, record.observed, extents);
+    ObservingVisitor visitor(*observer, record.observed, extents);
+    record.inspected = InspectPreparedRecord(record.bytes, &visitor);
+    observer->ObserveEnd(record.observed, extents);
 }
 
 // The records up to the end of the stream's buffer (a chunk of a run), and any record

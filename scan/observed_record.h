@@ -17,6 +17,7 @@ struct ObservedRecord {
     bool inUse = false;
     bool extension = false;
     std::uint8_t marks = 0;   // the observer's own
+    bool listed = false;      // an attribute list came before (the data may lie elsewhere too)
     std::uint32_t owner = 0;  // the record's number, or that of the base an extension names
     std::uint64_t logSequence = 0;
     // $STANDARD_INFORMATION's times (the first one's); all 0 when it has none.

@@ -18,6 +18,7 @@
 #include "common/reporting.h"
 #include "disk/sector_size.h"
 #include "disk/sector_source.h"
+#include "ntfs/attribute.h"
 #include "ntfs/file_record.h"
 #include "ntfs/mft_map.h"
 #include "scan/observed_record.h"
@@ -61,13 +62,18 @@ struct ScanSnapshot;
 class MftRecordObserver {
   public:
     virtual ~MftRecordObserver() = default;
-    // What the observer takes of a fixed-up record's bytes alone, into `into`, its
-    // extents appended to `extents`. Called on whichever thread decodes the record: it
-    // reads nothing but the record and what the observer was made with.
-    virtual void Observe(std::span<const std::uint8_t> record, ObservedRecord& into,
-                         std::vector<ObservedExtent>& extents) const = 0;
+    // What the observer takes of a fixed-up record's bytes alone, in steps, as the walk
+    // that decodes the record meets its parts: the header, each attribute in record
+    // order, the end. Into `into`, its extents appended to `extents`. Called on
+    // whichever thread decodes the record: it reads nothing but what it is shown and
+    // what the observer was made with.
+    virtual void ObserveHeader(const FileRecordHeader& header, ObservedRecord& into,
+                               std::vector<ObservedExtent>& extents) const = 0;
+    virtual void ObserveAttribute(const Attribute& attribute, ObservedRecord& into,
+                                  std::vector<ObservedExtent>& extents) const = 0;
+    virtual void ObserveEnd(ObservedRecord& into, std::vector<ObservedExtent>& extents) const = 0;
     // Each readable record whose fix-up holds, fixed up, in number order, with what
-    // Observe took of it.
+    // was observed of it.
     virtual void Record(std::uint64_t number, std::span<const std::uint8_t> record,
                         const ObservedRecord& observed,
                         std::span<const ObservedExtent> extents) = 0;
