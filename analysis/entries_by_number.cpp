@@ -6,10 +6,8 @@ namespace tarvik {
 
 EntriesByNumber::EntriesByNumber(const Catalogue& catalogue)
     : catalogue_(catalogue), counted_(catalogue.Count(), false) {
-    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
-        const CatalogueEntry entry = catalogue.At(i);
-        counted_[i] = !entry.IsMadeUp() && !entry.IsCarved();
-    }
+    for (std::size_t i = 0; i < catalogue.Count(); ++i)
+        counted_[i] = !catalogue.IsMadeUpAt(i) && !catalogue.IsCarvedAt(i);
 }
 
 bool EntriesByNumber::Any(std::uint32_t number) const {

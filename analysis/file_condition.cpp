@@ -183,8 +183,8 @@ void ConditionBuilder::IndexCatalogue() {
     const std::uint64_t mftRecords = engine_.mftRecordCount();
     for (std::size_t i = 0; i < catalogue.Count(); ++i) {
         if (!entries_.Counts(i)) continue;
-        const CatalogueEntry entry = catalogue.At(i);
-        weighed_[i] = entry.IsDeleted() || (mftRecords != 0 && entry.number >= mftRecords);
+        weighed_[i] =
+            catalogue.IsDeletedAt(i) || (mftRecords != 0 && catalogue.NumberAt(i) >= mftRecords);
     }
 }
 
@@ -548,17 +548,16 @@ void ConditionBuilder::Run(MftFacts* gathered, std::vector<EntryTimes>& times,
                                              : UnknownCause::kNoRecord;
     const bool clusterSizeUnverified = engine_.geometry().clusterSizeUnverified;
     for (std::size_t i = 0; i < count; ++i) {
-        const CatalogueEntry& entry = catalogue.At(i);
         EntryCondition& c = conditions_[i];
-        if (entry.IsDirectory() || entry.IsMadeUp()) {
+        if (catalogue.IsDirectoryAt(i) || catalogue.IsMadeUpAt(i)) {
             c = EntryCondition{};
             c.condition = FileCondition::kNotApplicable;
             continue;
         }
-        if (entry.IsCarved()) {
-            c = CarvedCondition(entry);
+        if (catalogue.IsCarvedAt(i)) {
+            c = CarvedCondition(catalogue.At(i));
         } else if (!weighed_[i]) {
-            c = DecideLive(entry.number, entry.size == 0);
+            c = DecideLive(catalogue.NumberAt(i), catalogue.SizeAt(i) == 0);
         } else if (c.condition == FileCondition::kUnknown &&
                    c.unknownCause == UnknownCause::kNone) {
             c.unknownCause = cause;

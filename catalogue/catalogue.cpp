@@ -92,6 +92,14 @@ bool Catalogue::IsMadeUpAt(std::size_t index) const {
     return ((RecordAt(index).word >> kFlagShift) & kMadeUpFlag) != 0;
 }
 
+bool Catalogue::IsDeletedAt(std::size_t index) const {
+    return ((RecordAt(index).word >> kFlagShift) & kDeletedFlag) != 0;
+}
+
+bool Catalogue::IsCarvedAt(std::size_t index) const {
+    return ((RecordAt(index).word >> kFlagShift >> kCarvedFlagShift) & kCarvedMask) != 0;
+}
+
 bool Catalogue::IsDirectoryAt(std::size_t index) const {
     const auto attribute = static_cast<std::uint8_t>(RecordAt(index).word >> kAttributeShift);
     return (attribute & kAttributeDirectory) != 0;

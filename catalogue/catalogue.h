@@ -158,8 +158,11 @@ class Catalogue {
     std::uint32_t NumberAt(std::size_t index) const { return RecordAt(index).number; }
     std::uint32_t ParentAt(std::size_t index) const { return RecordAt(index).parent; }
     std::uint64_t SizeAt(std::size_t index) const { return RecordAt(index).size; }
+    // One flag of the entry at `index`, for passes over every entry that want no more.
     bool IsDirectoryAt(std::size_t index) const;
     bool IsMadeUpAt(std::size_t index) const;
+    bool IsDeletedAt(std::size_t index) const;
+    bool IsCarvedAt(std::size_t index) const;
     EntryRange Entries() const { return EntryRange(*this); }
     // The records as kept, in stored order; valid until the catalogue changes.
     std::span<const CatalogueRecord> Records() const {

@@ -6,17 +6,16 @@ namespace tarvik {
 
 ScanCounters CountEntries(const Catalogue& catalogue) {
     std::unordered_set<std::uint32_t> madeUp;
-    for (const CatalogueEntry& entry : catalogue.Entries()) {
-        // Copies: the packed entry's fields are not aligned for a reference.
-        if (entry.IsMadeUp()) madeUp.insert(std::uint32_t{entry.number});
-    }
+    for (std::size_t i = 0; i < catalogue.Count(); ++i)
+        if (catalogue.IsMadeUpAt(i)) madeUp.insert(catalogue.NumberAt(i));
     ScanCounters counters;
-    for (const CatalogueEntry& entry : catalogue.Entries()) {
-        if (entry.IsCarved()) continue;  // found by content, not by the file system
-        const bool folder = entry.IsDirectory();
-        if (entry.IsDeleted()) {
+    for (std::size_t i = 0; i < catalogue.Count(); ++i) {
+        if (catalogue.IsCarvedAt(i)) continue;  // found by content, not by the file system
+        const bool folder = catalogue.IsDirectoryAt(i);
+        if (catalogue.IsDeletedAt(i)) {
             ++(folder ? counters.deletedDirectories : counters.deletedFiles);
-        } else if (entry.IsMadeUp() || madeUp.contains(std::uint32_t{entry.parent})) {
+        } else if (catalogue.IsMadeUpAt(i) ||
+                   (!madeUp.empty() && madeUp.contains(catalogue.ParentAt(i)))) {
             ++(folder ? counters.lostDirectories : counters.lostFiles);
         } else {
             ++(folder ? counters.normalDirectories : counters.normalFiles);
