@@ -17,6 +17,8 @@ class MemorySectorSource final : public SectorSource {
         if (sector.value() >= size / 512) return false;
         const std::uint64_t offset = sector.value() * 512;
         const std::uint64_t available = std::min<std::uint64_t>(buffer.size(), size - offset);
+        // An empty buffer may have no memory at all: nothing is copied into it.
+        if (buffer.empty()) return true;
         std::memcpy(buffer.data(), bytes_.data() + offset, available);
         std::memset(buffer.data() + available, 0, buffer.size() - available);
         return available == buffer.size();

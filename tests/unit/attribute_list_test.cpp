@@ -2,10 +2,12 @@
 
 #include <map>
 
+#include "disk/memory_sector_source.h"
 #include "ntfs/attribute.h"
 #include "ntfs/attribute_list.h"
 #include "ntfs/listed_attributes.h"
 #include "ntfs/record_inspection.h"
+#include "ntfs/run_bytes.h"
 #include "ntfs/run_list.h"
 #include "ntfs_builders.h"
 
@@ -111,6 +113,15 @@ TEST(AttributeList, NonResidentListIsReadThroughItsRuns) {
     EXPECT_EQ(*bytes, value);
     source.failing.insert(20);
     EXPECT_FALSE(ReadAttributeListValue(ByteView(base), source, 2));
+
+    // A run of no clusters gives no bytes, read from a drive held in memory too (whose
+    // read of an empty buffer copies nothing into it).
+    MemorySectorSource memory(Bytes(64 * 512, 0));
+    DataRun empty;
+    empty.lcn = Cluster(10);
+    Bytes out = {7};
+    EXPECT_TRUE(AppendRunBytes(memory, empty, 2, 0, out));
+    EXPECT_EQ(out, Bytes{7});
 }
 
 // Base record 40 whose names and data lie in records 41 and 42 only, as a file of many
