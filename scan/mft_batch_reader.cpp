@@ -128,12 +128,16 @@ std::unique_ptr<MftBatch> MftBatchReader::ReadBatch() {
     batch->claimed.store(0, std::memory_order_relaxed);
     batch->decoded.store(0, std::memory_order_relaxed);
     batch->readerLeft.store(false, std::memory_order_relaxed);
+    batch->scanHelps.store(false, std::memory_order_relaxed);
     return batch;
 }
 
-void MftBatchReader::DecodeClaimed(MftBatch& batch) const {
+// The scan, once it comes to a batch, decodes what is left of it alone: the reading
+// thread goes on to read the next, so that the scan does not wait for it as long.
+void MftBatchReader::DecodeClaimed(MftBatch& batch, bool reader) const {
     const std::size_t groups = batch.groups;
     for (;;) {
+        if (reader && batch.scanHelps.load(std::memory_order_relaxed)) return;
         const std::size_t group = batch.claimed.fetch_add(1, std::memory_order_relaxed);
         if (group >= groups) return;
         const std::size_t first = group * kRecordsPerGroup;
@@ -154,7 +158,8 @@ void MftBatchReader::DecodeClaimed(MftBatch& batch) const {
 }
 
 void MftBatchReader::FinishDecoding(MftBatch& batch) const {
-    DecodeClaimed(batch);
+    batch.scanHelps.store(true, std::memory_order_relaxed);
+    DecodeClaimed(batch, false);
     while (batch.decoded.load(std::memory_order_acquire) < batch.groups ||
            !batch.readerLeft.load(std::memory_order_acquire))
         std::this_thread::yield();
@@ -193,7 +198,7 @@ void MftBatchReader::RunThread() {
                 waiting_.push_back(std::move(batch));
             }
             changed_.notify_all();
-            DecodeClaimed(shared);
+            DecodeClaimed(shared, true);
             shared.readerLeft.store(true, std::memory_order_release);
         }
     } catch (...) {

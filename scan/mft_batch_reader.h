@@ -2,8 +2,9 @@
 // The MFT in number order, in batches of records already read, fixed up and inspected:
 // on a second thread when the drive can be read from two threads at once, so that the
 // scan catalogues one batch while the next is read and decoded. Decoding is shared: a
-// batch is handed over as soon as it is read, and the scan, rather than wait, decodes
-// records of it beside the reading thread. What each record gives is the same on either
+// batch is handed over as soon as it is read and the reading thread decodes it until the
+// scan comes to it; the scan decodes the rest while the reading thread reads the next
+// one (reading is what only that thread can do). What each record gives is the same on either
 // thread: reading and decoding a record depends on its bytes alone. At most a few
 // batches (a megabyte of records each) wait at a time.
 #include <atomic>
@@ -58,6 +59,8 @@ struct MftBatch {
     std::atomic<std::size_t> decoded{0};
     // The reading thread claims no more of it: the scan may recycle it.
     std::atomic<bool> readerLeft{false};
+    // The scan decodes it too: the reading thread leaves the rest to it and reads on.
+    std::atomic<bool> scanHelps{false};
 };
 
 class MftBatchReader {
@@ -79,8 +82,9 @@ class MftBatchReader {
   private:
     std::unique_ptr<MftBatch> ReadBatch();
     void Decode(ReadMftRecord& record, std::vector<ObservedExtent>& extents) const;
-    // Decodes groups of the batch until none is left to claim.
-    void DecodeClaimed(MftBatch& batch) const;
+    // Decodes groups of the batch until none is left to claim or, for the reading
+    // thread (`reader`), until the scan comes to decode them.
+    void DecodeClaimed(MftBatch& batch, bool reader) const;
     // Helps decode the batch, then waits for the groups the other thread still decodes.
     void FinishDecoding(MftBatch& batch) const;
     void RunThread();
