@@ -108,8 +108,8 @@ std::unique_ptr<MftBatch> MftBatchReader::ReadBatch() {
     RecordNumber number;
     std::span<std::uint8_t> view;
     while (batch->records.empty() || stream_.HoldsNext()) {
-        ReadMftRecord record;
-        if (!stream_.NextInPlace(number, view, spare_, record.readable)) {
+        bool readable = false;
+        if (!stream_.NextInPlace(number, view, spare_, readable)) {
             ended_ = true;
             break;
         }
@@ -117,9 +117,11 @@ std::unique_ptr<MftBatch> MftBatchReader::ReadBatch() {
             batch->loose.push_back(spare_);
             view = batch->loose.back();
         }
+        // Made where it stays: a record's entry is large, and there are a thousand a batch.
+        ReadMftRecord& record = batch->records.emplace_back();
         record.number = number.value();
         record.bytes = view;
-        batch->records.push_back(std::move(record));
+        record.readable = readable;
     }
     stream_.SwapBuffer(batch->chunk);
     if (batch->records.empty()) return nullptr;
