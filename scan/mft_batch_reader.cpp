@@ -232,6 +232,13 @@ std::unique_ptr<MftBatch> MftBatchReader::Next() {
     return batch;
 }
 
+void PrepareKeptRecord(ReadMftRecord& record, const MftRecordObserver* observer,
+                       std::vector<ObservedExtent>& scratch) {
+    scratch.clear();
+    PrepareAndInspect(record, observer, scratch);
+    record.extents = scratch;
+}
+
 void MftBatchReader::Recycle(std::unique_ptr<MftBatch> batch) {
     batch->records.clear();
     batch->loose.clear();

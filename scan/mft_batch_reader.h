@@ -36,7 +36,9 @@ struct ReadMftRecord {
     // Where its bytes lie, in its batch; fixed up when `prepared`.
     std::span<std::uint8_t> bytes;
     bool readable = false;  // false: zeros stand for a record that could not be read
-    std::optional<FileRecordHeader> header;  // of a readable record that has one
+    // Of a readable record that has one, as read before the fix-up (which leaves the
+    // header's bytes as they were).
+    std::optional<FileRecordHeader> header;
     // Left as stored (not fixed up) for the scan to keep so: an extension record, or a
     // folder when folders are kept. The scan fixes it up and inspects it itself.
     bool asStored = false;
@@ -51,8 +53,10 @@ struct MftBatch {
     std::vector<ReadMftRecord> records;
     std::vector<std::uint8_t> chunk;  // the records read in one request
     std::vector<RecordBuffer> loose;  // records read on their own
-    // The observer's extents of each group's records.
+    // The observer's extents of each group's records, and of a record kept as stored
+    // while the scan decodes it.
     std::vector<std::vector<ObservedExtent>> extents;
+    std::vector<ObservedExtent> keptExtents;
     // The records are decoded in groups, each by whichever thread claims it first.
     std::size_t groups = 0;
     std::atomic<std::size_t> claimed{0};
@@ -107,10 +111,14 @@ class MftBatchReader {
     std::thread thread_;
 };
 
-// Fixes the record up and inspects it (for one left as stored, once it was kept), and
-// has the observer, if any, observe it, its extents appended to `extents`.
+// Fixes the record up and inspects it, and has the observer, if any, observe it, its
+// extents appended to `extents`.
 void PrepareAndInspect(ReadMftRecord& record, const MftRecordObserver* observer,
                        std::vector<ObservedExtent>& extents);
+// The same for a record left as stored, once the scan kept it: its extents go to
+// `scratch` (emptied first), where the record points until the next such record.
+void PrepareKeptRecord(ReadMftRecord& record, const MftRecordObserver* observer,
+                       std::vector<ObservedExtent>& scratch);
 
 // Whether a source reads safely from two threads at once (a disk's reader locks itself).
 bool ReadsFromTwoThreads(SectorSource& source);

@@ -86,8 +86,7 @@ class NormalScan {
     void Run(Notifier& notifier);
 
   private:
-    // A base record with a name, as the pass over the MFT found it: what the record
-    // walks catalogue from.
+    // A named base record as the pass over the MFT found it: what the record walks catalogue from.
     struct NamedRecord {
         std::uint64_t number = 0;
         InspectedRecord record;
@@ -96,7 +95,7 @@ class NormalScan {
     };
 
     void ReadMft();
-    void TakeReadRecord(ReadMftRecord& read);
+    void TakeReadRecord(ReadMftRecord& read, std::vector<ObservedExtent>& kept);
     void RunIndexWalks();
     void RunOnePass();
     void TakeRecord(std::uint64_t k, std::span<const std::uint8_t> bytes, InspectedRecord&& record);
@@ -158,8 +157,6 @@ class NormalScan {
     // Records in use that could not be read or decoded, in number order: the one pass
     // looks for their names in the folders' indexes (the only place left that has them).
     std::vector<std::uint32_t> damaged_;
-    // The observer's extents of a record kept as stored, decoded on this thread.
-    std::vector<ObservedExtent> storedExtents_;
 };
 
 // The MFT is read once, front to back in large requests (a few batches ahead, on a
@@ -181,7 +178,7 @@ void NormalScan::ReadMft() {
             if (!whole) break;
             if (phase.At(read.number) && !readIndexes_)
                 ShowScanCounters(progress_, state_.counters);
-            TakeReadRecord(read);
+            TakeReadRecord(read, batch->keptExtents);
         }
         reader.Recycle(std::move(batch));
     }
@@ -189,7 +186,7 @@ void NormalScan::ReadMft() {
         state_.mftObserver->PassEnded(whole && !state_.StopRequested());
 }
 
-void NormalScan::TakeReadRecord(ReadMftRecord& read) {
+void NormalScan::TakeReadRecord(ReadMftRecord& read, std::vector<ObservedExtent>& kept) {
     const std::uint64_t k = read.number;
     const std::span<std::uint8_t> bytes = read.bytes;
     // A record the MFT's bitmap calls free is not in use, whatever its header says.
@@ -199,7 +196,6 @@ void NormalScan::TakeReadRecord(ReadMftRecord& read) {
         if (listedInUse) NoteDamaged(k);
         return;
     }
-    // The header as the decoding read it: the fix-up leaves its bytes as they were.
     if (const auto& header = read.header; header && k <= UINT32_MAX) {
         // Extension records are kept as stored for the attribute lists that name them,
         // and folders for the walks over their indexes.
@@ -207,11 +203,7 @@ void NormalScan::TakeReadRecord(ReadMftRecord& read) {
         if (header->inUse() && listedInUse && header->isDirectory() && !header->isExtension())
             folderRecords_.push_back(Low32(k));
     }
-    if (read.asStored) {
-        storedExtents_.clear();
-        PrepareAndInspect(read, state_.mftObserver, storedExtents_);
-        read.extents = storedExtents_;
-    }
+    if (read.asStored) PrepareKeptRecord(read, state_.mftObserver, kept);
     if (read.prepared && state_.mftObserver != nullptr)
         state_.mftObserver->Record(k, bytes, read.observed, read.extents);
     if (!read.inspected) {
