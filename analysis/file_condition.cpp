@@ -666,11 +666,9 @@ std::string FormatPreciseTime(std::uint64_t fileTime) {
 }
 
 void AppendPreciseTime(std::string& out, std::uint64_t fileTime) {
-    if (fileTime == 0) {
-        out += '-';
-    } else {
-        AppendIsoTimeToTicks(out, fileTime);
-    }
+    char text[IsoTimeWriter::kMaxBytes];
+    IsoTimeWriter writer;
+    out.append(text, writer.PutTicksOrDash(text, fileTime));
 }
 
 }  // namespace tarvik

@@ -143,4 +143,10 @@ char* IsoTimeWriter::PutTicks(char* at, std::uint64_t fileTime) {
     return PutTicksAndZone(PutDateAndClock(at, fileTime), fileTime);
 }
 
+char* IsoTimeWriter::PutTicksOrDash(char* at, std::uint64_t fileTime) {
+    if (fileTime != 0) return PutTicks(at, fileTime);
+    *at = '-';
+    return at + 1;
+}
+
 }  // namespace tarvik

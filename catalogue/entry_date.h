@@ -45,6 +45,8 @@ class IsoTimeWriter {
     // At `at`; each returns the end of what it wrote.
     char* PutSeconds(char* at, std::uint64_t fileTime);
     char* PutTicks(char* at, std::uint64_t fileTime);
+    // PutTicks, but a time of 0 (not known) as a dash.
+    char* PutTicksOrDash(char* at, std::uint64_t fileTime);
 
   private:
     char* PutDateAndClock(char* at, std::uint64_t fileTime);

@@ -85,13 +85,7 @@ void ListingFormatter::AppendLine(std::string& out, std::size_t position) {
     *at++ = '\t';
     at = Put(at, ConditionWord(conditions_.Condition(index).condition));
     *at++ = '\t';
-    // A time of 0 is not known: shown as a dash.
-    const std::uint64_t modified = conditions_.Times(index).modification;
-    if (modified == 0) {
-        *at++ = '-';
-    } else {
-        at = times_.PutTicks(at, modified);
-    }
+    at = times_.PutTicksOrDash(at, conditions_.Times(index).modification);
     *at++ = '\n';
     out.append(tail, at);
 }
