@@ -100,15 +100,16 @@ void MftFacts::Observe(ByteView record, ObservedRecord& into,
                        std::vector<ObservedExtent>& extents) const {
     const auto header = FileRecordHeader::Parse(record);
     if (!header) return;
-    into.firstExtent = static_cast<std::uint32_t>(extents.size());
-    ObserveHeader(*header, into);
+    ObserveHeader(*header, into, extents);
     AttributeWalker walker(record);
     while (const auto attribute = walker.Next()) ObserveAttribute(*attribute, into, extents);
     ObserveEnd(into, extents);
 }
 
-void MftFacts::ObserveHeader(const FileRecordHeader& header, ObservedRecord& into) const {
+void MftFacts::ObserveHeader(const FileRecordHeader& header, ObservedRecord& into,
+                             const std::vector<ObservedExtent>& extents) const {
     into.observed = true;
+    into.firstExtent = static_cast<std::uint32_t>(extents.size());
     into.inUse = header.inUse();
     into.extension = header.isExtension();
     into.owner = header.isExtension() ? ReferenceRecord32(header.baseReference) : 0;
@@ -215,8 +216,7 @@ MftFacts& ConditionFacts::facts() {
 
 void ConditionFacts::ObserveHeader(const FileRecordHeader& header, ObservedRecord& into,
                                    std::vector<ObservedExtent>& extents) const {
-    into.firstExtent = static_cast<std::uint32_t>(extents.size());
-    facts_->ObserveHeader(header, into);
+    facts_->ObserveHeader(header, into, extents);
 }
 
 void ConditionFacts::ObserveAttribute(const Attribute& attribute, ObservedRecord& into,

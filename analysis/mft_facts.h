@@ -85,7 +85,8 @@ struct MftFacts {
     // runs of a record in use, its times and marks (kSeen...). Whole, or in the steps of
     // another walk over the record: its header, each attribute, the end.
     void Observe(ByteView record, ObservedRecord& into, std::vector<ObservedExtent>& extents) const;
-    void ObserveHeader(const FileRecordHeader& header, ObservedRecord& into) const;
+    void ObserveHeader(const FileRecordHeader& header, ObservedRecord& into,
+                       const std::vector<ObservedExtent>& extents) const;
     void ObserveAttribute(const Attribute& attribute, ObservedRecord& into,
                           std::vector<ObservedExtent>& extents) const;
     void ObserveEnd(ObservedRecord& into, const std::vector<ObservedExtent>& extents) const;
